@@ -1,0 +1,65 @@
+# Sourced by test.sh: a private PostgreSQL on 127.0.0.1 and a private unixODBC set-up,
+# both under one temporary directory removed on exit. Exports the connection strings
+# the database tests read; without them those tests are skipped.
+
+vak_free_port() {
+  python3 - <<'PY' 2>/dev/null || echo 54329
+import socket
+s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1]); s.close()
+PY
+}
+
+vak_start_postgres() {
+  local bindir
+  bindir=$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -V | tail -1)
+  [ -x "$bindir/initdb" ] || { echo "PostgreSQL not found; its tests will be skipped"; return 0; }
+  VAK_SVC_DIR=$(mktemp -d /tmp/vak-services.XXXXXX)
+  chmod 755 "$VAK_SVC_DIR"
+  local data="$VAK_SVC_DIR/pg" port
+  port=$(vak_free_port)
+  mkdir -p "$data" && chown postgres:postgres "$data"
+  local as_pg=(runuser -u postgres --)
+  [ "$(id -u)" -eq 0 ] || as_pg=()
+  "${as_pg[@]}" "$bindir/initdb" -D "$data" -A trust -U postgres -E UTF8 --locale=C.UTF-8 >"$VAK_SVC_DIR/initdb.log" 2>&1 \
+    || { cat "$VAK_SVC_DIR/initdb.log"; return 1; }
+  "${as_pg[@]}" "$bindir/pg_ctl" -D "$data" -l "$VAK_SVC_DIR/pg.log" -w \
+    -o "-c listen_addresses=127.0.0.1 -p $port -k $data -c fsync=off -c max_connections=200" start >/dev/null \
+    || { cat "$VAK_SVC_DIR/pg.log"; return 1; }
+  VAK_PG_BINDIR=$bindir VAK_PG_DATA=$data
+  "$bindir/createdb" -h 127.0.0.1 -p "$port" -U postgres vak_test
+  export VAK_PG_HOST=127.0.0.1 VAK_PG_PORT=$port VAK_PG_USER=postgres VAK_PG_DATABASE=vak_test
+  export VAK_PG_CONNSTR="Provider=PostgreSQL;Host=127.0.0.1;Port=$port;Database=vak_test;User ID=postgres;Password="
+  echo "PostgreSQL started on 127.0.0.1:$port"
+  vak_setup_odbc "$port"
+}
+
+vak_setup_odbc() {
+  local port=$1 odbcdir=/usr/lib/x86_64-linux-gnu/odbc
+  [ -d "$odbcdir" ] || odbcdir=$(dirname "$(find /usr/lib -name 'libsqlite3odbc.so' 2>/dev/null | head -1)")
+  [ -f "$odbcdir/libsqlite3odbc.so" ] && [ -f "$odbcdir/psqlodbcw.so" ] || { echo "ODBC drivers not found; ODBC tests will be skipped"; return 0; }
+  mkdir -p "$VAK_SVC_DIR/odbc"
+  cat >"$VAK_SVC_DIR/odbc/odbcinst.ini" <<INI
+[SQLite3]
+Description=SQLite3 ODBC driver
+Driver=$odbcdir/libsqlite3odbc.so
+
+[PostgreSQL Unicode]
+Description=PostgreSQL ODBC driver (Unicode)
+Driver=$odbcdir/psqlodbcw.so
+INI
+  : >"$VAK_SVC_DIR/odbc/odbc.ini"
+  export ODBCSYSINI="$VAK_SVC_DIR/odbc" ODBCINI="$VAK_SVC_DIR/odbc/odbc.ini"
+  export VAK_ODBC_PG_CONNSTR="Provider=MSDASQL;Driver={PostgreSQL Unicode};Server=127.0.0.1;Port=$port;Database=vak_test;Uid=postgres;Pwd="
+  # SQLite through ODBC: tests put their own file after "Database=".
+  export VAK_ODBC_SQLITE_PREFIX="Provider=MSDASQL;Driver={SQLite3};Database="
+  echo "unixODBC configured in $ODBCSYSINI"
+}
+
+vak_stop_services() {
+  if [ -n "${VAK_PG_DATA:-}" ]; then
+    local as_pg=(runuser -u postgres --)
+    [ "$(id -u)" -eq 0 ] || as_pg=()
+    "${as_pg[@]}" "$VAK_PG_BINDIR/pg_ctl" -D "$VAK_PG_DATA" -m immediate stop >/dev/null 2>&1 || true
+  fi
+  [ -n "${VAK_SVC_DIR:-}" ] && rm -rf "$VAK_SVC_DIR"
+}
