@@ -100,6 +100,8 @@ public:
     bool active() const;
     DataSetState state() const;
     bool isEmpty() const;
+    QString name() const;       // the name given at construction (objectName)
+    bool modified() const;      // a value was set since edit()/insert()
 
     // Packets and files. A null or empty packet closes the dataset.
     void setData(const QVariant& packet);
@@ -118,7 +120,13 @@ public:
     bool eof() const;
     int recordCount() const;
     int recNo() const;
-    void setRecNo(int recNo);
+    void setRecNo(int recNo);   // throws when out of 1..recordCount()
+
+    // Random access for data-aware views: 0-based visible row, does not move the current
+    // row. The current row reads from the edit buffer while editing. Throws on a bad index.
+    int currentRow() const;     // recNo() - 1; -1 when empty or inactive
+    QVariant valueAt(int row, int fieldIndex) const;
+    QString displayTextAt(int row, int fieldIndex) const;
 
     // Editing. insert() puts a new row before the current one; it becomes current.
     void insert();
@@ -127,6 +135,8 @@ public:
     void post();
     void cancel();
     void remove();  // deletes the current row
+    // append(), set each field from `values` (in field order, missing ones null), post().
+    void appendRecord(const QVariantList& values);
 
     // Locate on a semicolon-separated list of key fields; `values` is a single value for
     // one key field, or a QVariantList with one value per key field. Each value is
