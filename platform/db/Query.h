@@ -1,0 +1,171 @@
+#pragma once
+// Statements with named, typed parameters: Query (returns rows) and Command (changes
+// data). The SQL text names its parameters as :NAME (letters, digits, '_'); a name used
+// several times is one parameter and every occurrence receives its value. Texts in
+// quotes, comments and PostgreSQL casts (::type) are not parameters.
+//
+// Parameters are found in the text; each starts as a String parameter of size 0 (no
+// limit) holding null. declareParam() gives a parameter its type and size; the value is
+// converted to that type when it is bound, and a null value is bound as a null of that
+// type. Dates travel as the backend expects: on SQLite a Date is the text yyyy-MM-dd and
+// a DateTime the text "yyyy-MM-dd HH:mm:ss" (".zzz" added when there are milliseconds);
+// elsewhere as date and timestamp values.
+//
+// A Query declares its result fields (FieldDefs: names, types, sizes, display labels);
+// values read through value()/Provider are converted to the declared field's type, so
+// every backend yields the same values. Without declared fields the result's own columns
+// are used with types taken from the driver.
+//
+// Throws platform::DatabaseError with the driver's text on any failure to prepare, bind
+// or execute, and on use without an open connection or with an unknown parameter name.
+
+#include "platform/dataset/FieldDef.h"
+#include "platform/db/Connection.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QSqlQuery>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include <functional>
+#include <vector>
+
+namespace platform::db {
+
+// One named parameter of a statement.
+class Parameter {
+public:
+    Parameter() = default;
+    Parameter(const QString& name, FieldType type, int size) : name_(name), type_(type), size_(size) {}
+
+    const QString& name() const { return name_; }
+    FieldType type() const { return type_; }
+    int size() const { return size_; }
+    void setType(FieldType type, int size = 0) { type_ = type; size_ = size; }
+
+    const QVariant& value() const { return value_; }
+    Parameter& setValue(const QVariant& value) { value_ = value; return *this; }
+    Parameter& clear() { value_ = QVariant(); return *this; }
+    bool isNull() const { return value_.isNull(); }
+
+private:
+    QString name_;
+    FieldType type_ = FieldType::String;
+    int size_ = 0;
+    QVariant value_;
+};
+
+// Common part of Query and Command: connection, text, parameters, time-out.
+class Statement : public QObject {
+    Q_OBJECT
+public:
+    explicit Statement(Connection* connection = nullptr, QObject* parent = nullptr);
+    ~Statement() override;
+
+    Connection* connection() const { return connection_; }
+    void setConnection(Connection* connection);
+
+    QString sql() const { return sql_; }
+    // Replaces the text; parameters still named keep their type, size and value.
+    void setSql(const QString& sql);
+
+    // Parameter names in order of first occurrence.
+    QStringList parameterNames() const;
+    // Throws DatabaseError "Parameter 'NAME' not found" for a name not in the text.
+    Parameter& paramByName(const QString& name);
+    Parameter* findParam(const QString& name);
+    Parameter& declareParam(const QString& name, FieldType type, int size = 0);
+    void setParam(const QString& name, const QVariant& value) { paramByName(name).setValue(value); }
+
+    // Seconds; 0 = no time-out. Default 30, as ADO commands.
+    int commandTimeout() const { return commandTimeout_; }
+    void setCommandTimeout(int seconds) { commandTimeout_ = seconds; }
+
+    // The text as sent to the driver (positional '?' markers) and the parameter bound at
+    // each marker; exposed for tests and diagnostics.
+    QString preparedSql() const;
+    QStringList markerNames() const;
+
+protected:
+    // Prepares and executes `query` with the bound parameters. Throws DatabaseError.
+    void run(QSqlQuery& query, bool forwardOnly);
+    Connection& requireConnection() const;
+    [[noreturn]] void fail(const QString& what, const QString& driverText) const;
+
+private:
+    void parse();
+    QPointer<Connection> connection_;
+    QString sql_;
+    QString prepared_;
+    std::vector<Parameter> params_;
+    QStringList markers_;  // parameter name at each '?'
+    int commandTimeout_ = 30;
+};
+
+// A statement that returns rows. After open() the first row is current (eof() when the
+// result is empty); next() moves forward. The result is read forward only; first()
+// re-executes the statement when the cursor has moved.
+class Query : public Statement {
+    Q_OBJECT
+public:
+    using Statement::Statement;
+    ~Query() override;
+
+    // Declared result fields. Empty: the result's own columns.
+    FieldDefs& fieldDefs() { return fields_; }
+    const FieldDefs& fieldDefs() const { return fields_; }
+    void setFieldDefs(const FieldDefs& defs) { fields_ = defs; }
+
+    // Called by open() before the text is prepared (a SQL-variant store installs the
+    // text for the connection's dialect here).
+    void setBeforeOpen(std::function<void(Query&)> handler) { beforeOpen_ = std::move(handler); }
+
+    void open();
+    void close();
+    bool active() const { return active_; }
+    void setActive(bool on) { on ? open() : close(); }
+
+    bool eof() const { return eof_; }
+    bool isEmpty() const;  // no row at all (valid right after open)
+    void next();
+    void first();
+
+    // The fields of the result (the declared ones, or the result's columns).
+    const FieldDefs& resultFields() const { return resultFields_; }
+    // Value of the current row for a result field, converted to its declared type.
+    // Throws DatabaseError at eof or for an unknown field.
+    QVariant value(int index) const;
+    QVariant value(const QString& fieldName) const;
+    QVariantList currentRow() const;
+
+private:
+    void fetch();
+    void mapColumns();
+    FieldDefs fields_;
+    FieldDefs resultFields_;
+    std::vector<int> columnOf_;   // result column for each result field
+    std::function<void(Query&)> beforeOpen_;
+    QSqlQuery query_;
+    bool active_ = false;
+    bool eof_ = true;
+    int position_ = -1;  // 0-based index of the current row
+};
+
+// A statement that changes data.
+class Command : public Statement {
+    Q_OBJECT
+public:
+    using Statement::Statement;
+
+    // Executes; returns the number of rows affected (-1 when the driver cannot tell).
+    int execute();
+};
+
+// Conversion of a value read from any backend to a field's type (texts from SQLite for
+// dates and numbers, numerics as text from PostgreSQL, padded fixed texts). Null stays
+// null. Throws DatabaseError naming the field when the value cannot be converted.
+QVariant convertDbValue(const FieldDef& field, const QVariant& value);
+
+}  // namespace platform::db
