@@ -1,0 +1,57 @@
+#pragma once
+// The reference host's simulated fiscal printer, behind the fiscaldev procedure variables.
+//
+// It keeps receipt numbers (COO), receipt counters (CCF), the grand total and the fiscal
+// movement date in a small state file, and prints every receipt, item by item, to a
+// 48-column text journal, both in its output directory; numbers continue across runs.
+// Any command can be told to refuse (the host's "fail OPERATION [N]").
+//
+// Not thread-safe: the printer is driven from the screen's thread only.
+// Errors: platform::HostError when the output directory or the state file cannot be
+// written or read, and for unknown operations in failNext().
+
+#include <QDate>
+#include <QDateTime>
+#include <QString>
+
+#include <functional>
+
+namespace fiscaldev::sim {
+
+// Assigns the simulated printer to AbreCupom, VendaItem, FechaCupom, Atu_TotGeral,
+// Cancela_Cupom_Imp and DataMoviFiscal.
+void installAll();
+
+// Where the journal ("journal.txt") and the state ("printer-state.json") are kept.
+// Created when missing; the state there is loaded (an open receipt is forgotten).
+// Until set, the current directory's "fiscal" folder is used.
+void setOutputDir(const QString& dir);
+QString outputDir();
+QString journalPath();
+QString statePath();
+
+// The printer's clock (receipt date-times, the movement date). Empty: the system clock.
+void setClock(std::function<QDateTime()> clock);
+
+// The n-th next call (n >= 1) of `op` refuses: the command returns false (and leaves an
+// error code and text at indices 0 and 1 of voRetorno where it takes one), DataMoviFiscal
+// throws. Throws HostError for an operation fiscaldev does not have.
+void failNext(const QString& op, int n = 1);
+void clearFaults();
+
+struct Status {
+    int coo = 0;             // number of the last document printed
+    int ccf = 0;             // counter of the last fiscal receipt
+    double grandTotal = 0;   // sum of every closed receipt
+    double cancelledTotal = 0;
+    int cancellations = 0;
+    bool receiptOpen = false;
+    int openItems = 0;       // items on the open receipt
+    QDate movementDate;      // null before the first receipt
+};
+Status status();
+
+// The reason of the printer's last refusal (empty after a command that succeeded).
+QString lastError();
+
+}  // namespace fiscaldev::sim
