@@ -74,6 +74,8 @@ public:
 
 signals:
     void connectedChanged(bool connected);
+    // Emitted before the Qt connection goes away: statements drop their prepared queries.
+    void aboutToClose();
 
 private:
     struct Impl;

@@ -21,6 +21,7 @@
 
 #include "platform/dataset/FieldDef.h"
 #include "platform/db/Connection.h"
+#include "platform/db/DbValue.h"
 
 #include <QObject>
 #include <QPointer>
@@ -89,14 +90,21 @@ public:
     QStringList markerNames() const;
 
 protected:
-    // Prepares and executes `query` with the bound parameters. Throws DatabaseError.
-    void run(QSqlQuery& query, bool forwardOnly);
+    // Prepares (once per text and connection) and executes the statement with the bound
+    // parameters. Throws DatabaseError.
+    void run(bool forwardOnly);
+    QSqlQuery& query() { return query_; }
+    const QSqlQuery& query() const { return query_; }
+    // Drops the prepared statement (text changed, connection closing).
+    virtual void releaseQuery();
     Connection& requireConnection() const;
     [[noreturn]] void fail(const QString& what, const QString& driverText) const;
 
 private:
     void parse();
     QPointer<Connection> connection_;
+    QSqlQuery query_;
+    QString preparedFor_;  // connection name + text the query was prepared for
     QString sql_;
     QString prepared_;
     std::vector<Parameter> params_;
@@ -140,6 +148,9 @@ public:
     QVariant value(const QString& fieldName) const;
     QVariantList currentRow() const;
 
+protected:
+    void releaseQuery() override;
+
 private:
     void fetch();
     void mapColumns();
@@ -147,7 +158,6 @@ private:
     FieldDefs resultFields_;
     std::vector<int> columnOf_;   // result column for each result field
     std::function<void(Query&)> beforeOpen_;
-    QSqlQuery query_;
     bool active_ = false;
     bool eof_ = true;
     int position_ = -1;  // 0-based index of the current row
@@ -162,10 +172,5 @@ public:
     // Executes; returns the number of rows affected (-1 when the driver cannot tell).
     int execute();
 };
-
-// Conversion of a value read from any backend to a field's type (texts from SQLite for
-// dates and numbers, numerics as text from PostgreSQL, padded fixed texts). Null stays
-// null. Throws DatabaseError naming the field when the value cannot be converted.
-QVariant convertDbValue(const FieldDef& field, const QVariant& value);
 
 }  // namespace platform::db

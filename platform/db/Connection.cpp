@@ -1,0 +1,247 @@
+#include "platform/db/Connection.h"
+
+#include "platform/Error.h"
+
+#include <QAtomicInteger>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlQuery>
+
+#include <sql.h>
+#include <sqlext.h>
+
+namespace platform::db {
+
+struct Connection::Impl {
+    QString connectionString;
+    Event beforeConnect, afterConnect;
+    ConnectionSpec spec;
+    QString qtName;
+    bool open = false;
+    bool inTransaction = false;
+    bool rawTransaction = false;  // started with BEGIN IMMEDIATE, ended with plain SQL
+    Dialect dialect = Dialect::Ansi;
+    Backend backend = Backend::Other;
+    QString dbmsName;
+    int appliedTimeout = -1;  // PostgreSQL statement_timeout last set, -1 unknown
+};
+
+namespace {
+
+QString uniqueName()
+{
+    static QAtomicInteger<quint64> counter;
+    return QStringLiteral("vak_db_%1").arg(counter.fetchAndAddRelaxed(1) + 1);
+}
+
+QString errorText(const QSqlError& e)
+{
+    QString text = e.text().trimmed();
+    if (text.isEmpty())
+        text = QStringLiteral("unknown database error");
+    return text;
+}
+
+// The server's own name for itself, asked through the ODBC handle (SQL_DBMS_NAME).
+QString odbcDbmsName(const QSqlDatabase& db)
+{
+    QVariant h = db.driver()->handle();
+    if (!h.isValid() || qstrcmp(h.typeName(), "SQLHANDLE") != 0)
+        return {};
+    SQLHANDLE dbc = *static_cast<SQLHANDLE*>(h.data());
+    if (!dbc)
+        return {};
+    SQLCHAR name[256] = {};
+    SQLSMALLINT len = 0;
+    if (!SQL_SUCCEEDED(SQLGetInfo(dbc, SQL_DBMS_NAME, name, sizeof name, &len)))
+        return {};
+    return QString::fromUtf8(reinterpret_cast<const char*>(name));
+}
+
+}  // namespace
+
+Connection::Connection(QObject* parent) : QObject(parent), d(new Impl)
+{
+    d->qtName = uniqueName();
+}
+
+Connection::Connection(const QString& connectionString, QObject* parent) : Connection(parent)
+{
+    d->connectionString = connectionString;
+}
+
+Connection::~Connection()
+{
+    close();
+    delete d;
+}
+
+QString Connection::connectionString() const { return d->connectionString; }
+void Connection::setConnectionString(const QString& text) { d->connectionString = text; }
+void Connection::setBeforeConnect(Event handler) { d->beforeConnect = std::move(handler); }
+void Connection::setAfterConnect(Event handler) { d->afterConnect = std::move(handler); }
+bool Connection::connected() const { return d->open; }
+Dialect Connection::dialect() const { return d->dialect; }
+Backend Connection::backend() const { return d->backend; }
+QString Connection::dbmsName() const { return d->dbmsName; }
+const ConnectionSpec& Connection::spec() const { return d->spec; }
+QString Connection::qtConnectionName() const { return d->qtName; }
+bool Connection::inTransaction() const { return d->inTransaction; }
+
+QSqlDatabase Connection::database() const
+{
+    if (!d->open)
+        return QSqlDatabase();
+    return QSqlDatabase::database(d->qtName, false);
+}
+
+void Connection::open()
+{
+    if (d->open)
+        return;
+    if (d->beforeConnect)
+        d->beforeConnect(*this);
+    ConnectionSpec spec = parseConnectionString(d->connectionString);
+    if (!QSqlDatabase::isDriverAvailable(spec.driver))
+        throw DatabaseError(QStringLiteral("Database driver %1 is not available (provider %2)").arg(spec.driver, spec.provider));
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(spec.driver, d->qtName);
+        db.setDatabaseName(spec.databaseName);
+        if (!spec.host.isEmpty())
+            db.setHostName(spec.host);
+        if (spec.port > 0)
+            db.setPort(spec.port);
+        if (!spec.user.isEmpty())
+            db.setUserName(spec.user);
+        if (!spec.password.isEmpty())
+            db.setPassword(spec.password);
+        if (!spec.connectOptions.isEmpty())
+            db.setConnectOptions(spec.connectOptions);
+        if (!db.open()) {
+            const QString text = errorText(db.lastError());
+            db = QSqlDatabase();
+            QSqlDatabase::removeDatabase(d->qtName);
+            throw DatabaseError(QStringLiteral("Cannot connect (%1): %2").arg(spec.provider, text));
+        }
+        d->spec = spec;
+        d->dialect = spec.dialect;
+        d->backend = spec.backend;
+        d->dbmsName = spec.driver;
+        if (spec.driver == QLatin1String("QODBC")) {
+            d->dbmsName = odbcDbmsName(db);
+            if (spec.dialectFromServer) {
+                d->dialect = dialectForDbmsName(d->dbmsName);
+                d->backend = backendForDbmsName(d->dbmsName);
+            }
+        } else if (spec.driver == QLatin1String("QSQLITE")) {
+            d->dbmsName = QStringLiteral("SQLite");
+        } else if (spec.driver == QLatin1String("QPSQL")) {
+            d->dbmsName = QStringLiteral("PostgreSQL");
+        }
+    }
+    d->open = true;
+    d->inTransaction = false;
+    d->appliedTimeout = -1;
+    try {
+        if (d->afterConnect)
+            d->afterConnect(*this);
+    } catch (...) {
+        close();
+        throw;
+    }
+    emit connectedChanged(true);
+}
+
+void Connection::close()
+{
+    if (!d->open)
+        return;
+    rollback();
+    emit aboutToClose();
+    {
+        QSqlDatabase db = QSqlDatabase::database(d->qtName, false);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(d->qtName);
+    d->open = false;
+    emit connectedChanged(false);
+}
+
+void Connection::execute(const QString& sql)
+{
+    if (!d->open)
+        throw DatabaseError(QStringLiteral("The connection is not open"));
+    QSqlQuery q(database());
+    if (!q.exec(sql))
+        throw DatabaseError(errorText(q.lastError()));
+}
+
+void Connection::beginTransaction(bool writeLock)
+{
+    if (!d->open)
+        throw DatabaseError(QStringLiteral("The connection is not open"));
+    if (d->inTransaction)
+        throw DatabaseError(QStringLiteral("A transaction is already open on this connection"));
+    if (writeLock && d->spec.driver == QLatin1String("QSQLITE")) {
+        // BEGIN IMMEDIATE takes the write lock now (waiting up to the busy timeout), so a
+        // counter read inside cannot be overtaken by another process.
+        execute(QStringLiteral("BEGIN IMMEDIATE"));
+        d->rawTransaction = true;
+    } else {
+        QSqlDatabase db = database();
+        if (!db.transaction())
+            throw DatabaseError(QStringLiteral("Cannot begin a transaction: ") + errorText(db.lastError()));
+        d->rawTransaction = false;
+    }
+    d->inTransaction = true;
+}
+
+void Connection::commit()
+{
+    if (!d->inTransaction)
+        throw DatabaseError(QStringLiteral("No transaction to commit"));
+    if (d->rawTransaction) {
+        execute(QStringLiteral("COMMIT"));
+    } else {
+        QSqlDatabase db = database();
+        if (!db.commit())
+            throw DatabaseError(QStringLiteral("Cannot commit: ") + errorText(db.lastError()));
+    }
+    d->inTransaction = false;
+}
+
+void Connection::rollback()
+{
+    if (!d->inTransaction || !d->open)
+        return;
+    d->inTransaction = false;
+    d->appliedTimeout = -1;  // a SET inside the transaction is undone with it
+    if (d->rawTransaction) {
+        QSqlQuery q(database());
+        q.exec(QStringLiteral("ROLLBACK"));
+    } else {
+        database().rollback();
+    }
+}
+
+void Connection::applyStatementTimeout(int seconds)
+{
+    if (!d->open || d->backend != Backend::PostgreSQL || d->spec.driver != QLatin1String("QPSQL"))
+        return;
+    if (seconds < 0)
+        seconds = 0;
+    if (d->appliedTimeout == seconds)
+        return;
+    execute(QStringLiteral("SET statement_timeout = %1").arg(qint64(seconds) * 1000));
+    d->appliedTimeout = seconds;
+}
+
+QString Connection::lastErrorText() const
+{
+    if (!d->open)
+        return {};
+    QSqlError e = database().lastError();
+    return e.isValid() ? e.text().trimmed() : QString();
+}
+
+}  // namespace platform::db

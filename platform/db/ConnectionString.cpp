@@ -1,0 +1,284 @@
+#include "platform/db/ConnectionString.h"
+
+#include "platform/Error.h"
+
+#include <QHash>
+#include <QRegularExpression>
+
+namespace platform::db {
+
+QString dialectName(Dialect d)
+{
+    switch (d) {
+    case Dialect::MsSql: return QStringLiteral("mssql");
+    case Dialect::Oracle: return QStringLiteral("oracle");
+    case Dialect::Ansi: break;
+    }
+    return QStringLiteral("ansi");
+}
+
+QList<ConnectionPair> splitConnectionString(const QString& text)
+{
+    QList<ConnectionPair> pairs;
+    int i = 0;
+    const int n = int(text.size());
+    while (i < n) {
+        // Key up to '='; a part without '=' (stray text between ';') is skipped.
+        int eq = int(text.indexOf(QLatin1Char('='), i));
+        int semi = int(text.indexOf(QLatin1Char(';'), i));
+        if (eq < 0 || (semi >= 0 && semi < eq)) {
+            if (semi < 0)
+                break;
+            i = semi + 1;
+            continue;
+        }
+        QString key = text.mid(i, eq - i).trimmed();
+        i = eq + 1;
+        while (i < n && text[i] == QLatin1Char(' '))
+            ++i;
+        QString value;
+        if (i < n && (text[i] == QLatin1Char('"') || text[i] == QLatin1Char('\'') || text[i] == QLatin1Char('{'))) {
+            const QChar open = text[i];
+            const QChar close = open == QLatin1Char('{') ? QLatin1Char('}') : open;
+            int end = int(text.indexOf(close, i + 1));
+            if (end < 0)
+                throw DatabaseError(QStringLiteral("Connection string: unterminated %1 in the value of '%2'").arg(open).arg(key));
+            // Braces are kept: ODBC wants "Driver={Name}" as written.
+            value = open == QLatin1Char('{') ? text.mid(i, end - i + 1) : text.mid(i + 1, end - i - 1);
+            i = end + 1;
+            int next = int(text.indexOf(QLatin1Char(';'), i));
+            i = next < 0 ? n : next + 1;
+        } else {
+            int end = int(text.indexOf(QLatin1Char(';'), i));
+            if (end < 0)
+                end = n;
+            value = text.mid(i, end - i).trimmed();
+            i = end + 1;
+        }
+        if (!key.isEmpty())
+            pairs.append({key, value});
+    }
+    return pairs;
+}
+
+namespace {
+
+QString unbrace(const QString& v)
+{
+    if (v.size() >= 2 && v.startsWith(QLatin1Char('{')) && v.endsWith(QLatin1Char('}')))
+        return v.mid(1, v.size() - 2);
+    return v;
+}
+
+// Lookup by case-insensitive key, several spellings allowed.
+struct Keys {
+    QHash<QString, QString> map;
+    explicit Keys(const QList<ConnectionPair>& pairs)
+    {
+        for (const auto& p : pairs)
+            map.insert(p.first.toLower().simplified(), p.second);
+    }
+    QString get(std::initializer_list<const char*> names) const
+    {
+        for (const char* name : names) {
+            auto it = map.find(QString::fromLatin1(name));
+            if (it != map.end())
+                return *it;
+        }
+        return {};
+    }
+    bool has(const char* name) const { return map.contains(QString::fromLatin1(name)); }
+};
+
+QString envOr(const char* var, const char* fallback)
+{
+    QString v = qEnvironmentVariable(var);
+    return v.isEmpty() ? QString::fromLatin1(fallback) : v;
+}
+
+QString odbcValue(const QString& v)
+{
+    // A value with ';' or braces must be braced for the ODBC driver manager.
+    if (v.contains(QLatin1Char(';')) || v.contains(QLatin1Char('{')) || v.startsWith(QLatin1Char(' ')))
+        return QLatin1Char('{') + QString(v).replace(QLatin1Char('}'), QStringLiteral("}}")) + QLatin1Char('}');
+    return v;
+}
+
+void parsePort(ConnectionSpec& spec, const QString& text)
+{
+    if (text.isEmpty())
+        return;
+    bool ok = false;
+    int port = text.toInt(&ok);
+    if (!ok || port <= 0 || port > 65535)
+        throw DatabaseError(QStringLiteral("Connection string: invalid port '%1'").arg(text));
+    spec.port = port;
+}
+
+// "Data Source=server,1433" or "server:1433" for SQL Server; host and port split.
+void hostAndPort(const QString& source, QString& host, QString& port)
+{
+    host = source;
+    for (QChar sep : {QLatin1Char(','), QLatin1Char(':')}) {
+        int at = int(source.lastIndexOf(sep));
+        if (at > 0) {
+            host = source.left(at).trimmed();
+            port = source.mid(at + 1).trimmed();
+            return;
+        }
+    }
+}
+
+ConnectionSpec parseMsSql(const Keys& keys)
+{
+    ConnectionSpec spec;
+    spec.driver = QStringLiteral("QODBC");
+    spec.dialect = Dialect::MsSql;
+    spec.backend = Backend::MsSql;
+    QString driver = keys.get({"odbc driver"});
+    if (driver.isEmpty())
+        driver = envOr("VAK_ODBC_MSSQL_DRIVER", "ODBC Driver 18 for SQL Server");
+    QString host, port;
+    hostAndPort(keys.get({"data source", "server", "address", "addr"}), host, port);
+    QString odbc = QStringLiteral("Driver={%1};Server=%2").arg(unbrace(driver), odbcValue(host));
+    if (!port.isEmpty())
+        odbc += QStringLiteral(",") + port;
+    QString db = keys.get({"initial catalog", "database"});
+    if (!db.isEmpty())
+        odbc += QStringLiteral(";Database=") + odbcValue(db);
+    QString trusted = keys.get({"integrated security", "trusted_connection"}).toLower();
+    if (trusted == QLatin1String("sspi") || trusted == QLatin1String("true") || trusted == QLatin1String("yes")) {
+        odbc += QStringLiteral(";Trusted_Connection=yes");
+    } else {
+        spec.user = keys.get({"user id", "uid", "user"});
+        spec.password = keys.get({"password", "pwd"});
+    }
+    QString encrypt = keys.get({"encrypt"});
+    if (!encrypt.isEmpty())
+        odbc += QStringLiteral(";Encrypt=") + encrypt;
+    QString trust = keys.get({"trustservercertificate", "trust server certificate"});
+    if (!trust.isEmpty())
+        odbc += QStringLiteral(";TrustServerCertificate=") + trust;
+    spec.databaseName = odbc;
+    return spec;
+}
+
+ConnectionSpec parseOracle(const Keys& keys)
+{
+    ConnectionSpec spec;
+    spec.driver = QStringLiteral("QODBC");
+    spec.dialect = Dialect::Oracle;
+    spec.backend = Backend::Oracle;
+    QString driver = keys.get({"odbc driver"});
+    if (driver.isEmpty())
+        driver = envOr("VAK_ODBC_ORACLE_DRIVER", "Oracle");
+    spec.databaseName = QStringLiteral("Driver={%1};DBQ=%2")
+                            .arg(unbrace(driver), odbcValue(keys.get({"data source", "dbq", "server"})));
+    spec.user = keys.get({"user id", "uid", "user"});
+    spec.password = keys.get({"password", "pwd"});
+    return spec;
+}
+
+ConnectionSpec parseMsdasql(const QList<ConnectionPair>& pairs, const Keys& keys)
+{
+    ConnectionSpec spec;
+    spec.driver = QStringLiteral("QODBC");
+    spec.dialectFromServer = true;
+    if (!keys.has("dsn") && !keys.has("driver") && !keys.has("filedsn"))
+        throw DatabaseError(QStringLiteral("Connection string: MSDASQL needs DSN= or Driver="));
+    // Everything but the ADO keys goes to the driver manager as written.
+    QStringList parts;
+    for (const auto& p : pairs) {
+        const QString k = p.first.toLower().simplified();
+        if (k == QLatin1String("provider") || k == QLatin1String("persist security info"))
+            continue;
+        if (k == QLatin1String("user id")) {
+            spec.user = p.second;
+            continue;
+        }
+        if (k == QLatin1String("password")) {
+            spec.password = p.second;
+            continue;
+        }
+        if (k == QLatin1String("extended properties")) {
+            parts.append(unbrace(p.second));
+            continue;
+        }
+        parts.append(p.first + QLatin1Char('=') + (p.second.startsWith(QLatin1Char('{')) ? p.second : odbcValue(p.second)));
+    }
+    spec.databaseName = parts.join(QLatin1Char(';'));
+    return spec;
+}
+
+}  // namespace
+
+ConnectionSpec parseConnectionString(const QString& text)
+{
+    const QList<ConnectionPair> pairs = splitConnectionString(text);
+    const Keys keys(pairs);
+    QString provider = keys.get({"provider"}).trimmed();
+    if (provider.isEmpty())
+        throw DatabaseError(QStringLiteral("Connection string without Provider: '%1'").arg(text.left(200)));
+    // "MSDAORA.1", "SQLOLEDB.1", "OraOLEDB.Oracle.1": the trailing version goes.
+    static const QRegularExpression version(QStringLiteral("\\.\\d+$"));
+    QString name = provider;
+    name.remove(version);
+    const QString p = name.toLower();
+
+    ConnectionSpec spec;
+    if (p == QLatin1String("sqlite") || p == QLatin1String("sqlite3")) {
+        spec.driver = QStringLiteral("QSQLITE");
+        spec.backend = Backend::SQLite;
+        spec.databaseName = keys.get({"data source", "database", "datasource"});
+        if (spec.databaseName.isEmpty())
+            throw DatabaseError(QStringLiteral("Connection string: Provider=SQLite needs Data Source="));
+    } else if (p == QLatin1String("postgresql") || p == QLatin1String("postgres") || p == QLatin1String("pgsql")) {
+        spec.driver = QStringLiteral("QPSQL");
+        spec.backend = Backend::PostgreSQL;
+        spec.host = keys.get({"host", "server", "data source"});
+        parsePort(spec, keys.get({"port"}));
+        spec.databaseName = keys.get({"database", "initial catalog"});
+        spec.user = keys.get({"user id", "user", "uid", "username"});
+        spec.password = keys.get({"password", "pwd"});
+        QString timeout = keys.get({"timeout", "connect timeout"});
+        if (!timeout.isEmpty())
+            spec.connectOptions = QStringLiteral("connect_timeout=") + timeout;
+    } else if (p == QLatin1String("msdasql")) {
+        spec = parseMsdasql(pairs, keys);
+    } else if (p == QLatin1String("sqloledb") || p == QLatin1String("msoledbsql") || p.startsWith(QLatin1String("sqlncli"))) {
+        spec = parseMsSql(keys);
+    } else if (p == QLatin1String("msdaora") || p == QLatin1String("oraoledb.oracle") || p == QLatin1String("oraoledb")) {
+        spec = parseOracle(keys);
+    } else {
+        throw DatabaseError(QStringLiteral("Unknown provider '%1' in the connection string").arg(provider));
+    }
+    spec.provider = name;
+    return spec;
+}
+
+Dialect dialectForDbmsName(const QString& dbmsName)
+{
+    const QString n = dbmsName.toLower();
+    if (n.contains(QLatin1String("sql server")) || n.contains(QLatin1String("sybase")) || n.contains(QLatin1String("adaptive server")))
+        return Dialect::MsSql;
+    if (n.contains(QLatin1String("oracle")))
+        return Dialect::Oracle;
+    return Dialect::Ansi;
+}
+
+Backend backendForDbmsName(const QString& dbmsName)
+{
+    const QString n = dbmsName.toLower();
+    if (n.contains(QLatin1String("sqlite")))
+        return Backend::SQLite;
+    if (n.contains(QLatin1String("postgres")))
+        return Backend::PostgreSQL;
+    switch (dialectForDbmsName(dbmsName)) {
+    case Dialect::MsSql: return Backend::MsSql;
+    case Dialect::Oracle: return Backend::Oracle;
+    case Dialect::Ansi: break;
+    }
+    return Backend::Other;
+}
+
+}  // namespace platform::db

@@ -1,0 +1,388 @@
+#include "platform/db/Query.h"
+
+#include "platform/Error.h"
+
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlField>
+#include <QSqlRecord>
+#include <QSqlResult>
+
+#include <sql.h>
+#include <sqlext.h>
+
+namespace platform::db {
+
+// ---------------------------------------------------------------------------------------
+// Statement
+// ---------------------------------------------------------------------------------------
+
+namespace {
+
+bool isNameStart(QChar c) { return c.isLetter() || c == QLatin1Char('_'); }
+bool isNameChar(QChar c) { return c.isLetterOrNumber() || c == QLatin1Char('_'); }
+
+// Each :NAME becomes '?'; quotes, comments and '::' casts are copied unchanged.
+void toPositional(const QString& sql, QString& out, QStringList& names)
+{
+    out.clear();
+    names.clear();
+    out.reserve(sql.size());
+    const int n = int(sql.size());
+    for (int i = 0; i < n; ++i) {
+        const QChar c = sql[i];
+        if (c == QLatin1Char('\'') || c == QLatin1Char('"')) {
+            int end = int(sql.indexOf(c, i + 1));
+            // A doubled quote inside is an escaped quote: the scan continues after it.
+            while (end >= 0 && end + 1 < n && sql[end + 1] == c)
+                end = int(sql.indexOf(c, end + 2));
+            if (end < 0)
+                end = n - 1;
+            out += QStringView(sql).mid(i, end - i + 1);
+            i = end;
+        } else if (c == QLatin1Char('-') && i + 1 < n && sql[i + 1] == QLatin1Char('-')) {
+            int end = int(sql.indexOf(QLatin1Char('\n'), i));
+            if (end < 0)
+                end = n - 1;
+            out += QStringView(sql).mid(i, end - i + 1);
+            i = end;
+        } else if (c == QLatin1Char('/') && i + 1 < n && sql[i + 1] == QLatin1Char('*')) {
+            int end = int(sql.indexOf(QStringLiteral("*/"), i + 2));
+            end = end < 0 ? n - 1 : end + 1;
+            out += QStringView(sql).mid(i, end - i + 1);
+            i = end;
+        } else if (c == QLatin1Char(':') && i + 1 < n && sql[i + 1] == QLatin1Char(':')) {
+            out += QStringLiteral("::");
+            ++i;
+        } else if (c == QLatin1Char(':') && i + 1 < n && isNameStart(sql[i + 1])) {
+            int end = i + 1;
+            while (end < n && isNameChar(sql[end]))
+                ++end;
+            names.append(sql.mid(i + 1, end - i - 1));
+            out += QLatin1Char('?');
+            i = end - 1;
+        } else {
+            out += c;
+        }
+    }
+}
+
+// ODBC statements carry their own time-out (SQL_ATTR_QUERY_TIMEOUT).
+void setOdbcTimeout(QSqlQuery& q, int seconds)
+{
+    const QSqlResult* r = q.result();
+    if (!r)
+        return;
+    QVariant h = r->handle();
+    if (!h.isValid() || qstrcmp(h.typeName(), "SQLHANDLE") != 0)
+        return;
+    SQLHANDLE stmt = *static_cast<SQLHANDLE*>(h.data());
+    if (stmt)
+        SQLSetStmtAttr(stmt, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(SQLULEN(seconds)), 0);
+}
+
+}  // namespace
+
+Statement::Statement(Connection* connection, QObject* parent) : QObject(parent)
+{
+    setConnection(connection);
+}
+
+Statement::~Statement() = default;
+
+void Statement::setConnection(Connection* connection)
+{
+    if (connection_)
+        disconnect(connection_, nullptr, this, nullptr);
+    connection_ = connection;
+    if (connection_)
+        connect(connection_, &Connection::aboutToClose, this, [this] { releaseQuery(); });
+    releaseQuery();
+}
+
+void Statement::setSql(const QString& sql)
+{
+    if (sql == sql_)
+        return;
+    releaseQuery();
+    sql_ = sql;
+    parse();
+}
+
+void Statement::parse()
+{
+    toPositional(sql_, prepared_, markers_);
+    std::vector<Parameter> kept;
+    for (const QString& name : std::as_const(markers_)) {
+        bool seen = false;
+        for (const Parameter& p : kept)
+            seen = seen || p.name().compare(name, Qt::CaseInsensitive) == 0;
+        if (seen)
+            continue;
+        Parameter* old = findParam(name);
+        kept.push_back(old ? *old : Parameter(name, FieldType::String, 0));
+    }
+    params_ = std::move(kept);
+}
+
+QStringList Statement::parameterNames() const
+{
+    QStringList names;
+    for (const Parameter& p : params_)
+        names.append(p.name());
+    return names;
+}
+
+Parameter* Statement::findParam(const QString& name)
+{
+    for (Parameter& p : params_)
+        if (p.name().compare(name, Qt::CaseInsensitive) == 0)
+            return &p;
+    return nullptr;
+}
+
+Parameter& Statement::paramByName(const QString& name)
+{
+    if (Parameter* p = findParam(name))
+        return *p;
+    throw DatabaseError(QStringLiteral("Parameter '%1' not found").arg(name));
+}
+
+Parameter& Statement::declareParam(const QString& name, FieldType type, int size)
+{
+    Parameter& p = paramByName(name);
+    p.setType(type, size);
+    return p;
+}
+
+QString Statement::preparedSql() const { return prepared_; }
+QStringList Statement::markerNames() const { return markers_; }
+
+Connection& Statement::requireConnection() const
+{
+    if (!connection_)
+        throw DatabaseError(QStringLiteral("%1: no connection").arg(objectName().isEmpty() ? QStringLiteral("statement") : objectName()));
+    if (!connection_->connected())
+        throw DatabaseError(QStringLiteral("%1: the connection is not open").arg(objectName().isEmpty() ? QStringLiteral("statement") : objectName()));
+    return *connection_;
+}
+
+void Statement::fail(const QString& what, const QString& driverText) const
+{
+    QString text = driverText.trimmed();
+    if (text.isEmpty())
+        text = QStringLiteral("unknown database error");
+    if (!objectName().isEmpty())
+        text = objectName() + QStringLiteral(": ") + text;
+    Q_UNUSED(what);
+    throw DatabaseError(text);
+}
+
+void Statement::releaseQuery()
+{
+    query_ = QSqlQuery();
+    preparedFor_.clear();
+}
+
+void Statement::run(bool forwardOnly)
+{
+    Connection& conn = requireConnection();
+    if (prepared_.trimmed().isEmpty())
+        fail(QStringLiteral("run"), QStringLiteral("empty SQL text"));
+    // Binding first: a value that cannot be converted fails before anything is sent.
+    QVariantList values;
+    values.reserve(markers_.size());
+    for (const QString& name : std::as_const(markers_)) {
+        const Parameter& p = paramByName(name);
+        try {
+            values.append(bindValue(p.type(), p.value(), conn.backend()));
+        } catch (const DatabaseError& e) {
+            fail(QStringLiteral("bind"), QStringLiteral("parameter '%1': %2").arg(name, e.text()));
+        }
+    }
+    const QString key = conn.qtConnectionName() + QLatin1Char('\n') + prepared_;
+    if (preparedFor_ != key) {
+        query_ = QSqlQuery(conn.database());
+        query_.setForwardOnly(forwardOnly);
+        if (!query_.prepare(prepared_)) {
+            const QString text = query_.lastError().text();
+            releaseQuery();
+            fail(QStringLiteral("prepare"), text);
+        }
+        preparedFor_ = key;
+    } else {
+        query_.finish();
+    }
+    if (conn.spec().driver == QLatin1String("QODBC"))
+        setOdbcTimeout(query_, commandTimeout_);
+    else
+        conn.applyStatementTimeout(commandTimeout_);
+    for (int i = 0; i < values.size(); ++i)
+        query_.bindValue(i, values[i]);
+    if (!query_.exec()) {
+        const QString text = query_.lastError().text();
+        releaseQuery();
+        fail(QStringLiteral("execute"), text);
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// Query
+// ---------------------------------------------------------------------------------------
+
+Query::~Query() = default;
+
+void Query::releaseQuery()
+{
+    active_ = false;
+    eof_ = true;
+    position_ = -1;
+    Statement::releaseQuery();
+}
+
+void Query::open()
+{
+    close();
+    if (beforeOpen_)
+        beforeOpen_(*this);
+    run(true);
+    mapColumns();
+    active_ = true;
+    position_ = -1;
+    fetch();
+}
+
+void Query::close()
+{
+    if (active_ && query().isActive())
+        query().finish();
+    active_ = false;
+    eof_ = true;
+    position_ = -1;
+}
+
+void Query::fetch()
+{
+    eof_ = !query().next();
+    ++position_;
+    if (eof_ && query().lastError().isValid())
+        fail(QStringLiteral("fetch"), query().lastError().text());
+}
+
+bool Query::isEmpty() const { return !active_ || (position_ <= 0 && eof_); }
+
+void Query::next()
+{
+    if (!active_)
+        throw DatabaseError(QStringLiteral("%1: the query is not open").arg(objectName()));
+    if (!eof_)
+        fetch();
+}
+
+void Query::first()
+{
+    if (!active_ || position_ > 0)
+        open();
+}
+
+namespace {
+
+FieldDef fieldFromDriver(const QSqlField& f)
+{
+    FieldDef def;
+    def.name = f.name();
+    switch (f.metaType().id()) {
+    case QMetaType::Int: case QMetaType::Short: case QMetaType::UShort: case QMetaType::UInt:
+        def.type = FieldType::Integer;
+        break;
+    case QMetaType::LongLong: case QMetaType::ULongLong: case QMetaType::Long: case QMetaType::ULong:
+        def.type = FieldType::LargeInt;
+        break;
+    case QMetaType::Double: case QMetaType::Float:
+        def.type = FieldType::Float;
+        break;
+    case QMetaType::Bool:
+        def.type = FieldType::Boolean;
+        break;
+    case QMetaType::QDate:
+        def.type = FieldType::Date;
+        break;
+    case QMetaType::QTime:
+        def.type = FieldType::Time;
+        break;
+    case QMetaType::QDateTime:
+        def.type = FieldType::DateTime;
+        break;
+    case QMetaType::QByteArray:
+        def.type = FieldType::Blob;
+        break;
+    default:
+        def.type = FieldType::String;
+        def.size = f.length() > 0 && f.length() < 8192 ? f.length() : 255;
+        break;
+    }
+    return def;
+}
+
+}  // namespace
+
+void Query::mapColumns()
+{
+    const QSqlRecord rec = query().record();
+    columnOf_.clear();
+    if (fields_.isEmpty()) {
+        resultFields_.clear();
+        for (int i = 0; i < rec.count(); ++i) {
+            resultFields_.append(fieldFromDriver(rec.field(i)));
+            columnOf_.push_back(i);
+        }
+        return;
+    }
+    resultFields_ = fields_;
+    for (const FieldDef& f : std::as_const(fields_)) {
+        int col = rec.indexOf(f.name);  // QSqlRecord::indexOf ignores letter case
+        if (col < 0)
+            fail(QStringLiteral("fields"), QStringLiteral("Field '%1' not found in the result").arg(f.name));
+        columnOf_.push_back(col);
+    }
+}
+
+QVariant Query::value(int index) const
+{
+    if (!active_ || eof_)
+        throw DatabaseError(QStringLiteral("%1: no current row").arg(objectName().isEmpty() ? QStringLiteral("query") : objectName()));
+    if (index < 0 || index >= int(columnOf_.size()))
+        throw DatabaseError(QStringLiteral("Field index %1 out of range").arg(index));
+    return convertDbValue(resultFields_[index], query().value(columnOf_[size_t(index)]));
+}
+
+QVariant Query::value(const QString& fieldName) const
+{
+    for (int i = 0; i < resultFields_.size(); ++i)
+        if (resultFields_[i].name.compare(fieldName, Qt::CaseInsensitive) == 0)
+            return value(i);
+    throw DatabaseError(QStringLiteral("Field '%1' not found").arg(fieldName));
+}
+
+QVariantList Query::currentRow() const
+{
+    QVariantList row;
+    row.reserve(resultFields_.size());
+    for (int i = 0; i < resultFields_.size(); ++i)
+        row.append(value(i));
+    return row;
+}
+
+// ---------------------------------------------------------------------------------------
+// Command
+// ---------------------------------------------------------------------------------------
+
+int Command::execute()
+{
+    run(true);
+    const int affected = query().numRowsAffected();
+    query().finish();
+    return affected;
+}
+
+}  // namespace platform::db
