@@ -32,7 +32,10 @@ DataGrid::DataGrid(QWidget* parent) : QTableView(parent), model_(new DataSetMode
     connect(model_, &QAbstractItemModel::rowsRemoved, this, [this] { followDataSet(model_->currentRow()); });
     connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current, const QModelIndex&) { followView(current); });
-    setDefaultColors();
+    style_.bodyFont = font();
+    style_.titleFont = font();
+    default_ = style_;
+    applyStyle();
 }
 
 void DataGrid::setDataSet(ClientDataSet* dataSet)
@@ -49,20 +52,28 @@ void DataGrid::setColumns(const QList<GridColumn>& columns)
 void DataGrid::setGridStyle(const GridStyle& style)
 {
     style_ = style;
+    default_ = style;
+    applyStyle();
+}
+
+void DataGrid::setColors(const QColor& body, const QColor& text, const QColor& title, const QColor& titleText)
+{
+    style_.bodyColor = body;
+    style_.textColor = text;
+    style_.titleColor = title;
+    style_.titleTextColor = titleText;
     applyStyle();
 }
 
 void DataGrid::setDefaultColors(bool keepFonts)
 {
-    GridStyle s;
+    GridStyle s = default_;
     if (keepFonts) {
         s.bodyFont = style_.bodyFont;
         s.titleFont = style_.titleFont;
-    } else {
-        s.bodyFont = font();
-        s.titleFont = font();
     }
-    setGridStyle(s);
+    style_ = s;
+    applyStyle();
 }
 
 void DataGrid::applyStyle()

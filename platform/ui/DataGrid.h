@@ -34,10 +34,12 @@ public:
     DataSetModel* dataSetModel() const { return model_; }
 
     void setColumns(const QList<GridColumn>& columns);
-    // The colours and fonts of the window definition (setStyle) or the grid's default
-    // scheme (setDefaultColors: white body, black text, system title band).
+    // The colours and fonts of the grid's definition; they become its default scheme.
     void setGridStyle(const GridStyle& style);
     const GridStyle& gridStyle() const { return style_; }
+    // Colours changed at run time (the current style), the default scheme untouched.
+    void setColors(const QColor& body, const QColor& text, const QColor& title, const QColor& titleText);
+    // Back to the default scheme's colours; keepFonts false also restores its fonts.
     void setDefaultColors(bool keepFonts = true);
 
 private:
@@ -48,6 +50,7 @@ private:
 
     DataSetModel* model_;
     GridStyle style_;
+    GridStyle default_;
     bool syncing_ = false;
 };
 

@@ -1,0 +1,234 @@
+// The window of the redemption screen: every component at its place, with its colours
+// and fonts. Liberation Sans stands in for Arial (same metrics).
+#include "client/Cli_Vak04100.h"
+#include "client/Glyphs.h"
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QScreen>
+
+namespace Cli_Vak04100 {
+
+namespace {
+
+const QColor kAcento(0xCC, 0x5B, 0x2C);
+const QColor kVerde(0x22, 0xDD, 0x64);
+const QColor kDesabilitado(0xCC, 0xCC, 0xCC);
+const QColor kCinza(0x80, 0x80, 0x80);  // the system's grey
+
+QFont arial(int pixels, bool bold = true)
+{
+    QFont f(QStringLiteral("Liberation Sans"));
+    f.setStyleHint(QFont::SansSerif);
+    f.setPixelSize(pixels);
+    f.setBold(bold);
+    return f;
+}
+
+QLabel* label(QWidget* owner, const char* name, const QRect& geometry, const QString& text,
+              int pixels, const QColor& color, Qt::Alignment align = Qt::AlignLeft | Qt::AlignTop)
+{
+    auto* l = new QLabel(text, owner);
+    l->setObjectName(QString::fromLatin1(name));
+    l->setGeometry(geometry);
+    l->setFont(arial(pixels));
+    l->setAlignment(align);
+    l->setAttribute(Qt::WA_TranslucentBackground);
+    QPalette pal = l->palette();
+    pal.setColor(QPalette::WindowText, color);
+    l->setPalette(pal);
+    return l;
+}
+
+}  // namespace
+
+TShape::TShape(QWidget* parent) : QWidget(parent)
+{
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+}
+
+void TShape::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    QPen pen(penColor, penWidth);
+    pen.setJoinStyle(Qt::MiterJoin);
+    p.setPen(pen);
+    p.setBrush(Qt::NoBrush);
+    // The pen is centred on the rectangle's edge: inset by half its width to keep it whole.
+    const qreal half = penWidth / 2.0;
+    p.drawRect(QRectF(rect()).adjusted(half, half, -half, -half));
+}
+
+void TfrmFidelidade::criaComponentes()
+{
+    setObjectName(QStringLiteral("frmFidelidade"));
+    setWindowTitle(QStringLiteral("Programa de Fidelidade"));
+    setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
+    setFixedSize(725, 582);
+    QFont padrao(QStringLiteral("Liberation Sans"));  // stands in for the default "MS Sans Serif"
+    padrao.setPixelSize(11);
+    setFont(padrao);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, pal.color(QPalette::Button));
+    setPalette(pal);
+    setAutoFillBackground(true);
+
+    Shape1 = new TShape(this);
+    Shape1->setObjectName(QStringLiteral("Shape1"));
+    Shape1->setGeometry(0, 0, 725, 582);
+
+    const QColor preto = Qt::black;
+    lblTitulo = label(this, "lblTitulo", {201, 15, 314, 26}, QStringLiteral("Programa de Fidelidade"), 16,
+                      preto, Qt::AlignHCenter | Qt::AlignTop);
+    lblConsumidorInf = label(this, "lblConsumidorInf", {10, 59, 192, 26},
+                             QStringLiteral("Informe o consumidor"), 13, preto);
+    lblConsumidor = label(this, "lblConsumidor", {10, 88, 505, 16}, {}, 13, kCinza);
+    lblBrinde = label(this, "lblBrinde", {10, 282, 192, 26}, QStringLiteral("Brindes Selecionados"), 13, preto);
+    const auto centro = Qt::AlignHCenter | Qt::AlignTop;
+    lblPesqConsumidor = label(this, "lblPesqConsumidor", {17, 547, 167, 17},
+                              QStringLiteral("F2 - Pesquisar Consumidor"), 11, kAcento, centro);
+    lblCancelaBrinde = label(this, "lblCancelaBrinde", {192, 547, 167, 17},
+                             QStringLiteral("F3 - Cancelar Brinde"), 11, kAcento, centro);
+    lblPesqBrinde = label(this, "lblPesqBrinde", {354, 547, 167, 17},
+                          QStringLiteral("F4 - Pesquisar Brinde"), 11, kAcento, centro);
+    lblCodTela = label(this, "lblCodTela", {535, 565, 178, 13},
+                       QStringLiteral("F1 - Menu Fiscal - Vak04100"), 11, kCinza, Qt::AlignRight | Qt::AlignTop);
+
+    criaGrades();
+    criaBotoes();
+    Shape1->raise();  // the frame is drawn over the edges of whatever touches them
+}
+
+void TfrmFidelidade::criaBotoes()
+{
+    using Shape = TBlendedBitBtn::Shape;
+    using glyphs::Kind;
+    const QColor janela = palette().color(QPalette::Base);
+    const QColor textoJanela = palette().color(QPalette::WindowText);
+
+    auto botao = [&](const char* name, const QRect& g, Shape shape, Kind kind, int glyphSize) {
+        auto* b = new TBlendedBitBtn(this);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setGeometry(g);
+        b->setShape(shape);
+        b->setFocusPolicy(Qt::NoFocus);
+        b->setGlyph(glyphs::draw(kind, glyphSize, Qt::white));
+        b->setDisabledGlyph(glyphs::draw(kind, glyphSize, kDesabilitado.lighter(115)));
+        return b;
+    };
+    // The three grey action buttons: white 11 px caption below the picture.
+    auto cinza = [&](const char* name, const QRect& g, Kind kind, const QString& caption, const QString& hint) {
+        TBlendedBitBtn* b = botao(name, g, Shape::RoundRect, kind, 22);
+        b->setText(caption);
+        b->setFont(arial(11));
+        b->setFaceColor(kCinza);
+        b->setTextColor(Qt::white);
+        b->setPressedFaceColor(Qt::red);
+        b->setPressedTextColor(janela);
+        b->setDisabledFaceColor(kDesabilitado);
+        b->setDisabledTextColor(Qt::white);
+        b->setGlyphLayout(TBlendedBitBtn::GlyphLayout::Top);
+        b->setMargin(3);
+        b->setSpacing(0);
+        b->setHint(hint);
+        b->setShowHint(true);
+        return b;
+    };
+    // Circles and the exit button: window-colour face, no hint.
+    auto claro = [&](const char* name, const QRect& g, Shape shape, Kind kind, int glyphSize) {
+        TBlendedBitBtn* b = botao(name, g, shape, kind, glyphSize);
+        b->setGlyph(glyphs::draw(kind, glyphSize, kAcento));
+        b->setFaceColor(janela);
+        b->setTextColor(textoJanela);
+        b->setPressedFaceColor(textoJanela);
+        b->setPressedTextColor(janela);
+        b->setDisabledFaceColor(Qt::white);
+        b->setDisabledTextColor(Qt::white);
+        b->setShowHint(false);
+        return b;
+    };
+
+    blbPesqConsumidor = cinza("blbPesqConsumidor", {655, 63, 60, 50}, Kind::Search, QStringLiteral("F2"),
+                              QStringLiteral("Pesquisar Consumidor"));
+    blbAnteriorCamp = claro("blbAnteriorCamp", {662, 116, 49, 46}, Shape::Circle, Kind::Up, 24);
+    blbProximoCamp = claro("blbProximoCamp", {662, 240, 49, 46}, Shape::Circle, Kind::Down, 24);
+    blbAnteriorBrinde = claro("blbAnteriorBrinde", {662, 300, 49, 46}, Shape::Circle, Kind::Up, 24);
+    blbPesqBrinde = cinza("blbPesqBrinde", {655, 350, 60, 50}, Kind::Search, QStringLiteral("F4"),
+                          QStringLiteral("Pesquisar Brinde"));
+    blbCancelaBrinde = cinza("blbCancelaBrinde", {655, 414, 60, 50}, Kind::Cancel, QStringLiteral("F3"),
+                             QStringLiteral("Cancelar Brinde"));
+    blbProximoBrinde = claro("blbProximoBrinde", {661, 464, 49, 46}, Shape::Circle, Kind::Down, 24);
+    blbConfirma = botao("blbConfirma", {655, 514, 60, 50}, Shape::RoundRect, Kind::Confirm, 30);
+    blbConfirma->setFaceColor(kVerde);
+    blbConfirma->setTextColor(Qt::white);
+    blbConfirma->setPressedFaceColor(textoJanela);
+    blbConfirma->setPressedTextColor(janela);
+    blbConfirma->setDisabledFaceColor(kDesabilitado);
+    blbConfirma->setDisabledTextColor(Qt::white);
+    blbConfirma->setHint(QStringLiteral("Confirmar"));
+    blbConfirma->setShowHint(true);
+    lblSair = claro("lblSair", {684, 5, 37, 30}, Shape::RoundRect, Kind::Exit, 22);
+
+    blbPesqConsumidor->setEnabled(true);
+    blbPesqBrinde->setEnabled(false);
+    blbCancelaBrinde->setEnabled(false);
+    blbConfirma->setEnabled(false);
+}
+
+void TfrmFidelidade::criaGrades()
+{
+    using platform::ui::GridColumn;
+    platform::ui::GridStyle estilo;
+    estilo.bodyColor = Qt::white;
+    estilo.textColor = Qt::black;
+    estilo.titleColor = kAcento;
+    estilo.titleTextColor = Qt::white;
+    estilo.bodyFont = arial(11, false);
+    estilo.titleFont = arial(13);
+
+    auto grade = [&](const char* panName, const char* gridName, const QRect& g) {
+        auto* pan = new QWidget(this);
+        pan->setObjectName(QString::fromLatin1(panName));
+        pan->setGeometry(g);
+        auto* grid = new platform::ui::DataGrid(pan);
+        grid->setObjectName(QString::fromLatin1(gridName));
+        grid->setGeometry(0, 0, g.width(), g.height());
+        grid->setGridStyle(estilo);
+        return std::pair{pan, grid};
+    };
+    std::tie(panCampanha, dbgCampanha) = grade("panCampanha", "dbgCampanha", {9, 122, 643, 150});
+    std::tie(panBrinde, dbgBrinde) = grade("panBrinde", "dbgBrinde", {9, 304, 643, 175});
+
+    const auto esquerda = Qt::AlignLeft | Qt::AlignVCenter;
+    const auto direita = Qt::AlignRight | Qt::AlignVCenter;
+    dbgCampanha->setColumns({
+        GridColumn{QStringLiteral("DSCAMPANHA"), 190, QStringLiteral("Campanha"), esquerda},
+        GridColumn{QStringLiteral("VRSALDOCONS"), 120, QStringLiteral("Saldo Atual"), direita},
+        GridColumn{QStringLiteral("VRRESTANTE"), 120, QStringLiteral("Restante"), direita},
+        GridColumn{QStringLiteral("VRPTOVOUCHER"), 212, QStringLiteral("Voucher (Pontos)"), direita},
+    });
+    dbgBrinde->setColumns({
+        GridColumn{QStringLiteral("NMPRODUTO"), 512, QStringLiteral("Brinde"), esquerda},
+        GridColumn{QStringLiteral("VRPONTOBRINDE"), 130, QStringLiteral("Nr. Pontos"), direita},
+    });
+}
+
+void TfrmFidelidade::showEvent(QShowEvent* event)
+{
+    // Centred on the screen it opens on.
+    if (QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        move(area.center() - QPoint(width() / 2, height() / 2));
+    }
+    QDialog::showEvent(event);
+}
+
+QWidget* TfrmFidelidade::componente(const QString& nome) const
+{
+    if (nome == objectName())
+        return const_cast<TfrmFidelidade*>(this);
+    return findChild<QWidget*>(nome);
+}
+
+}  // namespace Cli_Vak04100
