@@ -1,0 +1,374 @@
+// The simulated fiscal printer. One printer per process; every command loads the state
+// on first use, changes it, appends what the printer prints to the journal and saves
+// the state, so that a crash between commands never reuses a receipt number.
+
+#include "host/fiscaldev/SimPrinter.h"
+
+#include "host/fiscaldev/PrinterState.h"
+#include "host/fiscaldev/ReceiptText.h"
+#include "hostapi/fiscaldev.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTextStream>
+
+#include <cmath>
+
+namespace fiscaldev::sim {
+
+namespace {
+
+constexpr int kCodeOk = 0;
+constexpr int kCodeRefused = 1;
+constexpr int kCodeInjected = 99;
+constexpr int kClosingBlockSize = 59;
+constexpr int kCancelBlockSize = 7;
+
+double round2(double v)
+{
+    return std::round(v * 100.0) / 100.0;
+}
+
+// The caller's voRetorno as a list of at least 10 values, whatever it held before.
+QVariantList resultArray(const QVariant& voRetorno)
+{
+    QVariantList list = voRetorno.toList();
+    while (list.size() < 10)
+        list.append(QVariant());
+    return list;
+}
+
+void setResult(QVariant& voRetorno, int code, const QString& message, const QVariant& result = QString())
+{
+    QVariantList list = resultArray(voRetorno);
+    list[0] = code;
+    list[1] = message;
+    list[2] = result;
+    voRetorno = list;
+}
+
+void requireBlock(const char* op, const QVariantList& block, int highest, int minimum)
+{
+    if (highest != block.size() - 1)
+        throw platform::HostError(QStringLiteral("fiscaldev: %1: the argument block has %2 values but its highest index was given as %3")
+                                      .arg(QLatin1String(op)).arg(block.size()).arg(highest));
+    if (block.size() < minimum)
+        throw platform::HostError(QStringLiteral("fiscaldev: %1: the argument block has %2 values, %3 expected")
+                                      .arg(QLatin1String(op)).arg(block.size()).arg(minimum));
+}
+
+class Printer {
+public:
+    void setDir(const QString& dir)
+    {
+        dir_ = dir;
+        loaded_ = false;
+        load();
+    }
+    QString dir() const { return dir_.isEmpty() ? QDir::current().filePath(QStringLiteral("fiscal")) : dir_; }
+    QString journal() const { return QDir(dir()).filePath(QStringLiteral("journal.txt")); }
+    QString statePath() const { return QDir(dir()).filePath(QStringLiteral("printer-state.json")); }
+    void setClock(std::function<QDateTime()> clock) { clock_ = std::move(clock); }
+    const QString& lastError() const { return lastError_; }
+    void setLastError(const QString& text) { lastError_ = text; }
+
+    const PrinterState& state()
+    {
+        load();
+        return s_;
+    }
+
+    bool open(ParamRecord& record);
+    bool item(const ParamRecord& record);
+    bool close(const QVariantList& block, QVariant& voRetorno);
+    bool updateTotals(const ParamRecord& record);
+    bool cancel(QVariant& voRetorno);
+    QDateTime movementDate();
+
+private:
+    QDateTime now() const { return clock_ ? clock_() : QDateTime::currentDateTime(); }
+    void load()
+    {
+        if (loaded_)
+            return;
+        s_ = PrinterState::load(statePath());
+        loaded_ = true;
+    }
+    bool refuse(const QString& reason)
+    {
+        lastError_ = reason;
+        return false;
+    }
+    bool isCommand(const ParamRecord& record, const char* command)
+    {
+        return record.value(QStringLiteral("COMANDO")).toString() == QLatin1String(command);
+    }
+    void print(const QStringList& lines);
+    void commit() { s_.save(statePath()); }
+    void cancelOpen(const QString& reason);
+
+    QString dir_;
+    PrinterState s_;
+    bool loaded_ = false;
+    std::function<QDateTime()> clock_;
+    QString lastError_;
+};
+
+Printer& printer()
+{
+    static Printer p;
+    return p;
+}
+
+void Printer::print(const QStringList& lines)
+{
+    if (!QDir().mkpath(dir()))
+        throw platform::HostError(QStringLiteral("fiscaldev: cannot create the printer's output directory %1").arg(dir()));
+    QFile file(journal());
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text))
+        throw platform::HostError(QStringLiteral("fiscaldev: cannot write the journal %1: %2").arg(journal(), file.errorString()));
+    QTextStream out(&file);
+    out.setEncoding(QStringConverter::Utf8);
+    for (const QString& line : lines)
+        out << line << '\n';
+    out.flush();
+    if (file.error() != QFileDevice::NoError)
+        throw platform::HostError(QStringLiteral("fiscaldev: cannot write the journal %1: %2").arg(journal(), file.errorString()));
+}
+
+void Printer::cancelOpen(const QString& reason)
+{
+    print(text::cancellationLines({now(), 0, s_.open->coo, s_.open->subtotal, reason}));
+    s_.cancelledTotal = round2(s_.cancelledTotal + s_.open->subtotal);
+    ++s_.cancellations;
+    s_.open.reset();
+    s_.lastReceiptCancellable = false;
+}
+
+bool Printer::open(ParamRecord& record)
+{
+    load();
+    if (!isCommand(record, "AbreCupom"))
+        return refuse(QStringLiteral("O registro de parâmetros não é de abertura de cupom."));
+    const QDateTime when = now();
+    if (s_.open) {
+        // A receipt left open (a crash, a refused cancellation) would block the register
+        // for good; the printer cancels it before opening the next one.
+        cancelOpen(QStringLiteral("Cancelado na abertura do cupom seguinte."));
+    }
+    if (!s_.movementDate.isValid() || s_.movementDate < when.date())
+        s_.movementDate = when.date();
+    ++s_.coo;
+    ++s_.ccf;
+    s_.open = OpenReceipt{s_.coo, s_.ccf, 0, 0, when};
+    s_.lastReceiptCancellable = false;
+    print(text::openingLines({s_.serial, when, s_.coo, s_.ccf, record.value(QStringLiteral("NRCPF")).toString(),
+                              record.value(QStringLiteral("NMCONSUMIDOR")).toString(),
+                              record.value(QStringLiteral("DSENDERECO")).toString()}));
+    commit();
+    record.insert(QStringLiteral("CUPNR"), text::number6(s_.coo));
+    record.insert(QStringLiteral("CONTCUPOM"), text::number6(s_.ccf));
+    lastError_.clear();
+    return true;
+}
+
+bool Printer::item(const ParamRecord& record)
+{
+    load();
+    if (!isCommand(record, "VendaItem"))
+        return refuse(QStringLiteral("O registro de parâmetros não é de venda de item."));
+    if (!s_.open)
+        return refuse(QStringLiteral("Não há cupom aberto."));
+    text::Item item;
+    item.number = s_.open->items + 1;
+    item.code = record.value(QStringLiteral("CODIGO")).toString().trimmed();
+    item.description = record.value(QStringLiteral("DESCRICAO")).toString().trimmed();
+    item.unit = record.value(QStringLiteral("UNIDADE")).toString().trimmed();
+    item.taxCode = record.value(QStringLiteral("CDALIQUOTA")).toString().trimmed();
+    item.taxType = record.value(QStringLiteral("IDALIQUOTA")).toString().trimmed();
+    item.rate = record.value(QStringLiteral("ALIQUOTA")).toString().trimmed();
+    item.quantity = record.value(QStringLiteral("QUANTIDADE")).toDouble();
+    item.unitPrice = record.value(QStringLiteral("PRECOUNITARIO")).toDouble();
+    item.discount = record.value(QStringLiteral("DESCONTO")).toDouble();
+    item.surcharge = record.value(QStringLiteral("ACRESCIMO")).toDouble();
+    if (item.code.isEmpty() || item.description.isEmpty())
+        return refuse(QStringLiteral("Código e descrição do item são obrigatórios."));
+    if (item.taxCode.isEmpty())
+        return refuse(QStringLiteral("Alíquota do item não informada."));
+    if (!(item.quantity > 0) || !(item.unitPrice >= 0) || item.discount < 0 || item.surcharge < 0)
+        return refuse(QStringLiteral("Quantidade, preço, desconto ou acréscimo inválido."));
+    if (item.discount > item.quantity * item.unitPrice + 0.005)
+        return refuse(QStringLiteral("Desconto maior que o valor do item."));
+    print(text::itemLines(item));
+    s_.open->items = item.number;
+    s_.open->subtotal = round2(s_.open->subtotal + item.total());
+    commit();
+    lastError_.clear();
+    return true;
+}
+
+bool Printer::close(const QVariantList& block, QVariant& voRetorno)
+{
+    load();
+    auto refused = [&](const QString& reason) {
+        setResult(voRetorno, kCodeRefused, reason);
+        return refuse(reason);
+    };
+    if (!s_.open)
+        return refused(QStringLiteral("Não há cupom aberto."));
+    if (s_.open->items == 0)
+        return refused(QStringLiteral("Cupom sem itens não pode ser fechado."));
+    const double subtotal = s_.open->subtotal;
+    const double discount = round2(block.at(6).toDouble());
+    if (discount < 0 || discount > subtotal)
+        return refused(QStringLiteral("Desconto no total inválido: maior que o subtotal ou negativo."));
+    const QDateTime when = now();
+    const double total = round2(subtotal - discount);
+    const int coo = s_.open->coo;
+    print(text::closingLines({subtotal, discount, total, block.at(22).toString(), block.at(23).toString(),
+                              block.at(31).toString(), block.at(10).toString(), block.at(1).toString(), when, coo}));
+    s_.grandTotal = round2(s_.grandTotal + total);
+    s_.lastReceiptCoo = coo;
+    s_.lastReceiptTotal = total;
+    s_.lastReceiptCancellable = true;
+    s_.open.reset();
+    commit();
+    setResult(voRetorno, kCodeOk, QStringLiteral("Cupom fechado."), text::number6(coo));
+    QVariantList list = voRetorno.toList();
+    list[3] = total;
+    list[4] = when;
+    voRetorno = list;
+    lastError_.clear();
+    return true;
+}
+
+bool Printer::updateTotals(const ParamRecord& record)
+{
+    load();
+    if (!isCommand(record, "Atu_TotGeral"))
+        return refuse(QStringLiteral("O registro de parâmetros não é de atualização de totais."));
+    const QString branch = record.value(QStringLiteral("CDFILIAL")).toString().trimmed();
+    const QString reg = record.value(QStringLiteral("CDCAIXA")).toString().trimmed();
+    if (branch.isEmpty() || reg.isEmpty())
+        return refuse(QStringLiteral("Filial e caixa são obrigatórios na atualização de totais."));
+    s_.registers.insert(branch + QLatin1Char('/') + reg,
+                        QJsonObject{{QStringLiteral("serial"), record.value(QStringLiteral("NRSERIEIMP")).toString()},
+                                    {QStringLiteral("grandTotal"), s_.grandTotal},
+                                    {QStringLiteral("coo"), s_.coo},
+                                    {QStringLiteral("updated"), now().toString(Qt::ISODate)}});
+    commit();
+    lastError_.clear();
+    return true;
+}
+
+bool Printer::cancel(QVariant& voRetorno)
+{
+    load();
+    if (s_.open) {
+        const int coo = s_.open->coo;
+        cancelOpen(QString());
+        commit();
+        setResult(voRetorno, kCodeOk, QStringLiteral("Cupom cancelado."), text::number6(coo));
+        lastError_.clear();
+        return true;
+    }
+    if (!s_.lastReceiptCancellable) {
+        setResult(voRetorno, kCodeRefused, QStringLiteral("Não há cupom a cancelar."));
+        return refuse(QStringLiteral("Não há cupom a cancelar."));
+    }
+    ++s_.coo;
+    print(text::cancellationLines({now(), s_.coo, s_.lastReceiptCoo, s_.lastReceiptTotal, QString()}));
+    s_.cancelledTotal = round2(s_.cancelledTotal + s_.lastReceiptTotal);
+    ++s_.cancellations;
+    s_.lastReceiptCancellable = false;
+    commit();
+    setResult(voRetorno, kCodeOk, QStringLiteral("Cupom cancelado."), text::number6(s_.lastReceiptCoo));
+    lastError_.clear();
+    return true;
+}
+
+QDateTime Printer::movementDate()
+{
+    load();
+    const QDate date = s_.movementDate.isValid() ? s_.movementDate : now().date();
+    return QDateTime(date, QTime(0, 0));
+}
+
+// ---- the procedure variables' implementations -------------------------------------------
+
+bool abreCupom(ParamRecord& record) { return printer().open(record); }
+bool vendaItem(ParamRecord& record) { return printer().item(record); }
+bool atuTotGeral(ParamRecord& record) { return printer().updateTotals(record); }
+QDateTime dataMoviFiscal(const QString&) { return printer().movementDate(); }
+
+bool fechaCupom(const QVariantList& block, int highest, int, QVariant& voRetorno)
+{
+    requireBlock("FechaCupom", block, highest, kClosingBlockSize);
+    return printer().close(block, voRetorno);
+}
+
+bool cancelaCupomImp(const QVariantList& block, int highest, QVariant& voRetorno)
+{
+    requireBlock("Cancela_Cupom_Imp", block, highest, kCancelBlockSize);
+    return printer().cancel(voRetorno);
+}
+
+const QString kInjected = QStringLiteral("Comando recusado pela impressora fiscal.");
+
+bool refuseRecord(ParamRecord&)
+{
+    printer().setLastError(kInjected);
+    return false;
+}
+
+}  // namespace
+
+void installAll()
+{
+    AbreCupom = abreCupom;
+    VendaItem = vendaItem;
+    FechaCupom = fechaCupom;
+    Atu_TotGeral = atuTotGeral;
+    Cancela_Cupom_Imp = cancelaCupomImp;
+    DataMoviFiscal = dataMoviFiscal;
+
+    AbreCupom.setRefusal(refuseRecord);
+    VendaItem.setRefusal(refuseRecord);
+    Atu_TotGeral.setRefusal(refuseRecord);
+    FechaCupom.setRefusal([](const QVariantList&, int, int, QVariant& voRetorno) {
+        setResult(voRetorno, kCodeInjected, kInjected);
+        printer().setLastError(kInjected);
+        return false;
+    });
+    Cancela_Cupom_Imp.setRefusal([](const QVariantList&, int, QVariant& voRetorno) {
+        setResult(voRetorno, kCodeInjected, kInjected);
+        printer().setLastError(kInjected);
+        return false;
+    });
+}
+
+void setOutputDir(const QString& dir) { printer().setDir(dir); }
+QString outputDir() { return printer().dir(); }
+QString journalPath() { return printer().journal(); }
+QString statePath() { return printer().statePath(); }
+void setClock(std::function<QDateTime()> clock) { printer().setClock(std::move(clock)); }
+void failNext(const QString& op, int n) { library().failNext(op, n); }
+void clearFaults() { library().clearFaults(); }
+QString lastError() { return printer().lastError(); }
+
+Status status()
+{
+    const PrinterState& s = printer().state();
+    Status st;
+    st.coo = s.coo;
+    st.ccf = s.ccf;
+    st.grandTotal = s.grandTotal;
+    st.cancelledTotal = s.cancelledTotal;
+    st.cancellations = s.cancellations;
+    st.receiptOpen = s.open.has_value();
+    st.openItems = s.open ? s.open->items : 0;
+    st.movementDate = s.movementDate;
+    return st;
+}
+
+}  // namespace fiscaldev::sim
