@@ -298,6 +298,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    bool hitButton(const QPoint& pos) const override;  // inside the shape only
     bool event(QEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;

@@ -1,0 +1,68 @@
+// Database routines of the toolkit: error texts, session set-up, the SQL-variant store.
+
+#include "HostkitInternal.h"
+
+namespace hostkit {
+
+using platform::db::Backend;
+using platform::db::Connection;
+using platform::db::Dialect;
+
+QString ADOExceptionMessage(const std::exception& erro, Connection* conexao, const QString& complemento)
+{
+    const auto* err = dynamic_cast<const platform::Error*>(&erro);
+    QString text = (err ? err->text() : QString::fromUtf8(erro.what())).trimmed();
+    if (text.isEmpty())
+        text = QStringLiteral("erro desconhecido");
+    QString where;
+    if (conexao && !conexao->dbmsName().isEmpty())
+        where = QStringLiteral(" (%1)").arg(conexao->dbmsName());
+    QString message = QStringLiteral("Erro de banco de dados%1: %2").arg(where, text);
+    if (!complemento.trimmed().isEmpty())
+        message += QLatin1Char('\n') + complemento.trimmed();
+    return message;
+}
+
+void SetADODBSession(Connection* conexao)
+{
+    if (!conexao)
+        throw platform::HostError(QStringLiteral("SetADODBSession: conexão não informada"));
+    if (!conexao->connected())
+        throw platform::HostError(QStringLiteral("SetADODBSession: a conexão não está aberta"));
+    switch (conexao->backend()) {
+    case Backend::SQLite:
+        // Several terminals may write the same file: wait for a lock instead of failing.
+        conexao->execute(QStringLiteral("PRAGMA busy_timeout = 10000"));
+        conexao->execute(QStringLiteral("PRAGMA foreign_keys = ON"));
+        break;
+    case Backend::PostgreSQL:
+        conexao->execute(QStringLiteral("SET DateStyle = 'ISO, YMD'"));
+        conexao->execute(QStringLiteral("SET client_encoding = 'UTF8'"));
+        conexao->execute(QStringLiteral("SET standard_conforming_strings = on"));
+        break;
+    case Backend::MsSql:
+        conexao->execute(QStringLiteral("SET DATEFORMAT ymd"));
+        break;
+    case Backend::Oracle:
+        conexao->execute(QStringLiteral("ALTER SESSION SET NLS_DATE_FORMAT = 'YYYY-MM-DD HH24:MI:SS'"));
+        conexao->execute(QStringLiteral("ALTER SESSION SET NLS_NUMERIC_CHARACTERS = '.,'"));
+        break;
+    case Backend::Other:
+        break;
+    }
+}
+
+TADOSqlStorage::TADOSqlStorage(QObject* owner) : QObject(owner) {}
+TADOSqlStorage::~TADOSqlStorage() = default;
+
+platform::db::Query* TADOSqlStorage::ADOQuery() const { return storage_.query(); }
+void TADOSqlStorage::setADOQuery(platform::db::Query* query) { storage_.setQuery(query); }
+QString TADOSqlStorage::SQLORACLE() const { return storage_.text(Dialect::Oracle); }
+void TADOSqlStorage::setSQLORACLE(const QString& sql) { storage_.setText(Dialect::Oracle, sql); }
+QString TADOSqlStorage::SQLMSSQL() const { return storage_.text(Dialect::MsSql); }
+void TADOSqlStorage::setSQLMSSQL(const QString& sql) { storage_.setText(Dialect::MsSql, sql); }
+QString TADOSqlStorage::SQLANSI() const { return storage_.text(Dialect::Ansi); }
+void TADOSqlStorage::setSQLANSI(const QString& sql) { storage_.setText(Dialect::Ansi, sql); }
+void TADOSqlStorage::Aplica() { storage_.apply(); }
+
+}  // namespace hostkit

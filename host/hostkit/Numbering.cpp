@@ -1,0 +1,142 @@
+// TdtmQvnProxCodigo: counters in NOVOCODIGO advanced atomically.
+//
+// One transaction per number: the counter row is locked first (SQLite: BEGIN IMMEDIATE
+// takes the write lock; elsewhere an UPDATE of the row to itself locks it until commit),
+// then read, advanced and written. A counter seen for the first time is inserted; when two
+// terminals insert the same new key at once, the unique key on CDCONTADOR refuses the
+// second insert, which then rolls back and starts again on the now existing row.
+
+#include "HostkitInternal.h"
+
+#include <limits>
+
+namespace hostkit {
+
+using platform::FieldType;
+using platform::db::Command;
+using platform::db::Connection;
+using platform::db::Query;
+using platform::db::Statement;
+
+namespace {
+
+constexpr int kInsertAttempts = 5;
+
+qint64 storedNumber(const QString& key, const QVariant& value)
+{
+    const QString text = value.toString().trimmed();
+    if (text.isEmpty())
+        return 0;
+    bool ok = false;
+    const qint64 n = text.toLongLong(&ok);
+    if (!ok || n < 0)
+        throw platform::HostError(QStringLiteral("Contador %1 em NOVOCODIGO com valor inválido: '%2'").arg(key, text));
+    return n;
+}
+
+}  // namespace
+
+TdtmQvnProxCodigo::TdtmQvnProxCodigo(QObject* owner) : QObject(owner) {}
+TdtmQvnProxCodigo::~TdtmQvnProxCodigo() = default;
+
+void TdtmQvnProxCodigo::setConnectionString(const QString& connectionString)
+{
+    connectionString_ = connectionString;
+    own_.reset();
+}
+
+void TdtmQvnProxCodigo::setConnection(Connection* connection)
+{
+    external_ = connection;
+}
+
+Connection& TdtmQvnProxCodigo::connection()
+{
+    if (external_)
+        return *external_;
+    if (!own_) {
+        auto c = std::make_unique<Connection>(connectionString_.isEmpty() ? GetStringConexQvn() : connectionString_);
+        c->setAfterConnect([](Connection& conn) { SetADODBSession(&conn); });
+        c->open();
+        own_ = std::move(c);
+    }
+    return *own_;
+}
+
+qint64 TdtmQvnProxCodigo::next(const QString& key, qint64 maximum)
+{
+    Connection& conn = connection();
+    if (conn.inTransaction())
+        throw platform::HostError(QStringLiteral("Numeração: a conexão já está numa transação"));
+    Command lock(&conn);
+    lock.setSql(QStringLiteral("UPDATE NOVOCODIGO SET NRSEQUENCIAL = NRSEQUENCIAL WHERE CDCONTADOR = :P_CDCONTADOR"));
+    Query read(&conn);
+    read.setSql(QStringLiteral("SELECT NRSEQUENCIAL FROM NOVOCODIGO WHERE CDCONTADOR = :P_CDCONTADOR"));
+    Command write(&conn);
+    write.setSql(QStringLiteral("UPDATE NOVOCODIGO SET NRSEQUENCIAL = :P_NRSEQUENCIAL WHERE CDCONTADOR = :P_CDCONTADOR"));
+    Command insert(&conn);
+    insert.setSql(QStringLiteral("INSERT INTO NOVOCODIGO (CDCONTADOR, NRSEQUENCIAL) VALUES (:P_CDCONTADOR, :P_NRSEQUENCIAL)"));
+    for (Command* c : {&lock, &write, &insert})
+        c->setCommandTimeout(0);
+    read.setCommandTimeout(0);
+    for (Statement* s : std::initializer_list<Statement*>{&lock, &read, &write, &insert})
+        s->setParam(QStringLiteral("P_CDCONTADOR"), key);
+
+    for (int attempt = 1;; ++attempt) {
+        conn.beginTransaction(true);
+        try {
+            if (lock.execute() == 0) {
+                if (maximum < 1)
+                    throw platform::HostError(QStringLiteral("Contador %1 esgotado").arg(key));
+                insert.setParam(QStringLiteral("P_NRSEQUENCIAL"), QStringLiteral("1"));
+                try {
+                    insert.execute();
+                } catch (const platform::DatabaseError&) {
+                    // Another terminal created the row in between: start again on it.
+                    conn.rollback();
+                    if (attempt >= kInsertAttempts)
+                        throw;
+                    continue;
+                }
+                conn.commit();
+                return 1;
+            }
+            read.open();
+            if (read.eof())
+                throw platform::HostError(QStringLiteral("Contador %1 sumiu durante a numeração").arg(key));
+            const qint64 current = storedNumber(key, read.value(0));
+            read.close();
+            if (current >= maximum)
+                throw platform::HostError(QStringLiteral("Contador %1 esgotado (%2)").arg(key).arg(current));
+            const qint64 n = current + 1;
+            write.setParam(QStringLiteral("P_NRSEQUENCIAL"), QString::number(n));
+            write.execute();
+            conn.commit();
+            return n;
+        } catch (...) {
+            read.close();
+            conn.rollback();
+            throw;
+        }
+    }
+}
+
+QString TdtmQvnProxCodigo::PrxVendaDia(const QString& cdFilial, const QDateTime& data)
+{
+    return internal::observed<QString>(QStringLiteral("PrxVendaDia"), {cdFilial, data}, [&] {
+        if (!data.isValid())
+            throw platform::HostError(QStringLiteral("PrxVendaDia: data inválida"));
+        const QString key = QStringLiteral("PRXVENDADIA_%1_%2").arg(cdFilial.trimmed(), data.date().toString(QStringLiteral("yyyyMMdd")));
+        return QString::number(next(key, std::numeric_limits<qint64>::max() - 1));
+    });
+}
+
+QString TdtmQvnProxCodigo::PrxNumeroNFCe(const QString& cdFilial, const QString& serie, const QString& ambiente)
+{
+    return internal::observed<QString>(QStringLiteral("PrxNumeroNFCe"), {cdFilial, serie, ambiente}, [&] {
+        const QString key = QStringLiteral("PRXNFCE_%1_%2_%3").arg(cdFilial.trimmed(), serie.trimmed(), ambiente.trimmed());
+        return QString::number(next(key, 999999999));
+    });
+}
+
+}  // namespace hostkit
