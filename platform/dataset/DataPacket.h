@@ -13,8 +13,13 @@
 
 namespace platform {
 
-// An optional parameter of the packet or of a field (LCID, DEFAULT_ORDER, ...), kept
-// as read so that a packet read and written again is unchanged.
+// An optional parameter of the packet or of a field (LCID, DEFAULT_ORDER, WIDTH,
+// SUBTYPE, ...), kept as read so that a packet read and written again is unchanged.
+// Field parameters are also reflected in the FieldDef (WIDTH -> size, DECIMALS ->
+// decimals, SUBTYPE -> type); on writing, the FieldDef wins: WIDTH/DECIMALS/SUBTYPE
+// are brought in line with it and the ones the host always writes are added (WIDTH
+// for texts, SUBTYPE for memos/blobs/money/fixed-char, table LCID). A packet built in
+// memory needs no params at all. CHANGE_LOG is dropped on writing (rows are merged).
 struct PacketParam {
     QByteArray name;
     quint32 typeWord = 0;  // binary type word; decides the encoding
@@ -39,6 +44,8 @@ struct DataPacket {
     PacketFormat sourceFormat = PacketFormat::Binary;  // what it was read from
 
     bool isNull() const { return fields.isEmpty(); }
+    // Index of the field of that name (case-insensitive), or -1.
+    int indexOf(const QString& name) const;
     friend bool operator==(const DataPacket&, const DataPacket&) = default;
 };
 
@@ -53,6 +60,13 @@ void writePacketFile(const DataPacket& packet, const QString& path, PacketFormat
 // A packet in a variant: its binary bytes. Null or empty variant -> null packet.
 QVariant packetToVariant(const DataPacket& packet);
 DataPacket packetFromVariant(const QVariant& value, const QString& source = QStringLiteral("data packet"));
+
+// The XML field-type name of a type: "string", "string.uni", "i4", "r8", "boolean",
+// "date", "time", "dateTime", "SQLdateTime", "fixed", "bin.hex", "nested", ...
+QString xmlTypeName(FieldType type);
+// The SUBTYPE of a field as the packet gives it ("Text", "Money", ...), else the one
+// its type implies ("" for most types).
+QByteArray fieldSubtype(const DataPacket& packet, int field);
 
 }  // namespace platform
 

@@ -1,0 +1,453 @@
+// Reader of the binary packet encoding. Every length and count read from the input is
+// checked against the bytes that remain before anything is allocated or copied.
+
+#include "platform/dataset/PacketCodec.h"
+#include "platform/dataset/PacketEncodings.h"
+#include "platform/dataset/PacketRows.h"
+
+#include "platform/Error.h"
+
+#include <QDateTime>
+#include <QtEndian>
+
+#include <cmath>
+#include <memory>
+#include <vector>
+
+namespace platform::packet {
+
+bool hasBinarySignature(const QByteArray& bytes)
+{
+    return bytes.startsWith(QByteArrayView("\x96\x19\xE0\xBD", 4))
+           || bytes.startsWith(QByteArrayView("\xCD\xAB\x00\x00", 4));
+}
+
+namespace {
+
+constexpr int kHeaderSize = 24;
+
+// One nesting level of the metadata.
+struct Layout {
+    FieldDefs fields;
+    QList<quint32> words;
+    QList<PacketParam> params;
+    std::vector<std::unique_ptr<Layout>> nested;  // per field; set for nested datasets
+    QList<qint64> changeLog;
+};
+
+double fromExtended(const char* p)
+{
+    // 80-bit extended: 64-bit mantissa with explicit integer bit, 15-bit exponent.
+    const quint64 mantissa = qFromLittleEndian<quint64>(p);
+    const quint16 se = qFromLittleEndian<quint16>(p + 8);
+    const int exponent = se & 0x7FFF;
+    const double sign = (se & 0x8000) ? -1.0 : 1.0;
+    if (exponent == 0 && mantissa == 0)
+        return 0.0 * sign;
+    if (exponent == 0x7FFF)
+        return (mantissa << 1) ? std::nan("") : sign * HUGE_VAL;
+    return sign * std::ldexp(double(mantissa), exponent - 16383 - 63);
+}
+
+class BinaryReader {
+public:
+    BinaryReader(const QByteArray& bytes, const QString& source)
+        : p_(bytes.constData()), size_(bytes.size()), source_(source)
+    {
+    }
+
+    DataPacket read()
+    {
+        const quint32 columns = readHeader();
+        columnsLeft_ = columns;
+        Layout top;
+        while (columnsLeft_ > 0)
+            readDescriptor(top, 0);
+        readParams(top, -1);
+        finishLayout(top);
+
+        StoredRows stored;
+        // Each row takes at least one byte, so the input bounds what is reserved.
+        stored.values.reserve(qMin<qsizetype>(rowCount_, size_ - pos_));
+        for (quint32 r = 0; r < rowCount_; ++r)
+            readRow(top, stored, 0);
+
+        DataPacket packet;
+        packet.fields = top.fields;
+        packet.params = top.params;
+        packet.rows = resolveRows(std::move(stored), top.changeLog);
+        packet.sourceFormat = PacketFormat::Binary;
+        return packet;
+    }
+
+private:
+    [[noreturn]] void fail(const QString& what, qsizetype at = -1) const
+    {
+        throw PacketError(QStringLiteral("%1: %2 at offset %3").arg(source_, what).arg(at >= 0 ? at : pos_));
+    }
+
+    void need(qsizetype n, const char* what) const
+    {
+        if (n < 0 || n > size_ - pos_)
+            fail(QStringLiteral("truncated %1").arg(QLatin1String(what)));
+    }
+
+    template <typename T>
+    T take(const char* what)
+    {
+        need(sizeof(T), what);
+        const T v = qFromLittleEndian<T>(p_ + pos_);
+        pos_ += sizeof(T);
+        return v;
+    }
+
+    quint32 readHeader()
+    {
+        need(kHeaderSize, "header");
+        pos_ = 4;
+        const quint16 major = take<quint16>("header");
+        const quint16 minor = take<quint16>("header");
+        if (major > 3 || minor > 3)
+            fail(QStringLiteral("unsupported format version %1.%2").arg(major).arg(minor), 4);
+        const quint32 headerSize = take<quint32>("header");
+        const quint16 columns = take<quint16>("header");
+        rowCount_ = take<quint32>("header");
+        const quint32 properties = take<quint32>("header");
+        if (properties & 0x8000)
+            fail(QStringLiteral("rows stored as XML are not supported"), 18);
+        if (headerSize < kHeaderSize || headerSize > quint32(size_))
+            fail(QStringLiteral("invalid header size %1").arg(headerSize), 8);
+        pos_ = headerSize;
+        return columns;
+    }
+
+    void readDescriptor(Layout& level, int depth)
+    {
+        const qsizetype start = pos_;
+        if (--columnsLeft_ < 0)
+            fail(QStringLiteral("more field descriptors than the header counts"));
+        const quint8 nameLength = take<quint8>("field descriptor");
+        need(nameLength, "field descriptor");
+        FieldDef def;
+        def.name = decodeName(p_ + pos_, nameLength);
+        pos_ += nameLength;
+        const quint32 word = take<quint32>("field descriptor");
+        const quint16 attrs = take<quint16>("field descriptor");
+        def.hidden = attrs & kAttrHidden;
+        def.readOnly = attrs & kAttrReadOnly;
+        def.required = attrs & kAttrRequired;
+        const int index = int(level.fields.size());
+        level.fields.append(def);
+        level.words.append(word);
+        level.nested.emplace_back();
+        readParams(level, index);
+        if (typeCode(word) == TcEmbedded) {
+            if (depth + 1 >= kMaxNesting)
+                fail(QStringLiteral("datasets nested too deeply"), start);
+            auto child = std::make_unique<Layout>();
+            for (quint32 i = 0; i < typeUnits(word); ++i) {
+                if (columnsLeft_ <= 0)
+                    fail(QStringLiteral("nested field '%1' has more fields than the header counts").arg(def.name));
+                readDescriptor(*child, depth + 1);
+            }
+            readParams(*child, -1);
+            finishLayout(*child);
+            level.nested.back() = std::move(child);
+        }
+    }
+
+    void readParams(Layout& level, int field)
+    {
+        const quint16 count = take<quint16>(field < 0 ? "table parameters" : "field parameters");
+        for (quint16 i = 0; i < count; ++i) {
+            PacketParam param;
+            param.field = field;
+            const quint8 nameLength = take<quint8>("parameter");
+            need(nameLength, "parameter");
+            param.name = QByteArray(p_ + pos_, nameLength);
+            pos_ += nameLength;
+            param.typeWord = take<quint32>("parameter");
+            const qsizetype valueStart = pos_;
+            const quint32 units = typeUnits(param.typeWord);
+            if (param.typeWord & kArrayParam) {
+                const quint32 n = take<quint32>("parameter");
+                need(qint64(n) * units, "parameter");
+                pos_ += qint64(n) * units;
+            } else if (param.typeWord & kVarying) {
+                if (units != 1 && units != 2 && units != 4)
+                    fail(QStringLiteral("parameter %1 has an invalid length size").arg(QString::fromLatin1(param.name)));
+                need(units, "parameter");
+                const quint32 length = units == 1 ? quint8(p_[pos_])
+                                       : units == 2 ? qFromLittleEndian<quint16>(p_ + pos_)
+                                                    : qFromLittleEndian<quint32>(p_ + pos_);
+                pos_ += units;
+                need(length, "parameter");
+                pos_ += length;
+            } else {
+                need(units, "parameter");
+                pos_ += units;
+            }
+            param.raw = QByteArray(p_ + valueStart, pos_ - valueStart);
+            if (field < 0 && param.name == "CHANGE_LOG")
+                level.changeLog = paramIntArray(param);
+            level.params.append(std::move(param));
+        }
+    }
+
+    void finishLayout(Layout& level)
+    {
+        for (qsizetype i = 0; i < level.fields.size(); ++i) {
+            FieldDef& def = level.fields[i];
+            const quint32 word = level.words[i];
+            QByteArray subtype;
+            int width = -1;
+            for (const PacketParam& param : std::as_const(level.params)) {
+                if (param.field != i)
+                    continue;
+                if (param.name == "SUBTYPE")
+                    subtype = paramString(param);
+                else if (param.name == "WIDTH")
+                    width = int(paramInt(param).value_or(-1));
+                else if (param.name == "DECIMALS")
+                    def.decimals = int(paramInt(param).value_or(0));
+                else if (param.name == "FIELDNAME") {
+                    const QByteArray full = paramString(param);
+                    if (!full.isEmpty())
+                        def.name = decodeName(full.constData(), full.size());
+                }
+            }
+            try {
+                def.type = fieldTypeFor(word, subtype, def.name);
+            } catch (const PacketError& e) {
+                fail(e.text());
+            }
+            if (def.type == FieldType::Bytes)
+                def.size = width >= 0 ? width : int(typeUnits(word));
+            else if (width >= 0)
+                def.size = def.type == FieldType::WideString ? width / 2 : width;
+            if (const auto& child = level.nested[i])
+                def.children = child->fields;
+        }
+    }
+
+    void readRow(const Layout& level, StoredRows& stored, int depth)
+    {
+        const qsizetype fieldCount = level.fields.size();
+        const quint8 state = take<quint8>("row");
+        const qsizetype bitmapSize = (fieldCount + 3) / 4;
+        need(bitmapSize, "row");
+        const char* bitmap = p_ + pos_;
+        pos_ += bitmapSize;
+        QVariantList row(fieldCount);
+        for (qsizetype f = 0; f < fieldCount; ++f) {
+            const int bits = (quint8(bitmap[f / 4]) >> ((f % 4) * 2)) & 3;
+            if (bits & 1)
+                continue;  // null
+            if (bits & 2) {
+                stored.markUnchanged(int(f), int(fieldCount));
+                continue;
+            }
+            row[f] = readValue(level, int(f), depth);
+        }
+        stored.append(std::move(row), state);
+    }
+
+    quint32 readLength(int prefix, const char* what)
+    {
+        need(prefix, what);
+        const quint32 n = prefix == 1 ? quint8(p_[pos_])
+                          : prefix == 2 ? qFromLittleEndian<quint16>(p_ + pos_)
+                                        : qFromLittleEndian<quint32>(p_ + pos_);
+        pos_ += prefix;
+        return n;
+    }
+
+    // Bytes of a text or binary value: length-prefixed when varying, else fixed.
+    QByteArrayView bytesOf(quint32 word, const char* what, bool* notIncluded = nullptr)
+    {
+        quint32 n = typeUnits(word);
+        if (word & kVarying) {
+            n = readLength(int(n), what);
+            if (notIncluded && (n & 0x80000000u)) {
+                *notIncluded = true;
+                return {};
+            }
+        }
+        need(n, what);
+        QByteArrayView view(p_ + pos_, n);
+        pos_ += n;
+        return view;
+    }
+
+    static QString fromUtf16Le(QByteArrayView bytes, bool stopAtNul)
+    {
+        QString s(bytes.size() / 2, Qt::Uninitialized);
+        qsizetype n = 0;
+        for (; n < s.size(); ++n) {
+            const char16_t c = qFromLittleEndian<quint16>(bytes.data() + 2 * n);
+            if (stopAtNul && c == 0)
+                break;
+            s[n] = QChar(c);
+        }
+        s.truncate(n);
+        return s;
+    }
+
+    QVariant readValue(const Layout& level, int f, int depth)
+    {
+        const quint32 word = level.words[f];
+        const FieldType type = level.fields[f].type;
+        const int units = int(typeUnits(word));
+        switch (type) {
+        case FieldType::String:
+        case FieldType::FixedChar: {
+            QByteArrayView b = bytesOf(word, "text value");
+            if (!(word & kVarying) && b.indexOf('\0') >= 0)
+                b = b.first(b.indexOf('\0'));
+            return fromCp1252(b.data(), b.size());
+        }
+        case FieldType::WideString:
+            return fromUtf16Le(bytesOf(word, "text value"), !(word & kVarying));
+        case FieldType::ShortInt:
+        case FieldType::SmallInt:
+        case FieldType::Integer:
+        case FieldType::Byte:
+        case FieldType::Word:
+        case FieldType::LongWord:
+        case FieldType::LargeInt: {
+            need(units, "integer value");
+            quint64 v = 0;
+            for (int i = units - 1; i >= 0; --i)
+                v = (v << 8) | quint8(p_[pos_ + i]);
+            pos_ += units;
+            qint64 value = qint64(v);
+            if (typeCode(word) == TcInt && units < 8) {
+                const quint64 sign = quint64(1) << (8 * units - 1);
+                value = qint64((v ^ sign) - sign);
+            }
+            if (type == FieldType::LongWord || type == FieldType::LargeInt)
+                return QVariant(value);
+            return QVariant(int(value));
+        }
+        case FieldType::Boolean: {
+            need(units, "boolean value");
+            bool v = false;
+            for (int i = 0; i < units; ++i)
+                v = v || p_[pos_ + i];
+            pos_ += units;
+            return v;
+        }
+        case FieldType::Single:
+            return double(take<float>("float value"));
+        case FieldType::Float:
+        case FieldType::Currency:
+            if (units == 10) {
+                need(10, "float value");
+                pos_ += 10;
+                return fromExtended(p_ + pos_ - 10);
+            }
+            return take<double>("float value");
+        case FieldType::Bcd:
+        case FieldType::FmtBcd: {
+            need(units, "decimal value");
+            const auto v = decodeBcd(p_ + pos_, units);
+            if (!v)
+                fail(QStringLiteral("malformed decimal value in field '%1'").arg(level.fields[f].name));
+            pos_ += units;
+            return *v;
+        }
+        case FieldType::Date:
+            return dateFromDayNumber(take<qint32>("date value"));
+        case FieldType::Time: {
+            const qint32 ms = take<qint32>("time value");
+            if (ms < 0 || ms >= kMsPerDay)
+                fail(QStringLiteral("time value out of range in field '%1'").arg(level.fields[f].name), pos_ - 4);
+            return QTime::fromMSecsSinceStartOfDay(ms);
+        }
+        case FieldType::DateTime:
+            return readTimeStamp(level.fields[f].name);
+        case FieldType::TimeStamp:
+            return readSqlTimeStamp(units, level.fields[f].name);
+        case FieldType::Memo: {
+            bool notIncluded = false;
+            const QByteArrayView b = bytesOf(word, "memo value", &notIncluded);
+            return notIncluded ? QVariant() : QVariant(fromCp1252(b.data(), b.size()));
+        }
+        case FieldType::WideMemo: {
+            bool notIncluded = false;
+            const QByteArrayView b = bytesOf(word, "memo value", &notIncluded);
+            return notIncluded ? QVariant() : QVariant(fromUtf16Le(b, false));
+        }
+        case FieldType::Bytes:
+        case FieldType::VarBytes:
+        case FieldType::Blob:
+        case FieldType::Graphic: {
+            bool notIncluded = false;
+            const QByteArrayView b = bytesOf(word, "binary value", &notIncluded);
+            return notIncluded ? QVariant() : QVariant(b.toByteArray());
+        }
+        case FieldType::DataSet:
+            return readNested(level, f, depth);
+        }
+        fail(QStringLiteral("unreadable value"));
+    }
+
+    QVariant readTimeStamp(const QString& field)
+    {
+        const double ms = take<double>("date-time value");
+        // Beyond about 292 million years the day number no longer fits; such a value is corrupt.
+        if (!std::isfinite(ms) || std::fabs(ms) > 9.0e18)
+            fail(QStringLiteral("date-time value out of range in field '%1'").arg(field), pos_ - 8);
+        double days = std::floor(ms / double(kMsPerDay));
+        qint64 msOfDay = std::llround(ms - days * double(kMsPerDay));
+        if (msOfDay >= kMsPerDay) {
+            days += 1;
+            msOfDay -= kMsPerDay;
+        }
+        return QDateTime(dateFromDayNumber(qint64(days)), QTime::fromMSecsSinceStartOfDay(int(msOfDay)));
+    }
+
+    QVariant readSqlTimeStamp(int units, const QString& field)
+    {
+        need(units, "date-time value");
+        const char* b = p_ + pos_;
+        pos_ += units;
+        const QDate date(qFromLittleEndian<qint16>(b), qFromLittleEndian<quint16>(b + 2),
+                         qFromLittleEndian<quint16>(b + 4));
+        const QTime time(qFromLittleEndian<quint16>(b + 6), qFromLittleEndian<quint16>(b + 8),
+                         qFromLittleEndian<quint16>(b + 10), int(qFromLittleEndian<quint32>(b + 12) % 1000));
+        if (!date.isValid() || !time.isValid())
+            fail(QStringLiteral("invalid date-time value in field '%1'").arg(field), pos_ - units);
+        return QDateTime(date, time);
+    }
+
+    QVariant readNested(const Layout& level, int f, int depth)
+    {
+        const Layout& child = *level.nested[f];
+        const quint32 count = take<quint32>("nested rows");
+        StoredRows stored;
+        for (quint32 r = 0; r < count; ++r)
+            readRow(child, stored, depth + 1);  // each row consumes input, so count is bounded
+        DataPacket packet;
+        packet.fields = child.fields;
+        packet.params = child.params;
+        packet.rows = resolveRows(std::move(stored), child.changeLog);
+        return QVariant::fromValue(packet);
+    }
+
+    const char* p_;
+    qsizetype size_;
+    qsizetype pos_ = 0;
+    QString source_;
+    qint64 columnsLeft_ = 0;
+    quint32 rowCount_ = 0;
+};
+
+}  // namespace
+
+DataPacket readBinaryPacket(const QByteArray& bytes, const QString& source)
+{
+    return BinaryReader(bytes, source).read();
+}
+
+}  // namespace platform::packet

@@ -1,0 +1,111 @@
+#include "platform/dataset/DataPacket.h"
+
+#include "platform/dataset/PacketCodec.h"
+#include "platform/dataset/PacketEncodings.h"
+
+#include "platform/Error.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace platform {
+
+namespace {
+
+bool startsAsXml(const QByteArray& bytes)
+{
+    qsizetype i = bytes.startsWith("\xEF\xBB\xBF") ? 3 : 0;
+    while (i < bytes.size() && (bytes[i] == ' ' || bytes[i] == '\t' || bytes[i] == '\r' || bytes[i] == '\n'))
+        ++i;
+    return i < bytes.size() && bytes[i] == '<';
+}
+
+}  // namespace
+
+int DataPacket::indexOf(const QString& name) const
+{
+    for (int i = 0; i < fields.size(); ++i)
+        if (fields[i].name.compare(name, Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
+QString xmlTypeName(FieldType type)
+{
+    return QString::fromLatin1(packet::xmlTypeNameOf(type));
+}
+
+QByteArray fieldSubtype(const DataPacket& packet, int field)
+{
+    for (const PacketParam& p : packet.params)
+        if (p.field == field && p.name == "SUBTYPE")
+            return packet::paramString(p);
+    return field >= 0 && field < packet.fields.size() ? packet::defaultSubtype(packet.fields[field].type)
+                                                        : QByteArray();
+}
+
+DataPacket readPacket(const QByteArray& bytes, const QString& source)
+{
+    if (bytes.isEmpty())
+        return {};
+    if (packet::hasBinarySignature(bytes))
+        return packet::readBinaryPacket(bytes, source);
+    if (startsAsXml(bytes))
+        return packet::readXmlPacket(bytes, source);
+    throw PacketError(QStringLiteral("%1: not a data packet (neither the binary signature nor XML)").arg(source));
+}
+
+DataPacket readPacketFile(const QString& path)
+{
+    QFile file(path);
+    if (!file.exists())
+        throw PacketError(QStringLiteral("%1: file not found").arg(path));
+    if (QFileInfo(path).isDir())
+        throw PacketError(QStringLiteral("%1: is a directory, not a data packet file").arg(path));
+    if (!file.open(QIODevice::ReadOnly))
+        throw PacketError(QStringLiteral("%1: cannot open (%2)").arg(path, file.errorString()));
+    const QByteArray bytes = file.readAll();
+    if (bytes.isEmpty())
+        throw PacketError(QStringLiteral("%1: empty file").arg(path));
+    return readPacket(bytes, path);
+}
+
+QByteArray writePacket(const DataPacket& packet, PacketFormat format)
+{
+    switch (format) {
+    case PacketFormat::Xml: return packet::writeXmlPacket(packet, false);
+    case PacketFormat::XmlUtf8: return packet::writeXmlPacket(packet, true);
+    case PacketFormat::Binary: break;
+    }
+    return packet::writeBinaryPacket(packet);
+}
+
+void writePacketFile(const DataPacket& packet, const QString& path, PacketFormat format)
+{
+    const QByteArray bytes = writePacket(packet, format);
+    // Written beside the target and renamed over it, so a failure leaves the old file whole.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+        throw PacketError(QStringLiteral("%1: cannot write (%2)").arg(path, file.errorString()));
+}
+
+QVariant packetToVariant(const DataPacket& packet)
+{
+    if (packet.isNull())
+        return {};
+    return QVariant(writePacket(packet, PacketFormat::Binary));
+}
+
+DataPacket packetFromVariant(const QVariant& value, const QString& source)
+{
+    if (!value.isValid() || value.isNull())
+        return {};
+    if (value.canConvert<DataPacket>() && value.metaType() == QMetaType::fromType<DataPacket>())
+        return value.value<DataPacket>();
+    if (value.metaType().id() != QMetaType::QByteArray)
+        throw PacketError(QStringLiteral("%1: a %2 is not a data packet").arg(source, QString::fromLatin1(value.typeName())));
+    return readPacket(value.toByteArray(), source);
+}
+
+}  // namespace platform

@@ -1,0 +1,353 @@
+#include "platform/dataset/PacketCodec.h"
+
+#include "platform/Error.h"
+
+#include <QtEndian>
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
+
+namespace platform::packet {
+
+// ---- Windows-1252 -----------------------------------------------------------------
+
+namespace {
+
+// 0x80..0x9F; the undefined bytes keep their C1 code point.
+constexpr char16_t kCp1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+char cp1252Byte(char16_t c)
+{
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
+        return char(c);
+    for (int i = 0; i < 32; ++i)
+        if (kCp1252High[i] == c)
+            return char(0x80 + i);
+    return '?';
+}
+
+}  // namespace
+
+QString fromCp1252(const char* data, qsizetype size)
+{
+    // Latin-1 agrees with 1252 everywhere except 0x80..0x9F: take Qt's fast path
+    // when none of those bytes occur.
+    const auto* p = reinterpret_cast<const unsigned char*>(data);
+    qsizetype i = 0;
+    while (i < size && (p[i] < 0x80 || p[i] >= 0xA0))
+        ++i;
+    if (i == size)
+        return QString::fromLatin1(data, size);
+    QString out(size, Qt::Uninitialized);
+    char16_t* o = reinterpret_cast<char16_t*>(out.data());
+    for (qsizetype k = 0; k < size; ++k)
+        o[k] = (p[k] >= 0x80 && p[k] < 0xA0) ? kCp1252High[p[k] - 0x80] : char16_t(p[k]);
+    return out;
+}
+
+void appendCp1252(QByteArray& out, QStringView text)
+{
+    const qsizetype start = out.size();
+    out.resize(start + text.size());
+    char* o = out.data() + start;
+    qsizetype n = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < text.size() && QChar::isLowSurrogate(text[i + 1].unicode()))
+            ++i;  // one character, one '?'
+        o[n++] = cp1252Byte(c);
+    }
+    out.resize(start + n);
+}
+
+QByteArray toCp1252(const QString& text)
+{
+    QByteArray out;
+    appendCp1252(out, text);
+    return out;
+}
+
+bool isValidUtf8(const char* data, qsizetype size)
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(data);
+    qsizetype i = 0;
+    while (i < size) {
+        const unsigned char c = p[i];
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        int extra;
+        char32_t cp;
+        if ((c & 0xE0) == 0xC0) { extra = 1; cp = c & 0x1F; }
+        else if ((c & 0xF0) == 0xE0) { extra = 2; cp = c & 0x0F; }
+        else if ((c & 0xF8) == 0xF0) { extra = 3; cp = c & 0x07; }
+        else return false;
+        if (i + extra >= size)
+            return false;
+        for (int k = 1; k <= extra; ++k) {
+            if ((p[i + k] & 0xC0) != 0x80)
+                return false;
+            cp = (cp << 6) | (p[i + k] & 0x3F);
+        }
+        static constexpr char32_t kMin[4] = {0, 0x80, 0x800, 0x10000};
+        if (cp < kMin[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+            return false;
+        i += extra + 1;
+    }
+    return true;
+}
+
+QString decodeName(const char* data, qsizetype size)
+{
+    return isValidUtf8(data, size) ? QString::fromUtf8(data, size) : fromCp1252(data, size);
+}
+
+// ---- types ------------------------------------------------------------------------
+
+namespace {
+
+PacketError typeError(const QString& fieldName, quint32 word)
+{
+    return PacketError(QStringLiteral("field '%1' has an unsupported type (code %2, size %3)")
+                           .arg(fieldName).arg(typeCode(word)).arg(typeUnits(word)));
+}
+
+FieldType blobTypeFor(const QByteArray& subtype)
+{
+    if (subtype == "Text" || subtype == "HMemo" || subtype == "Formatted")
+        return FieldType::Memo;
+    if (subtype == "WideText")
+        return FieldType::WideMemo;
+    if (subtype == "Graphics")
+        return FieldType::Graphic;
+    return FieldType::Blob;
+}
+
+}  // namespace
+
+FieldType fieldTypeFor(quint32 word, const QByteArray& subtype, const QString& name)
+{
+    const quint32 units = typeUnits(word);
+    const bool varying = word & kVarying;
+    switch (typeCode(word)) {
+    case TcInt:
+        switch (units) {
+        case 1: return FieldType::ShortInt;
+        case 2: return FieldType::SmallInt;
+        case 4: return FieldType::Integer;
+        case 8: return FieldType::LargeInt;
+        }
+        break;
+    case TcUInt:
+        switch (units) {
+        case 1: return FieldType::Byte;
+        case 2: return FieldType::Word;
+        case 4: return FieldType::LongWord;
+        case 8: return FieldType::LargeInt;
+        }
+        break;
+    case TcBool:
+        if (units == 1 || units == 2 || units == 4)
+            return FieldType::Boolean;
+        break;
+    case TcFloat:
+        if (units == 8 || units == 10)
+            return subtype == "Money" ? FieldType::Currency : FieldType::Float;
+        break;
+    case TcSingle:
+        if (units == 4)
+            return FieldType::Single;
+        break;
+    case TcBcd:
+    case TcFmtBcd:
+        if (units >= 2 && units <= 66 && !varying)
+            return typeCode(word) == TcBcd ? FieldType::Bcd : FieldType::FmtBcd;
+        break;
+    case TcDate: if (units == 4) return FieldType::Date; break;
+    case TcTime: if (units == 4) return FieldType::Time; break;
+    case TcTimeStamp: if (units == 8) return FieldType::DateTime; break;
+    case TcDateTime: if (units == 16) return FieldType::TimeStamp; break;
+    case TcDateTimeOffset: if (units == 20) return FieldType::TimeStamp; break;
+    case TcZString:
+        if (!varying || units == 1 || units == 2 || units == 4)
+            return subtype == "FixedChar" ? FieldType::FixedChar : FieldType::String;
+        break;
+    case TcUnicode:
+        if (!varying || units == 1 || units == 2 || units == 4)
+            return FieldType::WideString;
+        break;
+    case TcBytes:
+        if (!varying)
+            return FieldType::Bytes;
+        if (units == 4)
+            return blobTypeFor(subtype);
+        if (units == 1 || units == 2)
+            return FieldType::VarBytes;
+        break;
+    case TcEmbedded:
+        return FieldType::DataSet;
+    }
+    throw typeError(name, word);
+}
+
+quint32 typeWordFor(const FieldDef& def)
+{
+    const int size = def.size;
+    switch (def.type) {
+    case FieldType::String:
+    case FieldType::FixedChar:
+        return makeTypeWord(TcZString, size > 0 && size < 255 ? 1 : 2, kVarying);
+    case FieldType::WideString:
+        return makeTypeWord(TcUnicode, size > 0 && 2 * size < 255 ? 1 : 2, kVarying);
+    case FieldType::ShortInt: return makeTypeWord(TcInt, 1);
+    case FieldType::SmallInt: return makeTypeWord(TcInt, 2);
+    case FieldType::Integer: return makeTypeWord(TcInt, 4);
+    case FieldType::LargeInt: return makeTypeWord(TcInt, 8);
+    case FieldType::Byte: return makeTypeWord(TcUInt, 1);
+    case FieldType::Word: return makeTypeWord(TcUInt, 2);
+    case FieldType::LongWord: return makeTypeWord(TcUInt, 4);
+    case FieldType::Boolean: return makeTypeWord(TcBool, 2);
+    case FieldType::Single: return makeTypeWord(TcSingle, 4);
+    case FieldType::Float:
+    case FieldType::Currency: return makeTypeWord(TcFloat, 8);
+    case FieldType::Bcd: return makeTypeWord(TcBcd, bcdByteSize(size));
+    case FieldType::FmtBcd: return makeTypeWord(TcFmtBcd, bcdByteSize(size));
+    case FieldType::Date: return makeTypeWord(TcDate, 4);
+    case FieldType::Time: return makeTypeWord(TcTime, 4);
+    case FieldType::DateTime: return makeTypeWord(TcTimeStamp, 8);
+    case FieldType::TimeStamp: return makeTypeWord(TcDateTime, 16);
+    case FieldType::Memo:
+    case FieldType::WideMemo:
+    case FieldType::Blob:
+    case FieldType::Graphic: return makeTypeWord(TcBytes, 4, kVarying);
+    case FieldType::Bytes: return makeTypeWord(TcBytes, quint32(qBound(0, size, 0xFFFF)));
+    case FieldType::VarBytes: return makeTypeWord(TcBytes, 2, kVarying);
+    case FieldType::DataSet:
+        return makeTypeWord(TcEmbedded, quint32(def.children.size()), kPseudo | kEmbeddedTable);
+    }
+    return 0;
+}
+
+QByteArray defaultSubtype(FieldType type)
+{
+    switch (type) {
+    case FieldType::Currency: return "Money";
+    case FieldType::FixedChar: return "FixedChar";
+    case FieldType::Memo: return "Text";
+    case FieldType::WideMemo: return "WideText";
+    case FieldType::Blob: return "Binary";
+    case FieldType::Graphic: return "Graphics";
+    default: return {};
+    }
+}
+
+QByteArray xmlTypeNameOf(FieldType type)
+{
+    switch (type) {
+    case FieldType::String:
+    case FieldType::FixedChar: return "string";
+    case FieldType::WideString: return "string.uni";
+    case FieldType::ShortInt: return "i1";
+    case FieldType::SmallInt: return "i2";
+    case FieldType::Integer: return "i4";
+    case FieldType::LargeInt: return "i8";
+    case FieldType::Byte: return "ui1";
+    case FieldType::Word: return "ui2";
+    case FieldType::LongWord: return "ui4";
+    case FieldType::Boolean: return "boolean";
+    case FieldType::Single: return "r4";
+    case FieldType::Float:
+    case FieldType::Currency: return "r8";
+    case FieldType::Bcd: return "fixed";
+    case FieldType::FmtBcd: return "fixedFMT";
+    case FieldType::Date: return "date";
+    case FieldType::Time: return "time";
+    case FieldType::DateTime: return "dateTime";
+    case FieldType::TimeStamp: return "SQLdateTime";
+    case FieldType::Memo:
+    case FieldType::WideMemo:
+    case FieldType::Bytes:
+    case FieldType::VarBytes:
+    case FieldType::Blob:
+    case FieldType::Graphic: return "bin.hex";
+    case FieldType::DataSet: return "nested";
+    }
+    return {};
+}
+
+std::optional<FieldType> fieldTypeForXml(QByteArray name, const QByteArray& subtype, bool hasWidth)
+{
+    name = name.toLower();
+    if (name == "string") return subtype == "FixedChar" ? FieldType::FixedChar : FieldType::String;
+    if (name == "string.uni") return FieldType::WideString;
+    if (name == "i1") return FieldType::ShortInt;
+    if (name == "i2") return FieldType::SmallInt;
+    if (name == "i4" || name == "i" || name == "int") return FieldType::Integer;
+    if (name == "i8" || name == "ui8") return FieldType::LargeInt;
+    if (name == "ui1") return FieldType::Byte;
+    if (name == "ui2") return FieldType::Word;
+    if (name == "ui4" || name == "ui" || name == "uint") return FieldType::LongWord;
+    if (name == "boolean") return FieldType::Boolean;
+    if (name == "r4") return FieldType::Single;
+    if (name == "r8" || name == "r10") return subtype == "Money" ? FieldType::Currency : FieldType::Float;
+    if (name == "fixed") return FieldType::Bcd;
+    if (name == "fixedfmt") return FieldType::FmtBcd;
+    if (name == "date") return FieldType::Date;
+    if (name == "time") return FieldType::Time;
+    if (name == "datetime") return FieldType::DateTime;
+    if (name == "sqldatetime" || name == "sqldatetimeoffset") return FieldType::TimeStamp;
+    if (name == "bin.hex") {
+        if (subtype.isEmpty() && hasWidth)
+            return FieldType::Bytes;
+        return blobTypeFor(subtype);
+    }
+    if (name == "nested") return FieldType::DataSet;
+    return std::nullopt;
+}
+
+int bcdByteSize(int precision)
+{
+    if (precision <= 0 || precision > 64)
+        precision = 32;
+    int m = (precision + 1) / 2;
+    if (m % 2)
+        ++m;
+    return 2 + m;
+}
+
+bool isTextSubtype(const QByteArray& subtype)
+{
+    return subtype == "Text" || subtype == "WideText";
+}
+
+int widthParamFor(const FieldDef& def)
+{
+    switch (def.type) {
+    case FieldType::String:
+    case FieldType::FixedChar:
+    case FieldType::Bytes:
+    case FieldType::VarBytes:
+        return def.size > 0 ? def.size : -1;
+    case FieldType::WideString:
+        return def.size > 0 ? 2 * def.size : -1;
+    case FieldType::Bcd:
+    case FieldType::FmtBcd:
+        return def.size;
+    case FieldType::Memo:
+    case FieldType::WideMemo:
+    case FieldType::Blob:
+    case FieldType::Graphic:
+        return def.size > 0 ? def.size : -1;
+    default:
+        return -1;
+    }
+}
+
+}  // namespace platform::packet

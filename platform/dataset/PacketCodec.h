@@ -1,0 +1,114 @@
+#pragma once
+// Building blocks shared by the binary and XML packet readers and writers: the
+// Windows-1252 text codec, the binary type word and its field types, the optional
+// parameters (WIDTH, SUBTYPE, LCID, ...) and the date numbering of the packets.
+// Internal to platform/dataset; other code uses DataPacket.h.
+
+#include "platform/dataset/DataPacket.h"
+
+#include <QByteArray>
+#include <QDate>
+#include <QString>
+
+#include <optional>
+
+namespace platform::packet {
+
+// ---- text -------------------------------------------------------------------------
+
+// Windows-1252 as the host writes it. The five bytes the code page leaves undefined
+// decode to the C1 control of the same number so that they survive a round trip.
+QString fromCp1252(const char* data, qsizetype size);
+inline QString fromCp1252(const QByteArray& bytes) { return fromCp1252(bytes.constData(), bytes.size()); }
+// Characters the code page cannot represent become '?' (one per character).
+QByteArray toCp1252(const QString& text);
+void appendCp1252(QByteArray& out, QStringView text);
+bool isValidUtf8(const char* data, qsizetype size);
+// Field names: UTF-8 when the bytes are valid UTF-8, otherwise Windows-1252.
+QString decodeName(const char* data, qsizetype size);
+
+// ---- type words -------------------------------------------------------------------
+
+enum TypeCode : quint32 {
+    TcUnknown = 0, TcInt = 1, TcUInt = 2, TcBool = 3, TcFloat = 4, TcBcd = 5, TcDate = 6,
+    TcTime = 7, TcTimeStamp = 8, TcZString = 9, TcUnicode = 10, TcBytes = 11, TcAdt = 12,
+    TcArray = 13, TcEmbedded = 14, TcRef = 15, TcBigDecimal = 16, TcDateTime = 17,
+    TcFmtBcd = 18, TcSingle = 27, TcDateTimeOffset = 36,
+};
+constexpr quint32 kVarying = 0x00400000;
+constexpr quint32 kArrayParam = 0x00800000;
+constexpr quint32 kPseudo = 0x01000000;
+constexpr quint32 kEmbeddedTable = 0x04000000;
+
+inline quint32 typeCode(quint32 word) { return (word >> 16) & 0x3F; }
+inline quint32 typeUnits(quint32 word) { return word & 0xFFFF; }
+inline quint32 makeTypeWord(quint32 code, quint32 units, quint32 flags = 0)
+{
+    return (code << 16) | (units & 0xFFFF) | flags;
+}
+
+// Field attribute bits of the binary descriptor.
+constexpr quint16 kAttrHidden = 0x01, kAttrReadOnly = 0x02, kAttrRequired = 0x04, kAttrLink = 0x08;
+
+// The field type a descriptor stands for, given its type word and SUBTYPE ("" when
+// none). Throws PacketError (text without the source; callers add it) for types that
+// cannot be represented.
+FieldType fieldTypeFor(quint32 word, const QByteArray& subtype, const QString& fieldName);
+// The type word our writer uses for a definition.
+quint32 typeWordFor(const FieldDef& def);
+// The SUBTYPE a type requires ("" when none). A stored SUBTYPE that reads back as the
+// same type is kept instead (e.g. "HMemo" for a memo).
+QByteArray defaultSubtype(FieldType type);
+// The XML field-type name ("string", "i4", "bin.hex", ...).
+QByteArray xmlTypeNameOf(FieldType type);
+// The field type for an XML field-type name and its SUBTYPE/WIDTH; nullopt if unknown.
+std::optional<FieldType> fieldTypeForXml(QByteArray name, const QByteArray& subtype, bool hasWidth);
+// Bytes of a BCD value of the given precision (0 = 32).
+int bcdByteSize(int precision);
+// Whether blob values of this subtype are plain text in XML (memos) rather than Base64.
+bool isTextSubtype(const QByteArray& subtype);
+// The WIDTH our writer gives a definition (chars; bytes for UTF-16 text); -1 for none.
+int widthParamFor(const FieldDef& def);
+
+// ---- parameters -------------------------------------------------------------------
+
+PacketParam makeIntParam(const QByteArray& name, quint32 typeWord, qint64 value, int field = -1);
+PacketParam makeStringParam(const QByteArray& name, const QByteArray& text, int field = -1);
+std::optional<qint64> paramInt(const PacketParam& p);        // scalar integer params
+QByteArray paramString(const PacketParam& p);                // string params, without the NUL
+QList<qint64> paramIntArray(const PacketParam& p);           // array params
+// The type word a well-known parameter has; 0 for names we do not know.
+quint32 knownParamType(const QByteArray& name, bool tableLevel);
+// Conversions between a parameter and its XML text.
+QString paramToText(const PacketParam& p);
+PacketParam paramFromText(const QByteArray& name, quint32 typeWord, const QString& text, int field);
+// The type word for an XML <PARAM Type="..."> name; 0 when unknown.
+quint32 paramTypeForXml(const QByteArray& xmlType);
+QByteArray xmlNameOfParamType(quint32 typeWord);
+
+// The params our writer emits for field `index` (and for the table when index is -1):
+// the stored ones with WIDTH/DECIMALS/SUBTYPE brought in line with the definition,
+// plus the ones the host's own writer always includes.
+QList<PacketParam> paramsForField(const DataPacket& packet, int index);
+QList<PacketParam> tableParams(const DataPacket& packet);
+
+// ---- dates ------------------------------------------------------------------------
+
+// Day numbers: 0001-01-01 = 1 (proleptic Gregorian).
+constexpr qint64 kJulianDayOfDayZero = 1721425;
+inline QDate dateFromDayNumber(qint64 day) { return QDate::fromJulianDay(day + kJulianDayOfDayZero); }
+inline qint64 dayNumberOf(const QDate& d) { return d.toJulianDay() - kJulianDayOfDayZero; }
+constexpr qint64 kMsPerDay = 86400000;
+
+// ---- values -----------------------------------------------------------------------
+
+// Shortest text that reads back as the same double (C locale, '.' point).
+QByteArray formatDouble(double v, bool single = false);
+// BCD bytes of `value` for precision/scale; throws PacketError when it does not fit.
+QByteArray encodeBcd(double value, int precision, int scale, int byteSize, const QString& fieldName);
+// The value of BCD bytes; nullopt when malformed.
+std::optional<double> decodeBcd(const char* data, int size);
+// Fixed-point text for BCD values in XML: "123.45", "-0.5".
+QByteArray formatDecimal(double value, int scale);
+
+}  // namespace platform::packet

@@ -1,0 +1,24 @@
+#pragma once
+// The two encodings of a data packet. Internal to platform/dataset; other code calls
+// readPacket/writePacket (DataPacket.h), which choose between them.
+
+#include "platform/dataset/DataPacket.h"
+
+namespace platform::packet {
+
+// True when the bytes start with a binary packet's signature.
+bool hasBinarySignature(const QByteArray& bytes);
+
+// Both readers throw PacketError with texts "<source>: <what> at offset <n>".
+DataPacket readBinaryPacket(const QByteArray& bytes, const QString& source);
+DataPacket readXmlPacket(const QByteArray& bytes, const QString& source);
+
+// Both writers throw PacketError when a value cannot be represented (a decimal too
+// large for its precision, a value of the wrong kind for its field).
+QByteArray writeBinaryPacket(const DataPacket& packet);
+QByteArray writeXmlPacket(const DataPacket& packet, bool utf8);
+
+// Deepest nesting of datasets the readers accept.
+constexpr int kMaxNesting = 16;
+
+}  // namespace platform::packet

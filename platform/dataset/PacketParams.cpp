@@ -1,0 +1,322 @@
+// Optional parameters of packets and fields: their binary bytes, their XML text, and
+// the set our writers emit.
+
+#include "platform/dataset/PacketCodec.h"
+
+#include "platform/Error.h"
+
+#include <QtEndian>
+
+namespace platform::packet {
+
+namespace {
+
+constexpr quint32 kStringParam = 0x00490002;  // ZSTRING, varying, 2-byte length
+constexpr quint32 kUInt16Param = 0x00020002;
+constexpr quint32 kInt32Param = 0x00010004;
+constexpr quint32 kUInt16Array = 0x00820002;
+constexpr quint32 kUInt32Array = 0x00820004;
+constexpr quint32 kBoolParam = 0x00030002;
+constexpr int kMaxShortName = 31;  // bytes of a name in a binary descriptor
+
+void appendLE(QByteArray& out, quint64 v, int bytes)
+{
+    for (int i = 0; i < bytes; ++i)
+        out.append(char((v >> (8 * i)) & 0xFF));
+}
+
+quint64 readLE(const char* p, int bytes)
+{
+    quint64 v = 0;
+    for (int i = bytes - 1; i >= 0; --i)
+        v = (v << 8) | quint8(p[i]);
+    return v;
+}
+
+qint64 signExtend(quint64 v, int bytes)
+{
+    if (bytes >= 8)
+        return qint64(v);
+    const quint64 sign = quint64(1) << (8 * bytes - 1);
+    return qint64((v ^ sign) - sign);
+}
+
+bool scalarIntType(quint32 word)
+{
+    const quint32 code = typeCode(word), units = typeUnits(word);
+    return (code == TcInt || code == TcUInt || code == TcBool)
+           && (units == 1 || units == 2 || units == 4 || units == 8);
+}
+
+PacketError badParam(const QByteArray& name, const QString& text)
+{
+    return PacketError(QStringLiteral("parameter %1: '%2' is not a valid value")
+                           .arg(QString::fromLatin1(name), text.left(40)));
+}
+
+}  // namespace
+
+PacketParam makeIntParam(const QByteArray& name, quint32 typeWord, qint64 value, int field)
+{
+    PacketParam p{name, typeWord, {}, field};
+    appendLE(p.raw, quint64(value), int(typeUnits(typeWord)));
+    return p;
+}
+
+PacketParam makeStringParam(const QByteArray& name, const QByteArray& text, int field)
+{
+    PacketParam p{name, kStringParam, {}, field};
+    const QByteArray body = text.left(0xFFFE);
+    appendLE(p.raw, quint64(body.size() + 1), 2);
+    p.raw += body;
+    p.raw.append('\0');
+    return p;
+}
+
+std::optional<qint64> paramInt(const PacketParam& p)
+{
+    if ((p.typeWord & (kVarying | kArrayParam)) || !scalarIntType(p.typeWord))
+        return std::nullopt;
+    const int units = int(typeUnits(p.typeWord));
+    if (p.raw.size() != units)
+        return std::nullopt;
+    const quint64 v = readLE(p.raw.constData(), units);
+    return typeCode(p.typeWord) == TcInt ? signExtend(v, units) : qint64(v);
+}
+
+QByteArray paramString(const PacketParam& p)
+{
+    if (!(p.typeWord & kVarying))
+        return {};
+    const int prefix = int(typeUnits(p.typeWord));
+    if (prefix != 1 && prefix != 2 && prefix != 4)
+        return {};
+    if (p.raw.size() < prefix)
+        return {};
+    QByteArray body = p.raw.mid(prefix);
+    while (body.endsWith('\0'))
+        body.chop(1);
+    return body;
+}
+
+QList<qint64> paramIntArray(const PacketParam& p)
+{
+    QList<qint64> out;
+    const int units = int(typeUnits(p.typeWord));
+    if (!(p.typeWord & kArrayParam) || !scalarIntType(p.typeWord) || p.raw.size() < 4)
+        return out;
+    const quint64 count = readLE(p.raw.constData(), 4);
+    if (count > quint64((p.raw.size() - 4) / units))
+        return out;
+    for (quint64 i = 0; i < count; ++i) {
+        const quint64 v = readLE(p.raw.constData() + 4 + i * units, units);
+        out.append(typeCode(p.typeWord) == TcInt ? signExtend(v, units) : qint64(v));
+    }
+    return out;
+}
+
+quint32 knownParamType(const QByteArray& name, bool tableLevel)
+{
+    if (!tableLevel) {
+        if (name == "WIDTH" || name == "DECIMALS")
+            return kUInt16Param;
+        if (name == "SUBTYPE")
+            return kStringParam;
+        return 0;
+    }
+    if (name == "LCID" || name == "AUTOINCVALUE" || name == "DATASET_DELTA" || name == "MD_SEMANTICS"
+        || name == "UPDATEMODE")
+        return kInt32Param;
+    if (name == "DEFAULT_ORDER" || name == "PRIMARY_KEY" || name == "UNIQUE_KEY")
+        return kUInt16Array;
+    if (name == "CHANGE_LOG")
+        return kUInt32Array;
+    if (name == "READONLY")
+        return kBoolParam;
+    if (name == "SERVER_COL" || name == "TYPENAME")
+        return kStringParam;
+    return 0;
+}
+
+QString paramToText(const PacketParam& p)
+{
+    const quint32 code = typeCode(p.typeWord);
+    if (p.typeWord & kArrayParam) {
+        QStringList parts;
+        for (qint64 v : paramIntArray(p))
+            parts.append(QString::number(v));
+        return parts.join(QLatin1Char(' '));
+    }
+    if (p.typeWord & kVarying) {
+        const QByteArray body = paramString(p);
+        if (code == TcZString)
+            return decodeName(body.constData(), body.size());
+        return QString::fromLatin1(body.toBase64());
+    }
+    if (code == TcBool)
+        return paramInt(p).value_or(0) ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
+    if (auto v = paramInt(p))
+        return QString::number(*v);
+    if (code == TcFloat && p.raw.size() == 8)
+        return QString::fromLatin1(formatDouble(qFromLittleEndian<double>(p.raw.constData())));
+    return QString::fromLatin1(p.raw.toBase64());
+}
+
+PacketParam paramFromText(const QByteArray& name, quint32 typeWord, const QString& text, int field)
+{
+    PacketParam p{name, typeWord, {}, field};
+    const quint32 code = typeCode(typeWord);
+    const int units = int(typeUnits(typeWord));
+    if (typeWord & kArrayParam) {
+        if (!scalarIntType(typeWord))
+            throw badParam(name, text);
+        const QStringList parts = text.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        appendLE(p.raw, quint64(parts.size()), 4);
+        for (const QString& part : parts) {
+            bool ok = false;
+            const qint64 v = part.toLongLong(&ok);
+            if (!ok)
+                throw badParam(name, text);
+            appendLE(p.raw, quint64(v), units);
+        }
+        return p;
+    }
+    if (typeWord & kVarying) {
+        if (units != 1 && units != 2 && units != 4)
+            throw badParam(name, text);
+        QByteArray body = code == TcZString ? text.toUtf8() : QByteArray::fromBase64(text.toLatin1());
+        if (code == TcZString)
+            body.append('\0');
+        const qint64 max = units == 4 ? 0x7FFFFFFF : (qint64(1) << (8 * units)) - 1;
+        body = body.left(max);
+        appendLE(p.raw, quint64(body.size()), units);
+        p.raw += body;
+        return p;
+    }
+    if (code == TcBool) {
+        const QChar c = text.isEmpty() ? QChar() : text.at(0).toUpper();
+        appendLE(p.raw, (c == QLatin1Char('T') || c == QLatin1Char('1')) ? 1 : 0, units);
+        return p;
+    }
+    if (scalarIntType(typeWord)) {
+        bool ok = false;
+        const qint64 v = text.trimmed().toLongLong(&ok);
+        if (!ok)
+            throw badParam(name, text);
+        appendLE(p.raw, quint64(v), units);
+        return p;
+    }
+    if (code == TcFloat && units == 8) {
+        bool ok = false;
+        const double v = text.trimmed().toDouble(&ok);
+        if (!ok)
+            throw badParam(name, text);
+        p.raw.resize(8);
+        qToLittleEndian(v, p.raw.data());
+        return p;
+    }
+    throw badParam(name, text);
+}
+
+namespace {
+struct XmlParamType {
+    const char* name;
+    quint32 word;
+};
+constexpr XmlParamType kXmlParamTypes[] = {
+    {"i1", 0x00010001}, {"i2", 0x00010002}, {"i4", 0x00010004}, {"i8", 0x00010008},
+    {"ui1", 0x00020001}, {"ui2", 0x00020002}, {"ui4", 0x00020004}, {"ui8", 0x00020008},
+    {"boolean", kBoolParam}, {"r8", 0x00040008}, {"string", kStringParam},
+    {"bin.hex", 0x004B0002}, {"IntArray", 0x00810004}, {"UIntArray", kUInt32Array},
+};
+}  // namespace
+
+quint32 paramTypeForXml(const QByteArray& xmlType)
+{
+    for (const auto& t : kXmlParamTypes)
+        if (xmlType.compare(t.name, Qt::CaseInsensitive) == 0)
+            return t.word;
+    return 0;
+}
+
+QByteArray xmlNameOfParamType(quint32 typeWord)
+{
+    for (const auto& t : kXmlParamTypes)
+        if (t.word == (typeWord & 0x7FFFFFFF))
+            return t.name;
+    if (typeWord & kArrayParam)
+        return typeCode(typeWord) == TcUInt ? "UIntArray" : "IntArray";
+    if (typeWord & kVarying)
+        return typeCode(typeWord) == TcZString ? "string" : "bin.hex";
+    return {};
+}
+
+// ---- what the writers emit --------------------------------------------------------
+
+QList<PacketParam> paramsForField(const DataPacket& packet, int index)
+{
+    const FieldDef& def = packet.fields.at(index);
+    const int width = widthParamFor(def);
+    const bool decimal = def.type == FieldType::Bcd || def.type == FieldType::FmtBcd;
+    const QByteArray wantedSubtype = defaultSubtype(def.type);
+    const QByteArray nameBytes = def.name.toUtf8();
+    bool haveWidth = false, haveDecimals = false, haveSubtype = false, haveFieldName = false;
+
+    QList<PacketParam> out;
+    for (const PacketParam& p : packet.params) {
+        if (p.field != index)
+            continue;
+        if (p.name == "WIDTH" && width >= 0 && scalarIntType(p.typeWord)) {
+            out.append(makeIntParam(p.name, p.typeWord, width, index));
+            haveWidth = true;
+        } else if (p.name == "DECIMALS" && decimal && scalarIntType(p.typeWord)) {
+            out.append(makeIntParam(p.name, p.typeWord, def.decimals, index));
+            haveDecimals = true;
+        } else if (p.name == "SUBTYPE") {
+            // Keep a stored subtype that means the same type (e.g. "HMemo" for a memo).
+            const QByteArray stored = paramString(p);
+            bool same = false;
+            try {
+                same = fieldTypeFor(typeWordFor(def), stored, def.name) == def.type;
+            } catch (const PacketError&) {
+            }
+            if (same && !stored.isEmpty())
+                out.append(p);
+            else if (!wantedSubtype.isEmpty())
+                out.append(makeStringParam("SUBTYPE", wantedSubtype, index));
+            haveSubtype = haveSubtype || same || !wantedSubtype.isEmpty();
+        } else if (p.name == "FIELDNAME") {
+            out.append(makeStringParam("FIELDNAME", nameBytes, index));
+            haveFieldName = true;
+        } else {
+            out.append(p);
+        }
+    }
+    if (!haveSubtype && !wantedSubtype.isEmpty())
+        out.prepend(makeStringParam("SUBTYPE", wantedSubtype, index));
+    if (!haveWidth && width >= 0)
+        out.append(makeIntParam("WIDTH", kUInt16Param, width, index));
+    if (!haveDecimals && decimal)
+        out.append(makeIntParam("DECIMALS", kUInt16Param, def.decimals, index));
+    if (!haveFieldName && nameBytes.size() > kMaxShortName)
+        out.append(makeStringParam("FIELDNAME", nameBytes, index));
+    return out;
+}
+
+QList<PacketParam> tableParams(const DataPacket& packet)
+{
+    // Rows are written merged, so a stored change log no longer applies.
+    QList<PacketParam> out;
+    bool haveLcid = false;
+    for (const PacketParam& p : packet.params) {
+        if (p.field != -1 || p.name == "CHANGE_LOG")
+            continue;
+        haveLcid = haveLcid || p.name == "LCID";
+        out.append(p);
+    }
+    if (!haveLcid)
+        out.append(makeIntParam("LCID", kInt32Param, 1033));
+    return out;
+}
+
+}  // namespace platform::packet

@@ -1,0 +1,377 @@
+// Writer of the XML packet encoding in the host's own style: one line, the prolog
+// followed by two spaces, double-quoted attributes, NULL as an omitted attribute.
+
+#include "platform/dataset/PacketCodec.h"
+#include "platform/dataset/PacketEncodings.h"
+#include "platform/dataset/XmlValues.h"
+
+#include "platform/Error.h"
+
+#include <QDateTime>
+#include <QSet>
+#include <QtEndian>
+
+namespace platform::packet {
+
+namespace {
+
+enum class TextMode {
+    Ansi,     // Windows-1252 bytes
+    Utf8,     // UTF-8 bytes
+    Escaped,  // ASCII, everything else as &#NNN; (UTF-16 code units, as the host does)
+};
+
+void appendRef(QByteArray& out, uint code)
+{
+    out += "&#";
+    if (code < 100)
+        out += code < 10 ? "00" : "0";
+    out += QByteArray::number(code);
+    out += ';';
+}
+
+void appendEscaped(QByteArray& out, QStringView text, TextMode mode)
+{
+    qsizetype plainFrom = 0;
+    auto flush = [&](qsizetype to) {
+        if (to <= plainFrom)
+            return;
+        const QStringView plain = text.sliced(plainFrom, to - plainFrom);
+        if (mode == TextMode::Utf8)
+            out += plain.toUtf8();
+        else
+            appendCp1252(out, plain);  // Escaped mode only gets here with ASCII
+    };
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        const char* named = nullptr;
+        switch (c) {
+        case '<': named = "&lt;"; break;
+        case '>': named = "&gt;"; break;
+        case '&': named = "&amp;"; break;
+        case '"': named = "&quot;"; break;
+        case '\'': named = "&apos;"; break;
+        default: break;
+        }
+        const bool ref = c < 0x20 || c == '\\' || (mode == TextMode::Escaped && c >= 0x80);
+        if (!named && !ref)
+            continue;
+        flush(i);
+        if (named)
+            out += named;
+        else
+            appendRef(out, c);
+        plainFrom = i + 1;
+    }
+    flush(text.size());
+}
+
+QByteArray utf16Le(const QString& s)
+{
+    QByteArray b(s.size() * 2, Qt::Uninitialized);
+    for (qsizetype i = 0; i < s.size(); ++i)
+        qToLittleEndian<quint16>(s[i].unicode(), b.data() + 2 * i);
+    return b;
+}
+
+// XML attribute names cannot hold these; the host writes '_' instead.
+QString attrNameFor(const QString& name)
+{
+    QString s = name.isEmpty() ? QStringLiteral("_") : name;
+    for (QChar& c : s)
+        if (c.unicode() < 0x20 || QStringView(u" ()#*!$%?/<>&\"'=\\").contains(c))
+            c = QLatin1Char('_');
+    return s;
+}
+
+class XmlWriter {
+public:
+    explicit XmlWriter(bool utf8) : utf8_(utf8), nameMode_(utf8 ? TextMode::Utf8 : TextMode::Ansi) {}
+
+    QByteArray write(const DataPacket& packet)
+    {
+        out_.reserve(4096 + packet.rows.size() * 64);
+        out_ += utf8_ ? "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>  "
+                      : "<?xml version=\"1.0\" standalone=\"yes\"?>  ";
+        out_ += "<DATAPACKET Version=\"2.0\"><METADATA>";
+        const Level top = writeMetadata(packet, 0);
+        out_ += "</METADATA><ROWDATA>";
+        writeRows(top, packet.rows, "ROW");
+        out_ += "</ROWDATA></DATAPACKET>";
+        return out_;
+    }
+
+private:
+    struct Level {
+        FieldDefs fields;
+        QList<QByteArray> attrNames;  // encoded
+        QList<QByteArray> subtypes;
+        QList<Level> children;        // per field (empty level for flat fields)
+    };
+
+    void attr(const char* name, const QByteArray& value)
+    {
+        out_ += ' ';
+        out_ += name;
+        out_ += "=\"";
+        out_ += value;
+        out_ += '"';
+    }
+
+    void textAttr(const char* name, const QString& value, TextMode mode)
+    {
+        out_ += ' ';
+        out_ += name;
+        out_ += "=\"";
+        appendEscaped(out_, value, mode);
+        out_ += '"';
+    }
+
+    Level writeMetadata(const DataPacket& packet, int depth)
+    {
+        Level level;
+        level.fields = packet.fields;
+        QSet<QString> used;
+        out_ += "<FIELDS>";
+        for (int i = 0; i < packet.fields.size(); ++i) {
+            const FieldDef& def = packet.fields[i];
+            QString attrName = attrNameFor(def.name);
+            for (int n = 2; used.contains(attrName.toUpper()); ++n)  // keep row attributes distinct
+                attrName = attrNameFor(def.name) + QLatin1Char('_') + QString::number(n);
+            used.insert(attrName.toUpper());
+            QByteArray encoded;
+            appendEscaped(encoded, attrName, nameMode_);
+            level.attrNames.append(encoded);
+
+            out_ += "<FIELD";
+            attr("attrname", encoded);
+            if (attrName != def.name)
+                textAttr("fieldname", def.name, nameMode_);
+            attr("fieldtype", xmlTypeNameOf(def.type));
+            if (def.readOnly)
+                attr("readonly", "true");
+            if (def.required)
+                attr("required", "true");
+            if (def.hidden)
+                attr("hidden", "true");
+            QByteArray subtype;
+            QList<PacketParam> others;
+            for (const PacketParam& p : paramsForField(packet, i)) {
+                if (p.name == "WIDTH" || p.name == "DECIMALS" || p.name == "SUBTYPE") {
+                    textAttr(p.name.constData(), paramToText(p), nameMode_);
+                    if (p.name == "SUBTYPE")
+                        subtype = paramString(p);
+                } else if (p.name != "FIELDNAME") {
+                    others.append(p);
+                }
+            }
+            level.subtypes.append(subtype);
+            const bool nested = def.type == FieldType::DataSet;
+            if (others.isEmpty() && !nested) {
+                out_ += "/>";
+                level.children.append(Level());
+                continue;
+            }
+            out_ += '>';
+            writeParamElements(others);
+            if (nested) {
+                DataPacket child;
+                child.fields = def.children;
+                level.children.append(writeMetadata(child, depth + 1));
+            } else {
+                level.children.append(Level());
+            }
+            out_ += "</FIELD>";
+        }
+        out_ += "</FIELDS>";
+        writeTableParams(depth == 0 ? tableParams(packet) : QList<PacketParam>());
+        return level;
+    }
+
+    void writeParamElements(const QList<PacketParam>& params)
+    {
+        for (const PacketParam& p : params) {
+            out_ += "<PARAM";
+            textAttr("Name", QString::fromUtf8(p.name), nameMode_);
+            textAttr("Value", paramToText(p), nameMode_);
+            const QByteArray type = xmlNameOfParamType(p.typeWord);
+            if (!type.isEmpty() && type != "string")
+                attr("Type", type);
+            if (p.typeWord & 0x80000000u)
+                attr("Roundtrip", "True");
+            out_ += "/>";
+        }
+    }
+
+    void writeTableParams(const QList<PacketParam>& params)
+    {
+        out_ += "<PARAMS";
+        QList<PacketParam> others;
+        for (const PacketParam& p : params) {
+            if (knownParamType(p.name, true) == (p.typeWord & 0x7FFFFFFF))
+                textAttr(p.name.constData(), paramToText(p), nameMode_);
+            else
+                others.append(p);
+        }
+        if (others.isEmpty()) {
+            out_ += "/>";
+            return;
+        }
+        out_ += '>';
+        writeParamElements(others);
+        out_ += "</PARAMS>";
+    }
+
+    void writeRows(const Level& level, const QList<QVariantList>& rows, const QByteArray& tag)
+    {
+        for (const QVariantList& row : rows) {
+            out_ += '<';
+            out_ += tag;
+            bool hasNested = false;
+            for (qsizetype f = 0; f < level.fields.size() && f < row.size(); ++f) {
+                const QVariant& v = row[f];
+                if (!v.isValid() || v.metaType().id() == QMetaType::Nullptr)
+                    continue;
+                if (level.fields[f].type == FieldType::DataSet) {
+                    hasNested = true;
+                    continue;
+                }
+                out_ += ' ';
+                out_ += level.attrNames[f];
+                out_ += "=\"";
+                appendValue(level.fields[f], level.subtypes[f], v);
+                out_ += '"';
+            }
+            if (!hasNested) {
+                out_ += "/>";
+                continue;
+            }
+            out_ += '>';
+            for (qsizetype f = 0; f < level.fields.size() && f < row.size(); ++f) {
+                if (level.fields[f].type != FieldType::DataSet || !row[f].canConvert<DataPacket>())
+                    continue;
+                out_ += '<' + level.attrNames[f] + '>';
+                writeRows(level.children[f], row[f].value<DataPacket>().rows, "ROW" + level.attrNames[f]);
+                out_ += "</" + level.attrNames[f] + '>';
+            }
+            out_ += "</" + tag + '>';
+        }
+    }
+
+    [[noreturn]] static void badValue(const FieldDef& def, const QVariant& v)
+    {
+        throw PacketError(QStringLiteral("field '%1': value '%2' cannot be stored as %3")
+                              .arg(def.name, v.toString().left(40), QString::fromLatin1(xmlTypeNameOf(def.type))));
+    }
+
+    void appendValue(const FieldDef& def, const QByteArray& subtype, const QVariant& v)
+    {
+        const TextMode dataMode = utf8_ ? TextMode::Utf8 : TextMode::Ansi;
+        bool ok = true;
+        switch (def.type) {
+        case FieldType::String:
+        case FieldType::FixedChar: {
+            QString s = v.toString();
+            if (def.size > 0 && s.size() > def.size)
+                s.truncate(def.size);
+            return appendEscaped(out_, s, dataMode);
+        }
+        case FieldType::WideString: {
+            QString s = v.toString();
+            if (def.size > 0 && s.size() > def.size)
+                s.truncate(def.size);
+            return appendEscaped(out_, s, TextMode::Escaped);
+        }
+        case FieldType::Memo:
+        case FieldType::WideMemo: {
+            const QString s = v.toString();
+            if (isTextSubtype(subtype))
+                return appendEscaped(out_, s, def.type == FieldType::WideMemo ? TextMode::Escaped : dataMode);
+            out_ += (def.type == FieldType::Memo ? toCp1252(s) : utf16Le(s)).toBase64();
+            return;
+        }
+        case FieldType::Bytes:
+        case FieldType::VarBytes:
+        case FieldType::Blob:
+        case FieldType::Graphic: {
+            QByteArray b = v.toByteArray();
+            if (def.type == FieldType::Bytes)
+                b.resize(def.size, '\0');
+            out_ += b.toBase64();
+            return;
+        }
+        case FieldType::ShortInt:
+        case FieldType::SmallInt:
+        case FieldType::Integer:
+        case FieldType::LargeInt:
+        case FieldType::Byte:
+        case FieldType::Word:
+        case FieldType::LongWord: {
+            const qint64 n = v.toLongLong(&ok);
+            if (!ok)
+                badValue(def, v);
+            out_ += QByteArray::number(n);
+            return;
+        }
+        case FieldType::Boolean:
+            out_ += v.toBool() ? "TRUE" : "FALSE";
+            return;
+        case FieldType::Single:
+        case FieldType::Float:
+        case FieldType::Currency: {
+            const double d = v.toDouble(&ok);
+            if (!ok)
+                badValue(def, v);
+            out_ += formatDouble(d, def.type == FieldType::Single);
+            return;
+        }
+        case FieldType::Bcd:
+        case FieldType::FmtBcd: {
+            const double d = v.toDouble(&ok);
+            if (!ok)
+                badValue(def, v);
+            out_ += formatDecimal(d, def.decimals);
+            return;
+        }
+        case FieldType::Date: {
+            const QDate d = v.metaType().id() == QMetaType::QDateTime ? v.toDateTime().date() : v.toDate();
+            if (!d.isValid())
+                badValue(def, v);
+            out_ += formatXmlDate(d);
+            return;
+        }
+        case FieldType::Time: {
+            const QTime t = v.metaType().id() == QMetaType::QDateTime ? v.toDateTime().time() : v.toTime();
+            if (!t.isValid())
+                badValue(def, v);
+            out_ += formatXmlTime(t);
+            return;
+        }
+        case FieldType::DateTime:
+        case FieldType::TimeStamp: {
+            QDateTime dt = v.toDateTime();
+            if (!dt.isValid() && v.toDate().isValid())
+                dt = QDateTime(v.toDate(), QTime(0, 0));
+            if (!dt.isValid())
+                badValue(def, v);
+            out_ += formatXmlDateTime(dt);
+            return;
+        }
+        case FieldType::DataSet:
+            return;
+        }
+    }
+
+    QByteArray out_;
+    bool utf8_;
+    TextMode nameMode_;
+};
+
+}  // namespace
+
+QByteArray writeXmlPacket(const DataPacket& packet, bool utf8)
+{
+    return XmlWriter(utf8).write(packet);
+}
+
+}  // namespace platform::packet

@@ -1,0 +1,226 @@
+#include "platform/dataset/XmlScanner.h"
+
+#include "platform/dataset/PacketCodec.h"
+
+#include "platform/Error.h"
+
+#include <cstring>
+
+namespace platform::packet {
+
+namespace {
+
+bool isSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+bool isNameEnd(char c)
+{
+    return isSpace(c) || c == '=' || c == '>' || c == '/';
+}
+
+}  // namespace
+
+bool nameIs(QByteArrayView name, const char* literal)
+{
+    return name.compare(QByteArrayView(literal), Qt::CaseInsensitive) == 0;
+}
+
+XmlScanner::XmlScanner(const QByteArray& bytes, qsizetype start, bool utf8, const QString& source)
+    : p_(bytes.constData()), size_(bytes.size()), pos_(start), utf8_(utf8), source_(source)
+{
+    attrs_.reserve(32);
+}
+
+void XmlScanner::fail(const QString& what, qsizetype at) const
+{
+    throw PacketError(QStringLiteral("%1: %2 at offset %3").arg(source_, what).arg(at >= 0 ? at : pos_));
+}
+
+void XmlScanner::skipPast(const char* terminator, const char* what)
+{
+    const qsizetype n = qsizetype(std::strlen(terminator));
+    const QByteArrayView rest(p_ + pos_, size_ - pos_);
+    const qsizetype at = rest.indexOf(QByteArrayView(terminator, n));
+    if (at < 0)
+        fail(QStringLiteral("unterminated %1").arg(QLatin1String(what)), tagStart_);
+    pos_ += at + n;
+}
+
+XmlScanner::Token XmlScanner::next()
+{
+    for (;;) {
+        const void* lt = pos_ < size_ ? std::memchr(p_ + pos_, '<', size_t(size_ - pos_)) : nullptr;
+        if (!lt) {
+            pos_ = size_;
+            return Token::Eof;
+        }
+        tagStart_ = static_cast<const char*>(lt) - p_;
+        pos_ = tagStart_ + 1;
+        if (pos_ >= size_)
+            fail(QStringLiteral("truncated tag"), tagStart_);
+        const char c = p_[pos_];
+        if (c == '?') {
+            skipPast("?>", "processing instruction");
+        } else if (c == '!') {
+            if (QByteArrayView(p_ + pos_, size_ - pos_).startsWith("!--"))
+                skipPast("-->", "comment");
+            else if (QByteArrayView(p_ + pos_, size_ - pos_).startsWith("![CDATA["))
+                skipPast("]]>", "CDATA section");
+            else
+                skipPast(">", "declaration");
+        } else if (c == '/') {
+            ++pos_;
+            const qsizetype start = pos_;
+            while (pos_ < size_ && !isNameEnd(p_[pos_]))
+                ++pos_;
+            name_ = QByteArrayView(p_ + start, pos_ - start);
+            skipPast(">", "end tag");
+            attrs_.clear();
+            selfClosing_ = false;
+            return Token::End;
+        } else {
+            readStartTag();
+            return Token::Start;
+        }
+    }
+}
+
+void XmlScanner::readStartTag()
+{
+    attrs_.clear();
+    selfClosing_ = false;
+    const qsizetype nameStart = pos_;
+    while (pos_ < size_ && !isNameEnd(p_[pos_]))
+        ++pos_;
+    name_ = QByteArrayView(p_ + nameStart, pos_ - nameStart);
+    if (name_.isEmpty())
+        fail(QStringLiteral("tag without a name"), tagStart_);
+    for (;;) {
+        while (pos_ < size_ && isSpace(p_[pos_]))
+            ++pos_;
+        if (pos_ >= size_)
+            fail(QStringLiteral("truncated tag <%1>").arg(QString::fromLatin1(name_.first(qMin<qsizetype>(name_.size(), 40)))), tagStart_);
+        const char c = p_[pos_];
+        if (c == '>') {
+            ++pos_;
+            return;
+        }
+        if (c == '/') {
+            ++pos_;
+            if (pos_ < size_ && p_[pos_] == '>') {
+                ++pos_;
+                selfClosing_ = true;
+                return;
+            }
+            continue;  // stray '/': tolerated
+        }
+        const qsizetype attrStart = pos_;
+        while (pos_ < size_ && !isNameEnd(p_[pos_]))
+            ++pos_;
+        Attribute attr{QByteArrayView(p_ + attrStart, pos_ - attrStart), {}};
+        if (attr.name.isEmpty()) {  // '=' without a name
+            ++pos_;
+            continue;
+        }
+        while (pos_ < size_ && isSpace(p_[pos_]))
+            ++pos_;
+        if (pos_ < size_ && p_[pos_] == '=') {
+            ++pos_;
+            while (pos_ < size_ && isSpace(p_[pos_]))
+                ++pos_;
+            if (pos_ >= size_)
+                fail(QStringLiteral("truncated attribute"), attrStart);
+            const char quote = p_[pos_];
+            if (quote == '"' || quote == '\'') {
+                const void* end = std::memchr(p_ + pos_ + 1, quote, size_t(size_ - pos_ - 1));
+                if (!end)
+                    fail(QStringLiteral("unterminated attribute value"), attrStart);
+                const qsizetype endPos = static_cast<const char*>(end) - p_;
+                attr.value = QByteArrayView(p_ + pos_ + 1, endPos - pos_ - 1);
+                pos_ = endPos + 1;
+            } else {  // unquoted value, tolerated
+                const qsizetype valueStart = pos_;
+                while (pos_ < size_ && !isSpace(p_[pos_]) && p_[pos_] != '>')
+                    ++pos_;
+                attr.value = QByteArrayView(p_ + valueStart, pos_ - valueStart);
+            }
+        }
+        attrs_.push_back(attr);
+    }
+}
+
+void XmlScanner::skipElement(int depthLimit)
+{
+    int depth = 1;
+    while (depth > 0) {
+        switch (next()) {
+        case Token::Start:
+            if (!selfClosing_ && ++depth > depthLimit)
+                fail(QStringLiteral("elements nested too deeply"), tagStart_);
+            break;
+        case Token::End:
+            --depth;
+            break;
+        case Token::Eof:
+            fail(QStringLiteral("truncated XML: missing end tags"));
+        }
+    }
+}
+
+namespace {
+
+// The value of a reference starting after '&' (without the ';'), or -1.
+int entityValue(QByteArrayView e)
+{
+    if (e == "lt") return '<';
+    if (e == "gt") return '>';
+    if (e == "amp") return '&';
+    if (e == "quot") return '"';
+    if (e == "apos") return '\'';
+    if (e.size() < 2 || e.size() > 10 || e[0] != '#')
+        return -1;
+    bool ok = false;
+    const bool hex = e[1] == 'x' || e[1] == 'X';
+    const uint v = e.sliced(hex ? 2 : 1).toUInt(&ok, hex ? 16 : 10);
+    return ok && v <= 0x10FFFF ? int(v) : -1;
+}
+
+}  // namespace
+
+QString XmlScanner::decode(QByteArrayView raw) const
+{
+    auto text = [this](QByteArrayView b) {
+        return utf8_ ? QString::fromUtf8(b) : fromCp1252(b.data(), b.size());
+    };
+    qsizetype amp = raw.indexOf('&');
+    if (amp < 0)
+        return text(raw);
+    QString out;
+    out.reserve(raw.size());
+    qsizetype from = 0;
+    while (amp >= 0) {
+        out += text(raw.sliced(from, amp - from));
+        const qsizetype semi = raw.indexOf(';', amp + 1);
+        const int value = semi > amp ? entityValue(raw.sliced(amp + 1, semi - amp - 1)) : -1;
+        if (value < 0) {  // not a reference: keep the '&' as it stands
+            out += QLatin1Char('&');
+            from = amp + 1;
+        } else {
+            if (value > 0xFFFF) {
+                const char32_t cp = char32_t(value);
+                out += QChar(QChar::highSurrogate(cp));
+                out += QChar(QChar::lowSurrogate(cp));
+            } else {
+                out += QChar(char16_t(value));
+            }
+            from = semi + 1;
+        }
+        amp = raw.indexOf('&', from);
+    }
+    out += text(raw.sliced(from));
+    return out;
+}
+
+}  // namespace platform::packet

@@ -1,0 +1,250 @@
+#include "platform/dataset/XmlValues.h"
+
+#include "platform/dataset/PacketCodec.h"
+#include "platform/dataset/XmlScanner.h"
+
+#include "platform/Error.h"
+
+#include <QtEndian>
+
+namespace platform::packet {
+
+namespace {
+
+// Digits at text[pos..pos+n) as a number, or -1.
+int digitsAt(QByteArrayView text, qsizetype pos, int n)
+{
+    if (pos < 0 || pos + n > text.size())
+        return -1;
+    int v = 0;
+    for (int i = 0; i < n; ++i) {
+        const char c = text[pos + i];
+        if (c < '0' || c > '9')
+            return -1;
+        v = v * 10 + (c - '0');
+    }
+    return v;
+}
+
+[[noreturn]] void badText(const FieldDef& def, QByteArrayView text)
+{
+    throw PacketError(QStringLiteral("field '%1': '%2' is not a valid %3")
+                          .arg(def.name, QString::fromLatin1(text.first(qMin<qsizetype>(text.size(), 40))),
+                               QString::fromLatin1(xmlTypeNameOf(def.type))));
+}
+
+QByteArray fromBase64(const FieldDef& def, QByteArrayView text)
+{
+    QByteArray compact;
+    compact.reserve(text.size());
+    for (char c : text)
+        if (c != ' ' && c != '\r' && c != '\n' && c != '\t')
+            compact.append(c);
+    auto result = QByteArray::fromBase64Encoding(compact, QByteArray::AbortOnBase64DecodingErrors);
+    if (!result)
+        badText(def, text);
+    return *result;
+}
+
+QString fromUtf16Le(const QByteArray& b)
+{
+    QString s(b.size() / 2, Qt::Uninitialized);
+    for (qsizetype i = 0; i < s.size(); ++i)
+        s[i] = QChar(qFromLittleEndian<quint16>(b.constData() + 2 * i));
+    return s;
+}
+
+}  // namespace
+
+QDate parseXmlDate(QByteArrayView t)
+{
+    if (t.size() == 8)
+        return QDate(digitsAt(t, 0, 4), digitsAt(t, 4, 2), digitsAt(t, 6, 2));
+    if (t.size() == 10 && t[4] == '-' && t[7] == '-')
+        return QDate(digitsAt(t, 0, 4), digitsAt(t, 5, 2), digitsAt(t, 8, 2));
+    return {};
+}
+
+QTime parseXmlTime(QByteArrayView t)
+{
+    if (t.size() < 8 || t[2] != ':' || t[5] != ':')
+        return {};
+    const int h = digitsAt(t, 0, 2), m = digitsAt(t, 3, 2);
+    if (t.size() == 11) {  // HH:MM:SSmmm
+        const int ms = digitsAt(t, 6, 5);
+        return ms < 0 ? QTime() : QTime(h, m, ms / 1000, ms % 1000);
+    }
+    const int s = digitsAt(t, 6, 2);
+    if (t.size() == 8)
+        return QTime(h, m, s);
+    if ((t[8] == '.' || t[8] == ',') && t.size() > 9 && t.size() <= 12) {
+        const QByteArrayView frac = t.sliced(9);
+        int ms = digitsAt(frac, 0, int(frac.size()));
+        for (qsizetype i = frac.size(); i < 3; ++i)
+            ms *= 10;
+        return ms < 0 ? QTime() : QTime(h, m, s, ms);
+    }
+    return {};
+}
+
+QDateTime parseXmlDateTime(QByteArrayView t)
+{
+    qsizetype sep = t.indexOf('T');
+    if (sep < 0)
+        sep = t.indexOf(' ');
+    if (sep < 0) {
+        const QDate d = parseXmlDate(t);
+        return d.isValid() ? QDateTime(d, QTime(0, 0)) : QDateTime();
+    }
+    const QDate d = parseXmlDate(t.first(sep));
+    QByteArrayView time = t.sliced(sep + 1);
+    // An offset (SQLdateTimeOffset) or a zone letter after the time is not kept.
+    for (qsizetype i = 8; i < time.size(); ++i)
+        if (time[i] == '+' || time[i] == '-' || time[i] == 'Z') {
+            time = time.first(i);
+            break;
+        }
+    const QTime tm = parseXmlTime(time);
+    return d.isValid() && tm.isValid() ? QDateTime(d, tm) : QDateTime();
+}
+
+namespace {
+void appendPadded(QByteArray& out, int value, int width)
+{
+    if (value < 0) {
+        out += '-';
+        value = -value;
+    }
+    const QByteArray digits = QByteArray::number(value);
+    out += QByteArray(qMax<qsizetype>(0, width - digits.size()), '0');
+    out += digits;
+}
+}  // namespace
+
+QByteArray formatXmlDate(const QDate& d)
+{
+    QByteArray out;
+    appendPadded(out, d.year(), 4);
+    appendPadded(out, d.month(), 2);
+    appendPadded(out, d.day(), 2);
+    return out;
+}
+
+QByteArray formatXmlTime(const QTime& t)
+{
+    QByteArray out;
+    appendPadded(out, t.hour(), 2);
+    out += ':';
+    appendPadded(out, t.minute(), 2);
+    out += ':';
+    appendPadded(out, t.second() * 1000 + t.msec(), 5);
+    return out;
+}
+
+QByteArray formatXmlDateTime(const QDateTime& dt)
+{
+    const QByteArray date = formatXmlDate(dt.date());
+    if (dt.time().msecsSinceStartOfDay() == 0)
+        return date;
+    return date + 'T' + formatXmlTime(dt.time());
+}
+
+QVariant xmlTextToValue(const FieldDef& def, const QByteArray& subtype, QByteArrayView raw,
+                        const XmlScanner& scanner)
+{
+    switch (def.type) {
+    case FieldType::String:
+    case FieldType::FixedChar:
+    case FieldType::WideString:
+        return scanner.decode(raw);
+    case FieldType::Memo:
+    case FieldType::WideMemo:
+        if (isTextSubtype(subtype))
+            return scanner.decode(raw);
+        else {
+            const QByteArray bytes = fromBase64(def, scanner.decode(raw).toLatin1());
+            return def.type == FieldType::Memo ? fromCp1252(bytes) : fromUtf16Le(bytes);
+        }
+    case FieldType::Bytes:
+    case FieldType::VarBytes:
+    case FieldType::Blob:
+    case FieldType::Graphic:
+        return fromBase64(def, scanner.decode(raw).toLatin1());
+    case FieldType::DataSet:
+        return {};
+    default:
+        break;
+    }
+    QByteArray decoded;
+    QByteArrayView text = raw;
+    if (raw.contains('&')) {
+        decoded = scanner.decode(raw).toLatin1();
+        text = decoded;
+    }
+    text = text.trimmed();
+    if (text.isEmpty())
+        return {};
+    bool ok = false;
+    switch (def.type) {
+    case FieldType::ShortInt:
+    case FieldType::SmallInt:
+    case FieldType::Integer:
+    case FieldType::Byte:
+    case FieldType::Word: {
+        const qint64 v = text.toLongLong(&ok);
+        if (!ok)
+            badText(def, text);
+        return int(v);
+    }
+    case FieldType::LongWord:
+    case FieldType::LargeInt: {
+        qint64 v = text.toLongLong(&ok);
+        if (!ok)
+            v = qint64(text.toULongLong(&ok));  // ui8 beyond the signed range
+        if (!ok)
+            badText(def, text);
+        return v;
+    }
+    case FieldType::Boolean: {
+        const char c = text[0];
+        if (c == 'T' || c == 't' || c == '1')
+            return true;
+        if (c == 'F' || c == 'f' || c == '0')
+            return false;
+        badText(def, text);
+    }
+    case FieldType::Single:
+    case FieldType::Float:
+    case FieldType::Currency:
+    case FieldType::Bcd:
+    case FieldType::FmtBcd: {
+        const double v = text.toDouble(&ok);
+        if (!ok)
+            badText(def, text);
+        return v;
+    }
+    case FieldType::Date: {
+        const QDate d = parseXmlDate(text);
+        if (!d.isValid())
+            badText(def, text);
+        return d;
+    }
+    case FieldType::Time: {
+        const QTime t = parseXmlTime(text);
+        if (!t.isValid())
+            badText(def, text);
+        return t;
+    }
+    case FieldType::DateTime:
+    case FieldType::TimeStamp: {
+        const QDateTime dt = parseXmlDateTime(text);
+        if (!dt.isValid())
+            badText(def, text);
+        return dt;
+    }
+    default:
+        return {};
+    }
+}
+
+}  // namespace platform::packet
