@@ -1,0 +1,156 @@
+// ClientDataSet: loading from and producing data packets and files. Kept apart from the
+// rest so that the dataset's logic links without the packet encodings.
+
+#include "platform/dataset/ClientDataSetImpl.h"
+
+#include "platform/Error.h"
+
+namespace platform {
+
+namespace {
+
+// Whether a value read from a packet already has its field's representation (the usual
+// case, taken as it is); anything else goes through the field's conversion.
+bool hasRepresentation(FieldType type, const QVariant& v)
+{
+    if (!v.isValid())
+        return true;
+    switch (type) {
+    case FieldType::String: case FieldType::FixedChar: case FieldType::WideString:
+    case FieldType::Memo: case FieldType::WideMemo:
+        return v.typeId() == QMetaType::QString;
+    case FieldType::ShortInt: case FieldType::SmallInt: case FieldType::Integer:
+    case FieldType::Byte: case FieldType::Word:
+        return v.typeId() == QMetaType::Int;
+    case FieldType::LongWord: case FieldType::LargeInt:
+        return v.typeId() == QMetaType::LongLong;
+    case FieldType::Boolean:
+        return v.typeId() == QMetaType::Bool;
+    case FieldType::Single: case FieldType::Float: case FieldType::Currency:
+    case FieldType::Bcd: case FieldType::FmtBcd:
+        return v.typeId() == QMetaType::Double;
+    case FieldType::Date: return v.typeId() == QMetaType::QDate;
+    case FieldType::Time: return v.typeId() == QMetaType::QTime;
+    case FieldType::DateTime: case FieldType::TimeStamp: return v.typeId() == QMetaType::QDateTime;
+    case FieldType::Bytes: case FieldType::VarBytes: case FieldType::Blob: case FieldType::Graphic:
+        return v.typeId() == QMetaType::QByteArray;
+    case FieldType::DataSet:
+        return true;
+    }
+    return false;
+}
+
+// Presentation set on the fields (labels, widths, formats) outlives reloading the same fields.
+FieldDefs keepPresentation(FieldDefs incoming, const FieldDefs& current)
+{
+    for (FieldDef& def : incoming) {
+        for (const FieldDef& old : current) {
+            if (old.name.compare(def.name, Qt::CaseInsensitive) != 0)
+                continue;
+            if (def.displayLabel.isEmpty()) def.displayLabel = old.displayLabel;
+            if (def.displayWidth == 0) def.displayWidth = old.displayWidth;
+            if (def.displayFormat.isEmpty()) def.displayFormat = old.displayFormat;
+            if (def.visible) def.visible = old.visible;
+            break;
+        }
+    }
+    return incoming;
+}
+
+void fillStore(detail::RowStore& store, const FieldDefs& defs, const QList<QVariantList>& rows)
+{
+    store.reset(defs);
+    for (int f = 0; f < defs.size(); ++f) {
+        qsizetype chars = 0;
+        if (isTextType(defs[f].type))
+            for (const QVariantList& row : rows)
+                if (f < row.size() && row[f].typeId() == QMetaType::QString)
+                    chars += static_cast<const QString*>(row[f].constData())->size();
+        store.column(f).reserve(quint32(rows.size()), chars);
+    }
+    QVariantList converted;
+    for (const QVariantList& row : rows) {
+        bool plain = row.size() == defs.size();
+        for (int f = 0; plain && f < defs.size(); ++f)
+            plain = hasRepresentation(defs[f].type, row[f]);
+        if (plain) {
+            store.appendRow(row);
+            continue;
+        }
+        converted.clear();
+        for (int f = 0; f < defs.size(); ++f)
+            converted.append(convertToFieldType(defs[f], row.value(f)));
+        store.appendRow(converted);
+    }
+}
+
+}  // namespace
+
+void ClientDataSet::setPacket(const DataPacket& packet)
+{
+    close();
+    if (packet.isNull())
+        return;  // a null packet leaves the dataset closed
+    FieldDefs defs = keepPresentation(packet.fields, d->defs);
+    try {
+        fillStore(d->store, defs, packet.rows);
+    } catch (...) {
+        d->store.clear();
+        throw;
+    }
+    d->defs = std::move(defs);
+    d->params = packet.params;
+    d->sourceFormat = packet.sourceFormat;
+    d->order.resize(d->store.rowCount());
+    for (quint32 i = 0; i < d->store.rowCount(); ++i)
+        d->order[i] = i;
+    d->ensureFields();
+    d->activate();
+}
+
+void ClientDataSet::setData(const QVariant& packet)
+{
+    if (!packet.isValid() || (packet.typeId() == QMetaType::QByteArray && packet.toByteArray().isEmpty())) {
+        close();
+        return;
+    }
+    setPacket(packetFromVariant(packet, objectName().isEmpty() ? QStringLiteral("data packet") : objectName()));
+}
+
+DataPacket ClientDataSet::packet() const
+{
+    DataPacket p;
+    if (!d->active)
+        return p;
+    p.fields = d->defs;
+    p.params = d->params;
+    p.sourceFormat = d->sourceFormat;
+    // Posted rows only: a row being inserted is not part of the data yet.
+    const std::optional<quint32> inserting =
+        d->state == DataSetState::Insert ? d->currentId() : std::nullopt;
+    p.rows.reserve(qsizetype(d->order.size()));
+    for (quint32 id : d->order)
+        if (id != inserting)
+            p.rows.append(d->store.row(id));
+    return p;
+}
+
+QVariant ClientDataSet::data() const
+{
+    if (!d->active)
+        return {};
+    return packetToVariant(packet());
+}
+
+void ClientDataSet::loadFromFile(const QString& path)
+{
+    setPacket(readPacketFile(path));
+}
+
+void ClientDataSet::saveToFile(const QString& path, PacketFormat format) const
+{
+    d->checkActive();
+    writePacketFile(packet(), path, format);
+}
+
+}  // namespace platform

@@ -1,0 +1,260 @@
+#include "platform/dataset/FieldDef.h"
+
+#include "platform/Error.h"
+#include "platform/dataset/DataPacket.h"
+#include "platform/dataset/ValueText.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QTime>
+
+#include <cmath>
+#include <limits>
+
+namespace platform {
+
+bool isTextType(FieldType t)
+{
+    switch (t) {
+    case FieldType::String: case FieldType::FixedChar: case FieldType::WideString:
+    case FieldType::Memo: case FieldType::WideMemo:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool isNumericType(FieldType t)
+{
+    switch (t) {
+    case FieldType::ShortInt: case FieldType::SmallInt: case FieldType::Integer: case FieldType::LargeInt:
+    case FieldType::Byte: case FieldType::Word: case FieldType::LongWord:
+    case FieldType::Single: case FieldType::Float: case FieldType::Currency:
+    case FieldType::Bcd: case FieldType::FmtBcd:
+        return true;
+    default:
+        return false;
+    }
+}
+
+namespace {
+
+[[noreturn]] void cannotConvert(const FieldDef& def, const QVariant& value, const char* what)
+{
+    if (value.typeId() == QMetaType::QString)
+        throw DataSetError(QStringLiteral("Field '%1': '%2' is not a valid %3")
+                               .arg(def.name, value.toString(), QLatin1String(what)));
+    throw DataSetError(QStringLiteral("Field '%1': a value of type %2 cannot be converted to %3")
+                           .arg(def.name, QLatin1String(value.metaType().name()), QLatin1String(what)));
+}
+
+bool isNumberVariant(const QVariant& v)
+{
+    switch (v.typeId()) {
+    case QMetaType::Int: case QMetaType::UInt: case QMetaType::LongLong: case QMetaType::ULongLong:
+    case QMetaType::Long: case QMetaType::ULong: case QMetaType::Short: case QMetaType::UShort:
+    case QMetaType::Char: case QMetaType::SChar: case QMetaType::UChar:
+    case QMetaType::Double: case QMetaType::Float:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool isFloatVariant(const QVariant& v)
+{
+    return v.typeId() == QMetaType::Double || v.typeId() == QMetaType::Float;
+}
+
+QVariant toText(const FieldDef& def, const QVariant& value)
+{
+    QString s;
+    switch (value.typeId()) {
+    case QMetaType::QString: s = value.toString(); break;
+    case QMetaType::QByteArray: s = QString::fromUtf8(value.toByteArray()); break;
+    case QMetaType::QChar: s = value.toChar(); break;
+    case QMetaType::Bool: s = detail::valueToText(FieldType::Boolean, value); break;
+    case QMetaType::QDate: s = detail::valueToText(FieldType::Date, value); break;
+    case QMetaType::QTime: s = detail::valueToText(FieldType::Time, value); break;
+    case QMetaType::QDateTime: s = detail::valueToText(FieldType::DateTime, value); break;
+    default:
+        if (!isNumberVariant(value))
+            cannotConvert(def, value, "text");
+        s = detail::valueToText(isFloatVariant(value) ? FieldType::Float : FieldType::LargeInt, value);
+    }
+    const bool limited = def.type == FieldType::String || def.type == FieldType::WideString
+                         || def.type == FieldType::FixedChar;
+    if (limited && def.size > 0 && s.size() > def.size)
+        s.truncate(def.size);  // a fixed-capacity string keeps its first `size` characters
+    if (def.type == FieldType::FixedChar && def.size > 0 && s.size() < def.size)
+        s = s.leftJustified(def.size, QLatin1Char(' '));
+    return s;
+}
+
+QVariant toInteger(const FieldDef& def, const QVariant& value)
+{
+    qint64 v = 0;
+    if (value.typeId() == QMetaType::QString) {
+        const auto parsed = detail::parseInteger(value.toString());
+        if (!parsed)
+            cannotConvert(def, value, "integer");
+        v = *parsed;
+    } else if (isFloatVariant(value)) {
+        const double d = value.toDouble();
+        if (!std::isfinite(d) || std::fabs(d) >= 9.2e18)
+            cannotConvert(def, value, "integer");
+        v = std::llround(d);
+    } else if (isNumberVariant(value) || value.typeId() == QMetaType::Bool) {
+        v = value.toLongLong();
+        if (value.typeId() == QMetaType::ULongLong && value.toULongLong() > quint64(std::numeric_limits<qint64>::max()))
+            cannotConvert(def, value, "integer");
+    } else {
+        cannotConvert(def, value, "integer");
+    }
+    qint64 lo = std::numeric_limits<int>::min(), hi = std::numeric_limits<int>::max();
+    switch (def.type) {
+    case FieldType::ShortInt: lo = -128; hi = 127; break;
+    case FieldType::SmallInt: lo = -32768; hi = 32767; break;
+    case FieldType::Byte: lo = 0; hi = 255; break;
+    case FieldType::Word: lo = 0; hi = 65535; break;
+    case FieldType::LongWord: lo = 0; hi = 4294967295LL; break;
+    case FieldType::LargeInt: lo = std::numeric_limits<qint64>::min(); hi = std::numeric_limits<qint64>::max(); break;
+    default: break;
+    }
+    if (v < lo || v > hi)
+        throw DataSetError(QStringLiteral("Field '%1': %2 is out of range (%3 to %4)")
+                               .arg(def.name).arg(v).arg(lo).arg(hi));
+    if (def.type == FieldType::LargeInt || def.type == FieldType::LongWord)
+        return QVariant::fromValue<qint64>(v);
+    return QVariant::fromValue<int>(static_cast<int>(v));
+}
+
+QVariant toFloat(const FieldDef& def, const QVariant& value)
+{
+    double v = 0;
+    if (value.typeId() == QMetaType::QString) {
+        const auto parsed = detail::parseNumber(value.toString());
+        if (!parsed)
+            cannotConvert(def, value, "number");
+        v = *parsed;
+    } else if (isNumberVariant(value)) {
+        v = value.toDouble();
+    } else {
+        cannotConvert(def, value, "number");
+    }
+    if (def.type == FieldType::Single)
+        v = static_cast<double>(static_cast<float>(v));  // what a 4-byte float field holds
+    return v;
+}
+
+QVariant toBoolean(const FieldDef& def, const QVariant& value)
+{
+    if (value.typeId() == QMetaType::Bool)
+        return value;
+    if (value.typeId() == QMetaType::QString) {
+        const auto parsed = detail::parseBoolean(value.toString());
+        if (!parsed)
+            cannotConvert(def, value, "boolean");
+        return *parsed;
+    }
+    if (isNumberVariant(value))
+        return value.toDouble() != 0;
+    cannotConvert(def, value, "boolean");
+}
+
+QVariant toDate(const FieldDef& def, const QVariant& value)
+{
+    QDate d;
+    switch (value.typeId()) {
+    case QMetaType::QDate: d = value.toDate(); break;
+    case QMetaType::QDateTime: d = value.toDateTime().date(); break;
+    case QMetaType::QString: d = detail::parseDate(value.toString()).value_or(QDate()); break;
+    default: break;
+    }
+    if (!d.isValid())
+        cannotConvert(def, value, "date");
+    return d;
+}
+
+QVariant toTime(const FieldDef& def, const QVariant& value)
+{
+    QTime t;
+    switch (value.typeId()) {
+    case QMetaType::QTime: t = value.toTime(); break;
+    case QMetaType::QDateTime: t = value.toDateTime().time(); break;
+    case QMetaType::QString: t = detail::parseTime(value.toString()).value_or(QTime()); break;
+    default: break;
+    }
+    if (!t.isValid())
+        cannotConvert(def, value, "time");
+    return t;
+}
+
+QVariant toDateTime(const FieldDef& def, const QVariant& value)
+{
+    QDateTime dt;
+    switch (value.typeId()) {
+    case QMetaType::QDateTime:
+        dt = value.toDateTime();
+        if (dt.isValid() && dt.timeSpec() != Qt::LocalTime)
+            dt = dt.toLocalTime();  // the same instant, as the local wall-clock time fields hold
+        break;
+    case QMetaType::QDate: dt = QDateTime(value.toDate(), QTime(0, 0)); break;
+    case QMetaType::QTime: dt = QDateTime(QDate(1899, 12, 30), value.toTime()); break;
+    case QMetaType::QString: dt = detail::parseDateTime(value.toString()).value_or(QDateTime()); break;
+    default: break;
+    }
+    if (!dt.isValid())
+        cannotConvert(def, value, "date and time");
+    return dt;
+}
+
+QVariant toBytes(const FieldDef& def, const QVariant& value)
+{
+    QByteArray b;
+    if (value.typeId() == QMetaType::QByteArray)
+        b = value.toByteArray();
+    else if (value.typeId() == QMetaType::QString)
+        b = value.toString().toUtf8();
+    else
+        cannotConvert(def, value, "binary data");
+    if ((def.type == FieldType::Bytes || def.type == FieldType::VarBytes) && def.size > 0 && b.size() > def.size)
+        b.truncate(def.size);
+    if (def.type == FieldType::Bytes && def.size > 0 && b.size() < def.size)
+        b.append(def.size - b.size(), '\0');  // fixed-size bytes are zero-filled
+    return b;
+}
+
+}  // namespace
+
+QVariant convertToFieldType(const FieldDef& def, const QVariant& value)
+{
+    if (!value.isValid() || value.typeId() == QMetaType::Nullptr)
+        return {};
+    if (isTextType(def.type))
+        return toText(def, value);
+    if (value.typeId() == QMetaType::QString && value.toString().trimmed().isEmpty())
+        return {};
+    switch (def.type) {
+    case FieldType::ShortInt: case FieldType::SmallInt: case FieldType::Integer: case FieldType::LargeInt:
+    case FieldType::Byte: case FieldType::Word: case FieldType::LongWord:
+        return toInteger(def, value);
+    case FieldType::Single: case FieldType::Float: case FieldType::Currency:
+    case FieldType::Bcd: case FieldType::FmtBcd:
+        return toFloat(def, value);
+    case FieldType::Boolean: return toBoolean(def, value);
+    case FieldType::Date: return toDate(def, value);
+    case FieldType::Time: return toTime(def, value);
+    case FieldType::DateTime: case FieldType::TimeStamp: return toDateTime(def, value);
+    case FieldType::Bytes: case FieldType::VarBytes: case FieldType::Blob: case FieldType::Graphic:
+        return toBytes(def, value);
+    case FieldType::DataSet:
+        if (value.userType() == qMetaTypeId<DataPacket>() || value.typeId() == QMetaType::QByteArray)
+            return value;
+        cannotConvert(def, value, "a nested dataset");
+    default:
+        cannotConvert(def, value, "this field's type");
+    }
+}
+
+}  // namespace platform

@@ -1,0 +1,271 @@
+#include "platform/dataset/RowStore.h"
+
+#include "platform/Error.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QTime>
+
+#include <cstring>
+#include <limits>
+
+namespace platform::detail {
+
+namespace {
+
+constexpr qint64 kMsPerDay = 86400000;
+
+template <typename T>
+int threeWay(const T& a, const T& b)
+{
+    return a < b ? -1 : (b < a ? 1 : 0);
+}
+
+qint64 integerOf(const QVariant& v)
+{
+    // The documented representations first: no conversion machinery on the hot path.
+    if (v.typeId() == QMetaType::Int) return *static_cast<const int*>(v.constData());
+    if (v.typeId() == QMetaType::LongLong) return *static_cast<const qint64*>(v.constData());
+    return v.toLongLong();
+}
+
+double floatOf(const QVariant& v)
+{
+    if (v.typeId() == QMetaType::Double) return *static_cast<const double*>(v.constData());
+    return v.toDouble();
+}
+
+}  // namespace
+
+Cell cellOf(FieldType type, const QVariant& value)
+{
+    Cell c;
+    if (!value.isValid())
+        return c;
+    switch (type) {
+    case FieldType::String: case FieldType::FixedChar: case FieldType::WideString:
+    case FieldType::Memo: case FieldType::WideMemo:
+        if (value.typeId() != QMetaType::QString) { c.kind = Cell::Other; break; }
+        c.kind = Cell::Text;
+        c.text = *static_cast<const QString*>(value.constData());
+        break;
+    case FieldType::ShortInt: case FieldType::SmallInt: case FieldType::Integer: case FieldType::LargeInt:
+    case FieldType::Byte: case FieldType::Word: case FieldType::LongWord:
+        c.kind = Cell::Int;
+        c.i = integerOf(value);
+        break;
+    case FieldType::Single: case FieldType::Float: case FieldType::Currency:
+    case FieldType::Bcd: case FieldType::FmtBcd:
+        c.kind = Cell::Float;
+        c.f = floatOf(value);
+        break;
+    case FieldType::Boolean:
+        c.kind = Cell::Bool;
+        c.i = value.toBool() ? 1 : 0;
+        break;
+    case FieldType::Date:
+        c.kind = Cell::Date;
+        c.i = value.toDate().toJulianDay();
+        break;
+    case FieldType::Time:
+        c.kind = Cell::Time;
+        c.i = value.toTime().msecsSinceStartOfDay();
+        break;
+    case FieldType::DateTime: case FieldType::TimeStamp: {
+        const QDateTime dt = value.toDateTime();
+        c.kind = Cell::DateTime;
+        c.i = dt.date().toJulianDay() * kMsPerDay + dt.time().msecsSinceStartOfDay();
+        break;
+    }
+    case FieldType::Bytes: case FieldType::VarBytes: case FieldType::Blob: case FieldType::Graphic:
+        if (value.typeId() != QMetaType::QByteArray) { c.kind = Cell::Other; break; }
+        c.kind = Cell::Bytes;
+        c.bytes = *static_cast<const QByteArray*>(value.constData());
+        break;
+    default:
+        c.kind = Cell::Other;
+    }
+    return c;
+}
+
+std::optional<int> compareCells(const Cell& a, const Cell& b, Qt::CaseSensitivity cs)
+{
+    if (a.isNull() || b.isNull())
+        return std::nullopt;
+    if (a.kind == b.kind) {
+        switch (a.kind) {
+        case Cell::Text: {
+            const int r = a.text.compare(b.text, cs);
+            return r < 0 ? -1 : (r > 0 ? 1 : 0);
+        }
+        case Cell::Float: return threeWay(a.f, b.f);
+        case Cell::Bytes: {
+            const qsizetype n = std::min(a.bytes.size(), b.bytes.size());
+            const int r = n ? std::memcmp(a.bytes.data(), b.bytes.data(), size_t(n)) : 0;
+            return r != 0 ? (r < 0 ? -1 : 1) : threeWay(a.bytes.size(), b.bytes.size());
+        }
+        case Cell::Other: return std::nullopt;
+        default: return threeWay(a.i, b.i);
+        }
+    }
+    if (a.kind == Cell::Int && b.kind == Cell::Float) return threeWay(double(a.i), b.f);
+    if (a.kind == Cell::Float && b.kind == Cell::Int) return threeWay(a.f, double(b.i));
+    if (a.kind == Cell::Date && b.kind == Cell::DateTime) return threeWay(a.i * kMsPerDay, b.i);
+    if (a.kind == Cell::DateTime && b.kind == Cell::Date) return threeWay(a.i, b.i * kMsPerDay);
+    return std::nullopt;
+}
+
+Column::Column(FieldType type, bool text) : type_(type), text_(text) {}
+
+quint32 Column::rowCount() const
+{
+    return quint32(text_ ? spans_.size() : values_.size());
+}
+
+void Column::reserve(quint32 rows, qsizetype chars)
+{
+    if (text_) {
+        spans_.reserve(rows);
+        pool_.reserve(size_t(chars));
+    } else {
+        values_.reserve(rows);
+    }
+}
+
+Column::TextSpan Column::storeText(const QString& s)
+{
+    if (pool_.size() + size_t(s.size()) > std::numeric_limits<quint32>::max())
+        throw DataSetError(QStringLiteral("Dataset too large: more than 4 G characters of text in one field"));
+    TextSpan span{quint32(pool_.size()), qint32(s.size())};
+    const char16_t* p = reinterpret_cast<const char16_t*>(s.utf16());
+    pool_.insert(pool_.end(), p, p + s.size());
+    return span;
+}
+
+void Column::append(const QVariant& value)
+{
+    if (!text_) {
+        values_.push_back(value);
+        return;
+    }
+    spans_.push_back(value.isValid() ? storeText(value.toString()) : TextSpan{});
+}
+
+void Column::set(quint32 row, const QVariant& value)
+{
+    if (!text_) {
+        values_[row] = value;
+        return;
+    }
+    TextSpan& span = spans_[row];
+    if (span.length > 0)
+        garbage_ += span.length;
+    span = value.isValid() ? storeText(value.toString()) : TextSpan{};
+    // Edited texts leave their old characters behind; reclaim them once they dominate.
+    if (garbage_ > 65536 && garbage_ > qsizetype(pool_.size() / 2))
+        compactPool();
+}
+
+void Column::compactPool()
+{
+    std::vector<char16_t> pool;
+    pool.reserve(pool_.size() - size_t(garbage_));
+    for (TextSpan& span : spans_) {
+        if (span.length < 0)
+            continue;
+        const quint32 offset = quint32(pool.size());
+        pool.insert(pool.end(), pool_.begin() + span.offset, pool_.begin() + span.offset + span.length);
+        span.offset = offset;
+    }
+    pool_.swap(pool);
+    garbage_ = 0;
+}
+
+QVariant Column::get(quint32 row) const
+{
+    if (!text_)
+        return values_[row];
+    const TextSpan& span = spans_[row];
+    if (span.length < 0)
+        return {};
+    return QString(reinterpret_cast<const QChar*>(pool_.data() + span.offset), span.length);
+}
+
+bool Column::isNull(quint32 row) const
+{
+    return text_ ? spans_[row].length < 0 : !values_[row].isValid();
+}
+
+Cell Column::cell(quint32 row) const
+{
+    if (!text_)
+        return cellOf(type_, values_[row]);
+    Cell c;
+    const TextSpan& span = spans_[row];
+    if (span.length >= 0) {
+        c.kind = Cell::Text;
+        c.text = QStringView(pool_.data() + span.offset, span.length);
+    }
+    return c;
+}
+
+void RowStore::reset(const FieldDefs& defs)
+{
+    columns_.clear();
+    columns_.reserve(size_t(defs.size()));
+    for (const FieldDef& def : defs)
+        columns_.emplace_back(def.type, isTextType(def.type));
+    rows_ = 0;
+}
+
+void RowStore::clear()
+{
+    columns_.clear();
+    rows_ = 0;
+}
+
+quint32 RowStore::appendRow(const QVariantList& values)
+{
+    for (size_t i = 0; i < columns_.size(); ++i)
+        columns_[i].append(values.value(qsizetype(i)));
+    return rows_++;
+}
+
+quint32 RowStore::appendNullRow()
+{
+    for (Column& c : columns_)
+        c.append(QVariant());
+    return rows_++;
+}
+
+QVariantList RowStore::row(quint32 id) const
+{
+    QVariantList values;
+    values.reserve(qsizetype(columns_.size()));
+    for (const Column& c : columns_)
+        values.append(c.get(id));
+    return values;
+}
+
+void RowStore::setRow(quint32 id, const QVariantList& values)
+{
+    for (size_t i = 0; i < columns_.size(); ++i)
+        columns_[i].set(id, values.value(qsizetype(i)));
+}
+
+void RowStore::keepOnly(const std::vector<quint32>& ids)
+{
+    std::vector<Column> kept;
+    kept.reserve(columns_.size());
+    for (const Column& old : columns_) {
+        Column c(old.type(), old.isText());
+        c.reserve(quint32(ids.size()), 0);
+        for (quint32 id : ids)
+            c.append(old.get(id));
+        kept.push_back(std::move(c));
+    }
+    columns_.swap(kept);
+    rows_ = quint32(ids.size());
+}
+
+}  // namespace platform::detail

@@ -1,0 +1,95 @@
+#pragma once
+// Column storage of a client dataset's rows, and the typed cell view that locate and
+// filters compare on. Internal to the dataset library.
+//
+// Rows are addressed by a physical id that never changes while the dataset is open;
+// the dataset keeps the table order as a vector of ids. Text columns keep all their
+// characters in one UTF-16 pool with an (offset, length) per row, so that a loaded
+// table costs little more than its packet and comparisons need no allocation; other
+// columns keep a QVariant per row (no heap use for numbers and dates).
+
+#include "platform/dataset/FieldDef.h"
+
+#include <QByteArrayView>
+#include <QString>
+#include <QStringView>
+#include <QVariant>
+
+#include <optional>
+#include <vector>
+
+namespace platform::detail {
+
+// One value as comparisons see it. Text and bytes point into storage that outlives it.
+struct Cell {
+    enum Kind : quint8 { Null, Text, Int, Float, Bool, Date, Time, DateTime, Bytes, Other };
+    Kind kind = Null;
+    qint64 i = 0;        // Int, Bool (0/1), Date (Julian day), Time (ms), DateTime (Julian day * 86400000 + ms)
+    double f = 0;        // Float
+    QStringView text;    // Text
+    QByteArrayView bytes;
+
+    bool isNull() const { return kind == Null; }
+};
+
+// The cell of a value in the representation FieldDef.h documents for `type`.
+Cell cellOf(FieldType type, const QVariant& value);
+
+// -1/0/1, or nothing when either side is null or the kinds cannot be compared.
+std::optional<int> compareCells(const Cell& a, const Cell& b, Qt::CaseSensitivity cs = Qt::CaseSensitive);
+
+class Column {
+public:
+    Column(FieldType type, bool text);
+
+    FieldType type() const { return type_; }
+    bool isText() const { return text_; }
+    quint32 rowCount() const;
+    void reserve(quint32 rows, qsizetype chars);
+
+    void append(const QVariant& value);  // a new physical row; value already converted
+    void set(quint32 row, const QVariant& value);
+    QVariant get(quint32 row) const;
+    bool isNull(quint32 row) const;
+    Cell cell(quint32 row) const;
+
+private:
+    struct TextSpan {
+        quint32 offset = 0;
+        qint32 length = -1;  // -1: null
+    };
+    TextSpan storeText(const QString& s);
+    void compactPool();
+
+    FieldType type_;
+    bool text_;
+    std::vector<QVariant> values_;  // non-text columns
+    std::vector<TextSpan> spans_;   // text columns
+    std::vector<char16_t> pool_;
+    qsizetype garbage_ = 0;         // pool characters no span refers to any more
+};
+
+// All columns of a dataset, one physical row per id.
+class RowStore {
+public:
+    void reset(const FieldDefs& defs);  // no rows, one column per field
+    void clear();                       // no columns
+    int columnCount() const { return int(columns_.size()); }
+    quint32 rowCount() const { return rows_; }
+    Column& column(int i) { return columns_[size_t(i)]; }
+    const Column& column(int i) const { return columns_[size_t(i)]; }
+
+    quint32 appendRow(const QVariantList& values);  // values in field order, already converted
+    quint32 appendNullRow();
+    QVariantList row(quint32 id) const;
+    void setRow(quint32 id, const QVariantList& values);
+
+    // Keeps only the rows in `ids`, renumbered 0..n-1 in that order.
+    void keepOnly(const std::vector<quint32>& ids);
+
+private:
+    std::vector<Column> columns_;
+    quint32 rows_ = 0;
+};
+
+}  // namespace platform::detail
