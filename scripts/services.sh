@@ -17,9 +17,15 @@ vak_start_postgres() {
   chmod 755 "$VAK_SVC_DIR"
   local data="$VAK_SVC_DIR/pg" port
   port=$(vak_free_port)
-  mkdir -p "$data" && chown postgres:postgres "$data"
+  mkdir -p "$data"
+  : >"$VAK_SVC_DIR/pg.log"
   local as_pg=(runuser -u postgres --)
-  [ "$(id -u)" -eq 0 ] || as_pg=()
+  if [ "$(id -u)" -eq 0 ]; then
+    # The server runs as postgres: it must own its data directory and its log file.
+    chown postgres:postgres "$data" "$VAK_SVC_DIR/pg.log"
+  else
+    as_pg=()
+  fi
   "${as_pg[@]}" "$bindir/initdb" -D "$data" -A trust -U postgres -E UTF8 --locale=C.UTF-8 >"$VAK_SVC_DIR/initdb.log" 2>&1 \
     || { cat "$VAK_SVC_DIR/initdb.log"; return 1; }
   "${as_pg[@]}" "$bindir/pg_ctl" -D "$data" -l "$VAK_SVC_DIR/pg.log" -w \
