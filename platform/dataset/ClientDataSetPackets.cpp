@@ -88,16 +88,16 @@ void fillStore(detail::RowStore& store, const FieldDefs& defs, const QList<QVari
 
 void ClientDataSet::setPacket(const DataPacket& packet)
 {
-    close();
-    if (packet.isNull())
-        return;  // a null packet leaves the dataset closed
-    FieldDefs defs = keepPresentation(packet.fields, d->defs);
-    try {
-        fillStore(d->store, defs, packet.rows);
-    } catch (...) {
-        d->store.clear();
-        throw;
+    if (packet.isNull()) {
+        close();  // a null packet leaves the dataset closed
+        return;
     }
+    // Built aside first: a packet that cannot be loaded leaves the dataset as it was.
+    FieldDefs defs = keepPresentation(packet.fields, d->defs);
+    detail::RowStore store;
+    fillStore(store, defs, packet.rows);
+    close();
+    d->store = std::move(store);
     d->defs = std::move(defs);
     d->params = packet.params;
     d->sourceFormat = packet.sourceFormat;
