@@ -46,7 +46,7 @@ QString errorText(const QSqlError& e)
 QString odbcDbmsName(const QSqlDatabase& db)
 {
     QVariant h = db.driver()->handle();
-    if (!h.isValid() || qstrcmp(h.typeName(), "SQLHANDLE") != 0)
+    if (!h.isValid() || (qstrcmp(h.typeName(), "SQLHANDLE") != 0 && qstrcmp(h.typeName(), "void*") != 0))
         return {};
     SQLHANDLE dbc = *static_cast<SQLHANDLE*>(h.data());
     if (!dbc)

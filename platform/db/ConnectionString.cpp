@@ -240,9 +240,19 @@ ConnectionSpec parseConnectionString(const QString& text)
         spec.databaseName = keys.get({"database", "initial catalog"});
         spec.user = keys.get({"user id", "user", "uid", "username"});
         spec.password = keys.get({"password", "pwd"});
+        QStringList options;
         QString timeout = keys.get({"timeout", "connect timeout"});
         if (!timeout.isEmpty())
-            spec.connectOptions = QStringLiteral("connect_timeout=") + timeout;
+            options << QStringLiteral("connect_timeout=") + timeout;
+        // The schema(s) the statements see first: "Search Path=loja,public".
+        QString searchPath = keys.get({"search path", "searchpath"});
+        if (!searchPath.isEmpty()) {
+            static const QRegularExpression safe(QStringLiteral("^[A-Za-z_][A-Za-z0-9_]*(,[A-Za-z_][A-Za-z0-9_]*)*$"));
+            if (!safe.match(searchPath).hasMatch())
+                throw DatabaseError(QStringLiteral("Connection string: invalid Search Path '%1'").arg(searchPath));
+            options << QStringLiteral("options=-csearch_path=") + searchPath;
+        }
+        spec.connectOptions = options.join(QLatin1Char(';'));
     } else if (p == QLatin1String("msdasql")) {
         spec = parseMsdasql(pairs, keys);
     } else if (p == QLatin1String("sqloledb") || p == QLatin1String("msoledbsql") || p.startsWith(QLatin1String("sqlncli"))) {

@@ -4,6 +4,7 @@
 //
 //   Provider=SQLite                     Data Source=<file>                    -> QSQLITE, ansi
 //   Provider=PostgreSQL                 Host, Port, Database, User ID, Password -> QPSQL, ansi
+//                                       (optional: Connect Timeout, Search Path=schema[,schema])
 //   Provider=MSDASQL                    DSN=... or Driver={...};...           -> QODBC, dialect asked from the server
 //   Provider=SQLOLEDB|MSOLEDBSQL|SQLNCLI*   Data Source (server), Initial Catalog, User ID, Password
 //                                       -> QODBC with an SQL Server ODBC driver, mssql

@@ -74,7 +74,7 @@ void setOdbcTimeout(QSqlQuery& q, int seconds)
     if (!r)
         return;
     QVariant h = r->handle();
-    if (!h.isValid() || qstrcmp(h.typeName(), "SQLHANDLE") != 0)
+    if (!h.isValid() || (qstrcmp(h.typeName(), "SQLHANDLE") != 0 && qstrcmp(h.typeName(), "void*") != 0))
         return;
     SQLHANDLE stmt = *static_cast<SQLHANDLE*>(h.data());
     if (stmt)

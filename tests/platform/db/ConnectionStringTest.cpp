@@ -1,0 +1,112 @@
+#include "platform/Error.h"
+#include "platform/db/ConnectionString.h"
+
+#include <gtest/gtest.h>
+
+using namespace platform::db;
+
+TEST(ConnectionString, SplitsQuotedAndBracedValues)
+{
+    const auto pairs = splitConnectionString(
+        QStringLiteral("Provider=MSDASQL; Driver={SQLite3;odd}; Database=\"/tmp/a;b.db\" ;;Pwd='x=y'"));
+    ASSERT_EQ(pairs.size(), 4);
+    EXPECT_EQ(pairs[1].first, QStringLiteral("Driver"));
+    EXPECT_EQ(pairs[1].second, QStringLiteral("{SQLite3;odd}"));  // braces kept for ODBC
+    EXPECT_EQ(pairs[2].second, QStringLiteral("/tmp/a;b.db"));
+    EXPECT_EQ(pairs[3].second, QStringLiteral("x=y"));
+    EXPECT_THROW(splitConnectionString(QStringLiteral("Provider=SQLite;Data Source='abc")), platform::DatabaseError);
+}
+
+TEST(ConnectionString, SQLiteAndPostgreSQL)
+{
+    ConnectionSpec s = parseConnectionString(QStringLiteral("provider=sqlite;data source=/var/loja.db"));
+    EXPECT_EQ(s.driver, QStringLiteral("QSQLITE"));
+    EXPECT_EQ(s.databaseName, QStringLiteral("/var/loja.db"));
+    EXPECT_EQ(s.dialect, Dialect::Ansi);
+    EXPECT_EQ(s.backend, Backend::SQLite);
+
+    s = parseConnectionString(QStringLiteral(
+        "Provider=PostgreSQL;Host=db.loja;Port=5433;Database=loja;User ID=caixa;Password=s;e=cr\"et;Search Path=loja,public"));
+    EXPECT_EQ(s.driver, QStringLiteral("QPSQL"));
+    EXPECT_EQ(s.host, QStringLiteral("db.loja"));
+    EXPECT_EQ(s.port, 5433);
+    EXPECT_EQ(s.databaseName, QStringLiteral("loja"));
+    EXPECT_EQ(s.user, QStringLiteral("caixa"));
+    EXPECT_EQ(s.password, QStringLiteral("s"));  // an unquoted ';' ends the value
+    EXPECT_EQ(s.connectOptions, QStringLiteral("options=-csearch_path=loja,public"));
+    EXPECT_EQ(s.backend, Backend::PostgreSQL);
+
+    EXPECT_THROW(parseConnectionString(QStringLiteral("Provider=PostgreSQL;Port=99999")), platform::DatabaseError);
+    EXPECT_THROW(parseConnectionString(QStringLiteral("Provider=PostgreSQL;Search Path=x' host=evil")),
+                 platform::DatabaseError);
+}
+
+TEST(ConnectionString, SqlServerProvidersGoThroughOdbc)
+{
+    for (const char* provider : {"SQLOLEDB.1", "MSOLEDBSQL", "SQLNCLI11", "SQLNCLI10.1"}) {
+        const ConnectionSpec s = parseConnectionString(
+            QStringLiteral("Provider=%1;Data Source=srv\\LOJA,1433;Initial Catalog=QVN;User ID=sa;Password=pw")
+                .arg(QLatin1String(provider)));
+        EXPECT_EQ(s.driver, QStringLiteral("QODBC")) << provider;
+        EXPECT_EQ(s.dialect, Dialect::MsSql) << provider;
+        EXPECT_FALSE(s.dialectFromServer);
+        EXPECT_TRUE(s.databaseName.startsWith(QStringLiteral("Driver={"))) << qPrintable(s.databaseName);
+        EXPECT_TRUE(s.databaseName.contains(QStringLiteral("Server=srv\\LOJA,1433"))) << qPrintable(s.databaseName);
+        EXPECT_TRUE(s.databaseName.contains(QStringLiteral("Database=QVN")));
+        EXPECT_EQ(s.user, QStringLiteral("sa"));
+        EXPECT_EQ(s.password, QStringLiteral("pw"));
+    }
+    const ConnectionSpec s = parseConnectionString(
+        QStringLiteral("Provider=SQLOLEDB;ODBC Driver=FreeTDS;Data Source=srv;Integrated Security=SSPI"));
+    EXPECT_TRUE(s.databaseName.startsWith(QStringLiteral("Driver={FreeTDS};Server=srv")));
+    EXPECT_TRUE(s.databaseName.contains(QStringLiteral("Trusted_Connection=yes")));
+}
+
+TEST(ConnectionString, OracleProviders)
+{
+    for (const char* provider : {"MSDAORA.1", "MSDAORA", "OraOLEDB.Oracle", "OraOLEDB.Oracle.1"}) {
+        const ConnectionSpec s = parseConnectionString(
+            QStringLiteral("Provider=%1;Data Source=QVNPROD;User ID=qvn;Password=x").arg(QLatin1String(provider)));
+        EXPECT_EQ(s.driver, QStringLiteral("QODBC")) << provider;
+        EXPECT_EQ(s.dialect, Dialect::Oracle) << provider;
+        EXPECT_TRUE(s.databaseName.contains(QStringLiteral("DBQ=QVNPROD"))) << qPrintable(s.databaseName);
+        EXPECT_EQ(s.user, QStringLiteral("qvn"));
+    }
+}
+
+TEST(ConnectionString, MsdasqlPassesTheOdbcPartOnAndAsksTheServer)
+{
+    ConnectionSpec s = parseConnectionString(
+        QStringLiteral("Provider=MSDASQL.1;Driver={PostgreSQL Unicode};Server=127.0.0.1;Port=5432;User ID=u;Password=p"));
+    EXPECT_EQ(s.driver, QStringLiteral("QODBC"));
+    EXPECT_TRUE(s.dialectFromServer);
+    EXPECT_EQ(s.databaseName, QStringLiteral("Driver={PostgreSQL Unicode};Server=127.0.0.1;Port=5432"));
+    EXPECT_EQ(s.user, QStringLiteral("u"));
+    EXPECT_EQ(s.password, QStringLiteral("p"));
+
+    s = parseConnectionString(QStringLiteral("Provider=MSDASQL;DSN=LOJA"));
+    EXPECT_EQ(s.databaseName, QStringLiteral("DSN=LOJA"));
+    EXPECT_THROW(parseConnectionString(QStringLiteral("Provider=MSDASQL;Server=x")), platform::DatabaseError);
+}
+
+TEST(ConnectionString, MissingOrUnknownProviderIsAnError)
+{
+    EXPECT_THROW(parseConnectionString(QStringLiteral("Data Source=x.db")), platform::DatabaseError);
+    EXPECT_THROW(parseConnectionString(QStringLiteral("Provider=Jet.OLEDB;Data Source=x.mdb")), platform::DatabaseError);
+    EXPECT_THROW(parseConnectionString(QStringLiteral("Provider=SQLite")), platform::DatabaseError);
+    try {
+        parseConnectionString(QStringLiteral("Provider=Jet.OLEDB.4.0;Data Source=x.mdb"));
+    } catch (const platform::DatabaseError& e) {
+        EXPECT_TRUE(e.text().contains(QStringLiteral("Jet.OLEDB.4.0"))) << e.what();
+    }
+}
+
+TEST(ConnectionString, DialectFromDbmsName)
+{
+    EXPECT_EQ(dialectForDbmsName(QStringLiteral("Microsoft SQL Server")), Dialect::MsSql);
+    EXPECT_EQ(dialectForDbmsName(QStringLiteral("Oracle")), Dialect::Oracle);
+    EXPECT_EQ(dialectForDbmsName(QStringLiteral("PostgreSQL")), Dialect::Ansi);
+    EXPECT_EQ(backendForDbmsName(QStringLiteral("SQLite")), Backend::SQLite);
+    EXPECT_EQ(backendForDbmsName(QStringLiteral("PostgreSQL")), Backend::PostgreSQL);
+    EXPECT_EQ(backendForDbmsName(QStringLiteral("Microsoft SQL Server")), Backend::MsSql);
+}

@@ -1,0 +1,119 @@
+// Connection life: events, failures, dialect detection, unique Qt names, time-outs.
+
+#include "DbBackends.h"
+
+#include "platform/Error.h"
+#include "platform/db/Query.h"
+
+#include <QSqlDatabase>
+
+#include <gtest/gtest.h>
+
+using namespace platform;
+using namespace platform::db;
+
+TEST(Connection, EventsRunAroundTheOpenInOrder)
+{
+    QTemporaryDir dir;
+    Connection conn;
+    QStringList order;
+    conn.setBeforeConnect([&](Connection& c) {
+        order << QStringLiteral("before");
+        EXPECT_FALSE(c.connected());
+        c.setConnectionString(QStringLiteral("Provider=SQLite;Data Source=%1/ev.db").arg(dir.path()));
+    });
+    conn.setAfterConnect([&](Connection& c) {
+        order << QStringLiteral("after");
+        EXPECT_TRUE(c.connected());
+        c.execute(QStringLiteral("CREATE TABLE IF NOT EXISTS X (A INTEGER)"));
+    });
+    conn.setConnected(true);
+    EXPECT_EQ(order, (QStringList{"before", "after"}));
+    EXPECT_EQ(conn.dialect(), Dialect::Ansi);
+    EXPECT_EQ(conn.backend(), Backend::SQLite);
+    conn.open();  // already open: no events
+    EXPECT_EQ(order.size(), 2);
+    conn.close();
+    EXPECT_FALSE(conn.connected());
+    EXPECT_FALSE(QSqlDatabase::contains(conn.qtConnectionName()));
+}
+
+TEST(Connection, AFailingAfterConnectLeavesItClosed)
+{
+    Connection conn(QStringLiteral("Provider=SQLite;Data Source=:memory:"));
+    conn.setAfterConnect([](Connection&) { throw HostError(QStringLiteral("sessão recusada")); });
+    try {
+        conn.open();
+        FAIL() << "no error";
+    } catch (const HostError& e) {
+        EXPECT_EQ(e.text(), QStringLiteral("sessão recusada"));
+    }
+    EXPECT_FALSE(conn.connected());
+    EXPECT_FALSE(QSqlDatabase::contains(conn.qtConnectionName()));
+}
+
+TEST(Connection, EachConnectionHasItsOwnQtName)
+{
+    Connection a(QStringLiteral("Provider=SQLite;Data Source=:memory:"));
+    Connection b(QStringLiteral("Provider=SQLite;Data Source=:memory:"));
+    EXPECT_NE(a.qtConnectionName(), b.qtConnectionName());
+    a.open();
+    b.open();
+    a.execute(QStringLiteral("CREATE TABLE ONLY_IN_A (X INTEGER)"));
+    EXPECT_THROW(b.execute(QStringLiteral("SELECT * FROM ONLY_IN_A")), DatabaseError);
+}
+
+TEST(Connection, FailuresToConnectAreDatabaseErrorsWithTheDriverText)
+{
+    Connection bad(QStringLiteral("Provider=SQLite;Data Source=/nonexistent-dir/x/y.db"));
+    EXPECT_THROW(bad.open(), DatabaseError);
+    EXPECT_FALSE(bad.connected());
+
+    // A port where nothing listens.
+    Connection pg(QStringLiteral("Provider=PostgreSQL;Host=127.0.0.1;Port=1;Database=x;User ID=u;Connect Timeout=2"));
+    try {
+        pg.open();
+        FAIL() << "no error";
+    } catch (const DatabaseError& e) {
+        EXPECT_TRUE(e.text().contains(QStringLiteral("PostgreSQL"))) << e.what();
+        EXPECT_GT(e.text().size(), 30) << e.what();
+    }
+    Connection unknown(QStringLiteral("Provider=Nada;Data Source=x"));
+    EXPECT_THROW(unknown.open(), DatabaseError);
+}
+
+TEST(Connection, OdbcDialectComesFromTheServer)
+{
+    QTemporaryDir dir;
+    for (testdb::Kind kind : {testdb::Kind::OdbcSQLite, testdb::Kind::OdbcPostgreSQL}) {
+        const QString cs = testdb::connectionString(kind, dir.path());
+        if (cs.isEmpty())
+            continue;
+        Connection conn(cs);
+        conn.open();
+        EXPECT_EQ(conn.dialect(), Dialect::Ansi);
+        EXPECT_EQ(conn.backend(), kind == testdb::Kind::OdbcSQLite ? Backend::SQLite : Backend::PostgreSQL)
+            << qPrintable(conn.dbmsName());
+    }
+    if (qEnvironmentVariable("VAK_ODBC_PG_CONNSTR").isEmpty())
+        GTEST_SKIP() << "ODBC not configured";
+}
+
+TEST(Connection, CommandTimeoutStopsALongStatementOnPostgreSQL)
+{
+    for (const char* var : {"VAK_PG_CONNSTR", "VAK_ODBC_PG_CONNSTR"}) {
+        const QString cs = qEnvironmentVariable(var);
+        if (cs.isEmpty())
+            GTEST_SKIP() << "PostgreSQL not configured";
+        Connection conn(cs);
+        conn.open();
+        Query q(&conn);
+        q.setSql(QStringLiteral("SELECT pg_sleep(5)"));
+        q.setCommandTimeout(1);
+        EXPECT_THROW(q.open(), DatabaseError) << var;
+        q.setCommandTimeout(0);
+        q.setSql(QStringLiteral("SELECT 1"));
+        q.open();
+        EXPECT_EQ(q.value(0).toInt(), 1);
+    }
+}

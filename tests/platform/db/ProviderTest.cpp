@@ -1,0 +1,235 @@
+// Provider packets built from declared fields are the same on every backend; SQLite's loose
+// values are converted; the SQL-variant store picks the connection's dialect.
+
+#include "DbBackends.h"
+
+#include "platform/Error.h"
+#include "platform/db/Provider.h"
+#include "platform/db/SqlStorage.h"
+
+#include <gtest/gtest.h>
+
+using namespace platform;
+using namespace platform::db;
+
+namespace {
+
+FieldDef def(const char* name, FieldType type, int size = 0, const char* label = "")
+{
+    FieldDef f;
+    f.name = QLatin1String(name);
+    f.type = type;
+    f.size = size;
+    f.displayLabel = QString::fromUtf8(label);
+    return f;
+}
+
+FieldDefs balanceFields()
+{
+    return {def("CDCAMPANHA", FieldType::String, 10), def("DSCAMPANHA", FieldType::String, 40, "Campanha"),
+            def("VRSALDOCONS", FieldType::Float, 0, "Saldo Atual"), def("QTPONTOS", FieldType::Integer),
+            def("DTVALIDADE", FieldType::Date), def("DTMOVIMENTO", FieldType::DateTime),
+            def("IDUTILVOUCHER", FieldType::String, 1)};
+}
+
+DataPacket expectedPacket()
+{
+    DataPacket p;
+    p.fields = balanceFields();
+    p.rows = {
+        {QStringLiteral("C1"), QStringLiteral("Natal Premiado"), 1250.5, 3, QDate(2026, 12, 31),
+         QDateTime(QDate(2026, 12, 7), QTime(10, 15, 30)), QStringLiteral("N")},
+        {QStringLiteral("C2"), QStringLiteral("Ação de Verão"), -12.25, 0, QVariant(),
+         QDateTime(QDate(2026, 1, 1), QTime(0, 0)), QStringLiteral("S")},
+        {QStringLiteral("C3"), QVariant(), 0.0, QVariant(), QDate(2027, 2, 28), QVariant(), QVariant()},
+    };
+    return p;
+}
+
+}  // namespace
+
+class ProviderOnBackend : public ::testing::TestWithParam<testdb::Kind> {
+protected:
+    void SetUp() override
+    {
+        const QString cs = testdb::connectionString(GetParam(), dir.path());
+        if (cs.isEmpty())
+            GTEST_SKIP() << "backend not configured";
+        conn.setConnectionString(cs);
+        conn.open();
+        table = testdb::uniqueName("VAK_PROV");
+        try {
+            conn.execute(QStringLiteral("DROP TABLE %1").arg(table));
+        } catch (const DatabaseError&) {
+        }
+        const bool pg = testdb::isPostgres(GetParam());
+        // Each backend its natural types; the declared fields make the packets agree.
+        conn.execute(QStringLiteral("CREATE TABLE %1 (CDCAMPANHA VARCHAR(10), DSCAMPANHA VARCHAR(60), VRSALDOCONS %2, "
+                                    "QTPONTOS %3, DTVALIDADE DATE, DTMOVIMENTO %4, IDUTILVOUCHER CHAR(1))")
+                         .arg(table, pg ? QStringLiteral("NUMERIC(15,2)") : QStringLiteral("NUMERIC"),
+                              pg ? QStringLiteral("BIGINT") : QStringLiteral("INTEGER"),
+                              pg ? QStringLiteral("TIMESTAMP") : QStringLiteral("DATETIME")));
+        Command ins(&conn);
+        ins.setSql(QStringLiteral("INSERT INTO %1 VALUES (:A, :B, :C, :D, :E, :F, :G)").arg(table));
+        const QList<FieldType> types{FieldType::String, FieldType::String, FieldType::Float, FieldType::Integer,
+                                     FieldType::Date, FieldType::DateTime, FieldType::String};
+        const QStringList names{"A", "B", "C", "D", "E", "F", "G"};
+        for (int i = 0; i < names.size(); ++i)
+            ins.declareParam(names[i], types[i]);
+        for (const QVariantList& row : expectedPacket().rows) {
+            for (int i = 0; i < names.size(); ++i)
+                ins.setParam(names[i], row[i]);
+            ins.execute();
+        }
+    }
+    void TearDown() override
+    {
+        if (conn.connected()) {
+            try {
+                conn.execute(QStringLiteral("DROP TABLE %1").arg(table));
+            } catch (const DatabaseError&) {
+            }
+        }
+    }
+    QTemporaryDir dir;
+    Connection conn;
+    QString table;
+};
+
+TEST_P(ProviderOnBackend, PacketEqualsTheDeclaredFieldsAndValues)
+{
+    Query q(&conn);
+    q.setSql(QStringLiteral("SELECT * FROM %1 ORDER BY CDCAMPANHA").arg(table));
+    q.setFieldDefs(balanceFields());
+    Provider provider(&q);
+    const DataPacket p = provider.packet();
+    const FieldDefs want = expectedPacket().fields;
+    ASSERT_EQ(p.fields.size(), want.size());
+    for (int i = 0; i < want.size(); ++i) {
+        EXPECT_EQ(p.fields[i].name, want[i].name);
+        EXPECT_EQ(p.fields[i].type, want[i].type);
+        EXPECT_EQ(p.fields[i].size, want[i].size);
+        EXPECT_EQ(p.fields[i].displayLabel, want[i].displayLabel);
+    }
+    ASSERT_EQ(p.rows.size(), 3);
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < p.fields.size(); ++c) {
+            const QVariant want = expectedPacket().rows[r][c];
+            const QVariant got = p.rows[r][c];
+            EXPECT_EQ(got.isValid(), want.isValid()) << "row " << r << " field " << c;
+            if (want.isValid()) {
+                EXPECT_EQ(got.typeId(), want.typeId()) << "row " << r << " field " << c;
+                EXPECT_EQ(got, want) << "row " << r << " field " << c << ": " << qPrintable(got.toString());
+            }
+        }
+    // Asked again without reopening: the whole result again, not an empty rest.
+    EXPECT_EQ(provider.packet().rows.size(), 3);
+    // The variant form reads back to the same packet.
+    const DataPacket back = packetFromVariant(provider.data());
+    EXPECT_EQ(back.rows, p.rows);
+}
+
+TEST_P(ProviderOnBackend, ADeclaredFieldMissingFromTheResultIsAnError)
+{
+    Query q(&conn);
+    q.setSql(QStringLiteral("SELECT CDCAMPANHA FROM %1").arg(table));
+    q.setFieldDefs({def("CDCAMPANHA", FieldType::String, 10), def("VRRESTANTE", FieldType::Float)});
+    try {
+        Provider(&q).packet();
+        FAIL() << "no error";
+    } catch (const DatabaseError& e) {
+        EXPECT_TRUE(e.text().contains(QStringLiteral("VRRESTANTE"))) << e.what();
+    }
+}
+
+TEST_P(ProviderOnBackend, ClosingTheConnectionDropsOpenQueries)
+{
+    Query q(&conn);
+    q.setSql(QStringLiteral("SELECT CDCAMPANHA FROM %1 ORDER BY CDCAMPANHA").arg(table));
+    q.open();
+    EXPECT_TRUE(q.active());
+    conn.close();
+    EXPECT_FALSE(q.active());
+    conn.open();
+    EXPECT_EQ(Provider(&q).packet().rows.size(), 3);
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, ProviderOnBackend, ::testing::ValuesIn(testdb::allKinds()),
+                         [](const auto& info) { return testdb::kindName(info.param); });
+
+TEST(ProviderSQLite, LooseValuesBecomeTheDeclaredTypes)
+{
+    QTemporaryDir dir;
+    Connection conn(QStringLiteral("Provider=SQLite;Data Source=%1/loose.db").arg(dir.path()));
+    conn.open();
+    conn.execute(QStringLiteral("CREATE TABLE T (A, B, C, D, E, F)"));
+    // Dates written by other programs in the usual text forms, numbers as text, flags as S/N.
+    conn.execute(QStringLiteral("INSERT INTO T VALUES ('2026-12-07', '2026-12-07 10:20:30', '12.50', '7', 'S', 12345)"));
+    conn.execute(QStringLiteral("INSERT INTO T VALUES ('2026-12-08 00:00:00', '2026-12-08T01:02:03.250', 3, 8.0, 0, 'long text')"));
+    conn.execute(QStringLiteral("INSERT INTO T VALUES ('', '2026-12-09T12:00:00Z', '1,5', NULL, 'N', NULL)"));
+    Query q(&conn);
+    q.setSql(QStringLiteral("SELECT * FROM T"));
+    q.setFieldDefs({def("A", FieldType::Date), def("B", FieldType::DateTime), def("C", FieldType::Float),
+                    def("D", FieldType::Integer), def("E", FieldType::Boolean), def("F", FieldType::String, 4)});
+    const DataPacket p = Provider(&q).packet();
+    ASSERT_EQ(p.rows.size(), 3);
+    EXPECT_EQ(p.rows[0], (QVariantList{QDate(2026, 12, 7), QDateTime(QDate(2026, 12, 7), QTime(10, 20, 30)), 12.5, 7,
+                                       true, QStringLiteral("1234")}));
+    EXPECT_EQ(p.rows[1], (QVariantList{QDate(2026, 12, 8), QDateTime(QDate(2026, 12, 8), QTime(1, 2, 3, 250)), 3.0, 8,
+                                       false, QStringLiteral("long")}));
+    EXPECT_FALSE(p.rows[2][0].isValid());  // an empty text is no date
+    EXPECT_EQ(p.rows[2][1], QVariant(QDateTime(QDate(2026, 12, 9), QTime(12, 0), Qt::UTC).toLocalTime()));
+    EXPECT_EQ(p.rows[2][2], QVariant(1.5));
+
+    conn.execute(QStringLiteral("INSERT INTO T VALUES ('07/12/2026', NULL, NULL, NULL, NULL, NULL)"));
+    try {
+        Provider(&q).packet();
+        FAIL() << "no error";
+    } catch (const DatabaseError& e) {
+        EXPECT_TRUE(e.text().contains(QStringLiteral("'A'"))) << e.what();
+    }
+}
+
+TEST(ProviderSQLite, WithoutDeclaredFieldsTheResultColumnsAreUsed)
+{
+    Connection conn(QStringLiteral("Provider=SQLite;Data Source=:memory:"));
+    conn.open();
+    Query q(&conn);
+    q.setSql(QStringLiteral("SELECT 'x' AS TXT, 5 AS NUM"));
+    const DataPacket p = Provider(&q).packet();
+    ASSERT_EQ(p.fields.size(), 2);
+    EXPECT_EQ(p.fields[0].name, QStringLiteral("TXT"));
+    ASSERT_EQ(p.rows.size(), 1);
+    EXPECT_EQ(p.rows[0][0].toString(), QStringLiteral("x"));
+    EXPECT_EQ(p.rows[0][1].toLongLong(), 5);
+}
+
+TEST(SqlStorage, InstallsTheTextOfTheConnectionsDialect)
+{
+    Connection conn(QStringLiteral("Provider=SQLite;Data Source=:memory:"));
+    conn.open();
+    Query q(&conn);
+    q.setSql(QStringLiteral("SELECT NVL(NULL, 1) AS X FROM DUAL"));  // the design-time Oracle text
+    {
+        SqlStorage storage(&q);
+        storage.setText(Dialect::Oracle, QStringLiteral("SELECT NVL(NULL, 1) AS X FROM DUAL"));
+        storage.setText(Dialect::MsSql, QStringLiteral("SELECT ISNULL(NULL, 1) AS X"));
+        storage.setText(Dialect::Ansi, QStringLiteral("SELECT COALESCE(NULL, :P_V) AS X"));
+        q.open();  // the store installs the ANSI text before the statement is prepared
+        EXPECT_EQ(q.sql(), QStringLiteral("SELECT COALESCE(NULL, :P_V) AS X"));
+        EXPECT_EQ(q.parameterNames(), QStringList{QStringLiteral("P_V")});
+        q.close();
+        q.setParam(QStringLiteral("P_V"), QStringLiteral("ok"));
+        q.open();
+        EXPECT_EQ(q.value(0).toString(), QStringLiteral("ok"));
+    }
+    // The store is gone: the query keeps its last text and opens normally.
+    q.open();
+    EXPECT_EQ(q.value(0).toString(), QStringLiteral("ok"));
+
+    SqlStorage onlyOracle(&q);
+    onlyOracle.setText(Dialect::Oracle, QStringLiteral("SELECT 1 FROM DUAL"));
+    EXPECT_EQ(onlyOracle.textFor(Dialect::Ansi, QStringLiteral("fallback")), QStringLiteral("fallback"));
+    onlyOracle.apply();
+    EXPECT_EQ(q.sql(), QStringLiteral("SELECT COALESCE(NULL, :P_V) AS X"));  // no ANSI text: unchanged
+}

@@ -1,0 +1,221 @@
+// Statements: named parameters, typed values and nulls, errors; on every configured backend.
+
+#include "DbBackends.h"
+
+#include "platform/Error.h"
+#include "platform/db/Provider.h"
+#include "platform/db/Query.h"
+
+#include <gtest/gtest.h>
+
+using namespace platform;
+using namespace platform::db;
+
+TEST(StatementText, RepeatedNamesAreOneParameter)
+{
+    Query q;
+    q.setSql(QStringLiteral("SELECT * FROM T WHERE (A = :P_X OR B = :p_x) AND C = :P_Y -- :P_COMMENT\n"
+                            "AND D = ':P_QUOTED' AND E = 'it''s :P_ESCAPED' AND F::text = :P_Z /* :P_BLOCK */"));
+    EXPECT_EQ(q.parameterNames(), (QStringList{"P_X", "P_Y", "P_Z"}));
+    EXPECT_EQ(q.markerNames(), (QStringList{"P_X", "p_x", "P_Y", "P_Z"}));
+    EXPECT_EQ(q.preparedSql().count(QLatin1Char('?')), 4);
+    EXPECT_TRUE(q.preparedSql().contains(QStringLiteral("F::text = ?")));
+    EXPECT_TRUE(q.preparedSql().contains(QStringLiteral("':P_QUOTED'")));
+    EXPECT_THROW(q.paramByName(QStringLiteral("P_COMMENT")), DatabaseError);
+}
+
+TEST(StatementText, ChangingTheTextKeepsDeclaredParameters)
+{
+    Command c;
+    c.setSql(QStringLiteral("UPDATE T SET A = :P_A WHERE B = :P_B"));
+    c.declareParam(QStringLiteral("P_A"), FieldType::Date).setValue(QDate(2026, 12, 7));
+    c.setSql(QStringLiteral("UPDATE T SET A = :P_A WHERE C = :P_C"));
+    EXPECT_EQ(c.paramByName(QStringLiteral("P_A")).type(), FieldType::Date);
+    EXPECT_EQ(c.paramByName(QStringLiteral("P_A")).value(), QVariant(QDate(2026, 12, 7)));
+    EXPECT_EQ(c.findParam(QStringLiteral("P_B")), nullptr);
+}
+
+TEST(StatementText, UseWithoutOpenConnectionIsAnError)
+{
+    Query q;
+    q.setSql(QStringLiteral("SELECT 1"));
+    EXPECT_THROW(q.open(), DatabaseError);
+    Connection conn(QStringLiteral("Provider=SQLite;Data Source=:memory:"));
+    q.setConnection(&conn);
+    EXPECT_THROW(q.open(), DatabaseError);  // not connected yet
+}
+
+class StatementOnBackend : public ::testing::TestWithParam<testdb::Kind> {
+protected:
+    void SetUp() override
+    {
+        const QString cs = testdb::connectionString(GetParam(), dir.path());
+        if (cs.isEmpty())
+            GTEST_SKIP() << "backend not configured";
+        conn.setConnectionString(cs);
+        conn.open();
+        table = testdb::uniqueName("VAK_STMT");
+        try {
+            conn.execute(QStringLiteral("DROP TABLE %1").arg(table));
+        } catch (const DatabaseError&) {
+        }
+        const bool pg = testdb::isPostgres(GetParam());
+        conn.execute(QStringLiteral("CREATE TABLE %1 (CD VARCHAR(10) NOT NULL PRIMARY KEY, NM VARCHAR(40), "
+                                    "QT INTEGER, VR %2, DT DATE, DH %3)")
+                         .arg(table, pg ? QStringLiteral("NUMERIC(15,2)") : QStringLiteral("REAL"),
+                              pg ? QStringLiteral("TIMESTAMP") : QStringLiteral("DATETIME")));
+    }
+    void TearDown() override
+    {
+        if (conn.connected()) {
+            try {
+                conn.execute(QStringLiteral("DROP TABLE %1").arg(table));
+            } catch (const DatabaseError&) {
+            }
+        }
+    }
+    void insert(const QString& cd, const QVariant& nm, const QVariant& qt, const QVariant& vr, const QVariant& dt,
+                const QVariant& dh)
+    {
+        Command c(&conn);
+        c.setSql(QStringLiteral("INSERT INTO %1 (CD, NM, QT, VR, DT, DH) VALUES (:P_CD, :P_NM, :P_QT, :P_VR, :P_DT, :P_DH)").arg(table));
+        c.declareParam(QStringLiteral("P_CD"), FieldType::String, 10).setValue(cd);
+        c.declareParam(QStringLiteral("P_NM"), FieldType::String, 40).setValue(nm);
+        c.declareParam(QStringLiteral("P_QT"), FieldType::Integer).setValue(qt);
+        c.declareParam(QStringLiteral("P_VR"), FieldType::Float).setValue(vr);
+        c.declareParam(QStringLiteral("P_DT"), FieldType::Date).setValue(dt);
+        c.declareParam(QStringLiteral("P_DH"), FieldType::DateTime).setValue(dh);
+        EXPECT_EQ(c.execute(), 1);
+    }
+    FieldDefs fields() const
+    {
+        auto def = [](const char* n, FieldType t, int size = 0) {
+            FieldDef f;
+            f.name = QLatin1String(n);
+            f.type = t;
+            f.size = size;
+            return f;
+        };
+        return {def("CD", FieldType::String, 10), def("NM", FieldType::String, 40), def("QT", FieldType::Integer),
+                def("VR", FieldType::Float), def("DT", FieldType::Date), def("DH", FieldType::DateTime)};
+    }
+
+    QTemporaryDir dir;
+    Connection conn;
+    QString table;
+};
+
+TEST_P(StatementOnBackend, RepeatedParameterGetsOneValueAtEveryOccurrence)
+{
+    insert(QStringLiteral("A"), QStringLiteral("Ana"), 1, 1.5, QDate(2026, 1, 2), QDateTime(QDate(2026, 1, 2), QTime(10, 0)));
+    insert(QStringLiteral("B"), QStringLiteral("Bia"), 2, 2.5, QDate(2026, 1, 3), QDateTime(QDate(2026, 1, 3), QTime(11, 0)));
+    Query q(&conn);
+    q.setSql(QStringLiteral("SELECT CD FROM %1 WHERE CD = :P_CD OR NM = :P_CD OR (QT = :P_QT AND CD <> :P_CD) ORDER BY CD").arg(table));
+    q.declareParam(QStringLiteral("P_QT"), FieldType::Integer);
+    q.setParam(QStringLiteral("P_CD"), QStringLiteral("Bia"));
+    q.setParam(QStringLiteral("P_QT"), 1);
+    q.open();
+    QStringList got;
+    for (; !q.eof(); q.next())
+        got << q.value(0).toString();
+    EXPECT_EQ(got, (QStringList{"A", "B"}));
+}
+
+TEST_P(StatementOnBackend, TypedNullsAndValuesRoundTrip)
+{
+    insert(QStringLiteral("N"), QVariant(), QVariant(), QVariant(), QVariant(), QVariant());
+    insert(QStringLiteral("V"), QStringLiteral("Ação"), 42, 10.25, QDate(2026, 12, 7),
+           QDateTime(QDate(2026, 12, 7), QTime(23, 59, 58)));
+    Query q(&conn);
+    q.setSql(QStringLiteral("SELECT CD, NM, QT, VR, DT, DH FROM %1 ORDER BY CD").arg(table));
+    q.setFieldDefs(fields());
+    q.open();
+    ASSERT_FALSE(q.eof());
+    for (int i = 1; i < 6; ++i)
+        EXPECT_FALSE(q.value(i).isValid()) << "column " << i;
+    q.next();
+    EXPECT_EQ(q.value(QStringLiteral("NM")), QVariant(QStringLiteral("Ação")));
+    EXPECT_EQ(q.value(QStringLiteral("QT")), QVariant(42));
+    EXPECT_EQ(q.value(QStringLiteral("VR")), QVariant(10.25));
+    EXPECT_EQ(q.value(QStringLiteral("DT")), QVariant(QDate(2026, 12, 7)));
+    EXPECT_EQ(q.value(QStringLiteral("DH")), QVariant(QDateTime(QDate(2026, 12, 7), QTime(23, 59, 58))));
+    q.next();
+    EXPECT_TRUE(q.eof());
+    EXPECT_THROW(q.value(0), DatabaseError);
+}
+
+TEST_P(StatementOnBackend, DateParametersCompareWithStoredDates)
+{
+    insert(QStringLiteral("A"), QStringLiteral("a"), 1, 1.0, QDate(2026, 12, 6), QDateTime(QDate(2026, 12, 6), QTime(8, 0)));
+    insert(QStringLiteral("B"), QStringLiteral("b"), 1, 1.0, QDate(2026, 12, 7), QDateTime(QDate(2026, 12, 7), QTime(0, 0)));
+    insert(QStringLiteral("C"), QStringLiteral("c"), 1, 1.0, QDate(2026, 12, 8), QDateTime(QDate(2026, 12, 7), QTime(9, 30)));
+    Query q(&conn);
+    q.setSql(QStringLiteral("SELECT CD FROM %1 WHERE DT >= :P_DATAHOJE AND DH >= :P_DH ORDER BY CD").arg(table));
+    q.declareParam(QStringLiteral("P_DATAHOJE"), FieldType::Date).setValue(QDate(2026, 12, 7));
+    q.declareParam(QStringLiteral("P_DH"), FieldType::DateTime).setValue(QDateTime(QDate(2026, 12, 7), QTime(0, 0)));
+    q.open();
+    QStringList got;
+    for (; !q.eof(); q.next())
+        got << q.value(0).toString();
+    EXPECT_EQ(got, (QStringList{"B", "C"}));
+}
+
+TEST_P(StatementOnBackend, DatabaseErrorsCarryTheDriverText)
+{
+    Query q(&conn);
+    q.setSql(QStringLiteral("SELECT NO_SUCH_COLUMN FROM %1").arg(table));
+    try {
+        q.open();
+        FAIL() << "no error raised";
+    } catch (const DatabaseError& e) {
+        EXPECT_TRUE(e.text().contains(QStringLiteral("NO_SUCH_COLUMN"), Qt::CaseInsensitive)) << e.what();
+    }
+    EXPECT_FALSE(q.active());
+    insert(QStringLiteral("A"), QStringLiteral("a"), 1, 1.0, QVariant(), QVariant());
+    Command dup(&conn);
+    dup.setSql(QStringLiteral("INSERT INTO %1 (CD) VALUES (:P_CD)").arg(table));
+    dup.setParam(QStringLiteral("P_CD"), QStringLiteral("A"));
+    EXPECT_THROW(dup.execute(), DatabaseError);
+    // The statement is usable again after the failure.
+    dup.setParam(QStringLiteral("P_CD"), QStringLiteral("Z"));
+    EXPECT_EQ(dup.execute(), 1);
+}
+
+TEST_P(StatementOnBackend, AValueThatCannotTakeTheParameterTypeFailsBeforeExecution)
+{
+    Command c(&conn);
+    c.setSql(QStringLiteral("INSERT INTO %1 (CD, QT) VALUES (:P_CD, :P_QT)").arg(table));
+    c.setParam(QStringLiteral("P_CD"), QStringLiteral("X"));
+    c.declareParam(QStringLiteral("P_QT"), FieldType::Integer).setValue(QStringLiteral("doze"));
+    try {
+        c.execute();
+        FAIL() << "no error raised";
+    } catch (const DatabaseError& e) {
+        EXPECT_TRUE(e.text().contains(QStringLiteral("P_QT"))) << e.what();
+    }
+    Query count(&conn);
+    count.setSql(QStringLiteral("SELECT COUNT(*) FROM %1").arg(table));
+    count.open();
+    EXPECT_EQ(count.value(0).toInt(), 0);
+}
+
+TEST_P(StatementOnBackend, TransactionsCommitAndRollBack)
+{
+    conn.beginTransaction(true);
+    EXPECT_THROW(conn.beginTransaction(), DatabaseError);
+    insert(QStringLiteral("R"), QStringLiteral("r"), 1, 1.0, QVariant(), QVariant());
+    conn.rollback();
+    conn.beginTransaction();
+    insert(QStringLiteral("C"), QStringLiteral("c"), 1, 1.0, QVariant(), QVariant());
+    conn.commit();
+    Query q(&conn);
+    q.setSql(QStringLiteral("SELECT CD FROM %1").arg(table));
+    q.open();
+    ASSERT_FALSE(q.eof());
+    EXPECT_EQ(q.value(0).toString(), QStringLiteral("C"));
+    q.next();
+    EXPECT_TRUE(q.eof());
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, StatementOnBackend, ::testing::ValuesIn(testdb::allKinds()),
+                         [](const auto& info) { return testdb::kindName(info.param); });
