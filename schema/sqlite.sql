@@ -1,8 +1,9 @@
 -- Shop database, SQLite.
 --
--- Dates and date-times are stored as ISO text 'YYYY-MM-DD HH:MM:SS.zzz' (a date alone is
--- stored at 00:00:00.000). Every writer binds dates in this one form, so dates compare
--- correctly as text ('2026-12-07 00:00:00.000' >= '2026-12-07 00:00:00.000').
+-- Dates and date-times are stored as text 'YYYY-MM-DD HH:MM:SS', with '.zzz' appended only
+-- when there are milliseconds (a date alone is stored at 00:00:00). Every writer stores
+-- them in this one form and statements bind date-times in it too, so dates compare
+-- correctly as text ('2026-12-07 00:00:00' >= '2026-12-07 00:00:00').
 -- Points and money are REAL (double precision). Texts are UTF-8; codes are compared with
 -- the BINARY collation, so the product-tree prefix ranges of the gift catalogue are
 -- byte ranges.

@@ -1,0 +1,222 @@
+// The seven data-service functions of the loyalty screen.
+
+#include "server/Srv_Vak04100.h"
+
+#include "hostapi/hostkit.h"
+#include "platform/Error.h"
+#include "server/FidelidadeSql.h"
+
+#include <QLocale>
+#include <QStringDecoder>
+#include <QStringEncoder>
+
+#include <algorithm>
+#include <cmath>
+
+using platform::db::Command;
+using platform::db::Query;
+
+namespace Srv_Vak04100 {
+
+TrdmFidelidade* rdmFidelidade = nullptr;
+
+namespace {
+
+TrdmFidelidade& modulo()
+{
+    if (!rdmFidelidade)
+        throw platform::Error(QStringLiteral("O módulo de dados da fidelidade não foi criado."));
+    return *rdmFidelidade;
+}
+
+// The text a data-service function returns instead of raising.
+QVariant textoErro(const std::exception& erro)
+{
+    return hostkit::ADOExceptionMessage(erro, rdmFidelidade ? rdmFidelidade->adcFidelidade : nullptr,
+                                        QString());
+}
+
+// Code arguments of the reading queries: the shop database keeps no row under an empty
+// code (on Oracle the empty text is null), so an empty code is bound as null and finds
+// nothing on every backend.
+QVariant codigo(const QString& text)
+{
+    const QString ansi = textoAnsi(text);
+    return ansi.isEmpty() ? QVariant() : QVariant(ansi);
+}
+
+// Close, bind (done by the caller between), open, packet: the read pattern of the module.
+QVariant lePacote(Query& query, platform::db::Provider& provider)
+{
+    query.open();
+    return provider.data();
+}
+
+// Inserts a first-of-day marker unless its key exists. Another terminal may insert the
+// same key between the lookup and the insert: the database's unique key then rejects this
+// insert, and a second lookup that finds the key means the first writer won, which is
+// what the marker is for, so it is not an error.
+void gravaMarcador(Query& pesquisa, Command& insere, const QString& chave, const QString& valor)
+{
+    pesquisa.close();
+    pesquisa.setParam(QStringLiteral("P_CDCONTADOR"), chave);
+    pesquisa.open();
+    if (!pesquisa.isEmpty())
+        return;
+    insere.setParam(QStringLiteral("P_CDCONTADOR"), chave);
+    insere.setParam(QStringLiteral("P_NRSEQUENCIAL"), valor);
+    try {
+        insere.execute();
+    } catch (const platform::DatabaseError&) {
+        pesquisa.close();
+        pesquisa.open();
+        if (pesquisa.isEmpty())
+            throw;
+    }
+}
+
+}  // namespace
+
+QString textoAnsi(const QString& text)
+{
+    QStringEncoder encoder("windows-1252", QStringEncoder::Flag::Stateless);
+    QStringDecoder decoder("windows-1252", QStringDecoder::Flag::Stateless);
+    if (!encoder.isValid() || !decoder.isValid())
+        return text;
+    const QByteArray bytes = encoder.encode(text);
+    return decoder.decode(bytes);
+}
+
+QString textoData(const QDate& date)
+{
+    return QLocale::system().toString(date, QLocale::ShortFormat);
+}
+
+QVariant GetConsumidor()
+{
+    try {
+        TrdmFidelidade& rdm = modulo();
+        rdm.adqConsumidor->close();
+        return lePacote(*rdm.adqConsumidor, rdm.dspConsumidor);
+    } catch (const std::exception& erro) {
+        return textoErro(erro);
+    }
+}
+
+QVariant GetSaldoConsCamp(const QString& cdCliente, const QString& cdConsumidor)
+{
+    try {
+        TrdmFidelidade& rdm = modulo();
+        Query& q = *rdm.adqSaldoConsCamp;
+        q.close();
+        rdm.assSaldoConsCamp->Aplica();
+        q.setParam(QStringLiteral("P_CDCLIENTE"), codigo(cdCliente));
+        q.setParam(QStringLiteral("P_CDCONSUMIDOR"), codigo(cdConsumidor));
+        q.setParam(QStringLiteral("P_DATAHOJE"), QDateTime(QDate::currentDate(), QTime(0, 0)));
+        return lePacote(q, rdm.dspSaldoConsCamp);
+    } catch (const std::exception& erro) {
+        return textoErro(erro);
+    }
+}
+
+QVariant GetBrinde(const QString& cdCampanha, const QString& cdFilial)
+{
+    try {
+        TrdmFidelidade& rdm = modulo();
+        Query& q = *rdm.adqBrinde;
+        q.close();
+        // The text for the connection's database is installed before binding: the ANSI
+        // text has the range bound of the product-tree join as one more parameter.
+        rdm.assBrinde->Aplica();
+        q.setParam(QStringLiteral("P_CDCAMPANHA"), codigo(cdCampanha));
+        q.setParam(QStringLiteral("P_CDFILIAL"), codigo(cdFilial));
+        if (platform::db::Parameter* fim = q.findParam(QStringLiteral("P_FIMARVPROD"))) {
+            const char32_t maior = sql::kFimArvProd;
+            fim->setValue(QString::fromUcs4(&maior, 1));
+        }
+        return lePacote(q, rdm.dspBrinde);
+    } catch (const std::exception& erro) {
+        return textoErro(erro);
+    }
+}
+
+QVariant SetGravaCupomInicial(const QString& cdFilial, const QString& cdCaixa, const QString& nrCupom,
+                              const QDateTime& dtFiscal)
+{
+    try {
+        TrdmFidelidade& rdm = modulo();
+        const QString chave = QStringLiteral("CUPINICIAL") + textoAnsi(cdFilial) + textoAnsi(cdCaixa)
+                              + textoData(dtFiscal.date());
+        gravaMarcador(*rdm.adqCupomInicial, *rdm.acmInsCupomInicial, chave,
+                      hostkit::Ajusta(textoAnsi(nrCupom), 10));
+        return QVariant();
+    } catch (const std::exception& erro) {
+        return textoErro(erro);
+    }
+}
+
+QVariant GetSenhaCupom(const QString& cdFilial, const QDateTime& data)
+{
+    hostkit::TdtmQvnProxCodigo numerador(nullptr);  // released on every path
+    return numerador.PrxVendaDia(textoAnsi(cdFilial), data);
+}
+
+QVariant getNumeroNFCe(const QString& cdFilial, const QString& serie, const QString& ambiente)
+{
+    hostkit::TdtmQvnProxCodigo numerador(nullptr);  // released on every path
+    return numerador.PrxNumeroNFCe(textoAnsi(cdFilial), textoAnsi(serie), textoAnsi(ambiente));
+}
+
+QVariant setNumeroNFCe(const QString& cdFilial, const QString& cdCaixa, const QString& serie,
+                       const QString& ambiente, bool gravaInutiliza)
+{
+    try {
+        TrdmFidelidade& rdm = modulo();
+        const QString filial = textoAnsi(cdFilial), caixa = textoAnsi(cdCaixa);
+        const QString nrSerie = textoAnsi(serie), amb = textoAnsi(ambiente);
+        // The register takes no part in the numbering.
+        const QString numero = getNumeroNFCe(filial, nrSerie, amb).toString();
+        const QDate hoje = QDate::currentDate();
+
+        const QString chave = QStringLiteral("NFCEPRIM_") + filial + nrSerie + QLatin1Char('-') + textoData(hoje)
+                              + QStringLiteral("_AMB") + amb;
+        gravaMarcador(*rdm.adqPesqNumNFCe, *rdm.acmInsNumeroNFCePri, chave, numero);
+
+        if (gravaInutiliza) {
+            Command& c = *rdm.acmInsInutilizaNFCe;
+            c.setParam(QStringLiteral("CDFILIAL"), filial);
+            c.setParam(QStringLiteral("CDCAIXA"), caixa);
+            c.setParam(QStringLiteral("NRNOTAFISCALCE"), numero);
+            c.setParam(QStringLiteral("DTENTRVENDA"), QDateTime(hoje, QTime(0, 0)));
+            c.setParam(QStringLiteral("CDSERIENFCE"), nrSerie);
+            c.setParam(QStringLiteral("IDTPAMBNFCE"), amb);
+            c.setParam(QStringLiteral("IDSTATUSNFCE"), QStringLiteral("P"));
+            c.execute();
+        }
+        return numero;
+    } catch (const std::exception& erro) {
+        return textoErro(erro);
+    }
+}
+
+// Date-time values of the C interface: whole days since 1899-12-30, the fraction the time
+// of day. Before that date the whole part is negative and the fraction still counts
+// forward from midnight, as the host's date-time values do.
+double toDateTimeValue(const QDateTime& dateTime)
+{
+    static const QDate base(1899, 12, 30);
+    const qint64 dias = base.daysTo(dateTime.date());
+    const double fracao = dateTime.time().msecsSinceStartOfDay() / 86400000.0;
+    return dias >= 0 ? double(dias) + fracao : double(dias) - fracao;
+}
+
+QDateTime fromDateTimeValue(double value)
+{
+    static const QDate base(1899, 12, 30);
+    const double dias = std::trunc(value);
+    const qint64 ms = std::llround(std::fabs(value - dias) * 86400000.0);
+    return QDateTime(base.addDays(qint64(dias)),
+                     QTime::fromMSecsSinceStartOfDay(int(std::min<qint64>(ms, 86400000 - 1))));
+}
+
+}  // namespace Srv_Vak04100
