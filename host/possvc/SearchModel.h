@@ -1,0 +1,54 @@
+#pragma once
+// SearchModel: the rows of a client dataset as the search list shows them: one column per
+// visible field (title: the display label), narrowed by the text the operator types.
+//
+// A row stays when every word of the filter text occurs in one of its visible fields,
+// without regard to letter case or accents ("joao" finds "JOÃO"). The texts are folded
+// once when the model is built; typing more letters narrows the rows already found, so
+// that each keystroke stays fast with 100,000 rows.
+//
+// Reads the dataset through its random row access and never moves its current row. The
+// dataset must stay unchanged while the model lives (the search list is modal).
+
+#include "platform/dataset/ClientDataSet.h"
+
+#include <QAbstractTableModel>
+#include <QList>
+#include <QString>
+
+#include <vector>
+
+namespace possvc::sim {
+
+class SearchModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    explicit SearchModel(platform::ClientDataSet* dataSet, QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+
+    void setFilterText(const QString& text);
+    QString filterText() const { return filter_; }
+
+    int totalRows() const { return static_cast<int>(keys_.size()); }
+    int dataSetRow(int modelRow) const;    // 0-based row of the dataset; -1 when out of range
+    int modelRow(int dataSetRow) const;    // -1 when filtered out
+    // Display width in characters of a column (the field's, or one derived from its size).
+    int columnChars(int column) const;
+
+    // Case- and accent-insensitive form used for matching.
+    static QString fold(const QString& text);
+
+private:
+    platform::ClientDataSet* ds_;
+    QList<int> fields_;            // dataset field index of each column
+    std::vector<QString> keys_;    // folded visible texts of each dataset row
+    std::vector<int> rows_;        // dataset rows shown, in order
+    QString filter_;
+    QString folded_;               // fold(filter_)
+};
+
+}  // namespace possvc::sim
