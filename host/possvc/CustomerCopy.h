@@ -1,0 +1,59 @@
+#pragma once
+// The customer copy of an electronic sale document, as the non-fiscal printer prints
+// it on an 80 mm roll: the NFC-e document (DANFE NFC-e) or the CF-e SAT extract, with
+// the issuer, the items, the totals, the consumer, the access key and the QR code.
+// Rendered as a PNG image (576 dots wide, a thermal printer's 72 mm at 203 dpi) and as a
+// PDF of the same layout.
+//
+// Needs a QGuiApplication (fonts). Throws platform::HostError when the QR code cannot be
+// made or a file cannot be written.
+
+#include "host/possvc/SaleServicesModel.h"
+
+#include <QImage>
+#include <QRect>
+#include <QString>
+#include <QVariantList>
+
+#include <vector>
+
+namespace possvc {
+
+// The modules of a QR code (byte mode, error correction level M), row by row.
+struct QrMatrix {
+    int width = 0;
+    std::vector<bool> dark;
+    bool at(int x, int y) const { return dark[size_t(y) * size_t(width) + size_t(x)]; }
+};
+QrMatrix qrMatrix(const QString& text);
+
+// Where the QR code landed on the image: its modules' area and the module size.
+struct CopyLayout {
+    QRect qrArea;
+    int moduleSize = 0;
+    int modules = 0;
+};
+
+class CustomerCopy {
+public:
+    CustomerCopy(SaleDocument document, Issuer issuer);
+
+    static constexpr int kWidth = 576;
+    static constexpr int kDpi = 203;
+
+    QImage image(CopyLayout* layout = nullptr) const;
+    void writePng(const QString& path, CopyLayout* layout = nullptr) const;
+    void writePdf(const QString& path) const;
+
+private:
+    int paint(class QPainter& painter, CopyLayout* layout) const;
+    SaleDocument doc_;
+    Issuer issuer_;
+};
+
+// The document described by DisparaImpressaoNaoFiscal's block: element 1 the print kind
+// ("VENDA_NFCe" or "EXTRATO_SAT"), element 2 the sale rows' packet, element 5 the print
+// parameters' packet. Throws platform::HostError for another kind or a block without rows.
+SaleDocument documentFromPrint(const QVariantList& block, int satEnvironment);
+
+}  // namespace possvc

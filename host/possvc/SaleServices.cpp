@@ -1,0 +1,247 @@
+#include "host/possvc/SaleServices.h"
+
+#include "host/possvc/CancelledSales.h"
+#include "host/possvc/CustomerCopy.h"
+#include "host/possvc/SaleServicesCloseOut.h"
+#include "host/possvc/SatDevice.h"
+#include "hostapi/hostkit.h"
+#include "hostapi/possvc.h"
+
+#include "platform/Error.h"
+#include "platform/db/Connection.h"
+
+#include <QDir>
+
+#include <memory>
+
+namespace possvc::sim {
+
+namespace {
+
+struct State {
+    SaleServicesConfig config;
+    std::function<QString()> source;
+    std::function<QDateTime()> clock;
+    QString outputDir;
+    PrintedCopy last;
+    std::unique_ptr<platform::db::Connection> connection;
+    QString connectionString;
+};
+
+State& state()
+{
+    static State s;
+    return s;
+}
+
+platform::db::Connection& connection()
+{
+    State& s = state();
+    const QString text = s.source ? s.source() : hostkit::GetStringConexQvn();
+    if (!s.connection || s.connectionString != text || !s.connection->connected()) {
+        s.connection.reset();
+        auto c = std::make_unique<platform::db::Connection>(text);
+        c->setAfterConnect([](platform::db::Connection& open) { hostkit::SetADODBSession(&open); });
+        c->open();
+        s.connection = std::move(c);
+        s.connectionString = text;
+    }
+    return *s.connection;
+}
+
+// Puts a value into the caller's result array, which is made 10 long when it is not.
+void setResult(QVariant& voRetorno, int index, const QVariant& value)
+{
+    QVariantList list = voRetorno.toList();
+    while (list.size() < 10)
+        list.append(QVariant());
+    list[index] = value;
+    voRetorno = list;
+}
+
+void requireBlock(const char* op, const QVariantList& block, int highest, int size)
+{
+    if (block.size() != size || highest != size - 1)
+        throw platform::HostError(QStringLiteral("%1: esperava %2 valores (maior índice %3), recebeu %4 (maior índice %5)")
+                                      .arg(QLatin1String(op)).arg(size).arg(size - 1).arg(block.size()).arg(highest));
+}
+
+QString seriesOf(const QString& cashRegister)
+{
+    if (!state().config.nfceSeries.isEmpty())
+        return state().config.nfceSeries;
+    QString digits;
+    for (QChar c : cashRegister)
+        if (c.isDigit())
+            digits += c;
+    const int n = digits.right(3).toInt();
+    return QString::number(n > 0 ? n : 1);
+}
+
+QString emissionText()
+{
+    const QDateTime now = saleNow();
+    const int offset = now.offsetFromUtc() / 60;
+    return now.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"))
+           + QStringLiteral("%1%2:%3")
+                 .arg(offset < 0 ? QLatin1Char('-') : QLatin1Char('+'))
+                 .arg(std::abs(offset) / 60, 2, 10, QLatin1Char('0'))
+                 .arg(std::abs(offset) % 60, 2, 10, QLatin1Char('0'));
+}
+
+QVariant concludeSale(const QList<platform::ClientDataSet*>& dataSets, int highestDataSet, const QVariantList& block,
+                      int highest, QVariant& voRetorno)
+{
+    SaleCloseOut closeOut(connection(), state().config, saleNow());
+    const CloseOutResult result = closeOut.conclude(dataSets, highestDataSet, block, highest);
+    if (!result.key.isEmpty()) {
+        setResult(voRetorno, 1, result.key);
+        setResult(voRetorno, 2, result.qrText);
+        setResult(voRetorno, 3, result.protocol);
+    }
+    return result.sequence;
+}
+
+bool satOnline(const QString& branch, const QString& cashRegister, const QString& sequence, const QString&,
+               const QString& activationCode, const QString&, const QString&, const QString&, QStringList& answer)
+{
+    SatDevice device(connection(), state().config, saleNow());
+    return device.send(branch.trimmed(), cashRegister.trimmed(), sequence.trimmed(), activationCode, answer);
+}
+
+QVariant updateSatSale(const QString& branch, const QString& cashRegister, const QString& sequence, const QString& cfe,
+                       const QString& qrCode, const QStringList& answer)
+{
+    try {
+        SatDevice device(connection(), state().config, saleNow());
+        return device.update(branch.trimmed(), cashRegister.trimmed(), sequence.trimmed(), cfe, qrCode, answer);
+    } catch (const platform::Error& e) {
+        return QStringLiteral("AtualizaVendaSat: %1").arg(e.text());
+    }
+}
+
+bool printCustomerCopy(const QVariantList& block, int highest, QVariant& voRetorno)
+{
+    requireBlock("DisparaImpressaoNaoFiscal", block, highest, 7);
+    const SaleDocument doc = documentFromPrint(block, state().config.satEnvironment);
+    Issuer issuer = state().config.issuer;
+    try {
+        issuer = issuerOf(connection(), doc.branch, issuer);
+    } catch (const platform::Error&) {
+        // The copy is still printed with the configured issuer when the database is away.
+    }
+    const QString prefix = doc.kind == DocumentKind::Nfce ? QStringLiteral("NFCe") : QStringLiteral("CFe");
+    const QString name = doc.key.isEmpty() ? prefix + QStringLiteral("-venda-") + doc.sequence : prefix + doc.key;
+    QDir dir(outputDirectory());
+    PrintedCopy copy{dir.filePath(name + QStringLiteral(".pdf")), dir.filePath(name + QStringLiteral(".png")),
+                     block.value(1).toString(), doc.key};
+    CustomerCopy renderer(doc, issuer);
+    renderer.writePdf(copy.pdf);
+    renderer.writePng(copy.png);
+    state().last = copy;
+    setResult(voRetorno, 1, copy.pdf);
+    setResult(voRetorno, 2, copy.png);
+    return true;
+}
+
+void includeCancelled(const QVariantList& block, int highest, QVariant& voRetorno, QString& answer)
+{
+    CancelledSaleLog log(connection(), saleNow());
+    const CancelledSaleLog::Entry entry = log.include(block, highest);
+    setResult(voRetorno, 1, entry.logNumber);
+    setResult(voRetorno, 2, entry.cancelledSale);
+    answer = QString();
+}
+
+void alterCancelled(const QVariantList& block, int highest, QVariant& voRetorno, QString& answer)
+{
+    try {
+        CancelledSaleLog log(connection(), saleNow());
+        CancelledSaleLog::Entry entry;
+        answer = log.alter(block, highest, &entry);
+        setResult(voRetorno, 1, entry.logNumber);
+        setResult(voRetorno, 2, entry.cancelledSale);
+    } catch (const platform::HostError&) {
+        throw;  // a block of the wrong shape is the caller's error
+    } catch (const platform::Error& e) {
+        answer = QStringLiteral("AlteraVendaCan: %1").arg(e.text());
+    }
+}
+
+}  // namespace
+
+void installSaleServices()
+{
+    possvc::getNumeroSerieNFCe = [](const QString&, const QString& cashRegister) { return seriesOf(cashRegister); };
+    possvc::getDataEmissNFCe = [] { return emissionText(); };
+    possvc::SetConcluiFechamento = concludeSale;
+    possvc::SATOnline = satOnline;
+    possvc::SATOnline.setRefusal([](const QString&, const QString&, const QString&, const QString&, const QString&,
+                                    const QString&, const QString&, const QString&, QStringList& answer) {
+        answer = SatDevice::busyAnswer();
+        return false;
+    });
+    possvc::AtualizaVendaSat = updateSatSale;
+    possvc::AtualizaVendaSat.setRefusal([](const QString&, const QString&, const QString&, const QString&,
+                                           const QString&, const QStringList&) {
+        return QVariant(QStringLiteral("AtualizaVendaSat: o serviço recusou o registro do CF-e (falha simulada)"));
+    });
+    possvc::DisparaImpressaoNaoFiscal = printCustomerCopy;
+    possvc::IncluiVendaCan = includeCancelled;
+    possvc::AlteraVendaCan = alterCancelled;
+    possvc::AlteraVendaCan.setRefusal([](const QVariantList&, int, QVariant&, QString& answer) {
+        answer = QStringLiteral("AlteraVendaCan: o serviço recusou a atualização (falha simulada)");
+    });
+}
+
+SaleServicesConfig& config()
+{
+    return state().config;
+}
+
+void resetConfig()
+{
+    state().config = SaleServicesConfig();
+}
+
+void setSaleConnectionSource(std::function<QString()> source)
+{
+    state().source = std::move(source);
+    closeSaleConnection();
+}
+
+void closeSaleConnection()
+{
+    state().connection.reset();
+    state().connectionString.clear();
+}
+
+void setSaleClock(std::function<QDateTime()> clock)
+{
+    state().clock = std::move(clock);
+}
+
+QDateTime saleNow()
+{
+    return state().clock ? state().clock() : QDateTime::currentDateTime();
+}
+
+void setOutputDirectory(const QString& dir)
+{
+    state().outputDir = dir;
+}
+
+QString outputDirectory()
+{
+    QString dir = state().outputDir.isEmpty() ? QDir::current().filePath(QStringLiteral("copias")) : state().outputDir;
+    if (!QDir().mkpath(dir))
+        throw platform::HostError(QStringLiteral("Não foi possível criar a pasta das cópias do cliente: %1").arg(dir));
+    return dir;
+}
+
+PrintedCopy lastCustomerCopy()
+{
+    return state().last;
+}
+
+}  // namespace possvc::sim

@@ -1,0 +1,74 @@
+#pragma once
+// The reference host's sale services of possvc: NFC-e series and emission date, the sale
+// close-out (SetConcluiFechamento) with the NFC-e it issues, the simulated SAT device
+// (SATOnline, AtualizaVendaSat), the customer copy (DisparaImpressaoNaoFiscal) and the
+// cancelled-sale log (IncluiVendaCan, AlteraVendaCan).
+//
+// The services keep one database connection of their own (opened at the first call,
+// kept until the source changes), so that what they write is committed independently
+// of the module's connection, as a host library's would be.
+//
+// Not thread-safe: called on the screen's thread only. Faults are planned with
+// possvc::sim::failNext (ScreenOps.h), which every operation here honours: SATOnline
+// answers with a refusal ("mensagem"), AtualizaVendaSat and AlteraVendaCan answer with an
+// error text, DisparaImpressaoNaoFiscal returns false without printing, the others throw
+// platform::HostError.
+
+#include "host/possvc/SaleServicesModel.h"
+#include "host/possvc/SatCfe.h"
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+namespace possvc::sim {
+
+// Assigns getNumeroSerieNFCe, getDataEmissNFCe, SetConcluiFechamento, SATOnline,
+// AtualizaVendaSat, DisparaImpressaoNaoFiscal, IncluiVendaCan and AlteraVendaCan, and
+// the refusals of the ones whose faults answer instead of throwing.
+void installSaleServices();
+
+// Everything the simulated services cannot learn from the database. The issuer is the
+// fallback for a branch without a usable FILIAL row (name, state, 14-digit CNPJ).
+struct SaleServicesConfig {
+    Issuer issuer;
+    QString nfceSeries;            // empty: the register's number (register "003" -> "3")
+    QString nfceIdToken = QStringLiteral("000001");
+    QString nfceCsc = QStringLiteral("CSC-DEMONSTRACAO-0001");
+    QString nfceQrUrlProduction = QStringLiteral("https://www.nfce.fazenda.sp.gov.br/NFCeConsultaPublica/Paginas/ConsultaQRCode.aspx");
+    QString nfceQrUrlHomologation = QStringLiteral("https://www.homologacao.nfce.fazenda.sp.gov.br/NFCeConsultaPublica/Paginas/ConsultaQRCode.aspx");
+    QString nfceConsultUrl = QStringLiteral("https://www.nfce.fazenda.sp.gov.br/consulta");
+    QString satSerial = QStringLiteral("900001234");
+    QString satActivationCode;     // empty: any code is accepted
+    int satEnvironment = 2;        // tpAmb of the CF-e
+    sat::XmlForm satXmlForm = sat::XmlForm::Base64;
+};
+SaleServicesConfig& config();
+void resetConfig();
+
+// The database of the services. By default the text that hostkit's GetStringConexQvn
+// returns. The connection is opened at the first call and kept until the source changes.
+void setSaleConnectionSource(std::function<QString()> source);
+void closeSaleConnection();
+
+// The clock of the services (sale date-times, emission dates). Empty: the system clock.
+void setSaleClock(std::function<QDateTime()> clock);
+QDateTime saleNow();
+
+// Where the customer copies are written (created when missing). Until set, the current
+// directory's "copias" folder.
+void setOutputDirectory(const QString& dir);
+QString outputDirectory();
+
+// The files of the last customer copy printed (empty before the first).
+struct PrintedCopy {
+    QString pdf;
+    QString png;
+    QString kind;   // "VENDA_NFCe" or "EXTRATO_SAT"
+    QString key;
+};
+PrintedCopy lastCustomerCopy();
+
+}  // namespace possvc::sim

@@ -1,0 +1,322 @@
+#include "host/possvc/SaleServicesCloseOut.h"
+
+#include "host/possvc/NFCeKey.h"
+
+#include "platform/Error.h"
+#include "platform/db/Query.h"
+
+#include <QMap>
+#include <QPair>
+
+#include <algorithm>
+
+namespace possvc {
+
+using platform::FieldType;
+using db::Column;
+namespace co = closeout;
+
+namespace {
+
+QString blockText(const QVariantList& block, int index)
+{
+    return block.value(index).toString().trimmed();
+}
+
+const FieldType S = FieldType::String;
+const FieldType F = FieldType::Float;
+const FieldType D = FieldType::DateTime;
+
+}  // namespace
+
+Issuer issuerOf(platform::db::Connection& db, const QString& branch, const Issuer& fallback)
+{
+    Issuer issuer = fallback;
+    platform::db::Query q(&db);
+    q.setSql(QStringLiteral("SELECT NMFILIAL, SGESTADO, NRINSJURFILI FROM FILIAL WHERE CDFILIAL = :P_CDFILIAL"));
+    q.setParam(QStringLiteral("P_CDFILIAL"), branch);
+    q.open();
+    if (q.eof())
+        return issuer;
+    const QString name = q.value(0).toString().trimmed();
+    const QString uf = q.value(1).toString().trimmed();
+    const QString cnpj = q.value(2).toString().trimmed();
+    if (!name.isEmpty())
+        issuer.name = issuer.tradeName = name;
+    if (nfce::ufCode(uf) != 0)
+        issuer.uf = uf;
+    if (cnpj.size() == 14)
+        issuer.cnpj = cnpj;
+    return issuer;
+}
+
+SaleCloseOut::SaleCloseOut(platform::db::Connection& db, const sim::SaleServicesConfig& config, const QDateTime& now)
+    : db_(db), config_(config), now_(now)
+{
+}
+
+CloseOutResult SaleCloseOut::conclude(const QList<platform::ClientDataSet*>& dataSets, int highestDataSet,
+                                      const QVariantList& block, int highest)
+{
+    if (dataSets.size() != co::kDataSetCount || highestDataSet != co::kDataSetCount - 1)
+        throw platform::HostError(QStringLiteral("SetConcluiFechamento: esperava %1 datasets (maior índice %2), recebeu %3 (maior índice %4)")
+                                      .arg(co::kDataSetCount).arg(co::kDataSetCount - 1).arg(dataSets.size()).arg(highestDataSet));
+    if (block.size() != co::kBlockSize || highest != co::kBlockSize - 1)
+        throw platform::HostError(QStringLiteral("SetConcluiFechamento: esperava %1 valores (maior índice %2), recebeu %3 (maior índice %4)")
+                                      .arg(co::kBlockSize).arg(co::kBlockSize - 1).arg(block.size()).arg(highest));
+    readInput(dataSets, block);
+
+    db_.beginTransaction(/*writeLock=*/true);
+    try {
+        if (!gifts_.isEmpty())
+            db::lockConsumer(db_, client_, consumer_);
+        checkBalances();
+        result_.sequence = db::nextSequence(db_, QStringLiteral("NRSEQVENDA_%1_%2").arg(branch_, register_),
+                                            QStringLiteral("VENDA"), QStringLiteral("NRSEQVENDA"), branch_, register_);
+        if (docType_ == QLatin1String("N"))
+            issueNfce();
+        insertSale();
+        insertItems();
+        insertGifts();
+        insertCashMovements();
+        db_.commit();
+    } catch (...) {
+        db_.rollback();
+        throw;
+    }
+    return result_;
+}
+
+void SaleCloseOut::readInput(const QList<platform::ClientDataSet*>& dataSets, const QVariantList& block)
+{
+    block_ = block;
+    items_ = db::PacketRows::of(dataSets[co::kVenda]);
+    cash_ = db::PacketRows::of(dataSets[co::kMovCaixa]);
+    const db::PacketRows gifts = db::PacketRows::of(dataSets[co::kBrinde]);
+    branch_ = blockText(block, co::kFilial);
+    register_ = blockText(block, co::kCaixa);
+    docType_ = blockText(block, co::kTipoDoc).toUpper();
+    if (branch_.isEmpty() || register_.isEmpty())
+        throw platform::HostError(QStringLiteral("SetConcluiFechamento: filial ou caixa não informados"));
+    if (items_.count() == 0)
+        throw platform::HostError(QStringLiteral("SetConcluiFechamento: a venda não tem itens; nada foi gravado"));
+
+    client_ = items_.text(0, QStringLiteral("CDCLIENTE"));
+    consumer_ = items_.text(0, QStringLiteral("CDCONSUMIDOR"));
+    if (consumer_.isEmpty() && cash_.count() > 0) {
+        client_ = cash_.text(0, QStringLiteral("CDCLIENTE"));
+        consumer_ = cash_.text(0, QStringLiteral("CDCONSUMIDOR"));
+    }
+
+    gifts_.clear();
+    for (int i = 0; i < gifts.count(); ++i) {
+        Gift g;
+        g.client = gifts.text(i, QStringLiteral("CDCLIENTE"));
+        if (g.client.isEmpty())
+            g.client = client_;
+        g.campaign = gifts.text(i, QStringLiteral("CDCAMPANHA"));
+        g.product = gifts.text(i, QStringLiteral("CDPRODUTO"));
+        g.points = gifts.number(i, QStringLiteral("VRPONTOBRINDE"));
+        g.operation = gifts.text(i, QStringLiteral("IDUTILVOUCHER")) == QLatin1String("N") ? QStringLiteral("R")
+                                                                                          : QStringLiteral("V");
+        // The sale rows number the gifts in their order: the i-th gift is item i + 1.
+        const QString seq = QString::number(i + 1).rightJustified(3, QLatin1Char('0'));
+        for (int r = 0; r < items_.count(); ++r)
+            if (items_.text(r, QStringLiteral("NRSEQ")) == seq && items_.text(r, QStringLiteral("CDPRODUTO")) == g.product)
+                g.itemSequence = seq;
+        gifts_.append(g);
+    }
+    if (!gifts_.isEmpty() && consumer_.isEmpty())
+        throw platform::HostError(QStringLiteral("SetConcluiFechamento: consumidor não informado; os pontos dos brindes não podem ser debitados"));
+    if (docType_ == QLatin1String("N")) {
+        const QString number = blockText(block, co::kNrNfce);
+        const bool digits = !number.isEmpty() && number.size() <= 9
+                            && std::all_of(number.begin(), number.end(), [](QChar c) { return c.isDigit(); });
+        if (!digits)
+            throw platform::HostError(QStringLiteral("SetConcluiFechamento: número de NFC-e inválido: '%1'").arg(number));
+    }
+}
+
+void SaleCloseOut::checkBalances()
+{
+    if (gifts_.isEmpty())
+        return;
+    // Points needed per client, campaign and operation.
+    QMap<QString, QMap<QPair<QString, QString>, double>> needed;
+    for (const Gift& g : gifts_)
+        needed[g.client][{g.campaign, g.operation}] += g.points;
+    const QDate today = now_.date();
+    for (auto c = needed.cbegin(); c != needed.cend(); ++c) {
+        const auto balances = db::balances(db_, c.key(), consumer_, today);
+        for (auto n = c.value().cbegin(); n != c.value().cend(); ++n) {
+            const db::CampaignBalance b = balances.value(n.key().first);
+            const bool points = n.key().second == QLatin1String("R");
+            const double available = points ? b.points : b.vouchers;
+            if (available - n.value() < -1e-6)
+                throw platform::HostError(
+                    QStringLiteral("Saldo insuficiente na campanha %1: disponível %2 %3, necessário %4. A venda não foi gravada.")
+                        .arg(n.key().first, QString::number(available, 'f', 2),
+                             points ? QStringLiteral("pontos") : QStringLiteral("pontos de voucher"),
+                             QString::number(n.value(), 'f', 2)));
+        }
+    }
+}
+
+void SaleCloseOut::issueNfce()
+{
+    const Issuer issuer = issuerOf(db_, branch_, config_.issuer);
+    int uf = nfce::ufCode(blockText(block_, co::kSgEstado));
+    if (uf == 0)
+        uf = nfce::ufCode(issuer.uf);
+    QDateTime emitted = QDateTime::fromString(blockText(block_, co::kDataEmissNfce), Qt::ISODate);
+    if (!emitted.isValid())
+        emitted = now_;
+    const QString number = blockText(block_, co::kNrNfce);
+    const QString series = blockText(block_, co::kSerieNfce);
+    const int environment = nfce::environmentCode(blockText(block_, co::kAmbNfce));
+
+    nfce::NfceKeyParts parts;
+    parts.uf = uf;
+    parts.issued = emitted.date();
+    parts.cnpj = issuer.cnpj;
+    parts.series = series.isEmpty() ? QStringLiteral("1") : series;
+    parts.number = number;
+    parts.randomCode = nfce::randomCode(
+        (branch_ + register_ + result_.sequence + number + emitted.toString(Qt::ISODate)).toUtf8(), 8, number);
+    result_.key = nfce::nfceKey(parts);
+    result_.qrText = nfce::nfceQrText(environment == 1 ? config_.nfceQrUrlProduction : config_.nfceQrUrlHomologation,
+                                      result_.key, environment, config_.nfceIdToken, config_.nfceCsc);
+    result_.protocol = nfce::protocol(uf, emitted.date(), parts.series.toLongLong() * 10000000LL + number.toLongLong() % 10000000LL);
+}
+
+void SaleCloseOut::insertSale()
+{
+    double gross = 0, discount = 0, surcharge = 0;
+    for (int r = 0; r < items_.count(); ++r) {
+        gross += roundCents(items_.number(r, QStringLiteral("QTPRODCOMVEN")) * items_.number(r, QStringLiteral("VRPRECCOMVEN")));
+        discount += items_.number(r, QStringLiteral("VRDESCCOMVEN"));
+        surcharge += items_.number(r, QStringLiteral("VRACRCOMVEN"));
+    }
+    auto item = [&](const char* field) { return QVariant(items_.text(0, QLatin1String(field))); };
+    const bool nfce = docType_ == QLatin1String("N");
+    auto nfceOnly = [&](const QVariant& v) { return nfce ? v : QVariant(); };
+    db::insertRow(db_, QStringLiteral("VENDA"), {
+        {"CDFILIAL", S, 4, branch_},
+        {"CDCAIXA", S, 3, register_},
+        {"NRSEQVENDA", S, 10, result_.sequence},
+        {"IDSITUVENDA", S, 1, QStringLiteral("O")},
+        {"IDIMPVENDA", S, 1, QStringLiteral("I")},
+        {"CDEMPRESA", S, 2, blockText(block_, co::kEmpresa)},
+        {"CDLOJA", S, 10, blockText(block_, co::kLoja)},
+        {"CDOPERADOR", S, 12, item("CDOPERADOR")},
+        {"CDCLIENTE", S, 21, client_},
+        {"CDCONSUMIDOR", S, 21, consumer_},
+        {"NMCONSVEND", S, 50, item("NMCONSVEND")},
+        {"NRINSCRCONS", S, 20, item("NRINSCRCONS")},
+        {"DSENDEVENDA", S, 60, item("DSENDEVENDA")},
+        {"DTABERCAIX", D, 0, block_.value(co::kAberCaix)},
+        {"DTMOVIMCAIXA", D, 0, block_.value(co::kMovimento)},
+        {"DTHRVENDA", D, 0, now_},
+        {"VRTOTVENDA", F, 0, roundCents(gross - discount + surcharge)},
+        {"VRDESCVENDA", F, 0, roundCents(discount)},
+        {"VRACRVENDA", F, 0, roundCents(surcharge)},
+        {"NRCUPOMFIS", S, 10, blockText(block_, co::kCupNr)},
+        {"NRCONTCUPOMFISC", S, 10, blockText(block_, co::kContCupom)},
+        {"NRSERIEIMP", S, 50, blockText(block_, co::kNrSerieImp)},
+        {"IDTPDOCVENDA", S, 1, docType_},
+        {"CDSERIENFCE", S, 3, nfceOnly(blockText(block_, co::kSerieNfce))},
+        {"NRNOTAFISCALCE", S, 9, nfceOnly(blockText(block_, co::kNrNfce))},
+        {"IDTPAMBNFCE", S, 1, nfceOnly(blockText(block_, co::kAmbNfce))},
+        {"DTEMISSNFCE", S, 30, nfceOnly(blockText(block_, co::kDataEmissNfce))},
+        {"DSCHAVEACESSO", S, 44, nfceOnly(result_.key)},
+        {"DSQRCODE", S, 1000, nfceOnly(result_.qrText)},
+        {"NRPROTAUTNFCE", S, 20, nfceOnly(result_.protocol)},
+        {"CDPREFINTGCOLVEN", S, 10, item("CDPREFINTGCOLVEN")},
+    });
+}
+
+void SaleCloseOut::insertItems()
+{
+    for (int r = 0; r < items_.count(); ++r) {
+        auto text = [&](const char* field) { return QVariant(items_.text(r, QLatin1String(field))); };
+        auto number = [&](const char* field) { return items_.value(r, QLatin1String(field)); };
+        QString seq = items_.text(r, QStringLiteral("NRSEQ"));
+        if (seq.isEmpty())
+            seq = QString::number(r + 1).rightJustified(3, QLatin1Char('0'));
+        db::insertRow(db_, QStringLiteral("ITVENDA"), {
+            {"CDFILIAL", S, 4, branch_},
+            {"CDCAIXA", S, 3, register_},
+            {"NRSEQVENDA", S, 10, result_.sequence},
+            {"NRSEQITVEND", S, 3, seq},
+            {"CDPRODUTO", S, 10, text("CDPRODUTO")},
+            {"NMPRODUTO", S, 50, text("NMPRODUTO")},
+            {"CDARVPROD", S, 20, text("CDARVPROD")},
+            {"QTPRODVEND", F, 0, number("QTPRODCOMVEN")},
+            {"VRUNITVEND", F, 0, number("VRPRECCOMVEN")},
+            {"VRDESCITVEND", F, 0, number("VRDESCCOMVEN")},
+            {"VRACRITVEND", F, 0, number("VRACRCOMVEN")},
+            {"IDTPIMPOSFIS", S, 1, text("IDTPIMPOSFIS")},
+            {"CDIMPOSTO", S, 2, text("CDIMPOSTO")},
+            {"VRALIQIMPR", F, 0, number("VRALIQIMPR")},
+            {"CDORDALIQIMPR", S, 5, text("CDORDALIQIMPR")},
+            {"CDPRODIMPFIS", S, 20, text("CDPRODIMPFIS")},
+            {"CDPRODPROMOCAO", S, 20, text("CDPRODPROMOCAO")},
+            {"CDVENDEDOR", S, 4, text("CDVENDEDORITEM")},
+            {"CDLOJA", S, 10, text("CDLOJAIT")},
+        });
+    }
+}
+
+void SaleCloseOut::insertGifts()
+{
+    for (const Gift& g : gifts_) {
+        db::insertRow(db_, QStringLiteral("ITFIDELIDADE"), {
+            {"CDFILIAL", S, 4, branch_},
+            {"CDCAIXA", S, 3, register_},
+            {"NRSEQVENDA", S, 10, result_.sequence},
+            {"CDCLIENTE", S, 21, g.client},
+            {"CDCONSUMIDOR", S, 21, consumer_},
+            {"CDCAMPANHA", S, 10, g.campaign},
+            {"IDTPOPERITFIDEL", S, 1, g.operation},
+            {"VRPONTOBRINDE", F, 0, g.points},
+            {"CDPRODUTO", S, 10, g.product},
+            {"NRSEQITVEND", S, 3, g.itemSequence.isEmpty() ? QVariant() : QVariant(g.itemSequence)},
+        });
+    }
+}
+
+void SaleCloseOut::insertCashMovements()
+{
+    // Every column of MOVCAIXA that the cash movement record carries, with its type.
+    static const QList<QPair<const char*, QPair<FieldType, int>>> columns{
+        {"IDTIPOMOVIVE", {S, 1}}, {"DSMOVIVEND", {S, 250}}, {"CDTIPORECE", {S, 3}}, {"DTHRINCMOV", {D, 0}},
+        {"DTDEPCHEQUE", {D, 0}}, {"NRCONTRAVALE", {S, 10}}, {"CDTIPOTROCO", {S, 3}}, {"VRMOVIVEND", {F, 0}},
+        {"NMTIPORECE", {S, 40}}, {"NRORDTROCO", {S, 3}}, {"CDCLIENTE", {S, 21}}, {"CDCONSUMIDOR", {S, 21}},
+        {"DTMOVIMCAIXA", {D, 0}}, {"VRMOVIVEOUT", {F, 0}}, {"VRCOTINDOUT", {F, 0}}, {"CDAGECHEQVEN", {S, 5}},
+        {"CDBANCHEQVEN", {S, 3}}, {"CDCNTCHEQVEN", {S, 16}}, {"DTDEPCHEQVEN", {D, 0}}, {"NRCHEQUEVEND", {S, 6}},
+        {"DSIMPFISCAL", {S, 50}}, {"IDTIPORECE", {S, 1}}, {"CDFPIMPFIS", {S, 10}}, {"NRCARTBANCO", {S, 10}},
+        {"CDBANCARTCR", {S, 10}}, {"CDTIPORECEORIG", {S, 3}}, {"CDCCUSCLIE", {S, 10}}, {"CDNSUHOSTTEF", {S, 50}},
+        {"NMTIPORECEORIG", {S, 40}}, {"QTPARCRECEB", {F, 0}}, {"NRCONTROLTEF", {S, 50}}, {"NMBANDTEF", {S, 100}},
+        {"NRAUTORIZATEF", {S, 50}}, {"IDFILAPAGMFE", {S, 10}}, {"CDAUTORIZMFE", {S, 10}}, {"CDBINCARTMFE", {S, 10}},
+        {"NMINSTFINMFE", {S, 50}}, {"CDPAGAMENMFE", {S, 10}}, {"CDNSUTEF", {S, 50}}, {"DSCARTDIGITAL", {S, 100}},
+    };
+    for (int r = 0; r < cash_.count(); ++r) {
+        const QString number = db::nextSequence(db_, QStringLiteral("NRSEQUMOVI_%1_%2").arg(branch_, register_),
+                                                QStringLiteral("MOVCAIXA"), QStringLiteral("NRSEQUMOVI"), branch_, register_);
+        QList<Column> row{
+            {"CDFILIAL", S, 4, branch_},
+            {"CDCAIXA", S, 3, register_},
+            {"NRSEQUMOVI", S, 10, number},
+            {"NRSEQVENDA", S, 10, result_.sequence},
+        };
+        for (const auto& [name, type] : columns) {
+            QVariant v = cash_.value(r, QLatin1String(name));
+            if (type.first == S && !v.isNull())
+                v = cash_.text(r, QLatin1String(name));
+            row.append({QLatin1String(name), type.first, type.second, v});
+        }
+        db::insertRow(db_, QStringLiteral("MOVCAIXA"), row);
+    }
+}
+
+}  // namespace possvc

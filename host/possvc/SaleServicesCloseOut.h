@@ -1,0 +1,78 @@
+#pragma once
+// The sale close-out (SetConcluiFechamento): writes a redemption's sale in one
+// transaction — the VENDA row (concluded "O", printed "I"), its items (ITVENDA) from the
+// sale rows, one ITFIDELIDADE row per gift and the cash movement (MOVCAIXA) — after
+// re-checking, under a lock on the consumer, that each campaign still holds the points
+// the gifts spend. On an NFC-e terminal it also issues the NFC-e: access key, QR-code
+// text and authorisation protocol, stored with the sale.
+//
+// Works on a connection it does not own, outside any transaction of the caller.
+// Throws platform::HostError for a block or dataset list that is not the close-out's, a
+// sale without items, an NFC-e number that is not a number, and an overdrawn campaign
+// (nothing is written then); platform::DatabaseError for database failures (rolled back).
+
+#include "host/possvc/SaleServices.h"
+#include "host/possvc/SaleServicesDb.h"
+
+#include "platform/dataset/ClientDataSet.h"
+#include "platform/db/Connection.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <QVariantList>
+
+namespace possvc {
+
+// Indices of the close-out's value block that the services read.
+namespace closeout {
+inline constexpr int kCaixa = 0, kAberCaix = 1, kEmpresa = 2, kCupNr = 3, kContCupom = 4, kFilial = 5,
+                     kLoja = 8, kNrNfce = 12, kNrSerieImp = 15, kMovimento = 20, kSgEstado = 23,
+                     kDataEmissNfce = 34, kAmbNfce = 35, kSerieNfce = 36, kTipoDoc = 39;
+inline constexpr int kBlockSize = 42, kDataSetCount = 12;
+inline constexpr int kVenda = 0, kMovCaixa = 1, kBrinde = 7;
+}  // namespace closeout
+
+struct CloseOutResult {
+    QString sequence;   // NRSEQVENDA
+    QString key;        // NFC-e only
+    QString qrText;
+    QString protocol;
+};
+
+class SaleCloseOut {
+public:
+    SaleCloseOut(platform::db::Connection& db, const sim::SaleServicesConfig& config, const QDateTime& now);
+
+    CloseOutResult conclude(const QList<platform::ClientDataSet*>& dataSets, int highestDataSet,
+                            const QVariantList& block, int highest);
+
+private:
+    struct Gift {
+        QString client, campaign, product, operation;
+        double points = 0;
+        QString itemSequence;
+    };
+    void readInput(const QList<platform::ClientDataSet*>& dataSets, const QVariantList& block);
+    void checkBalances();
+    void issueNfce();
+    void insertSale();
+    void insertItems();
+    void insertGifts();
+    void insertCashMovements();
+
+    platform::db::Connection& db_;
+    const sim::SaleServicesConfig& config_;
+    QDateTime now_;
+    QVariantList block_;
+    db::PacketRows items_, cash_;
+    QList<Gift> gifts_;
+    QString branch_, register_, client_, consumer_, docType_;
+    CloseOutResult result_;
+};
+
+// The issuer of a branch: its FILIAL row where it has a name, state and a 14-character
+// CNPJ, the configured issuer otherwise.
+Issuer issuerOf(platform::db::Connection& db, const QString& branch, const Issuer& fallback);
+
+}  // namespace possvc

@@ -1,0 +1,246 @@
+#include "host/possvc/SaleServicesDb.h"
+
+#include "platform/Error.h"
+#include "platform/db/Query.h"
+
+#include <QCryptographicHash>
+
+namespace possvc::db {
+
+using platform::FieldType;
+using platform::db::Command;
+using platform::db::Query;
+
+PacketRows::PacketRows(platform::DataPacket packet) : packet_(std::move(packet)) {}
+
+PacketRows PacketRows::of(const platform::ClientDataSet* dataSet)
+{
+    if (!dataSet || !dataSet->active())
+        return {};
+    return PacketRows(dataSet->packet());
+}
+
+PacketRows PacketRows::of(const QVariant& packetVariant)
+{
+    if (packetVariant.isNull() || !packetVariant.isValid())
+        return {};
+    return PacketRows(platform::packetFromVariant(packetVariant));
+}
+
+int PacketRows::index(const QString& field) const
+{
+    for (int i = 0; i < packet_.fields.size(); ++i)
+        if (packet_.fields[i].name.compare(field, Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
+QVariant PacketRows::value(int row, const QString& field) const
+{
+    const int i = index(field);
+    if (i < 0 || row < 0 || row >= count() || i >= packet_.rows[row].size())
+        return {};
+    return packet_.rows[row][i];
+}
+
+QString PacketRows::text(int row, const QString& field) const
+{
+    const QVariant v = value(row, field);
+    if (v.isNull())
+        return {};
+    QString s = v.toString();
+    while (s.endsWith(QLatin1Char(' ')))
+        s.chop(1);
+    return s;
+}
+
+double PacketRows::number(int row, const QString& field) const
+{
+    const QVariant v = value(row, field);
+    return v.isNull() ? 0.0 : v.toDouble();
+}
+
+namespace {
+
+qint64 storedCounter(platform::db::Connection& db, const QString& key)
+{
+    Query q(&db);
+    q.setSql(QStringLiteral("SELECT NRSEQUENCIAL FROM NOVOCODIGO WHERE CDCONTADOR = :P_CDCONTADOR"));
+    q.setParam(QStringLiteral("P_CDCONTADOR"), key);
+    q.open();
+    bool ok = false;
+    const qint64 value = q.value(0).toString().trimmed().toLongLong(&ok);
+    if (!ok)
+        throw platform::HostError(QStringLiteral("O contador %1 não guarda um número: '%2'")
+                                      .arg(key, q.value(0).toString()));
+    return value;
+}
+
+// The highest number already used by the register, for a counter that starts late
+// (a database filled by other programs).
+qint64 highestUsed(platform::db::Connection& db, const QString& table, const QString& column,
+                   const QString& branch, const QString& cashRegister)
+{
+    Query q(&db);
+    q.setSql(QStringLiteral("SELECT %1 FROM %2 WHERE CDFILIAL = :P_CDFILIAL AND CDCAIXA = :P_CDCAIXA")
+                 .arg(column, table));
+    q.setParam(QStringLiteral("P_CDFILIAL"), branch);
+    q.setParam(QStringLiteral("P_CDCAIXA"), cashRegister);
+    q.open();
+    qint64 highest = 0;
+    for (; !q.eof(); q.next()) {
+        bool ok = false;
+        const qint64 n = q.value(0).toString().trimmed().toLongLong(&ok);
+        if (ok && n > highest)
+            highest = n;
+    }
+    return highest;
+}
+
+bool taken(platform::db::Connection& db, const QString& table, const QString& column, const QString& branch,
+           const QString& cashRegister, qint64 number)
+{
+    Query q(&db);
+    q.setSql(QStringLiteral("SELECT 1 FROM %2 WHERE CDFILIAL = :P_CDFILIAL AND CDCAIXA = :P_CDCAIXA AND %1 = :P_NR")
+                 .arg(column, table));
+    q.setParam(QStringLiteral("P_CDFILIAL"), branch);
+    q.setParam(QStringLiteral("P_CDCAIXA"), cashRegister);
+    q.setParam(QStringLiteral("P_NR"), QString::number(number));
+    q.open();
+    return !q.eof();
+}
+
+}  // namespace
+
+QString nextSequence(platform::db::Connection& db, const QString& counterKey, const QString& table,
+                     const QString& column, const QString& branch, const QString& cashRegister)
+{
+    // Touching the row first takes its lock, so that two writers of one counter queue
+    // up instead of both reading the same last value.
+    Command touch(&db);
+    touch.setSql(QStringLiteral("UPDATE NOVOCODIGO SET NRSEQUENCIAL = NRSEQUENCIAL WHERE CDCONTADOR = :P_CDCONTADOR"));
+    touch.setParam(QStringLiteral("P_CDCONTADOR"), counterKey);
+    const bool exists = touch.execute() > 0;
+
+    qint64 number = (exists ? storedCounter(db, counterKey)
+                            : highestUsed(db, table, column, branch, cashRegister)) + 1;
+    while (taken(db, table, column, branch, cashRegister, number))
+        ++number;
+    if (number > 9999999999LL)
+        throw platform::HostError(QStringLiteral("O contador %1 chegou ao fim").arg(counterKey));
+
+    Command store(&db);
+    store.setSql(exists ? QStringLiteral("UPDATE NOVOCODIGO SET NRSEQUENCIAL = :P_NRSEQUENCIAL WHERE CDCONTADOR = :P_CDCONTADOR")
+                        : QStringLiteral("INSERT INTO NOVOCODIGO (CDCONTADOR, NRSEQUENCIAL) VALUES (:P_CDCONTADOR, :P_NRSEQUENCIAL)"));
+    store.setParam(QStringLiteral("P_CDCONTADOR"), counterKey);
+    store.setParam(QStringLiteral("P_NRSEQUENCIAL"), QString::number(number));
+    store.execute();
+    return QString::number(number);
+}
+
+void lockConsumer(platform::db::Connection& db, const QString& client, const QString& consumer)
+{
+    using platform::db::Backend;
+    switch (db.backend()) {
+    case Backend::SQLite:
+        return;
+    case Backend::PostgreSQL: {
+        // An advisory lock also serialises consumers that have no CONSUMIDOR row.
+        const QByteArray hash = QCryptographicHash::hash(
+            (QStringLiteral("VAK-FIDELIDADE|") + client + QLatin1Char('|') + consumer).toUtf8(),
+            QCryptographicHash::Sha1);
+        qint64 key = 0;
+        for (int i = 0; i < 8; ++i)
+            key = (key << 8) | quint8(hash[i]);
+        Command lock(&db);
+        lock.setSql(QStringLiteral("SELECT pg_advisory_xact_lock(:P_CHAVE)"));
+        lock.declareParam(QStringLiteral("P_CHAVE"), FieldType::LargeInt).setValue(key);
+        lock.setCommandTimeout(0);
+        lock.execute();
+        return;
+    }
+    case Backend::MsSql: {
+        Query q(&db);
+        q.setSql(QStringLiteral("SELECT CDCONSUMIDOR FROM CONSUMIDOR WITH (UPDLOCK, HOLDLOCK) "
+                                "WHERE CDCLIENTE = :P_CDCLIENTE AND CDCONSUMIDOR = :P_CDCONSUMIDOR"));
+        q.setParam(QStringLiteral("P_CDCLIENTE"), client);
+        q.setParam(QStringLiteral("P_CDCONSUMIDOR"), consumer);
+        q.open();
+        return;
+    }
+    default: {
+        Query q(&db);
+        q.setSql(QStringLiteral("SELECT CDCONSUMIDOR FROM CONSUMIDOR "
+                                "WHERE CDCLIENTE = :P_CDCLIENTE AND CDCONSUMIDOR = :P_CDCONSUMIDOR FOR UPDATE"));
+        q.setParam(QStringLiteral("P_CDCLIENTE"), client);
+        q.setParam(QStringLiteral("P_CDCONSUMIDOR"), consumer);
+        q.open();
+        return;
+    }
+    }
+}
+
+QMap<QString, CampaignBalance> balances(platform::db::Connection& db, const QString& client,
+                                        const QString& consumer, const QDate& today)
+{
+    Query q(&db);
+    q.setSql(balanceStatement(db.dialect()));
+    q.setFieldDefs({{QStringLiteral("CDCAMPANHA"), FieldType::String, 10},
+                    {QStringLiteral("VRPTOVOUCHER"), FieldType::Float},
+                    {QStringLiteral("VRSALDOCONS"), FieldType::Float}});
+    q.setParam(QStringLiteral("P_CDCLIENTE"), client);
+    q.setParam(QStringLiteral("P_CDCONSUMIDOR"), consumer);
+    q.declareParam(QStringLiteral("P_DATAHOJE"), FieldType::DateTime).setValue(QDateTime(today, QTime(0, 0)));
+    q.open();
+    QMap<QString, CampaignBalance> result;
+    for (; !q.eof(); q.next()) {
+        CampaignBalance b;
+        b.vouchers = q.value(1).toDouble();
+        b.points = q.value(2).toDouble();
+        result.insert(q.value(0).toString().trimmed(), b);
+    }
+    return result;
+}
+
+void insertRow(platform::db::Connection& db, const QString& table, const QList<Column>& columns)
+{
+    QStringList names, markers;
+    for (const Column& c : columns) {
+        names << c.name;
+        markers << QStringLiteral(":P_") + c.name;
+    }
+    Command insert(&db);
+    insert.setSql(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                      .arg(table, names.join(QStringLiteral(", ")), markers.join(QStringLiteral(", "))));
+    for (const Column& c : columns) {
+        QVariant v = c.value;
+        if (!v.isNull()) {
+            if (c.type == FieldType::DateTime) {
+                const QDateTime dt = toDateTime(v);
+                v = dt.isValid() ? QVariant(dt) : QVariant();
+            }
+            else if (platform::isTextType(c.type) && c.size > 0)
+                v = v.toString().left(c.size);
+        }
+        insert.declareParam(QStringLiteral("P_") + c.name, c.type, c.size).setValue(v);
+    }
+    insert.execute();
+}
+
+QDateTime toDateTime(const QVariant& value)
+{
+    if (value.isNull())
+        return {};
+    if (value.typeId() == QMetaType::QDateTime)
+        return value.toDateTime();
+    if (value.typeId() == QMetaType::QDate)
+        return value.toDate().startOfDay();
+    QDateTime dt = QDateTime::fromString(value.toString().trimmed(), Qt::ISODateWithMs);
+    if (!dt.isValid())
+        dt = QDateTime::fromString(value.toString().trimmed(), QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
+    if (!dt.isValid())
+        dt = QDateTime::fromString(value.toString().trimmed(), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    return dt;
+}
+
+}  // namespace possvc::db

@@ -1,0 +1,79 @@
+#pragma once
+// Database helpers of the sale services: reading the rows of a dataset's packet by field
+// name, sequence numbers drawn inside the caller's transaction, the consumer lock, and
+// the consumer's balances read with the data service's own statement, so that the
+// close-out and the screen agree on what a consumer may spend.
+//
+// Everything throws platform::DatabaseError on a database failure and
+// platform::HostError on data that cannot be used.
+
+#include "platform/dataset/ClientDataSet.h"
+#include "platform/dataset/DataPacket.h"
+#include "platform/db/Connection.h"
+
+#include <QDate>
+#include <QMap>
+#include <QString>
+#include <QVariant>
+
+namespace possvc::db {
+
+// Read-only view of a packet's rows by field name. A field the packet lacks reads null.
+class PacketRows {
+public:
+    PacketRows() = default;
+    explicit PacketRows(platform::DataPacket packet);
+    // The rows of a dataset (none when it is null or not open); its cursor is not moved.
+    static PacketRows of(const platform::ClientDataSet* dataSet);
+    static PacketRows of(const QVariant& packetVariant);
+
+    int count() const { return int(packet_.rows.size()); }
+    bool has(const QString& field) const { return index(field) >= 0; }
+    QVariant value(int row, const QString& field) const;
+    QString text(int row, const QString& field) const;  // trailing blanks removed
+    double number(int row, const QString& field) const; // null -> 0
+
+private:
+    int index(const QString& field) const;
+    platform::DataPacket packet_;
+};
+
+// The next number of `counterKey` in NOVOCODIGO, drawn inside the caller's transaction
+// (so that a rolled-back sale gives its number back). A counter that does not exist yet
+// starts after the highest number already in `table`.`column` for the branch and
+// register; a number already taken there is skipped.
+QString nextSequence(platform::db::Connection& db, const QString& counterKey, const QString& table,
+                     const QString& column, const QString& branch, const QString& cashRegister);
+
+// Serialises every close-out of one consumer until the caller's transaction ends.
+// SQLite: nothing to do, the transaction holds the database's write lock (BEGIN
+// IMMEDIATE). PostgreSQL: a transaction-level advisory lock on the client and consumer.
+// SQL Server and Oracle: an update lock on the consumer's row.
+void lockConsumer(platform::db::Connection& db, const QString& client, const QString& consumer);
+
+// The data service's balance statement (GetSaldoConsCamp) for a dialect.
+QString balanceStatement(platform::db::Dialect dialect);
+
+// A consumer's balances in one campaign, as the data service computes them.
+struct CampaignBalance {
+    double points = 0;    // VRSALDOCONS: valid credits less 'R' redemptions
+    double vouchers = 0;  // VRPTOVOUCHER: open vouchers less 'V' redemptions
+};
+// Keyed by campaign code; a campaign without valid credits is absent.
+QMap<QString, CampaignBalance> balances(platform::db::Connection& db, const QString& client,
+                                        const QString& consumer, const QDate& today);
+
+// One column of a row to insert. Texts longer than `size` keep their first `size`
+// characters (as a dataset field of that size would); dates become date-times.
+struct Column {
+    QString name;
+    platform::FieldType type = platform::FieldType::String;
+    int size = 0;
+    QVariant value;  // null: NULL
+};
+void insertRow(platform::db::Connection& db, const QString& table, const QList<Column>& columns);
+
+// The text of a date-time column value in every backend's representation.
+QDateTime toDateTime(const QVariant& value);
+
+}  // namespace possvc::db

@@ -1,0 +1,72 @@
+#pragma once
+// The CF-e SAT document (model 59) in the device's layout, and the device's answer to a
+// sale as the host hands it on: name=value lines. Builders for the simulated device and
+// readers for the answer, so that both ends agree on one layout.
+//
+// Pure functions; buildCfe throws platform::HostError when the sale cannot make a valid
+// key (see NFCeKey.h).
+
+#include "host/possvc/SaleServicesModel.h"
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+namespace possvc::sat {
+
+struct CfeInput {
+    Issuer issuer;
+    QString satSerial = QStringLiteral("900001234");  // nserieSAT, 9 digits
+    QString softwareHouseCnpj = QStringLiteral("16716114000172");
+    QString cashRegister;       // numeroCaixa, up to 3 digits
+    int number = 1;             // nCFe
+    QDateTime issuedAt;
+    int environment = 2;        // tpAmb
+    QString consumerCpf;        // CPF (11) or CNPJ (14); empty: consumer not identified
+    QString consumerName;
+    QList<SaleItem> items;
+    double paid = 0.0;          // paid in cash (cMP 01)
+};
+
+struct Cfe {
+    QString key;                // 44 digits, without the "CFe" prefix
+    QString xml;                // the signed document, pretty-printed, UTF-8 declaration
+    QString timeStamp;          // AAAAMMDDHHMMSS
+    QString total;              // vCFe, "0.01"
+    QString consumer;           // CPF/CNPJ or empty
+    QString qrSignature;        // assinaturaQRCODE, 344 base64 characters
+    QString number;             // nCFe, 6 digits
+};
+
+Cfe buildCfe(const CfeInput& input);
+
+// How the document travels in the answer's "arqxmlnfce" line.
+enum class XmlForm {
+    Base64,         // as the device returns it (arquivoCFeSAT)
+    Xml,            // decoded, pretty-printed
+    XmlPrefixed,    // decoded, every element under a namespace prefix
+};
+
+// The answer to a sale that was issued: numeroSessao, EEEEE 06000, CCCC, mensagem,
+// cod, mensagemSEFAZ, arqxmlnfce, timeStamp, chaveConsulta ("CFe" + key),
+// valorTotalCFe, CPFCNPJValue, assinaturaQRCODE, one name=value line each.
+QStringList issuedAnswer(int session, const Cfe& cfe, XmlForm form);
+// The answer to a refused sale: numeroSessao, EEEEE, CCCC, mensagem, cod, mensagemSEFAZ.
+QStringList refusedAnswer(int session, const QString& code, const QString& message);
+
+// Readers. The value of a name is the text after the first "=" of the first line with
+// that name (names compared without regard to case); a missing name gives "".
+QString answerValue(const QStringList& lines, const QString& name);
+// The CF-e XML of an "arqxmlnfce" value, whether base64 or already XML (a BOM is
+// tolerated). Empty when it is neither.
+QString decodeXml(const QString& value);
+// The nCFe of the document (any namespace prefix), or positions 32 to 37 of the key
+// when the document carries none.
+QString cfeNumber(const QString& arqxml, const QString& chaveConsulta);
+// The QR-code text: key without its "CFe" prefix | timeStamp | valorTotalCFe |
+// CPFCNPJValue | assinaturaQRCODE.
+QString qrText(const QStringList& answer);
+// The 44-digit key of a "chaveConsulta" value.
+QString bareKey(const QString& chaveConsulta);
+
+}  // namespace possvc::sat

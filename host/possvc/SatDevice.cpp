@@ -1,0 +1,183 @@
+#include "host/possvc/SatDevice.h"
+
+#include "host/possvc/SaleServicesCloseOut.h"
+#include "host/possvc/SaleServicesDb.h"
+#include "host/possvc/SatCfe.h"
+
+#include "platform/Error.h"
+#include "platform/db/Query.h"
+
+#include <algorithm>
+
+namespace possvc {
+
+using platform::db::Command;
+using platform::db::Query;
+
+namespace {
+
+QString onlyDigits(const QString& text)
+{
+    QString out;
+    for (QChar c : text)
+        if (c.isDigit())
+            out += c;
+    return out;
+}
+
+void bindSale(platform::db::Statement& s, const QString& branch, const QString& cashRegister, const QString& sequence)
+{
+    s.setParam(QStringLiteral("P_CDFILIAL"), branch);
+    s.setParam(QStringLiteral("P_CDCAIXA"), cashRegister);
+    s.setParam(QStringLiteral("P_NRSEQVENDA"), sequence);
+}
+
+const QString kSaleKey = QStringLiteral("CDFILIAL = :P_CDFILIAL AND CDCAIXA = :P_CDCAIXA AND NRSEQVENDA = :P_NRSEQVENDA");
+
+}  // namespace
+
+StoredSale loadSale(platform::db::Connection& db, const QString& branch, const QString& cashRegister,
+                    const QString& sequence)
+{
+    StoredSale sale;
+    Query head(&db);
+    head.setSql(QStringLiteral("SELECT IDSITUVENDA, NMCONSVEND, NRINSCRCONS, DSENDEVENDA, CDOPERADOR FROM VENDA WHERE ")
+                + kSaleKey);
+    bindSale(head, branch, cashRegister, sequence);
+    head.open();
+    if (head.eof())
+        return sale;
+    sale.found = true;
+    sale.situation = head.value(0).toString().trimmed();
+    SaleDocument& doc = sale.document;
+    doc.branch = branch;
+    doc.cashRegister = cashRegister;
+    doc.sequence = sequence;
+    doc.consumerName = head.value(1).toString().trimmed();
+    doc.consumerCpf = head.value(2).toString().trimmed();
+    doc.consumerAddress = head.value(3).toString().trimmed();
+    doc.operatorName = head.value(4).toString().trimmed();
+
+    Query items(&db);
+    items.setSql(QStringLiteral("SELECT NRSEQITVEND, CDPRODUTO, NMPRODUTO, QTPRODVEND, VRUNITVEND, VRDESCITVEND, "
+                                "VRALIQIMPR, IDTPIMPOSFIS, CDIMPOSTO, CDPRODIMPFIS FROM ITVENDA WHERE ")
+                 + kSaleKey + QStringLiteral(" ORDER BY NRSEQITVEND"));
+    bindSale(items, branch, cashRegister, sequence);
+    items.open();
+    for (; !items.eof(); items.next()) {
+        SaleItem item;
+        item.sequence = items.value(0).toString().trimmed();
+        item.product = items.value(1).toString().trimmed();
+        item.name = items.value(2).toString().trimmed();
+        item.quantity = items.value(3).toDouble();
+        item.unitPrice = items.value(4).toDouble();
+        item.discount = items.value(5).toDouble();
+        item.taxRate = items.value(6).toDouble();
+        item.taxType = items.value(7).toString().trimmed();
+        item.taxCode = items.value(8).toString().trimmed();
+        item.barcode = items.value(9).toString().trimmed();
+        doc.items.append(item);
+    }
+
+    Query paid(&db);
+    paid.setSql(QStringLiteral("SELECT VRMOVIVEND FROM MOVCAIXA WHERE ") + kSaleKey);
+    bindSale(paid, branch, cashRegister, sequence);
+    paid.open();
+    bool anyPayment = false;
+    for (; !paid.eof(); paid.next()) {
+        doc.paid += paid.value(0).toDouble();
+        anyPayment = true;
+    }
+    if (!anyPayment)
+        doc.paid = doc.netTotal();
+    return sale;
+}
+
+SatDevice::SatDevice(platform::db::Connection& db, const sim::SaleServicesConfig& config, const QDateTime& now)
+    : db_(db), config_(config), now_(now)
+{
+}
+
+int SatDevice::nextSession()
+{
+    static int session = 0;
+    session = session % 999999 + 1;
+    return session;
+}
+
+QStringList SatDevice::busyAnswer()
+{
+    return sat::refusedAnswer(nextSession(), QStringLiteral("06098"),
+                              QStringLiteral("SAT em processamento. Tente novamente."));
+}
+
+bool SatDevice::send(const QString& branch, const QString& cashRegister, const QString& sequence,
+                     const QString& activationCode, QStringList& answer)
+{
+    const int session = nextSession();
+    if (!config_.satActivationCode.isEmpty() && activationCode != config_.satActivationCode) {
+        answer = sat::refusedAnswer(session, QStringLiteral("06001"), QStringLiteral("Código de ativação inválido."));
+        return false;
+    }
+    db_.beginTransaction(/*writeLock=*/true);
+    try {
+        const StoredSale sale = loadSale(db_, branch, cashRegister, sequence);
+        if (!sale.found || sale.situation != QLatin1String("O")) {
+            db_.rollback();
+            answer = sat::refusedAnswer(session, QStringLiteral("06010"),
+                                        QStringLiteral("Erro de validação do conteúdo: a venda %1 do caixa %2 %3.")
+                                            .arg(sequence, cashRegister,
+                                                 sale.found ? QStringLiteral("não está concluída")
+                                                            : QStringLiteral("não existe")));
+            return false;
+        }
+        sat::CfeInput in;
+        in.issuer = issuerOf(db_, branch, config_.issuer);
+        in.satSerial = config_.satSerial;
+        in.cashRegister = cashRegister;
+        in.number = db::nextSequence(db_, QStringLiteral("NRCFE_") + config_.satSerial, QStringLiteral("VENDA"),
+                                     QStringLiteral("NRCFE"), branch, cashRegister)
+                        .toInt() % 1000000;
+        in.issuedAt = now_;
+        in.environment = config_.satEnvironment;
+        const QString doc = onlyDigits(sale.document.consumerCpf);
+        in.consumerCpf = (doc.size() == 11 || doc.size() == 14) ? doc : QString();
+        in.consumerName = sale.document.consumerName;
+        in.items = sale.document.items;
+        in.paid = sale.document.paid;
+        const sat::Cfe cfe = sat::buildCfe(in);
+        db_.commit();
+        answer = sat::issuedAnswer(session, cfe, config_.satXmlForm);
+        return true;
+    } catch (...) {
+        db_.rollback();
+        throw;
+    }
+}
+
+QVariant SatDevice::update(const QString& branch, const QString& cashRegister, const QString& sequence,
+                           const QString& cfeNumber, const QString& qrCode, const QStringList& answer)
+{
+    const QString number = cfeNumber.trimmed();
+    if (number.isEmpty() || number.size() > 6 || onlyDigits(number) != number)
+        return QStringLiteral("AtualizaVendaSat: número do CF-e inválido: '%1'").arg(number);
+    const QString key = sat::bareKey(sat::answerValue(answer, QStringLiteral("chaveConsulta")));
+    try {
+        Command update(&db_);
+        update.setSql(QStringLiteral("UPDATE VENDA SET NRCFE = :P_NRCFE, DSCHAVEACESSO = :P_CHAVE, DSQRCODE = :P_QRCODE, "
+                                     "IDTPDOCVENDA = 'S' WHERE ")
+                      + kSaleKey);
+        bindSale(update, branch, cashRegister, sequence);
+        update.setParam(QStringLiteral("P_NRCFE"), number);
+        update.setParam(QStringLiteral("P_CHAVE"), key.left(44));
+        update.setParam(QStringLiteral("P_QRCODE"), qrCode.left(1000));
+        if (update.execute() == 0)
+            return QStringLiteral("AtualizaVendaSat: a venda %1 do caixa %2 da filial %3 não existe")
+                .arg(sequence, cashRegister, branch);
+    } catch (const platform::Error& e) {
+        return QStringLiteral("AtualizaVendaSat: %1").arg(e.text());
+    }
+    return QString();
+}
+
+}  // namespace possvc
