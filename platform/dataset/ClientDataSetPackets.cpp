@@ -11,29 +11,29 @@ namespace {
 
 // Whether a value read from a packet already has its field's representation (the usual
 // case, taken as it is); anything else goes through the field's conversion.
-bool hasRepresentation(FieldType type, const QVariant& v)
+bool hasRepresentation(FieldType type, int typeId)
 {
-    if (!v.isValid())
+    if (typeId == QMetaType::UnknownType)
         return true;
     switch (type) {
     case FieldType::String: case FieldType::FixedChar: case FieldType::WideString:
     case FieldType::Memo: case FieldType::WideMemo:
-        return v.typeId() == QMetaType::QString;
+        return typeId == QMetaType::QString;
     case FieldType::ShortInt: case FieldType::SmallInt: case FieldType::Integer:
     case FieldType::Byte: case FieldType::Word:
-        return v.typeId() == QMetaType::Int;
+        return typeId == QMetaType::Int;
     case FieldType::LongWord: case FieldType::LargeInt:
-        return v.typeId() == QMetaType::LongLong;
+        return typeId == QMetaType::LongLong;
     case FieldType::Boolean:
-        return v.typeId() == QMetaType::Bool;
+        return typeId == QMetaType::Bool;
     case FieldType::Single: case FieldType::Float: case FieldType::Currency:
     case FieldType::Bcd: case FieldType::FmtBcd:
-        return v.typeId() == QMetaType::Double;
-    case FieldType::Date: return v.typeId() == QMetaType::QDate;
-    case FieldType::Time: return v.typeId() == QMetaType::QTime;
-    case FieldType::DateTime: case FieldType::TimeStamp: return v.typeId() == QMetaType::QDateTime;
+        return typeId == QMetaType::Double;
+    case FieldType::Date: return typeId == QMetaType::QDate;
+    case FieldType::Time: return typeId == QMetaType::QTime;
+    case FieldType::DateTime: case FieldType::TimeStamp: return typeId == QMetaType::QDateTime;
     case FieldType::Bytes: case FieldType::VarBytes: case FieldType::Blob: case FieldType::Graphic:
-        return v.typeId() == QMetaType::QByteArray;
+        return typeId == QMetaType::QByteArray;
     case FieldType::DataSet:
         return true;
     }
@@ -57,9 +57,9 @@ FieldDefs keepPresentation(FieldDefs incoming, const FieldDefs& current)
     return incoming;
 }
 
-void fillStore(detail::RowStore& store, const FieldDefs& defs, const QList<QVariantList>& rows)
+void reserveStore(detail::RowStore& store, const FieldDefs& defs, const QList<QVariantList>& rows)
 {
-    store.reset(defs);
+    // Exact sizes up front: the text pools are most of a loaded table's memory.
     for (int f = 0; f < defs.size(); ++f) {
         qsizetype chars = 0;
         if (isTextType(defs[f].type))
@@ -68,19 +68,26 @@ void fillStore(detail::RowStore& store, const FieldDefs& defs, const QList<QVari
                     chars += static_cast<const QString*>(row[f].constData())->size();
         store.column(f).reserve(quint32(rows.size()), chars);
     }
-    QVariantList converted;
+}
+
+void fillStore(detail::RowStore& store, const FieldDefs& defs, const QList<QVariantList>& rows)
+{
+    store.reset(defs);
+    reserveStore(store, defs, rows);
+    const QVariant null;
     for (const QVariantList& row : rows) {
-        bool plain = row.size() == defs.size();
-        for (int f = 0; plain && f < defs.size(); ++f)
-            plain = hasRepresentation(defs[f].type, row[f]);
-        if (plain) {
-            store.appendRow(row);
-            continue;
+        for (int f = 0; f < defs.size(); ++f) {
+            const QVariant& v = f < row.size() ? row[f] : null;
+            detail::Column& column = store.column(f);
+            const int type = v.typeId();
+            if (column.isText() && type == QMetaType::QString)
+                column.appendText(*static_cast<const QString*>(v.constData()));  // no copy on the way
+            else if (hasRepresentation(defs[f].type, type))
+                column.append(v);
+            else
+                column.append(convertToFieldType(defs[f], v));
         }
-        converted.clear();
-        for (int f = 0; f < defs.size(); ++f)
-            converted.append(convertToFieldType(defs[f], row.value(f)));
-        store.appendRow(converted);
+        store.appendedRow();
     }
 }
 

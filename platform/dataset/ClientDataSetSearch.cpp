@@ -63,6 +63,12 @@ Key prepareKey(const FieldDef& def, const detail::Column& column, const QVariant
 
 bool keyMatches(const Key& key, quint32 id, Qt::CaseSensitivity cs)
 {
+    if (key.cell.kind == detail::Cell::Text && key.column->isText()) {  // the common case, kept tight
+        QStringView text;
+        if (!key.column->textAt(id, text))
+            return false;
+        return key.prefix ? text.startsWith(key.cell.text, cs) : detail::textEquals(text, key.cell.text, cs);
+    }
     const detail::Cell c = key.column->cell(id);
     if (key.cell.isNull())
         return c.isNull();

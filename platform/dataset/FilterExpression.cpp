@@ -436,6 +436,10 @@ bool compare(const Node& n, const detail::CellReader& row)
         const bool starts = a.text.startsWith(b.text);
         return n.op == CmpOp::Eq ? starts : !starts;
     }
+    if ((n.op == CmpOp::Eq || n.op == CmpOp::Ne) && a.kind == detail::Cell::Text && b.kind == detail::Cell::Text) {
+        const bool equal = detail::textEquals(a.text, b.text, Qt::CaseSensitive);
+        return n.op == CmpOp::Eq ? equal : !equal;
+    }
     const auto c = detail::compareCells(a, b);
     if (!c)
         return false;

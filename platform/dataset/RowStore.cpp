@@ -132,12 +132,12 @@ void Column::reserve(quint32 rows, qsizetype chars)
     }
 }
 
-Column::TextSpan Column::storeText(const QString& s)
+Column::TextSpan Column::storeText(QStringView s)
 {
     if (pool_.size() + size_t(s.size()) > std::numeric_limits<quint32>::max())
         throw DataSetError(QStringLiteral("Dataset too large: more than 4 G characters of text in one field"));
     TextSpan span{quint32(pool_.size()), qint32(s.size())};
-    const char16_t* p = reinterpret_cast<const char16_t*>(s.utf16());
+    const char16_t* p = s.utf16();
     pool_.insert(pool_.end(), p, p + s.size());
     return span;
 }
@@ -149,6 +149,11 @@ void Column::append(const QVariant& value)
         return;
     }
     spans_.push_back(value.isValid() ? storeText(value.toString()) : TextSpan{});
+}
+
+void Column::appendText(QStringView text)
+{
+    spans_.push_back(storeText(text));
 }
 
 void Column::set(quint32 row, const QVariant& value)

@@ -38,6 +38,17 @@ Cell cellOf(FieldType type, const QVariant& value);
 // -1/0/1, or nothing when either side is null or the kinds cannot be compared.
 std::optional<int> compareCells(const Cell& a, const Cell& b, Qt::CaseSensitivity cs = Qt::CaseSensitive);
 
+// Whether two texts are equal. Lengths first: case folding here maps one UTF-16 unit to
+// one, so texts of different lengths never match.
+inline bool textEquals(QStringView a, QStringView b, Qt::CaseSensitivity cs)
+{
+    if (a.size() != b.size())
+        return false;
+    if (cs == Qt::CaseSensitive)
+        return a == b;
+    return a.compare(b, cs) == 0;
+}
+
 class Column {
 public:
     Column(FieldType type, bool text);
@@ -48,17 +59,27 @@ public:
     void reserve(quint32 rows, qsizetype chars);
 
     void append(const QVariant& value);  // a new physical row; value already converted
+    void appendText(QStringView text);   // text columns: a new physical row holding `text`
     void set(quint32 row, const QVariant& value);
     QVariant get(quint32 row) const;
     bool isNull(quint32 row) const;
     Cell cell(quint32 row) const;
+    // Text columns: the row's text, or false when it is null.
+    bool textAt(quint32 row, QStringView& text) const
+    {
+        const TextSpan& span = spans_[row];
+        if (span.length < 0)
+            return false;
+        text = QStringView(pool_.data() + span.offset, span.length);
+        return true;
+    }
 
 private:
     struct TextSpan {
         quint32 offset = 0;
         qint32 length = -1;  // -1: null
     };
-    TextSpan storeText(const QString& s);
+    TextSpan storeText(QStringView s);
     void compactPool();
 
     FieldType type_;
@@ -81,6 +102,8 @@ public:
 
     quint32 appendRow(const QVariantList& values);  // values in field order, already converted
     quint32 appendNullRow();
+    // After a value was appended to every column directly: counts the new row.
+    quint32 appendedRow() { return rows_++; }
     QVariantList row(quint32 id) const;
     void setRow(quint32 id, const QVariantList& values);
 
