@@ -78,6 +78,35 @@ public:
     QVariant voRetorno;            // result array of the last host call that takes it
     QString stNrSeqVenda;          // sale sequence number left by the sale issue
 
+    // ---- receipt and sale ----------------------------------------------------------------
+    // The receipt (ImprimeCupom): number and counter of the last opening, the daily
+    // password (drawn once per screen), element 2 of the closing's result, the product's
+    // fiscal codes of the current gift, the sum of the registered prices.
+    QString stCupNr, stContCupom, stSenhaCupom, stRetFechaCupom;
+    QVariant voCestNcm;
+    double vrTotCupom = 0;
+    // The electronic document (GeraVenda): NFC-e series, number and emission date; access
+    // key, QR-code text and protocol; the CF-e number and the SAT device's answer.
+    QString stNrSerieNfce, stNrNfce, stDataEmissNfce, stChaveAcesso, stQrCode, stProtAutNfce, stNrCfe;
+    QStringList slRetornoSat;
+
+    // Steps of a redemption (each described where it is defined). ImprimeCupom and
+    // GeraVenda return false after showing "ERRO_IMP_CUP"; all of them let errors of the
+    // host libraries, the data service and the datasets through to the confirmation.
+    bool ImprimeCupom();
+    void InsereMovCaixa();
+    void PreencheVenda();
+    void PreencheParamImpCupNF();
+    bool GeraVenda();
+    void CancelaVenda();
+    // The field lists of the sale's datasets (set while the dataset is inactive).
+    void DefineCamposMovCaixa();
+    void DefineCamposVenda();
+    void DefineCamposParamImpCupNF();
+    // cdsVenda open and empty: nothing of an earlier redemption (confirmation, step 2).
+    void LimpaVenda();
+    // ---- end of receipt and sale ---------------------------------------------------------
+
     // ---- visual components ------------------------------------------------------------------
     TShape* Shape1;
     QLabel *lblTitulo, *lblConsumidorInf, *lblConsumidor, *lblBrinde;
