@@ -1,0 +1,159 @@
+// The counter functions on every configured backend: the first-of-day markers of
+// NOVOCODIGO, the numbers drawn, the NFC-e voiding rows, and errors returned as text.
+
+#include "ShopDb.h"
+
+#include "hostapi/hostkit.h"
+#include "platform/Error.h"
+#include "tools/shopgen/Schema.h"
+
+#include <QLocale>
+
+#include <gtest/gtest.h>
+
+using namespace Srv_Vak04100;
+using srvtest::Kind;
+using srvtest::ShopDb;
+
+namespace {
+
+class Counters : public ::testing::TestWithParam<Kind> {
+protected:
+    void SetUp() override
+    {
+        db = ShopDb::get(GetParam());
+        if (!db)
+            GTEST_SKIP() << srvtest::kindName(GetParam()) << " is not configured here";
+        db->clear();
+    }
+    QList<QStringList> marcadores(const QString& prefixo)
+    {
+        return db->rows(QStringLiteral("SELECT CDCONTADOR, NRSEQUENCIAL FROM NOVOCODIGO WHERE CDCONTADOR LIKE '%1%' "
+                                       "ORDER BY CDCONTADOR").arg(prefixo));
+    }
+    void recriaTabela(const QString& table)
+    {
+        for (const QString& s : shopgen::splitStatements(shopgen::schemaScript(shopgen::schemaNameFor(db->native()))))
+            if (s.contains(QStringLiteral("CREATE TABLE ") + table + QLatin1Char(' ')))
+                db->native().execute(s);
+    }
+    ShopDb* db = nullptr;
+};
+
+}  // namespace
+
+TEST_P(Counters, FirstReceiptOfTheFiscalDayIsRecordedOnce)
+{
+    srvtest::ModuleScope module(db->moduleConnectionString());
+    const QDateTime fiscal(QDate(2026, 12, 6), QTime(23, 50));
+    const QString chave = QStringLiteral("CUPINICIAL0001001") + QLocale::system().toString(QDate(2026, 12, 6), QLocale::ShortFormat);
+
+    const QVariant first = SetGravaCupomInicial("0001", "001", "123", fiscal);
+    EXPECT_FALSE(first.isValid()) << first.toString().toStdString();
+    EXPECT_FALSE(SetGravaCupomInicial("0001", "001", "124", fiscal.addSecs(300)).isValid());
+    EXPECT_FALSE(SetGravaCupomInicial("0001", "002", "7", fiscal).isValid());
+    EXPECT_FALSE(SetGravaCupomInicial("0001", "001", "9", fiscal.addDays(1)).isValid());
+
+    const QList<QStringList> rows = marcadores(QStringLiteral("CUPINICIAL"));
+    ASSERT_EQ(rows.size(), 3);
+    const QStringList first001 = rows.at(0).at(0) == chave ? rows.at(0) : rows.at(1);
+    EXPECT_EQ(first001, QStringList({chave, QStringLiteral("0000000123")}));
+    if (QLocale::system().dateFormat(QLocale::ShortFormat) == QLatin1String("dd/MM/yyyy"))
+        EXPECT_EQ(chave, QStringLiteral("CUPINICIAL000100106/12/2026"));
+}
+
+TEST_P(Counters, NfceNumbersAreDrawnInTurnWithOneFirstOfDayMarkerAndVoidingRows)
+{
+    srvtest::ModuleScope module(db->moduleConnectionString());
+    const QVariant n1 = setNumeroNFCe("0001", "001", "1", "2", true);
+    const QVariant n2 = setNumeroNFCe("0001", "002", "1", "2", true);
+    ASSERT_EQ(n1.userType(), QMetaType::QString);
+    EXPECT_FALSE(hostkit::isErrorResult(n1)) << n1.toString().toStdString();
+    EXPECT_EQ(n2.toString().toLongLong(), n1.toString().toLongLong() + 1);
+
+    const QString hoje = QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat);
+    EXPECT_EQ(marcadores(QStringLiteral("NFCEPRIM_")),
+              QList<QStringList>({{QStringLiteral("NFCEPRIM_00011-") + hoje + QStringLiteral("_AMB2"), n1.toString()}}));
+
+    const QList<QStringList> inutiliza = db->rows(QStringLiteral(
+        "SELECT CDFILIAL, CDCAIXA, NRNOTAFISCALCE, CDSERIENFCE, IDTPAMBNFCE, IDSTATUSNFCE FROM INUTILIZANFCE "
+        "ORDER BY CDCAIXA"));
+    EXPECT_EQ(inutiliza, QList<QStringList>({{"0001", "001", n1.toString(), "1", "2", "P"},
+                                             {"0001", "002", n2.toString(), "1", "2", "P"}}));
+    // The entry date is today at midnight, stored as the backend stores date-times.
+    const QVariant entrada = db->scalar(QStringLiteral("SELECT DTENTRVENDA FROM INUTILIZANFCE WHERE CDCAIXA = '001'"));
+    const QDateTime lido = entrada.userType() == QMetaType::QDateTime
+                               ? entrada.toDateTime()
+                               : QDateTime::fromString(entrada.toString(), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    EXPECT_EQ(lido, srvtest::day(0)) << entrada.toString().toStdString();
+}
+
+TEST_P(Counters, NfceWithoutVoidingWritesOnlyTheMarkerAndSeriesAreCountedApart)
+{
+    srvtest::ModuleScope module(db->moduleConnectionString());
+    const QString a = setNumeroNFCe("0001", "001", "1", "2", false).toString();
+    const QString b = setNumeroNFCe("0001", "001", "2", "2", false).toString();
+    const QString c = setNumeroNFCe("0001", "001", "1", "1", false).toString();
+    EXPECT_EQ(a, QStringLiteral("1"));
+    EXPECT_EQ(b, QStringLiteral("1"));
+    EXPECT_EQ(c, QStringLiteral("1"));
+    EXPECT_EQ(getNumeroNFCe("0001", "1", "2").toString(), QStringLiteral("2"));
+    EXPECT_EQ(marcadores(QStringLiteral("NFCEPRIM_")).size(), 3);
+    EXPECT_EQ(db->scalar(QStringLiteral("SELECT COUNT(*) FROM INUTILIZANFCE")).toInt(), 0);
+}
+
+TEST_P(Counters, DailySaleNumbersCountPerBranchAndDay)
+{
+    srvtest::ModuleScope module(db->moduleConnectionString());
+    const QDateTime hoje = srvtest::day(0).addSecs(3600 * 15);
+    EXPECT_EQ(GetSenhaCupom("0001", hoje).toString(), QStringLiteral("1"));
+    EXPECT_EQ(GetSenhaCupom("0001", hoje).toString(), QStringLiteral("2"));
+    EXPECT_EQ(GetSenhaCupom("0002", hoje).toString(), QStringLiteral("1"));
+    EXPECT_EQ(GetSenhaCupom("0001", hoje.addDays(1)).toString(), QStringLiteral("1"));
+}
+
+TEST_P(Counters, VoidingFailureReturnsTextAfterTheMarkerAndTheNumberAreTaken)
+{
+    srvtest::ModuleScope module(db->moduleConnectionString());
+    db->native().execute(QStringLiteral("DROP TABLE INUTILIZANFCE"));
+    const QVariant failed = setNumeroNFCe("0001", "001", "1", "2", true);
+    recriaTabela(QStringLiteral("INUTILIZANFCE"));
+
+    EXPECT_TRUE(hostkit::isErrorResult(failed)) << failed.toString().toStdString();
+    EXPECT_EQ(marcadores(QStringLiteral("NFCEPRIM_")).size(), 1);
+    // The number drawn before the failure is not given back.
+    EXPECT_EQ(setNumeroNFCe("0001", "001", "1", "2", true).toString(), QStringLiteral("2"));
+}
+
+TEST_P(Counters, MarkerErrorComesBackAsText)
+{
+    srvtest::ModuleScope module(db->moduleConnectionString());
+    db->native().execute(QStringLiteral("DROP TABLE NOVOCODIGO"));
+    const QVariant cupom = SetGravaCupomInicial("0001", "001", "1", srvtest::day(0));
+    const QVariant nfce = setNumeroNFCe("0001", "001", "1", "2", true);
+    bool senhaRaised = false;
+    try {
+        GetSenhaCupom("0001", srvtest::day(0));
+    } catch (const platform::Error&) {
+        senhaRaised = true;
+    }
+    recriaTabela(QStringLiteral("NOVOCODIGO"));
+
+    EXPECT_TRUE(hostkit::isErrorResult(cupom)) << cupom.toString().toStdString();
+    EXPECT_TRUE(hostkit::isErrorResult(nfce)) << nfce.toString().toStdString();
+    EXPECT_TRUE(senhaRaised);
+}
+
+TEST(CountersWithoutDatabase, NumberingErrorsReachTheCaller)
+{
+    hostkit::setStringConexQvn(QStringLiteral("Provider=Nenhum"));
+    EXPECT_THROW(GetSenhaCupom("0001", srvtest::day(0)), platform::Error);
+    EXPECT_THROW(getNumeroNFCe("0001", "1", "2"), platform::Error);
+    // Without a data module setNumeroNFCe returns a text instead of raising.
+    const QVariant result = setNumeroNFCe("0001", "001", "1", "2", true);
+    EXPECT_TRUE(hostkit::isErrorResult(result));
+    hostkit::setStringConexQvn(QString());
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, Counters, ::testing::ValuesIn(srvtest::allKinds()),
+                         [](const auto& info) { return srvtest::kindName(info.param); });

@@ -1,0 +1,81 @@
+#pragma once
+// Shop databases for the data-service tests: one per backend kind and test process,
+// created with the shop schema on first use and dropped at exit. SQLite always; PostgreSQL
+// and ODBC (to PostgreSQL and to SQLite) when scripts/services.sh exported their
+// connection strings. Fixture rows go in through a native connection; the data module
+// connects with moduleConnectionString() (through ODBC for the ODBC kinds).
+
+#include "platform/db/Connection.h"
+#include "server/Srv_Vak04100.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QVariant>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace srvtest {
+
+enum class Kind { SQLite, PostgreSQL, OdbcPostgreSQL, OdbcSQLite };
+
+std::vector<Kind> allKinds();
+std::string kindName(Kind kind);
+
+class ShopDb {
+public:
+    // The database of `kind` for this process, or nullptr when the kind is not configured.
+    static ShopDb* get(Kind kind);
+    // Drops the PostgreSQL databases made by this process (called at exit).
+    static void releaseAll();
+
+    ~ShopDb();
+
+    Kind kind() const { return kind_; }
+    QString moduleConnectionString() const { return moduleConnStr_; }
+    QString nativeConnectionString() const { return nativeConnStr_; }
+    platform::db::Connection& native() { return *native_; }
+
+    // Removes every row of every shop table.
+    void clear();
+    void insert(const QString& table, const QStringList& columns, const QList<QVariantList>& rows);
+    // The first column of the first row of `sql` (null when there is none).
+    QVariant scalar(const QString& sql);
+    // Every row of `sql`, as text values.
+    QList<QStringList> rows(const QString& sql);
+
+private:
+    explicit ShopDb(Kind kind);
+    Kind kind_;
+    QString nativeConnStr_, moduleConnStr_, pgDatabase_, pgMaintenanceConnStr_;
+    std::unique_ptr<QTemporaryDir> dir_;
+    std::unique_ptr<platform::db::Connection> native_;
+    QStringList tables_;
+};
+
+// The data module of one test: rdmFidelidade created and connected to `connectionString`
+// (through hostkit's connection string); released, with the hook reset, at the end.
+class ModuleScope {
+public:
+    explicit ModuleScope(const QString& connectionString);
+    ~ModuleScope();
+};
+
+// Today at midnight, `offset` days away.
+QDateTime day(int offset);
+
+// The rows of a data packet result; fails the current test (and returns nothing) when
+// the result is an error text instead.
+struct PacketRows {
+    QStringList fields;
+    QList<QVariantList> rows;
+    int column(const QString& name) const { return int(fields.indexOf(name)); }
+    QVariant value(int row, const QString& field) const { return rows.at(row).at(column(field)); }
+};
+PacketRows packetRows(const QVariant& result);
+
+}  // namespace srvtest
