@@ -15,8 +15,17 @@ SearchModel::SearchModel(platform::ClientDataSet* dataSet, QObject* parent)
         if (ds_->field(f).visible())
             fields_.append(f);
     const int n = ds_->recordCount();
+    total_ = n;
+    rows_.resize(n);
+    for (int r = 0; r < n; ++r)
+        rows_[r] = r;
+}
+
+void SearchModel::buildKeys()
+{
+    // Built at the first keystroke, not at opening: the list shows at once.
+    const int n = total_;
     keys_.reserve(n);
-    rows_.reserve(n);
     QString key;
     for (int r = 0; r < n; ++r) {
         key.clear();
@@ -25,8 +34,8 @@ SearchModel::SearchModel(platform::ClientDataSet* dataSet, QObject* parent)
             key += QLatin1Char('\n');  // words never match across two fields
         }
         keys_.push_back(fold(key));
-        rows_.push_back(r);
     }
+    keysBuilt_ = true;
 }
 
 QString SearchModel::fold(const QString& text)
@@ -90,6 +99,8 @@ void SearchModel::setFilterText(const QString& text)
         filter_ = text;
         return;
     }
+    if (!keysBuilt_)
+        buildKeys();
     const QStringList words = folded.split(QLatin1Char(' '), Qt::SkipEmptyParts);
     // More letters typed at the end only narrow what was found; anything else starts over.
     const bool narrowing = !folded_.isEmpty() && folded.startsWith(folded_);

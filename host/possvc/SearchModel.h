@@ -4,7 +4,7 @@
 //
 // A row stays when every word of the filter text occurs in one of its visible fields,
 // without regard to letter case or accents ("joao" finds "JOÃO"). The texts are folded
-// once when the model is built; typing more letters narrows the rows already found, so
+// once, at the first keystroke; typing more letters narrows the rows already found, so
 // that each keystroke stays fast with 100,000 rows.
 //
 // Reads the dataset through its random row access and never moves its current row. The
@@ -33,7 +33,7 @@ public:
     void setFilterText(const QString& text);
     QString filterText() const { return filter_; }
 
-    int totalRows() const { return static_cast<int>(keys_.size()); }
+    int totalRows() const { return total_; }
     int dataSetRow(int modelRow) const;    // 0-based row of the dataset; -1 when out of range
     int modelRow(int dataSetRow) const;    // -1 when filtered out
     // Display width in characters of a column (the field's, or one derived from its size).
@@ -43,7 +43,11 @@ public:
     static QString fold(const QString& text);
 
 private:
+    void buildKeys();
+
     platform::ClientDataSet* ds_;
+    int total_ = 0;
+    bool keysBuilt_ = false;
     QList<int> fields_;            // dataset field index of each column
     std::vector<QString> keys_;    // folded visible texts of each dataset row
     std::vector<int> rows_;        // dataset rows shown, in order

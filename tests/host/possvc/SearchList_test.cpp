@@ -1,0 +1,183 @@
+// The search list: its model (visible fields, incremental filtering that ignores case and
+// accents) and its dialog driven by the keyboard alone.
+
+#include "SearchFixture.h"
+
+#include "host/possvc/SearchDialog.h"
+#include "host/possvc/SearchModel.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QTableView>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace possvc::sim;
+using namespace possvc_test;
+
+QStringList names(const SearchModel& m)
+{
+    QStringList out;
+    for (int r = 0; r < m.rowCount(); ++r)
+        out.append(m.data(m.index(r, 1)).toString());
+    return out;
+}
+
+TEST(SearchModel, ShowsVisibleFieldsUnderTheirLabels)
+{
+    auto ds = sampleConsumers();
+    SearchModel m(ds.get());
+    ASSERT_EQ(m.columnCount(), 3);
+    EXPECT_EQ(m.headerData(0, Qt::Horizontal).toString(), "Código do Consumidor");
+    EXPECT_EQ(m.headerData(1, Qt::Horizontal).toString(), "Nome do Consumidor");
+    EXPECT_EQ(m.headerData(2, Qt::Horizontal).toString(), "Código do Cliente");
+    EXPECT_EQ(m.columnChars(0), 25);
+    EXPECT_EQ(m.rowCount(), 4);
+    EXPECT_EQ(m.data(m.index(0, 0)).toString(), "100");
+}
+
+TEST(SearchModel, FilterIgnoresCaseAndAccentsAndNeedsEveryWord)
+{
+    auto ds = sampleConsumers();
+    SearchModel m(ds.get());
+    m.setFilterText("joao");
+    EXPECT_EQ(names(m), QStringList{"JOÃO DA SILVA"});
+    m.setFilterText("JOSE");
+    EXPECT_EQ(names(m), QStringList{"JOSÉ SILVA MARTINS"});
+    m.setFilterText("silva maria");
+    EXPECT_EQ(names(m), QStringList{"ANA MARIA SILVA"});
+    m.setFilterText("002 silva");
+    EXPECT_EQ(names(m), (QStringList{"JOSÉ SILVA MARTINS", "ANA MARIA SILVA"})) << "words match in any visible field";
+    m.setFilterText("3333");
+    EXPECT_EQ(m.rowCount(), 0) << "hidden fields are not searched";
+}
+
+TEST(SearchModel, NarrowingAndWideningAgain)
+{
+    auto ds = sampleConsumers();
+    SearchModel m(ds.get());
+    m.setFilterText("s");
+    EXPECT_EQ(m.rowCount(), 4);
+    m.setFilterText("si");
+    EXPECT_EQ(m.rowCount(), 3);
+    m.setFilterText("sil");
+    EXPECT_EQ(m.rowCount(), 3);
+    m.setFilterText("so");
+    EXPECT_EQ(names(m), QStringList{"MARIA SOUZA"}) << "a changed letter searches all rows again";
+    m.setFilterText("");
+    EXPECT_EQ(m.rowCount(), 4);
+    EXPECT_EQ(m.dataSetRow(3), 3);
+    EXPECT_EQ(m.modelRow(2), 2);
+    m.setFilterText("maria");
+    EXPECT_EQ(m.modelRow(3), 1);
+    EXPECT_EQ(m.modelRow(0), -1);
+}
+
+TEST(SearchModel, LargeListFiltersCorrectly)
+{
+    QList<QStringList> rows;
+    rows.reserve(100000);
+    for (int i = 0; i < 100000; ++i)
+        rows.append({QString::number(100000 + i), QStringLiteral("CONSUMIDOR %1 %2").arg(i).arg(i % 7 == 0 ? "ÁGUA" : "TERRA"),
+                     "001", ""});
+    auto ds = consumerList(rows);
+    SearchModel m(ds.get());
+    m.setFilterText("agua");
+    EXPECT_EQ(m.rowCount(), 14286);
+    m.setFilterText("agua 9999");
+    // Rows whose number contains 9999 and is a multiple of 7.
+    int expected = 0;
+    for (int i = 0; i < 100000; ++i)
+        if (i % 7 == 0 && QString::number(i).contains("9999"))
+            ++expected;
+    EXPECT_EQ(m.rowCount(), expected);
+    m.setFilterText("");
+    EXPECT_EQ(m.rowCount(), 100000);
+}
+
+class SearchDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ds = sampleConsumers();
+        dialog = std::make_unique<SearchDialog>(ds.get(), SearchColours{});
+        dialog->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
+    }
+    int currentDataSetRow() const { return dialog->model()->dataSetRow(dialog->view()->currentIndex().row()); }
+
+    std::unique_ptr<platform::ClientDataSet> ds;
+    std::unique_ptr<SearchDialog> dialog;
+};
+
+TEST_F(SearchDialogTest, TypingFiltersArrowsMoveEnterChooses)
+{
+    EXPECT_EQ(currentDataSetRow(), 0);
+    QTest::keyClicks(dialog->filterEdit(), "silva");
+    EXPECT_EQ(dialog->model()->rowCount(), 3);
+    EXPECT_EQ(dialog->findChild<QLabel*>("lblPesquisaContagem")->text(), "3 de 4");
+    QTest::keyClick(dialog->filterEdit(), Qt::Key_Down);
+    QTest::keyClick(dialog->filterEdit(), Qt::Key_Down);
+    EXPECT_EQ(currentDataSetRow(), 3);
+    QTest::keyClick(dialog->filterEdit(), Qt::Key_Up);
+    EXPECT_EQ(currentDataSetRow(), 2);
+    EXPECT_TRUE(dialog->filterEdit()->hasFocus()) << "typing goes on in the filter line";
+    QTest::keyClick(dialog->filterEdit(), Qt::Key_Return);
+    EXPECT_EQ(dialog->result(), QDialog::Accepted);
+    EXPECT_EQ(dialog->chosenRow(), 2);
+    EXPECT_EQ(ds->recNo(), 1) << "the dialog never moves the dataset itself";
+}
+
+TEST_F(SearchDialogTest, EscapeGivesUp)
+{
+    QTest::keyClicks(dialog->filterEdit(), "maria");
+    QTest::keyClick(dialog->filterEdit(), Qt::Key_Escape);
+    EXPECT_EQ(dialog->result(), QDialog::Rejected);
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_EQ(dialog->chosenRow(), -1);
+}
+
+TEST_F(SearchDialogTest, EnterOnAnEmptyListKeepsTheListOpen)
+{
+    QTest::keyClicks(dialog->filterEdit(), "mariaz");
+    EXPECT_EQ(dialog->model()->rowCount(), 0);
+    QTest::keyClick(dialog->filterEdit(), Qt::Key_Return);
+    EXPECT_TRUE(dialog->isVisible());
+    QTest::keyClick(dialog->filterEdit(), Qt::Key_Backspace);
+    EXPECT_EQ(dialog->model()->rowCount(), 2) << "deleting a letter widens the list again";
+    QTest::keyClick(dialog->filterEdit(), Qt::Key_Return);
+    EXPECT_EQ(dialog->result(), QDialog::Accepted);
+    EXPECT_EQ(dialog->chosenRow(), 1);
+}
+
+TEST_F(SearchDialogTest, SelectionStaysOnTheSameRowWhileItMatches)
+{
+    QTest::keyClick(dialog->filterEdit(), Qt::Key_Down);
+    QTest::keyClick(dialog->filterEdit(), Qt::Key_Down);
+    EXPECT_EQ(currentDataSetRow(), 2);
+    QTest::keyClicks(dialog->filterEdit(), "silva");
+    EXPECT_EQ(currentDataSetRow(), 2);
+    QTest::keyClicks(dialog->filterEdit(), " ana");
+    EXPECT_EQ(currentDataSetRow(), 3) << "the row left the list: the first row is chosen";
+}
+
+TEST_F(SearchDialogTest, TypingInTheListGoesToTheFilterLine)
+{
+    dialog->view()->setFocus();
+    QTest::keyClicks(dialog->view(), "ana");
+    EXPECT_EQ(dialog->filterEdit()->text(), "ana");
+    EXPECT_EQ(dialog->model()->rowCount(), 1);
+}
+
+TEST(SearchDialogStart, StartsOnTheDataSetsCurrentRow)
+{
+    auto ds = sampleConsumers();
+    ds->setRecNo(3);
+    SearchDialog dialog(ds.get(), SearchColours{});
+    EXPECT_EQ(dialog.model()->dataSetRow(dialog.view()->currentIndex().row()), 2);
+}
+
+}  // namespace
