@@ -129,18 +129,31 @@ void hostAndPort(const QString& source, QString& host, QString& port)
     }
 }
 
-ConnectionSpec parseMsSql(const Keys& keys)
+// An OLE DB provider served by an ODBC driver: the driver's name comes from the string
+// ("ODBC Driver=..."), else from the environment, else the usual default.
+ConnectionSpec odbcSpec(const Keys& keys, Dialect dialect, Backend backend, const char* envVar,
+                        const char* defaultDriver, QString& driver)
 {
     ConnectionSpec spec;
     spec.driver = QStringLiteral("QODBC");
-    spec.dialect = Dialect::MsSql;
-    spec.backend = Backend::MsSql;
-    QString driver = keys.get({"odbc driver"});
+    spec.dialect = dialect;
+    spec.backend = backend;
+    driver = unbrace(keys.get({"odbc driver"}));
     if (driver.isEmpty())
-        driver = envOr("VAK_ODBC_MSSQL_DRIVER", "ODBC Driver 18 for SQL Server");
+        driver = envOr(envVar, defaultDriver);
+    spec.user = keys.get({"user id", "uid", "user"});
+    spec.password = keys.get({"password", "pwd"});
+    return spec;
+}
+
+ConnectionSpec parseMsSql(const Keys& keys)
+{
+    QString driver;
+    ConnectionSpec spec = odbcSpec(keys, Dialect::MsSql, Backend::MsSql, "VAK_ODBC_MSSQL_DRIVER",
+                                   "ODBC Driver 18 for SQL Server", driver);
     QString host, port;
     hostAndPort(keys.get({"data source", "server", "address", "addr"}), host, port);
-    QString odbc = QStringLiteral("Driver={%1};Server=%2").arg(unbrace(driver), odbcValue(host));
+    QString odbc = QStringLiteral("Driver={%1};Server=%2").arg(driver, odbcValue(host));
     if (!port.isEmpty())
         odbc += QStringLiteral(",") + port;
     QString db = keys.get({"initial catalog", "database"});
@@ -149,9 +162,8 @@ ConnectionSpec parseMsSql(const Keys& keys)
     QString trusted = keys.get({"integrated security", "trusted_connection"}).toLower();
     if (trusted == QLatin1String("sspi") || trusted == QLatin1String("true") || trusted == QLatin1String("yes")) {
         odbc += QStringLiteral(";Trusted_Connection=yes");
-    } else {
-        spec.user = keys.get({"user id", "uid", "user"});
-        spec.password = keys.get({"password", "pwd"});
+        spec.user.clear();
+        spec.password.clear();
     }
     QString encrypt = keys.get({"encrypt"});
     if (!encrypt.isEmpty())
@@ -165,17 +177,10 @@ ConnectionSpec parseMsSql(const Keys& keys)
 
 ConnectionSpec parseOracle(const Keys& keys)
 {
-    ConnectionSpec spec;
-    spec.driver = QStringLiteral("QODBC");
-    spec.dialect = Dialect::Oracle;
-    spec.backend = Backend::Oracle;
-    QString driver = keys.get({"odbc driver"});
-    if (driver.isEmpty())
-        driver = envOr("VAK_ODBC_ORACLE_DRIVER", "Oracle");
+    QString driver;
+    ConnectionSpec spec = odbcSpec(keys, Dialect::Oracle, Backend::Oracle, "VAK_ODBC_ORACLE_DRIVER", "Oracle", driver);
     spec.databaseName = QStringLiteral("Driver={%1};DBQ=%2")
-                            .arg(unbrace(driver), odbcValue(keys.get({"data source", "dbq", "server"})));
-    spec.user = keys.get({"user id", "uid", "user"});
-    spec.password = keys.get({"password", "pwd"});
+                            .arg(driver, odbcValue(keys.get({"data source", "dbq", "server"})));
     return spec;
 }
 

@@ -2,11 +2,16 @@
 // The database backends a test can run on: SQLite always; PostgreSQL and ODBC (to
 // PostgreSQL and to SQLite) when scripts/services.sh exported their connection strings.
 
+#include "platform/Error.h"
+#include "platform/db/Connection.h"
+
 #include <QCoreApplication>
 #include <QString>
 #include <QTemporaryDir>
 
 #include <memory>
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
 
@@ -56,5 +61,38 @@ inline QString uniqueName(const char* base)
 {
     return QStringLiteral("%1_%2").arg(QLatin1String(base)).arg(QCoreApplication::applicationPid());
 }
+
+// A fixture run once per backend: connected, with one table of this process created by
+// createSql (its %1 is the table name) and dropped afterwards. Skips unconfigured backends.
+class TableFixture : public ::testing::TestWithParam<Kind> {
+protected:
+    // `base` names the table; `columns(pg)` gives the column list for PostgreSQL or not.
+    void createTable(const char* base, const QString& columns)
+    {
+        const QString cs = connectionString(GetParam(), dir.path());
+        if (cs.isEmpty())
+            GTEST_SKIP() << "backend not configured";
+        conn.setConnectionString(cs);
+        conn.open();
+        table = uniqueName(base);
+        dropTable();
+        conn.execute(QStringLiteral("CREATE TABLE %1 (%2)").arg(table, columns));
+    }
+    bool postgres() const { return isPostgres(GetParam()); }
+    void dropTable()
+    {
+        if (!conn.connected() || table.isEmpty())
+            return;
+        try {
+            conn.execute(QStringLiteral("DROP TABLE %1").arg(table));
+        } catch (const platform::DatabaseError&) {
+        }
+    }
+    void TearDown() override { dropTable(); }
+
+    QTemporaryDir dir;
+    platform::db::Connection conn;
+    QString table;
+};
 
 }  // namespace testdb

@@ -48,27 +48,18 @@ DataPacket expectedPacket()
 
 }  // namespace
 
-class ProviderOnBackend : public ::testing::TestWithParam<testdb::Kind> {
+class ProviderOnBackend : public testdb::TableFixture {
 protected:
     void SetUp() override
     {
-        const QString cs = testdb::connectionString(GetParam(), dir.path());
-        if (cs.isEmpty())
-            GTEST_SKIP() << "backend not configured";
-        conn.setConnectionString(cs);
-        conn.open();
-        table = testdb::uniqueName("VAK_PROV");
-        try {
-            conn.execute(QStringLiteral("DROP TABLE %1").arg(table));
-        } catch (const DatabaseError&) {
-        }
-        const bool pg = testdb::isPostgres(GetParam());
         // Each backend its natural types; the declared fields make the packets agree.
-        conn.execute(QStringLiteral("CREATE TABLE %1 (CDCAMPANHA VARCHAR(10), DSCAMPANHA VARCHAR(60), VRSALDOCONS %2, "
-                                    "QTPONTOS %3, DTVALIDADE DATE, DTMOVIMENTO %4, IDUTILVOUCHER CHAR(1))")
-                         .arg(table, pg ? QStringLiteral("NUMERIC(15,2)") : QStringLiteral("NUMERIC"),
-                              pg ? QStringLiteral("BIGINT") : QStringLiteral("INTEGER"),
-                              pg ? QStringLiteral("TIMESTAMP") : QStringLiteral("DATETIME")));
+        createTable("VAK_PROV", QStringLiteral("CDCAMPANHA VARCHAR(10), DSCAMPANHA VARCHAR(60), VRSALDOCONS %1, "
+                                               "QTPONTOS %2, DTVALIDADE DATE, DTMOVIMENTO %3, IDUTILVOUCHER CHAR(1)")
+                                    .arg(postgres() ? QStringLiteral("NUMERIC(15,2)") : QStringLiteral("NUMERIC"),
+                                         postgres() ? QStringLiteral("BIGINT") : QStringLiteral("INTEGER"),
+                                         postgres() ? QStringLiteral("TIMESTAMP") : QStringLiteral("DATETIME")));
+        if (IsSkipped())
+            return;
         Command ins(&conn);
         ins.setSql(QStringLiteral("INSERT INTO %1 VALUES (:A, :B, :C, :D, :E, :F, :G)").arg(table));
         const QList<FieldType> types{FieldType::String, FieldType::String, FieldType::Float, FieldType::Integer,
@@ -82,18 +73,6 @@ protected:
             ins.execute();
         }
     }
-    void TearDown() override
-    {
-        if (conn.connected()) {
-            try {
-                conn.execute(QStringLiteral("DROP TABLE %1").arg(table));
-            } catch (const DatabaseError&) {
-            }
-        }
-    }
-    QTemporaryDir dir;
-    Connection conn;
-    QString table;
 };
 
 TEST_P(ProviderOnBackend, PacketEqualsTheDeclaredFieldsAndValues)

@@ -45,34 +45,14 @@ TEST(StatementText, UseWithoutOpenConnectionIsAnError)
     EXPECT_THROW(q.open(), DatabaseError);  // not connected yet
 }
 
-class StatementOnBackend : public ::testing::TestWithParam<testdb::Kind> {
+class StatementOnBackend : public testdb::TableFixture {
 protected:
     void SetUp() override
     {
-        const QString cs = testdb::connectionString(GetParam(), dir.path());
-        if (cs.isEmpty())
-            GTEST_SKIP() << "backend not configured";
-        conn.setConnectionString(cs);
-        conn.open();
-        table = testdb::uniqueName("VAK_STMT");
-        try {
-            conn.execute(QStringLiteral("DROP TABLE %1").arg(table));
-        } catch (const DatabaseError&) {
-        }
-        const bool pg = testdb::isPostgres(GetParam());
-        conn.execute(QStringLiteral("CREATE TABLE %1 (CD VARCHAR(10) NOT NULL PRIMARY KEY, NM VARCHAR(40), "
-                                    "QT INTEGER, VR %2, DT DATE, DH %3)")
-                         .arg(table, pg ? QStringLiteral("NUMERIC(15,2)") : QStringLiteral("REAL"),
-                              pg ? QStringLiteral("TIMESTAMP") : QStringLiteral("DATETIME")));
-    }
-    void TearDown() override
-    {
-        if (conn.connected()) {
-            try {
-                conn.execute(QStringLiteral("DROP TABLE %1").arg(table));
-            } catch (const DatabaseError&) {
-            }
-        }
+        createTable("VAK_STMT", QStringLiteral("CD VARCHAR(10) NOT NULL PRIMARY KEY, NM VARCHAR(40), QT INTEGER, VR %1, "
+                                               "DT DATE, DH %2")
+                                    .arg(postgres() ? QStringLiteral("NUMERIC(15,2)") : QStringLiteral("REAL"),
+                                         postgres() ? QStringLiteral("TIMESTAMP") : QStringLiteral("DATETIME")));
     }
     void insert(const QString& cd, const QVariant& nm, const QVariant& qt, const QVariant& vr, const QVariant& dt,
                 const QVariant& dh)
@@ -99,10 +79,6 @@ protected:
         return {def("CD", FieldType::String, 10), def("NM", FieldType::String, 40), def("QT", FieldType::Integer),
                 def("VR", FieldType::Float), def("DT", FieldType::Date), def("DH", FieldType::DateTime)};
     }
-
-    QTemporaryDir dir;
-    Connection conn;
-    QString table;
 };
 
 TEST_P(StatementOnBackend, RepeatedParameterGetsOneValueAtEveryOccurrence)
