@@ -1,0 +1,177 @@
+// The demo shop: deterministic from seed and day, on SQLite through the SQLite C API and
+// on PostgreSQL through Qt SQL, and its fixed cases as the loyalty data service sees them.
+
+#include "hostapi/hostkit.h"
+#include "platform/Error.h"
+#include "platform/dataset/DataPacket.h"
+#include "server/Srv_Vak04100.h"
+#include "tools/shopgen/Generator.h"
+#include "tools/shopgen/Schema.h"
+
+#include <QCoreApplication>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace shopgen;
+
+namespace {
+
+QString sqliteConn(const QString& file) { return QStringLiteral("Provider=SQLite;Data Source=") + file; }
+
+void makeDemo(const QString& file, quint64 seed, const QDate& today)
+{
+    SqliteSink sink(file);
+    createTables(sink, QStringLiteral("sqlite"), false);
+    ShopOptions options;
+    options.seed = seed;
+    options.today = today;
+    generateShop(sink, options);
+    createIndexes(sink, QStringLiteral("sqlite"));
+    sink.finish();
+}
+
+// Every row of every shop table, as text, in key order.
+QStringList dump(const QString& connectionString)
+{
+    platform::db::Connection c(connectionString);
+    c.open();
+    QStringList out;
+    for (const QString& table : tablesOf(schemaScript(schemaNameFor(c)))) {
+        QSqlQuery q(c.database());
+        EXPECT_TRUE(q.exec(QStringLiteral("SELECT * FROM ") + table));
+        QStringList rows;
+        while (q.next()) {
+            QStringList values;
+            for (int i = 0; i < q.record().count(); ++i)
+                values << q.value(i).toString();
+            rows << values.join(QLatin1Char('|'));
+        }
+        rows.sort();
+        out << table + QLatin1Char(':') + QString::number(rows.size());
+        out += rows;
+    }
+    return out;
+}
+
+QList<QVariantList> rowsOf(const QVariant& result)
+{
+    EXPECT_EQ(result.userType(), QMetaType::QByteArray) << result.toString().toStdString();
+    return platform::packetFromVariant(result).rows;
+}
+
+// The demo shop's fixed cases through the data service.
+void checkDemoCases(const QString& connectionString)
+{
+    using namespace Srv_Vak04100;
+    hostkit::setStringConexQvn(connectionString);
+    rdmFidelidade = new TrdmFidelidade;
+    rdmFidelidade->adcFidelidade->open();
+
+    const QList<QVariantList> maria = rowsOf(GetSaldoConsCamp("000001", "00000000001"));
+    ASSERT_EQ(maria.size(), 3);
+    // CDCAMPANHA, CDCLIENTE, CDCONSUMIDOR, DSCAMPANHA, VRSALDOCONS, VRRESTANTE, VRPTOVOUCHER, IDUTILVOUCHER
+    EXPECT_EQ(maria.at(1).at(0).toString(), QStringLiteral("FID2026"));
+    EXPECT_DOUBLE_EQ(maria.at(1).at(4).toDouble(), 120.0);
+    EXPECT_EQ(maria.at(2).at(0).toString(), QStringLiteral("NATAL26"));
+    EXPECT_DOUBLE_EQ(maria.at(2).at(6).toDouble(), 60.0);
+    EXPECT_EQ(maria.at(2).at(7).toString(), QStringLiteral("S"));
+
+    const QList<QVariantList> joao = rowsOf(GetSaldoConsCamp("000001", "00000000002"));
+    ASSERT_EQ(joao.size(), 1);
+    EXPECT_DOUBLE_EQ(joao.at(0).at(4).toDouble(), -30.0);
+    EXPECT_TRUE(rowsOf(GetSaldoConsCamp("000002", "00000000003")).isEmpty());
+
+    const QList<QVariantList> consumidores = rowsOf(GetConsumidor());
+    EXPECT_EQ(consumidores.size(), 39);  // 40 consumers, one of a client that is not registered
+    for (const QVariantList& c : consumidores)
+        EXPECT_NE(c.at(0).toString(), QStringLiteral("00000000004"));
+
+    const QList<QVariantList> brindes = rowsOf(GetBrinde("FID2026", "0001"));
+    EXPECT_EQ(brindes.size(), 10);  // 3 drinks, 5 groceries, the goiabada twice, the mug
+    EXPECT_EQ(rowsOf(GetBrinde("FID2026", "0002")).size(), 9);  // no tax rows for the mug's department
+    EXPECT_TRUE(rowsOf(GetBrinde("FID2026", "0003")).isEmpty());
+
+    delete rdmFidelidade;
+    rdmFidelidade = nullptr;
+    hostkit::setStringConexQvn(QString());
+}
+
+}  // namespace
+
+TEST(DemoShop, SameSeedAndDayGiveTheSameShopAnotherSeedAnother)
+{
+    QTemporaryDir dir;
+    const QDate day(2026, 12, 7);
+    makeDemo(dir.filePath("a.db"), 7, day);
+    makeDemo(dir.filePath("b.db"), 7, day);
+    makeDemo(dir.filePath("c.db"), 8, day);
+    const QStringList a = dump(sqliteConn(dir.filePath("a.db")));
+    EXPECT_GT(a.size(), 300);
+    EXPECT_EQ(a, dump(sqliteConn(dir.filePath("b.db"))));
+    EXPECT_NE(a, dump(sqliteConn(dir.filePath("c.db"))));
+    // Dates are stored in the one text form that the statements compare against.
+    static const QRegularExpression stamp(QStringLiteral(R"(\|\d{4}-\d\d-\d\d \d\d:\d\d:\d\d(\.\d{3})?(\||$))"));
+    EXPECT_TRUE(a.filter(stamp).size() > 50);
+    EXPECT_TRUE(a.filter(QRegularExpression(QStringLiteral(R"(\d{4}-\d\d-\d\dT)"))).isEmpty());
+}
+
+TEST(DemoShop, FixedCasesOnSQLite)
+{
+    QTemporaryDir dir;
+    makeDemo(dir.filePath("demo.db"), 1, QDate::currentDate());
+    checkDemoCases(sqliteConn(dir.filePath("demo.db")));
+}
+
+TEST(DemoShop, FixedCasesOnPostgreSQLThroughQtSql)
+{
+    const QString pg = qEnvironmentVariable("VAK_PG_CONNSTR");
+    if (pg.isEmpty())
+        GTEST_SKIP() << "PostgreSQL is not configured here";
+    const QString name = QStringLiteral("vak_shopgen_%1").arg(QCoreApplication::applicationPid());
+    platform::db::Connection maintenance(pg);
+    maintenance.open();
+    maintenance.execute(QStringLiteral("DROP DATABASE IF EXISTS ") + name);
+    maintenance.execute(QStringLiteral("CREATE DATABASE ") + name);
+    const QString cs = QString(pg).replace(QRegularExpression(QStringLiteral("Database=[^;]*")),
+                                           QStringLiteral("Database=") + name);
+    {
+        platform::db::Connection c(cs);
+        c.open();
+        QtSqlSink sink(c);
+        createTables(sink, schemaNameFor(c), false);
+        generateShop(sink, ShopOptions{});
+        createIndexes(sink, schemaNameFor(c));
+        sink.finish();
+        // Without --replace a second run refuses to touch the tables.
+        EXPECT_THROW(createTables(sink, schemaNameFor(c), false), platform::Error);
+    }
+    checkDemoCases(cs);
+    maintenance.execute(QStringLiteral("DROP DATABASE %1 WITH (FORCE)").arg(name));
+}
+
+TEST(ShopgenTool, ReplacesOnlyWhenAskedAndRejectsBadArguments)
+{
+    const QString exe = qEnvironmentVariable("VAK_BIN_DIR") + QStringLiteral("/shopgen");
+    if (!QFile::exists(exe))
+        GTEST_SKIP() << "shopgen is not built";
+    QTemporaryDir dir;
+    const QString db = QStringLiteral("--db=") + sqliteConn(dir.filePath("t.db"));
+    auto run = [&](const QStringList& args) {
+        QProcess p;
+        p.start(exe, args);
+        p.waitForFinished(60000);
+        return p.exitCode();
+    };
+    EXPECT_EQ(run({db, "--seed", "3"}), 0);
+    EXPECT_EQ(run({db, "--seed", "3"}), 1);  // shop tables exist
+    EXPECT_EQ(run({"shop", db, "--seed", "3", "--replace"}), 0);
+    EXPECT_EQ(run({db, "--size", "huge"}), 2);
+    EXPECT_EQ(run({db, "--seed", "x"}), 2);
+    EXPECT_EQ(run({"--size", "demo"}), 2);
+    EXPECT_EQ(run({"--db", "Provider=Nenhum"}), 1);
+}
