@@ -97,6 +97,22 @@ TEST(SessionSetUp, SQLiteWaitsForLocksAndEnforcesForeignKeys)
     EXPECT_THROW(SetADODBSession(nullptr), platform::HostError);
 }
 
+TEST(SessionSetUp, SQLiteThroughOdbcGetsTheSameSession)
+{
+    const QString prefix = qEnvironmentVariable("VAK_ODBC_SQLITE_PREFIX");
+    if (prefix.isEmpty())
+        GTEST_SKIP() << "ODBC not configured";
+    QTemporaryDir dir;
+    platform::db::Connection conn(prefix + dir.filePath(QStringLiteral("odbc.db")));
+    conn.setAfterConnect([](platform::db::Connection& c) { SetADODBSession(&c); });
+    conn.open();
+    EXPECT_EQ(conn.backend(), platform::db::Backend::SQLite);
+    platform::db::Query q(&conn);
+    q.setSql(QStringLiteral("PRAGMA foreign_keys"));
+    q.open();
+    EXPECT_EQ(q.value(0).toInt(), 1);
+}
+
 TEST(SessionSetUp, PostgreSQLSessionSettings)
 {
     const QString cs = qEnvironmentVariable("VAK_PG_CONNSTR");
