@@ -142,7 +142,9 @@ void issuerBlock(Roll& r, const Issuer& is)
 
 void itemsBlock(Roll& r, const SaleDocument& doc)
 {
-    r.text(QStringLiteral("#   CÓDIGO     DESCRIÇÃO\n    QTD UN x VL UNIT R$              VL ITEM R$"), 18, Qt::AlignLeft, false, true);
+    r.text(QStringLiteral("#   CÓDIGO DESCRIÇÃO\n") + QStringLiteral("    QTD UN x VL UNIT R$").leftJustified(36)
+               + QStringLiteral("VL ITEM R$").rightJustified(12),
+           18, Qt::AlignLeft, false, true);
     r.rule();
     for (int i = 0; i < doc.items.size(); ++i) {
         const SaleItem& it = doc.items[i];
@@ -214,7 +216,7 @@ int CustomerCopy::paint(QPainter& painter, CopyLayout* layout) const
     if (nfce) {
         r.text(QStringLiteral("Consulte pela Chave de Acesso em"), 18);
         r.text(doc_.qrText.section(QLatin1Char('?'), 0, 0), 16);
-        r.text(nfce::groupedKey(doc_.key), 20, Qt::AlignHCenter, true, true);
+        r.text(nfce::groupedKey(doc_.key), 17, Qt::AlignHCenter, true, true);
         r.rule();
         consumerBlock(r, doc_, nfce);
         r.text(QStringLiteral("NFC-e nº %1  Série %2  %3").arg(doc_.number, doc_.series,
@@ -227,7 +229,7 @@ int CustomerCopy::paint(QPainter& painter, CopyLayout* layout) const
     } else {
         r.text(QStringLiteral("SAT No. %1").arg(doc_.satSerial), 20, Qt::AlignHCenter, true);
         r.text(doc_.issuedAt.toString(QStringLiteral("dd/MM/yyyy - HH:mm:ss")), 20);
-        r.text(nfce::groupedKey(doc_.key), 20, Qt::AlignHCenter, true, true);
+        r.text(nfce::groupedKey(doc_.key), 17, Qt::AlignHCenter, true, true);
         if (!doc_.key.isEmpty())
             r.picture(hostkit::code128Image(doc_.key, 1, 60));
     }

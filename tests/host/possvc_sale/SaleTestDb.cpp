@@ -1,0 +1,269 @@
+#include "SaleTestDb.h"
+
+#include "hostapi/hostkit.h"
+#include "platform/Error.h"
+#include "platform/db/Query.h"
+
+#include <QAtomicInt>
+#include <QCoreApplication>
+#include <QFile>
+#include <QRegularExpression>
+
+namespace saletest {
+
+using platform::FieldDef;
+using platform::FieldType;
+using platform::db::Command;
+using platform::db::Connection;
+using platform::db::Query;
+
+namespace {
+
+std::unique_ptr<Connection> openConnection(const QString& text)
+{
+    auto c = std::make_unique<Connection>(text);
+    c->setAfterConnect([](Connection& open) { hostkit::SetADODBSession(&open); });
+    c->open();
+    return c;
+}
+
+template <typename S>
+void bindPositional(S& s, const QVariantList& values)
+{
+    for (int i = 0; i < values.size(); ++i) {
+        const QString name = QStringLiteral("P%1").arg(i + 1);
+        const QVariant& v = values[i];
+        FieldType type = FieldType::String;
+        if (v.typeId() == QMetaType::Double)
+            type = FieldType::Float;
+        else if (v.typeId() == QMetaType::Int)
+            type = FieldType::Integer;
+        else if (v.typeId() == QMetaType::QDateTime || v.typeId() == QMetaType::QDate)
+            type = FieldType::DateTime;
+        s.declareParam(name, type).setValue(v.typeId() == QMetaType::QDate ? QVariant(v.toDate().startOfDay()) : v);
+    }
+}
+
+}  // namespace
+
+std::unique_ptr<TestDatabase> TestDatabase::create(const QString& backend)
+{
+    std::unique_ptr<TestDatabase> db(new TestDatabase);
+    if (backend == QLatin1String("sqlite")) {
+        db->connectionString_ = QStringLiteral("Provider=SQLite;Data Source=%1").arg(db->dir_.filePath(QStringLiteral("loja.db")));
+        db->conn_ = openConnection(db->connectionString_);
+        db->loadSchema(QStringLiteral("sqlite.sql"));
+    } else {
+        const QString admin = qEnvironmentVariable("VAK_PG_CONNSTR");
+        if (admin.isEmpty())
+            return nullptr;
+        static QAtomicInt serial;
+        db->pgDatabase_ = QStringLiteral("vak_sale_%1_%2").arg(QCoreApplication::applicationPid()).arg(serial.fetchAndAddRelaxed(1));
+        db->adminConnectionString_ = admin;
+        openConnection(admin)->execute(QStringLiteral("CREATE DATABASE %1").arg(db->pgDatabase_));
+        QString text = admin;
+        text.replace(QRegularExpression(QStringLiteral("Database=[^;]*"), QRegularExpression::CaseInsensitiveOption),
+                     QStringLiteral("Database=") + db->pgDatabase_);
+        db->connectionString_ = text;
+        db->conn_ = openConnection(text);
+        db->loadSchema(QStringLiteral("postgresql.sql"));
+    }
+    db->seedShop();
+    return db;
+}
+
+TestDatabase::~TestDatabase()
+{
+    conn_.reset();
+    if (!pgDatabase_.isEmpty()) {
+        try {
+            openConnection(adminConnectionString_)
+                ->execute(QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(pgDatabase_));
+        } catch (const platform::Error&) {
+        }
+    }
+}
+
+std::unique_ptr<Connection> TestDatabase::open() const
+{
+    return openConnection(connectionString_);
+}
+
+void TestDatabase::loadSchema(const QString& file)
+{
+    QFile f(qEnvironmentVariable("VAK_SOURCE_DIR") + QStringLiteral("/schema/") + file);
+    if (!f.open(QIODevice::ReadOnly))
+        throw platform::Error(QStringLiteral("schema file %1 not found (VAK_SOURCE_DIR)").arg(f.fileName()));
+    // One transaction: a file database would otherwise sync after every statement.
+    conn_->beginTransaction();
+    QString statement;
+    for (const QString& raw : QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'))) {
+        const QString line = raw.section(QStringLiteral("--"), 0, 0);
+        statement += line + QLatin1Char('\n');
+        if (line.trimmed().endsWith(QLatin1Char(';'))) {
+            statement = statement.trimmed();
+            statement.chop(1);
+            conn_->execute(statement);
+            statement.clear();
+        }
+    }
+    conn_->commit();
+}
+
+void TestDatabase::exec(const QString& sql, const QVariantList& values)
+{
+    Command c(conn_.get());
+    c.setSql(sql);
+    bindPositional(c, values);
+    c.execute();
+}
+
+QVariant TestDatabase::scalar(const QString& sql, const QVariantList& values)
+{
+    Query q(conn_.get());
+    q.setSql(sql);
+    bindPositional(q, values);
+    q.open();
+    return q.eof() ? QVariant() : q.value(0);
+}
+
+int TestDatabase::count(const QString& table, const QString& where, const QVariantList& values)
+{
+    return scalar(QStringLiteral("SELECT COUNT(*) FROM %1 WHERE %2").arg(table, where), values).toInt();
+}
+
+void TestDatabase::addPoints(const QString& campaign, double points)
+{
+    exec(QStringLiteral("INSERT INTO MOVPONTOCONS (CDCLIENTE, CDCONSUMIDOR, CDCAMPANHA, IDTPMOVCONS, VRSALDOCONS) "
+                        "VALUES ('CLI1', 'CONS1', :P1, 'C', :P2)"),
+         {campaign, points});
+}
+
+void TestDatabase::seedShop()
+{
+    exec(QStringLiteral("INSERT INTO FILIAL (CDFILIAL, NMFILIAL, SGESTADO, NRINSJURFILI) VALUES ('0001', 'Loja Centro', 'SP', '11222333000181')"));
+    exec(QStringLiteral("INSERT INTO CLIENTE (CDCLIENTE, NMFANTCLIE) VALUES ('CLI1', 'Cliente Um')"));
+    exec(QStringLiteral("INSERT INTO CONSUMIDOR (CDCLIENTE, CDCONSUMIDOR, NMCONSUMIDOR, NRCPFRESPCON) VALUES ('CLI1', 'CONS1', 'Maria', '12345678909')"));
+    exec(QStringLiteral("INSERT INTO CAMPANHA (CDCAMPANHA, DSCAMPANHA, IDUTILVOUCHER) VALUES ('PTS', 'Pontos', 'N')"));
+    exec(QStringLiteral("INSERT INTO CAMPANHA (CDCAMPANHA, DSCAMPANHA, IDUTILVOUCHER) VALUES ('VOU', 'Vouchers', 'S')"));
+    addPoints(QStringLiteral("PTS"), 100);
+    addPoints(QStringLiteral("VOU"), 5);
+    exec(QStringLiteral("INSERT INTO VOUCHERVND (CDCLIENTE, CDCONSUMIDOR, CDCAMPANHA, IDUTIVOUCHER, VRPTOVOUCHER, DTVALVOUCHER) "
+                        "VALUES ('CLI1', 'CONS1', 'VOU', 'N', 50, :P1)"),
+         {QDate::currentDate().addDays(30)});
+}
+
+namespace {
+
+FieldDef def(const char* name, FieldType type, int size = 0)
+{
+    FieldDef d;
+    d.name = QLatin1String(name);
+    d.type = type;
+    d.size = size;
+    return d;
+}
+
+}  // namespace
+
+Redemption::Redemption(const QList<Gift>& gifts, const QString& receipt, const QString& counter)
+{
+    const FieldType S = FieldType::String, F = FieldType::Float;
+    venda.fieldDefs() = {def("CDFILIAL", S, 4), def("CDPRODUTO", S, 10), def("QTPRODCOMVEN", F), def("VRPRECCOMVEN", F),
+                         def("VRDESCCOMVEN", F), def("CDARVPROD", S, 20), def("NMPRODUTO", S, 50),
+                         def("NRCUPOMFIS", FieldType::FixedChar, 10), def("CDOPERADOR", S, 12), def("CDLOJA", S, 10),
+                         def("IDTPIMPOSFIS", S, 1), def("CDIMPOSTO", S, 2), def("VRPEALIMPFIS", S, 100),
+                         def("NMOPERADOR", S, 50), def("NMCONSVEND", S, 50), def("NRINSCRCONS", S, 20), def("NRSEQ", S, 3),
+                         def("CDPRODPROMOCAO", S, 20), def("NRCONTCUPOMFISC", S, 10), def("CDORDALIQIMPR", S, 5),
+                         def("VRALIQIMPR", F), def("DSENDEVENDA", S, 60), def("VRACRCOMVEN", F), def("CDCLIENTE", S, 21),
+                         def("CDCONSUMIDOR", S, 21), def("CDPRODIMPFIS", S, 20), def("CDLOJAIT", S, 10)};
+    venda.createDataSet();
+    // The screen inserts each row before the current one: the last gift ends up first.
+    for (int i = int(gifts.size()) - 1; i >= 0; --i) {
+        const Gift& g = gifts[i];
+        const bool last = i == gifts.size() - 1;
+        venda.append();
+        const QVariantList values{QStringLiteral("0001"), g.product, 1.0, g.price, last ? g.price - 0.01 : g.price,
+                                  QStringLiteral("01.") + g.product, QStringLiteral("Brinde ") + g.product, receipt,
+                                  QStringLiteral("OP1"), QStringLiteral("L1"), QStringLiteral("T"), QStringLiteral("01"),
+                                  QStringLiteral("18"), QStringLiteral("Operador Um"), QStringLiteral("Maria"),
+                                  QStringLiteral("12345678909"), QString::number(i + 1).rightJustified(3, QLatin1Char('0')),
+                                  g.product, counter, QStringLiteral("T01"), 18.0, QStringLiteral("Rua A, 1"), 0.0,
+                                  QStringLiteral("CLI1"), QStringLiteral("CONS1"), QStringLiteral("789000000000") + QString::number(i),
+                                  QStringLiteral("L1")};
+        for (int f = 0; f < values.size(); ++f)
+            venda.field(f).setValue(values[f]);
+        venda.post();
+    }
+
+    movCaixa.fieldDefs() = {def("CDFILIAL", S, 4), def("NRSEQUMOVI", S, 10), def("IDTIPOMOVIVE", S, 1),
+                            def("NRSEQVENDA", S, 10), def("CDTIPORECE", S, 3), def("DTHRINCMOV", FieldType::DateTime),
+                            def("VRMOVIVEND", F), def("NMTIPORECE", S, 40), def("CDCLIENTE", S, 21),
+                            def("CDCONSUMIDOR", S, 21), def("DTMOVIMCAIXA", FieldType::Date), def("IDTIPORECE", S, 1)};
+    movCaixa.createDataSet();
+    movCaixa.append();
+    movCaixa.fieldByName(QStringLiteral("CDFILIAL")).setValue(QStringLiteral("0001"));
+    movCaixa.fieldByName(QStringLiteral("IDTIPOMOVIVE")).setValue(QStringLiteral("E"));
+    movCaixa.fieldByName(QStringLiteral("CDTIPORECE")).setValue(QStringLiteral("FID"));
+    movCaixa.fieldByName(QStringLiteral("DTHRINCMOV")).setValue(QDateTime::currentDateTime());
+    movCaixa.fieldByName(QStringLiteral("VRMOVIVEND")).setValue(0.01);
+    movCaixa.fieldByName(QStringLiteral("NMTIPORECE")).setValue(QStringLiteral("Fidelidade"));
+    movCaixa.fieldByName(QStringLiteral("CDCLIENTE")).setValue(QStringLiteral("CLI1"));
+    movCaixa.fieldByName(QStringLiteral("CDCONSUMIDOR")).setValue(QStringLiteral("CONS1"));
+    movCaixa.fieldByName(QStringLiteral("DTMOVIMCAIXA")).setValue(QDate::currentDate());
+    movCaixa.fieldByName(QStringLiteral("IDTIPORECE")).setValue(QStringLiteral("4"));
+    movCaixa.post();
+
+    brinde.fieldDefs() = {def("CDFILIAL", S, 4), def("CDCLIENTE", S, 21), def("CDCAMPANHA", S, 10), def("CDPRODUTO", S, 10),
+                          def("VRPONTOBRINDE", F), def("CDARVPROD", S, 20), def("NMPRODUTO", S, 50), def("SGUNIDADE", S, 10),
+                          def("VRPRECITEM", F), def("VRPEALIMPFIS", F), def("CDIMPOSTO", S, 2), def("IDTPIMPOSFIS", S, 1),
+                          def("CDPRODIMPFIS", S, 20), def("IDUTILVOUCHER", S, 1)};
+    brinde.createDataSet();
+    for (const Gift& g : gifts) {
+        brinde.append();
+        const QVariantList values{QStringLiteral("0001"), QStringLiteral("CLI1"), g.campaign, g.product, g.points,
+                                  QStringLiteral("01.") + g.product, QStringLiteral("Brinde ") + g.product,
+                                  QStringLiteral("UN"), g.price, 18.0, QStringLiteral("01"), QStringLiteral("T"),
+                                  QStringLiteral("7890000000000"), g.voucherFlag};
+        for (int f = 0; f < values.size(); ++f)
+            brinde.field(f).setValue(values[f]);
+        brinde.post();
+    }
+}
+
+QList<platform::ClientDataSet*> Redemption::dataSets()
+{
+    return {&venda, &movCaixa, &vazio, &vazio, &vazio, &vazio, &vazio, &brinde, &vazio, &vazio, &vazio, &vazio};
+}
+
+QVariantList closeOutBlock(const QString& docType, const QString& receipt, const QString& nfceNumber,
+                           const QString& nfceSeries, const QString& emission)
+{
+    QVariantList b;
+    for (int i = 0; i < 42; ++i)
+        b.append(QString());
+    const QDateTime opened(QDate::currentDate(), QTime(8, 0));
+    b[0] = QStringLiteral("003");
+    b[1] = opened;
+    b[2] = QStringLiteral("01");
+    b[3] = receipt;
+    b[4] = QStringLiteral("000045");
+    b[5] = QStringLiteral("0001");
+    b[8] = QStringLiteral("L1");
+    b[11] = QStringLiteral("POS");
+    b[12] = nfceNumber;
+    b[15] = QStringLiteral("SERIE-ECF-1");
+    b[16] = 1;
+    b[20] = QDateTime(QDate::currentDate(), QTime(0, 0));
+    b[23] = QStringLiteral("SP");
+    b[30] = QStringLiteral("R");
+    b[32] = QStringLiteral("BAL_QVN");
+    b[34] = emission;
+    b[35] = QStringLiteral("2");
+    b[36] = nfceSeries;
+    b[39] = docType;
+    b[41] = 0;
+    return b;
+}
+
+}  // namespace saletest

@@ -1,0 +1,69 @@
+#pragma once
+// Test databases for the sale services: a fresh SQLite file, or (when VAK_PG_CONNSTR is
+// set) a fresh PostgreSQL database of its own, with the shop schema and a small shop:
+// branch 0001, client CLI1 with consumer CONS1, campaign PTS (paid from points) with 100
+// valid points and campaign VOU (paid from vouchers) with 50 voucher points.
+
+#include "platform/dataset/ClientDataSet.h"
+#include "platform/db/Connection.h"
+
+#include <QDate>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <memory>
+#include <vector>
+
+namespace saletest {
+
+class TestDatabase {
+public:
+    // "sqlite" or "postgresql"; nullptr when that backend is not configured here.
+    static std::unique_ptr<TestDatabase> create(const QString& backend);
+    ~TestDatabase();
+
+    const QString& connectionString() const { return connectionString_; }
+    // A new connection, session set up as the host does it.
+    std::unique_ptr<platform::db::Connection> open() const;
+
+    // Runs a statement with positional values (:P1, :P2, ...).
+    void exec(const QString& sql, const QVariantList& values = {});
+    // The first column of the first row, or null.
+    QVariant scalar(const QString& sql, const QVariantList& values = {});
+    int count(const QString& table, const QString& where = QStringLiteral("1 = 1"), const QVariantList& values = {});
+
+    void addPoints(const QString& campaign, double points);
+
+private:
+    TestDatabase() = default;
+    void loadSchema(const QString& file);
+    void seedShop();
+    QString connectionString_;
+    QString adminConnectionString_;
+    QString pgDatabase_;
+    QTemporaryDir dir_;
+    std::unique_ptr<platform::db::Connection> conn_;
+};
+
+struct Gift {
+    QString campaign;
+    QString product;
+    double points = 0;
+    QString voucherFlag = QStringLiteral("N");  // the campaign's IDUTILVOUCHER
+    double price = 10.0;
+};
+
+// The datasets a redemption hands to the close-out, filled as the screen fills them.
+struct Redemption {
+    explicit Redemption(const QList<Gift>& gifts, const QString& receipt = QStringLiteral("000123"),
+                        const QString& counter = QStringLiteral("000045"));
+    platform::ClientDataSet venda, movCaixa, brinde, vazio;
+    QList<platform::ClientDataSet*> dataSets();
+};
+
+// The close-out's 42-value block for a terminal of document type "E", "N" or "S".
+QVariantList closeOutBlock(const QString& docType, const QString& receipt = QStringLiteral("000123"),
+                           const QString& nfceNumber = QString(), const QString& nfceSeries = QString(),
+                           const QString& emission = QString());
+
+}  // namespace saletest

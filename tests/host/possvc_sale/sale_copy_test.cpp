@@ -1,0 +1,176 @@
+// The customer copy: PDF and PNG files of the NFC-e document and the SAT extract, with
+// a QR code that reads back module by module.
+
+#include "SaleTestDb.h"
+
+#include "host/possvc/CustomerCopy.h"
+#include "host/possvc/SaleServices.h"
+#include "host/possvc/SatCfe.h"
+#include "host/possvc/ScreenOps.h"
+#include "hostapi/possvc.h"
+
+#include "platform/Error.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace saletest;
+using platform::FieldDef;
+using platform::FieldType;
+
+namespace {
+
+const QString kNfceKey = QStringLiteral("35261211222333000181650030000000571000000013");
+
+struct PrintJob {
+    Redemption sale{{{QStringLiteral("PTS"), QStringLiteral("P1"), 30, QStringLiteral("N"), 10.0},
+                     {QStringLiteral("PTS"), QStringLiteral("P2"), 20, QStringLiteral("N"), 4.5}}};
+    platform::ClientDataSet params;
+
+    PrintJob(const QString& key, const QString& qr)
+    {
+        auto def = [](const char* name, FieldType type, int size = 0) {
+            FieldDef d;
+            d.name = QLatin1String(name);
+            d.type = type;
+            d.size = size;
+            return d;
+        };
+        params.fieldDefs() = {def("NRSEQVENDA", FieldType::String, 50), def("NRNAOFISCAL", FieldType::String, 20),
+                              def("TOTALPAGO", FieldType::Float), def("DATAEMISSNFCE", FieldType::String, 30),
+                              def("CHAVEACESSONFCe", FieldType::String, 55), def("SENHACUPOM", FieldType::String, 6),
+                              def("PROTAUTNFCE", FieldType::String, 30), def("QRCODENFCe", FieldType::String, 8000),
+                              def("IDAMBTRABNFCE", FieldType::String, 1)};
+        params.createDataSet();
+        params.append();
+        const QVariantList values{QStringLiteral("7"), QStringLiteral("57"), 0.01, QStringLiteral("2026-12-07T10:00:00-03:00"),
+                                  key, QStringLiteral("12"), QStringLiteral("135260000000057"), qr, QStringLiteral("2")};
+        for (int i = 0; i < values.size(); ++i)
+            params.field(i).setValue(values[i]);
+        params.post();
+    }
+
+    QVariantList block(const QString& kind) const
+    {
+        return {false, kind, sale.venda.data(), sale.venda.data(), QVariant(), params.data(), QString()};
+    }
+};
+
+QString nfceQr()
+{
+    return QStringLiteral("https://www.homologacao.nfce.fazenda.sp.gov.br/qrcode?p=") + kNfceKey
+           + QStringLiteral("|2|2|1|ECEFB58678BFDB9D23C5DFC060442F9109957EEE");
+}
+
+// Every module of the QR code on the image has the colour the code gives it, and the
+// quiet zone around it is white.
+void expectQrShown(const QImage& image, const possvc::CopyLayout& layout, const QString& text)
+{
+    const possvc::QrMatrix m = possvc::qrMatrix(text);
+    ASSERT_EQ(layout.modules, m.width);
+    ASSERT_GE(layout.moduleSize, 3);
+    ASSERT_TRUE(image.rect().contains(layout.qrArea));
+    int mismatches = 0;
+    for (int y = 0; y < m.width; ++y)
+        for (int x = 0; x < m.width; ++x) {
+            const QPoint centre = layout.qrArea.topLeft()
+                                  + QPoint(x * layout.moduleSize + layout.moduleSize / 2, y * layout.moduleSize + layout.moduleSize / 2);
+            const bool dark = qGray(image.pixel(centre)) < 128;
+            mismatches += dark != m.at(x, y);
+        }
+    EXPECT_EQ(mismatches, 0);
+    for (int i = 1; i <= 3 * layout.moduleSize; ++i) {
+        EXPECT_EQ(qGray(image.pixel(layout.qrArea.left() - i, layout.qrArea.center().y())), 255);
+        EXPECT_EQ(qGray(image.pixel(layout.qrArea.right() + i, layout.qrArea.center().y())), 255);
+    }
+}
+
+class CustomerCopyTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        // VAK_KEEP_OUTPUT keeps the copies for a look at them.
+        dir.setAutoRemove(!qEnvironmentVariableIsSet("VAK_KEEP_OUTPUT"));
+        possvc::sim::resetConfig();
+        possvc::sim::installSaleServices();
+        possvc::sim::setOutputDirectory(dir.filePath(QStringLiteral("copias")));
+        // No database: the copy is printed with the configured issuer.
+        possvc::sim::setSaleConnectionSource([] { return QStringLiteral("Provider=SQLite;Data Source=/nonexistent/dir/loja.db"); });
+    }
+    void TearDown() override { possvc::sim::closeSaleConnection(); }
+    QTemporaryDir dir;
+};
+
+}  // namespace
+
+TEST_F(CustomerCopyTest, NfceDocumentAsPdfAndPng)
+{
+    PrintJob job(kNfceKey, nfceQr());
+    QVariant vo = QVariantList(10);
+    ASSERT_TRUE(possvc::DisparaImpressaoNaoFiscal(job.block(QStringLiteral("VENDA_NFCe")), 6, vo));
+    const possvc::sim::PrintedCopy copy = possvc::sim::lastCustomerCopy();
+    EXPECT_EQ(QFileInfo(copy.pdf).fileName(), QStringLiteral("NFCe") + kNfceKey + QStringLiteral(".pdf"));
+    EXPECT_EQ(vo.toList().value(1).toString(), copy.pdf);
+    QFile pdf(copy.pdf);
+    ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(pdf.read(5) == "%PDF-");
+    EXPECT_GT(pdf.size(), 1000);
+
+    const QImage png(copy.png);
+    ASSERT_FALSE(png.isNull());
+    EXPECT_EQ(png.width(), possvc::CustomerCopy::kWidth);
+
+    const possvc::SaleDocument doc = possvc::documentFromPrint(job.block(QStringLiteral("VENDA_NFCe")), 2);
+    EXPECT_EQ(doc.items.size(), 2);
+    EXPECT_EQ(doc.items[0].sequence, QStringLiteral("001"));
+    EXPECT_DOUBLE_EQ(doc.netTotal(), 0.01);
+    EXPECT_EQ(doc.series, QStringLiteral("3"));
+    EXPECT_EQ(doc.number, QStringLiteral("57"));
+    possvc::CopyLayout layout;
+    const QImage drawn = possvc::CustomerCopy(doc, possvc::sim::config().issuer).image(&layout);
+    EXPECT_EQ(drawn.convertToFormat(QImage::Format_RGB32), png.convertToFormat(QImage::Format_RGB32));  // the file is what was drawn
+    expectQrShown(png.convertToFormat(QImage::Format_RGB32), layout, nfceQr());
+}
+
+TEST_F(CustomerCopyTest, SatExtractCarriesTheLongQrCode)
+{
+    possvc::sat::CfeInput in;
+    in.issuedAt = QDateTime(QDate(2026, 12, 7), QTime(11, 0));
+    in.cashRegister = QStringLiteral("3");
+    in.number = 9;
+    in.items = {possvc::SaleItem{}};
+    in.items[0].unitPrice = 0.01;
+    const possvc::sat::Cfe cfe = possvc::sat::buildCfe(in);
+    const QString qr = possvc::sat::qrText(possvc::sat::issuedAnswer(1, cfe, possvc::sat::XmlForm::Base64));
+    PrintJob job(QStringLiteral("CFe") + cfe.key, qr);
+
+    QVariant vo = QVariantList(10);
+    ASSERT_TRUE(possvc::DisparaImpressaoNaoFiscal(job.block(QStringLiteral("EXTRATO_SAT")), 6, vo));
+    const possvc::sim::PrintedCopy copy = possvc::sim::lastCustomerCopy();
+    EXPECT_EQ(QFileInfo(copy.png).fileName(), QStringLiteral("CFe") + cfe.key + QStringLiteral(".png"));
+    EXPECT_TRUE(QFileInfo(copy.pdf).size() > 1000);
+
+    const possvc::SaleDocument doc = possvc::documentFromPrint(job.block(QStringLiteral("EXTRATO_SAT")), 2);
+    EXPECT_EQ(doc.number, QStringLiteral("000009"));
+    EXPECT_EQ(doc.satSerial, QStringLiteral("900001234"));
+    EXPECT_EQ(doc.issuedAt, in.issuedAt);
+    possvc::CopyLayout layout;
+    possvc::CustomerCopy(doc, possvc::sim::config().issuer).image(&layout);
+    EXPECT_GT(layout.modules, 60);  // a 400-character text needs a large symbol
+    expectQrShown(QImage(copy.png).convertToFormat(QImage::Format_RGB32), layout, qr);
+}
+
+TEST_F(CustomerCopyTest, RefusalsPrintNothing)
+{
+    PrintJob job(kNfceKey, nfceQr());
+    QVariant vo = QVariantList(10);
+    EXPECT_THROW(possvc::DisparaImpressaoNaoFiscal(job.block(QStringLiteral("RELATORIO")), 6, vo), platform::HostError);
+    EXPECT_THROW(possvc::DisparaImpressaoNaoFiscal(job.block(QStringLiteral("VENDA_NFCe")).mid(0, 6), 5, vo), platform::HostError);
+    possvc::sim::failNext(QStringLiteral("DisparaImpressaoNaoFiscal"));
+    EXPECT_FALSE(possvc::DisparaImpressaoNaoFiscal(job.block(QStringLiteral("VENDA_NFCe")), 6, vo));
+    EXPECT_TRUE(QDir(possvc::sim::outputDirectory()).entryList(QDir::Files).isEmpty());
+}
