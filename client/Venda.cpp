@@ -1,0 +1,262 @@
+#include "client/Venda.h"
+
+#include <QByteArray>
+#include <QLocale>
+#include <QRegularExpression>
+#include <QXmlStreamReader>
+
+namespace Cli_Vak04100 {
+
+using platform::FieldDef;
+using platform::FieldType;
+
+QString textoNumero(double valor)
+{
+    QLocale local = QLocale::system();
+    local.setNumberOptions(QLocale::OmitGroupSeparator);
+    return local.toString(valor, 'g', 15);
+}
+
+namespace {
+
+FieldDef campo(const char* nome, FieldType tipo, int tamanho = 0)
+{
+    FieldDef f;
+    f.name = QString::fromLatin1(nome);
+    f.type = tipo;
+    f.size = tamanho;
+    return f;
+}
+FieldDef texto(const char* nome, int tamanho = 20) { return campo(nome, FieldType::String, tamanho); }
+FieldDef fixo(const char* nome, int tamanho) { return campo(nome, FieldType::FixedChar, tamanho); }
+FieldDef real(const char* nome) { return campo(nome, FieldType::Float); }
+FieldDef inteiro(const char* nome) { return campo(nome, FieldType::Integer); }
+FieldDef logico(const char* nome) { return campo(nome, FieldType::Boolean); }
+FieldDef dataHora(const char* nome) { return campo(nome, FieldType::DateTime); }
+FieldDef data(const char* nome) { return campo(nome, FieldType::Date); }
+
+}  // namespace
+
+platform::FieldDefs camposMovCaixa()
+{
+    platform::FieldDefs f{
+        texto("CDFILIAL", 4),        texto("NRSEQUMOVI", 10),    texto("IDTIPOMOVIVE", 1),
+        texto("DSMOVIVEND", 250),    texto("NRSEQVENDA", 10),    texto("CDTIPORECE", 3),
+        dataHora("DTHRINCMOV"),      dataHora("DTDEPCHEQUE"),    texto("NRCONTRAVALE", 10),
+        texto("CDTIPOTROCO", 3),     real("VRMOVIVEND"),         texto("NMTIPORECE", 40),
+        texto("NRORDTROCO", 3),      texto("CDCLIENTE", 21),     texto("CDCONSUMIDOR", 21),
+        data("DTMOVIMCAIXA"),        real("VRMOVIVEOUT"),        real("VRCOTINDOUT"),
+        texto("CDAGECHEQVEN", 5),    texto("CDBANCHEQVEN", 3),   texto("CDCNTCHEQVEN", 16),
+        dataHora("DTDEPCHEQVEN"),    texto("NRCHEQUEVEND", 6),   texto("DSIMPFISCAL", 50),
+        texto("IDTIPORECE", 1),      texto("CDFPIMPFIS", 10),    texto("NRCARTBANCO", 10),
+        texto("CDBANCARTCR", 10),    texto("CDTIPORECEORIG", 3), texto("CDCCUSCLIE", 10),
+        texto("CDNSUHOSTTEF", 50),   texto("NMTIPORECEORIG", 40), real("QTPARCRECEB"),
+        texto("NRCONTROLTEF", 50),   texto("NMBANDTEF", 100),    texto("NRAUTORIZATEF", 50),
+        texto("IDFILAPAGMFE", 10),   texto("CDAUTORIZMFE", 10),  texto("CDBINCARTMFE", 10),
+        texto("NMINSTFINMFE", 50),   texto("CDPAGAMENMFE", 10),  texto("CDNSUTEF", 50),
+        texto("DSCARTDIGITAL", 100),
+    };
+    for (int i = 0; i < 9; ++i)
+        f[i].visible = false;
+    f[10].displayLabel = QStringLiteral("Valor");
+    f[10].displayFormat = QStringLiteral("#,##0.00");
+    f[11].displayLabel = QStringLiteral("Recebimento");
+    return f;
+}
+
+platform::FieldDefs camposVenda()
+{
+    return {
+        texto("CDFILIAL", 4),        texto("NRVENDAREST", 10),   texto("NRCOMANDA", 10),
+        texto("CDPRODUTO", 10),      texto("IDPRODIMPFIS", 1),   texto("NRPRODCOMVEN", 6),
+        real("QTPRODCOMVEN"),        real("VRPRECCOMVEN"),       texto("IDSTPRCOMVEN", 1),
+        real("VRDESCCOMVEN"),        texto("NRLUGARMESA", 3),    texto("CDGRPOCOR", 2),
+        texto("CDOCORR", 2),         texto("NRMESAORIG", 4),     texto("CDLOJAORIG", 10),
+        texto("CDARVPROD", 20),      texto("NMPRODUTO", 50),     texto("CDVENDEDOR", 4),
+        dataHora("DTHRABERMESA"),    dataHora("DTHRFECHMESA"),   real("VRDESCOMANDA"),
+        fixo("NRCUPOMFIS", 10),      texto("CDOPERADOR", 12),    texto("CDLOJA", 10),
+        texto("IDTPIMPOSFIS", 1),    texto("CDIMPOSTO", 2),      fixo("IDTPFORPGVEN", 1),
+        texto("CDEMPRESA", 2),       real("VRTXSERVICO"),        real("VRCONSUMAMIN"),
+        texto("VRPEALIMPFIS", 100),  texto("CDLOJAIT", 10),      texto("IDCONFIGPROD", 10),
+        texto("NMOPERADOR", 50),     texto("NMLOJA", 50),        dataHora("DTABERCAIX"),
+        real("VRACRCOMANDA"),        texto("CDFAMILISALD", 3),   texto("CDSERVFILI", 5),
+        texto("NMCONSVEND", 50),     texto("NRINSCRCONS", 20),   texto("SGUNIDADE", 10),
+        texto("NRSEQ", 3),           real("VRUNITVENDCL"),       real("ACRESITEM"),
+        texto("CDPRODPROMOCAO", 20), texto("NRCONTCUPOMFISC", 10), texto("CDORDALIQIMPR", 5),
+        real("VRALIQIMPR"),          texto("DSENDEVENDA", 60),   texto("NRSUBSERIEVND", 50),
+        texto("NRORDEMVND", 50),     texto("NRSERIEVND", 50),    texto("CDVENDEDORITEM", 4),
+        real("VRREPIQUEVENDA"),      real("VRACRCOMVEN"),        texto("NRMESA", 4),
+        texto("CDCLIENTE", 21),      texto("CDCONSUMIDOR", 21),  texto("CDPREFINTGCOLVEN", 10),
+        inteiro("NRPESMESAVEN"),     texto("DSOBSCANCUP", 100),  texto("DSOBSDESC", 100),
+        texto("CDGRPOCORDESC", 2),   texto("CDPRODIMPFIS", 20),  texto("NMCONSUMIDOR", 50),
+        texto("CDEXCONSUMID", 21),   dataHora("DTCHECKINPH"),    dataHora("DTCHECKOUTPH"),
+        texto("CDRESERVAPH", 30),    texto("CDNATPRODUTO", 2),
+    };
+}
+
+platform::FieldDefs camposParamImpCupNF()
+{
+    return {
+        texto("CDIDCONSUMID", 25),     texto("NMCONSUMIDOR", 50),    texto("NRSEQVENDA", 50),
+        texto("NRNAOFISCAL", 20),      logico("BOIMPREDZEPSON"),     texto("VENDAREALIZADA", 2),
+        real("TOTALPAGO"),             real("DOVALACR"),             texto("DSCOMANDA", 20),
+        real("VRCOUVERT"),             real("VRCONSUMACA"),          real("VRTXSERVICO"),
+        texto("CDPRODCOUVER", 10),     texto("CDPRODCONSUM", 10),    texto("stIdTipoImpNF1", 5),
+        texto("stIdTipoImpNF2", 5),    texto("stCdPortImpNF1", 5),   texto("stCdPortImpNF2", 5),
+        texto("stIdVendImpNF1", 5),    texto("stIdVendImpNF2", 5),   texto("STIDPAISINTEGRA", 2),
+        texto("stRedZLeituraX", 1),    texto("stImpFechaCaixa", 1),  texto("stImpRelProduto", 1),
+        texto("stImpRedZLeituX", 1),   texto("stNrSerieECF", 50),    dataHora("DTABERTURACAIXA"),
+        texto("stRelProdutoDia", 1),   texto("NRMESA", 4),           texto("BUSCANRPESSOAS", 1),
+        texto("NRPESMESAALT", 5),      texto("NMVENDEDOR", 50),      texto("AGRUPADO", 1),
+        texto("COBRATAXA_FECHAMENTO", 1), texto("COBRACOUVER_FECHAMENTO", 1),
+        texto("COBRACONSUMACAO_FECHAMENTO", 1), texto("NRPESSOAS", 5), texto("CDCLIENTE", 21),
+        texto("TIPOCONTA", 50),        real("VRBASECONSUM"),         texto("STIMPPOSOBS", 1),
+        texto("TIPOVENDA", 1),         texto("IDAMBTRABNFCE", 1),    texto("DATAEMISSNFCE", 30),
+        texto("CHAVEACESSONFCe", 55),  texto("STIBPT", 10),          texto("STIBPTES", 10),
+        texto("SENHACUPOM", 6),        texto("PROTAUTNFCE", 30),     texto("IDIMPCOMPCUPVEN", 1),
+        texto("QRCODENFCe", 8000),     texto("IDREIMPRNFCE", 10),
+    };
+}
+
+QVariantList blocoCancelaCupom(const QString& idEsquema, bool terceiro, const QString& cdFilial,
+                               const QString& cdCaixa, const QString& nrSerieImp)
+{
+    return {idEsquema, false, false, terceiro, cdFilial, cdCaixa, nrSerieImp};
+}
+
+// ---- SAT answer -------------------------------------------------------------------------
+
+namespace {
+
+// The names of the answer's lines; a line that starts with one of them and "=" begins a
+// new value, any other line continues the one before (a pretty-printed document).
+const QStringList& nomesRetornoSat()
+{
+    static const QStringList nomes{
+        QStringLiteral("numeroSessao"), QStringLiteral("EEEEE"),         QStringLiteral("CCCC"),
+        QStringLiteral("mensagem"),     QStringLiteral("cod"),           QStringLiteral("mensagemSEFAZ"),
+        QStringLiteral("arqxmlnfce"),   QStringLiteral("timeStamp"),     QStringLiteral("chaveConsulta"),
+        QStringLiteral("valorTotalCFe"), QStringLiteral("CPFCNPJValue"), QStringLiteral("assinaturaQRCODE"),
+    };
+    return nomes;
+}
+
+// The name a line gives a value to, or "" for a line that names none.
+QString nomeDaLinha(const QString& linha)
+{
+    const qsizetype igual = linha.indexOf(QLatin1Char('='));
+    return igual < 0 ? QString() : linha.left(igual).trimmed();
+}
+
+bool comecaCampo(const QString& linha)
+{
+    const QString nome = nomeDaLinha(linha);
+    if (nome.isEmpty())
+        return false;
+    for (const QString& conhecido : nomesRetornoSat())
+        if (nome.compare(conhecido, Qt::CaseInsensitive) == 0)
+            return true;
+    return false;
+}
+
+// The document as XML text: as it stands when it starts with "<" (after a byte-order
+// mark), decoded when it is base64; "" otherwise.
+QString comoXml(const QString& valor)
+{
+    QString v = valor.trimmed();
+    if (v.startsWith(QChar(0xFEFF)))
+        v.remove(0, 1);
+    if (v.startsWith(QLatin1Char('<')))
+        return v;
+    QByteArray base64 = v.toLatin1();
+    base64.replace('\n', QByteArray()).replace('\r', QByteArray()).replace(' ', QByteArray());
+    const auto decodificado = QByteArray::fromBase64Encoding(base64, QByteArray::AbortOnBase64DecodingErrors);
+    if (!decodificado)
+        return {};
+    QString xml = QString::fromUtf8(decodificado.decoded).trimmed();
+    if (xml.startsWith(QChar(0xFEFF)))
+        xml.remove(0, 1);
+    return xml.startsWith(QLatin1Char('<')) ? xml : QString();
+}
+
+// A CF-e number of one to six digits, brought to its six places.
+QString seisDigitos(const QString& texto)
+{
+    static const QRegularExpression re(QStringLiteral("^\\d{1,6}$"));
+    return re.match(texto).hasMatch() ? texto.rightJustified(6, QLatin1Char('0')) : QString();
+}
+
+}  // namespace
+
+QString valorRetornoSat(const QStringList& linhas, const QString& nome)
+{
+    for (const QString& linha : linhas) {
+        const qsizetype igual = linha.indexOf(QLatin1Char('='));
+        if (igual >= 0 && linha.left(igual).trimmed().compare(nome, Qt::CaseInsensitive) == 0)
+            return linha.mid(igual + 1);
+    }
+    return {};
+}
+
+QString xmlRetornoSat(const QStringList& linhas)
+{
+    // An element of the list may itself hold several lines.
+    const QStringList todas = linhas.join(QLatin1Char('\n')).split(QLatin1Char('\n'));
+    QStringList partes;
+    bool dentro = false;
+    for (const QString& linha : todas) {
+        if (!dentro) {
+            if (nomeDaLinha(linha).compare(QLatin1String("arqxmlnfce"), Qt::CaseInsensitive) == 0) {
+                partes << linha.mid(linha.indexOf(QLatin1Char('=')) + 1);
+                dentro = true;
+            }
+        } else if (comecaCampo(linha)) {
+            break;
+        } else {
+            partes << linha;
+        }
+    }
+    return partes.join(QLatin1Char('\n'));
+}
+
+QString chaveSemPrefixo(const QString& chaveConsulta)
+{
+    const QString chave = chaveConsulta.trimmed();
+    return chave.startsWith(QLatin1String("CFe"), Qt::CaseInsensitive) ? chave.mid(3) : chave;
+}
+
+QString numeroCfe(const QString& arqxml, const QString& chaveConsulta)
+{
+    const QString xml = comoXml(arqxml);
+    if (!xml.isEmpty()) {
+        QXmlStreamReader leitor(xml);
+        while (!leitor.atEnd()) {
+            if (leitor.readNext() == QXmlStreamReader::StartElement && leitor.name() == QLatin1String("nCFe")) {
+                const QString n = seisDigitos(leitor.readElementText().trimmed());
+                if (!n.isEmpty())
+                    return n;
+                break;
+            }
+        }
+        // A document the reader cannot take whole (cut, or an undeclared prefix) may
+        // still carry the element.
+        static const QRegularExpression elemento(QStringLiteral("<(?:[\\w.-]+:)?nCFe\\s*>\\s*(\\d{1,6})\\s*<"));
+        const auto m = elemento.match(xml);
+        if (m.hasMatch())
+            return seisDigitos(m.captured(1));
+    }
+    const QString chave = chaveSemPrefixo(chaveConsulta);
+    return chave.size() == 44 ? chave.mid(31, 6) : QString();
+}
+
+QString qrCodeSat(const QStringList& linhas)
+{
+    return QStringList{chaveSemPrefixo(valorRetornoSat(linhas, QStringLiteral("chaveConsulta"))),
+                       valorRetornoSat(linhas, QStringLiteral("timeStamp")),
+                       valorRetornoSat(linhas, QStringLiteral("valorTotalCFe")),
+                       valorRetornoSat(linhas, QStringLiteral("CPFCNPJValue")),
+                       valorRetornoSat(linhas, QStringLiteral("assinaturaQRCODE"))}
+        .join(QLatin1Char('|'));
+}
+
+}  // namespace Cli_Vak04100

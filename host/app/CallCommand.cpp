@@ -1,0 +1,274 @@
+#include "host/app/CallCommand.h"
+
+#include "hostapi/hostkit.h"
+#include "platform/dataset/DataPacket.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QVariant>
+
+#include <dlfcn.h>
+
+#include <cstdio>
+#include <functional>
+
+namespace pdvhost {
+
+namespace {
+
+using Text = const char16_t*;
+
+struct Function {
+    const char* name;
+    QStringList arguments;  // what each argument is, for the usage text
+};
+
+const Function kFunctions[] = {
+    {"GetConsumidor", {}},
+    {"GetSaldoConsCamp", {"CLIENT", "CONSUMER"}},
+    {"GetBrinde", {"CAMPAIGN", "BRANCH"}},
+    {"SetGravaCupomInicial", {"BRANCH", "REGISTER", "RECEIPT", "FISCAL-DATE"}},
+    {"GetSenhaCupom", {"BRANCH", "DATE"}},
+    {"getNumeroNFCe", {"BRANCH", "SERIES", "ENVIRONMENT"}},
+    {"setNumeroNFCe", {"BRANCH", "REGISTER", "SERIES", "ENVIRONMENT", "RECORD-FOR-VOIDING"}},
+};
+
+void err(const QString& text)
+{
+    std::fprintf(stderr, "pdvhost call: %s\n", text.toLocal8Bit().constData());
+}
+
+QString usage()
+{
+    QString text = QStringLiteral("usage: pdvhost call [--db CONNSTR] FUNCTION [ARG...]\n");
+    for (const Function& f : kFunctions)
+        text += QStringLiteral("  %1 %2\n").arg(QString::fromLatin1(f.name), f.arguments.join(QLatin1Char(' ')));
+    return text;
+}
+
+// The module's exports, looked up by their unit-qualified names.
+class Module {
+public:
+    ~Module()
+    {
+        if (release_)
+            release_();
+        // The library stays loaded: Qt objects it made may still be referenced at exit.
+    }
+    bool load(QString* error)
+    {
+        const QString path = QCoreApplication::applicationDirPath() + QStringLiteral("/libVak04100.so");
+        handle_ = dlopen(QFile::encodeName(path).constData(), RTLD_NOW | RTLD_LOCAL);
+        if (!handle_) {
+            *error = QString::fromLocal8Bit(dlerror());
+            return false;
+        }
+        create_ = reinterpret_cast<int (*)(QVariant*)>(dlsym(handle_, "Srv_Vak04100_CriaModuloDados"));
+        release_ = reinterpret_cast<void (*)()>(dlsym(handle_, "Srv_Vak04100_LiberaModuloDados"));
+        if (!create_ || !release_) {
+            *error = QStringLiteral("%1 does not export the data module's creation").arg(path);
+            return false;
+        }
+        return true;
+    }
+    template <class Signature>
+    Signature* function(const char* name) const
+    {
+        return reinterpret_cast<Signature*>(dlsym(handle_, (QByteArray("Srv_Vak04100.") + name).constData()));
+    }
+    bool connect(QString* error)
+    {
+        QVariant text;
+        if (create_(&text) == 0)
+            return true;
+        *error = text.toString();
+        return false;
+    }
+
+private:
+    void* handle_ = nullptr;
+    int (*create_)(QVariant*) = nullptr;
+    void (*release_)() = nullptr;
+};
+
+double dateValue(const QString& text, bool* ok)
+{
+    QDateTime dt = QDateTime::fromString(text, Qt::ISODate);
+    if (!dt.isValid()) {
+        const QDate d = QDate::fromString(text, Qt::ISODate);
+        dt = d.isValid() ? QDateTime(d, QTime(0, 0)) : QDateTime();
+    }
+    *ok = dt.isValid();
+    if (!*ok)
+        return 0;
+    static const QDate base(1899, 12, 30);
+    return double(base.daysTo(dt.date())) + dt.time().msecsSinceStartOfDay() / 86400000.0;
+}
+
+int flagValue(const QString& text, bool* ok)
+{
+    const QString t = text.trimmed().toLower();
+    *ok = true;
+    if (t == QLatin1String("true") || t == QLatin1String("1") || t == QLatin1String("s"))
+        return 1;
+    if (t == QLatin1String("false") || t == QLatin1String("0") || t == QLatin1String("n"))
+        return 0;
+    *ok = false;
+    return 0;
+}
+
+// Calls `name` with `a`; the function's return code (0 returned, 1 raised), or -1 when
+// an argument is not valid (message given).
+int invoke(const Module& m, const QString& name, const QStringList& a, QVariant* result)
+{
+    auto t = [&](int i) { return reinterpret_cast<Text>(a.at(i).utf16()); };
+    bool ok = true;
+    if (name == QLatin1String("GetConsumidor"))
+        return m.function<int(QVariant*)>("GetConsumidor")(result);
+    if (name == QLatin1String("GetSaldoConsCamp"))
+        return m.function<int(Text, Text, QVariant*)>("GetSaldoConsCamp")(t(0), t(1), result);
+    if (name == QLatin1String("GetBrinde"))
+        return m.function<int(Text, Text, QVariant*)>("GetBrinde")(t(0), t(1), result);
+    if (name == QLatin1String("getNumeroNFCe"))
+        return m.function<int(Text, Text, Text, QVariant*)>("getNumeroNFCe")(t(0), t(1), t(2), result);
+    if (name == QLatin1String("SetGravaCupomInicial")) {
+        const double d = dateValue(a.at(3), &ok);
+        if (!ok)
+            return err(QStringLiteral("'%1' is not a date (YYYY-MM-DD)").arg(a.at(3))), -1;
+        return m.function<int(Text, Text, Text, double, QVariant*)>("SetGravaCupomInicial")(t(0), t(1), t(2), d, result);
+    }
+    if (name == QLatin1String("GetSenhaCupom")) {
+        const double d = dateValue(a.at(1), &ok);
+        if (!ok)
+            return err(QStringLiteral("'%1' is not a date (YYYY-MM-DD)").arg(a.at(1))), -1;
+        return m.function<int(Text, double, QVariant*)>("GetSenhaCupom")(t(0), d, result);
+    }
+    const int flag = flagValue(a.at(4), &ok);
+    if (!ok)
+        return err(QStringLiteral("'%1' is not a flag (true or false)").arg(a.at(4))), -1;
+    return m.function<int(Text, Text, Text, Text, int, QVariant*)>("setNumeroNFCe")(t(0), t(1), t(2), t(3), flag, result);
+}
+
+QString typeName(platform::FieldType type)
+{
+    using platform::FieldType;
+    switch (type) {
+    case FieldType::String: return QStringLiteral("string");
+    case FieldType::FixedChar: return QStringLiteral("fixedchar");
+    case FieldType::WideString: return QStringLiteral("widestring");
+    case FieldType::ShortInt:
+    case FieldType::SmallInt:
+    case FieldType::Byte:
+    case FieldType::Word: return QStringLiteral("smallint");
+    case FieldType::Integer: return QStringLiteral("integer");
+    case FieldType::LongWord:
+    case FieldType::LargeInt: return QStringLiteral("largeint");
+    case FieldType::Boolean: return QStringLiteral("boolean");
+    case FieldType::Single:
+    case FieldType::Float: return QStringLiteral("float");
+    case FieldType::Currency: return QStringLiteral("currency");
+    case FieldType::Bcd:
+    case FieldType::FmtBcd: return QStringLiteral("bcd");
+    case FieldType::Date: return QStringLiteral("date");
+    case FieldType::Time: return QStringLiteral("time");
+    case FieldType::DateTime:
+    case FieldType::TimeStamp: return QStringLiteral("datetime");
+    case FieldType::Memo:
+    case FieldType::WideMemo: return QStringLiteral("memo");
+    default: return QStringLiteral("bytes");
+    }
+}
+
+QJsonValue jsonValue(const QVariant& v)
+{
+    if (!v.isValid() || v.isNull())
+        return QJsonValue::Null;
+    switch (v.userType()) {
+    case QMetaType::Bool: return v.toBool();
+    case QMetaType::Int:
+    case QMetaType::LongLong: return v.toLongLong();
+    case QMetaType::Double: return v.toDouble();
+    case QMetaType::QDate: return v.toDate().toString(Qt::ISODate);
+    case QMetaType::QTime: return v.toTime().toString(QStringLiteral("HH:mm:ss.zzz"));
+    case QMetaType::QDateTime: return v.toDateTime().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz"));
+    case QMetaType::QByteArray: return QString::fromLatin1(v.toByteArray().toBase64());
+    default: return v.toString();
+    }
+}
+
+// The packet as `cdstool dump --json` writes it: field definitions, then the rows.
+QByteArray packetJson(const platform::DataPacket& packet)
+{
+    QJsonArray fields, rows;
+    for (const platform::FieldDef& f : packet.fields)
+        fields.append(QJsonObject{{"name", f.name}, {"type", typeName(f.type)}, {"size", f.size}});
+    for (const QVariantList& row : packet.rows) {
+        QJsonArray values;
+        for (const QVariant& v : row)
+            values.append(jsonValue(v));
+        rows.append(values);
+    }
+    return QJsonDocument(QJsonObject{{"fields", fields}, {"rows", rows}}).toJson(QJsonDocument::Compact);
+}
+
+}  // namespace
+
+int runCallCommand(const QStringList& args)
+{
+    QStringList rest = args;
+    QString connectionString;
+    if (!rest.isEmpty() && rest.first().startsWith(QLatin1String("--db="))) {
+        connectionString = rest.takeFirst().mid(5);
+    } else if (!rest.isEmpty() && rest.first() == QLatin1String("--db")) {
+        rest.takeFirst();
+        if (rest.isEmpty())
+            return err(QStringLiteral("--db needs a connection string")), std::fputs(qPrintable(usage()), stderr), 2;
+        connectionString = rest.takeFirst();
+    }
+    if (rest.isEmpty())
+        return std::fputs(qPrintable(usage()), stderr), 2;
+    const QString requested = rest.takeFirst();
+    const Function* function = nullptr;
+    for (const Function& f : kFunctions)
+        if (requested.compare(QLatin1String(f.name), Qt::CaseInsensitive) == 0)
+            function = &f;
+    if (!function)
+        return err(QStringLiteral("unknown function '%1'").arg(requested)), std::fputs(qPrintable(usage()), stderr), 2;
+    if (rest.size() != function->arguments.size()) {
+        err(QStringLiteral("%1 takes %2 argument(s): %3")
+                .arg(QLatin1String(function->name))
+                .arg(function->arguments.size())
+                .arg(function->arguments.join(QLatin1Char(' '))));
+        return 2;
+    }
+
+    if (!connectionString.isEmpty())
+        hostkit::setStringConexQvn(connectionString);
+    Module module;
+    QString error;
+    if (!module.load(&error) || !module.connect(&error))
+        return err(error), 1;
+
+    if (!module.function<void>(function->name))
+        return err(QStringLiteral("the module does not export Srv_Vak04100.%1").arg(QLatin1String(function->name))), 1;
+    QVariant result;
+    const int rc = invoke(module, QLatin1String(function->name), rest, &result);
+    if (rc < 0)
+        return 2;
+    if (rc != 0)
+        return err(result.toString()), 1;
+    if (result.userType() == QMetaType::QByteArray && !hostkit::isErrorResult(result)) {
+        std::fputs(packetJson(platform::packetFromVariant(result)).constData(), stdout);
+        std::fputs("\n", stdout);
+        return 0;
+    }
+    if (result.isValid())
+        std::printf("%s\n", result.toString().toUtf8().constData());
+    return hostkit::isErrorResult(result) ? 1 : 0;
+}
+
+}  // namespace pdvhost

@@ -1,0 +1,326 @@
+#include "host/app/Host.h"
+
+#include "host/fiscaldev/SimPrinter.h"
+#include "host/possvc/SaleServices.h"
+#include "host/possvc/ScreenOps.h"
+#include "hostapi/fiscaldev.h"
+#include "hostapi/hostkit.h"
+#include "hostapi/possvc.h"
+#include "platform/ui/ErrorDisplay.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPixmap>
+#include <QPointer>
+#include <QTimer>
+
+#include <dlfcn.h>
+
+#include <cstdio>
+
+namespace pdvhost {
+
+namespace {
+
+void say(const QString& text)
+{
+    std::fprintf(stderr, "pdvhost: %s\n", text.toLocal8Bit().constData());
+}
+
+// ---- the module -------------------------------------------------------------------------
+
+struct Module {
+    void* handle = nullptr;
+    void (*criaFidelidade)(const char16_t*, const char16_t*, const char16_t*, const char16_t*, const char16_t*) = nullptr;
+    QWidget** form = nullptr;  // the module's frmFidelidade
+    void (*initialize)() = nullptr;
+    void (*finalize)() = nullptr;
+
+    bool load(QString* error)
+    {
+        const QString path = QCoreApplication::applicationDirPath() + QStringLiteral("/libVak04100.so");
+        handle = dlopen(QFile::encodeName(path).constData(), RTLD_NOW | RTLD_LOCAL);
+        if (!handle) {
+            *error = QString::fromLocal8Bit(dlerror());
+            return false;
+        }
+        criaFidelidade = reinterpret_cast<decltype(criaFidelidade)>(dlsym(handle, "CriaFidelidade"));
+        form = static_cast<QWidget**>(dlsym(handle, "frmFidelidade"));
+        initialize = reinterpret_cast<void (*)()>(dlsym(handle, "Initialize"));
+        finalize = reinterpret_cast<void (*)()>(dlsym(handle, "Finalize"));
+        if (!criaFidelidade || !form || !initialize || !finalize) {
+            *error = QStringLiteral("%1 lacks CriaFidelidade, frmFidelidade, Initialize or Finalize").arg(path);
+            return false;
+        }
+        return true;
+    }
+    QWidget* openForm() const { return form && *form && (*form)->isVisible() ? *form : nullptr; }
+};
+
+bool knownOperation(const QString& op)
+{
+    return fiscaldev::library().find(op) || possvc::library().find(op);
+}
+
+// ---- the script ---------------------------------------------------------------------------
+
+class Player {
+public:
+    Player(const Module& module, Transcript& transcript, const QString& outDir)
+        : module_(module), transcript_(transcript), outDir_(outDir) {}
+
+    int status = 0;
+    bool finished = false;
+
+    void play(const QList<ScriptStep>& steps)
+    {
+        for (const ScriptStep& step : steps) {
+            QWidget* form = module_.openForm();
+            if (!form) {
+                say(QStringLiteral("line %1: the screen is closed; the rest of the script is not played")
+                        .arg(step.lineNumber));
+                break;
+            }
+            if (!run(step, form)) {
+                status = 2;
+                break;
+            }
+            transcript_.step(step.text, screenState(module_.form ? *module_.form : nullptr));
+        }
+        finished = true;
+        // A script that leaves the screen open ends with the screen closed.
+        if (QWidget* form = module_.openForm())
+            form->close();
+    }
+
+private:
+    bool run(const ScriptStep& step, QWidget* form)
+    {
+        switch (step.kind) {
+        case ScriptStep::Kind::Key: return key(step, form);
+        case ScriptStep::Kind::Click: return click(step, form);
+        case ScriptStep::Kind::Pick: possvc::sim::queuePick(step.argument); return true;
+        case ScriptStep::Kind::Price: possvc::sim::queuePrice(step.argument); return true;
+        case ScriptStep::Kind::Fail:
+            if (fiscaldev::library().find(step.argument))
+                fiscaldev::sim::failNext(step.argument, step.count);
+            else
+                possvc::sim::failNext(step.argument, step.count);
+            return true;
+        case ScriptStep::Kind::Screenshot: return screenshot(step, form);
+        }
+        return false;
+    }
+
+    bool key(const ScriptStep& step, QWidget* form)
+    {
+        QWidget* focus = QApplication::focusWidget();
+        QWidget* target = focus && (focus == form || form->isAncestorOf(focus)) ? focus : form;
+        const auto mods = Qt::KeyboardModifiers(step.modifiers);
+        QPointer<QWidget> guard(target);
+        QKeyEvent press(QEvent::KeyPress, step.key, mods);
+        QApplication::sendEvent(target, &press);
+        if (guard) {
+            QKeyEvent release(QEvent::KeyRelease, step.key, mods);
+            QApplication::sendEvent(target, &release);
+        }
+        return true;
+    }
+
+    bool click(const ScriptStep& step, QWidget* form)
+    {
+        auto* widget = step.argument == form->objectName() ? form : form->findChild<QWidget*>(step.argument);
+        if (!widget) {
+            say(QStringLiteral("line %1: the screen has no component named '%2'").arg(step.lineNumber).arg(step.argument));
+            return false;
+        }
+        if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
+            button->click();  // a disabled button does nothing, as under the mouse
+            return true;
+        }
+        const QPointF centre = QRectF(widget->rect()).center();
+        QMouseEvent press(QEvent::MouseButtonPress, centre, widget->mapToGlobal(centre), Qt::LeftButton,
+                          Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(widget, &press);
+        QMouseEvent release(QEvent::MouseButtonRelease, centre, widget->mapToGlobal(centre), Qt::LeftButton,
+                            Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(widget, &release);
+        return true;
+    }
+
+    bool screenshot(const ScriptStep& step, QWidget* form)
+    {
+        const QString path = QDir(outDir_).absoluteFilePath(step.argument);
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        if (!form->grab().save(path)) {
+            say(QStringLiteral("line %1: cannot write %2").arg(step.lineNumber).arg(path));
+            return false;
+        }
+        return true;
+    }
+
+    const Module& module_;
+    Transcript& transcript_;
+    QString outDir_;
+};
+
+// ---- the application's error display and the shown/closed events ---------------------------
+
+struct Display {
+    Transcript* transcript;
+    bool gui;
+};
+
+void showError(const QString& text, void* context)
+{
+    auto* display = static_cast<Display*>(context);
+    display->transcript->error(text);
+    if (display->gui) {
+        QMessageBox::critical(QApplication::activeWindow(), QStringLiteral("Erro"), text);
+    } else {
+        say(QStringLiteral("error: ") + text);
+    }
+}
+
+class ShownWatcher : public QObject {
+public:
+    explicit ShownWatcher(Transcript& transcript) : transcript_(transcript) {}
+    bool shown = false;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Show && !shown && watched->objectName() == QLatin1String("frmFidelidade") &&
+            watched->isWidgetType() && static_cast<QWidget*>(watched)->isWindow()) {
+            shown = true;
+            transcript_.event(QStringLiteral("shown"));
+        }
+        return false;
+    }
+
+private:
+    Transcript& transcript_;
+};
+
+const char16_t* utf16(const QString& text)
+{
+    return reinterpret_cast<const char16_t*>(text.utf16());
+}
+
+void installHostLibraries(const HostOptions& o, bool scripted)
+{
+    hostkit::setHostDirectory(QFileInfo(o.terminal).absoluteFilePath());
+    if (!o.db.isEmpty())
+        hostkit::setStringConexQvn(o.db);
+    const QString fiscal = o.out.isEmpty() ? QDir(o.terminal).absoluteFilePath(QStringLiteral("Fiscal"))
+                                           : QDir(o.out).absoluteFilePath(QStringLiteral("fiscal"));
+    fiscaldev::sim::setOutputDir(fiscal);
+    fiscaldev::sim::installAll();
+    possvc::sim::installScreenOps();
+    possvc::sim::installSaleServices();
+    possvc::sim::setScripted(scripted);
+    hostkit::setScriptedMessages(scripted);
+}
+
+}  // namespace
+
+QJsonObject screenState(QWidget* form)
+{
+    if (!form)
+        return {};
+    QJsonObject enabled;
+    for (const char* name : {"blbPesqConsumidor", "blbPesqBrinde", "blbCancelaBrinde", "blbConfirma"}) {
+        auto* w = form->findChild<QWidget*>(QString::fromLatin1(name));
+        enabled.insert(QString::fromLatin1(name), w ? QJsonValue(w->isEnabled()) : QJsonValue(QJsonValue::Null));
+    }
+    auto* consumer = form->findChild<QLabel*>(QStringLiteral("lblConsumidor"));
+    auto dataSet = [form](const char* name) {
+        for (QObject* child : form->findChildren<QObject*>(QString::fromLatin1(name)))
+            if (child->inherits("platform::ClientDataSet"))
+                return dataSetJson(child);
+        return QJsonValue(QJsonValue::Null);
+    };
+    return {{QStringLiteral("enabled"), enabled},
+            {QStringLiteral("consumer"), consumer ? consumer->text() : QString()},
+            {QStringLiteral("cdsCampanha"), dataSet("cdsCampanha")},
+            {QStringLiteral("cdsBrinde"), dataSet("cdsBrinde")}};
+}
+
+int runHost(const HostOptions& o)
+{
+    const bool scripted = !o.script.isEmpty();
+    QList<ScriptStep> steps;
+    if (scripted) {
+        QFile file(o.script);
+        if (!file.open(QIODevice::ReadOnly)) {
+            say(QStringLiteral("cannot read the script %1: %2").arg(o.script, file.errorString()));
+            return 2;
+        }
+        ScriptError error;
+        const auto parsed = parseScript(QString::fromUtf8(file.readAll()), &knownOperation, &error);
+        if (!parsed) {
+            say(QStringLiteral("%1:%2: %3").arg(o.script).arg(error.lineNumber).arg(error.message));
+            return 2;
+        }
+        steps = *parsed;
+    }
+    if (!o.out.isEmpty())
+        QDir().mkpath(o.out);
+
+    Transcript transcript;
+    if (!o.transcript.isEmpty()) {
+        QString error;
+        if (!transcript.open(o.transcript, &error)) {
+            say(QStringLiteral("cannot write the transcript %1: %2").arg(o.transcript, error));
+            return 2;
+        }
+    }
+    installHostLibraries(o, scripted);
+    transcript.observeHostLibraries();
+    Display display{&transcript, !scripted};
+    platform::ui::setErrorDisplay(&showError, &display);
+
+    Module module;
+    QString error;
+    if (!module.load(&error)) {
+        say(QStringLiteral("cannot load the module: ") + error);
+        return 1;
+    }
+    module.initialize();
+
+    ShownWatcher watcher(transcript);
+    qApp->installEventFilter(&watcher);
+    Player player(module, transcript, o.out.isEmpty() ? QDir::currentPath() : o.out);
+    QTimer starter;
+    if (scripted) {
+        // The script plays inside the screen's modal loop, once the screen is shown.
+        starter.setInterval(0);
+        QObject::connect(&starter, &QTimer::timeout, [&] {
+            if (!module.openForm() || player.finished)
+                return;
+            starter.stop();
+            player.play(steps);
+        });
+        starter.start();
+    }
+    module.criaFidelidade(utf16(o.consumer), utf16(o.name), utf16(o.cpf), utf16(o.address), utf16(o.client));
+    starter.stop();
+    qApp->removeEventFilter(&watcher);
+    if (watcher.shown)
+        transcript.event(QStringLiteral("closed"));
+    module.finalize();
+    Transcript::stopObserving();
+    platform::ui::setErrorDisplay(nullptr);
+    // The module stays loaded until the process ends: Qt may still hold its objects' types.
+    return player.status;
+}
+
+}  // namespace pdvhost

@@ -1,0 +1,39 @@
+#pragma once
+// pdvhost: the reference point-of-sale host. Loads the module from beside its
+// executable, assigns the host libraries' procedure variables, sets the host directory
+// to the terminal, and opens the redemption screen through CriaFidelidade — in a window,
+// or headless playing a script, with a transcript of every host-library call.
+//
+//   pdvhost --terminal DIR [--db CONNSTR] [--consumer CODE [--name N] [--cpf C]
+//           [--address A] [--client K]] [--script FILE] [--transcript FILE.jsonl] [--out DIR]
+//
+// Exit status: 0 when the screen was opened and closed (or its opening failed and was
+// reported), 2 on bad options or a bad script, 1 when the module cannot be loaded.
+
+#include "host/app/Script.h"
+#include "host/app/Transcript.h"
+
+#include <QJsonObject>
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+
+namespace pdvhost {
+
+struct HostOptions {
+    QString terminal, db, consumer, name, cpf, address, client, script, transcript, out;
+};
+
+// Parses the options (without the program name). Returns false with `error` set on a
+// missing or unknown option.
+bool parseOptions(const QStringList& args, HostOptions& options, QString* error);
+QString usage();
+
+// The state of the open screen as the transcript records it after a script line.
+QJsonObject screenState(QWidget* form);
+
+// Runs the host with the given options; returns the exit status.
+int runHost(const HostOptions& options);
+
+}  // namespace pdvhost

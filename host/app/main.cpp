@@ -1,0 +1,42 @@
+// pdvhost: the reference point-of-sale host (see Host.h), and `pdvhost call`, which calls
+// one data-service function of the module (see CallCommand.h).
+#include "host/app/Host.h"
+
+#if __has_include("host/app/CallCommand.h")
+#include "host/app/CallCommand.h"
+#define PDVHOST_HAS_CALL 1
+#endif
+
+#include <QApplication>
+
+#include <cstdio>
+#include <cstring>
+
+int main(int argc, char** argv)
+{
+    bool scripted = false;
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--script") == 0)
+            scripted = true;
+    // Scripted runs are headless.
+    if (scripted && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("pdvhost"));
+    QStringList args = app.arguments().mid(1);
+#ifdef PDVHOST_HAS_CALL
+    if (!args.isEmpty() && args.first() == QLatin1String("call"))
+        return pdvhost::runCallCommand(args.mid(1));
+#endif
+    if (args.isEmpty() || args.first() == QLatin1String("--help")) {
+        std::fputs(pdvhost::usage().toLocal8Bit().constData(), stderr);
+        return args.isEmpty() ? 2 : 0;
+    }
+    pdvhost::HostOptions options;
+    QString error;
+    if (!pdvhost::parseOptions(args, options, &error)) {
+        std::fprintf(stderr, "pdvhost: %s\n%s", error.toLocal8Bit().constData(), pdvhost::usage().toLocal8Bit().constData());
+        return 2;
+    }
+    return pdvhost::runHost(options);
+}

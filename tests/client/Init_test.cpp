@@ -1,0 +1,191 @@
+// Opening the screen from the terminal's files.
+#include "ScreenFixture.h"
+
+#include <QDir>
+#include <QFile>
+
+namespace {
+
+using testsupport::ScreenFixture;
+
+class InitTest : public ScreenFixture {
+protected:
+    // Opens expecting a failure; returns its text.
+    QString falha(const QString& consumidor = {})
+    {
+        try {
+            abre(consumidor);
+        } catch (const platform::Error& e) {
+            return e.text();
+        }
+        ADD_FAILURE() << "the opening did not fail";
+        return {};
+    }
+    QList<hostkit::CallRecord> chamadas;
+    void observa()
+    {
+        hostkit::setCallObserver([this](const hostkit::CallRecord& r) { chamadas << r; });
+    }
+};
+
+TEST_F(InitTest, ReadsEveryKeyOfTheParameterFile)
+{
+    abre();
+    EXPECT_EQ(form->stIdEsquema, QStringLiteral("002"));
+    EXPECT_EQ(form->stNrSerieImp, QStringLiteral("BE0001"));
+    EXPECT_EQ(form->stCdFilial, QStringLiteral("01"));
+    EXPECT_EQ(form->stCdLoja, QStringLiteral("L1"));
+    EXPECT_EQ(form->stNmLoja, QStringLiteral("Loja Teste"));
+    EXPECT_EQ(form->stCdCaixa, QStringLiteral("003"));
+    EXPECT_EQ(form->stCdCliente, QStringLiteral("001"));
+    EXPECT_EQ((QList<int>{form->inCor1, form->inCor2, form->inCor3, form->inCor4, form->inCor5, form->inCor6}),
+              (QList<int>{1, 2, 3, 4, 5, 6}));
+    EXPECT_EQ(form->inTipoImpFis, 1);
+    EXPECT_EQ(form->stDsObsCupFis, QStringLiteral("Obrigado"));
+    EXPECT_EQ(form->dtAberCaix, QDateTime(QDate(2026, 12, 7), QTime(8, 0)));
+    EXPECT_EQ(form->stDsModeloEcf, QStringLiteral("MOD1"));
+    EXPECT_TRUE(form->boUtilizaImpFis);
+    EXPECT_FALSE(form->boSistemaSat);
+    EXPECT_EQ(form->stNrInsJurEmpr, QStringLiteral("12345678000195"));
+    EXPECT_EQ(form->stIdUtilSatComp, QStringLiteral("N"));
+    EXPECT_EQ(form->stMd5, QStringLiteral("MD-5:d41d8cd98f00b204e9800998ecf8427e"));
+    EXPECT_EQ(form->stCdOperador, QStringLiteral("7"));
+    EXPECT_EQ(form->stNmOperador, QStringLiteral("Caixa Teste"));
+    EXPECT_EQ(form->dtMovimento, QDateTime(QDate(2026, 12, 7), QTime(0, 0)));
+    EXPECT_TRUE(form->cdsAliqImpFis->active());
+    EXPECT_TRUE(form->cdsConfTipoRece->active());
+    // Not a SAT terminal: the register opening is not read.
+    EXPECT_TRUE(form->stCdAtivacaoSat.isEmpty());
+    EXPECT_FALSE(form->cdsValidaAbertura->active());
+}
+
+TEST_F(InitTest, FilesNamedWithAnotherLetterCaseAreFound)
+{
+    term.removeFile(QStringLiteral("PARAMETROSQVN.CDS"));
+    term.writeParams({}, QStringLiteral("ParametrosQvn.cds"));
+    QDir(term.dir()).rename(QStringLiteral("Dados"), QStringLiteral("DADOS"));
+    term.params[QStringLiteral("DSDIRCAD")] = term.dir() + QStringLiteral("/dados/");
+    term.removeFile(QStringLiteral("ParametrosQvn.cds"));
+    term.writeParams({}, QStringLiteral("ParametrosQvn.cds"));
+    hostkit::setStringConexQvn(QStringLiteral("Provider=SQLite;Data Source=") + term.dir() + QStringLiteral("/DADOS/loja.db"));
+    abre();
+    EXPECT_EQ(form->stCdFilial, QStringLiteral("01"));
+    EXPECT_TRUE(form->cdsAliqImpFis->active());
+    EXPECT_EQ(form->stNmOperador, QStringLiteral("Caixa Teste"));
+    EXPECT_EQ(form->stMd5, QStringLiteral("MD-5:d41d8cd98f00b204e9800998ecf8427e"));
+}
+
+TEST_F(InitTest, WithoutTheParameterFileTheOpeningStopsAtDsDirCad)
+{
+    term.removeFile(QStringLiteral("PARAMETROSQVN.CDS"));
+    EXPECT_TRUE(falha().contains(QStringLiteral("DSDIRCAD")));
+}
+
+TEST_F(InitTest, AMissingKeyStopsTheOpeningAtThatKey)
+{
+    term.writeParams(QStringLiteral("CDLOJA"));
+    EXPECT_TRUE(falha().contains(QStringLiteral("CDLOJA")));
+}
+
+TEST_F(InitTest, AFailedConnectionStopsTheOpening)
+{
+    hostkit::setStringConexQvn(QStringLiteral("Provider=SQLite;Data Source=") + term.dir() +
+                               QStringLiteral("/nao/existe/loja.db"));
+    EXPECT_FALSE(falha().isEmpty());
+}
+
+TEST_F(InitTest, MissingCadastreFilesLeaveTheirFieldsAtTheirInitialValues)
+{
+    for (const char* f : {"Dados/Cadastros/ControleAcess.cds", "Dados/Cadastros/DataMovimento.cds",
+                          "Dados/Cadastros/ConfTipoRece.cds", "Dados/Cadastros/AliqImpFis.cds", "Dados/QUORVAN.CDS"})
+        term.removeFile(QString::fromLatin1(f));
+    abre();
+    EXPECT_TRUE(form->stCdOperador.isEmpty());
+    EXPECT_TRUE(form->stNmOperador.isEmpty());
+    EXPECT_EQ(form->dtMovimento, QDateTime(QDate(1899, 12, 30), QTime(0, 0)));
+    EXPECT_FALSE(form->cdsConfTipoRece->active());
+    EXPECT_FALSE(form->cdsAliqImpFis->active());
+    EXPECT_TRUE(form->stMd5.isEmpty());
+}
+
+TEST_F(InitTest, DsDirCadWithoutATrailingSeparatorFindsNoHostData)
+{
+    term.params[QStringLiteral("DSDIRCAD")] = term.dir() + QStringLiteral("/Dados");
+    term.writeParams();
+    abre();
+    EXPECT_TRUE(form->stMd5.isEmpty());
+}
+
+TEST_F(InitTest, ASatTerminalDecodesTheActivationCode)
+{
+    term.params[QStringLiteral("SISTEMAQVNSAT")] = true;
+    term.writeParams();
+    abre();
+    EXPECT_EQ(form->stCdAtivacaoSat, QStringLiteral("123456789"));
+}
+
+TEST_F(InitTest, AGivenConsumerReplacesTheClientCodeEvenWithEmptyText)
+{
+    abre(QStringLiteral("C1"), QStringLiteral("Ana Souza"), QString());
+    EXPECT_TRUE(form->stCdCliente.isEmpty());
+    EXPECT_TRUE(!form->cdsCampanha->active() || form->cdsCampanha->recordCount() == 0);
+    EXPECT_FALSE(form->blbPesqBrinde->isEnabled());
+    EXPECT_FALSE(form->cdsConsumidor->active());
+}
+
+TEST_F(InitTest, WithoutAConsumerTheClientArgumentIsIgnored)
+{
+    abre({}, QStringLiteral("Ignorado"), QStringLiteral("999"));
+    EXPECT_EQ(form->stCdCliente, QStringLiteral("001"));
+    EXPECT_TRUE(form->lblConsumidor->text().isEmpty());
+    EXPECT_TRUE(form->cdsConsumidor->active());
+}
+
+TEST_F(InitTest, TheServiceCallsCarryTheirContexts)
+{
+    observa();
+    abre(QStringLiteral("C1"), QStringLiteral("Ana Souza"));
+    QStringList metodo;
+    for (const auto& c : chamadas)
+        if (c.op == QLatin1String("MensagemMetodo"))
+            metodo << c.args.value(3).toString() + QLatin1Char('|') + c.args.value(5).toString() + QLatin1Char('|') +
+                          c.args.value(6).toString();
+    EXPECT_EQ(metodo, QStringList{QStringLiteral("GetSaldoConsCamp|001-C1|002")});
+}
+
+struct Rodape {
+    bool lumivend, nfce, sat;
+    QVariantList args;
+    QString texto;
+};
+
+class FooterTest : public InitTest, public ::testing::WithParamInterface<Rodape> {};
+
+TEST_P(FooterTest, FollowsTheTerminalsProducts)
+{
+    const Rodape& r = GetParam();
+    term.params[QStringLiteral("SISTEMALUMIVEND")] = r.lumivend;
+    term.params[QStringLiteral("SISTEMAQVNNFCE")] = r.nfce;
+    term.params[QStringLiteral("SISTEMAQVNSAT")] = r.sat;
+    term.writeParams();
+    observa();
+    abre();
+    QVariantList args;
+    for (const auto& c : chamadas)
+        if (c.op == QLatin1String("MontaRodapeGeral"))
+            args = c.args;
+    EXPECT_EQ(args, r.args);
+    EXPECT_EQ(form->lblCodTela->text(), r.texto);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Terminals, FooterTest,
+    ::testing::Values(
+        Rodape{false, false, false, {true, QStringLiteral("VAK04100"), QStringLiteral("S")},
+               QStringLiteral("F1 - Menu Fiscal - Vak04100")},
+        Rodape{false, false, true, {true, QStringLiteral("VAK04100"), QStringLiteral("S")},
+               QStringLiteral("F1 - Menu Fiscal - Vak04100")},
+        Rodape{true, false, false, {false, QStringLiteral("VAK04100"), QStringLiteral("N")}, QStringLiteral("Vak04100")},
+        Rodape{false, true, false, {false, QStringLiteral("VAK04100"), QStringLiteral("N")}, QStringLiteral("Vak04100")}));
+
+}  // namespace

@@ -1,0 +1,240 @@
+// Choosing gifts and the points they reserve: deductions, vouchers, cancellations,
+// price refusals and the mends around them.
+#include "ScreenFixture.h"
+
+#include "client/MessageTable.h"
+#include "client/Selecao.h"
+
+#include <QLocale>
+
+namespace {
+
+using testsupport::Botoes;
+using testsupport::ScreenFixture;
+
+class SelectionTest : public ScreenFixture {
+protected:
+    void SetUp() override
+    {
+        ScreenFixture::SetUp();
+        abre(QStringLiteral("C1"), QStringLiteral("Ana Souza"));
+    }
+    // Picks the `row`-th offered gift of the current campaign.
+    void escolhe(int row, const QString& preco = {})
+    {
+        fakes.picks = {row};
+        if (!preco.isNull())
+            fakes.prices = {preco};
+        tecla(Qt::Key_F4);
+    }
+    QString texto(const QString& chave) const { return form->msgPadrao->Msg(chave); }
+};
+
+TEST_F(SelectionTest, BalancesAreShownAsLoaded)
+{
+    EXPECT_EQ(form->cdsCampanha->recordCount(), 2);
+    EXPECT_DOUBLE_EQ(saldo("CP1", "VRSALDOCONS"), 100);
+    EXPECT_DOUBLE_EQ(saldo("CP1", "VRRESTANTE"), 100);
+    EXPECT_DOUBLE_EQ(saldo("CP2", "VRSALDOCONS"), 50);
+    EXPECT_DOUBLE_EQ(saldo("CP2", "VRPTOVOUCHER"), 80);
+}
+
+TEST_F(SelectionTest, OnlyGiftsWithAKnownTaxRateAreOffered)
+{
+    escolhe(0);  // give up
+    ASSERT_EQ(fakes.searches.size(), 1);
+    EXPECT_EQ(fakes.searches[0].dataSet, QStringLiteral("cdsPesqBrinde"));
+    EXPECT_EQ(fakes.searches[0].rows, 2);  // P3 (7 %) is not in the terminal's table
+    EXPECT_EQ(fakes.searches[0].visibleFields,
+              (QStringList{QStringLiteral("CDARVPROD"), QStringLiteral("NMPRODUTO"), QStringLiteral("CDPRODIMPFIS")}));
+    // Giving up changes nothing, not even the gift list.
+    EXPECT_FALSE(form->cdsBrinde->active());
+    EXPECT_TRUE(fakes.priceCalls.isEmpty());
+}
+
+TEST_F(SelectionTest, AGiftOfAPointsCampaignIsPaidFromTheRemainingPoints)
+{
+    escolhe(1, QLocale::system().toString(12.5));
+    ASSERT_EQ(brindes(), 1);
+    auto& b = *form->cdsBrinde;
+    EXPECT_EQ(b.fieldByName(QStringLiteral("CDFILIAL")).asString(), QStringLiteral("01"));
+    EXPECT_EQ(b.fieldByName(QStringLiteral("CDCLIENTE")).asString(), QStringLiteral("001"));
+    EXPECT_EQ(b.fieldByName(QStringLiteral("CDCAMPANHA")).asString(), QStringLiteral("CP1"));
+    EXPECT_EQ(b.fieldByName(QStringLiteral("CDPRODUTO")).asString(), QStringLiteral("P1"));
+    EXPECT_EQ(b.fieldByName(QStringLiteral("NMPRODUTO")).asString(), QStringLiteral("Caneca"));
+    EXPECT_DOUBLE_EQ(b.fieldByName(QStringLiteral("VRPONTOBRINDE")).asFloat(), 30);
+    EXPECT_DOUBLE_EQ(b.fieldByName(QStringLiteral("VRPRECITEM")).asFloat(), 12.5);
+    EXPECT_DOUBLE_EQ(b.fieldByName(QStringLiteral("VRPEALIMPFIS")).asFloat(), 18);
+    EXPECT_EQ(b.fieldByName(QStringLiteral("IDTPIMPOSFIS")).asString(), QStringLiteral("T"));
+    EXPECT_EQ(b.fieldByName(QStringLiteral("CDPRODIMPFIS")).asString(), QStringLiteral("7890000000011"));
+    EXPECT_EQ(b.fieldByName(QStringLiteral("IDUTILVOUCHER")).asString(), QStringLiteral("N"));
+    EXPECT_DOUBLE_EQ(saldo("CP1", "VRRESTANTE"), 70);
+    EXPECT_DOUBLE_EQ(saldo("CP1", "VRSALDOCONS"), 100);
+    EXPECT_DOUBLE_EQ(saldo("CP1", "VRPTOVOUCHER"), 0);
+    // The price lookup's block and a fresh result array.
+    ASSERT_EQ(fakes.priceCalls.size(), 1);
+    EXPECT_EQ(fakes.priceCalls[0].block, (QVariantList{QStringLiteral("01"), QStringLiteral("001"), QStringLiteral("P1"),
+                                                       QStringLiteral("L1"), QStringLiteral("C1"), QStringLiteral("B")}));
+    EXPECT_EQ(fakes.priceCalls[0].highest, 5);
+    EXPECT_TRUE(fakes.priceCalls[0].freshRetorno);
+}
+
+TEST_F(SelectionTest, AGiftOfAVoucherCampaignIsPaidFromTheVoucher)
+{
+    form->blbProximoCamp->click();  // CP2
+    escolhe(1);
+    ASSERT_EQ(brindes(), 1);
+    EXPECT_DOUBLE_EQ(saldo("CP2", "VRPTOVOUCHER"), 60);
+    EXPECT_DOUBLE_EQ(saldo("CP2", "VRRESTANTE"), 50);
+    EXPECT_DOUBLE_EQ(saldo("CP1", "VRRESTANTE"), 100);
+}
+
+TEST_F(SelectionTest, TheCampaignRowsVoucherFlagDecidesAndAnEmptyFlagMeansVoucher)
+{
+    auto& c = *form->cdsCampanha;
+    c.first();
+    c.edit();
+    c.fieldByName(QStringLiteral("IDUTILVOUCHER")).setAsString({});
+    c.post();
+    escolhe(1);
+    EXPECT_DOUBLE_EQ(saldo("CP1", "VRPTOVOUCHER"), -30);
+    EXPECT_DOUBLE_EQ(saldo("CP1", "VRRESTANTE"), 100);
+}
+
+TEST_F(SelectionTest, TheSameGiftTwiceGivesTwoRowsAndCancellingOneGivesOneShareBack)
+{
+    escolhe(1);
+    escolhe(1);
+    EXPECT_EQ(brindes(), 2);
+    EXPECT_DOUBLE_EQ(saldo("CP1", "VRRESTANTE"), 40);
+    tecla(Qt::Key_F3);
+    EXPECT_EQ(brindes(), 1);
+    EXPECT_DOUBLE_EQ(saldo("CP1", "VRRESTANTE"), 70);
+    tecla(Qt::Key_F3);
+    EXPECT_EQ(brindes(), -1);  // closed with the last gift
+    EXPECT_DOUBLE_EQ(saldo("CP1", "VRRESTANTE"), 100);
+}
+
+TEST_F(SelectionTest, TheLatestGiftStandsFirst)
+{
+    escolhe(1);  // Caneca
+    escolhe(2);  // Camiseta
+    ASSERT_EQ(brindes(), 2);
+    const int nome = form->cdsBrinde->fieldByName(QStringLiteral("NMPRODUTO")).index();
+    EXPECT_EQ(form->cdsBrinde->valueAt(0, nome).toString(), QStringLiteral("Camiseta"));
+    EXPECT_EQ(form->cdsBrinde->recNo(), 1);
+    // Cancelling removes the current gift (the Camiseta, 50 points).
+    tecla(Qt::Key_F3);
+    EXPECT_DOUBLE_EQ(saldo("CP1", "VRRESTANTE"), 70);
+}
+
+TEST_F(SelectionTest, BalancesMayGoNegativeAndTheConfirmationRefuses)
+{
+    escolhe(2);  // 50
+    escolhe(2);  // 50: exactly 0 left
+    EXPECT_DOUBLE_EQ(saldo("CP1", "VRRESTANTE"), 0);
+    tecla(Qt::Key_F5);
+    EXPECT_TRUE(fakes.messages.isEmpty());  // 0 passes the check
+    escolhe(1);  // 30 more: -30
+    EXPECT_DOUBLE_EQ(saldo("CP1", "VRRESTANTE"), -30);
+    tecla(Qt::Key_F5);
+    ASSERT_EQ(fakes.messages.size(), 1);
+    EXPECT_EQ(fakes.messages[0].texto, texto(QStringLiteral("SALDO_INSUF")));
+    EXPECT_EQ(fakes.messages[0].tipo, hostkit::tmAviso);
+    EXPECT_EQ(brindes(), 3);  // the selection stays
+    EXPECT_EQ(botoes(), (Botoes{false, true, true, true}));
+}
+
+TEST_F(SelectionTest, EachPriceRefusalShowsItsMessageAndAddsNoGift)
+{
+    const QStringList textos{
+        QStringLiteral("Preço do produto deve ser cadastrado."),
+        QStringLiteral("Tabela de preço deve ser parametrizada."),
+        QStringLiteral("Não há tabela de preço do cliente vigente."),
+        QStringLiteral("Não há tabela de preço padrão vigente."),
+        QStringLiteral("Não há tabela de preço da loja vigente."),
+        QStringLiteral("Preço do produto deve ser maior que zero."),
+        QStringLiteral("Operação bloqueada. Produto indisponível no momento."),
+    };
+    const QStringList codigos = Cli_Vak04100::codigosRecusaPreco();
+    ASSERT_EQ(codigos.size(), textos.size());
+    for (int i = 0; i < codigos.size(); ++i) {
+        fakes.messages.clear();
+        escolhe(1, codigos[i]);
+        ASSERT_EQ(fakes.messages.size(), 1) << codigos[i].toStdString();
+        const auto& m = fakes.messages[0];
+        EXPECT_EQ(m.texto, textos[i]);
+        EXPECT_EQ(m.tipo, hostkit::tmErro);
+        EXPECT_EQ(m.pergunta, QStringLiteral("N"));
+        EXPECT_EQ(m.registra, QStringLiteral("N"));
+        EXPECT_EQ(m.idEsquema, QStringLiteral("002"));
+        EXPECT_EQ(m.codigo, 0);
+        EXPECT_EQ(brindes(), 0);  // created empty, no row
+        EXPECT_DOUBLE_EQ(saldo("CP1", "VRRESTANTE"), 100);
+    }
+    EXPECT_EQ(botoes(), (Botoes{false, true, false, false}));
+    // Codes are compared exactly: a lower-case code is no refusal and no price either.
+    fakes.messages.clear();
+    escolhe(1, QStringLiteral("dtloj"));
+    ASSERT_EQ(fakes.messages.size(), 1);
+    EXPECT_TRUE(fakes.messages[0].texto.contains(QStringLiteral("dtloj")));
+    EXPECT_EQ(brindes(), 0);
+}
+
+TEST_F(SelectionTest, AnAnswerThatIsNoPriceIsReportedAndDeductsNothing)
+{
+    escolhe(1, QStringLiteral("ERRO: tabela travada"));
+    ASSERT_EQ(fakes.messages.size(), 1);
+    EXPECT_EQ(fakes.messages[0].tipo, hostkit::tmErro);
+    EXPECT_TRUE(fakes.messages[0].texto.contains(QStringLiteral("ERRO: tabela travada")));
+    EXPECT_EQ(brindes(), 0);
+    EXPECT_DOUBLE_EQ(saldo("CP1", "VRRESTANTE"), 100);
+    EXPECT_TRUE(fakes.errors.isEmpty());
+    EXPECT_EQ(form->cdsBrinde->state(), platform::DataSetState::Browse);
+}
+
+TEST_F(SelectionTest, WithoutATaxTableNothingIsOfferedAndTheOperatorIsTold)
+{
+    fecha();
+    term.removeFile(QStringLiteral("Dados/Cadastros/AliqImpFis.cds"));
+    abre(QStringLiteral("C1"), QStringLiteral("Ana Souza"));
+    escolhe(1);
+    EXPECT_TRUE(fakes.searches.isEmpty());
+    ASSERT_EQ(fakes.messages.size(), 1);
+    EXPECT_EQ(fakes.messages[0].texto, texto(QStringLiteral("SEM_ALIQ")));
+    EXPECT_FALSE(form->cdsBrinde->active());
+    EXPECT_TRUE(fakes.errors.isEmpty());
+}
+
+TEST_F(SelectionTest, ChoosingAnotherConsumerReloadsTheBalances)
+{
+    fecha();
+    abre();
+    fakes.picks = {1};
+    tecla(Qt::Key_F2);
+    EXPECT_EQ(form->stCdConsumidor, QStringLiteral("C1"));
+    EXPECT_EQ(form->stNrCpfConsumidor, QStringLiteral("12345678901"));
+    EXPECT_EQ(form->stDsEndeConsumidor, QStringLiteral("Rua A, 1"));
+    EXPECT_EQ(form->stCdCliente, QStringLiteral("001"));
+    escolhe(1);
+    EXPECT_DOUBLE_EQ(saldo("CP1", "VRRESTANTE"), 70);
+    // Giving up the next consumer search still empties the gifts and reloads Ana's balances.
+    fakes.picks = {0};
+    tecla(Qt::Key_F2);
+    EXPECT_EQ(brindes(), 0);
+    EXPECT_EQ(form->stCdConsumidor, QStringLiteral("C1"));
+    EXPECT_DOUBLE_EQ(saldo("CP1", "VRRESTANTE"), 100);
+}
+
+TEST(PriceAnswer, OnlyPlainNumbersOfTheSystemLocaleArePrices)
+{
+    const QLocale local = QLocale::system();
+    EXPECT_EQ(Cli_Vak04100::precoDaResposta(local.toString(12.5)), 12.5);
+    EXPECT_EQ(Cli_Vak04100::precoDaResposta(QStringLiteral("7")), 7.0);
+    EXPECT_FALSE(Cli_Vak04100::precoDaResposta(QStringLiteral("")).has_value());
+    EXPECT_FALSE(Cli_Vak04100::precoDaResposta(QStringLiteral("DTLOJ")).has_value());
+    EXPECT_FALSE(Cli_Vak04100::precoDaResposta(QStringLiteral("nan")).has_value());
+    EXPECT_FALSE(Cli_Vak04100::precoDaResposta(local.toString(1234567.5, 'f', 1).prepend(QStringLiteral("x"))).has_value());
+}
+
+}  // namespace

@@ -1,0 +1,235 @@
+#include "TerminalFixture.h"
+
+#include "client/Chave.h"
+#include "hostapi/hostkit.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QUuid>
+
+#include <stdexcept>
+
+namespace testsupport {
+
+using platform::FieldDef;
+using platform::FieldType;
+
+namespace {
+
+FieldDef campo(const QString& name, const QVariant& sample)
+{
+    FieldDef f;
+    f.name = name;
+    switch (sample.typeId()) {
+    case QMetaType::Int: f.type = FieldType::Integer; break;
+    case QMetaType::Bool: f.type = FieldType::Boolean; break;
+    case QMetaType::Double: f.type = FieldType::Float; break;
+    case QMetaType::QDateTime: f.type = FieldType::DateTime; break;
+    default:
+        f.type = FieldType::String;
+        f.size = qMax<int>(1, sample.toString().size() + 20);
+    }
+    return f;
+}
+
+QString sourceDir()
+{
+    const QByteArray dir = qgetenv("VAK_SOURCE_DIR");
+    return dir.isEmpty() ? QStringLiteral(VAK_SOURCE_DIR_DEFAULT) : QString::fromLocal8Bit(dir);
+}
+
+}  // namespace
+
+TerminalFixture::TerminalFixture()
+{
+    QDir(dir()).mkpath(QStringLiteral("Dados/Cadastros"));
+    const QDateTime abertura(QDate(2026, 12, 7), QTime(8, 0));
+    params = {
+        {QStringLiteral("IDESQUEMA"), QStringLiteral("002")},
+        {QStringLiteral("NRSERIEIMP"), QStringLiteral("BE0001")},
+        {QStringLiteral("DSDIRCAD"), dir() + QStringLiteral("/Dados/")},
+        {QStringLiteral("CDFILIAL"), QStringLiteral("01")},
+        {QStringLiteral("CDLOJA"), QStringLiteral("L1")},
+        {QStringLiteral("NMLOJA"), QStringLiteral("Loja Teste")},
+        {QStringLiteral("CDCAIXA"), QStringLiteral("003")},
+        {QStringLiteral("CDCLIENTE"), QStringLiteral("001")},
+        {QStringLiteral("INCOR1"), 1}, {QStringLiteral("INCOR2"), 2}, {QStringLiteral("INCOR3"), 3},
+        {QStringLiteral("INCOR4"), 4}, {QStringLiteral("INCOR5"), 5}, {QStringLiteral("INCOR6"), 6},
+        {QStringLiteral("STTOTCV"), QStringLiteral("S")},
+        {QStringLiteral("IDTIPOIMPFIS"), 1},
+        {QStringLiteral("IDUTILTEF"), QStringLiteral("N")},
+        {QStringLiteral("DSOBSCUPFIS"), QStringLiteral("Obrigado")},
+        {QStringLiteral("IDIMPSALDOCUPOM"), QStringLiteral("S")},
+        {QStringLiteral("IDTPTELAVE"), QStringLiteral("1")},
+        {QStringLiteral("DSMENSCPFCUP"), QStringLiteral("CPF")},
+        {QStringLiteral("IDIMPRCUPTEFRED"), QStringLiteral("N")},
+        {QStringLiteral("CDCCUSCLIE"), QStringLiteral("CC1")},
+        {QStringLiteral("DTABERCAIX"), abertura},
+        {QStringLiteral("CDEMPRESA"), QStringLiteral("E1")},
+        {QStringLiteral("IDPAISINTEGRA"), QStringLiteral("N")},
+        {QStringLiteral("DSMODELOECFVE"), QStringLiteral("MOD1")},
+        {QStringLiteral("DSMARCAECFVE"), QStringLiteral("MARCA")},
+        {QStringLiteral("ECFIMP"), QStringLiteral("ECF1")},
+        {QStringLiteral("CDPREFINTGCOL"), QStringLiteral("PX")},
+        {QStringLiteral("SISTEMALUMIVEND"), false},
+        {QStringLiteral("SISTEMAQVNNFCE"), false},
+        {QStringLiteral("SISTEMAQVNSAT"), false},
+        {QStringLiteral("SGESTADOFILI"), QStringLiteral("SP")},
+        {QStringLiteral("NRINSJUREMPR"), QStringLiteral("12345678000195")},
+        {QStringLiteral("CDINSCESTAEMPR"), QStringLiteral("111222333")},
+        {QStringLiteral("IDPARIMPRLIMVDC"), QStringLiteral("N")},
+        {QStringLiteral("UTILIZAIMPFIS"), true},
+        {QStringLiteral("IDAMBTRABNFCE"), QStringLiteral("2")},
+        {QStringLiteral("IDIMPCOMPCUPVEN"), QStringLiteral("N")},
+        {QStringLiteral("IDUTILSATCOMP"), QStringLiteral("N")},
+    };
+    createDatabase();
+}
+
+void TerminalFixture::writeTable(const QString& path, const platform::FieldDefs& fields, const QList<QVariantList>& rows)
+{
+    platform::DataPacket packet;
+    packet.fields = fields;
+    packet.rows = rows;
+    platform::writePacketFile(packet, path);
+}
+
+void TerminalFixture::writeParams(const QString& without, const QString& fileName)
+{
+    platform::FieldDefs fields;
+    QVariantList row;
+    for (auto it = params.cbegin(); it != params.cend(); ++it) {
+        if (it.key() == without)
+            continue;
+        fields << campo(it.key(), it.value());
+        row << it.value();
+    }
+    writeTable(dir() + QLatin1Char('/') + fileName, fields, {row});
+}
+
+void TerminalFixture::writeTaxRates()
+{
+    FieldDef rate{QStringLiteral("VRALIQIMPFIS"), FieldType::Float};
+    FieldDef type{QStringLiteral("IDALIQIMPFIS"), FieldType::String, 1};
+    FieldDef code{QStringLiteral("CDALIQIMPFIS"), FieldType::String, 2};
+    writeTable(dir() + QStringLiteral("/Dados/Cadastros/AliqImpFis.cds"), {code, rate, type},
+               {{QStringLiteral("01"), 18.0, QStringLiteral("t")}, {QStringLiteral("03"), 0.0, QStringLiteral("I")}});
+}
+
+void TerminalFixture::writeHostData(const QString& md5Plain)
+{
+    FieldDef md5{QStringLiteral("MD5ARQUIVOTXT"), FieldType::String, 200};
+    writeTable(params.value(QStringLiteral("DSDIRCAD")).toString() + QStringLiteral("QUORVAN.CDS"), {md5},
+               {{hostkit::Cripto(md5Plain, Cli_Vak04100::kChaveCripto)}});
+}
+
+void TerminalFixture::writeAccessControl()
+{
+    writeTable(dir() + QStringLiteral("/Dados/Cadastros/ControleAcess.cds"),
+               {FieldDef{QStringLiteral("CDOPERADOR"), FieldType::String, 10},
+                FieldDef{QStringLiteral("NMOPERADOR"), FieldType::String, 40}},
+               {{QStringLiteral("7"), QStringLiteral("Caixa Teste")}});
+}
+
+void TerminalFixture::writeReceiptTypes()
+{
+    writeTable(dir() + QStringLiteral("/Dados/Cadastros/ConfTipoRece.cds"),
+               {FieldDef{QStringLiteral("CDTIPORECE"), FieldType::String, 3},
+                FieldDef{QStringLiteral("IDTIPORECE"), FieldType::String, 1}},
+               {{QStringLiteral("010"), QStringLiteral("4")}});
+}
+
+void TerminalFixture::writeBusinessDate(const QDateTime& date)
+{
+    writeTable(dir() + QStringLiteral("/Dados/Cadastros/DataMovimento.cds"),
+               {FieldDef{QStringLiteral("DATAMOVIMENTO"), FieldType::DateTime}}, {{date}});
+}
+
+void TerminalFixture::writeRegisterOpening(const QString& activationPlain)
+{
+    writeTable(dir() + QStringLiteral("/Dados/Cadastros/AberturaCaixa.cds"),
+               {FieldDef{QStringLiteral("CDATIVACAOSAT"), FieldType::String, 200}},
+               {{hostkit::Cripto(activationPlain, Cli_Vak04100::kChaveCripto)}});
+}
+
+void TerminalFixture::writeAll()
+{
+    writeParams();
+    writeTaxRates();
+    writeHostData(QStringLiteral("d41d8cd98f00b204e9800998ecf8427e"));
+    writeAccessControl();
+    writeReceiptTypes();
+    writeBusinessDate(QDateTime(QDate(2026, 12, 7), QTime(0, 0)));
+    writeRegisterOpening(QStringLiteral("123456789"));
+}
+
+void TerminalFixture::removeFile(const QString& relative)
+{
+    QFile::remove(dir() + QLatin1Char('/') + relative);
+}
+
+void TerminalFixture::exec(const QString& sql)
+{
+    const QString name = QUuid::createUuid().toString();
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(dbPath());
+        if (!db.open())
+            throw std::runtime_error(db.lastError().text().toStdString());
+        for (const QString& statement : sql.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+            if (statement.trimmed().isEmpty())
+                continue;
+            QSqlQuery q(db);
+            if (!q.exec(statement))
+                throw std::runtime_error((q.lastError().text() + QStringLiteral(": ") + statement).toStdString());
+        }
+    }
+    QSqlDatabase::removeDatabase(name);
+}
+
+void TerminalFixture::createDatabase()
+{
+    QFile schema(sourceDir() + QStringLiteral("/schema/sqlite.sql"));
+    if (!schema.open(QIODevice::ReadOnly))
+        throw std::runtime_error("schema/sqlite.sql not found");
+    QString ddl = QString::fromUtf8(schema.readAll());
+    // Comments may hold semicolons: drop them before splitting into statements.
+    QStringList lines;
+    for (const QString& line : ddl.split(QLatin1Char('\n'))) {
+        const int comment = line.indexOf(QStringLiteral("--"));
+        lines << (comment >= 0 ? line.left(comment) : line);
+    }
+    exec(lines.join(QLatin1Char('\n')));
+    exec(QStringLiteral(
+        "INSERT INTO CLIENTE (CDCLIENTE, NMFANTCLIE) VALUES ('001', 'Cliente Demo');"
+        "INSERT INTO CONSUMIDOR (CDCLIENTE, CDCONSUMIDOR, NMCONSUMIDOR, CDIDCONSUMID, NRCPFRESPCON, DSENDECONS)"
+        "  VALUES ('001', 'C1', 'Ana Souza', 'B1', '12345678901', 'Rua A, 1');"
+        "INSERT INTO CONSUMIDOR (CDCLIENTE, CDCONSUMIDOR, NMCONSUMIDOR, CDIDCONSUMID, NRCPFRESPCON, DSENDECONS)"
+        "  VALUES ('001', 'C2', 'Bruno Lima', 'B2', '98765432100', 'Rua B, 2');"
+        "INSERT INTO CAMPANHA (CDCAMPANHA, DSCAMPANHA, IDUTILVOUCHER) VALUES ('CP1', 'Pontos', 'N');"
+        "INSERT INTO CAMPANHA (CDCAMPANHA, DSCAMPANHA, IDUTILVOUCHER) VALUES ('CP2', 'Voucher', 'S');"
+        "INSERT INTO MOVPONTOCONS (CDCLIENTE, CDCONSUMIDOR, CDCAMPANHA, IDTPMOVCONS, VRSALDOCONS)"
+        "  VALUES ('001', 'C1', 'CP1', 'C', 100);"
+        "INSERT INTO MOVPONTOCONS (CDCLIENTE, CDCONSUMIDOR, CDCAMPANHA, IDTPMOVCONS, VRSALDOCONS)"
+        "  VALUES ('001', 'C1', 'CP2', 'C', 50);"
+        "INSERT INTO VOUCHERVND (CDCLIENTE, CDCONSUMIDOR, CDCAMPANHA, IDUTIVOUCHER, VRPTOVOUCHER, DTVALVOUCHER)"
+        "  VALUES ('001', 'C1', 'CP2', 'N', 80, '2099-12-31 00:00:00');"
+        "INSERT INTO PRODUTO (CDPRODUTO, NMPRODUTO, CDARVPROD, SGUNIDADE, CDBARPRODUTO)"
+        "  VALUES ('P1', 'Caneca', '0101', 'UN', '7890000000011');"
+        "INSERT INTO PRODUTO (CDPRODUTO, NMPRODUTO, CDARVPROD, SGUNIDADE, CDBARPRODUTO)"
+        "  VALUES ('P2', 'Camiseta', '0102', 'UN', '7890000000028');"
+        "INSERT INTO PRODUTO (CDPRODUTO, NMPRODUTO, CDARVPROD, SGUNIDADE, CDBARPRODUTO)"
+        "  VALUES ('P3', 'Boné', '0103', 'UN', '7890000000035');"
+        "INSERT INTO BRINDECAMPANHA (CDCAMPANHA, CDPRODUTO, VRPONTOBRINDE) VALUES ('CP1', 'P1', 30);"
+        "INSERT INTO BRINDECAMPANHA (CDCAMPANHA, CDPRODUTO, VRPONTOBRINDE) VALUES ('CP1', 'P2', 50);"
+        "INSERT INTO BRINDECAMPANHA (CDCAMPANHA, CDPRODUTO, VRPONTOBRINDE) VALUES ('CP1', 'P3', 10);"
+        "INSERT INTO BRINDECAMPANHA (CDCAMPANHA, CDPRODUTO, VRPONTOBRINDE) VALUES ('CP2', 'P1', 20);"
+        "INSERT INTO ALIQIMPFIS (CDFILIAL, CDPRODUTO, VRPEALIMPFIS, CDIMPOSTO, IDTPIMPOSFIS) VALUES ('01', 'P1', 18, '01', 'T');"
+        "INSERT INTO ALIQIMPFIS (CDFILIAL, CDPRODUTO, VRPEALIMPFIS, CDIMPOSTO, IDTPIMPOSFIS) VALUES ('01', 'P2', 18, '01', 'T');"
+        "INSERT INTO ALIQIMPFIS (CDFILIAL, CDPRODUTO, VRPEALIMPFIS, CDIMPOSTO, IDTPIMPOSFIS) VALUES ('01', 'P3', 7, '02', 'T')"));
+}
+
+}  // namespace testsupport
