@@ -162,53 +162,21 @@ void ClientDataSet::Impl::compactIfWasteful()
         order[i] = quint32(i);
 }
 
-void ClientDataSet::Impl::notifyReset()
+template <typename... Args>
+void ClientDataSet::Impl::notify(void (ClientDataSet::*signal)(Args...), Args... args)
 {
     if (viewsEnabled())
-        emit q->reset();
+        (q->*signal)(args...);
     else
-        pendingReset = true;
+        pendingReset = true;  // views re-read everything once controls are enabled again
 }
 
-void ClientDataSet::Impl::notifyRowInserted(int row)
-{
-    if (viewsEnabled())
-        emit q->rowInserted(row);
-    else
-        pendingReset = true;
-}
-
-void ClientDataSet::Impl::notifyRowRemoved(int row)
-{
-    if (viewsEnabled())
-        emit q->rowRemoved(row);
-    else
-        pendingReset = true;
-}
-
-void ClientDataSet::Impl::notifyRowChanged(int row)
-{
-    if (viewsEnabled())
-        emit q->rowChanged(row);
-    else
-        pendingReset = true;
-}
-
-void ClientDataSet::Impl::notifyCurrentRow()
-{
-    if (viewsEnabled())
-        emit q->currentRowChanged(cur);
-    else
-        pendingReset = true;
-}
-
-void ClientDataSet::Impl::notifyFieldChanged(int field)
-{
-    if (viewsEnabled())
-        emit q->fieldChanged(field);
-    else
-        pendingReset = true;
-}
+void ClientDataSet::Impl::notifyReset() { notify(&ClientDataSet::reset); }
+void ClientDataSet::Impl::notifyRowInserted(int row) { notify(&ClientDataSet::rowInserted, row); }
+void ClientDataSet::Impl::notifyRowRemoved(int row) { notify(&ClientDataSet::rowRemoved, row); }
+void ClientDataSet::Impl::notifyRowChanged(int row) { notify(&ClientDataSet::rowChanged, row); }
+void ClientDataSet::Impl::notifyCurrentRow() { notify(&ClientDataSet::currentRowChanged, cur); }
+void ClientDataSet::Impl::notifyFieldChanged(int field) { notify(&ClientDataSet::fieldChanged, field); }
 
 // --- structure ---------------------------------------------------------------------
 

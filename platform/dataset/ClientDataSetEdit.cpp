@@ -61,7 +61,6 @@ void ClientDataSet::Impl::beginInsert(bool atEnd)
     }
     buffer = QVariantList(defs.size());
     modified = false;
-    insertedByAppend = atEnd;
     cur = pos;
     bof = eof = false;
     notifyRowInserted(pos);

@@ -33,7 +33,6 @@ struct ClientDataSet::Impl {
     // Editing: the current row's values while in Edit or Insert state.
     QVariantList buffer;
     bool modified = false;
-    bool insertedByAppend = false;
 
     // Filter.
     QString filterText;
@@ -76,6 +75,8 @@ struct ClientDataSet::Impl {
 
     // --- notifications (suppressed for views while controls are disabled) ------
     bool viewsEnabled() const { return disableCount == 0; }
+    template <typename... Args>
+    void notify(void (ClientDataSet::*signal)(Args...), Args... args);
     void notifyReset();
     void notifyRowInserted(int row);
     void notifyRowRemoved(int row);

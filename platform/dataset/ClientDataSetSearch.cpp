@@ -167,7 +167,7 @@ QVariant ClientDataSet::lookup(const QString& keyFields, const QVariant& values,
         return {};
     QVariantList out;
     for (int f : results)
-        out.append(d->cellValue(row, f));
+        out.append(d->store.column(f).get(d->view()[size_t(row)]));  // posted values, as searched
     return results.size() == 1 ? out.front() : QVariant(out);
 }
 
