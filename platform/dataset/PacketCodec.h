@@ -102,8 +102,10 @@ constexpr qint64 kMsPerDay = 86400000;
 
 // ---- values -----------------------------------------------------------------------
 
-// Shortest text that reads back as the same double (C locale, '.' point).
+// Shortest text that reads back as the same double (C locale, '.' point); NAN, INF, -INF.
 QByteArray formatDouble(double v, bool single = false);
+// Reads what formatDouble writes, and any other C-locale number form.
+std::optional<double> parseDouble(QByteArrayView text);
 // BCD bytes of `value` for precision/scale; throws PacketError when it does not fit.
 QByteArray encodeBcd(double value, int precision, int scale, int byteSize, const QString& fieldName);
 // The value of BCD bytes; nullopt when malformed.

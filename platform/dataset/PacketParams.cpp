@@ -207,12 +207,11 @@ PacketParam paramFromText(const QByteArray& name, quint32 typeWord, const QStrin
         return p;
     }
     if (code == TcFloat && units == 8) {
-        bool ok = false;
-        const double v = text.trimmed().toDouble(&ok);
-        if (!ok)
+        const auto v = parseDouble(text.toLatin1());
+        if (!v)
             throw badParam(name, text);
         p.raw.resize(8);
-        qToLittleEndian(v, p.raw.data());
+        qToLittleEndian(*v, p.raw.data());
         return p;
     }
     throw badParam(name, text);
@@ -246,9 +245,9 @@ QByteArray xmlNameOfParamType(quint32 typeWord)
             return t.name;
     if (typeWord & kArrayParam)
         return typeCode(typeWord) == TcUInt ? "UIntArray" : "IntArray";
-    if (typeWord & kVarying)
-        return typeCode(typeWord) == TcZString ? "string" : "bin.hex";
-    return {};
+    if ((typeWord & kVarying) && typeCode(typeWord) == TcZString)
+        return "string";
+    return "bin.hex";  // anything else travels as its bytes in Base64
 }
 
 // ---- what the writers emit --------------------------------------------------------

@@ -11,10 +11,28 @@ namespace platform::packet {
 
 QByteArray formatDouble(double v, bool single)
 {
+    if (std::isnan(v))
+        return "NAN";
+    if (std::isinf(v))
+        return v > 0 ? "INF" : "-INF";
     char buf[64];
     const auto r = single ? std::to_chars(buf, buf + sizeof buf, float(v))
                           : std::to_chars(buf, buf + sizeof buf, v);
     return QByteArray(buf, r.ptr - buf);
+}
+
+std::optional<double> parseDouble(QByteArrayView text)
+{
+    text = text.trimmed();
+    const bool negative = text.startsWith('-');
+    const QByteArrayView body = negative || text.startsWith('+') ? text.sliced(1) : text;
+    if (body.compare("NAN", Qt::CaseInsensitive) == 0)
+        return std::nan("");
+    if (body.compare("INF", Qt::CaseInsensitive) == 0 || body.compare("INFINITY", Qt::CaseInsensitive) == 0)
+        return negative ? -HUGE_VAL : HUGE_VAL;
+    bool ok = false;
+    const double v = text.toDouble(&ok);
+    return ok ? std::optional<double>(v) : std::nullopt;
 }
 
 QByteArray formatDecimal(double value, int scale)

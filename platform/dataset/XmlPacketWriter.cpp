@@ -84,6 +84,13 @@ QString attrNameFor(const QString& name)
     return s;
 }
 
+// Well-known parameters of their usual type are attributes; the rest are PARAM elements.
+bool isAttributeParam(const PacketParam& p, bool tableLevel)
+{
+    const quint32 known = knownParamType(p.name, tableLevel);
+    return known != 0 && known == (p.typeWord & 0x7FFFFFFF);
+}
+
 class XmlWriter {
 public:
     explicit XmlWriter(bool utf8) : utf8_(utf8), nameMode_(utf8 ? TextMode::Utf8 : TextMode::Ansi) {}
@@ -157,7 +164,7 @@ private:
             QByteArray subtype;
             QList<PacketParam> others;
             for (const PacketParam& p : paramsForField(packet, i)) {
-                if (p.name == "WIDTH" || p.name == "DECIMALS" || p.name == "SUBTYPE") {
+                if (isAttributeParam(p, false)) {  // WIDTH, DECIMALS, SUBTYPE
                     textAttr(p.name.constData(), paramToText(p), nameMode_);
                     if (p.name == "SUBTYPE")
                         subtype = paramString(p);
@@ -173,7 +180,7 @@ private:
                 continue;
             }
             out_ += '>';
-            writeParamElements(others);
+            writeParamElements(others, false);
             if (nested) {
                 DataPacket child;
                 child.fields = def.children;
@@ -188,14 +195,16 @@ private:
         return level;
     }
 
-    void writeParamElements(const QList<PacketParam>& params)
+    void writeParamElements(const QList<PacketParam>& params, bool tableLevel)
     {
         for (const PacketParam& p : params) {
             out_ += "<PARAM";
             textAttr("Name", QString::fromUtf8(p.name), nameMode_);
             textAttr("Value", paramToText(p), nameMode_);
+            // A string needs no Type unless its name would make a reader expect another type.
             const QByteArray type = xmlNameOfParamType(p.typeWord);
-            if (!type.isEmpty() && type != "string")
+            const quint32 known = knownParamType(p.name, tableLevel) | knownParamType(p.name, !tableLevel);
+            if (type != "string" || (known && known != paramTypeForXml("string")))
                 attr("Type", type);
             if (p.typeWord & 0x80000000u)
                 attr("Roundtrip", "True");
@@ -208,7 +217,7 @@ private:
         out_ += "<PARAMS";
         QList<PacketParam> others;
         for (const PacketParam& p : params) {
-            if (knownParamType(p.name, true) == (p.typeWord & 0x7FFFFFFF))
+            if (isAttributeParam(p, true))
                 textAttr(p.name.constData(), paramToText(p), nameMode_);
             else
                 others.append(p);
@@ -218,7 +227,7 @@ private:
             return;
         }
         out_ += '>';
-        writeParamElements(others);
+        writeParamElements(others, true);
         out_ += "</PARAMS>";
     }
 

@@ -58,11 +58,18 @@ QString fromUtf16Le(const QByteArray& b)
 
 QDate parseXmlDate(QByteArrayView t)
 {
-    if (t.size() == 8)
-        return QDate(digitsAt(t, 0, 4), digitsAt(t, 4, 2), digitsAt(t, 6, 2));
     if (t.size() == 10 && t[4] == '-' && t[7] == '-')
         return QDate(digitsAt(t, 0, 4), digitsAt(t, 5, 2), digitsAt(t, 8, 2));
-    return {};
+    // YYYYMMDD; years beyond 9999 have more digits and years before 1 a sign, as written.
+    const bool negative = t.startsWith('-');
+    const QByteArrayView body = negative ? t.sliced(1) : t;
+    if (body.size() < 8 || body.size() > 13)
+        return {};
+    const int yearDigits = int(body.size()) - 4;
+    const int year = digitsAt(body, 0, yearDigits);
+    if (year < 0)
+        return {};
+    return QDate(negative ? -year : year, digitsAt(body, yearDigits, 2), digitsAt(body, yearDigits + 2, 2));
 }
 
 QTime parseXmlTime(QByteArrayView t)
@@ -218,10 +225,10 @@ QVariant xmlTextToValue(const FieldDef& def, const QByteArray& subtype, QByteArr
     case FieldType::Currency:
     case FieldType::Bcd:
     case FieldType::FmtBcd: {
-        const double v = text.toDouble(&ok);
-        if (!ok)
+        const auto v = parseDouble(text);
+        if (!v)
             badText(def, text);
-        return v;
+        return *v;
     }
     case FieldType::Date: {
         const QDate d = parseXmlDate(text);
