@@ -24,7 +24,14 @@ class ClientDataSet;
 class FilterExpression;
 
 // One field of a dataset. Reads and writes the current row (the edit buffer while the
-// dataset is in edit or insert state). Belongs to its dataset.
+// dataset is in edit or insert state). Belongs to its dataset; a reference stays valid for
+// the dataset's lifetime. Its metadata lives in the dataset's FieldDef and survives a
+// reload of a packet with the same field names.
+//
+// Reading while the dataset is closed throws; reading an empty (or fully filtered) table
+// gives null. setValue throws "Dataset not in edit or insert mode" in browse state,
+// "Field 'X' cannot be modified" for a read-only field, and a DataSetError naming the
+// field for a value its type cannot hold (see convertToFieldType).
 class Field {
 public:
     const QString& fieldName() const;
@@ -48,8 +55,8 @@ public:
     void clear();                         // set null
 
     QString asString() const;             // null -> ""; numbers in the system locale
-    double asFloat() const;               // null -> 0
-    int asInteger() const;                // null -> 0
+    double asFloat() const;               // null -> 0; texts read in the locale; dates as days since 1899-12-30
+    int asInteger() const;                // null -> 0; fractions rounded
     qint64 asLargeInt() const;
     bool asBoolean() const;               // null -> false
     QDateTime asDateTime() const;         // null -> invalid
@@ -93,9 +100,9 @@ public:
     Field& operator[](const QString& name) { return fieldByName(name); }
 
     // Lifecycle.
-    void createDataSet();  // empty and active from fieldDefs()
+    void createDataSet();  // empty and active from fieldDefs(); throws on none or duplicate names
     void emptyDataSet();   // removes every row, stays active
-    void close();          // inactive; keeps field definitions
+    void close();          // inactive; keeps field definitions; discards an unposted edit
     void open();           // active again with the rows it had (none after close)
     bool active() const;
     DataSetState state() const;
@@ -103,7 +110,8 @@ public:
     QString name() const;       // the name given at construction (objectName)
     bool modified() const;      // a value was set since edit()/insert()
 
-    // Packets and files. A null or empty packet closes the dataset.
+    // Packets and files. A null or empty packet closes the dataset. A packet or file that
+    // cannot be loaded throws and leaves the dataset as it was.
     void setData(const QVariant& packet);
     void setPacket(const DataPacket& packet);
     QVariant data() const;       // binary packet bytes; invalid while inactive
@@ -112,6 +120,9 @@ public:
     void saveToFile(const QString& path, PacketFormat format = PacketFormat::Binary) const;
 
     // Navigation over the visible (filtered) rows. recNo is 1-based; 0 when empty.
+    // next() on the last row sets eof() and stays; prior() on the first sets bof().
+    // Moving (and locate, setFilter, setFiltered) first posts a modified edit or insert
+    // and cancels an untouched one.
     void first();
     void next();
     void prior();
@@ -128,7 +139,13 @@ public:
     QVariant valueAt(int row, int fieldIndex) const;
     QString displayTextAt(int row, int fieldIndex) const;
 
-    // Editing. insert() puts a new row before the current one; it becomes current.
+    // Editing. insert() puts a new row before the current one; it becomes current and is
+    // visible (recordCount counts it) until cancelled. edit() on an empty table inserts.
+    // post() checks required fields ("Field 'X' must have a value"), is a no-op in browse
+    // state, and a posted row that fails the filter leaves the view. cancel() of an insert
+    // removes the row and returns to the row that was current. remove() makes the next
+    // row current, or the prior one when the last was deleted (eof() then); in insert
+    // state it cancels.
     void insert();
     void append();
     void edit();
@@ -147,7 +164,10 @@ public:
     QVariant lookup(const QString& keyFields, const QVariant& values, const QString& resultField);
 
     // Filter expression (=, <>, <, <=, >, >=, AND, OR, NOT, IS [NOT] NULL, parentheses,
-    // quoted strings, numbers). Takes effect while filtered() is true.
+    // quoted strings, numbers; see FilterExpression.h). Takes effect while filtered() is
+    // true; switching it on or changing it while on moves to the first visible row. An
+    // unknown field throws "Field 'X' not found" (from setFilter when active, else on
+    // opening, which then leaves the data unfiltered). packet() is never filtered.
     void setFilter(const QString& expression);  // parses now; throws FilterError
     QString filter() const;
     void setFiltered(bool on);
