@@ -67,6 +67,7 @@ bool Mensagem(const QString& texto, const QString& titulo, const QString& pergun
 //     data packet ("<?xml" / "<DATAPACKET")            -> payload (a data packet)
 //   - any other QByteArray                              -> read as UTF-8 text, then as below
 //   - text (QString): empty or blank                   -> payload (success without value)
+//   - text that is an XML data packet                   -> payload
 //   - text that is a number (optional sign, digits,
 //     optional ',' or '.' decimals)                    -> payload (a number as text)
 //   - any other text                                    -> ERROR TEXT

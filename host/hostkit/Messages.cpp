@@ -126,7 +126,7 @@ bool isPacketBytes(const QByteArray& b)
 bool isErrorText(const QString& text)
 {
     const QString t = text.trimmed();
-    if (t.isEmpty())
+    if (t.isEmpty() || t.startsWith(QLatin1String("<?xml")) || t.startsWith(QLatin1String("<DATAPACKET")))
         return false;
     return !numberPattern().match(t).hasMatch();
 }

@@ -39,7 +39,7 @@ DataPacket expectedPacket()
     p.rows = {
         {QStringLiteral("C1"), QStringLiteral("Natal Premiado"), 1250.5, 3, QDate(2026, 12, 31),
          QDateTime(QDate(2026, 12, 7), QTime(10, 15, 30)), QStringLiteral("N")},
-        {QStringLiteral("C2"), QStringLiteral("Ação de Verão"), -12.25, 0, QVariant(),
+        {QStringLiteral("C2"), QStringLiteral("Ação de Verão"), -12.29, 0, QVariant(),
          QDateTime(QDate(2026, 1, 1), QTime(0, 0)), QStringLiteral("S")},
         {QStringLiteral("C3"), QVariant(), 0.0, QVariant(), QDate(2027, 2, 28), QVariant(), QVariant()},
     };
