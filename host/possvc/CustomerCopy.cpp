@@ -262,10 +262,11 @@ void CustomerCopy::writePng(const QString& path, CopyLayout* layout) const
         throw platform::HostError(QStringLiteral("Não foi possível gravar a cópia do cliente em %1").arg(path));
 }
 
-void CustomerCopy::writePdf(const QString& path) const
+void CustomerCopy::writePdf(const QString& path, int height) const
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
-    const int height = image().height();
+    if (height <= 0)
+        height = image().height();
     QPdfWriter pdf(path);
     pdf.setResolution(kDpi);
     pdf.setPageMargins(QMarginsF(0, 0, 0, 0));

@@ -43,7 +43,8 @@ public:
 
     QImage image(CopyLayout* layout = nullptr) const;
     void writePng(const QString& path, CopyLayout* layout = nullptr) const;
-    void writePdf(const QString& path) const;
+    // `height`: the image's height when already known (0: measured by drawing).
+    void writePdf(const QString& path, int height = 0) const;
 
 private:
     int paint(class QPainter& painter, CopyLayout* layout) const;

@@ -10,9 +10,13 @@
 #include "platform/Error.h"
 #include "platform/db/Connection.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QThreadPool>
+#include <QtDebug>
 
 #include <memory>
+#include <mutex>
 
 namespace possvc::sim {
 
@@ -23,6 +27,9 @@ struct State {
     std::function<QString()> source;
     std::function<QDateTime()> clock;
     QString outputDir;
+    bool printInBackground = true;
+    QThreadPool printQueue;
+    std::mutex printMutex;
     PrintedCopy last;
     std::unique_ptr<platform::db::Connection> connection;
     QString connectionString;
@@ -31,7 +38,21 @@ struct State {
 State& state()
 {
     static State s;
+    static const bool queueReady = (s.printQueue.setMaxThreadCount(1), true);  // copies in the order sent
+    Q_UNUSED(queueReady);
     return s;
+}
+
+// Ends the services' work while the application still exists, not during the library's
+// unloading: the print queue is drained and the connection closed.
+void hookApplication()
+{
+    static bool hooked = false;
+    if (!hooked && QCoreApplication::instance()) {
+        qAddPostRoutine(closeSaleConnection);
+        qAddPostRoutine(waitForPrints);
+        hooked = true;
+    }
 }
 
 platform::db::Connection& connection()
@@ -45,6 +66,7 @@ platform::db::Connection& connection()
         c->open();
         s.connection = std::move(c);
         s.connectionString = text;
+        hookApplication();
     }
     return *s.connection;
 }
@@ -133,12 +155,28 @@ bool printCustomerCopy(const QVariantList& block, int highest, QVariant& voRetor
     const QString prefix = doc.kind == DocumentKind::Nfce ? QStringLiteral("NFCe") : QStringLiteral("CFe");
     const QString name = doc.key.isEmpty() ? prefix + QStringLiteral("-venda-") + doc.sequence : prefix + doc.key;
     QDir dir(outputDirectory());
-    PrintedCopy copy{dir.filePath(name + QStringLiteral(".pdf")), dir.filePath(name + QStringLiteral(".png")),
-                     block.value(1).toString(), doc.key};
-    CustomerCopy renderer(doc, issuer);
-    renderer.writePdf(copy.pdf);
-    renderer.writePng(copy.png);
-    state().last = copy;
+    const PrintedCopy copy{dir.filePath(name + QStringLiteral(".pdf")), dir.filePath(name + QStringLiteral(".png")),
+                           block.value(1).toString(), doc.key, QString()};
+    auto print = [copy, doc, issuer] {
+        PrintedCopy done = copy;
+        try {
+            const CustomerCopy renderer(doc, issuer);
+            const QImage image = renderer.image();
+            if (!image.save(copy.png, "PNG"))
+                throw platform::HostError(QStringLiteral("Não foi possível gravar a cópia do cliente em %1").arg(copy.png));
+            renderer.writePdf(copy.pdf, image.height());
+        } catch (const std::exception& e) {
+            done.error = QString::fromUtf8(e.what());
+            qWarning().noquote() << "possvc: cópia do cliente não impressa:" << done.error;
+        }
+        std::lock_guard lock(state().printMutex);
+        state().last = done;
+    };
+    hookApplication();
+    if (state().printInBackground)
+        state().printQueue.start(print);
+    else
+        print();
     setResult(voRetorno, 1, copy.pdf);
     setResult(voRetorno, 2, copy.png);
     return true;
@@ -239,8 +277,21 @@ QString outputDirectory()
     return dir;
 }
 
+void setPrintInBackground(bool on)
+{
+    waitForPrints();
+    state().printInBackground = on;
+}
+
+void waitForPrints()
+{
+    state().printQueue.waitForDone();
+}
+
 PrintedCopy lastCustomerCopy()
 {
+    waitForPrints();
+    std::lock_guard lock(state().printMutex);
     return state().last;
 }
 

@@ -62,12 +62,21 @@ QDateTime saleNow();
 void setOutputDirectory(const QString& dir);
 QString outputDirectory();
 
-// The files of the last customer copy printed (empty before the first).
+// Customer copies are drawn by a print queue of their own, one after the other, as a
+// printer spools them: DisparaImpressaoNaoFiscal returns once the copy is queued.
+// setPrintInBackground(false) draws it within the call. waitForPrints() returns when
+// the queue is empty (also done when the application ends).
+void setPrintInBackground(bool on);
+void waitForPrints();
+
+// The files of the last customer copy printed (empty before the first); waits for the
+// print queue first. `error` holds why the files could not be written, if they could not.
 struct PrintedCopy {
     QString pdf;
     QString png;
     QString kind;   // "VENDA_NFCe" or "EXTRATO_SAT"
     QString key;
+    QString error;
 };
 PrintedCopy lastCustomerCopy();
 
