@@ -9,6 +9,7 @@
 #include "hostapi/possvc.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QPointer>
 
 #include <deque>
@@ -28,10 +29,25 @@ struct ScreenState {
     QString connectionString;
 };
 
+void releaseAtExit();
+
 ScreenState& state()
 {
-    static ScreenState s;
+    static ScreenState s = [] {
+        // The connection and the indicator go with the application object, while Qt SQL
+        // and the widgets still work, not at the process's static clean-up.
+        qAddPostRoutine(releaseAtExit);
+        return ScreenState{};
+    }();
     return s;
+}
+
+void releaseAtExit()
+{
+    ScreenState& s = state();
+    delete s.indicator.data();
+    s.connection.reset();
+    s.connectionString.clear();
 }
 
 [[noreturn]] void fail(const char* op, const QString& what)

@@ -3,6 +3,7 @@
 
 #include "host/fiscaldev/SimPrinter.h"
 #include "hostapi/fiscaldev.h"
+#include "hostapi/hostkit.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -102,6 +103,9 @@ TEST_F(SimPrinterTest, OpeningLeavesReceiptNumberAndCounterInTheRecord)
     ASSERT_TRUE(AbreCupom(r));
     EXPECT_EQ(r.value("CUPNR").toString(), "000001");
     EXPECT_EQ(r.value("CONTCUPOM").toString(), "000001");
+    // As the screen reads them: through the toolkit, from the record as a variant.
+    EXPECT_EQ(hostkit::RecebeParams(QVariant(r), "CUPNR").toString(), "000001");
+    EXPECT_EQ(hostkit::RecebeParams(QVariant(r), "CONTCUPOM").toString(), "000001");
     QVariant vo = newRetorno();
     ASSERT_TRUE(Cancela_Cupom_Imp(cancelBlock(), 6, vo));
     ParamRecord second = opening();
