@@ -22,6 +22,18 @@ bool isText(FieldType t)
            || t == FieldType::Memo || t == FieldType::WideMemo;
 }
 
+// Memos are bin.hex like blobs, but their JSON values are text: the subtype says so.
+bool isMemo(FieldType t)
+{
+    return t == FieldType::Memo || t == FieldType::WideMemo;
+}
+
+// Decimal fields carry their scale beside the precision ("size").
+bool isDecimal(FieldType t)
+{
+    return t == FieldType::Bcd || t == FieldType::FmtBcd;
+}
+
 QString dateText(const QDate& d)
 {
     return d.toString(QStringLiteral("yyyy-MM-dd"));
@@ -129,10 +141,17 @@ QJsonValue valueToJson(const QVariant& value, FieldType type)
 QJsonObject packetToJson(const DataPacket& packet)
 {
     QJsonArray fields;
-    for (const FieldDef& def : packet.fields)
-        fields.append(QJsonObject{{QStringLiteral("name"), def.name},
-                                  {QStringLiteral("type"), xmlTypeName(def.type)},
-                                  {QStringLiteral("size"), def.size}});
+    for (int f = 0; f < packet.fields.size(); ++f) {
+        const FieldDef& def = packet.fields[f];
+        QJsonObject field{{QStringLiteral("name"), def.name},
+                          {QStringLiteral("type"), xmlTypeName(def.type)},
+                          {QStringLiteral("size"), def.size}};
+        if (isMemo(def.type))
+            field.insert(QStringLiteral("subtype"), QString::fromLatin1(fieldSubtype(packet, f)));
+        if (isDecimal(def.type))
+            field.insert(QStringLiteral("decimals"), def.decimals);
+        fields.append(field);
+    }
     QJsonArray rows;
     for (const QVariantList& row : packet.rows) {
         QJsonArray values;
@@ -159,7 +178,12 @@ QByteArray packetToJsonText(const DataPacket& packet)
     for (qsizetype f = 0; f < packet.fields.size(); ++f) {
         const FieldDef& def = packet.fields[f];
         out += (f ? ",{\"name\":" : "{\"name\":") + jsonText(def.name) + ",\"type\":\""
-               + xmlTypeName(def.type).toLatin1() + "\",\"size\":" + QByteArray::number(def.size) + '}';
+               + xmlTypeName(def.type).toLatin1() + "\",\"size\":" + QByteArray::number(def.size);
+        if (isMemo(def.type))
+            out += ",\"subtype\":" + jsonText(QString::fromLatin1(fieldSubtype(packet, int(f))));
+        if (isDecimal(def.type))
+            out += ",\"decimals\":" + QByteArray::number(def.decimals);
+        out += '}';
     }
     out += "],\"rows\":[";
     for (qsizetype r = 0; r < packet.rows.size(); ++r) {

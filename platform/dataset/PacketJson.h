@@ -7,7 +7,10 @@
 // bytes for fixed binary, precision for decimals; 0 where the type has none). Values:
 // texts and memos as strings, numbers, booleans, null, dates "YYYY-MM-DD", date-times
 // "YYYY-MM-DDTHH:MM:SS.zzz", times "HH:MM:SS.zzz", binary values in Base64, nested
-// datasets as an object of the same shape. Only current rows, in order.
+// datasets as an object of the same shape. Only current rows, in order. Memo fields
+// (bin.hex like blobs, but with text values) also carry "subtype" ("Text", "WideText")
+// and decimal fields (fixed, fixedFMT) "decimals", so that the JSON reads back as the
+// same packet.
 
 #include "platform/dataset/DataPacket.h"
 

@@ -1,0 +1,114 @@
+// The JSON form of packets that cdstool prints and the host transcript uses.
+
+#include "platform/Error.h"
+#include "platform/dataset/DataPacket.h"
+#include "platform/dataset/PacketJson.h"
+
+#include <QDateTime>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <gtest/gtest.h>
+
+using namespace platform;
+
+namespace {
+
+FieldDef def(const QString& name, FieldType type, int size = 0, int decimals = 0)
+{
+    FieldDef d;
+    d.name = name;
+    d.type = type;
+    d.size = size;
+    d.decimals = decimals;
+    return d;
+}
+
+DataPacket sample()
+{
+    DataPacket p;
+    p.fields = {def("NAME", FieldType::String, 21), def("W", FieldType::WideString, 5), def("QTY", FieldType::Integer),
+                def("BIG", FieldType::LargeInt), def("PRICE", FieldType::Float), def("OK", FieldType::Boolean),
+                def("DAY", FieldType::Date), def("AT", FieldType::DateTime), def("HOUR", FieldType::Time),
+                def("NOTE", FieldType::Memo), def("PIC", FieldType::Blob), def("DEC", FieldType::Bcd, 8, 2)};
+    p.rows = {{QStringLiteral("Ana \"A\" ção"), QStringLiteral("Ω"), 3, Q_INT64_C(9007199254740993), 0.1 + 0.2, true,
+               QDate(2026, 12, 7), QDateTime(QDate(2026, 12, 7), QTime(10, 0, 0, 5)), QTime(9, 30, 0, 250),
+               QStringLiteral("a\r\nb"), QByteArray("\x00\xFF", 2), 12.5},
+              QVariantList(12)};
+    return p;
+}
+
+}  // namespace
+
+TEST(PacketJson, WritesTheAgreedShapeWithKeysInOrder)
+{
+    const QByteArray expected =
+        "{\"fields\":[{\"name\":\"NAME\",\"type\":\"string\",\"size\":21},"
+        "{\"name\":\"W\",\"type\":\"string.uni\",\"size\":5},{\"name\":\"QTY\",\"type\":\"i4\",\"size\":0},"
+        "{\"name\":\"BIG\",\"type\":\"i8\",\"size\":0},{\"name\":\"PRICE\",\"type\":\"r8\",\"size\":0},"
+        "{\"name\":\"OK\",\"type\":\"boolean\",\"size\":0},{\"name\":\"DAY\",\"type\":\"date\",\"size\":0},"
+        "{\"name\":\"AT\",\"type\":\"dateTime\",\"size\":0},{\"name\":\"HOUR\",\"type\":\"time\",\"size\":0},"
+        "{\"name\":\"NOTE\",\"type\":\"bin.hex\",\"size\":0,\"subtype\":\"Text\"},"
+        "{\"name\":\"PIC\",\"type\":\"bin.hex\",\"size\":0},{\"name\":\"DEC\",\"type\":\"fixed\",\"size\":8,\"decimals\":2}],"
+        "\"rows\":[[\"Ana \\\"A\\\" ção\",\"Ω\",3,9007199254740993,0.30000000000000004,true,\"2026-12-07\","
+        "\"2026-12-07T10:00:00.005\",\"09:30:00.250\",\"a\\r\\nb\",\"AP8=\",12.5],"
+        "[null,null,null,null,null,null,null,null,null,null,null,null]]}";
+    EXPECT_EQ(QString::fromUtf8(packetToJsonText(sample())), QString::fromUtf8(expected));
+    // The object form holds the same content.
+    EXPECT_EQ(QJsonDocument::fromJson(expected).object(), packetToJson(sample()));
+}
+
+TEST(PacketJson, ReadsBackToTheSamePacket)
+{
+    const DataPacket p = sample();
+    const DataPacket back = packetFromJson(packetToJson(p));
+    ASSERT_EQ(back.fields.size(), p.fields.size());
+    for (int i = 0; i < p.fields.size(); ++i) {
+        EXPECT_EQ(back.fields[i].type, p.fields[i].type) << i;
+        EXPECT_EQ(back.fields[i].size, p.fields[i].size) << i;
+    }
+    EXPECT_EQ(back.rows, p.rows);
+    EXPECT_EQ(writePacket(back), writePacket(p));
+}
+
+TEST(PacketJson, AcceptsStringsForNumbersDatesAndBooleans)
+{
+    EXPECT_EQ(valueFromJson(QStringLiteral("42"), def("I", FieldType::Integer)), QVariant(42));
+    EXPECT_EQ(valueFromJson(QStringLiteral("12.5"), def("F", FieldType::Float)), QVariant(12.5));
+    EXPECT_EQ(valueFromJson(QStringLiteral("20261207"), def("D", FieldType::Date)), QVariant(QDate(2026, 12, 7)));
+    EXPECT_EQ(valueFromJson(QStringLiteral("2026-12-07"), def("D", FieldType::DateTime)),
+              QVariant(QDateTime(QDate(2026, 12, 7), QTime(0, 0))));
+    EXPECT_EQ(valueFromJson(QStringLiteral("2026-12-07T10:00:00Z"), def("D", FieldType::DateTime)),
+              QVariant(QDateTime(QDate(2026, 12, 7), QTime(10, 0))));
+    EXPECT_EQ(valueFromJson(QStringLiteral("false"), def("B", FieldType::Boolean)), QVariant(false));
+    EXPECT_FALSE(valueFromJson(QStringLiteral(""), def("I", FieldType::Integer)).isValid());
+    EXPECT_EQ(valueFromJson(QStringLiteral(""), def("S", FieldType::String)), QVariant(QString("")));
+}
+
+TEST(PacketJson, RefusesValuesTheFieldCannotHoldNamingIt)
+{
+    auto errorOf = [](const QJsonValue& v, const FieldDef& d) {
+        try {
+            valueFromJson(v, d);
+        } catch (const PacketError& e) {
+            return e.text();
+        }
+        return QStringLiteral("(no error)");
+    };
+    EXPECT_EQ(errorOf(QStringLiteral("abc"), def("QTY", FieldType::Integer)), "field 'QTY': 'abc' is not a valid i4");
+    EXPECT_EQ(errorOf(1.5, def("QTY", FieldType::Integer)), "field 'QTY': '1.5' is not a valid i4");
+    EXPECT_EQ(errorOf(QStringLiteral("31/12/2026"), def("D", FieldType::Date)),
+              "field 'D': '31/12/2026' is not a valid date");
+    EXPECT_EQ(errorOf(QStringLiteral("%%"), def("B", FieldType::Blob)), "field 'B': '%%' is not a valid bin.hex");
+    EXPECT_EQ(errorOf(5e9, def("I", FieldType::Integer)), "field 'I': '5e+09' is not a valid i4");
+
+    const QJsonObject badRow = QJsonDocument::fromJson(
+        R"({"fields":[{"name":"A","type":"i4","size":0}],"rows":[[1],[1,2]]})").object();
+    EXPECT_THROW(packetFromJson(badRow), PacketError);
+    const QJsonObject badType = QJsonDocument::fromJson(R"({"fields":[{"name":"A","type":"money"}]})").object();
+    try {
+        packetFromJson(badType);
+        FAIL();
+    } catch (const PacketError& e) {
+        EXPECT_EQ(e.text(), "field 'A' has an unknown type 'money'");
+    }
+}

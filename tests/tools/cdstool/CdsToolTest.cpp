@@ -1,0 +1,242 @@
+// cdstool run as a process: output forms, conversions, editing in place, exit codes.
+
+#include "platform/dataset/DataPacket.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace platform;
+
+namespace {
+
+struct Result {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+Result cdstool(const QStringList& args)
+{
+    const QString bin = qEnvironmentVariable("VAK_BIN_DIR");
+    QProcess p;
+    p.start(bin + QStringLiteral("/cdstool"), args);
+    if (!p.waitForFinished(30000))
+        return {};
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2, QString::fromUtf8(p.readAllStandardOutput()),
+            QString::fromUtf8(p.readAllStandardError())};
+}
+
+FieldDef def(const QString& name, FieldType type, int size = 0)
+{
+    FieldDef d;
+    d.name = name;
+    d.type = type;
+    d.size = size;
+    return d;
+}
+
+DataPacket parameters()
+{
+    DataPacket p;
+    p.fields = {def("DSDIRCAD", FieldType::String, 60), def("CDFILIAL", FieldType::Integer),
+                def("VRLIMITE", FieldType::Float), def("SISTEMAQVNSAT", FieldType::Boolean),
+                def("DTMOV", FieldType::DateTime), def("DTINI", FieldType::Date), def("HRINI", FieldType::Time),
+                def("OBS", FieldType::Memo), def("LOGO", FieldType::Blob)};
+    p.rows = {{QStringLiteral("C:\\Quorvan\\Dados\\"), 12, 1234.5, false,
+               QDateTime(QDate(2026, 12, 7), QTime(10, 0, 0, 123)), QDate(2026, 1, 31), QTime(8, 15, 30, 5),
+               QStringLiteral("linha 1\r\nlinha 2, \"ok\""), QByteArray("\x89PNG", 4)},
+              {QStringLiteral("São Paulo"), QVariant(), QVariant(), true, QVariant(), QVariant(), QVariant(),
+               QVariant(), QVariant()}};
+    return p;
+}
+
+class CdsTool : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        if (qEnvironmentVariableIsEmpty("VAK_BIN_DIR"))
+            GTEST_SKIP() << "VAK_BIN_DIR is not set";
+        binary = dir.filePath(QStringLiteral("PARAMETROSQVN.CDS"));
+        xml = dir.filePath(QStringLiteral("parametros.xml"));
+        writePacketFile(parameters(), binary);
+        writePacketFile(parameters(), xml, PacketFormat::Xml);
+    }
+    QByteArray bytesOf(const QString& path)
+    {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    void write(const QString& path, const QByteArray& bytes)
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+
+    QTemporaryDir dir;
+    QString binary, xml;
+};
+
+}  // namespace
+
+TEST_F(CdsTool, JsonOfTheBinaryAndTheXmlFileIsIdentical)
+{
+    const Result fromBinary = cdstool({"dump", binary, "--json"});
+    const Result fromXml = cdstool({"dump", xml, "--json"});
+    ASSERT_EQ(fromBinary.exitCode, 0) << fromBinary.err.toStdString();
+    ASSERT_EQ(fromXml.exitCode, 0) << fromXml.err.toStdString();
+    EXPECT_EQ(fromBinary.out, fromXml.out);
+    EXPECT_EQ(fromBinary.out.count(QLatin1Char('\n')), 1);  // exactly one object on one line
+    EXPECT_TRUE(fromBinary.out.startsWith(
+        R"({"fields":[{"name":"DSDIRCAD","type":"string","size":60},{"name":"CDFILIAL","type":"i4","size":0},)"));
+
+    const QJsonObject json = QJsonDocument::fromJson(fromBinary.out.toUtf8()).object();
+    const QJsonArray row = json["rows"].toArray()[0].toArray();
+    EXPECT_EQ(row[0].toString(), "C:\\Quorvan\\Dados\\");
+    EXPECT_EQ(row[1].toInt(), 12);
+    EXPECT_EQ(row[2].toDouble(), 1234.5);
+    EXPECT_EQ(row[3], QJsonValue(false));
+    EXPECT_EQ(row[4].toString(), "2026-12-07T10:00:00.123");
+    EXPECT_EQ(row[5].toString(), "2026-01-31");
+    EXPECT_EQ(row[6].toString(), "08:15:30.005");
+    EXPECT_EQ(row[7].toString(), "linha 1\r\nlinha 2, \"ok\"");
+    EXPECT_EQ(row[8].toString(), "iVBORw==");
+    const QJsonArray second = json["rows"].toArray()[1].toArray();
+    EXPECT_EQ(second[0].toString(), QStringLiteral("São Paulo"));
+    EXPECT_TRUE(second[1].isNull());
+}
+
+TEST_F(CdsTool, TableAndCsvShowTheRows)
+{
+    const Result table = cdstool({"dump", binary});
+    ASSERT_EQ(table.exitCode, 0);
+    const QStringList lines = table.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 5);
+    EXPECT_TRUE(lines[0].startsWith("DSDIRCAD          | CDFILIAL | VRLIMITE |")) << lines[0].toStdString();
+    EXPECT_TRUE(lines[3].startsWith(QStringLiteral("São Paulo         | (null)   |"))) << lines[3].toStdString();
+    EXPECT_TRUE(lines[2].contains("linha 1\\r\\nlinha 2"));
+    EXPECT_EQ(lines[4], "(2 rows)");
+
+    const Result csv = cdstool({"dump", binary, "--csv"});
+    ASSERT_EQ(csv.exitCode, 0);
+    EXPECT_TRUE(csv.out.startsWith("DSDIRCAD,CDFILIAL,VRLIMITE,SISTEMAQVNSAT,DTMOV,DTINI,HRINI,OBS,LOGO\r\n"
+                                   "C:\\Quorvan\\Dados\\,12,1234.5,false,2026-12-07T10:00:00.123,2026-01-31,"
+                                   "08:15:30.005,\"linha 1\r\nlinha 2, \"\"ok\"\"\",iVBORw==\r\n"));
+
+    const Result asXml = cdstool({"dump", binary, "--xml"});
+    EXPECT_TRUE(asXml.out.startsWith("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>  <DATAPACKET"));
+}
+
+TEST_F(CdsTool, ConvertRoundTripsAreLossless)
+{
+    const QString toXml = dir.filePath("a.xml"), toUtf8 = dir.filePath("b.xml"), back = dir.filePath("c.cds"),
+                  back2 = dir.filePath("d.cds");
+    EXPECT_EQ(cdstool({"convert", binary, toXml}).exitCode, 0);  // format from the extension
+    EXPECT_TRUE(bytesOf(toXml).startsWith("<?xml version=\"1.0\" standalone=\"yes\"?>"));
+    EXPECT_EQ(cdstool({"convert", toXml, back, "--binary"}).exitCode, 0);
+    EXPECT_EQ(bytesOf(back), bytesOf(binary));
+    EXPECT_EQ(cdstool({"convert", binary, toUtf8, "--xml-utf8"}).exitCode, 0);
+    EXPECT_TRUE(bytesOf(toUtf8).contains("encoding=\"UTF-8\""));
+    EXPECT_EQ(cdstool({"convert", toUtf8, back2}).exitCode, 0);
+    EXPECT_EQ(bytesOf(back2), bytesOf(binary));
+    EXPECT_EQ(bytesOf(toXml), bytesOf(xml));
+}
+
+TEST_F(CdsTool, CreateBuildsTheFileThatDumpDescribes)
+{
+    const Result dumped = cdstool({"dump", binary, "--json"});
+    const QString json = dir.filePath("p.json"), created = dir.filePath("created.cds"),
+                  createdXml = dir.filePath("created.xml");
+    write(json, dumped.out.toUtf8());
+    const Result made = cdstool({"create", created, json});
+    ASSERT_EQ(made.exitCode, 0) << made.err.toStdString();
+    EXPECT_EQ(bytesOf(created), bytesOf(binary));
+    ASSERT_EQ(cdstool({"create", createdXml, json, "--xml"}).exitCode, 0);
+    EXPECT_EQ(bytesOf(createdXml), bytesOf(xml));
+
+    write(json, R"({"fields":[{"name":"A","type":"i4","size":0}],"rows":[["x"]]})");
+    const Result bad = cdstool({"create", created, json});
+    EXPECT_EQ(bad.exitCode, 1);
+    EXPECT_TRUE(bad.err.contains(json + ": row 1, field 'A': 'x' is not a valid i4")) << bad.err.toStdString();
+    write(json, "{\"fields\":[");
+    const Result broken = cdstool({"create", created, json});
+    EXPECT_EQ(broken.exitCode, 1);
+    EXPECT_TRUE(broken.err.contains(json + ": invalid JSON")) << broken.err.toStdString();
+}
+
+TEST_F(CdsTool, SetChangesValuesInPlaceKeepingTheEncoding)
+{
+    Result r = cdstool({"set", xml, "CDFILIAL=7", "dsdircad=D:\\Loja\\", "VRLIMITE="});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(bytesOf(xml).startsWith("<?xml"));
+    DataPacket p = readPacketFile(xml);
+    EXPECT_EQ(p.rows[0][0].toString(), "D:\\Loja\\");
+    EXPECT_EQ(p.rows[0][1].toInt(), 7);
+    EXPECT_FALSE(p.rows[0][2].isValid());
+    EXPECT_EQ(p.rows[1][1], QVariant());  // other rows untouched
+
+    r = cdstool({"set", binary, "SISTEMAQVNSAT=false", "DTINI=2027-03-01", "--row", "2"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    p = readPacketFile(binary);
+    EXPECT_EQ(p.sourceFormat, PacketFormat::Binary);
+    EXPECT_EQ(p.rows[1][3].toBool(), false);
+    EXPECT_EQ(p.rows[1][5].toDate(), QDate(2027, 3, 1));
+    EXPECT_EQ(p.rows[0][1].toInt(), 12);
+}
+
+TEST_F(CdsTool, SetRefusesWhatTheFileCannotHold)
+{
+    const QByteArray before = bytesOf(binary);
+    Result r = cdstool({"set", binary, "NOPE=1"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains(binary + ": no field 'NOPE'")) << r.err.toStdString();
+    r = cdstool({"set", binary, "CDFILIAL=doze"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains("field 'CDFILIAL': 'doze' is not a valid i4")) << r.err.toStdString();
+    r = cdstool({"set", binary, "DSDIRCAD=" + QString(61, QLatin1Char('x'))});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains("holds at most 60 characters")) << r.err.toStdString();
+    r = cdstool({"set", binary, "CDFILIAL=1", "--row", "3"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains("has no row 3 (it has 2)")) << r.err.toStdString();
+    EXPECT_EQ(bytesOf(binary), before);  // nothing written after a refusal
+    EXPECT_EQ(cdstool({"set", binary, "CDFILIAL"}).exitCode, 2);
+    EXPECT_EQ(cdstool({"set", binary, "CDFILIAL=1", "--row", "0"}).exitCode, 2);
+}
+
+TEST_F(CdsTool, ExitCodesAndMessages)
+{
+    const QString missing = dir.filePath("MISSING.CDS");
+    Result r = cdstool({"dump", missing});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, "cdstool: " + missing + ": file not found\n");
+
+    const QString cut = dir.filePath("cut.cds");
+    write(cut, bytesOf(binary).left(100));
+    r = cdstool({"dump", cut, "--json"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.startsWith("cdstool: " + cut + ": truncated")) << r.err.toStdString();
+    EXPECT_TRUE(r.out.isEmpty());
+
+    const QString junk = dir.filePath("junk.cds");
+    write(junk, "PK\x03\x04 not a packet");
+    r = cdstool({"convert", junk, dir.filePath("out.xml")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains(junk + ": not a data packet"));
+
+    for (const QStringList& usage : QList<QStringList>{{}, {"frobnicate"}, {"dump"}, {"dump", binary, "--yaml"},
+                                                        {"dump", binary, "--csv", "--json"}, {"convert", binary},
+                                                        {"create", "x.cds"}, {"set", binary}}) {
+        r = cdstool(usage);
+        EXPECT_EQ(r.exitCode, 2) << usage.join(' ').toStdString();
+        EXPECT_TRUE(r.err.contains("usage: cdstool dump FILE")) << usage.join(' ').toStdString();
+    }
+    EXPECT_EQ(cdstool({"--help"}).exitCode, 0);
+}
