@@ -142,8 +142,6 @@ private:
     qsizetype i_ = 0;
 };
 
-}  // namespace
-
 // One side of a comparison: a field or a literal.
 struct Operand {
     bool isField = false;
@@ -155,6 +153,8 @@ struct Operand {
     QVariant value;           // literal as compared (converted to the other side's field type)
     detail::Cell cell;        // cell of `value`
 };
+
+}  // namespace
 
 struct FilterExpression::Node {
     enum Kind { Or, And, Not, Compare, IsNull, IsNotNull, FieldTruth, Constant };
