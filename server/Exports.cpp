@@ -81,6 +81,31 @@ int Srv_Vak04100_setNumeroNFCe(const char16_t* cdFilial, const char16_t* cdCaixa
     });
 }
 
+int Srv_Vak04100_CriaModuloDados(QVariant* error) noexcept
+{
+    return chama(error, [] {
+        const bool criado = !rdmFidelidade;
+        if (criado)
+            rdmFidelidade = new TrdmFidelidade;
+        try {
+            rdmFidelidade->adcFidelidade->open();
+        } catch (...) {
+            if (criado) {  // nothing half-made is left behind
+                delete rdmFidelidade;
+                rdmFidelidade = nullptr;
+            }
+            throw;
+        }
+        return QVariant();
+    });
+}
+
+void Srv_Vak04100_LiberaModuloDados() noexcept
+{
+    delete rdmFidelidade;
+    rdmFidelidade = nullptr;
+}
+
 }  // extern "C"
 
 // The unit-qualified names: the same functions under "Srv_Vak04100.<Function>".

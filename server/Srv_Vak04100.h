@@ -89,4 +89,12 @@ int Srv_Vak04100_getNumeroNFCe(const char16_t* cdFilial, const char16_t* serie, 
                                QVariant* result) noexcept;
 int Srv_Vak04100_setNumeroNFCe(const char16_t* cdFilial, const char16_t* cdCaixa, const char16_t* serie,
                                const char16_t* ambiente, int gravaInutiliza, QVariant* result) noexcept;
+
+// For hosts and tools that use the data service without the screen (the screen creates
+// and releases the data module itself): creates rdmFidelidade when it is empty and
+// connects it with the host's connection string. 0 on success; 1 when the module cannot
+// be created or connected, with the error's text in *error (nullptr: not written).
+int Srv_Vak04100_CriaModuloDados(QVariant* error) noexcept;
+// Releases rdmFidelidade, closing its connection, when there is one.
+void Srv_Vak04100_LiberaModuloDados() noexcept;
 }

@@ -1,0 +1,181 @@
+// The loyalty data service on the large shop, end to end (bind, query, packet, loaded
+// client dataset), against the same SQL stepped through the raw SQLite C API in the same
+// run. Each benchmark reports the data service's time per call and, as counters, the raw
+// engine's time (raw_ms) and the ratio of the two.
+//
+// The shop file is VAK_BENCH_SHOP, or large.db beside the benchmark, generated on first
+// use (about a minute with a release build):
+//   shopgen --db "Provider=SQLite;Data Source=large.db" --size large
+
+#include "hostapi/hostkit.h"
+#include "platform/dataset/ClientDataSet.h"
+#include "server/FidelidadeSql.h"
+#include "server/Srv_Vak04100.h"
+#include "tools/shopgen/Generator.h"
+
+#include <QCoreApplication>
+#include <QDate>
+#include <QFile>
+#include <QRegularExpression>
+
+#include <benchmark/benchmark.h>
+#include <sqlite3.h>
+
+#include <chrono>
+#include <cstdio>
+#include <functional>
+
+using namespace Srv_Vak04100;
+
+namespace {
+
+QString shopFile()
+{
+    const QString file = qEnvironmentVariable("VAK_BENCH_SHOP");
+    return file.isEmpty() ? QCoreApplication::applicationDirPath() + QStringLiteral("/large.db") : file;
+}
+
+void ensureShop()
+{
+    const QString file = shopFile();
+    if (QFile::exists(file))
+        return;
+    std::fprintf(stderr, "generating the large shop in %s\n", qPrintable(file));
+    shopgen::SqliteSink sink(file);
+    shopgen::createTables(sink, QStringLiteral("sqlite"), false);
+    shopgen::ShopOptions options;
+    options.size = shopgen::ShopSize::Large;
+    shopgen::generateShop(sink, options);
+    shopgen::createIndexes(sink, QStringLiteral("sqlite"));
+    sink.finish();
+}
+
+// The raw engine: prepare the text (named parameters as SQLite understands them), bind,
+// step every row reading every column, finalize.
+class Raw {
+public:
+    Raw()
+    {
+        if (sqlite3_open_v2(shopFile().toUtf8().constData(), &db_, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK)
+            std::abort();
+    }
+    ~Raw() { sqlite3_close(db_); }
+
+    int run(const QString& sql, const std::function<void(sqlite3_stmt*)>& bind)
+    {
+        sqlite3_stmt* st = nullptr;
+        if (sqlite3_prepare_v2(db_, sql.toUtf8().constData(), -1, &st, nullptr) != SQLITE_OK)
+            std::abort();
+        bind(st);
+        int rows = 0;
+        while (sqlite3_step(st) == SQLITE_ROW) {
+            for (int c = 0; c < sqlite3_column_count(st); ++c) {
+                if (sqlite3_column_type(st, c) == SQLITE_TEXT)
+                    benchmark::DoNotOptimize(sqlite3_column_text(st, c));
+                else
+                    benchmark::DoNotOptimize(sqlite3_column_double(st, c));
+            }
+            ++rows;
+        }
+        sqlite3_finalize(st);
+        return rows;
+    }
+
+private:
+    sqlite3* db_ = nullptr;
+};
+
+void bindText(sqlite3_stmt* st, const char* name, const QByteArray& value)
+{
+    sqlite3_bind_text(st, sqlite3_bind_parameter_index(st, name), value.constData(), int(value.size()), SQLITE_TRANSIENT);
+}
+
+struct Module {
+    Module()
+    {
+        ensureShop();
+        hostkit::setStringConexQvn(QStringLiteral("Provider=SQLite;Data Source=") + shopFile());
+        rdmFidelidade = new TrdmFidelidade;
+        rdmFidelidade->adcFidelidade->open();
+    }
+    ~Module()
+    {
+        delete rdmFidelidade;
+        rdmFidelidade = nullptr;
+    }
+};
+
+// Times `service` (loaded into a client dataset) and `raw` alternately.
+void compare(benchmark::State& state, const std::function<QVariant()>& service, const std::function<int()>& raw)
+{
+    static Module module;
+    using clock = std::chrono::steady_clock;
+    platform::ClientDataSet cds;
+    double serviceSeconds = 0, rawSeconds = 0;
+    int rows = 0;
+    for (auto _ : state) {
+        const auto t0 = clock::now();
+        cds.setData(service());
+        rows = cds.recordCount();
+        const auto t1 = clock::now();
+        const int rawRows = raw();
+        const auto t2 = clock::now();
+        if (rawRows != rows)
+            state.SkipWithError("the data service and the raw engine disagree on the row count");
+        const double s = std::chrono::duration<double>(t1 - t0).count();
+        serviceSeconds += s;
+        rawSeconds += std::chrono::duration<double>(t2 - t1).count();
+        state.SetIterationTime(s);
+    }
+    state.counters["rows"] = rows;
+    state.counters["raw_ms"] = 1000.0 * rawSeconds / double(state.iterations());
+    state.counters["ratio"] = rawSeconds > 0 ? serviceSeconds / rawSeconds : 0;
+}
+
+void BM_GetSaldoConsCamp(benchmark::State& state)
+{
+    static Raw raw;
+    const QByteArray hoje = QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd 00:00:00")).toUtf8();
+    compare(state, [] { return GetSaldoConsCamp(QStringLiteral("000001"), QStringLiteral("00000000001")); },
+            [&] {
+                return raw.run(sql::saldoConsCampAnsi, [&](sqlite3_stmt* st) {
+                    bindText(st, ":P_CDCLIENTE", "000001");
+                    bindText(st, ":P_CDCONSUMIDOR", "00000000001");
+                    bindText(st, ":P_DATAHOJE", hoje);
+                });
+            });
+}
+
+void BM_GetBrinde(benchmark::State& state)
+{
+    static Raw raw;
+    compare(state, [] { return GetBrinde(QStringLiteral("CAMP01"), QStringLiteral("0001")); },
+            [&] {
+                return raw.run(sql::brindeAnsi, [](sqlite3_stmt* st) {
+                    bindText(st, ":P_CDCAMPANHA", "CAMP01");
+                    bindText(st, ":P_CDFILIAL", "0001");
+                    bindText(st, ":P_FIMARVPROD", "\xF4\x8F\xBF\xBF");
+                });
+            });
+}
+
+void BM_GetConsumidor(benchmark::State& state)
+{
+    static Raw raw;
+    compare(state, [] { return GetConsumidor(); }, [&] { return raw.run(sql::consumidor, [](sqlite3_stmt*) {}); });
+}
+
+BENCHMARK(BM_GetSaldoConsCamp)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GetBrinde)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GetConsumidor)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,101 @@
+// `pdvhost call` end to end: the demo shop generated on SQLite, the module loaded by the
+// host program, each function's result on stdout and the exit codes.
+
+#include "tools/shopgen/Generator.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Run {
+    int code = -1;
+    QString out, err;
+};
+
+class PdvhostCall : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        exe_ = qEnvironmentVariable("VAK_BIN_DIR") + QStringLiteral("/pdvhost");
+        if (!QFile::exists(exe_) || !QFile::exists(qEnvironmentVariable("VAK_BIN_DIR") + QStringLiteral("/libVak04100.so")))
+            GTEST_SKIP() << "pdvhost or the module is not built";
+        const QString file = dir_.filePath(QStringLiteral("loja.db"));
+        shopgen::SqliteSink sink(file);
+        shopgen::createTables(sink, QStringLiteral("sqlite"), false);
+        shopgen::generateShop(sink, shopgen::ShopOptions{});
+        shopgen::createIndexes(sink, QStringLiteral("sqlite"));
+        sink.finish();
+        db_ = QStringLiteral("Provider=SQLite;Data Source=") + file;
+    }
+    Run call(const QStringList& args, const QString& db = {})
+    {
+        QProcess p;
+        p.start(exe_, QStringList{QStringLiteral("call"), QStringLiteral("--db"), db.isEmpty() ? db_ : db} + args);
+        Run r;
+        if (!p.waitForFinished(60000))
+            return r;
+        r.code = p.exitCode();
+        r.out = QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+        r.err = QString::fromUtf8(p.readAllStandardError());
+        return r;
+    }
+    QTemporaryDir dir_;
+    QString exe_, db_;
+};
+
+}  // namespace
+
+TEST_F(PdvhostCall, PacketsComeOutAsJson)
+{
+    const Run r = call({"GetSaldoConsCamp", "000001", "00000000001"});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    const QJsonObject json = QJsonDocument::fromJson(r.out.toUtf8()).object();
+    const QJsonArray fields = json.value("fields").toArray();
+    ASSERT_EQ(fields.size(), 8);
+    EXPECT_EQ(fields.at(0).toObject().value("name").toString(), QStringLiteral("CDCAMPANHA"));
+    EXPECT_EQ(fields.at(0).toObject().value("size").toInt(), 10);
+    const QJsonArray rows = json.value("rows").toArray();
+    ASSERT_EQ(rows.size(), 3);
+    EXPECT_EQ(rows.at(1).toArray().at(0).toString(), QStringLiteral("FID2026"));
+    EXPECT_DOUBLE_EQ(rows.at(1).toArray().at(4).toDouble(), 120.0);
+
+    const Run consumers = call({"GetConsumidor"});
+    EXPECT_EQ(QJsonDocument::fromJson(consumers.out.toUtf8()).object().value("rows").toArray().size(), 39);
+}
+
+TEST_F(PdvhostCall, NumbersAndMarkersComeOutAsText)
+{
+    EXPECT_EQ(call({"GetSenhaCupom", "0001", "2026-12-06"}).out, QStringLiteral("1"));
+    EXPECT_EQ(call({"GetSenhaCupom", "0001", "2026-12-06T10:00:00"}).out, QStringLiteral("2"));
+    const Run marker = call({"SetGravaCupomInicial", "0001", "001", "123", "2026-12-06"});
+    EXPECT_EQ(marker.code, 0) << marker.err.toStdString();
+    EXPECT_TRUE(marker.out.isEmpty());
+    EXPECT_EQ(call({"setNumeroNFCe", "0001", "001", "1", "2", "true"}).out, QStringLiteral("1"));
+    EXPECT_EQ(call({"getnumeronfce", "0001", "1", "2"}).out, QStringLiteral("2"));
+}
+
+TEST_F(PdvhostCall, ErrorTextsExitWithOne)
+{
+    const QString empty = QStringLiteral("Provider=SQLite;Data Source=") + dir_.filePath(QStringLiteral("vazio.db"));
+    const Run r = call({"GetBrinde", "FID2026", "0001"}, empty);
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(r.out.contains(QLatin1String("BRINDECAMPANHA"), Qt::CaseInsensitive)) << r.out.toStdString();
+    EXPECT_EQ(call({"GetSenhaCupom", "0001", "2026-12-06"}, empty).code, 1);
+    EXPECT_EQ(call({"GetConsumidor"}, QStringLiteral("Provider=Nenhum")).code, 1);
+}
+
+TEST_F(PdvhostCall, BadArgumentsExitWithTwo)
+{
+    EXPECT_EQ(call({"GetTudo"}).code, 2);
+    EXPECT_EQ(call({"GetBrinde", "FID2026"}).code, 2);
+    EXPECT_EQ(call({"GetSenhaCupom", "0001", "ontem"}).code, 2);
+    EXPECT_EQ(call({"setNumeroNFCe", "0001", "001", "1", "2", "talvez"}).code, 2);
+}
