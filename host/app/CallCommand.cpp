@@ -2,13 +2,11 @@
 
 #include "hostapi/hostkit.h"
 #include "platform/dataset/DataPacket.h"
+#include "platform/dataset/PacketJson.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QVariant>
 
 #include <dlfcn.h>
@@ -153,68 +151,6 @@ int invoke(const Module& m, const QString& name, const QStringList& a, QVariant*
     return m.function<int(Text, Text, Text, Text, int, QVariant*)>("setNumeroNFCe")(t(0), t(1), t(2), t(3), flag, result);
 }
 
-QString typeName(platform::FieldType type)
-{
-    using platform::FieldType;
-    switch (type) {
-    case FieldType::String: return QStringLiteral("string");
-    case FieldType::FixedChar: return QStringLiteral("fixedchar");
-    case FieldType::WideString: return QStringLiteral("widestring");
-    case FieldType::ShortInt:
-    case FieldType::SmallInt:
-    case FieldType::Byte:
-    case FieldType::Word: return QStringLiteral("smallint");
-    case FieldType::Integer: return QStringLiteral("integer");
-    case FieldType::LongWord:
-    case FieldType::LargeInt: return QStringLiteral("largeint");
-    case FieldType::Boolean: return QStringLiteral("boolean");
-    case FieldType::Single:
-    case FieldType::Float: return QStringLiteral("float");
-    case FieldType::Currency: return QStringLiteral("currency");
-    case FieldType::Bcd:
-    case FieldType::FmtBcd: return QStringLiteral("bcd");
-    case FieldType::Date: return QStringLiteral("date");
-    case FieldType::Time: return QStringLiteral("time");
-    case FieldType::DateTime:
-    case FieldType::TimeStamp: return QStringLiteral("datetime");
-    case FieldType::Memo:
-    case FieldType::WideMemo: return QStringLiteral("memo");
-    default: return QStringLiteral("bytes");
-    }
-}
-
-QJsonValue jsonValue(const QVariant& v)
-{
-    if (!v.isValid() || v.isNull())
-        return QJsonValue::Null;
-    switch (v.userType()) {
-    case QMetaType::Bool: return v.toBool();
-    case QMetaType::Int:
-    case QMetaType::LongLong: return v.toLongLong();
-    case QMetaType::Double: return v.toDouble();
-    case QMetaType::QDate: return v.toDate().toString(Qt::ISODate);
-    case QMetaType::QTime: return v.toTime().toString(QStringLiteral("HH:mm:ss.zzz"));
-    case QMetaType::QDateTime: return v.toDateTime().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz"));
-    case QMetaType::QByteArray: return QString::fromLatin1(v.toByteArray().toBase64());
-    default: return v.toString();
-    }
-}
-
-// The packet as `cdstool dump --json` writes it: field definitions, then the rows.
-QByteArray packetJson(const platform::DataPacket& packet)
-{
-    QJsonArray fields, rows;
-    for (const platform::FieldDef& f : packet.fields)
-        fields.append(QJsonObject{{"name", f.name}, {"type", typeName(f.type)}, {"size", f.size}});
-    for (const QVariantList& row : packet.rows) {
-        QJsonArray values;
-        for (const QVariant& v : row)
-            values.append(jsonValue(v));
-        rows.append(values);
-    }
-    return QJsonDocument(QJsonObject{{"fields", fields}, {"rows", rows}}).toJson(QJsonDocument::Compact);
-}
-
 }  // namespace
 
 int runCallCommand(const QStringList& args)
@@ -262,7 +198,7 @@ int runCallCommand(const QStringList& args)
     if (rc != 0)
         return err(result.toString()), 1;
     if (result.userType() == QMetaType::QByteArray && !hostkit::isErrorResult(result)) {
-        std::fputs(packetJson(platform::packetFromVariant(result)).constData(), stdout);
+        std::fputs(platform::packetToJsonText(platform::packetFromVariant(result)).constData(), stdout);
         std::fputs("\n", stdout);
         return 0;
     }
