@@ -21,11 +21,21 @@ struct Result {
     QString err;
 };
 
+QString toolPath()
+{
+    if (!qEnvironmentVariableIsEmpty("VAK_BIN_DIR"))
+        return qEnvironmentVariable("VAK_BIN_DIR") + QStringLiteral("/cdstool");
+#ifdef CDSTOOL_PATH
+    return QStringLiteral(CDSTOOL_PATH);
+#else
+    return {};
+#endif
+}
+
 Result cdstool(const QStringList& args)
 {
-    const QString bin = qEnvironmentVariable("VAK_BIN_DIR");
     QProcess p;
-    p.start(bin + QStringLiteral("/cdstool"), args);
+    p.start(toolPath(), args);
     if (!p.waitForFinished(30000))
         return {};
     return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2, QString::fromUtf8(p.readAllStandardOutput()),
@@ -61,8 +71,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(dir.isValid());
-        if (qEnvironmentVariableIsEmpty("VAK_BIN_DIR"))
-            GTEST_SKIP() << "VAK_BIN_DIR is not set";
+        ASSERT_TRUE(QFile::exists(toolPath())) << "cdstool not found at '" << toolPath().toStdString() << "'";
         binary = dir.filePath(QStringLiteral("PARAMETROSQVN.CDS"));
         xml = dir.filePath(QStringLiteral("parametros.xml"));
         writePacketFile(parameters(), binary);
