@@ -12,6 +12,11 @@ namespace {
 // The date the time-only values of a date-time field stand on.
 const QDate kZeroDate(1899, 12, 30);
 
+// Longest texts tried as a date, a time, a date and time. Qt's date parser takes time
+// that grows steeply with the length of what it is given (a filter literal of a few
+// hundred characters took seconds); no real date is longer than these.
+constexpr qsizetype kMaxDateText = 32, kMaxTimeText = 24, kMaxDateTimeText = 48;
+
 QString shortDateFormat()
 {
     return QLocale().dateFormat(QLocale::ShortFormat);
@@ -94,7 +99,7 @@ std::optional<bool> parseBoolean(const QString& text)
 std::optional<QDate> parseDate(const QString& text)
 {
     const QString t = text.trimmed();
-    if (t.isEmpty())
+    if (t.isEmpty() || t.size() > kMaxDateText)
         return std::nullopt;
     for (const QString& f : {shortDateFormat(), QStringLiteral("d/M/yyyy"), QStringLiteral("d/M/yy"),
                              QStringLiteral("yyyy-MM-dd")}) {
@@ -108,6 +113,8 @@ std::optional<QDate> parseDate(const QString& text)
 std::optional<QTime> parseTime(const QString& text)
 {
     const QString t = text.trimmed();
+    if (t.isEmpty() || t.size() > kMaxTimeText)
+        return std::nullopt;
     for (const char* f : {"H:mm:ss.zzz", "H:mm:ss", "H:mm"}) {
         const QTime v = QTime::fromString(t, QLatin1String(f));
         if (v.isValid())
@@ -122,7 +129,7 @@ std::optional<QTime> parseTime(const QString& text)
 std::optional<QDateTime> parseDateTime(const QString& text)
 {
     const QString t = text.trimmed();
-    if (t.isEmpty())
+    if (t.isEmpty() || t.size() > kMaxDateTimeText)
         return std::nullopt;
     QDateTime iso = QDateTime::fromString(t, Qt::ISODateWithMs);
     if (iso.isValid())
