@@ -152,7 +152,8 @@ public:
     void post();
     void cancel();
     void remove();  // deletes the current row
-    // append(), set each field from `values` (in field order, missing ones null), post().
+    // append(), set each field from `values` (in field order, missing ones null), post();
+    // when a value or the post fails, the new row is cancelled and the error rethrown.
     void appendRecord(const QVariantList& values);
 
     // Locate on a semicolon-separated list of key fields; `values` is a single value for
@@ -161,6 +162,7 @@ public:
     // success the row becomes current and true is returned; otherwise nothing moves.
     bool locate(const QString& keyFields, const QVariant& values, LocateOptions options = {});
     // Lookup: the value of resultField in the first row matching, or null; does not move.
+    // A semicolon-separated resultField gives a QVariantList of those fields' values.
     QVariant lookup(const QString& keyFields, const QVariant& values, const QString& resultField);
 
     // Filter expression (=, <>, <, <=, >, >=, AND, OR, NOT, IS [NOT] NULL, parentheses,
