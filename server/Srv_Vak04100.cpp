@@ -61,7 +61,11 @@ void gravaMarcador(Query& pesquisa, Command& insere, const QString& chave, const
     pesquisa.close();
     pesquisa.setParam(QStringLiteral("P_CDCONTADOR"), chave);
     pesquisa.open();
-    if (!pesquisa.isEmpty())
+    const bool existe = !pesquisa.isEmpty();
+    // A cursor left open on its row holds a read lock (SQLite) that blocks the other
+    // connections' writes, the sale close-out's among them, until the next lookup.
+    pesquisa.close();
+    if (existe)
         return;
     insere.setParam(QStringLiteral("P_CDCONTADOR"), chave);
     insere.setParam(QStringLiteral("P_NRSEQUENCIAL"), valor);
@@ -70,7 +74,9 @@ void gravaMarcador(Query& pesquisa, Command& insere, const QString& chave, const
     } catch (const platform::DatabaseError&) {
         pesquisa.close();
         pesquisa.open();
-        if (pesquisa.isEmpty())
+        const bool gravadoPorOutro = !pesquisa.isEmpty();
+        pesquisa.close();
+        if (!gravadoPorOutro)
             throw;
     }
 }

@@ -1,0 +1,135 @@
+// Reading the SAT device's answer: values by name, the QR-code text, the CF-e number in
+// every form the document may arrive in.
+
+#include "client/Venda.h"
+#include "host/possvc/SatCfe.h"
+
+#include <QDateTime>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace Cli_Vak04100;
+
+const QString kChave = QStringLiteral("35150708723218000186599000040190000215133408");
+
+QStringList resposta(const QString& arq, const QString& cpf = {})
+{
+    return {QStringLiteral("numeroSessao=123456"),
+            QStringLiteral("EEEEE=06000"),
+            QStringLiteral("CCCC=0000"),
+            QStringLiteral("mensagem=Emitido com sucesso + conteúdo notas."),
+            QStringLiteral("cod="),
+            QStringLiteral("mensagemSEFAZ="),
+            QStringLiteral("arqxmlnfce=") + arq,
+            QStringLiteral("timeStamp=20150718154423"),
+            QStringLiteral("chaveConsulta=CFe") + kChave,
+            QStringLiteral("valorTotalCFe=2.00"),
+            QStringLiteral("CPFCNPJValue=") + cpf,
+            QStringLiteral("assinaturaQRCODE=Z5nVOl+/IwQ==")};
+}
+
+const QString kXml = QStringLiteral(
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<CFe>\n  <infCFe Id=\"CFe%1\"\n     versao=\"0.07\">\n"
+    "    <ide>\n      <cUF>35</cUF>\n      <nserieSAT>900004019</nserieSAT>\n      <nCFe>000123</nCFe>\n"
+    "      <dEmi>20150718</dEmi>\n    </ide>\n    <infAdic><infCpl>linha 1\nlinha=2</infCpl></infAdic>\n"
+    "  </infCFe>\n</CFe>\n").arg(kChave);
+
+TEST(RetornoSat, ValorPeloNomeAteOPrimeiroIgual)
+{
+    const QStringList r = resposta(QStringLiteral("PD94bWw="));
+    EXPECT_EQ(valorRetornoSat(r, QStringLiteral("ASSINATURAQRCODE")), QStringLiteral("Z5nVOl+/IwQ=="));
+    EXPECT_EQ(valorRetornoSat(r, QStringLiteral("arqxmlnfce")), QStringLiteral("PD94bWw="));
+    EXPECT_EQ(valorRetornoSat(r, QStringLiteral("CPFCNPJValue")), QString());
+    EXPECT_EQ(valorRetornoSat(r, QStringLiteral("naoExiste")), QString());
+}
+
+TEST(RetornoSat, QrCodeSemPrefixoDaChaveComOsCincoCampos)
+{
+    EXPECT_EQ(qrCodeSat(resposta({})), kChave + QStringLiteral("|20150718154423|2.00||Z5nVOl+/IwQ=="));
+    EXPECT_EQ(qrCodeSat(resposta({}, QStringLiteral("46541673000150"))),
+              kChave + QStringLiteral("|20150718154423|2.00|46541673000150|Z5nVOl+/IwQ=="));
+    EXPECT_EQ(chaveSemPrefixo(QStringLiteral("CFe") + kChave), kChave);
+    EXPECT_EQ(chaveSemPrefixo(kChave), kChave);
+}
+
+TEST(RetornoSat, NumeroDoCfeEmBase64)
+{
+    const QString base64 = QString::fromLatin1(kXml.toUtf8().toBase64());
+    const QStringList r = resposta(base64);
+    // The base64 text does not contain "nCFe": the element is found only after decoding.
+    ASSERT_FALSE(base64.contains(QLatin1String("nCFe")));
+    EXPECT_EQ(numeroCfe(xmlRetornoSat(r), valorRetornoSat(r, QStringLiteral("chaveConsulta"))), QStringLiteral("000123"));
+}
+
+TEST(RetornoSat, NumeroDoCfeEmXmlQuebradoEmLinhas)
+{
+    // A pretty-printed document whose lines became lines of the answer.
+    const QStringList r = resposta(kXml).join(QLatin1Char('\n')).split(QLatin1Char('\n'));
+    const QString xml = xmlRetornoSat(r);
+    EXPECT_TRUE(xml.contains(QLatin1String("<nCFe>000123</nCFe>")));
+    EXPECT_TRUE(xml.trimmed().endsWith(QLatin1String("</CFe>")));
+    EXPECT_EQ(numeroCfe(xml, QStringLiteral("CFe") + kChave), QStringLiteral("000123"));
+    // The lines after the document keep their own values.
+    EXPECT_EQ(valorRetornoSat(r, QStringLiteral("timeStamp")), QStringLiteral("20150718154423"));
+}
+
+TEST(RetornoSat, NumeroDoCfeComPrefixoDeNamespace)
+{
+    QString declarado = kXml;
+    declarado.replace(QLatin1String("<CFe>"), QLatin1String("<sat:CFe xmlns:sat=\"http://www.fazenda.sp.gov.br/sat\">"))
+        .replace(QLatin1String("</CFe>"), QLatin1String("</sat:CFe>"))
+        .replace(QLatin1String("<nCFe>"), QLatin1String("<sat:nCFe>"))
+        .replace(QLatin1String("</nCFe>"), QLatin1String("</sat:nCFe>"));
+    EXPECT_EQ(numeroCfe(declarado, {}), QStringLiteral("000123"));
+    // A prefix that is never declared: the reader gives up, the element is still found.
+    QString solto = kXml;
+    solto.replace(QLatin1String("<nCFe>"), QLatin1String("<ns0:nCFe>")).replace(QLatin1String("</nCFe>"), QLatin1String("</ns0:nCFe>"));
+    EXPECT_EQ(numeroCfe(solto, {}), QStringLiteral("000123"));
+}
+
+TEST(RetornoSat, SemElementoUsaAsPosicoesDaChave)
+{
+    EXPECT_EQ(numeroCfe(QStringLiteral("<CFe><infCFe/></CFe>"), QStringLiteral("CFe") + kChave), QStringLiteral("000021"));
+    EXPECT_EQ(numeroCfe(QString(), QStringLiteral("CFe") + kChave), QStringLiteral("000021"));
+    EXPECT_EQ(numeroCfe(QStringLiteral("lixo"), kChave), QStringLiteral("000021"));
+    EXPECT_EQ(numeroCfe(QString(), QString()), QString());
+    // Not the text after the word "nCFe" anywhere: only the element counts.
+    EXPECT_EQ(numeroCfe(QStringLiteral("<CFe><obs>nCFe>999999</obs></CFe>"), kChave), QStringLiteral("000021"));
+}
+
+// The reference device's answers, in each form it can send the document.
+TEST(RetornoSat, RespostasDoDispositivoDeReferencia)
+{
+    possvc::sat::CfeInput in;
+    in.cashRegister = QStringLiteral("003");
+    in.number = 321;
+    in.issuedAt = QDateTime(QDate(2026, 12, 7), QTime(10, 0));
+    possvc::SaleItem item;
+    item.sequence = QStringLiteral("001");
+    item.product = QStringLiteral("P1");
+    item.barcode = QStringLiteral("7890000000011");
+    item.name = QStringLiteral("Caneca");
+    item.unitPrice = 10.0;
+    item.discount = 9.99;
+    item.taxRate = 18;
+    item.taxType = QStringLiteral("T");
+    in.items = {item};
+    in.paid = 0.01;
+    const possvc::sat::Cfe cfe = possvc::sat::buildCfe(in);
+    for (auto forma : {possvc::sat::XmlForm::Base64, possvc::sat::XmlForm::Xml, possvc::sat::XmlForm::XmlPrefixed}) {
+        for (bool quebrada : {false, true}) {
+            QStringList r = possvc::sat::issuedAnswer(1, cfe, forma);
+            if (quebrada)
+                r = r.join(QLatin1Char('\n')).split(QLatin1Char('\n'));
+            const QString chave = valorRetornoSat(r, QStringLiteral("chaveConsulta"));
+            EXPECT_EQ(chave, QStringLiteral("CFe") + cfe.key);
+            EXPECT_EQ(numeroCfe(xmlRetornoSat(r), chave), QStringLiteral("000321")) << int(forma) << quebrada;
+            EXPECT_EQ(qrCodeSat(r), possvc::sat::qrText(r));
+            EXPECT_TRUE(qrCodeSat(r).startsWith(cfe.key + QLatin1Char('|')));
+        }
+    }
+}
+
+}  // namespace
