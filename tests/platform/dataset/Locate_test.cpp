@@ -106,7 +106,9 @@ TEST_F(LocateTest, NotFoundLeavesThePosition)
     ds.setRecNo(3);
     EXPECT_FALSE(ds.locate("NMCAMPANHA", "Páscoa"));
     EXPECT_EQ(ds.recNo(), 3);
-    EXPECT_FALSE(ds.locate("NMCAMPANHA", "Natal ainda maior que o campo"));
+    ds.appendRecord({5, "Campanha de vinte ch"});  // exactly the field's 20 characters
+    ds.setRecNo(3);
+    EXPECT_FALSE(ds.locate("NMCAMPANHA", "Campanha de vinte chars"));  // a longer key is not cut to fit
     EXPECT_EQ(ds.recNo(), 3);
 }
 
