@@ -99,11 +99,9 @@ QString CancelledSaleLog::alter(const QVariantList& block, int highest, Entry* e
     try {
         db_.beginTransaction(/*writeLock=*/true);
         Query q(&db_);
-        q.setSql(QStringLiteral("SELECT IDSITUVENDA, CDEMPRESA, CDOPERADOR, NRCUPOMFIS, NRSERIEIMP FROM VENDA "
-                                "WHERE CDFILIAL = :P_CDFILIAL AND CDCAIXA = :P_CDCAIXA AND NRSEQVENDA = :P_NRSEQVENDA"));
-        q.setParam(QStringLiteral("P_CDFILIAL"), h.branch);
-        q.setParam(QStringLiteral("P_CDCAIXA"), h.cashRegister);
-        q.setParam(QStringLiteral("P_NRSEQVENDA"), h.sale);
+        q.setSql(QStringLiteral("SELECT IDSITUVENDA, CDEMPRESA, CDOPERADOR, NRCUPOMFIS, NRSERIEIMP FROM VENDA WHERE ")
+                 + db::kSaleKey);
+        db::bindSaleKey(q, h.branch, h.cashRegister, h.sale);
         q.open();
         if (q.eof()) {
             db_.rollback();
@@ -164,11 +162,8 @@ QString CancelledSaleLog::findConcludedSale(const QString& branch, const QString
     const QMap<QString, int> wanted = productsOf(rows);
     for (const QString& sale : candidates) {
         Query items(&db_);
-        items.setSql(QStringLiteral("SELECT CDPRODUTO FROM ITVENDA WHERE CDFILIAL = :P_CDFILIAL AND CDCAIXA = :P_CDCAIXA "
-                                    "AND NRSEQVENDA = :P_NRSEQVENDA"));
-        items.setParam(QStringLiteral("P_CDFILIAL"), branch);
-        items.setParam(QStringLiteral("P_CDCAIXA"), cashRegister);
-        items.setParam(QStringLiteral("P_NRSEQVENDA"), sale);
+        items.setSql(QStringLiteral("SELECT CDPRODUTO FROM ITVENDA WHERE ") + db::kSaleKey);
+        db::bindSaleKey(items, branch, cashRegister, sale);
         items.open();
         QMap<QString, int> stored;
         for (; !items.eof(); items.next())
@@ -227,11 +222,9 @@ void CancelledSaleLog::copyItemsFromPacket(const Header& h, const QString& logNu
 double CancelledSaleLog::copyItemsFromSale(const Header& h, const QString& logNumber)
 {
     Query q(&db_);
-    q.setSql(QStringLiteral("SELECT NRSEQITVEND, CDPRODUTO, NMPRODUTO, QTPRODVEND, VRUNITVEND, VRDESCITVEND FROM ITVENDA "
-                            "WHERE CDFILIAL = :P_CDFILIAL AND CDCAIXA = :P_CDCAIXA AND NRSEQVENDA = :P_NRSEQVENDA"));
-    q.setParam(QStringLiteral("P_CDFILIAL"), h.branch);
-    q.setParam(QStringLiteral("P_CDCAIXA"), h.cashRegister);
-    q.setParam(QStringLiteral("P_NRSEQVENDA"), h.sale);
+    q.setSql(QStringLiteral("SELECT NRSEQITVEND, CDPRODUTO, NMPRODUTO, QTPRODVEND, VRUNITVEND, VRDESCITVEND FROM ITVENDA WHERE ")
+             + db::kSaleKey);
+    db::bindSaleKey(q, h.branch, h.cashRegister, h.sale);
     q.open();
     QList<QVariantList> items;
     for (; !q.eof(); q.next())
@@ -258,12 +251,10 @@ double CancelledSaleLog::copyItemsFromSale(const Header& h, const QString& logNu
 bool CancelledSaleLog::markCancelled(const QString& branch, const QString& cashRegister, const QString& sale)
 {
     Command c(&db_);
-    c.setSql(QStringLiteral("UPDATE VENDA SET IDSITUVENDA = 'C', DTHRCANCVEN = :P_AGORA WHERE CDFILIAL = :P_CDFILIAL "
-                            "AND CDCAIXA = :P_CDCAIXA AND NRSEQVENDA = :P_NRSEQVENDA AND IDSITUVENDA = 'O'"));
+    c.setSql(QStringLiteral("UPDATE VENDA SET IDSITUVENDA = 'C', DTHRCANCVEN = :P_AGORA WHERE ") + db::kSaleKey
+             + QStringLiteral(" AND IDSITUVENDA = 'O'"));
     c.declareParam(QStringLiteral("P_AGORA"), D).setValue(now_);
-    c.setParam(QStringLiteral("P_CDFILIAL"), branch);
-    c.setParam(QStringLiteral("P_CDCAIXA"), cashRegister);
-    c.setParam(QStringLiteral("P_NRSEQVENDA"), sale);
+    db::bindSaleKey(c, branch, cashRegister, sale);
     return c.execute() > 0;
 }
 

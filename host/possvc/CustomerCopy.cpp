@@ -51,15 +51,6 @@ QString cpfCnpj(const QString& digits)
     return digits;
 }
 
-QString onlyDigits(const QString& text)
-{
-    QString out;
-    for (QChar c : text)
-        if (c.isDigit())
-            out += c;
-    return out;
-}
-
 // Lays blocks one under the other across the roll's width.
 class Roll {
 public:

@@ -60,6 +60,13 @@ double PacketRows::number(int row, const QString& field) const
     return v.isNull() ? 0.0 : v.toDouble();
 }
 
+void bindSaleKey(platform::db::Statement& s, const QString& branch, const QString& cashRegister, const QString& sequence)
+{
+    s.setParam(QStringLiteral("P_CDFILIAL"), branch);
+    s.setParam(QStringLiteral("P_CDCAIXA"), cashRegister);
+    s.setParam(QStringLiteral("P_NRSEQVENDA"), sequence);
+}
+
 namespace {
 
 qint64 storedCounter(platform::db::Connection& db, const QString& key)
@@ -159,19 +166,14 @@ void lockConsumer(platform::db::Connection& db, const QString& client, const QSt
         lock.execute();
         return;
     }
-    case Backend::MsSql: {
-        Query q(&db);
-        q.setSql(QStringLiteral("SELECT CDCONSUMIDOR FROM CONSUMIDOR WITH (UPDLOCK, HOLDLOCK) "
-                                "WHERE CDCLIENTE = :P_CDCLIENTE AND CDCONSUMIDOR = :P_CDCONSUMIDOR"));
-        q.setParam(QStringLiteral("P_CDCLIENTE"), client);
-        q.setParam(QStringLiteral("P_CDCONSUMIDOR"), consumer);
-        q.open();
-        return;
-    }
     default: {
+        // An update lock on the consumer's row, held to the end of the transaction.
+        const bool msSql = db.backend() == Backend::MsSql;
         Query q(&db);
-        q.setSql(QStringLiteral("SELECT CDCONSUMIDOR FROM CONSUMIDOR "
-                                "WHERE CDCLIENTE = :P_CDCLIENTE AND CDCONSUMIDOR = :P_CDCONSUMIDOR FOR UPDATE"));
+        q.setSql(QStringLiteral("SELECT CDCONSUMIDOR FROM CONSUMIDOR %1 WHERE CDCLIENTE = :P_CDCLIENTE AND "
+                                "CDCONSUMIDOR = :P_CDCONSUMIDOR %2")
+                     .arg(msSql ? QStringLiteral("WITH (UPDLOCK, HOLDLOCK)") : QString(),
+                          msSql ? QString() : QStringLiteral("FOR UPDATE")));
         q.setParam(QStringLiteral("P_CDCLIENTE"), client);
         q.setParam(QStringLiteral("P_CDCONSUMIDOR"), consumer);
         q.open();
@@ -185,9 +187,15 @@ QMap<QString, CampaignBalance> balances(platform::db::Connection& db, const QStr
 {
     Query q(&db);
     q.setSql(balanceStatement(db.dialect()));
-    q.setFieldDefs({{QStringLiteral("CDCAMPANHA"), FieldType::String, 10},
-                    {QStringLiteral("VRPTOVOUCHER"), FieldType::Float},
-                    {QStringLiteral("VRSALDOCONS"), FieldType::Float}});
+    auto field = [](const char* name, FieldType type, int size) {
+        platform::FieldDef def;
+        def.name = QLatin1String(name);
+        def.type = type;
+        def.size = size;
+        return def;
+    };
+    q.setFieldDefs({field("CDCAMPANHA", FieldType::String, 10), field("VRPTOVOUCHER", FieldType::Float, 0),
+                    field("VRSALDOCONS", FieldType::Float, 0)});
     q.setParam(QStringLiteral("P_CDCLIENTE"), client);
     q.setParam(QStringLiteral("P_CDCONSUMIDOR"), consumer);
     q.declareParam(QStringLiteral("P_DATAHOJE"), FieldType::DateTime).setValue(QDateTime(today, QTime(0, 0)));

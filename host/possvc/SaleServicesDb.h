@@ -10,6 +10,7 @@
 #include "platform/dataset/ClientDataSet.h"
 #include "platform/dataset/DataPacket.h"
 #include "platform/db/Connection.h"
+#include "platform/db/Query.h"
 
 #include <QDate>
 #include <QMap>
@@ -37,6 +38,10 @@ private:
     int index(const QString& field) const;
     platform::DataPacket packet_;
 };
+
+// The condition naming one sale, and its binding.
+inline const QString kSaleKey = QStringLiteral("CDFILIAL = :P_CDFILIAL AND CDCAIXA = :P_CDCAIXA AND NRSEQVENDA = :P_NRSEQVENDA");
+void bindSaleKey(platform::db::Statement& s, const QString& branch, const QString& cashRegister, const QString& sequence);
 
 // The next number of `counterKey` in NOVOCODIGO, drawn inside the caller's transaction
 // (so that a rolled-back sale gives its number back). A counter that does not exist yet

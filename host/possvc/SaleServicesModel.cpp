@@ -11,6 +11,15 @@ double roundCents(double value)
     return std::round(value * 100.0 + (value >= 0 ? 1e-7 : -1e-7)) / 100.0;
 }
 
+QString onlyDigits(const QString& text)
+{
+    QString out;
+    for (QChar c : text)
+        if (c.isDigit())
+            out += c;
+    return out;
+}
+
 QString fiscalMoney(double value)
 {
     return QString::number(roundCents(value), 'f', 2);

@@ -75,6 +75,8 @@ struct SaleDocument {
 QString fiscalMoney(double value);
 // Money as the customer reads it ("1.234,56").
 QString displayMoney(double value);
+// The digits of a text, in order ("123.456.789-09" -> "12345678909").
+QString onlyDigits(const QString& text);
 // A value rounded to cents, half away from zero, free of binary noise.
 double roundCents(double value);
 

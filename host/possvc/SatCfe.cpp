@@ -27,15 +27,6 @@ QString pseudoSignature(const QByteArray& data)
     return QString::fromLatin1(bytes.left(256).toBase64());
 }
 
-QString digits(const QString& text)
-{
-    QString out;
-    for (QChar c : text)
-        if (c.isDigit())
-            out += c;
-    return out;
-}
-
 QString quantity(double q)
 {
     return QString::number(q, 'f', 4);
@@ -61,14 +52,14 @@ void writeIde(QXmlStreamWriter& w, const CfeInput& in, const Cfe& cfe, const QSt
     text(w, "CNPJ", in.softwareHouseCnpj);
     text(w, "signAC", signAC);
     text(w, "assinaturaQRCODE", cfe.qrSignature);
-    text(w, "numeroCaixa", digits(in.cashRegister).right(3).rightJustified(3, QLatin1Char('0')));
+    text(w, "numeroCaixa", onlyDigits(in.cashRegister).right(3).rightJustified(3, QLatin1Char('0')));
     w.writeEndElement();
 }
 
 void writeEmit(QXmlStreamWriter& w, const Issuer& is)
 {
     w.writeStartElement(QStringLiteral("emit"));
-    text(w, "CNPJ", digits(is.cnpj));
+    text(w, "CNPJ", onlyDigits(is.cnpj));
     text(w, "xNome", is.name);
     text(w, "xFant", is.tradeName);
     w.writeStartElement(QStringLiteral("enderEmit"));
@@ -76,9 +67,9 @@ void writeEmit(QXmlStreamWriter& w, const Issuer& is)
     text(w, "nro", is.number);
     text(w, "xBairro", is.district);
     text(w, "xMun", is.city);
-    text(w, "CEP", digits(is.zip));
+    text(w, "CEP", onlyDigits(is.zip));
     w.writeEndElement();
-    text(w, "IE", digits(is.stateRegistration));
+    text(w, "IE", onlyDigits(is.stateRegistration));
     text(w, "cRegTrib", "3");
     text(w, "indRatISSQN", "N");
     w.writeEndElement();
@@ -86,7 +77,7 @@ void writeEmit(QXmlStreamWriter& w, const Issuer& is)
 
 void writeDest(QXmlStreamWriter& w, const CfeInput& in)
 {
-    const QString doc = digits(in.consumerCpf);
+    const QString doc = onlyDigits(in.consumerCpf);
     if (doc.isEmpty()) {
         w.writeEmptyElement(QStringLiteral("dest"));
         return;
@@ -127,7 +118,7 @@ double writeItem(QXmlStreamWriter& w, int n, const SaleItem& item)
     w.writeAttribute(QStringLiteral("nItem"), QString::number(n));
     w.writeStartElement(QStringLiteral("prod"));
     text(w, "cProd", item.product.trimmed());
-    const QString ean = digits(item.barcode);
+    const QString ean = onlyDigits(item.barcode);
     if (ean == item.barcode.trimmed() && (ean.size() == 8 || ean.size() == 12 || ean.size() == 13 || ean.size() == 14))
         text(w, "cEAN", ean);
     text(w, "xProd", item.name.trimmed().left(120));
@@ -238,7 +229,7 @@ Cfe buildCfe(const CfeInput& in)
     Cfe cfe;
     cfe.number = QString::number(in.number).rightJustified(6, QLatin1Char('0'));
     cfe.timeStamp = in.issuedAt.toString(QStringLiteral("yyyyMMddHHmmss"));
-    cfe.consumer = digits(in.consumerCpf);
+    cfe.consumer = onlyDigits(in.consumerCpf);
     double net = 0;
     for (const SaleItem& item : in.items)
         net += item.net();
@@ -254,7 +245,7 @@ Cfe buildCfe(const CfeInput& in)
     cfe.key = nfce::cfeKey(parts);
     cfe.qrSignature = pseudoSignature(
         (cfe.key + '|' + cfe.timeStamp + '|' + cfe.total + '|' + cfe.consumer).toUtf8());
-    const QString signAC = pseudoSignature((in.softwareHouseCnpj + digits(in.issuer.cnpj)).toUtf8());
+    const QString signAC = pseudoSignature((in.softwareHouseCnpj + onlyDigits(in.issuer.cnpj)).toUtf8());
 
     QString body;
     QXmlStreamWriter w(&body);

@@ -16,24 +16,6 @@ using platform::db::Query;
 
 namespace {
 
-QString onlyDigits(const QString& text)
-{
-    QString out;
-    for (QChar c : text)
-        if (c.isDigit())
-            out += c;
-    return out;
-}
-
-void bindSale(platform::db::Statement& s, const QString& branch, const QString& cashRegister, const QString& sequence)
-{
-    s.setParam(QStringLiteral("P_CDFILIAL"), branch);
-    s.setParam(QStringLiteral("P_CDCAIXA"), cashRegister);
-    s.setParam(QStringLiteral("P_NRSEQVENDA"), sequence);
-}
-
-const QString kSaleKey = QStringLiteral("CDFILIAL = :P_CDFILIAL AND CDCAIXA = :P_CDCAIXA AND NRSEQVENDA = :P_NRSEQVENDA");
-
 }  // namespace
 
 StoredSale loadSale(platform::db::Connection& db, const QString& branch, const QString& cashRegister,
@@ -42,8 +24,8 @@ StoredSale loadSale(platform::db::Connection& db, const QString& branch, const Q
     StoredSale sale;
     Query head(&db);
     head.setSql(QStringLiteral("SELECT IDSITUVENDA, NMCONSVEND, NRINSCRCONS, DSENDEVENDA, CDOPERADOR FROM VENDA WHERE ")
-                + kSaleKey);
-    bindSale(head, branch, cashRegister, sequence);
+                + db::kSaleKey);
+    db::bindSaleKey(head, branch, cashRegister, sequence);
     head.open();
     if (head.eof())
         return sale;
@@ -61,8 +43,8 @@ StoredSale loadSale(platform::db::Connection& db, const QString& branch, const Q
     Query items(&db);
     items.setSql(QStringLiteral("SELECT NRSEQITVEND, CDPRODUTO, NMPRODUTO, QTPRODVEND, VRUNITVEND, VRDESCITVEND, "
                                 "VRALIQIMPR, IDTPIMPOSFIS, CDIMPOSTO, CDPRODIMPFIS FROM ITVENDA WHERE ")
-                 + kSaleKey + QStringLiteral(" ORDER BY NRSEQITVEND"));
-    bindSale(items, branch, cashRegister, sequence);
+                 + db::kSaleKey + QStringLiteral(" ORDER BY NRSEQITVEND"));
+    db::bindSaleKey(items, branch, cashRegister, sequence);
     items.open();
     for (; !items.eof(); items.next()) {
         SaleItem item;
@@ -80,8 +62,8 @@ StoredSale loadSale(platform::db::Connection& db, const QString& branch, const Q
     }
 
     Query paid(&db);
-    paid.setSql(QStringLiteral("SELECT VRMOVIVEND FROM MOVCAIXA WHERE ") + kSaleKey);
-    bindSale(paid, branch, cashRegister, sequence);
+    paid.setSql(QStringLiteral("SELECT VRMOVIVEND FROM MOVCAIXA WHERE ") + db::kSaleKey);
+    db::bindSaleKey(paid, branch, cashRegister, sequence);
     paid.open();
     bool anyPayment = false;
     for (; !paid.eof(); paid.next()) {
@@ -166,8 +148,8 @@ QVariant SatDevice::update(const QString& branch, const QString& cashRegister, c
         Command update(&db_);
         update.setSql(QStringLiteral("UPDATE VENDA SET NRCFE = :P_NRCFE, DSCHAVEACESSO = :P_CHAVE, DSQRCODE = :P_QRCODE, "
                                      "IDTPDOCVENDA = 'S' WHERE ")
-                      + kSaleKey);
-        bindSale(update, branch, cashRegister, sequence);
+                      + db::kSaleKey);
+        db::bindSaleKey(update, branch, cashRegister, sequence);
         update.setParam(QStringLiteral("P_NRCFE"), number);
         update.setParam(QStringLiteral("P_CHAVE"), key.left(44));
         update.setParam(QStringLiteral("P_QRCODE"), qrCode.left(1000));

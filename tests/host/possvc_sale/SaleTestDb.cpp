@@ -1,5 +1,7 @@
 #include "SaleTestDb.h"
 
+#include "host/possvc/SaleServices.h"
+#include "host/possvc/SaleServicesDb.h"
 #include "hostapi/hostkit.h"
 #include "platform/Error.h"
 #include "platform/db/Query.h"
@@ -264,6 +266,34 @@ QVariantList closeOutBlock(const QString& docType, const QString& receipt, const
     b[39] = docType;
     b[41] = 0;
     return b;
+}
+
+void SaleServicesTest::SetUp()
+{
+    db = TestDatabase::create(GetParam());
+    if (!db)
+        GTEST_SKIP() << "VAK_PG_CONNSTR not set";
+    possvc::sim::resetConfig();
+    possvc::sim::installSaleServices();
+    const QString text = db->connectionString();
+    possvc::sim::setSaleConnectionSource([text] { return text; });
+}
+
+void SaleServicesTest::TearDown()
+{
+    possvc::sim::closeSaleConnection();
+}
+
+double SaleServicesTest::points(const QString& campaign)
+{
+    auto c = db->open();
+    return possvc::db::balances(*c, QStringLiteral("CLI1"), QStringLiteral("CONS1"), QDate::currentDate()).value(campaign).points;
+}
+
+double SaleServicesTest::vouchers(const QString& campaign)
+{
+    auto c = db->open();
+    return possvc::db::balances(*c, QStringLiteral("CLI1"), QStringLiteral("CONS1"), QDate::currentDate()).value(campaign).vouchers;
 }
 
 }  // namespace saletest

@@ -11,6 +11,8 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <gtest/gtest.h>
+
 #include <memory>
 #include <vector>
 
@@ -65,5 +67,16 @@ struct Redemption {
 QVariantList closeOutBlock(const QString& docType, const QString& receipt = QStringLiteral("000123"),
                            const QString& nfceNumber = QString(), const QString& nfceSeries = QString(),
                            const QString& emission = QString());
+
+// A test on one backend (the parameter) with the sale services installed on it.
+class SaleServicesTest : public ::testing::TestWithParam<QString> {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    // The consumer's balance of a campaign as the data service computes it now.
+    double points(const QString& campaign = QStringLiteral("PTS"));
+    double vouchers(const QString& campaign = QStringLiteral("VOU"));
+    std::unique_ptr<TestDatabase> db;
+};
 
 }  // namespace saletest

@@ -21,33 +21,13 @@ namespace {
 
 const Gift kGift{QStringLiteral("PTS"), QStringLiteral("P1"), 40, QStringLiteral("N"), 10.0};
 
-class SaleServicesDb : public ::testing::TestWithParam<QString> {
+class SaleServicesDb : public SaleServicesTest {
 protected:
-    void SetUp() override
-    {
-        db = TestDatabase::create(GetParam());
-        if (!db)
-            GTEST_SKIP() << "VAK_PG_CONNSTR not set";
-        possvc::sim::resetConfig();
-        possvc::sim::installSaleServices();
-        const QString text = db->connectionString();
-        possvc::sim::setSaleConnectionSource([text] { return text; });
-    }
-    void TearDown() override { possvc::sim::closeSaleConnection(); }
-
     // Concludes a sale and returns its number; `rows` keeps the sale rows.
     QString conclude(Redemption& r, const QString& docType = QStringLiteral("E"), const QString& receipt = QStringLiteral("000123"))
     {
         QVariant vo = QVariantList(10);
         return possvc::SetConcluiFechamento(r.dataSets(), 11, closeOutBlock(docType, receipt), 41, vo).toString();
-    }
-
-    double points()
-    {
-        auto c = db->open();
-        return possvc::db::balances(*c, QStringLiteral("CLI1"), QStringLiteral("CONS1"), QDate::currentDate())
-            .value(QStringLiteral("PTS"))
-            .points;
     }
 
     QString situation(const QString& seq)
@@ -71,7 +51,6 @@ protected:
                 QString(), QString(), QString(), QStringLiteral("SAT")};
     }
 
-    std::unique_ptr<TestDatabase> db;
 };
 
 }  // namespace

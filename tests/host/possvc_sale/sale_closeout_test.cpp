@@ -21,20 +21,8 @@ using namespace saletest;
 
 namespace {
 
-class CloseOut : public ::testing::TestWithParam<QString> {
+class CloseOut : public SaleServicesTest {
 protected:
-    void SetUp() override
-    {
-        db = TestDatabase::create(GetParam());
-        if (!db)
-            GTEST_SKIP() << "VAK_PG_CONNSTR not set";
-        possvc::sim::resetConfig();
-        possvc::sim::installSaleServices();
-        const QString text = db->connectionString();
-        possvc::sim::setSaleConnectionSource([text] { return text; });
-    }
-    void TearDown() override { possvc::sim::closeSaleConnection(); }
-
     QString conclude(const QList<Gift>& gifts, const QString& docType = QStringLiteral("E"), QVariant* out = nullptr,
                      const QVariantList& block = {})
     {
@@ -46,14 +34,6 @@ protected:
             *out = voRetorno;
         return seq.toString();
     }
-
-    possvc::db::CampaignBalance balance(const QString& campaign)
-    {
-        auto c = db->open();
-        return possvc::db::balances(*c, QStringLiteral("CLI1"), QStringLiteral("CONS1"), QDate::currentDate()).value(campaign);
-    }
-
-    std::unique_ptr<TestDatabase> db;
 };
 
 const Gift kPoints30{QStringLiteral("PTS"), QStringLiteral("P1"), 30, QStringLiteral("N"), 10.0};
@@ -63,8 +43,8 @@ const Gift kVoucher20{QStringLiteral("VOU"), QStringLiteral("P2"), 20, QStringLi
 
 TEST_P(CloseOut, WritesTheWholeSale)
 {
-    EXPECT_EQ(balance(QStringLiteral("PTS")).points, 100);
-    EXPECT_EQ(balance(QStringLiteral("VOU")).vouchers, 50);
+    EXPECT_EQ(points(), 100);
+    EXPECT_EQ(vouchers(), 50);
 
     const QString seq = conclude({kPoints30, kVoucher20});
     EXPECT_EQ(seq, QStringLiteral("1"));
@@ -93,10 +73,10 @@ TEST_P(CloseOut, WritesTheWholeSale)
               1);
     EXPECT_EQ(db->count(QStringLiteral("MOVCAIXA"), where + QStringLiteral(" AND VRMOVIVEND = 0.01 AND CDTIPORECE = 'FID'"), key), 1);
 
-    EXPECT_EQ(balance(QStringLiteral("PTS")).points, 70);
-    EXPECT_EQ(balance(QStringLiteral("VOU")).vouchers, 30);
+    EXPECT_EQ(points(), 70);
+    EXPECT_EQ(vouchers(), 30);
     EXPECT_EQ(conclude({kPoints30}), QStringLiteral("2"));
-    EXPECT_EQ(balance(QStringLiteral("PTS")).points, 40);
+    EXPECT_EQ(points(), 40);
 }
 
 TEST_P(CloseOut, RefusesAnOverdrawAndWritesNothing)
@@ -125,7 +105,7 @@ TEST_P(CloseOut, RefusesAnOverdrawAndWritesNothing)
     Gift exact = kPoints30;
     exact.points = 100;
     EXPECT_EQ(conclude({exact}), QStringLiteral("1"));
-    EXPECT_EQ(balance(QStringLiteral("PTS")).points, 0);
+    EXPECT_EQ(points(), 0);
 }
 
 TEST_P(CloseOut, SkipsNumbersAlreadyTakenByOtherPrograms)
@@ -199,7 +179,7 @@ TEST_P(CloseOut, TwoTerminalsCannotSpendTheSamePoints)
     for (int round = 0; round < kRounds; ++round) {
         if (round > 0)
             db->addPoints(QStringLiteral("PTS"), 100);
-        ASSERT_NEAR(balance(QStringLiteral("PTS")).points, 100, 1e-9);
+        ASSERT_NEAR(points(), 100, 1e-9);
         std::atomic<int> succeeded{0}, refused{0};
         std::barrier start(2);
         auto terminal = [&](const QString& cashRegister) {
@@ -225,7 +205,7 @@ TEST_P(CloseOut, TwoTerminalsCannotSpendTheSamePoints)
         b.join();
         EXPECT_EQ(succeeded.load(), 1) << "round " << round;
         EXPECT_EQ(refused.load(), 1) << "round " << round;
-        EXPECT_NEAR(balance(QStringLiteral("PTS")).points, 0, 1e-9) << "round " << round;
+        EXPECT_NEAR(points(), 0, 1e-9) << "round " << round;
     }
     EXPECT_EQ(db->count(QStringLiteral("VENDA")), kRounds);
 }
