@@ -60,6 +60,7 @@ SearchDialog::SearchDialog(platform::ClientDataSet* dataSet, const SearchColours
     view_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     view_->horizontalHeader()->setStretchLastSection(true);
     view_->horizontalHeader()->setHighlightSections(false);
+    view_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     const int charWidth = fontMetrics().averageCharWidth();
     for (int c = 0; c < model_->columnCount(); ++c)
         view_->setColumnWidth(c, model_->columnChars(c) * charWidth + 12);

@@ -41,11 +41,19 @@ void WaitIndicator::setText(const QString& text)
     update();
 }
 
+QFont WaitIndicator::textFont() const
+{
+    QFont f = font();
+    f.setPointSizeF(f.pointSizeF() * 1.2);
+    f.setBold(true);
+    return f;
+}
+
 QRect WaitIndicator::panelRect() const
 {
     if (!form_)
         return rect();
-    const int w = qMin(width() - 20, qMax(320, fontMetrics().horizontalAdvance(text_) + 120));
+    const int w = qMin(width() - 20, qMax(320, QFontMetrics(textFont()).horizontalAdvance(text_) + 120));
     const int h = 110;
     return QRect((width() - w) / 2, (height() - h) / 2, w, h);
 }
@@ -74,10 +82,7 @@ void WaitIndicator::paintEvent(QPaintEvent*)
         p.restore();
     }
 
-    QFont f = font();
-    f.setPointSizeF(f.pointSizeF() * 1.2);
-    f.setBold(true);
-    p.setFont(f);
+    p.setFont(textFont());
     p.setPen(ink_);
     p.drawText(panel.adjusted(90, 0, -16, 0), Qt::AlignVCenter | Qt::AlignLeft | Qt::TextWordWrap, text_);
 }

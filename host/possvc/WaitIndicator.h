@@ -33,6 +33,7 @@ protected:
 
 private:
     QRect panelRect() const;
+    QFont textFont() const;
 
     QPointer<QWidget> form_;
     QString text_;
