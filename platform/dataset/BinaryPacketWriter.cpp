@@ -189,8 +189,9 @@ private:
         out_.append('\0');  // row state: unmodified
         const qsizetype bitmapAt = out_.size();
         out_.append(QByteArray((fields.size() + 3) / 4, '\0'));
+        static const QVariant kNull;
         for (qsizetype f = 0; f < fields.size(); ++f) {
-            const QVariant value = f < row.size() ? row[f] : QVariant();
+            const QVariant& value = f < row.size() ? row[f] : kNull;
             if (isNullValue(value)) {
                 out_[bitmapAt + f / 4] = char(quint8(out_[bitmapAt + f / 4]) | (1 << ((f % 4) * 2)));
                 continue;
@@ -206,7 +207,7 @@ private:
         switch (def.type) {
         case FieldType::String:
         case FieldType::FixedChar:
-            return putBytes(out_, units, toCp1252(fittedText(def, v)));
+            return putText(def, units, v);
         case FieldType::WideString:
             return putBytes(out_, units, utf16Le(fittedText(def, v)));
         case FieldType::ShortInt: return put<qint8>(out_, qint8(toInteger(def, v)));
@@ -263,6 +264,33 @@ private:
         case FieldType::Graphic: return putBytes(out_, units, v.toByteArray());
         case FieldType::DataSet: return writeNested(def, v);
         }
+    }
+
+    // Text straight into the output, its length prefix patched afterwards.
+    void putText(const FieldDef& def, int prefix, const QVariant& v)
+    {
+        const QString converted = v.metaType().id() == QMetaType::QString ? QString() : v.toString();
+        QStringView text = v.metaType().id() == QMetaType::QString
+                               ? QStringView(*static_cast<const QString*>(v.constData()))
+                               : QStringView(converted);
+        if (def.size > 0 && text.size() > def.size)
+            text = text.first(def.size);
+        const qsizetype max = prefix == 1 ? 0xFF : prefix == 2 ? 0xFFFF : 0x7FFFFFFF;
+        const qsizetype at = out_.size();
+        putLength(out_, prefix, 0);
+        appendCp1252(out_, text);
+        qsizetype n = out_.size() - at - prefix;
+        if (n > max) {
+            out_.truncate(at + prefix + max);
+            n = max;
+        }
+        char* length = out_.data() + at;
+        if (prefix == 1)
+            *length = char(n);
+        else if (prefix == 2)
+            qToLittleEndian<quint16>(quint16(n), length);
+        else
+            qToLittleEndian<quint32>(quint32(n), length);
     }
 
     void writeNested(const FieldDef& def, const QVariant& v)

@@ -54,6 +54,17 @@ QString fromCp1252(const char* data, qsizetype size)
 void appendCp1252(QByteArray& out, QStringView text)
 {
     const qsizetype start = out.size();
+    const char16_t* in = text.utf16();
+    qsizetype i = 0;
+    while (i < text.size() && in[i] < 0x80)
+        ++i;
+    if (i == text.size()) {  // plain ASCII, the usual case
+        out.resize(start + text.size());
+        char* o = out.data() + start;
+        for (qsizetype k = 0; k < text.size(); ++k)
+            o[k] = char(in[k]);
+        return;
+    }
     out.resize(start + text.size());
     char* o = out.data() + start;
     qsizetype n = 0;
