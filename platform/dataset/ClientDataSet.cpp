@@ -40,8 +40,10 @@ void ClientDataSet::Impl::checkActive() const
 
 void ClientDataSet::Impl::checkField(int index) const
 {
-    if (index < 0 || index >= defs.size())
-        throw DataSetError(QStringLiteral("Field index %1 out of range (%2 fields)").arg(index).arg(defs.size()));
+    // Definitions edited while open (which they should not be) must not reach past the rows.
+    const int count = active ? std::min(int(defs.size()), store.columnCount()) : int(defs.size());
+    if (index < 0 || index >= count)
+        throw DataSetError(QStringLiteral("Field index %1 out of range (%2 fields)").arg(index).arg(count));
 }
 
 void ClientDataSet::Impl::checkEditing() const
