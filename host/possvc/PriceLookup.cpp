@@ -81,35 +81,32 @@ QString lookUpPrice(Connection& db, const PriceRequest& r, const QDate& today)
                  {{QStringLiteral("P_CDFILIAL"), r.branch}}),
          price::DefaultTableNotCurrent},
     };
-    const Level* chosen = nullptr;
-    for (const Level& level : levels)
-        if (!level.table.isEmpty()) {
-            chosen = &level;
-            break;
-        }
-    if (!chosen)
-        return QString::fromLatin1(price::NoTable);
-
-    const auto table = firstRow(db,
-                                QStringLiteral("SELECT DTINIVGTABPR, DTFINVGTABPR FROM TABPRECO WHERE CDTABPRECO = :P_CDTABPRECO"),
-                                {field("DTINIVGTABPR", FieldType::DateTime), field("DTFINVGTABPR", FieldType::DateTime)},
-                                {{QStringLiteral("P_CDTABPRECO"), chosen->table}});
-    if (!table)
-        return QString::fromLatin1(price::NoTable);
-    if (!isCurrent(table->value(0), table->value(1), today))
-        return QString::fromLatin1(chosen->notCurrent);
-
-    const auto item = firstRow(db,
-                               QStringLiteral("SELECT VRPRECITEM FROM ITTABPRECO "
-                                              "WHERE CDTABPRECO = :P_CDTABPRECO AND CDPRODUTO = :P_CDPRODUTO"),
-                               {field("VRPRECITEM", FieldType::Float)},
-                               {{QStringLiteral("P_CDTABPRECO"), chosen->table}, {QStringLiteral("P_CDPRODUTO"), r.product}});
-    if (!item || item->value(0).isNull())
-        return QString::fromLatin1(price::NotRegistered);
-    const double value = item->value(0).toDouble();
-    if (!(value > 0))
-        return QString::fromLatin1(price::Zero);
-    return priceText(value);
+    bool anyTable = false;
+    for (const Level& level : levels) {
+        if (level.table.isEmpty())
+            continue;
+        anyTable = true;
+        const auto table = firstRow(
+            db, QStringLiteral("SELECT DTINIVGTABPR, DTFINVGTABPR FROM TABPRECO WHERE CDTABPRECO = :P_CDTABPRECO"),
+            {field("DTINIVGTABPR", FieldType::DateTime), field("DTFINVGTABPR", FieldType::DateTime)},
+            {{QStringLiteral("P_CDTABPRECO"), level.table}});
+        if (!table)
+            return QString::fromLatin1(price::NoTable);
+        if (!isCurrent(table->value(0), table->value(1), today))
+            return QString::fromLatin1(level.notCurrent);
+        const auto item = firstRow(db,
+                                   QStringLiteral("SELECT VRPRECITEM FROM ITTABPRECO "
+                                                  "WHERE CDTABPRECO = :P_CDTABPRECO AND CDPRODUTO = :P_CDPRODUTO"),
+                                   {field("VRPRECITEM", FieldType::Float)},
+                                   {{QStringLiteral("P_CDTABPRECO"), level.table}, {QStringLiteral("P_CDPRODUTO"), r.product}});
+        if (!item || item->value(0).isNull())
+            continue;  // this table does not price the product: the next level may
+        const double value = item->value(0).toDouble();
+        if (!(value > 0))
+            return QString::fromLatin1(price::Zero);
+        return priceText(value);
+    }
+    return QString::fromLatin1(anyTable ? price::NotRegistered : price::NoTable);
 }
 
 QString priceText(double price)

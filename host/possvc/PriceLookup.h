@@ -1,18 +1,20 @@
 #pragma once
 // The price lookup and the fiscal product codes on the shop's database.
 //
-// Which price table applies, in this order: the client's own table (CLIENTE.CDTABPRECO),
+// The price tables are asked in this order: the client's own table (CLIENTE.CDTABPRECO),
 // the shop's table (LOJA.CDTABPRECO), the branch's default table (FILIAL.CDTABPRECO).
-// The first level that names a table decides; it is not passed over when its table is
-// out of date. The answer is the price as decimal text, or a refusal code:
+// A level that names no table is passed over; so is a table that has no price for the
+// product (a shop's table may price only part of the range). A table that is out of date
+// stops the lookup with its level's code. The answer is the price as decimal text, or a
+// refusal code:
 //
 //   BLOQUEADO  the product is blocked for sale (PRODUTO.IDPRODBLOQ = 'S')
-//   TABENCAD   no level names a table, or the table named does not exist
+//   TABENCAD   no level names a table, or a table named does not exist
 //   DTCLI      the client's table is not current today (TABPRECO validity dates)
 //   DTLOJ      the shop's table is not current
 //   DTPAR      the branch's default table is not current
-//   PRECNCAD   the table has no price for the product
-//   PRECZERO   the price is zero (or negative)
+//   PRECNCAD   no table asked has a price for the product
+//   PRECZERO   the first price found is zero (or negative)
 //
 // Throws platform::DatabaseError when a statement fails.
 

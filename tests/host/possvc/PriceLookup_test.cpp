@@ -119,11 +119,13 @@ protected:
         shop->run("INSERT INTO LOJA (CDFILIAL, CDLOJA, NMLOJA) VALUES ('0001', '01', 'Loja 1')");
         shop->run("INSERT INTO LOJA (CDFILIAL, CDLOJA, NMLOJA, CDTABPRECO) VALUES ('0001', '02', 'Loja 2', 'LOJA2')");
         shop->run("INSERT INTO LOJA (CDFILIAL, CDLOJA, NMLOJA, CDTABPRECO) VALUES ('0001', '03', 'Loja 3', 'FANTASMA')");
+        shop->run("INSERT INTO LOJA (CDFILIAL, CDLOJA, NMLOJA, CDTABPRECO) VALUES ('0001', '04', 'Loja 4', 'LOJA4')");
         shop->run("INSERT INTO CLIENTE (CDCLIENTE, NMFANTCLIE) VALUES ('001', 'Cliente 1')");
         shop->run("INSERT INTO CLIENTE (CDCLIENTE, NMFANTCLIE, CDTABPRECO) VALUES ('002', 'Cliente 2', 'CLI2')");
         shop->table("PADRAO", QVariant(), QVariant());
         shop->table("LOJA2", daysFromToday(-30), daysFromToday(-1));
         shop->table("CLI2", daysFromToday(1), QVariant());
+        shop->table("LOJA4", daysFromToday(-5), daysFromToday(5));
         shop->product("P1", "N", "0300100", "21069010");
         shop->product("P2", "N");
         shop->product("P3", "N");
@@ -133,6 +135,7 @@ protected:
         shop->price("PADRAO", "P4", 10);
         shop->price("LOJA2", "P1", 20);
         shop->price("CLI2", "P1", 18);
+        shop->price("LOJA4", "P3", 7.5);
     }
     QString ask(const QString& branch, const QString& client, const QString& product, const QString& shopCode)
     {
@@ -169,8 +172,17 @@ TEST_P(PriceLookupTest, TableCurrentOnItsFirstAndLastDay)
 TEST_P(PriceLookupTest, ClientTableWinsOverShopAndBranch)
 {
     shop->run("UPDATE TABPRECO SET DTINIVGTABPR = NULL WHERE CDTABPRECO = 'CLI2'");
-    EXPECT_EQ(ask("0001", "002", "P1", "02"), priceText(18));
-    EXPECT_EQ(ask("0001", "002", "P2", "02"), "PRECNCAD") << "no fallback to the other tables";
+    EXPECT_EQ(ask("0001", "002", "P1", "04"), priceText(18));
+    EXPECT_EQ(ask("0001", "002", "P1", "02"), priceText(18)) << "the shop's expired table is never reached";
+}
+
+TEST_P(PriceLookupTest, TableWithoutThePriceHandsOnToTheNextLevel)
+{
+    EXPECT_EQ(ask("0001", "001", "P3", "04"), priceText(7.5)) << "only the shop's table prices P3";
+    EXPECT_EQ(ask("0001", "001", "P1", "04"), priceText(25.9)) << "the shop's table lacks P1: the branch's has it";
+    shop->run("UPDATE TABPRECO SET DTINIVGTABPR = NULL WHERE CDTABPRECO = 'CLI2'");
+    EXPECT_EQ(ask("0001", "002", "P2", "02"), "DTLOJ") << "client table lacks P2; the shop's table is out of date";
+    EXPECT_EQ(ask("0001", "002", "P2", "04"), "PRECZERO") << "down to the branch's table, which prices it at 0";
 }
 
 TEST_P(PriceLookupTest, ThroughTheProcedureVariablesWithTheHostConnection)
