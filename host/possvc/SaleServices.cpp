@@ -250,6 +250,7 @@ void setSaleConnectionSource(std::function<QString()> source)
 
 void closeSaleConnection()
 {
+    waitForPrints();  // a host that closes the services gets every copy it sent
     state().connection.reset();
     state().connectionString.clear();
 }

@@ -50,6 +50,7 @@ void resetConfig();
 
 // The database of the services. By default the text that hostkit's GetStringConexQvn
 // returns. The connection is opened at the first call and kept until the source changes.
+// closeSaleConnection also waits for the copies still being printed.
 void setSaleConnectionSource(std::function<QString()> source);
 void closeSaleConnection();
 
