@@ -234,16 +234,23 @@ int CustomerCopy::paint(QPainter& painter, CopyLayout* layout) const
 
 QImage CustomerCopy::image(CopyLayout* layout) const
 {
-    QImage tall(kWidth, 8000, QImage::Format_RGB32);
-    tall.fill(Qt::white);
-    tall.setDotsPerMeterX(int(kDpi / 0.0254));
-    tall.setDotsPerMeterY(int(kDpi / 0.0254));
-    int height = 0;
-    {
-        QPainter p(&tall);
-        height = paint(p, layout);
+    // Drawn on a roll long enough for the items; drawn again on a longer one when the
+    // guess was short (long names wrap onto more lines).
+    int length = 2400 + 120 * int(doc_.items.size());
+    for (;;) {
+        QImage roll(kWidth, length, QImage::Format_RGB32);
+        roll.fill(Qt::white);
+        roll.setDotsPerMeterX(int(kDpi / 0.0254));
+        roll.setDotsPerMeterY(int(kDpi / 0.0254));
+        int height = 0;
+        {
+            QPainter p(&roll);
+            height = paint(p, layout);
+        }
+        if (height <= length)
+            return roll.copy(0, 0, kWidth, height);
+        length = height;
     }
-    return tall.copy(0, 0, kWidth, std::min(height, tall.height()));
 }
 
 void CustomerCopy::writePng(const QString& path, CopyLayout* layout) const

@@ -164,6 +164,21 @@ TEST_F(CustomerCopyTest, SatExtractCarriesTheLongQrCode)
     expectQrShown(QImage(copy.png).convertToFormat(QImage::Format_RGB32), layout, qr);
 }
 
+TEST_F(CustomerCopyTest, LongSaleIsPrintedWhole)
+{
+    PrintJob job(kNfceKey, nfceQr());
+    possvc::SaleDocument doc = possvc::documentFromPrint(job.block(QStringLiteral("VENDA_NFCe")), 2);
+    const possvc::SaleItem item = doc.items.first();
+    for (int i = 0; i < 150; ++i) {
+        doc.items.append(item);
+        doc.items.last().name = QStringLiteral("Brinde de nome comprido %1 ").arg(i).repeated(12);  // several lines
+    }
+    possvc::CopyLayout layout;
+    const QImage image = possvc::CustomerCopy(doc, possvc::sim::config().issuer).image(&layout);
+    EXPECT_GT(image.height(), 2400 + 120 * 152);  // longer than the first guess: drawn again
+    expectQrShown(image, layout, nfceQr());        // the QR code at the end is on the roll
+}
+
 TEST_F(CustomerCopyTest, RefusalsPrintNothing)
 {
     PrintJob job(kNfceKey, nfceQr());
