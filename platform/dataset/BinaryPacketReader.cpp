@@ -175,7 +175,8 @@ private:
                 pos_ += qint64(n) * units;
             } else if (param.typeWord & kVarying) {
                 if (units != 1 && units != 2 && units != 4)
-                    fail(QStringLiteral("parameter %1 has an invalid length size").arg(QString::fromLatin1(param.name)));
+                    fail(
+                        QStringLiteral("parameter %1 has an invalid length size").arg(QString::fromLatin1(param.name)));
                 need(units, "parameter");
                 const quint32 length = units == 1 ? quint8(p_[pos_])
                                        : units == 2 ? qFromLittleEndian<quint16>(p_ + pos_)
@@ -199,32 +200,16 @@ private:
         for (qsizetype i = 0; i < level.fields.size(); ++i) {
             FieldDef& def = level.fields[i];
             const quint32 word = level.words[i];
-            QByteArray subtype;
-            int width = -1;
-            for (const PacketParam& param : std::as_const(level.params)) {
-                if (param.field != i)
-                    continue;
-                if (param.name == "SUBTYPE")
-                    subtype = paramString(param);
-                else if (param.name == "WIDTH")
-                    width = int(paramInt(param).value_or(-1));
-                else if (param.name == "DECIMALS")
-                    def.decimals = int(paramInt(param).value_or(0));
-                else if (param.name == "FIELDNAME") {
-                    const QByteArray full = paramString(param);
-                    if (!full.isEmpty())
-                        def.name = decodeName(full.constData(), full.size());
-                }
-            }
+            const FieldParams params = fieldParamsOf(level.params, int(i));
+            if (!params.fullName.isEmpty())
+                def.name = params.fullName;
             try {
-                def.type = fieldTypeFor(word, subtype, def.name);
+                applyFieldParams(def, fieldTypeFor(word, params.subtype, def.name), params);
             } catch (const PacketError& e) {
                 fail(e.text());
             }
-            if (def.type == FieldType::Bytes)
-                def.size = width >= 0 ? width : int(typeUnits(word));
-            else if (width >= 0)
-                def.size = def.type == FieldType::WideString ? width / 2 : width;
+            if (def.type == FieldType::Bytes && params.width < 0)
+                def.size = int(typeUnits(word));
             if (const auto& child = level.nested[i])
                 def.children = child->fields;
         }
@@ -277,20 +262,6 @@ private:
         QByteArrayView view(p_ + pos_, n);
         pos_ += n;
         return view;
-    }
-
-    static QString fromUtf16Le(QByteArrayView bytes, bool stopAtNul)
-    {
-        QString s(bytes.size() / 2, Qt::Uninitialized);
-        qsizetype n = 0;
-        for (; n < s.size(); ++n) {
-            const char16_t c = qFromLittleEndian<quint16>(bytes.data() + 2 * n);
-            if (stopAtNul && c == 0)
-                break;
-            s[n] = QChar(c);
-        }
-        s.truncate(n);
-        return s;
     }
 
     QVariant readValue(const Layout& level, int f, int depth)

@@ -95,14 +95,6 @@ void putBytes(QByteArray& out, int prefix, QByteArrayView bytes)
     out.append(b.data(), b.size());
 }
 
-QByteArray utf16Le(const QString& s)
-{
-    QByteArray b(s.size() * 2, Qt::Uninitialized);
-    for (qsizetype i = 0; i < s.size(); ++i)
-        qToLittleEndian<quint16>(s[i].unicode(), b.data() + 2 * i);
-    return b;
-}
-
 class BinaryWriter {
 public:
     QByteArray write(const DataPacket& packet)
@@ -209,7 +201,7 @@ private:
         case FieldType::FixedChar:
             return putText(def, units, v);
         case FieldType::WideString:
-            return putBytes(out_, units, utf16Le(fittedText(def, v)));
+            return putBytes(out_, units, toUtf16Le(fittedText(def, v)));
         case FieldType::ShortInt: return put<qint8>(out_, qint8(toInteger(def, v)));
         case FieldType::SmallInt: return put<qint16>(out_, qint16(toInteger(def, v)));
         case FieldType::Integer: return put<qint32>(out_, qint32(toInteger(def, v)));
@@ -252,7 +244,7 @@ private:
             return put<quint32>(out_, quint32(dt.time().msec()));
         }
         case FieldType::Memo: return putBytes(out_, 4, toCp1252(v.toString()));
-        case FieldType::WideMemo: return putBytes(out_, 4, utf16Le(v.toString()));
+        case FieldType::WideMemo: return putBytes(out_, 4, toUtf16Le(v.toString()));
         case FieldType::Bytes: {
             QByteArray b = v.toByteArray();
             b.resize(units, '\0');

@@ -104,7 +104,8 @@ DataPacket packetFromVariant(const QVariant& value, const QString& source)
     if (value.canConvert<DataPacket>() && value.metaType() == QMetaType::fromType<DataPacket>())
         return value.value<DataPacket>();
     if (value.metaType().id() != QMetaType::QByteArray)
-        throw PacketError(QStringLiteral("%1: a %2 is not a data packet").arg(source, QString::fromLatin1(value.typeName())));
+        throw PacketError(
+            QStringLiteral("%1: a %2 is not a data packet").arg(source, QString::fromLatin1(value.typeName())));
     return readPacket(value.toByteArray(), source);
 }
 

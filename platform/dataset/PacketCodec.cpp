@@ -120,6 +120,28 @@ QString decodeName(const char* data, qsizetype size)
     return isValidUtf8(data, size) ? QString::fromUtf8(data, size) : fromCp1252(data, size);
 }
 
+QByteArray toUtf16Le(QStringView text)
+{
+    QByteArray b(text.size() * 2, Qt::Uninitialized);
+    for (qsizetype i = 0; i < text.size(); ++i)
+        qToLittleEndian<quint16>(text[i].unicode(), b.data() + 2 * i);
+    return b;
+}
+
+QString fromUtf16Le(QByteArrayView bytes, bool stopAtNul)
+{
+    QString s(bytes.size() / 2, Qt::Uninitialized);
+    qsizetype n = 0;
+    for (; n < s.size(); ++n) {
+        const char16_t c = qFromLittleEndian<quint16>(bytes.data() + 2 * n);
+        if (stopAtNul && c == 0)
+            break;
+        s[n] = QChar(c);
+    }
+    s.truncate(n);
+    return s;
+}
+
 // ---- types ------------------------------------------------------------------------
 
 namespace {

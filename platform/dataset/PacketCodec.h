@@ -26,6 +26,9 @@ void appendCp1252(QByteArray& out, QStringView text);
 bool isValidUtf8(const char* data, qsizetype size);
 // Field names: UTF-8 when the bytes are valid UTF-8, otherwise Windows-1252.
 QString decodeName(const char* data, qsizetype size);
+// UTF-16LE, the encoding of wide texts and wide memos; an odd last byte is dropped.
+QByteArray toUtf16Le(QStringView text);
+QString fromUtf16Le(QByteArrayView bytes, bool stopAtNul = false);
 
 // ---- type words -------------------------------------------------------------------
 
@@ -90,6 +93,18 @@ QByteArray xmlNameOfParamType(quint32 typeWord);
 // the stored ones with WIDTH/DECIMALS/SUBTYPE brought in line with the definition,
 // plus the ones the host's own writer always includes.
 QList<PacketParam> paramsForField(const DataPacket& packet, int index);
+
+// What the parameters of field `index` say about it.
+struct FieldParams {
+    QByteArray subtype;
+    int width = -1;     // -1: no WIDTH
+    int decimals = 0;
+    QString fullName;   // FIELDNAME, empty when absent
+};
+FieldParams fieldParamsOf(const QList<PacketParam>& params, int index);
+// Fills type, size and decimals of a definition from its type and parameters (the
+// size of UTF-16 texts is in characters, WIDTH in bytes).
+void applyFieldParams(FieldDef& def, FieldType type, const FieldParams& params);
 QList<PacketParam> tableParams(const DataPacket& packet);
 
 // ---- dates ------------------------------------------------------------------------

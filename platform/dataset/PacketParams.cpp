@@ -302,6 +302,34 @@ QList<PacketParam> paramsForField(const DataPacket& packet, int index)
     return out;
 }
 
+FieldParams fieldParamsOf(const QList<PacketParam>& params, int index)
+{
+    FieldParams out;
+    for (const PacketParam& p : params) {
+        if (p.field != index)
+            continue;
+        if (p.name == "SUBTYPE")
+            out.subtype = paramString(p);
+        else if (p.name == "WIDTH")
+            out.width = int(paramInt(p).value_or(-1));
+        else if (p.name == "DECIMALS")
+            out.decimals = int(paramInt(p).value_or(0));
+        else if (p.name == "FIELDNAME") {
+            const QByteArray full = paramString(p);
+            out.fullName = decodeName(full.constData(), full.size());
+        }
+    }
+    return out;
+}
+
+void applyFieldParams(FieldDef& def, FieldType type, const FieldParams& params)
+{
+    def.type = type;
+    def.decimals = params.decimals;
+    if (params.width >= 0)
+        def.size = type == FieldType::WideString ? params.width / 2 : params.width;
+}
+
 QList<PacketParam> tableParams(const DataPacket& packet)
 {
     // Rows are written merged, so a stored change log no longer applies.

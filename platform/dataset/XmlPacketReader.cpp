@@ -23,7 +23,8 @@ using Token = XmlScanner::Token;
 
 struct XmlLevel {
     FieldDefs fields;
-    QList<QByteArray> subtypes;
+    QList<QByteArray> typeNames;  // fieldtype as written
+    QList<QByteArray> subtypes;   // SUBTYPE of each field, once the level is complete
     QList<QByteArray> attrNames;  // names of the row attributes, raw as in the file
     QList<PacketParam> params;
     std::vector<std::unique_ptr<XmlLevel>> nested;
@@ -197,7 +198,7 @@ private:
             finishLevel(*child);
         level.fields.append(def);
         level.attrNames.append(attrName);
-        level.subtypes.append(typeName);  // resolved in finishLevel
+        level.typeNames.append(typeName);
         level.nested.push_back(std::move(child));
     }
 
@@ -266,34 +267,23 @@ private:
     // Types, sizes and the row-attribute lookup, once all fields and params are known.
     void finishLevel(XmlLevel& level)
     {
+        level.subtypes.clear();
+        level.byAttrName.clear();
         for (int i = 0; i < level.fields.size(); ++i) {
             FieldDef& def = level.fields[i];
-            QByteArray subtype;
-            int width = -1;
-            for (const PacketParam& p : std::as_const(level.params)) {
-                if (p.field != i)
-                    continue;
-                if (p.name == "SUBTYPE")
-                    subtype = paramString(p);
-                else if (p.name == "WIDTH")
-                    width = int(paramInt(p).value_or(-1));
-                else if (p.name == "DECIMALS")
-                    def.decimals = int(paramInt(p).value_or(0));
-            }
-            const QByteArray typeName = level.subtypes[i];
-            const auto type = fieldTypeForXml(typeName, subtype, width >= 0);
+            const FieldParams params = fieldParamsOf(level.params, i);
+            const QByteArray& typeName = level.typeNames[i];
+            const auto type = fieldTypeForXml(typeName, params.subtype, params.width >= 0);
             if (!type)
                 fail(QStringLiteral("field '%1' has an unknown type '%2'")
                          .arg(def.name, QString::fromLatin1(typeName.left(40))));
-            def.type = *type;
-            if (width >= 0)
-                def.size = def.type == FieldType::WideString ? width / 2 : width;
+            applyFieldParams(def, *type, params);
             if (def.type == FieldType::DataSet) {
                 if (!level.nested[i])
                     level.nested[i] = std::make_unique<XmlLevel>();
                 def.children = level.nested[i]->fields;
             }
-            level.subtypes[i] = subtype;
+            level.subtypes.append(params.subtype);
             level.byAttrName.insert(level.attrNames[i], i);
         }
         for (const PacketParam& p : std::as_const(level.params))

@@ -66,14 +66,6 @@ void appendEscaped(QByteArray& out, QStringView text, TextMode mode)
     flush(text.size());
 }
 
-QByteArray utf16Le(const QString& s)
-{
-    QByteArray b(s.size() * 2, Qt::Uninitialized);
-    for (qsizetype i = 0; i < s.size(); ++i)
-        qToLittleEndian<quint16>(s[i].unicode(), b.data() + 2 * i);
-    return b;
-}
-
 // XML attribute names cannot hold these; the host writes '_' instead.
 QString attrNameFor(const QString& name)
 {
@@ -296,7 +288,7 @@ private:
             const QString s = v.toString();
             if (isTextSubtype(subtype))
                 return appendEscaped(out_, s, def.type == FieldType::WideMemo ? TextMode::Escaped : dataMode);
-            out_ += (def.type == FieldType::Memo ? toCp1252(s) : utf16Le(s)).toBase64();
+            out_ += (def.type == FieldType::Memo ? toCp1252(s) : toUtf16Le(s)).toBase64();
             return;
         }
         case FieldType::Bytes:

@@ -101,7 +101,9 @@ void XmlScanner::readStartTag()
         while (pos_ < size_ && isSpace(p_[pos_]))
             ++pos_;
         if (pos_ >= size_)
-            fail(QStringLiteral("truncated tag <%1>").arg(QString::fromLatin1(name_.first(qMin<qsizetype>(name_.size(), 40)))), tagStart_);
+            fail(QStringLiteral("truncated tag <%1>")
+                     .arg(QString::fromLatin1(name_.first(qMin<qsizetype>(name_.size(), 40)))),
+                 tagStart_);
         const char c = p_[pos_];
         if (c == '>') {
             ++pos_;

@@ -46,14 +46,6 @@ QByteArray fromBase64(const FieldDef& def, QByteArrayView text)
     return *result;
 }
 
-QString fromUtf16Le(const QByteArray& b)
-{
-    QString s(b.size() / 2, Qt::Uninitialized);
-    for (qsizetype i = 0; i < s.size(); ++i)
-        s[i] = QChar(qFromLittleEndian<quint16>(b.constData() + 2 * i));
-    return s;
-}
-
 }  // namespace
 
 QDate parseXmlDate(QByteArrayView t)

@@ -141,7 +141,8 @@ QJsonObject readJsonFile(const QString& path)
     QJsonParseError error;
     const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &error);
     if (error.error != QJsonParseError::NoError)
-        throw PacketError(QStringLiteral("%1: invalid JSON: %2 at offset %3").arg(path, error.errorString()).arg(error.offset));
+        throw PacketError(
+            QStringLiteral("%1: invalid JSON: %2 at offset %3").arg(path, error.errorString()).arg(error.offset));
     if (!doc.isObject())
         throw PacketError(QStringLiteral("%1: expected a JSON object {\"fields\":[...],\"rows\":[...]}").arg(path));
     return doc.object();

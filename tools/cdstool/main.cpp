@@ -73,7 +73,8 @@ int run(const QStringList& raw)
     const Args args = parseArgs(raw.mid(1));
     auto needPositional = [&](int n) {
         if (args.positional.size() != n)
-            throw cdstool::UsageError(QStringLiteral("%1 takes %2 file argument%3").arg(command).arg(n).arg(n > 1 ? "s" : ""));
+            throw cdstool::UsageError(
+                QStringLiteral("%1 takes %2 file argument%3").arg(command).arg(n).arg(n > 1 ? "s" : ""));
     };
     if (command != QLatin1String("set") && args.row != 1)
         throw cdstool::UsageError(QStringLiteral("--row belongs to set"));

@@ -33,34 +33,24 @@ QByteArray countryBytes()
     return b.out;
 }
 
-FieldDef def(const QString& name, FieldType type, int size = 0, int decimals = 0)
-{
-    FieldDef d;
-    d.name = name;
-    d.type = type;
-    d.size = size;
-    d.decimals = decimals;
-    return d;
-}
-
 // One field of every flat type, with a row of values, a row of nulls and a row of
 // edge values.
 DataPacket everyType()
 {
     DataPacket p;
-    p.fields = {def("S", FieldType::String, 20),        def("FC", FieldType::FixedChar, 4),
-                def("W", FieldType::WideString, 10),    def("I1", FieldType::ShortInt),
-                def("I2", FieldType::SmallInt),         def("I4", FieldType::Integer),
-                def("I8", FieldType::LargeInt),         def("U1", FieldType::Byte),
-                def("U2", FieldType::Word),             def("U4", FieldType::LongWord),
-                def("B", FieldType::Boolean),           def("R4", FieldType::Single),
-                def("R8", FieldType::Float),            def("CUR", FieldType::Currency),
-                def("BCD", FieldType::Bcd, 10, 2),      def("FMT", FieldType::FmtBcd, 18, 4),
-                def("D", FieldType::Date),              def("T", FieldType::Time),
-                def("DT", FieldType::DateTime),         def("TS", FieldType::TimeStamp),
-                def("M", FieldType::Memo),              def("WM", FieldType::WideMemo),
-                def("BY", FieldType::Bytes, 4),         def("VB", FieldType::VarBytes, 16),
-                def("BL", FieldType::Blob),             def("G", FieldType::Graphic)};
+    p.fields = {fieldDef("S", FieldType::String, 20),        fieldDef("FC", FieldType::FixedChar, 4),
+                fieldDef("W", FieldType::WideString, 10),    fieldDef("I1", FieldType::ShortInt),
+                fieldDef("I2", FieldType::SmallInt),         fieldDef("I4", FieldType::Integer),
+                fieldDef("I8", FieldType::LargeInt),         fieldDef("U1", FieldType::Byte),
+                fieldDef("U2", FieldType::Word),             fieldDef("U4", FieldType::LongWord),
+                fieldDef("B", FieldType::Boolean),           fieldDef("R4", FieldType::Single),
+                fieldDef("R8", FieldType::Float),            fieldDef("CUR", FieldType::Currency),
+                fieldDef("BCD", FieldType::Bcd, 10, 2),      fieldDef("FMT", FieldType::FmtBcd, 18, 4),
+                fieldDef("D", FieldType::Date),              fieldDef("T", FieldType::Time),
+                fieldDef("DT", FieldType::DateTime),         fieldDef("TS", FieldType::TimeStamp),
+                fieldDef("M", FieldType::Memo),              fieldDef("WM", FieldType::WideMemo),
+                fieldDef("BY", FieldType::Bytes, 4),         fieldDef("VB", FieldType::VarBytes, 16),
+                fieldDef("BL", FieldType::Blob),             fieldDef("G", FieldType::Graphic)};
     p.rows.append(QVariantList{
         QStringLiteral("Ação é <bom> & \"x\""), QStringLiteral("AB  "), QStringLiteral("Ωmega ☺"), -7, -300,
         123456789, Q_INT64_C(-9000000000), 200, 65000, Q_INT64_C(4000000000), true, 1.5, 33292.9375, 12.34,
@@ -149,7 +139,8 @@ TEST(BinaryPacket, EveryFlatTypeRoundTripsAndRewritesIdentically)
 TEST(BinaryPacket, WritesWhatTheHostWritesForAPacketBuiltInMemory)
 {
     DataPacket p;
-    p.fields = {def("NAME", FieldType::String, 24), def("NOTES", FieldType::Memo), def("PRICE", FieldType::Currency)};
+    p.fields = {fieldDef("NAME", FieldType::String, 24), fieldDef("NOTES", FieldType::Memo),
+                fieldDef("PRICE", FieldType::Currency)};
     const DataPacket read = readPacket(writePacket(p));
     QStringList names;
     for (const PacketParam& param : read.params)
@@ -258,7 +249,7 @@ TEST(BinaryPacket, NamesAreUtf8WhenValidElseWindows1252AndLongNamesSurvive)
     EXPECT_EQ(p.fields[1].name, QStringLiteral("Preço"));
 
     DataPacket longName;
-    longName.fields = {def(QStringLiteral("A_FIELD_NAME_LONGER_THAN_THIRTY_ONE_BYTES"), FieldType::Integer)};
+    longName.fields = {fieldDef(QStringLiteral("A_FIELD_NAME_LONGER_THAN_THIRTY_ONE_BYTES"), FieldType::Integer)};
     longName.rows = {{42}};
     const DataPacket read = readPacket(writePacket(longName));
     EXPECT_EQ(read.fields[0].name, longName.fields[0].name);
@@ -268,7 +259,7 @@ TEST(BinaryPacket, NamesAreUtf8WhenValidElseWindows1252AndLongNamesSurvive)
 TEST(BinaryPacket, TextsAreWindows1252AndUnrepresentableCharactersBecomeQuestionMarks)
 {
     DataPacket p;
-    p.fields = {def("S", FieldType::String, 30)};
+    p.fields = {fieldDef("S", FieldType::String, 30)};
     p.rows = {{QStringLiteral("€ Ação → ok")}};
     const QByteArray bytes = writePacket(p);
     EXPECT_TRUE(bytes.contains(QByteArray("\x80 A\xE7\xE3o ? ok")));
@@ -283,7 +274,7 @@ TEST(BinaryPacket, TextsAreWindows1252AndUnrepresentableCharactersBecomeQuestion
 TEST(BinaryPacket, TextsLongerThanTheirFieldAreCutToItsSize)
 {
     DataPacket p;
-    p.fields = {def("S", FieldType::String, 5)};
+    p.fields = {fieldDef("S", FieldType::String, 5)};
     p.rows = {{QStringLiteral("1234567890")}};
     EXPECT_EQ(readPacket(writePacket(p)).rows[0][0].toString(), "12345");
 }

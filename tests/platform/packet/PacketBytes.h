@@ -1,6 +1,8 @@
 #pragma once
-// Builds binary packets byte by byte, as the format note lays them out, so that the
+// Test helpers for packets. Bytes builds binary packets byte by byte, as the format note lays them out, so that the
 // reader is tested against hand-made files rather than against our own writer.
+
+#include "platform/dataset/FieldDef.h"
 
 #include <QByteArray>
 #include <QtEndian>
@@ -57,6 +59,17 @@ private:
         return *this;
     }
 };
+
+// A field definition in one line.
+inline platform::FieldDef fieldDef(const QString& name, platform::FieldType type, int size = 0, int decimals = 0)
+{
+    platform::FieldDef d;
+    d.name = name;
+    d.type = type;
+    d.size = size;
+    d.decimals = decimals;
+    return d;
+}
 
 // Type words used by the tests.
 constexpr quint32 kZString1 = 0x00490001;

@@ -1,5 +1,7 @@
 // The JSON form of packets that cdstool prints and the host transcript uses.
 
+#include "platform/packet/PacketBytes.h"
+
 #include "platform/Error.h"
 #include "platform/dataset/DataPacket.h"
 #include "platform/dataset/PacketJson.h"
@@ -10,26 +12,19 @@
 #include <gtest/gtest.h>
 
 using namespace platform;
+using packettest::fieldDef;
 
 namespace {
-
-FieldDef def(const QString& name, FieldType type, int size = 0, int decimals = 0)
-{
-    FieldDef d;
-    d.name = name;
-    d.type = type;
-    d.size = size;
-    d.decimals = decimals;
-    return d;
-}
 
 DataPacket sample()
 {
     DataPacket p;
-    p.fields = {def("NAME", FieldType::String, 21), def("W", FieldType::WideString, 5), def("QTY", FieldType::Integer),
-                def("BIG", FieldType::LargeInt), def("PRICE", FieldType::Float), def("OK", FieldType::Boolean),
-                def("DAY", FieldType::Date), def("AT", FieldType::DateTime), def("HOUR", FieldType::Time),
-                def("NOTE", FieldType::Memo), def("PIC", FieldType::Blob), def("DEC", FieldType::Bcd, 8, 2)};
+    p.fields = {fieldDef("NAME", FieldType::String, 21), fieldDef("W", FieldType::WideString, 5),
+                fieldDef("QTY", FieldType::Integer),     fieldDef("BIG", FieldType::LargeInt),
+                fieldDef("PRICE", FieldType::Float),     fieldDef("OK", FieldType::Boolean),
+                fieldDef("DAY", FieldType::Date),        fieldDef("AT", FieldType::DateTime),
+                fieldDef("HOUR", FieldType::Time),       fieldDef("NOTE", FieldType::Memo),
+                fieldDef("PIC", FieldType::Blob),        fieldDef("DEC", FieldType::Bcd, 8, 2)};
     p.rows = {{QStringLiteral("Ana \"A\" ção"), QStringLiteral("Ω"), 3, Q_INT64_C(9007199254740993), 0.1 + 0.2, true,
                QDate(2026, 12, 7), QDateTime(QDate(2026, 12, 7), QTime(10, 0, 0, 5)), QTime(9, 30, 0, 250),
                QStringLiteral("a\r\nb"), QByteArray("\x00\xFF", 2), 12.5},
@@ -48,7 +43,8 @@ TEST(PacketJson, WritesTheAgreedShapeWithKeysInOrder)
         "{\"name\":\"OK\",\"type\":\"boolean\",\"size\":0},{\"name\":\"DAY\",\"type\":\"date\",\"size\":0},"
         "{\"name\":\"AT\",\"type\":\"dateTime\",\"size\":0},{\"name\":\"HOUR\",\"type\":\"time\",\"size\":0},"
         "{\"name\":\"NOTE\",\"type\":\"bin.hex\",\"size\":0,\"subtype\":\"Text\"},"
-        "{\"name\":\"PIC\",\"type\":\"bin.hex\",\"size\":0},{\"name\":\"DEC\",\"type\":\"fixed\",\"size\":8,\"decimals\":2}],"
+        "{\"name\":\"PIC\",\"type\":\"bin.hex\",\"size\":0},{\"name\":\"DEC\",\"type\":\"fixed\",\"size\":8,"
+        "\"decimals\":2}],"
         "\"rows\":[[\"Ana \\\"A\\\" ção\",\"Ω\",3,9007199254740993,0.30000000000000004,true,\"2026-12-07\","
         "\"2026-12-07T10:00:00.005\",\"09:30:00.250\",\"a\\r\\nb\",\"AP8=\",12.5],"
         "[null,null,null,null,null,null,null,null,null,null,null,null]]}";
@@ -72,16 +68,16 @@ TEST(PacketJson, ReadsBackToTheSamePacket)
 
 TEST(PacketJson, AcceptsStringsForNumbersDatesAndBooleans)
 {
-    EXPECT_EQ(valueFromJson(QStringLiteral("42"), def("I", FieldType::Integer)), QVariant(42));
-    EXPECT_EQ(valueFromJson(QStringLiteral("12.5"), def("F", FieldType::Float)), QVariant(12.5));
-    EXPECT_EQ(valueFromJson(QStringLiteral("20261207"), def("D", FieldType::Date)), QVariant(QDate(2026, 12, 7)));
-    EXPECT_EQ(valueFromJson(QStringLiteral("2026-12-07"), def("D", FieldType::DateTime)),
+    EXPECT_EQ(valueFromJson(QStringLiteral("42"), fieldDef("I", FieldType::Integer)), QVariant(42));
+    EXPECT_EQ(valueFromJson(QStringLiteral("12.5"), fieldDef("F", FieldType::Float)), QVariant(12.5));
+    EXPECT_EQ(valueFromJson(QStringLiteral("20261207"), fieldDef("D", FieldType::Date)), QVariant(QDate(2026, 12, 7)));
+    EXPECT_EQ(valueFromJson(QStringLiteral("2026-12-07"), fieldDef("D", FieldType::DateTime)),
               QVariant(QDateTime(QDate(2026, 12, 7), QTime(0, 0))));
-    EXPECT_EQ(valueFromJson(QStringLiteral("2026-12-07T10:00:00Z"), def("D", FieldType::DateTime)),
+    EXPECT_EQ(valueFromJson(QStringLiteral("2026-12-07T10:00:00Z"), fieldDef("D", FieldType::DateTime)),
               QVariant(QDateTime(QDate(2026, 12, 7), QTime(10, 0))));
-    EXPECT_EQ(valueFromJson(QStringLiteral("false"), def("B", FieldType::Boolean)), QVariant(false));
-    EXPECT_FALSE(valueFromJson(QStringLiteral(""), def("I", FieldType::Integer)).isValid());
-    EXPECT_EQ(valueFromJson(QStringLiteral(""), def("S", FieldType::String)), QVariant(QString("")));
+    EXPECT_EQ(valueFromJson(QStringLiteral("false"), fieldDef("B", FieldType::Boolean)), QVariant(false));
+    EXPECT_FALSE(valueFromJson(QStringLiteral(""), fieldDef("I", FieldType::Integer)).isValid());
+    EXPECT_EQ(valueFromJson(QStringLiteral(""), fieldDef("S", FieldType::String)), QVariant(QString("")));
 }
 
 TEST(PacketJson, RefusesValuesTheFieldCannotHoldNamingIt)
@@ -94,12 +90,13 @@ TEST(PacketJson, RefusesValuesTheFieldCannotHoldNamingIt)
         }
         return QStringLiteral("(no error)");
     };
-    EXPECT_EQ(errorOf(QStringLiteral("abc"), def("QTY", FieldType::Integer)), "field 'QTY': 'abc' is not a valid i4");
-    EXPECT_EQ(errorOf(1.5, def("QTY", FieldType::Integer)), "field 'QTY': '1.5' is not a valid i4");
-    EXPECT_EQ(errorOf(QStringLiteral("31/12/2026"), def("D", FieldType::Date)),
+    EXPECT_EQ(errorOf(QStringLiteral("abc"), fieldDef("QTY", FieldType::Integer)),
+              "field 'QTY': 'abc' is not a valid i4");
+    EXPECT_EQ(errorOf(1.5, fieldDef("QTY", FieldType::Integer)), "field 'QTY': '1.5' is not a valid i4");
+    EXPECT_EQ(errorOf(QStringLiteral("31/12/2026"), fieldDef("D", FieldType::Date)),
               "field 'D': '31/12/2026' is not a valid date");
-    EXPECT_EQ(errorOf(QStringLiteral("%%"), def("B", FieldType::Blob)), "field 'B': '%%' is not a valid bin.hex");
-    EXPECT_EQ(errorOf(5e9, def("I", FieldType::Integer)), "field 'I': '5e+09' is not a valid i4");
+    EXPECT_EQ(errorOf(QStringLiteral("%%"), fieldDef("B", FieldType::Blob)), "field 'B': '%%' is not a valid bin.hex");
+    EXPECT_EQ(errorOf(5e9, fieldDef("I", FieldType::Integer)), "field 'I': '5e+09' is not a valid i4");
 
     const QJsonObject badRow = QJsonDocument::fromJson(
         R"({"fields":[{"name":"A","type":"i4","size":0}],"rows":[[1],[1,2]]})").object();

@@ -2,6 +2,8 @@
 // write (8-bit text, UTF-8, BOM, references to surrogate halves), NULL versus empty,
 // the change log, and malformed input.
 
+#include "platform/packet/PacketBytes.h"
+
 #include "platform/Error.h"
 #include "platform/dataset/DataPacket.h"
 
@@ -9,6 +11,7 @@
 #include <gtest/gtest.h>
 
 using namespace platform;
+using packettest::fieldDef;
 
 namespace {
 
@@ -19,16 +22,6 @@ QByteArray packetXml(const QByteArray& fields, const QByteArray& rows, const QBy
 {
     return prolog + "<DATAPACKET Version=\"2.0\"><METADATA><FIELDS>" + fields + "</FIELDS>" + params
            + "</METADATA><ROWDATA>" + rows + "</ROWDATA></DATAPACKET>";
-}
-
-FieldDef def(const QString& name, FieldType type, int size = 0, int decimals = 0)
-{
-    FieldDef d;
-    d.name = name;
-    d.type = type;
-    d.size = size;
-    d.decimals = decimals;
-    return d;
 }
 
 QString errorOf(const QByteArray& bytes, const QString& source = QStringLiteral("test.xml"))
@@ -46,9 +39,10 @@ QString errorOf(const QByteArray& bytes, const QString& source = QStringLiteral(
 TEST(XmlPacket, WritesTheHostStyleExactly)
 {
     DataPacket p;
-    p.fields = {def("Name", FieldType::String, 24), def("Area", FieldType::Float), def("Notes", FieldType::Memo),
-                def("Born", FieldType::Date), def("At", FieldType::DateTime), def("Ok", FieldType::Boolean),
-                def("Cod Cli", FieldType::Integer)};
+    p.fields = {fieldDef("Name", FieldType::String, 24), fieldDef("Area", FieldType::Float),
+                fieldDef("Notes", FieldType::Memo),      fieldDef("Born", FieldType::Date),
+                fieldDef("At", FieldType::DateTime),     fieldDef("Ok", FieldType::Boolean),
+                fieldDef("Cod Cli", FieldType::Integer)};
     p.fields[6].required = true;
     p.rows = {{QStringLiteral("S\u00e3o <Paulo> & \"co\""), 8.5, QStringLiteral("a\r\nb"), QDate(1996, 11, 30),
                QDateTime(QDate(1995, 2, 2), QTime(1, 5, 3)), true, 7},
@@ -78,7 +72,7 @@ TEST(XmlPacket, WritesTheHostStyleExactly)
 TEST(XmlPacket, Utf8FlavourDeclaresItAndWritesUtf8Text)
 {
     DataPacket p;
-    p.fields = {def("Cidade", FieldType::String, 20), def("W", FieldType::WideString, 10)};
+    p.fields = {fieldDef("Cidade", FieldType::String, 20), fieldDef("W", FieldType::WideString, 10)};
     p.rows = {{QStringLiteral("São Paulo €"), QStringLiteral("é☺")}};
     const QByteArray bytes = writePacket(p, PacketFormat::XmlUtf8);
     EXPECT_TRUE(bytes.startsWith("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>  <DATAPACKET"));
@@ -245,18 +239,21 @@ TEST(XmlPacket, FlatTablesRewriteByteForByteInBothFlavours)
 TEST(XmlPacket, BinaryAndXmlOfTheSameTableReadEqual)
 {
     DataPacket p;
-    p.fields = {def("S", FieldType::String, 10), def("W", FieldType::WideString, 5), def("I", FieldType::SmallInt),
-                def("L", FieldType::LargeInt), def("R", FieldType::Float), def("C", FieldType::Currency),
-                def("F", FieldType::FmtBcd, 12, 3), def("D", FieldType::Date), def("T", FieldType::Time),
-                def("DT", FieldType::DateTime), def("TS", FieldType::TimeStamp), def("M", FieldType::Memo),
-                def("WM", FieldType::WideMemo), def("B", FieldType::Blob), def("BY", FieldType::Bytes, 3),
-                def("BO", FieldType::Boolean), def("U", FieldType::LongWord), def("R4", FieldType::Single)};
-    p.rows = {{QStringLiteral("ação"), QStringLiteral("Ωx"), -12, Q_INT64_C(-5000000000), 0.1 + 0.2, 19.99,
-               -1234.567, QDate(2026, 2, 28), QTime(23, 59, 59, 999), QDateTime(QDate(2000, 1, 1), QTime(12, 0)),
-               QDateTime(QDate(2026, 12, 7), QTime(10, 0, 0, 5)), QStringLiteral("memo\r\nline"),
-               QStringLiteral("wide ☺"), QByteArray("\x00\x01\x02", 3), QByteArray("abc"), true,
-               Q_INT64_C(4294967295), 0.25},
-              QVariantList(18)};
+    p.fields = {fieldDef("S", FieldType::String, 10),    fieldDef("W", FieldType::WideString, 5),
+                fieldDef("I", FieldType::SmallInt),      fieldDef("L", FieldType::LargeInt),
+                fieldDef("R", FieldType::Float),         fieldDef("C", FieldType::Currency),
+                fieldDef("F", FieldType::FmtBcd, 12, 3), fieldDef("D", FieldType::Date),
+                fieldDef("T", FieldType::Time),          fieldDef("DT", FieldType::DateTime),
+                fieldDef("TS", FieldType::TimeStamp),    fieldDef("M", FieldType::Memo),
+                fieldDef("WM", FieldType::WideMemo),     fieldDef("B", FieldType::Blob),
+                fieldDef("BY", FieldType::Bytes, 3),     fieldDef("BO", FieldType::Boolean),
+                fieldDef("U", FieldType::LongWord),      fieldDef("R4", FieldType::Single)};
+    p.rows = {
+        {QStringLiteral("ação"), QStringLiteral("Ωx"), -12, Q_INT64_C(-5000000000), 0.1 + 0.2, 19.99, -1234.567,
+         QDate(2026, 2, 28), QTime(23, 59, 59, 999), QDateTime(QDate(2000, 1, 1), QTime(12, 0)),
+         QDateTime(QDate(2026, 12, 7), QTime(10, 0, 0, 5)), QStringLiteral("memo\r\nline"), QStringLiteral("wide ☺"),
+         QByteArray("\x00\x01\x02", 3), QByteArray("abc"), true, Q_INT64_C(4294967295), 0.25},
+        QVariantList(18)};
     const DataPacket fromBinary = readPacket(writePacket(p, PacketFormat::Binary));
     const DataPacket fromXml = readPacket(writePacket(p, PacketFormat::Xml));
     const DataPacket fromUtf8 = readPacket(writePacket(p, PacketFormat::XmlUtf8));

@@ -1,5 +1,6 @@
 // cdstool run as a process: output forms, conversions, editing in place, exit codes.
 
+#include "platform/packet/PacketBytes.h"
 #include "platform/dataset/DataPacket.h"
 
 #include <QDateTime>
@@ -12,6 +13,7 @@
 #include <gtest/gtest.h>
 
 using namespace platform;
+using packettest::fieldDef;
 
 namespace {
 
@@ -42,22 +44,18 @@ Result cdstool(const QStringList& args)
             QString::fromUtf8(p.readAllStandardError())};
 }
 
-FieldDef def(const QString& name, FieldType type, int size = 0)
-{
-    FieldDef d;
-    d.name = name;
-    d.type = type;
-    d.size = size;
-    return d;
-}
-
 DataPacket parameters()
 {
     DataPacket p;
-    p.fields = {def("DSDIRCAD", FieldType::String, 60), def("CDFILIAL", FieldType::Integer),
-                def("VRLIMITE", FieldType::Float), def("SISTEMAQVNSAT", FieldType::Boolean),
-                def("DTMOV", FieldType::DateTime), def("DTINI", FieldType::Date), def("HRINI", FieldType::Time),
-                def("OBS", FieldType::Memo), def("LOGO", FieldType::Blob)};
+    p.fields = {fieldDef("DSDIRCAD", FieldType::String, 60),
+                fieldDef("CDFILIAL", FieldType::Integer),
+                fieldDef("VRLIMITE", FieldType::Float),
+                fieldDef("SISTEMAQVNSAT", FieldType::Boolean),
+                fieldDef("DTMOV", FieldType::DateTime),
+                fieldDef("DTINI", FieldType::Date),
+                fieldDef("HRINI", FieldType::Time),
+                fieldDef("OBS", FieldType::Memo),
+                fieldDef("LOGO", FieldType::Blob)};
     p.rows = {{QStringLiteral("C:\\Quorvan\\Dados\\"), 12, 1234.5, false,
                QDateTime(QDate(2026, 12, 7), QTime(10, 0, 0, 123)), QDate(2026, 1, 31), QTime(8, 15, 30, 5),
                QStringLiteral("linha 1\r\nlinha 2, \"ok\""), QByteArray("\x89PNG", 4)},
