@@ -15,7 +15,7 @@
 
 namespace {
 
-struct Run {
+struct CallResult {
     int code = -1;
     QString out, err;
 };
@@ -35,11 +35,11 @@ protected:
         sink.finish();
         db_ = QStringLiteral("Provider=SQLite;Data Source=") + file;
     }
-    Run call(const QStringList& args, const QString& db = {})
+    CallResult call(const QStringList& args, const QString& db = {})
     {
         QProcess p;
         p.start(exe_, QStringList{QStringLiteral("call"), QStringLiteral("--db"), db.isEmpty() ? db_ : db} + args);
-        Run r;
+        CallResult r;
         if (!p.waitForFinished(60000))
             return r;
         r.code = p.exitCode();
@@ -55,7 +55,7 @@ protected:
 
 TEST_F(PdvhostCall, PacketsComeOutAsJson)
 {
-    const Run r = call({"GetSaldoConsCamp", "000001", "00000000001"});
+    const CallResult r = call({"GetSaldoConsCamp", "000001", "00000000001"});
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
     const QJsonObject json = QJsonDocument::fromJson(r.out.toUtf8()).object();
     const QJsonArray fields = json.value("fields").toArray();
@@ -67,7 +67,7 @@ TEST_F(PdvhostCall, PacketsComeOutAsJson)
     EXPECT_EQ(rows.at(1).toArray().at(0).toString(), QStringLiteral("FID2026"));
     EXPECT_DOUBLE_EQ(rows.at(1).toArray().at(4).toDouble(), 120.0);
 
-    const Run consumers = call({"GetConsumidor"});
+    const CallResult consumers = call({"GetConsumidor"});
     EXPECT_EQ(QJsonDocument::fromJson(consumers.out.toUtf8()).object().value("rows").toArray().size(), 39);
 }
 
@@ -75,7 +75,7 @@ TEST_F(PdvhostCall, NumbersAndMarkersComeOutAsText)
 {
     EXPECT_EQ(call({"GetSenhaCupom", "0001", "2026-12-06"}).out, QStringLiteral("1"));
     EXPECT_EQ(call({"GetSenhaCupom", "0001", "2026-12-06T10:00:00"}).out, QStringLiteral("2"));
-    const Run marker = call({"SetGravaCupomInicial", "0001", "001", "123", "2026-12-06"});
+    const CallResult marker = call({"SetGravaCupomInicial", "0001", "001", "123", "2026-12-06"});
     EXPECT_EQ(marker.code, 0) << marker.err.toStdString();
     EXPECT_TRUE(marker.out.isEmpty());
     EXPECT_EQ(call({"setNumeroNFCe", "0001", "001", "1", "2", "true"}).out, QStringLiteral("1"));
@@ -85,7 +85,7 @@ TEST_F(PdvhostCall, NumbersAndMarkersComeOutAsText)
 TEST_F(PdvhostCall, ErrorTextsExitWithOne)
 {
     const QString empty = QStringLiteral("Provider=SQLite;Data Source=") + dir_.filePath(QStringLiteral("vazio.db"));
-    const Run r = call({"GetBrinde", "FID2026", "0001"}, empty);
+    const CallResult r = call({"GetBrinde", "FID2026", "0001"}, empty);
     EXPECT_EQ(r.code, 1);
     EXPECT_TRUE(r.out.contains(QLatin1String("BRINDECAMPANHA"), Qt::CaseInsensitive)) << r.out.toStdString();
     EXPECT_EQ(call({"GetSenhaCupom", "0001", "2026-12-06"}, empty).code, 1);

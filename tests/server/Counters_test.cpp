@@ -102,6 +102,19 @@ TEST_P(Counters, NfceWithoutVoidingWritesOnlyTheMarkerAndSeriesAreCountedApart)
     EXPECT_EQ(db->scalar(QStringLiteral("SELECT COUNT(*) FROM INUTILIZANFCE")).toInt(), 0);
 }
 
+TEST_P(Counters, AnExistingMarkerHoldsNoLockOnTheNextNumber)
+{
+    // The lookups stay open between calls; a marker found must not keep the database
+    // from the numbering's own connection (SQLite locks the whole file).
+    srvtest::ModuleScope module(db->moduleConnectionString());
+    const QDateTime hoje = srvtest::day(0);
+    EXPECT_FALSE(SetGravaCupomInicial("0001", "001", "1", hoje).isValid());
+    EXPECT_FALSE(SetGravaCupomInicial("0001", "001", "2", hoje).isValid());
+    EXPECT_EQ(GetSenhaCupom("0001", hoje).toString(), QStringLiteral("1"));
+    for (const char* esperado : {"1", "2", "3"})
+        EXPECT_EQ(setNumeroNFCe("0001", "001", "1", "2", true).toString(), QString::fromLatin1(esperado));
+}
+
 TEST_P(Counters, DailySaleNumbersCountPerBranchAndDay)
 {
     srvtest::ModuleScope module(db->moduleConnectionString());
