@@ -170,7 +170,14 @@ private:
     void ligaEventos();
     // Inserts the chosen catalogue row into cdsBrinde at the price in `resposta`.
     void insereBrinde(const QString& resposta);
-    const QEvent* ultimaTecla_ = nullptr;
+    struct TeclaVista {
+        const QEvent* evento = nullptr;
+        int tecla = 0;
+        Qt::KeyboardModifiers modificadores;
+        quint64 momento = 0;
+        bool operator==(const TeclaVista&) const = default;
+    };
+    TeclaVista ultimaTecla_;  // the key press the screen acted on last
 };
 
 // Moves `ds` one row back (forward) and leaves it where it is at the first (last) row or

@@ -134,16 +134,18 @@ bool TfrmFidelidade::eventFilter(QObject* watched, QEvent* event)
     auto* widget = qobject_cast<QWidget*>(watched);
     if (!widget || (widget != this && !isAncestorOf(widget)))
         return QDialog::eventFilter(watched, event);
+    auto* key = static_cast<QKeyEvent*>(event);
     if (type == QEvent::KeyRelease) {
-        ultimaTecla_ = nullptr;
+        ultimaTecla_ = {};
         return false;
     }
     // A key press that the focused control does not take travels up to its parents,
-    // passing this filter again: the screen acts on it once.
-    if (event == ultimaTecla_)
+    // passing this filter again with the same event: the screen acts on it once. (A new
+    // press may reuse the address of the last one, so the key and its time count too.)
+    const TeclaVista vista{event, key->key(), key->modifiers(), key->timestamp()};
+    if (vista == ultimaTecla_)
         return false;
-    ultimaTecla_ = event;
-    auto* key = static_cast<QKeyEvent*>(event);
+    ultimaTecla_ = vista;
     int code = key->key();
     FormKeyDown(this, code, key->modifiers());
     return false;  // not consumed: the focused control receives the key as well

@@ -60,7 +60,7 @@ HostFakes::HostFakes()
             prices.pop_front();
         }
     };
-    possvc::AtivaProcesso = [](QWidget*, const QString&, int, int) {};
+    possvc::AtivaProcesso = [this](QWidget*, const QString&, int, int) { ++indicators; };
     possvc::DesativaProcesso = [] {};
     hostkit::setMessagePresenter([this](const hostkit::MessageRequest& request) {
         messages << request;

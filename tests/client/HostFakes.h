@@ -44,6 +44,7 @@ public:
 
     QList<SearchCall> searches;
     QList<PriceCall> priceCalls;
+    int indicators = 0;  // wait indicators shown (AtivaProcesso)
     QList<hostkit::MessageRequest> messages;
     QStringList messageTexts() const;
     QStringList errors;  // what reached the application's error display

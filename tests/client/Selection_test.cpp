@@ -133,16 +133,26 @@ TEST_F(SelectionTest, BalancesMayGoNegativeAndTheConfirmationRefuses)
     escolhe(2);  // 50
     escolhe(2);  // 50: exactly 0 left
     EXPECT_DOUBLE_EQ(saldo("CP1", "VRRESTANTE"), 0);
-    tecla(Qt::Key_F5);
-    EXPECT_TRUE(fakes.messages.isEmpty());  // 0 passes the check
     escolhe(1);  // 30 more: -30
     EXPECT_DOUBLE_EQ(saldo("CP1", "VRRESTANTE"), -30);
     tecla(Qt::Key_F5);
     ASSERT_EQ(fakes.messages.size(), 1);
     EXPECT_EQ(fakes.messages[0].texto, texto(QStringLiteral("SALDO_INSUF")));
     EXPECT_EQ(fakes.messages[0].tipo, hostkit::tmAviso);
-    EXPECT_EQ(brindes(), 3);  // the selection stays
+    EXPECT_EQ(fakes.indicators, 0);  // refused before anything is issued
+    EXPECT_EQ(brindes(), 3);         // the selection stays
+    EXPECT_DOUBLE_EQ(saldo("CP1", "VRRESTANTE"), -30);
     EXPECT_EQ(botoes(), (Botoes{false, true, true, true}));
+}
+
+TEST_F(SelectionTest, AnExactlySpentBalancePassesTheCheck)
+{
+    escolhe(2);
+    escolhe(2);
+    EXPECT_DOUBLE_EQ(saldo("CP1", "VRRESTANTE"), 0);
+    tecla(Qt::Key_F5);
+    EXPECT_FALSE(fakes.messageTexts().contains(texto(QStringLiteral("SALDO_INSUF"))));
+    EXPECT_EQ(fakes.indicators, 1);  // the issuing started
 }
 
 TEST_F(SelectionTest, EachPriceRefusalShowsItsMessageAndAddsNoGift)

@@ -179,6 +179,7 @@ void TerminalFixture::exec(const QString& sql)
         db.setDatabaseName(dbPath());
         if (!db.open())
             throw std::runtime_error(db.lastError().text().toStdString());
+        QSqlQuery(db).exec(QStringLiteral("PRAGMA synchronous = OFF"));
         for (const QString& statement : sql.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
             if (statement.trimmed().isEmpty())
                 continue;

@@ -2,11 +2,13 @@
 //
 //   shopgen --db CONNSTR [--size demo|large] [--seed N] [--today YYYY-MM-DD] [--replace]
 //   shopgen shop --db CONNSTR ...            (the same, named)
+//   shopgen terminal DIR --profile fiscal|nfce|sat [--db CONNSTR]   (terminal files)
 //
 // A subcommand is the first argument when it names one of the table below; otherwise the
 // shop subcommand runs with all arguments.
 
 #include "tools/shopgen/ShopCommand.h"
+#include "tools/shopgen/TerminalCommand.h"
 
 #include <QCoreApplication>
 #include <QStringList>
@@ -24,6 +26,7 @@ struct Subcommand {
 const Subcommand kSubcommands[] = {
     {"shop", shopgen::runShopCommand,
      "shopgen [shop] --db CONNSTR [--size demo|large] [--seed N] [--today YYYY-MM-DD] [--replace]"},
+    {"terminal", shopgen::runTerminalCommand, "shopgen terminal DIR --profile fiscal|nfce|sat [--db CONNSTR]"},
 };
 
 }  // namespace

@@ -1,0 +1,218 @@
+#include "tools/shopgen/TerminalCommand.h"
+
+#include "client/Chave.h"
+#include "hostapi/hostkit.h"
+#include "platform/Error.h"
+#include "platform/dataset/DataPacket.h"
+#include "platform/db/Connection.h"
+#include "tools/shopgen/ShopData.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSqlQuery>
+
+#include <cstdio>
+
+namespace shopgen {
+
+namespace {
+
+using platform::FieldDef;
+using platform::FieldType;
+
+FieldDef texto(const char* name, int size)
+{
+    FieldDef f;
+    f.name = QString::fromLatin1(name);
+    f.type = FieldType::String;
+    f.size = size;
+    return f;
+}
+
+FieldDef tipo(const char* name, FieldType type)
+{
+    FieldDef f;
+    f.name = QString::fromLatin1(name);
+    f.type = type;
+    return f;
+}
+
+void grava(const QString& path, const platform::FieldDefs& fields, const QList<QVariantList>& rows)
+{
+    platform::DataPacket packet;
+    packet.fields = fields;
+    packet.rows = rows;
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    platform::writePacketFile(packet, path);
+}
+
+struct Perfil {
+    bool impressora, nfce, sat;
+    const char* caixa;
+};
+
+Perfil perfil(const QString& nome)
+{
+    if (nome == QLatin1String("fiscal"))
+        return {true, false, false, "001"};
+    if (nome == QLatin1String("nfce"))
+        return {false, true, false, "002"};
+    if (nome == QLatin1String("sat"))
+        return {false, false, true, "001"};
+    throw platform::Error(QStringLiteral("unknown profile '%1' (fiscal, nfce or sat)").arg(nome));
+}
+
+void gravaParametros(const TerminalOptions& o, const Perfil& p, const QString& dirCad)
+{
+    const QDateTime abertura(o.today, QTime(7, 30));
+    // Key, type, value, in the order the screen reads them.
+    const QList<std::tuple<const char*, FieldType, QVariant>> chaves = {
+        {"IDESQUEMA", FieldType::String, QStringLiteral("002")},
+        {"NRSERIEIMP", FieldType::String, p.impressora ? QStringLiteral("BE091210100011201234") : QString()},
+        {"DSDIRCAD", FieldType::String, dirCad},
+        {"CDFILIAL", FieldType::String, QStringLiteral("0001")},
+        {"CDLOJA", FieldType::String, QStringLiteral("0001")},
+        {"NMLOJA", FieldType::String, QStringLiteral("Loja Centro")},
+        {"CDCAIXA", FieldType::String, QString::fromLatin1(p.caixa)},
+        {"CDCLIENTE", FieldType::String, QStringLiteral("000001")},
+        {"INCOR1", FieldType::Integer, 0xCC5B2C}, {"INCOR2", FieldType::Integer, 0xFFFFFF},
+        {"INCOR3", FieldType::Integer, 0x333333}, {"INCOR4", FieldType::Integer, 0xEEEEEE},
+        {"INCOR5", FieldType::Integer, 0xF5E6DF}, {"INCOR6", FieldType::Integer, 0x22DD64},
+        {"STTOTCV", FieldType::String, QStringLiteral("N")},
+        {"IDTIPOIMPFIS", FieldType::Integer, p.impressora ? 1 : 0},
+        {"IDUTILTEF", FieldType::String, QStringLiteral("N")},
+        {"DSOBSCUPFIS", FieldType::String, QStringLiteral("Obrigado pela preferência!")},
+        {"IDIMPSALDOCUPOM", FieldType::String, QStringLiteral("S")},
+        {"IDTPTELAVE", FieldType::String, QStringLiteral("1")},
+        {"DSMENSCPFCUP", FieldType::String, QStringLiteral("CPF/CNPJ do consumidor")},
+        {"IDIMPRCUPTEFRED", FieldType::String, QStringLiteral("N")},
+        {"CDCCUSCLIE", FieldType::String, QStringLiteral("001")},
+        {"DTABERCAIX", FieldType::DateTime, abertura},
+        {"CDEMPRESA", FieldType::String, QStringLiteral("01")},
+        {"IDPAISINTEGRA", FieldType::String, QStringLiteral("N")},
+        {"DSMODELOECFVE", FieldType::String, p.impressora ? QStringLiteral("MP-4200 TH FI") : QString()},
+        {"DSMARCAECFVE", FieldType::String, p.impressora ? QStringLiteral("BEMATECH") : QString()},
+        {"ECFIMP", FieldType::String, p.impressora ? QStringLiteral("001") : QString()},
+        {"CDPREFINTGCOL", FieldType::String, QStringLiteral("QV")},
+        {"SISTEMALUMIVEND", FieldType::Boolean, false},
+        {"SISTEMAQVNNFCE", FieldType::Boolean, p.nfce},
+        {"SISTEMAQVNSAT", FieldType::Boolean, p.sat},
+        {"SGESTADOFILI", FieldType::String, QStringLiteral("SP")},
+        {"NRINSJUREMPR", FieldType::String, QStringLiteral("11222333000181")},
+        {"CDINSCESTAEMPR", FieldType::String, QStringLiteral("111222333444")},
+        {"IDPARIMPRLIMVDC", FieldType::String, QStringLiteral("N")},
+        {"UTILIZAIMPFIS", FieldType::Boolean, p.impressora},
+        {"IDAMBTRABNFCE", FieldType::String, QStringLiteral("2")},
+        {"IDIMPCOMPCUPVEN", FieldType::String, QStringLiteral("S")},
+        {"IDUTILSATCOMP", FieldType::String, QStringLiteral("N")},
+    };
+    platform::FieldDefs fields;
+    QVariantList row;
+    for (const auto& [nome, tipoCampo, valor] : chaves) {
+        FieldDef f = tipo(nome, tipoCampo);
+        if (tipoCampo == FieldType::String)
+            f.size = qMax(10, int(valor.toString().size()) + 10);
+        fields << f;
+        row << valor;
+    }
+    grava(o.dir + QStringLiteral("/PARAMETROSQVN.CDS"), fields, {row});
+}
+
+// The rows of the terminal's tax table (code, rate, type): one per distinct rate and
+// type of the shop's tax rows, or the generator's own table when no database is given.
+QList<QVariantList> taxas(const QString& db)
+{
+    QList<QVariantList> linhas;
+    if (!db.isEmpty()) {
+        platform::db::Connection conexao(db);
+        conexao.open();
+        QSqlQuery q(conexao.database());
+        if (!q.exec(QStringLiteral("SELECT DISTINCT VRPEALIMPFIS, IDTPIMPOSFIS FROM ALIQIMPFIS ORDER BY 1, 2")))
+            throw platform::DatabaseError(QStringLiteral("ALIQIMPFIS: ") + conexao.lastErrorText());
+        while (q.next())
+            linhas << QVariantList{QString::number(linhas.size() + 1).rightJustified(2, QLatin1Char('0')),
+                                   q.value(0).toDouble(), q.value(1).toString()};
+    }
+    if (linhas.isEmpty())
+        for (const Aliquota& a : kAliquotas)
+            linhas << QVariantList{QString::fromLatin1(a.codigo), a.rate, QString::fromLatin1(a.tipo)};
+    return linhas;
+}
+
+void gravaCadastros(const TerminalOptions& o, const QString& dados)
+{
+    const QString cad = dados + QStringLiteral("/Cadastros/");
+    grava(cad + QStringLiteral("AliqImpFis.cds"),
+          {texto("CDALIQIMPFIS", 2), tipo("VRALIQIMPFIS", FieldType::Float), texto("IDALIQIMPFIS", 1)}, taxas(o.db));
+
+    grava(cad + QStringLiteral("ConfTipoRece.cds"),
+          {texto("CDTIPORECE", 3), texto("NMTIPORECE", 30), texto("IDTIPORECE", 1), texto("IDMOSTRARECE", 1),
+           texto("CDTIPOTROCO", 3), texto("NRORDTROCO", 3), texto("DSIMPFISCAL", 20), texto("CDBANCARTCR", 3),
+           texto("CDFPIMPFIS", 2)},
+          {{QStringLiteral("001"), QStringLiteral("Dinheiro"), QStringLiteral("1"), QStringLiteral("S"),
+            QStringLiteral("001"), QStringLiteral("1"), QStringLiteral("DINHEIRO"), QVariant(), QStringLiteral("01")},
+           {QStringLiteral("003"), QStringLiteral("Cartão de Crédito"), QStringLiteral("3"), QStringLiteral("S"),
+            QVariant(), QVariant(), QStringLiteral("CARTAO CREDITO"), QStringLiteral("001"), QStringLiteral("03")},
+           {QStringLiteral("010"), QStringLiteral("Resgate Fidelidade (oculto)"), QStringLiteral("4"),
+            QStringLiteral("N"), QVariant(), QVariant(), QStringLiteral("FIDELIDADE"), QVariant(), QStringLiteral("10")},
+           {QStringLiteral("011"), QStringLiteral("Resgate Fidelidade"), QStringLiteral("4"), QVariant(),
+            QStringLiteral("001"), QStringLiteral("1"), QStringLiteral("FIDELIDADE"), QVariant(), QStringLiteral("10")}});
+
+    grava(cad + QStringLiteral("ControleAcess.cds"), {texto("CDOPERADOR", 10), texto("NMOPERADOR", 40)},
+          {{QStringLiteral("101"), QStringLiteral("Operador de Caixa")}});
+    grava(cad + QStringLiteral("DataMovimento.cds"), {tipo("DATAMOVIMENTO", FieldType::DateTime)},
+          {{QDateTime(o.today, QTime(0, 0))}});
+    grava(cad + QStringLiteral("AberturaCaixa.cds"), {texto("CDATIVACAOSAT", 100)},
+          {{hostkit::Cripto(QStringLiteral("12345678"), Cli_Vak04100::kChaveCripto)}});
+}
+
+}  // namespace
+
+void writeTerminal(const TerminalOptions& o)
+{
+    const Perfil p = perfil(o.profile);
+    if (!QDir().mkpath(o.dir + QStringLiteral("/Dados/Cadastros")))
+        throw platform::Error(QStringLiteral("cannot create %1").arg(o.dir));
+    const QString dados = QDir(o.dir).absoluteFilePath(QStringLiteral("Dados"));
+    const QString dirCad = dados + QLatin1Char('/');
+    gravaParametros(o, p, dirCad);
+    gravaCadastros(o, dados);
+    grava(dirCad + QStringLiteral("QUORVAN.CDS"), {texto("MD5ARQUIVOTXT", 100)},
+          {{hostkit::Cripto(QStringLiteral("8F14E45FCEEA167A5A36DEDD4BEA2543"), Cli_Vak04100::kChaveCripto)}});
+    if (!o.db.isEmpty())
+        hostkit::saveStringConexQvn(QDir(o.dir).absolutePath(), o.db);
+}
+
+int runTerminalCommand(const QStringList& args)
+{
+    TerminalOptions o;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString& a = args[i];
+        if ((a == QLatin1String("--profile") || a == QLatin1String("--db")) && i + 1 < args.size())
+            (a == QLatin1String("--profile") ? o.profile : o.db) = args[++i];
+        else if (!a.startsWith(QLatin1String("--")) && o.dir.isEmpty())
+            o.dir = a;
+        else {
+            std::fprintf(stderr, "shopgen terminal: unexpected argument '%s'\n", a.toLocal8Bit().constData());
+            return 2;
+        }
+    }
+    if (o.dir.isEmpty()) {
+        std::fprintf(stderr, "usage: shopgen terminal DIR --profile fiscal|nfce|sat [--db CONNSTR]\n");
+        return 2;
+    }
+    try {
+        writeTerminal(o);
+    } catch (const platform::Error& e) {
+        std::fprintf(stderr, "shopgen terminal: %s\n", e.text().toLocal8Bit().constData());
+        return 1;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "shopgen terminal: %s\n", e.what());
+        return 1;
+    }
+    std::printf("terminal (%s) written to %s\n", o.profile.toLocal8Bit().constData(),
+                QDir(o.dir).absolutePath().toLocal8Bit().constData());
+    return 0;
+}
+
+}  // namespace shopgen
