@@ -138,6 +138,7 @@ TEST(DoisTerminais, MesmosUltimosPontosNoMesmoInstante)
     const QString saida1 = t1.dir() + QStringLiteral("/resultado.json");
     const QString saida2 = t2.dir() + QStringLiteral("/resultado.json");
     auto inicia = [&](QProcess& p, const testsupport::TerminalFixture& t, const QString& saida) {
+        p.setProcessChannelMode(QProcess::ForwardedChannels);
         p.start(QStringLiteral(REDEMPTION_TERMINAL),
                 {QStringLiteral("--dir"), t.dir(), QStringLiteral("--db"), loja.connectionString(),
                  QStringLiteral("--consumer"), QStringLiteral("C1"), QStringLiteral("--client"), QStringLiteral("001"),

@@ -28,6 +28,9 @@
 #include <QThread>
 
 #include <cstdio>
+#include <csignal>
+#include <execinfo.h>
+#include <unistd.h>
 
 namespace {
 
@@ -39,8 +42,17 @@ void registraErro(const QString& texto, void*)
 
 }  // namespace
 
+static void onSegv(int)
+{
+    void* f[64];
+    int n = backtrace(f, 64);
+    backtrace_symbols_fd(f, n, 2);
+    _exit(11);
+}
+
 int main(int argc, char** argv)
 {
+    std::signal(SIGSEGV, onSegv);
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QCommandLineParser p;
