@@ -208,7 +208,7 @@ private:
             } catch (const PacketError& e) {
                 fail(e.text());
             }
-            if (def.type == FieldType::Bytes && params.width < 0)
+            if (def.type == FieldType::Bytes)  // the values hold exactly this many bytes
                 def.size = int(typeUnits(word));
             if (const auto& child = level.nested[i])
                 def.children = child->fields;

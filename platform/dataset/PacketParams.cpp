@@ -324,10 +324,12 @@ FieldParams fieldParamsOf(const QList<PacketParam>& params, int index)
 
 void applyFieldParams(FieldDef& def, FieldType type, const FieldParams& params)
 {
+    // WIDTH is a 16-bit value in the host's packets; a larger one is not trusted.
+    const int width = qBound(-1, params.width, 0xFFFF);
     def.type = type;
-    def.decimals = params.decimals;
-    if (params.width >= 0)
-        def.size = type == FieldType::WideString ? params.width / 2 : params.width;
+    def.decimals = qBound(0, params.decimals, 0xFFFF);
+    if (width >= 0)
+        def.size = type == FieldType::WideString ? width / 2 : width;
 }
 
 QList<PacketParam> tableParams(const DataPacket& packet)

@@ -297,7 +297,7 @@ private:
         case FieldType::Graphic: {
             QByteArray b = v.toByteArray();
             if (def.type == FieldType::Bytes)
-                b.resize(def.size, '\0');
+                b.resize(qBound(0, def.size, 0xFFFF), '\0');
             out_ += b.toBase64();
             return;
         }
