@@ -1,9 +1,34 @@
 #!/usr/bin/env bash
-# Builds the project and shows what exists so far.
+# The redemption screen on the demo shop. Builds everything (release), generates the demo
+# shop (SQLite) and a terminal in out/demo, then opens the screen through the reference
+# host: in a window when a display exists; otherwise a headless walk-through (choose a
+# consumer, pick two gifts, cancel one) that prints the balances at each step and saves
+# screenshots in out/demo.
+#   VAK_DEMO_PROFILE=fiscal|nfce|sat   the terminal's profile (default fiscal)
+#   VAK_DEMO_HEADLESS=1                the walk-through even when a display exists
 set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/deps.sh
-vak_install_deps
+vak_install_deps python3
 cmake --preset release >/dev/null
 cmake --build --preset release -j"$(nproc)"
-echo "Build complete: build/release/bin"
+
+bin=build/release/bin
+work=out/demo
+term="$work/terminal"
+rm -rf "$work"
+mkdir -p "$work"
+"$bin/shopgen" terminal "$term" --profile "${VAK_DEMO_PROFILE:-fiscal}"
+"$bin/shopgen" --db "Provider=SQLite;Data Source=$term/Dados/loja.db" --size demo --replace
+
+if [ -z "${VAK_DEMO_HEADLESS:-}" ] && [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+  echo "Opening the redemption screen (Esc leaves it); transcript in $work/transcript.jsonl"
+  exec "$bin/pdvhost" --terminal "$term" --transcript "$work/transcript.jsonl" --out "$work"
+fi
+
+echo "No display: headless walk-through (docs/demo/walkthrough.txt)"
+"$bin/pdvhost" --terminal "$term" --script docs/demo/walkthrough.txt \
+  --transcript "$work/transcript.jsonl" --out "$work"
+python3 docs/demo/balances.py "$work/transcript.jsonl"
+echo "Screenshots: $(ls "$work"/*.png | tr '\n' ' ')"
+echo "Transcript:  $work/transcript.jsonl"

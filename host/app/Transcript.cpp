@@ -3,6 +3,7 @@
 #include "hostapi/fiscaldev.h"
 #include "hostapi/possvc.h"
 #include "platform/dataset/ClientDataSet.h"
+#include "platform/dataset/PacketJson.h"
 
 #include <QDateTime>
 #include <QJsonArray>
@@ -31,19 +32,7 @@ const platform::ClientDataSet* asDataSet(const QObject* object)
 
 QJsonObject packetJson(const platform::DataPacket& packet)
 {
-    QJsonArray fields;
-    for (const auto& f : packet.fields)
-        fields.append(QJsonObject{{QStringLiteral("name"), f.name},
-                                  {QStringLiteral("type"), platform::xmlTypeName(f.type)},
-                                  {QStringLiteral("size"), f.size}});
-    QJsonArray rows;
-    for (const QVariantList& row : packet.rows) {
-        QJsonArray values;
-        for (const QVariant& v : row)
-            values.append(toJson(v));
-        rows.append(values);
-    }
-    return {{QStringLiteral("fields"), fields}, {QStringLiteral("rows"), rows}};
+    return platform::packetToJson(packet);  // the layout of cdstool dump --json
 }
 
 QJsonValue dataSetJson(const QObject* object)
@@ -125,11 +114,37 @@ bool Transcript::open(const QString& path, QString* error)
     return true;
 }
 
-void Transcript::write(const QJsonObject& object)
+namespace {
+
+// A JSON value as compact text (a scalar is written as the only element of an array,
+// without the brackets).
+QByteArray valueText(const QJsonValue& value)
+{
+    if (value.isObject())
+        return QJsonDocument(value.toObject()).toJson(QJsonDocument::Compact);
+    if (value.isArray())
+        return QJsonDocument(value.toArray()).toJson(QJsonDocument::Compact);
+    return QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact).mid(1).chopped(1);
+}
+
+}  // namespace
+
+QByteArray Transcript::text(const Members& members)
+{
+    QByteArray out = "{";
+    for (const auto& [key, value] : members) {
+        if (out.size() > 1)
+            out += ',';
+        out += valueText(key) + ':' + valueText(value);
+    }
+    return out + '}';
+}
+
+void Transcript::write(const Members& members)
 {
     if (!file_.isOpen())
         return;
-    file_.write(QJsonDocument(object).toJson(QJsonDocument::Compact));
+    file_.write(text(members));
     file_.write("\n");
     file_.flush();
 }
@@ -142,12 +157,12 @@ void Transcript::call(const hostapi::CallRecord& r)
     QJsonArray out;
     for (const QVariant& v : r.out)
         out.append(toJson(v));
-    QJsonObject o{{QStringLiteral("lib"), r.lib}, {QStringLiteral("op"), r.op}, {QStringLiteral("args"), args}};
+    Members o{{QStringLiteral("lib"), r.lib}, {QStringLiteral("op"), r.op}, {QStringLiteral("args"), args}};
     if (r.raised)
-        o.insert(QStringLiteral("error"), r.error);
+        o.append({QStringLiteral("error"), r.error});
     else
-        o.insert(QStringLiteral("result"), r.hasResult ? toJson(r.result) : QJsonValue(QJsonValue::Null));
-    o.insert(QStringLiteral("out"), out);
+        o.append({QStringLiteral("result"), r.hasResult ? toJson(r.result) : QJsonValue(QJsonValue::Null)});
+    o.append({QStringLiteral("out"), out});
     write(o);
 }
 
@@ -167,7 +182,15 @@ void Transcript::call(const hostkit::CallRecord& r)
 
 void Transcript::step(const QString& line, const QJsonObject& state)
 {
-    write({{QStringLiteral("step"), line}, {QStringLiteral("state"), state}});
+    if (!file_.isOpen())
+        return;
+    // The state's members in their documented order.
+    Members ordered;
+    for (const char* key : {"enabled", "consumer", "cdsCampanha", "cdsBrinde"})
+        if (state.contains(QLatin1String(key)))
+            ordered.append({QString::fromLatin1(key), state.value(QLatin1String(key))});
+    file_.write("{\"step\":" + valueText(line) + ",\"state\":" + text(ordered) + "}\n");
+    file_.flush();
 }
 
 void Transcript::event(const QString& name)

@@ -43,8 +43,11 @@ public:
     static void stopObserving();
 
 private:
-    void write(const QJsonObject& object);
+    using Members = QList<std::pair<QString, QJsonValue>>;
+    void write(const Members& members);  // one line, the keys in the order given
+    static QByteArray text(const Members& members);
     QFile file_;
 };
+
 
 }  // namespace pdvhost
