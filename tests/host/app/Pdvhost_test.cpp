@@ -1,0 +1,213 @@
+// pdvhost end to end on SQLite: scripts played against the real module, checked through
+// the transcript (host calls, states after each line, events) and the exit status.
+#include "tests/client/TerminalFixture.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QString binDir()
+{
+    const QByteArray dir = qgetenv("VAK_BIN_DIR");
+    return dir.isEmpty() ? QStringLiteral(VAK_BIN_DIR_DEFAULT) : QString::fromLocal8Bit(dir);
+}
+
+class PdvhostTest : public ::testing::Test {
+protected:
+    void SetUp() override { term.writeAll(); }
+
+    // Runs pdvhost with `script`; returns the exit status and reads the transcript.
+    int roda(const QString& script, const QStringList& extra = {})
+    {
+        const QString scriptPath = term.dir() + QStringLiteral("/script.txt");
+        QFile f(scriptPath);
+        f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+        f.write(script.toUtf8());
+        f.close();
+        transcriptPath = term.dir() + QStringLiteral("/transcript.jsonl");
+        QFile::remove(transcriptPath);
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
+        p.setProcessEnvironment(env);
+        p.start(binDir() + QStringLiteral("/pdvhost"),
+                QStringList{QStringLiteral("--terminal"), term.dir(), QStringLiteral("--db"), term.connectionString(),
+                            QStringLiteral("--script"), scriptPath, QStringLiteral("--transcript"), transcriptPath,
+                            QStringLiteral("--out"), term.dir() + QStringLiteral("/out")} +
+                    extra);
+        if (!p.waitForFinished(60000)) {
+            p.kill();
+            ADD_FAILURE() << "pdvhost did not finish";
+            return -1;
+        }
+        stderrText = QString::fromLocal8Bit(p.readAllStandardError());
+        linhas.clear();
+        QFile t(transcriptPath);
+        if (t.open(QIODevice::ReadOnly))
+            for (const QByteArray& line : t.readAll().split('\n'))
+                if (!line.isEmpty())
+                    linhas << QJsonDocument::fromJson(line).object();
+        return p.exitCode();
+    }
+    QList<QJsonObject> chamadas(const QString& op) const
+    {
+        QList<QJsonObject> r;
+        for (const auto& l : linhas)
+            if (l.value(QStringLiteral("op")).toString() == op)
+                r << l;
+        return r;
+    }
+    QJsonObject estado(const QString& step) const
+    {
+        for (const auto& l : linhas)
+            if (l.value(QStringLiteral("step")).toString() == step)
+                return l.value(QStringLiteral("state")).toObject();
+        ADD_FAILURE() << "no step " << step.toStdString();
+        return {};
+    }
+    QStringList eventos() const
+    {
+        QStringList r;
+        for (const auto& l : linhas)
+            if (l.contains(QStringLiteral("event")))
+                r << l.value(QStringLiteral("event")).toString();
+        return r;
+    }
+    // VRRESTANTE (or another field) of a campaign in a state's cdsCampanha.
+    static double saldo(const QJsonObject& state, const QString& campanha, const QString& campo)
+    {
+        const QJsonObject ds = state.value(QStringLiteral("cdsCampanha")).toObject();
+        const QJsonArray fields = ds.value(QStringLiteral("fields")).toArray();
+        int idCampanha = -1, idCampo = -1;
+        for (int i = 0; i < fields.size(); ++i) {
+            const QString name = fields[i].toObject().value(QStringLiteral("name")).toString();
+            if (name == QLatin1String("CDCAMPANHA"))
+                idCampanha = i;
+            if (name == campo)
+                idCampo = i;
+        }
+        for (const auto& row : ds.value(QStringLiteral("rows")).toArray())
+            if (row.toArray().at(idCampanha).toString() == campanha)
+                return row.toArray().at(idCampo).toDouble();
+        ADD_FAILURE() << "campaign not in the state: " << campanha.toStdString();
+        return 0;
+    }
+
+    testsupport::TerminalFixture term;
+    QString transcriptPath, stderrText;
+    QList<QJsonObject> linhas;
+};
+
+TEST_F(PdvhostTest, AWalkThroughIsTranscribedCallByCallAndStepByStep)
+{
+    const int status = roda(QStringLiteral("pick CDCONSUMIDOR=C1\n"
+                                           "key F2\n"
+                                           "pick 1\n"
+                                           "price 12.5\n"
+                                           "key F4 shift\n"
+                                           "screenshot tela.png\n"
+                                           "key F3\n"));
+    ASSERT_EQ(status, 0) << stderrText.toStdString();
+    EXPECT_EQ(eventos(), (QStringList{QStringLiteral("shown"), QStringLiteral("closed")}));
+
+    const QJsonObject aposF2 = estado(QStringLiteral("key F2"));
+    EXPECT_EQ(aposF2.value(QStringLiteral("consumer")).toString(), QStringLiteral("Ana Souza"));
+    EXPECT_EQ(saldo(aposF2, QStringLiteral("CP1"), QStringLiteral("VRRESTANTE")), 100);
+    EXPECT_TRUE(aposF2.value(QStringLiteral("enabled")).toObject().value(QStringLiteral("blbPesqBrinde")).toBool());
+    EXPECT_TRUE(aposF2.value(QStringLiteral("cdsBrinde")).isNull());
+
+    const QJsonObject aposF4 = estado(QStringLiteral("key F4 shift"));
+    EXPECT_EQ(saldo(aposF4, QStringLiteral("CP1"), QStringLiteral("VRRESTANTE")), 70);
+    EXPECT_EQ(aposF4.value(QStringLiteral("cdsBrinde")).toObject().value(QStringLiteral("rows")).toArray().size(), 1);
+    const QJsonObject enabled = aposF4.value(QStringLiteral("enabled")).toObject();
+    EXPECT_TRUE(enabled.value(QStringLiteral("blbCancelaBrinde")).toBool());
+    EXPECT_TRUE(enabled.value(QStringLiteral("blbConfirma")).toBool());
+
+    const QJsonObject aposF3 = estado(QStringLiteral("key F3"));
+    EXPECT_EQ(saldo(aposF3, QStringLiteral("CP1"), QStringLiteral("VRRESTANTE")), 100);
+    EXPECT_TRUE(aposF3.value(QStringLiteral("cdsBrinde")).isNull());  // closed with its last gift
+
+    // The host calls, with their arguments and by-reference results.
+    const auto pesquisas = chamadas(QStringLiteral("Pesquisa"));
+    ASSERT_EQ(pesquisas.size(), 2);
+    EXPECT_EQ(pesquisas[0].value(QStringLiteral("lib")).toString(), QStringLiteral("possvc"));
+    EXPECT_TRUE(pesquisas[0].value(QStringLiteral("result")).toBool());
+    const QJsonArray args = pesquisas[0].value(QStringLiteral("args")).toArray();
+    EXPECT_EQ(args.at(2).toString(), QStringLiteral("N"));
+    EXPECT_EQ(args.at(3).toInt(), 1);  // INCOR1 of the terminal
+    const auto precos = chamadas(QStringLiteral("ChamaFuncaoRetornaPreco"));
+    ASSERT_EQ(precos.size(), 1);
+    const QJsonArray bloco = precos[0].value(QStringLiteral("args")).toArray().at(0).toArray();
+    EXPECT_EQ(bloco.size(), 6);
+    EXPECT_EQ(bloco.at(2).toString(), QStringLiteral("P1"));
+    EXPECT_EQ(precos[0].value(QStringLiteral("out")).toArray().last().toString(), QStringLiteral("12.5"));
+    const auto metodos = chamadas(QStringLiteral("MensagemMetodo"));
+    ASSERT_GE(metodos.size(), 3);  // consumer list, balances, catalogue
+    EXPECT_EQ(metodos[0].value(QStringLiteral("args")).toArray().at(3).toString(), QStringLiteral("GetConsumidor"));
+    EXPECT_TRUE(QFile::exists(term.dir() + QStringLiteral("/out/tela.png")));
+}
+
+TEST_F(PdvhostTest, AGivenConsumerLocksF2AndARefusedPriceIsShown)
+{
+    const int status = roda(QStringLiteral("key F2\npick 1\nprice DTLOJ\nkey F4\n"),
+                            {QStringLiteral("--consumer"), QStringLiteral("C1"), QStringLiteral("--name"),
+                             QStringLiteral("Ana Souza"), QStringLiteral("--client"), QStringLiteral("001")});
+    ASSERT_EQ(status, 0) << stderrText.toStdString();
+    const QJsonObject aposF2 = estado(QStringLiteral("key F2"));
+    EXPECT_FALSE(aposF2.value(QStringLiteral("enabled")).toObject().value(QStringLiteral("blbPesqConsumidor")).toBool());
+    EXPECT_EQ(aposF2.value(QStringLiteral("consumer")).toString(), QStringLiteral("Ana Souza"));
+    EXPECT_TRUE(chamadas(QStringLiteral("GetConsumidor")).isEmpty());
+    const auto mensagens = chamadas(QStringLiteral("Mensagem"));
+    ASSERT_EQ(mensagens.size(), 1);
+    const QJsonArray args = mensagens[0].value(QStringLiteral("args")).toArray();
+    EXPECT_EQ(args.at(0).toString(), QStringLiteral("Não há tabela de preço da loja vigente."));
+    EXPECT_EQ(args.at(4).toInt(), 3);
+    EXPECT_EQ(saldo(estado(QStringLiteral("key F4")), QStringLiteral("CP1"), QStringLiteral("VRRESTANTE")), 100);
+}
+
+TEST_F(PdvhostTest, APlannedFaultMakesTheSearchGiveUp)
+{
+    ASSERT_EQ(roda(QStringLiteral("fail Pesquisa\npick 1\nkey F2\n")), 0) << stderrText.toStdString();
+    const auto pesquisas = chamadas(QStringLiteral("Pesquisa"));
+    ASSERT_EQ(pesquisas.size(), 1);
+    EXPECT_FALSE(pesquisas[0].value(QStringLiteral("result")).toBool());
+    EXPECT_TRUE(estado(QStringLiteral("key F2")).value(QStringLiteral("consumer")).toString().isEmpty());
+}
+
+TEST_F(PdvhostTest, AFailedOpeningIsReportedOnceAndNeverShown)
+{
+    term.removeFile(QStringLiteral("PARAMETROSQVN.CDS"));
+    ASSERT_EQ(roda(QStringLiteral("key F2\n")), 0) << stderrText.toStdString();
+    EXPECT_TRUE(eventos().isEmpty());
+    const auto mensagens = chamadas(QStringLiteral("Mensagem"));
+    ASSERT_EQ(mensagens.size(), 1);
+    EXPECT_TRUE(mensagens[0].value(QStringLiteral("args")).toArray().at(0).toString().contains(QStringLiteral("DSDIRCAD")));
+}
+
+TEST_F(PdvhostTest, EscEndsTheScriptAndABadScriptNeverOpensTheScreen)
+{
+    ASSERT_EQ(roda(QStringLiteral("key Esc\nkey F2\n")), 0);
+    EXPECT_EQ(eventos(), (QStringList{QStringLiteral("shown"), QStringLiteral("closed")}));
+    EXPECT_TRUE(chamadas(QStringLiteral("Pesquisa")).isEmpty());  // the line after Esc is not played
+
+    EXPECT_EQ(roda(QStringLiteral("key F2\nfail Voar\n")), 2);
+    EXPECT_TRUE(stderrText.contains(QStringLiteral(":2:")));
+    EXPECT_TRUE(linhas.isEmpty());
+}
+
+TEST_F(PdvhostTest, ClickingAnUnknownComponentStopsTheScript)
+{
+    EXPECT_EQ(roda(QStringLiteral("click blbNada\nkey F2\n")), 2);
+    EXPECT_TRUE(stderrText.contains(QStringLiteral("blbNada")));
+    EXPECT_TRUE(eventos().contains(QStringLiteral("closed")));
+}
+
+}  // namespace
