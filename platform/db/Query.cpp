@@ -1,6 +1,7 @@
 #include "platform/db/Query.h"
 
 #include "platform/Error.h"
+#include "platform/db/SqliteStatement.h"
 
 #include <QSqlDriver>
 #include <QSqlError>
@@ -181,6 +182,8 @@ void Statement::fail(const QString& what, const QString& driverText) const
 void Statement::releaseQuery()
 {
     query_ = QSqlQuery();
+    lite_.reset();
+    firstRow_ = false;
     preparedFor_.clear();
 }
 
@@ -201,6 +204,24 @@ void Statement::run(bool forwardOnly)
         }
     }
     const QString key = conn.qtConnectionName() + QLatin1Char('\n') + prepared_;
+    if (sqlite3* handle = SqliteStatement::handleOf(conn.database())) {
+        try {
+            if (preparedFor_ != key || !lite_) {
+                releaseQuery();
+                lite_ = std::make_unique<SqliteStatement>(handle, prepared_);
+                preparedFor_ = key;
+            } else {
+                lite_->reset();
+            }
+            for (int i = 0; i < values.size(); ++i)
+                lite_->bind(i, values[i]);
+            firstRow_ = lite_->step();
+        } catch (const DatabaseError& e) {
+            releaseQuery();
+            fail(QStringLiteral("execute"), e.text());
+        }
+        return;
+    }
     if (preparedFor_ != key) {
         query_ = QSqlQuery(conn.database());
         query_.setForwardOnly(forwardOnly);
@@ -246,15 +267,29 @@ void Query::open()
     if (beforeOpen_)
         beforeOpen_(*this);
     run(true);
-    mapColumns();
-    active_ = true;
     position_ = -1;
-    fetch();
+    if (lite()) {
+        eof_ = !firstRow();
+        position_ = 0;
+    } else {
+        fetch();
+    }
+    try {
+        mapColumns();
+    } catch (...) {
+        close();
+        throw;
+    }
+    active_ = true;
 }
 
 void Query::close()
 {
-    if (active_ && query().isActive())
+    // Ending the statement also ends its read of the database (SQLite keeps a shared lock
+    // while a statement is part-way through its rows).
+    if (lite())
+        lite()->reset();
+    else if (active_ && query().isActive())
         query().finish();
     active_ = false;
     eof_ = true;
@@ -263,6 +298,16 @@ void Query::close()
 
 void Query::fetch()
 {
+    if (lite()) {
+        try {
+            eof_ = !lite()->step();
+        } catch (const DatabaseError& e) {
+            eof_ = true;
+            fail(QStringLiteral("fetch"), e.text());
+        }
+        ++position_;
+        return;
+    }
     eof_ = !query().next();
     ++position_;
     if (eof_ && query().lastError().isValid())
@@ -328,19 +373,31 @@ FieldDef fieldFromDriver(const QSqlField& f)
 
 void Query::mapColumns()
 {
-    const QSqlRecord rec = query().record();
+    QStringList names;
+    QSqlRecord rec;
+    if (lite()) {
+        for (int i = 0; i < lite()->columnCount(); ++i)
+            names.append(lite()->columnName(i));
+    } else {
+        rec = query().record();
+        for (int i = 0; i < rec.count(); ++i)
+            names.append(rec.fieldName(i));
+    }
     columnOf_.clear();
     if (fields_.isEmpty()) {
         resultFields_.clear();
-        for (int i = 0; i < rec.count(); ++i) {
-            resultFields_.append(fieldFromDriver(rec.field(i)));
+        for (int i = 0; i < names.size(); ++i) {
+            resultFields_.append(lite() ? lite()->fieldFor(i) : fieldFromDriver(rec.field(i)));
             columnOf_.push_back(i);
         }
         return;
     }
     resultFields_ = fields_;
     for (const FieldDef& f : std::as_const(fields_)) {
-        int col = rec.indexOf(f.name);  // QSqlRecord::indexOf ignores letter case
+        int col = -1;
+        for (int i = 0; i < names.size() && col < 0; ++i)
+            if (names[i].compare(f.name, Qt::CaseInsensitive) == 0)
+                col = i;
         if (col < 0)
             fail(QStringLiteral("fields"), QStringLiteral("Field '%1' not found in the result").arg(f.name));
         columnOf_.push_back(col);
@@ -353,7 +410,10 @@ QVariant Query::value(int index) const
         throw DatabaseError(QStringLiteral("%1: no current row").arg(objectName().isEmpty() ? QStringLiteral("query") : objectName()));
     if (index < 0 || index >= int(columnOf_.size()))
         throw DatabaseError(QStringLiteral("Field index %1 out of range").arg(index));
-    return convertDbValue(resultFields_[index], query().value(columnOf_[size_t(index)]));
+    const int column = columnOf_[size_t(index)];
+    if (lite())
+        return lite()->value(column, resultFields_[index]);
+    return convertDbValue(resultFields_[index], query().value(column));
 }
 
 QVariant Query::value(const QString& fieldName) const
@@ -380,6 +440,19 @@ QVariantList Query::currentRow() const
 int Command::execute()
 {
     run(true);
+    if (SqliteStatement* st = lite()) {
+        // A statement that returns rows (a PRAGMA) runs to its end.
+        try {
+            for (bool row = firstRow(); row; row = st->step()) {
+            }
+        } catch (const DatabaseError& e) {
+            releaseQuery();
+            fail(QStringLiteral("execute"), e.text());
+        }
+        const int affected = st->changes();
+        st->reset();
+        return affected;
+    }
     const int affected = query().numRowsAffected();
     query().finish();
     return affected;

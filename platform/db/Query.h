@@ -31,9 +31,12 @@
 #include <QVariant>
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 namespace platform::db {
+
+class SqliteStatement;
 
 // One named parameter of a statement.
 class Parameter {
@@ -95,6 +98,11 @@ protected:
     void run(bool forwardOnly);
     QSqlQuery& query() { return query_; }
     const QSqlQuery& query() const { return query_; }
+    // On SQLite the statement runs on the engine's handle instead (see SqliteStatement.h);
+    // run() has then already stepped to the first row, and firstRow() tells whether there
+    // was one.
+    SqliteStatement* lite() const { return lite_.get(); }
+    bool firstRow() const { return firstRow_; }
     // Drops the prepared statement (text changed, connection closing).
     virtual void releaseQuery();
     Connection& requireConnection() const;
@@ -104,6 +112,8 @@ private:
     void parse();
     QPointer<Connection> connection_;
     QSqlQuery query_;
+    std::unique_ptr<SqliteStatement> lite_;
+    bool firstRow_ = false;
     QString preparedFor_;  // connection name + text the query was prepared for
     QString sql_;
     QString prepared_;

@@ -1,0 +1,54 @@
+#pragma once
+// SqliteStatement: one prepared statement stepped directly on the SQLite handle of a Qt
+// connection. Statements on SQLite take this path because it reads each value straight
+// into the declared field's type (texts, numbers and ISO date texts without passing
+// through intermediate variants), which keeps a provider close to the engine's own speed.
+//
+// The handle belongs to the Qt connection (the same system SQLite library); the statement
+// must be finalized (destroyed) before that connection closes.
+// Throws platform::DatabaseError with SQLite's message on any failure.
+
+#include "platform/dataset/FieldDef.h"
+
+#include <QSqlDatabase>
+#include <QString>
+#include <QVariant>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace platform::db {
+
+class SqliteStatement {
+public:
+    // The sqlite3 handle of a QSQLITE connection, or nullptr for any other driver.
+    static sqlite3* handleOf(const QSqlDatabase& db);
+
+    SqliteStatement(sqlite3* db, const QString& sql);
+    ~SqliteStatement();
+    SqliteStatement(const SqliteStatement&) = delete;
+    SqliteStatement& operator=(const SqliteStatement&) = delete;
+
+    // Back to the start with no values bound.
+    void reset();
+    // Binds `value` at 0-based `index`: null, bool, integers, double, QString, QByteArray.
+    void bind(int index, const QVariant& value);
+    // Next row: true when there is one. Throws DatabaseError on failure.
+    bool step();
+    int changes() const;
+
+    int columnCount() const;
+    QString columnName(int column) const;
+    // The column's value of the current row, converted to `field`'s type (null -> QVariant()).
+    QVariant value(int column, const FieldDef& field) const;
+    // A field definition for a column without a declared one (from its declared SQL type,
+    // else from the current row's value).
+    FieldDef fieldFor(int column) const;
+
+private:
+    [[noreturn]] void fail(const char* what) const;
+    sqlite3* db_;
+    sqlite3_stmt* stmt_ = nullptr;
+};
+
+}  // namespace platform::db
