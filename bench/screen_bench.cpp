@@ -1,0 +1,161 @@
+// Opening the redemption screen on the large shop: from the call of the entry to the first
+// paint of the screen.
+//
+//   BM_Abre_ComConsumidor   the host names a consumer: the campaign balances are loaded;
+//   BM_Abre_SemConsumidor   no consumer: the whole consumer list (100,000) is loaded.
+// Each iteration closes the screen again (not timed). "peak_rss_mb" is the process's
+// peak resident memory so far.
+//
+// The shop is VAK_BENCH_SHOP, or ~/.cache/vak/large-shop.db, generated on first use
+// (shopgen --size large; a few minutes). The terminal is written by shopgen's terminal
+// command (fiscal profile) pointing at it.
+
+#include "client/Cli_Vak04100.h"
+#include "host/fiscaldev/SimPrinter.h"
+#include "host/possvc/SaleServices.h"
+#include "host/possvc/ScreenOps.h"
+#include "platform/ui/ErrorDisplay.h"
+#include "tools/shopgen/Generator.h"
+#include "tools/shopgen/TerminalCommand.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <benchmark/benchmark.h>
+
+#include <sys/resource.h>
+
+#include <cstdio>
+
+namespace {
+
+QString arquivoLoja()
+{
+    const QString env = qEnvironmentVariable("VAK_BENCH_SHOP");
+    if (!env.isEmpty())
+        return env;
+    const QString dir = QDir::homePath() + QStringLiteral("/.cache/vak");
+    QDir().mkpath(dir);
+    return dir + QStringLiteral("/large-shop.db");
+}
+
+void garanteLoja()
+{
+    const QString arquivo = arquivoLoja();
+    if (QFile::exists(arquivo))
+        return;
+    std::fprintf(stderr, "generating the large shop in %s\n", qPrintable(arquivo));
+    shopgen::SqliteSink sink(arquivo);
+    shopgen::createTables(sink, QStringLiteral("sqlite"), false);
+    shopgen::ShopOptions opcoes;
+    opcoes.size = shopgen::ShopSize::Large;
+    shopgen::generateShop(sink, opcoes);
+    shopgen::createIndexes(sink, QStringLiteral("sqlite"));
+    sink.finish();
+}
+
+void semErro(const QString& texto, void*)
+{
+    std::fprintf(stderr, "error shown: %s\n", qPrintable(texto));
+}
+
+// Notes the first paint of the screen and closes it right after.
+class Pintura : public QObject {
+public:
+    QElapsedTimer relogio;
+    qint64 ns = -1;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint && ns < 0 && watched->objectName() == QLatin1String("frmFidelidade")) {
+            ns = relogio.nsecsElapsed();
+            QTimer::singleShot(0, [] {
+                if (frmFidelidade)
+                    frmFidelidade->close();
+            });
+        }
+        return false;
+    }
+};
+
+struct Bancada {
+    QTemporaryDir dir;
+    QString consumidor, cliente;
+
+    Bancada()
+    {
+        static int argc = 1;
+        static char nome[] = "screen_bench";
+        static char* argv[] = {nome, nullptr};
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        if (!QCoreApplication::instance())
+            new QApplication(argc, argv);
+        garanteLoja();
+        const QString conexao = QStringLiteral("Provider=SQLite;Data Source=") + arquivoLoja();
+        shopgen::TerminalOptions o;
+        o.dir = dir.path();
+        o.profile = QStringLiteral("fiscal");
+        shopgen::writeTerminal(o);
+        hostkit::setHostDirectory(dir.path());
+        hostkit::setStringConexQvn(conexao);
+        hostkit::setScriptedMessages(true);
+        possvc::sim::installScreenOps();
+        possvc::sim::setScripted(true);
+        platform::ui::setErrorDisplay(&semErro);
+        // The consumer with the most point movements: the heaviest balance query.
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("screen_bench"));
+        db.setDatabaseName(arquivoLoja());
+        db.open();
+        QSqlQuery q(db);
+        q.exec(QStringLiteral("SELECT CDCLIENTE, CDCONSUMIDOR FROM MOVPONTOCONS GROUP BY CDCLIENTE, CDCONSUMIDOR "
+                              "ORDER BY COUNT(*) DESC LIMIT 1"));
+        if (q.next()) {
+            cliente = q.value(0).toString();
+            consumidor = q.value(1).toString();
+        }
+    }
+};
+
+Bancada& bancada()
+{
+    static Bancada b;
+    return b;
+}
+
+void abre(benchmark::State& state, bool comConsumidor)
+{
+    Bancada& b = bancada();
+    for (auto _ : state) {
+        Pintura pintura;
+        qApp->installEventFilter(&pintura);
+        pintura.relogio.start();
+        Cli_Vak04100::CriaFidelidadeQt(comConsumidor ? b.consumidor : QString(), QStringLiteral("Consumidor"), {}, {},
+                                       comConsumidor ? b.cliente : QString());
+        qApp->removeEventFilter(&pintura);
+        if (pintura.ns < 0) {
+            state.SkipWithError("the screen was not painted (did the opening fail?)");
+            break;
+        }
+        state.SetIterationTime(pintura.ns / 1e9);
+    }
+    rusage uso{};
+    getrusage(RUSAGE_SELF, &uso);
+    state.counters["peak_rss_mb"] = uso.ru_maxrss / 1024.0;
+}
+
+void BM_Abre_ComConsumidor(benchmark::State& state) { abre(state, true); }
+void BM_Abre_SemConsumidor(benchmark::State& state) { abre(state, false); }
+
+}  // namespace
+
+BENCHMARK(BM_Abre_ComConsumidor)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_Abre_SemConsumidor)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+BENCHMARK_MAIN();
