@@ -13,19 +13,11 @@
 
 using namespace Srv_Vak04100;
 using srvtest::Kind;
-using srvtest::ShopDb;
 
 namespace {
 
-class Counters : public ::testing::TestWithParam<Kind> {
+class Counters : public srvtest::BackendTest {
 protected:
-    void SetUp() override
-    {
-        db = ShopDb::get(GetParam());
-        if (!db)
-            GTEST_SKIP() << srvtest::kindName(GetParam()) << " is not configured here";
-        db->clear();
-    }
     QList<QStringList> marcadores(const QString& prefixo)
     {
         return db->rows(QStringLiteral("SELECT CDCONTADOR, NRSEQUENCIAL FROM NOVOCODIGO WHERE CDCONTADOR LIKE '%1%' "
@@ -37,7 +29,6 @@ protected:
             if (s.contains(QStringLiteral("CREATE TABLE ") + table + QLatin1Char(' ')))
                 db->native().execute(s);
     }
-    ShopDb* db = nullptr;
 };
 
 }  // namespace

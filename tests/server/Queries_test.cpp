@@ -17,16 +17,8 @@ using srvtest::ShopDb;
 
 namespace {
 
-class LoyaltyQueries : public ::testing::TestWithParam<Kind> {
+class LoyaltyQueries : public srvtest::BackendTest {
 protected:
-    void SetUp() override
-    {
-        db = ShopDb::get(GetParam());
-        if (!db)
-            GTEST_SKIP() << srvtest::kindName(GetParam()) << " is not configured here";
-        db->clear();
-    }
-
     void campanha(const QString& code, const QString& voucher = QStringLiteral("N"))
     {
         db->insert(QStringLiteral("CAMPANHA"), {"CDCAMPANHA", "DSCAMPANHA", "IDUTILVOUCHER"},
@@ -59,8 +51,6 @@ protected:
                    {{QStringLiteral("0001"), QStringLiteral("001"), numero, QStringLiteral("CLI1"), consumidor, camp, tipo,
                      pontos}});
     }
-
-    ShopDb* db = nullptr;
 
 private:
     int vendas_ = 0;

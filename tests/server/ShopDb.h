@@ -15,6 +15,8 @@
 #include <QTemporaryDir>
 #include <QVariant>
 
+#include <gtest/gtest.h>
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -63,6 +65,20 @@ class ModuleScope {
 public:
     explicit ModuleScope(const QString& connectionString);
     ~ModuleScope();
+};
+
+// A test run once per backend kind, on an emptied shop database; skipped for a kind
+// that is not configured here.
+class BackendTest : public ::testing::TestWithParam<Kind> {
+protected:
+    void SetUp() override
+    {
+        db = ShopDb::get(GetParam());
+        if (!db)
+            GTEST_SKIP() << kindName(GetParam()) << " is not configured here";
+        db->clear();
+    }
+    ShopDb* db = nullptr;
 };
 
 // Today at midnight, `offset` days away.
