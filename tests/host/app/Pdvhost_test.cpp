@@ -203,6 +203,23 @@ TEST_F(PdvhostTest, EscEndsTheScriptAndABadScriptNeverOpensTheScreen)
     EXPECT_TRUE(linhas.isEmpty());
 }
 
+TEST_F(PdvhostTest, AnErrorInAHandlerReachesTheHostsDisplayAndTheScreenStaysOpen)
+{
+    ASSERT_EQ(roda(QStringLiteral("pick CDCONSUMIDOR=C1\nkey F2\nfail ChamaFuncaoRetornaPreco\npick 1\n"
+                                  "key F4\npick 1\nprice 12.5\nkey F4\n")),
+              0)
+        << stderrText.toStdString();
+    EXPECT_EQ(eventos(), (QStringList{QStringLiteral("shown"), QStringLiteral("error"), QStringLiteral("closed")}));
+    const auto precos = chamadas(QStringLiteral("ChamaFuncaoRetornaPreco"));
+    ASSERT_EQ(precos.size(), 2);
+    EXPECT_TRUE(precos[0].contains(QStringLiteral("error")));
+    EXPECT_FALSE(precos[0].contains(QStringLiteral("result")));
+    // The first F4 added nothing; the screen went on and the second one added the gift.
+    EXPECT_EQ(saldo(estado(QStringLiteral("key F4")), QStringLiteral("CP1"), QStringLiteral("VRRESTANTE")), 100);
+    const QJsonObject fim = linhas[linhas.size() - 2].value(QStringLiteral("state")).toObject();
+    EXPECT_EQ(saldo(fim, QStringLiteral("CP1"), QStringLiteral("VRRESTANTE")), 70);
+}
+
 TEST_F(PdvhostTest, ClickingAnUnknownComponentStopsTheScript)
 {
     EXPECT_EQ(roda(QStringLiteral("click blbNada\nkey F2\n")), 2);
