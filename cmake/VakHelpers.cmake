@@ -1,13 +1,16 @@
-# vak_add_test(NAME SOURCES... LIBS...) — one GoogleTest executable, its cases discovered by CTest.
+# vak_add_test(NAME SOURCES... LIBS... [LABELS...]) — one GoogleTest executable, its cases
+# discovered by CTest. Every test executable gets tests/support/TestEnvironment.cpp, which
+# sets QT_QPA_PLATFORM=offscreen, VAK_SOURCE_DIR and VAK_BIN_DIR when they are not set.
 function(vak_add_test name)
   cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS" ${ARGN})
-  add_executable(${name} ${T_SOURCES})
-  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+  add_executable(${name} ${T_SOURCES} ${PROJECT_SOURCE_DIR}/tests/support/TestEnvironment.cpp)
+  target_link_libraries(${name} PRIVATE ${T_LIBS} Qt6::Core GTest::gtest GTest::gmock GTest::gtest_main)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/tests)
+  target_compile_definitions(${name} PRIVATE
+    VAK_TEST_SOURCE_DIR="${PROJECT_SOURCE_DIR}" VAK_TEST_BIN_DIR="${CMAKE_BINARY_DIR}/bin")
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   gtest_discover_tests(${name}
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/tests
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;VAK_SOURCE_DIR=${PROJECT_SOURCE_DIR};VAK_BIN_DIR=${CMAKE_BINARY_DIR}/bin"
-               LABELS "${T_LABELS}"
+    PROPERTIES LABELS "${T_LABELS}"
     DISCOVERY_TIMEOUT 60)
 endfunction()

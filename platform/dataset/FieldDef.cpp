@@ -258,3 +258,16 @@ QVariant convertToFieldType(const FieldDef& def, const QVariant& value)
 }
 
 }  // namespace platform
+
+namespace platform {
+
+bool operator==(const FieldDef& a, const FieldDef& b)
+{
+    return a.name == b.name && a.type == b.type && a.size == b.size && a.decimals == b.decimals
+        && a.required == b.required && a.readOnly == b.readOnly && a.hidden == b.hidden
+        && a.children == b.children && a.displayLabel == b.displayLabel
+        && a.displayWidth == b.displayWidth && a.visible == b.visible
+        && a.displayFormat == b.displayFormat;
+}
+
+}  // namespace platform

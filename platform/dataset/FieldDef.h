@@ -49,7 +49,9 @@ struct FieldDef {
     bool visible = true;
     QString displayFormat; // e.g. "#,##0.00" for floats, "dd/MM/yyyy" for dates
 
-    friend bool operator==(const FieldDef&, const FieldDef&) = default;
+    // Written out (FieldDef.cpp): a defaulted comparison cannot see through the
+    // recursive `children` list.
+    friend bool operator==(const FieldDef& a, const FieldDef& b);
 };
 
 using FieldDefs = QList<FieldDef>;

@@ -1,0 +1,23 @@
+// Linked into every test executable: the environment the tests expect, set before main()
+// whenever the runner did not set it. CTest's discovery step runs the executables at
+// build time with no display and without the test properties, so GUI tests need the
+// offscreen platform from here, and path variables need their build-time values.
+
+#include <QtGlobal>
+
+namespace {
+
+void setDefault(const char* name, const char* value)
+{
+    if (qEnvironmentVariableIsEmpty(name))
+        qputenv(name, value);
+}
+
+const bool environmentReady = [] {
+    setDefault("QT_QPA_PLATFORM", "offscreen");
+    setDefault("VAK_SOURCE_DIR", VAK_TEST_SOURCE_DIR);
+    setDefault("VAK_BIN_DIR", VAK_TEST_BIN_DIR);
+    return true;
+}();
+
+}  // namespace
