@@ -10,7 +10,7 @@ namespace {
 void setDefault(const char* name, const char* value)
 {
     if (qEnvironmentVariableIsEmpty(name))
-        qputenv(name, value);
+        qputenv(name, QByteArray(value));
 }
 
 const bool environmentReady = [] {
