@@ -3,6 +3,7 @@
 // build time with no display and without the test properties, so GUI tests need the
 // offscreen platform from here, and path variables need their build-time values.
 
+#include <QByteArray>
 #include <QtGlobal>
 
 namespace {
