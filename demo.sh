@@ -30,5 +30,7 @@ echo "No display: headless walk-through (docs/demo/walkthrough.txt)"
 "$bin/pdvhost" --terminal "$term" --script docs/demo/walkthrough.txt \
   --transcript "$work/transcript.jsonl" --out "$work"
 python3 docs/demo/balances.py "$work/transcript.jsonl"
+echo "Receipt journal: $work/fiscal/journal.txt"
+echo "Customer copy:   $(ls "$work"/copias/*.pdf 2>/dev/null | tr '\n' ' ' || true)(NFC-e and SAT terminals)"
 echo "Screenshots: $(ls "$work"/*.png | tr '\n' ' ')"
 echo "Transcript:  $work/transcript.jsonl"

@@ -223,6 +223,9 @@ void installHostLibraries(const HostOptions& o, bool scripted)
     const QString fiscal = o.out.isEmpty() ? QDir(o.terminal).absoluteFilePath(QStringLiteral("Fiscal"))
                                            : QDir(o.out).absoluteFilePath(QStringLiteral("fiscal"));
     fiscaldev::sim::setOutputDir(fiscal);
+    // The customer copies (NFC-e, SAT extract) beside the printer's journal.
+    possvc::sim::setOutputDirectory(o.out.isEmpty() ? QDir(o.terminal).absoluteFilePath(QStringLiteral("Copias"))
+                                                    : QDir(o.out).absoluteFilePath(QStringLiteral("copias")));
     fiscaldev::sim::installAll();
     possvc::sim::installScreenOps();
     possvc::sim::installSaleServices();
