@@ -1,0 +1,215 @@
+// The redemption through the reference host: pdvhost loads the module, plays a script
+// against the screen (F4 chooses a gift, F5 confirms, "fail" makes a host operation
+// refuse) and writes its transcript; the shop database is checked afterwards.
+
+#include "RedemptionFixture.h"
+#include "TerminalFixture.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QUuid>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using redemption::Perfil;
+
+struct Execucao {
+    QList<QJsonObject> linhas;
+    QList<QJsonObject> chamadas(const QString& op) const
+    {
+        QList<QJsonObject> r;
+        for (const QJsonObject& l : linhas)
+            if (l.value(QStringLiteral("op")).toString() == op)
+                r << l;
+        return r;
+    }
+    QJsonObject ultimoEstado() const
+    {
+        for (auto it = linhas.crbegin(); it != linhas.crend(); ++it)
+            if (it->contains(QStringLiteral("step")))
+                return it->value(QStringLiteral("state")).toObject();
+        return {};
+    }
+    QStringList mensagens() const
+    {
+        QStringList r;
+        for (const QJsonObject& c : chamadas(QStringLiteral("Mensagem")))
+            r << c.value(QStringLiteral("args")).toArray().at(0).toString();
+        return r;
+    }
+};
+
+// The value of `campo` in the row of `cdCampanha` of a dataset as the transcript writes it.
+double valorCampanha(const QJsonObject& ds, const QString& cdCampanha, const QString& campo)
+{
+    const QJsonArray campos = ds.value(QStringLiteral("fields")).toArray();
+    int iCampanha = -1, iCampo = -1;
+    for (int i = 0; i < campos.size(); ++i) {
+        const QString nome = campos.at(i).toObject().value(QStringLiteral("name")).toString();
+        if (nome == QLatin1String("CDCAMPANHA"))
+            iCampanha = i;
+        if (nome == campo)
+            iCampo = i;
+    }
+    for (const QJsonValue& linha : ds.value(QStringLiteral("rows")).toArray())
+        if (linha.toArray().at(iCampanha).toString() == cdCampanha)
+            return linha.toArray().at(iCampo).toDouble();
+    ADD_FAILURE() << "no row for " << cdCampanha.toStdString();
+    return 0;
+}
+
+class Pdvhost : public ::testing::TestWithParam<Perfil> {
+protected:
+    void SetUp() override
+    {
+        const Perfil p = GetParam();
+        term.params[QStringLiteral("UTILIZAIMPFIS")] = p == Perfil::Fiscal;
+        term.params[QStringLiteral("SISTEMAQVNNFCE")] = p == Perfil::Nfce;
+        term.params[QStringLiteral("SISTEMAQVNSAT")] = p == Perfil::Sat;
+        term.writeAll();
+        redemption::escreveTiposRecebimento(term.dir());
+    }
+
+    Execucao executa(const QString& script)
+    {
+        const QString dir = term.dir();
+        QFile f(dir + QStringLiteral("/script.txt"));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(script.toUtf8());
+        f.close();
+        QDir(dir).mkpath(QStringLiteral("out"));
+        QProcess p;
+        p.setWorkingDirectory(dir + QStringLiteral("/out"));
+        p.setProcessChannelMode(QProcess::ForwardedChannels);
+        const QString transcricao = dir + QStringLiteral("/out/transcript.jsonl");
+        QFile::remove(transcricao);
+        p.start(QStringLiteral(PDVHOST),
+                {QStringLiteral("--terminal"), dir, QStringLiteral("--db"), term.connectionString(),
+                 QStringLiteral("--consumer"), QStringLiteral("C1"), QStringLiteral("--name"), QStringLiteral("Ana Souza"),
+                 QStringLiteral("--cpf"), QStringLiteral("12345678901"), QStringLiteral("--address"),
+                 QStringLiteral("Rua A, 1"), QStringLiteral("--client"), QStringLiteral("001"), QStringLiteral("--script"),
+                 f.fileName(), QStringLiteral("--transcript"), transcricao, QStringLiteral("--out"),
+                 dir + QStringLiteral("/out")});
+        EXPECT_TRUE(p.waitForFinished(120000));
+        EXPECT_EQ(p.exitCode(), 0);
+        Execucao e;
+        QFile t(transcricao);
+        if (t.open(QIODevice::ReadOnly))
+            for (const QByteArray& linha : t.readAll().split('\n'))
+                if (!linha.trimmed().isEmpty())
+                    e.linhas << QJsonDocument::fromJson(linha).object();
+        return e;
+    }
+
+    QString valor(const QString& sql) const
+    {
+        QString r;
+        const QString nome = QUuid::createUuid().toString();
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), nome);
+            db.setDatabaseName(term.dbPath());
+            if (db.open()) {
+                QSqlQuery q(db);
+                if (q.exec(sql) && q.next())
+                    r = q.value(0).toString();
+            }
+        }
+        QSqlDatabase::removeDatabase(nome);
+        return r;
+    }
+    int vendas(const char* situacao) const
+    {
+        return valor(QStringLiteral("SELECT COUNT(*) FROM VENDA WHERE IDSITUVENDA = '%1'").arg(QLatin1String(situacao)))
+            .toInt();
+    }
+
+    static QString escolheEConfirma(const QString& falha = {})
+    {
+        return QStringLiteral("pick CDARVPROD=0101\nprice 10.00\nkey F4\n") + falha + QStringLiteral("key F5\n");
+    }
+
+    testsupport::TerminalFixture term;
+};
+
+const QString kErroImpCup = QStringLiteral("Ocorreu um erro na impressão do cupom. Venda cancelada.");
+
+TEST_P(Pdvhost, ResgateConcluido)
+{
+    const Execucao e = executa(escolheEConfirma());
+    ASSERT_EQ(e.chamadas(QStringLiteral("SetConcluiFechamento")).size(), 1);
+    EXPECT_FALSE(e.chamadas(QStringLiteral("SetConcluiFechamento"))[0].value(QStringLiteral("result")).toString().isEmpty());
+    EXPECT_TRUE(e.mensagens().isEmpty()) << e.mensagens().join(u'\n').toStdString();
+    const QJsonObject estado = e.ultimoEstado();
+    EXPECT_TRUE(estado.value(QStringLiteral("cdsBrinde")).toObject().value(QStringLiteral("rows")).toArray().isEmpty());
+    EXPECT_FALSE(estado.value(QStringLiteral("enabled")).toObject().value(QStringLiteral("blbConfirma")).toBool());
+    EXPECT_DOUBLE_EQ(valorCampanha(estado.value(QStringLiteral("cdsCampanha")).toObject(), QStringLiteral("CP1"),
+                                   QStringLiteral("VRRESTANTE")),
+                     70.0);
+    EXPECT_EQ(vendas("O"), 1);
+    if (GetParam() == Perfil::Fiscal)
+        EXPECT_TRUE(QFile::exists(term.dir() + QStringLiteral("/out/fiscal/journal.txt")));
+    if (GetParam() != Perfil::Fiscal) {
+        const auto impressao = e.chamadas(QStringLiteral("DisparaImpressaoNaoFiscal"));
+        ASSERT_EQ(impressao.size(), 1);
+        EXPECT_EQ(impressao[0].value(QStringLiteral("args")).toArray().at(0).toArray().at(4).toObject(),
+                  (QJsonObject{{QStringLiteral("empty"), true}}));
+    }
+}
+
+TEST_P(Pdvhost, FechamentoRecusadoDesfazOResgate)
+{
+    const Execucao e = executa(escolheEConfirma(QStringLiteral("fail SetConcluiFechamento\n")));
+    EXPECT_EQ(e.mensagens().value(0), kErroImpCup);
+    const bool impressora = GetParam() == Perfil::Fiscal;
+    EXPECT_EQ(e.chamadas(QStringLiteral("Cancela_Cupom_Imp")).size(), impressora ? 1 : 0);
+    EXPECT_EQ(e.chamadas(QStringLiteral("IncluiVendaCan")).size(), impressora ? 1 : 0);
+    EXPECT_TRUE(e.chamadas(QStringLiteral("AlteraVendaCan")).isEmpty());
+    EXPECT_DOUBLE_EQ(valorCampanha(e.ultimoEstado().value(QStringLiteral("cdsCampanha")).toObject(), QStringLiteral("CP1"),
+                                   QStringLiteral("VRRESTANTE")),
+                     100.0);
+    EXPECT_EQ(vendas("O"), 0);
+}
+
+TEST_P(Pdvhost, FalhaDepoisDoFechamento)
+{
+    if (GetParam() != Perfil::Sat)
+        GTEST_SKIP() << "on these terminals no refusal follows the close-out that fails the sale";
+    const Execucao e = executa(escolheEConfirma(QStringLiteral("fail SATOnline\n")));
+    ASSERT_EQ(e.chamadas(QStringLiteral("AlteraVendaCan")).size(), 1);
+    const QJsonArray bloco = e.chamadas(QStringLiteral("AlteraVendaCan"))[0].value(QStringLiteral("args")).toArray().at(0).toArray();
+    EXPECT_EQ(bloco.size(), 8);
+    EXPECT_EQ(bloco.at(0).toString(),
+              e.chamadas(QStringLiteral("SetConcluiFechamento"))[0].value(QStringLiteral("result")).toString());
+    EXPECT_EQ(bloco.at(7).toString(), QStringLiteral("SAT"));
+    EXPECT_EQ(vendas("O"), 0);
+    EXPECT_EQ(vendas("C"), 1);
+}
+
+TEST_P(Pdvhost, CupomRecusado)
+{
+    if (GetParam() != Perfil::Fiscal)
+        GTEST_SKIP() << "a terminal without a fiscal printer prints no receipt";
+    const Execucao e = executa(escolheEConfirma(QStringLiteral("fail AbreCupom\n")));
+    EXPECT_EQ(e.mensagens(), (QStringList{kErroImpCup, kErroImpCup}));
+    ASSERT_EQ(e.chamadas(QStringLiteral("IncluiVendaCan")).size(), 1);
+    const QJsonObject venda =
+        e.chamadas(QStringLiteral("IncluiVendaCan"))[0].value(QStringLiteral("args")).toArray().at(0).toArray().at(0).toObject();
+    EXPECT_EQ(venda.value(QStringLiteral("fields")).toArray().size(), 71);
+    EXPECT_TRUE(venda.value(QStringLiteral("rows")).toArray().isEmpty());
+    EXPECT_EQ(vendas("O"), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Perfis, Pdvhost, ::testing::Values(Perfil::Fiscal, Perfil::Nfce, Perfil::Sat),
+                         [](const ::testing::TestParamInfo<Perfil>& info) {
+                             return std::string(redemption::nomePerfil(info.param));
+                         });
+
+}  // namespace
