@@ -13,6 +13,13 @@ struct EmptyParam {
     friend bool operator==(const EmptyParam&, const EmptyParam&) { return true; }
 };
 
+}  // namespace hostapi
+
+// Declared before the first use below: Qt's type id must not be instantiated earlier.
+Q_DECLARE_METATYPE(hostapi::EmptyParam)
+
+namespace hostapi {
+
 // A variant holding the marker.
 inline QVariant emptyParam()
 {
@@ -25,5 +32,3 @@ inline bool isEmptyParam(const QVariant& value)
 }
 
 }  // namespace hostapi
-
-Q_DECLARE_METATYPE(hostapi::EmptyParam)

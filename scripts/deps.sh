@@ -6,7 +6,7 @@ VAK_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libqrencode-dev libsqlite3-dev fonts-liberation
   unixodbc unixodbc-dev libsqliteodbc odbc-postgresql postgresql
-  xvfb xauth
+  xvfb xauth python3
 )
 
 vak_install_deps() {
