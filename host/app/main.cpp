@@ -2,10 +2,7 @@
 // one data-service function of the module (see CallCommand.h).
 #include "host/app/Host.h"
 
-#if __has_include("host/app/CallCommand.h")
 #include "host/app/CallCommand.h"
-#define PDVHOST_HAS_CALL 1
-#endif
 
 #include <QApplication>
 
@@ -14,20 +11,18 @@
 
 int main(int argc, char** argv)
 {
-    bool scripted = false;
+    // `call` and scripted runs are headless: they must work on a terminal without a display.
+    bool headless = argc > 1 && std::strcmp(argv[1], "call") == 0;
     for (int i = 1; i < argc; ++i)
         if (std::strcmp(argv[i], "--script") == 0)
-            scripted = true;
-    // Scripted runs are headless.
-    if (scripted && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            headless = true;
+    if (headless && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("pdvhost"));
     QStringList args = app.arguments().mid(1);
-#ifdef PDVHOST_HAS_CALL
     if (!args.isEmpty() && args.first() == QLatin1String("call"))
         return pdvhost::runCallCommand(args.mid(1));
-#endif
     if (args.isEmpty() || args.first() == QLatin1String("--help")) {
         std::fputs(pdvhost::usage().toLocal8Bit().constData(), stderr);
         return args.isEmpty() ? 2 : 0;
