@@ -15,7 +15,7 @@ namespace platform::db {
 struct Connection::Impl {
     QString connectionString;
     Event beforeConnect, afterConnect;
-    ConnectionSpec spec;
+    ConnectionSpec target;
     QString qtName;
     bool open = false;
     bool inTransaction = false;
@@ -84,7 +84,7 @@ bool Connection::connected() const { return d->open; }
 Dialect Connection::dialect() const { return d->dialect; }
 Backend Connection::backend() const { return d->backend; }
 QString Connection::dbmsName() const { return d->dbmsName; }
-const ConnectionSpec& Connection::spec() const { return d->spec; }
+const ConnectionSpec& Connection::connectionSpec() const { return d->target; }
 QString Connection::qtConnectionName() const { return d->qtName; }
 bool Connection::inTransaction() const { return d->inTransaction; }
 
@@ -101,41 +101,41 @@ void Connection::open()
         return;
     if (d->beforeConnect)
         d->beforeConnect(*this);
-    ConnectionSpec spec = parseConnectionString(d->connectionString);
-    if (!QSqlDatabase::isDriverAvailable(spec.driver))
-        throw DatabaseError(QStringLiteral("Database driver %1 is not available (provider %2)").arg(spec.driver, spec.provider));
+    ConnectionSpec target = parseConnectionString(d->connectionString);
+    if (!QSqlDatabase::isDriverAvailable(target.driver))
+        throw DatabaseError(QStringLiteral("Database driver %1 is not available (provider %2)").arg(target.driver, target.provider));
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(spec.driver, d->qtName);
-        db.setDatabaseName(spec.databaseName);
-        if (!spec.host.isEmpty())
-            db.setHostName(spec.host);
-        if (spec.port > 0)
-            db.setPort(spec.port);
-        if (!spec.user.isEmpty())
-            db.setUserName(spec.user);
-        if (!spec.password.isEmpty())
-            db.setPassword(spec.password);
-        if (!spec.connectOptions.isEmpty())
-            db.setConnectOptions(spec.connectOptions);
+        QSqlDatabase db = QSqlDatabase::addDatabase(target.driver, d->qtName);
+        db.setDatabaseName(target.databaseName);
+        if (!target.host.isEmpty())
+            db.setHostName(target.host);
+        if (target.port > 0)
+            db.setPort(target.port);
+        if (!target.user.isEmpty())
+            db.setUserName(target.user);
+        if (!target.password.isEmpty())
+            db.setPassword(target.password);
+        if (!target.connectOptions.isEmpty())
+            db.setConnectOptions(target.connectOptions);
         if (!db.open()) {
             const QString text = errorText(db.lastError());
             db = QSqlDatabase();
             QSqlDatabase::removeDatabase(d->qtName);
-            throw DatabaseError(QStringLiteral("Cannot connect (%1): %2").arg(spec.provider, text));
+            throw DatabaseError(QStringLiteral("Cannot connect (%1): %2").arg(target.provider, text));
         }
-        d->spec = spec;
-        d->dialect = spec.dialect;
-        d->backend = spec.backend;
-        d->dbmsName = spec.driver;
-        if (spec.driver == QLatin1String("QODBC")) {
+        d->target = target;
+        d->dialect = target.dialect;
+        d->backend = target.backend;
+        d->dbmsName = target.driver;
+        if (target.driver == QLatin1String("QODBC")) {
             d->dbmsName = odbcDbmsName(db);
-            if (spec.dialectFromServer) {
+            if (target.dialectFromServer) {
                 d->dialect = dialectForDbmsName(d->dbmsName);
                 d->backend = backendForDbmsName(d->dbmsName);
             }
-        } else if (spec.driver == QLatin1String("QSQLITE")) {
+        } else if (target.driver == QLatin1String("QSQLITE")) {
             d->dbmsName = QStringLiteral("SQLite");
-        } else if (spec.driver == QLatin1String("QPSQL")) {
+        } else if (target.driver == QLatin1String("QPSQL")) {
             d->dbmsName = QStringLiteral("PostgreSQL");
         }
     }
@@ -182,7 +182,7 @@ void Connection::beginTransaction(bool writeLock)
         throw DatabaseError(QStringLiteral("The connection is not open"));
     if (d->inTransaction)
         throw DatabaseError(QStringLiteral("A transaction is already open on this connection"));
-    if (writeLock && d->spec.driver == QLatin1String("QSQLITE")) {
+    if (writeLock && d->target.driver == QLatin1String("QSQLITE")) {
         // BEGIN IMMEDIATE takes the write lock now (waiting up to the busy timeout), so a
         // counter read inside cannot be overtaken by another process.
         execute(QStringLiteral("BEGIN IMMEDIATE"));
@@ -226,7 +226,7 @@ void Connection::rollback()
 
 void Connection::applyStatementTimeout(int seconds)
 {
-    if (!d->open || d->backend != Backend::PostgreSQL || d->spec.driver != QLatin1String("QPSQL"))
+    if (!d->open || d->backend != Backend::PostgreSQL || d->target.driver != QLatin1String("QPSQL"))
         return;
     if (seconds < 0)
         seconds = 0;

@@ -104,7 +104,7 @@ QString odbcValue(const QString& v)
     return v;
 }
 
-void parsePort(ConnectionSpec& spec, const QString& text)
+void parsePort(ConnectionSpec& target, const QString& text)
 {
     if (text.isEmpty())
         return;
@@ -112,7 +112,7 @@ void parsePort(ConnectionSpec& spec, const QString& text)
     int port = text.toInt(&ok);
     if (!ok || port <= 0 || port > 65535)
         throw DatabaseError(QStringLiteral("Connection string: invalid port '%1'").arg(text));
-    spec.port = port;
+    target.port = port;
 }
 
 // "Data Source=server,1433" or "server:1433" for SQL Server; host and port split.
@@ -134,22 +134,22 @@ void hostAndPort(const QString& source, QString& host, QString& port)
 ConnectionSpec odbcSpec(const Keys& keys, Dialect dialect, Backend backend, const char* envVar,
                         const char* defaultDriver, QString& driver)
 {
-    ConnectionSpec spec;
-    spec.driver = QStringLiteral("QODBC");
-    spec.dialect = dialect;
-    spec.backend = backend;
+    ConnectionSpec target;
+    target.driver = QStringLiteral("QODBC");
+    target.dialect = dialect;
+    target.backend = backend;
     driver = unbrace(keys.get({"odbc driver"}));
     if (driver.isEmpty())
         driver = envOr(envVar, defaultDriver);
-    spec.user = keys.get({"user id", "uid", "user"});
-    spec.password = keys.get({"password", "pwd"});
-    return spec;
+    target.user = keys.get({"user id", "uid", "user"});
+    target.password = keys.get({"password", "pwd"});
+    return target;
 }
 
 ConnectionSpec parseMsSql(const Keys& keys)
 {
     QString driver;
-    ConnectionSpec spec = odbcSpec(keys, Dialect::MsSql, Backend::MsSql, "VAK_ODBC_MSSQL_DRIVER",
+    ConnectionSpec target = odbcSpec(keys, Dialect::MsSql, Backend::MsSql, "VAK_ODBC_MSSQL_DRIVER",
                                    "ODBC Driver 18 for SQL Server", driver);
     QString host, port;
     hostAndPort(keys.get({"data source", "server", "address", "addr"}), host, port);
@@ -162,8 +162,8 @@ ConnectionSpec parseMsSql(const Keys& keys)
     QString trusted = keys.get({"integrated security", "trusted_connection"}).toLower();
     if (trusted == QLatin1String("sspi") || trusted == QLatin1String("true") || trusted == QLatin1String("yes")) {
         odbc += QStringLiteral(";Trusted_Connection=yes");
-        spec.user.clear();
-        spec.password.clear();
+        target.user.clear();
+        target.password.clear();
     }
     QString encrypt = keys.get({"encrypt"});
     if (!encrypt.isEmpty())
@@ -171,24 +171,24 @@ ConnectionSpec parseMsSql(const Keys& keys)
     QString trust = keys.get({"trustservercertificate", "trust server certificate"});
     if (!trust.isEmpty())
         odbc += QStringLiteral(";TrustServerCertificate=") + trust;
-    spec.databaseName = odbc;
-    return spec;
+    target.databaseName = odbc;
+    return target;
 }
 
 ConnectionSpec parseOracle(const Keys& keys)
 {
     QString driver;
-    ConnectionSpec spec = odbcSpec(keys, Dialect::Oracle, Backend::Oracle, "VAK_ODBC_ORACLE_DRIVER", "Oracle", driver);
-    spec.databaseName = QStringLiteral("Driver={%1};DBQ=%2")
+    ConnectionSpec target = odbcSpec(keys, Dialect::Oracle, Backend::Oracle, "VAK_ODBC_ORACLE_DRIVER", "Oracle", driver);
+    target.databaseName = QStringLiteral("Driver={%1};DBQ=%2")
                             .arg(driver, odbcValue(keys.get({"data source", "dbq", "server"})));
-    return spec;
+    return target;
 }
 
 ConnectionSpec parseMsdasql(const QList<ConnectionPair>& pairs, const Keys& keys)
 {
-    ConnectionSpec spec;
-    spec.driver = QStringLiteral("QODBC");
-    spec.dialectFromServer = true;
+    ConnectionSpec target;
+    target.driver = QStringLiteral("QODBC");
+    target.dialectFromServer = true;
     if (!keys.has("dsn") && !keys.has("driver") && !keys.has("filedsn"))
         throw DatabaseError(QStringLiteral("Connection string: MSDASQL needs DSN= or Driver="));
     // Everything but the ADO keys goes to the driver manager as written.
@@ -198,11 +198,11 @@ ConnectionSpec parseMsdasql(const QList<ConnectionPair>& pairs, const Keys& keys
         if (k == QLatin1String("provider") || k == QLatin1String("persist security info"))
             continue;
         if (k == QLatin1String("user id")) {
-            spec.user = p.second;
+            target.user = p.second;
             continue;
         }
         if (k == QLatin1String("password")) {
-            spec.password = p.second;
+            target.password = p.second;
             continue;
         }
         if (k == QLatin1String("extended properties")) {
@@ -211,8 +211,8 @@ ConnectionSpec parseMsdasql(const QList<ConnectionPair>& pairs, const Keys& keys
         }
         parts.append(p.first + QLatin1Char('=') + (p.second.startsWith(QLatin1Char('{')) ? p.second : odbcValue(p.second)));
     }
-    spec.databaseName = parts.join(QLatin1Char(';'));
-    return spec;
+    target.databaseName = parts.join(QLatin1Char(';'));
+    return target;
 }
 
 }  // namespace
@@ -230,21 +230,21 @@ ConnectionSpec parseConnectionString(const QString& text)
     name.remove(version);
     const QString p = name.toLower();
 
-    ConnectionSpec spec;
+    ConnectionSpec target;
     if (p == QLatin1String("sqlite") || p == QLatin1String("sqlite3")) {
-        spec.driver = QStringLiteral("QSQLITE");
-        spec.backend = Backend::SQLite;
-        spec.databaseName = keys.get({"data source", "database", "datasource"});
-        if (spec.databaseName.isEmpty())
+        target.driver = QStringLiteral("QSQLITE");
+        target.backend = Backend::SQLite;
+        target.databaseName = keys.get({"data source", "database", "datasource"});
+        if (target.databaseName.isEmpty())
             throw DatabaseError(QStringLiteral("Connection string: Provider=SQLite needs Data Source="));
     } else if (p == QLatin1String("postgresql") || p == QLatin1String("postgres") || p == QLatin1String("pgsql")) {
-        spec.driver = QStringLiteral("QPSQL");
-        spec.backend = Backend::PostgreSQL;
-        spec.host = keys.get({"host", "server", "data source"});
-        parsePort(spec, keys.get({"port"}));
-        spec.databaseName = keys.get({"database", "initial catalog"});
-        spec.user = keys.get({"user id", "user", "uid", "username"});
-        spec.password = keys.get({"password", "pwd"});
+        target.driver = QStringLiteral("QPSQL");
+        target.backend = Backend::PostgreSQL;
+        target.host = keys.get({"host", "server", "data source"});
+        parsePort(target, keys.get({"port"}));
+        target.databaseName = keys.get({"database", "initial catalog"});
+        target.user = keys.get({"user id", "user", "uid", "username"});
+        target.password = keys.get({"password", "pwd"});
         QStringList options;
         QString timeout = keys.get({"timeout", "connect timeout"});
         if (!timeout.isEmpty())
@@ -257,18 +257,18 @@ ConnectionSpec parseConnectionString(const QString& text)
                 throw DatabaseError(QStringLiteral("Connection string: invalid Search Path '%1'").arg(searchPath));
             options << QStringLiteral("options=-csearch_path=") + searchPath;
         }
-        spec.connectOptions = options.join(QLatin1Char(';'));
+        target.connectOptions = options.join(QLatin1Char(';'));
     } else if (p == QLatin1String("msdasql")) {
-        spec = parseMsdasql(pairs, keys);
+        target = parseMsdasql(pairs, keys);
     } else if (p == QLatin1String("sqloledb") || p == QLatin1String("msoledbsql") || p.startsWith(QLatin1String("sqlncli"))) {
-        spec = parseMsSql(keys);
+        target = parseMsSql(keys);
     } else if (p == QLatin1String("msdaora") || p == QLatin1String("oraoledb.oracle") || p == QLatin1String("oraoledb")) {
-        spec = parseOracle(keys);
+        target = parseOracle(keys);
     } else {
         throw DatabaseError(QStringLiteral("Unknown provider '%1' in the connection string").arg(provider));
     }
-    spec.provider = name;
-    return spec;
+    target.provider = name;
+    return target;
 }
 
 Dialect dialectForDbmsName(const QString& dbmsName)

@@ -234,7 +234,7 @@ void Statement::run(bool forwardOnly)
     } else {
         query_.finish();
     }
-    if (conn.spec().driver == QLatin1String("QODBC"))
+    if (conn.connectionSpec().driver == QLatin1String("QODBC"))
         setOdbcTimeout(query_, commandTimeout_);
     else
         conn.applyStatementTimeout(commandTimeout_);

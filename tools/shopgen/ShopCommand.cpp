@@ -98,10 +98,10 @@ int runShopCommand(const QStringList& args)
         return 2;
     }
     try {
-        const platform::db::ConnectionSpec spec = platform::db::parseConnectionString(parsed.connectionString);
-        if (spec.driver == QLatin1String("QSQLITE")) {
+        const platform::db::ConnectionSpec target = platform::db::parseConnectionString(parsed.connectionString);
+        if (target.driver == QLatin1String("QSQLITE")) {
             // The SQLite C API directly: the large shop's millions of rows in a minute.
-            SqliteSink sink(spec.databaseName);
+            SqliteSink sink(target.databaseName);
             generate(sink, QStringLiteral("sqlite"), parsed);
         } else {
             platform::db::Connection connection(parsed.connectionString);
