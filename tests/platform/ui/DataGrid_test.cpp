@@ -15,9 +15,11 @@ namespace {
 
 class DataGridTest : public ::testing::Test {
 protected:
+    // Before the fixture is built: its grid is a widget and needs the application (CTest
+    // runs each case in a process of its own).
+    static void SetUpTestSuite() { uitest::app(); }
     void SetUp() override
     {
-        uitest::app();
         uitest::fillCampaigns(ds, 5);
         grid.setDataSet(&ds);
         grid.resize(400, 200);
