@@ -38,14 +38,6 @@ protected:
     CallResult call(const QStringList& args, const QString& db = {})
     {
         QProcess p;
-        // Under AddressSanitizer: the host libraries (hostkit, possvc) each link the platform
-        // layer statically, which the sanitizer reports as an ODR violation when pdvhost
-        // loads both; that is a matter of how those libraries are built, not of `call`.
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        const QString asan = env.value(QStringLiteral("ASAN_OPTIONS"));
-        env.insert(QStringLiteral("ASAN_OPTIONS"),
-                   (asan.isEmpty() ? QString() : asan + QLatin1Char(':')) + QStringLiteral("detect_odr_violation=0"));
-        p.setProcessEnvironment(env);
         p.start(exe_, QStringList{QStringLiteral("call"), QStringLiteral("--db"), db.isEmpty() ? db_ : db} + args);
         CallResult r;
         if (!p.waitForFinished(60000))
