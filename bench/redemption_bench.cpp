@@ -29,6 +29,8 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
+#include "bench/LargeShop.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -40,31 +42,6 @@ using platform::FieldDef;
 using platform::FieldType;
 
 const QString kCaixa = QStringLiteral("099");
-
-QString arquivoLoja()
-{
-    const QString env = qEnvironmentVariable("VAK_BENCH_SHOP");
-    if (!env.isEmpty())
-        return env;
-    const QString dir = QDir::homePath() + QStringLiteral("/.cache/vak");
-    QDir().mkpath(dir);
-    return dir + QStringLiteral("/large-shop.db");
-}
-
-void garanteLoja()
-{
-    const QString arquivo = arquivoLoja();
-    if (QFile::exists(arquivo))
-        return;
-    std::fprintf(stderr, "generating the large shop in %s\n", qPrintable(arquivo));
-    shopgen::SqliteSink sink(arquivo);
-    shopgen::createTables(sink, QStringLiteral("sqlite"), false);
-    shopgen::ShopOptions opcoes;
-    opcoes.size = shopgen::ShopSize::Large;
-    shopgen::generateShop(sink, opcoes);
-    shopgen::createIndexes(sink, QStringLiteral("sqlite"));
-    sink.finish();
-}
 
 void tabela(const QString& caminho, const platform::FieldDefs& campos, const QList<QVariantList>& linhas)
 {
@@ -138,10 +115,10 @@ struct Bancada {
         qputenv("QT_QPA_PLATFORM", "offscreen");
         if (!QCoreApplication::instance())
             new QApplication(argc, argv);
-        garanteLoja();
+        bench::ensureLargeShop();
         escreveTerminal(dir.path());
         hostkit::setHostDirectory(dir.path());
-        hostkit::setStringConexQvn(QStringLiteral("Provider=SQLite;Data Source=") + arquivoLoja());
+        hostkit::setStringConexQvn(QStringLiteral("Provider=SQLite;Data Source=") + bench::largeShopFile());
         hostkit::setMessagePresenter([](const hostkit::MessageRequest& m) {
             std::fprintf(stderr, "message: %s\n", qPrintable(m.texto));
             return true;
@@ -196,7 +173,7 @@ struct Bancada {
     void removeVendasDoCaixa()
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("bench_limpeza"));
-        db.setDatabaseName(arquivoLoja());
+        db.setDatabaseName(bench::largeShopFile());
         if (db.open()) {
             for (const char* t : {"ITFIDELIDADE", "ITVENDA", "MOVCAIXA", "ITVENDACANCELADA", "VENDACANCELADA", "VENDA"})
                 QSqlQuery(db).exec(QStringLiteral("DELETE FROM %1 WHERE CDCAIXA = '%2'").arg(QLatin1String(t), kCaixa));

@@ -27,6 +27,8 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include "bench/LargeShop.h"
+
 #include <benchmark/benchmark.h>
 
 #include <sys/resource.h>
@@ -34,31 +36,6 @@
 #include <cstdio>
 
 namespace {
-
-QString arquivoLoja()
-{
-    const QString env = qEnvironmentVariable("VAK_BENCH_SHOP");
-    if (!env.isEmpty())
-        return env;
-    const QString dir = QDir::homePath() + QStringLiteral("/.cache/vak");
-    QDir().mkpath(dir);
-    return dir + QStringLiteral("/large-shop.db");
-}
-
-void garanteLoja()
-{
-    const QString arquivo = arquivoLoja();
-    if (QFile::exists(arquivo))
-        return;
-    std::fprintf(stderr, "generating the large shop in %s\n", qPrintable(arquivo));
-    shopgen::SqliteSink sink(arquivo);
-    shopgen::createTables(sink, QStringLiteral("sqlite"), false);
-    shopgen::ShopOptions opcoes;
-    opcoes.size = shopgen::ShopSize::Large;
-    shopgen::generateShop(sink, opcoes);
-    shopgen::createIndexes(sink, QStringLiteral("sqlite"));
-    sink.finish();
-}
 
 void semErro(const QString& texto, void*)
 {
@@ -97,8 +74,8 @@ struct Bancada {
         qputenv("QT_QPA_PLATFORM", "offscreen");
         if (!QCoreApplication::instance())
             new QApplication(argc, argv);
-        garanteLoja();
-        const QString conexao = QStringLiteral("Provider=SQLite;Data Source=") + arquivoLoja();
+        bench::ensureLargeShop();
+        const QString conexao = QStringLiteral("Provider=SQLite;Data Source=") + bench::largeShopFile();
         shopgen::TerminalOptions o;
         o.dir = dir.path();
         o.profile = QStringLiteral("fiscal");
@@ -111,7 +88,7 @@ struct Bancada {
         platform::ui::setErrorDisplay(&semErro);
         // The consumer with the most point movements: the heaviest balance query.
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("screen_bench"));
-        db.setDatabaseName(arquivoLoja());
+        db.setDatabaseName(bench::largeShopFile());
         db.open();
         QSqlQuery q(db);
         q.exec(QStringLiteral("SELECT CDCLIENTE, CDCONSUMIDOR FROM MOVPONTOCONS GROUP BY CDCLIENTE, CDCONSUMIDOR "

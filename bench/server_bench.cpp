@@ -3,15 +3,13 @@
 // run. Each benchmark reports the data service's time per call and, as counters, the raw
 // engine's time (raw_ms) and the ratio of the two.
 //
-// The shop file is VAK_BENCH_SHOP, or large.db beside the benchmark, generated on first
-// use (about a minute with a release build):
-//   shopgen --db "Provider=SQLite;Data Source=large.db" --size large
+// The shop is the one of bench/LargeShop.h (VAK_BENCH_SHOP, or generated on first use).
 
 #include "hostapi/hostkit.h"
 #include "platform/dataset/ClientDataSet.h"
 #include "server/FidelidadeSql.h"
 #include "server/Srv_Vak04100.h"
-#include "tools/shopgen/Generator.h"
+#include "bench/LargeShop.h"
 
 #include <QCoreApplication>
 #include <QDate>
@@ -29,34 +27,13 @@ using namespace Srv_Vak04100;
 
 namespace {
 
-QString shopFile()
-{
-    const QString file = qEnvironmentVariable("VAK_BENCH_SHOP");
-    return file.isEmpty() ? QCoreApplication::applicationDirPath() + QStringLiteral("/large.db") : file;
-}
-
-void ensureShop()
-{
-    const QString file = shopFile();
-    if (QFile::exists(file))
-        return;
-    std::fprintf(stderr, "generating the large shop in %s\n", qPrintable(file));
-    shopgen::SqliteSink sink(file);
-    shopgen::createTables(sink, QStringLiteral("sqlite"), false);
-    shopgen::ShopOptions options;
-    options.size = shopgen::ShopSize::Large;
-    shopgen::generateShop(sink, options);
-    shopgen::createIndexes(sink, QStringLiteral("sqlite"));
-    sink.finish();
-}
-
 // The raw engine: prepare the text (named parameters as SQLite understands them), bind,
 // step every row reading every column, finalize.
 class Raw {
 public:
     Raw()
     {
-        if (sqlite3_open_v2(shopFile().toUtf8().constData(), &db_, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK)
+        if (sqlite3_open_v2(bench::largeShopFile().toUtf8().constData(), &db_, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK)
             std::abort();
     }
     ~Raw() { sqlite3_close(db_); }
@@ -93,8 +70,8 @@ void bindText(sqlite3_stmt* st, const char* name, const QByteArray& value)
 struct Module {
     Module()
     {
-        ensureShop();
-        hostkit::setStringConexQvn(QStringLiteral("Provider=SQLite;Data Source=") + shopFile());
+        bench::ensureLargeShop();
+        hostkit::setStringConexQvn(QStringLiteral("Provider=SQLite;Data Source=") + bench::largeShopFile());
         rdmFidelidade = new TrdmFidelidade;
         rdmFidelidade->adcFidelidade->open();
     }
