@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The redemption screen on the demo shop. Builds everything (release), generates the demo
+# The redemption screen on the demo shop. Builds what it runs (the module, the reference
+# host and the shop generator, release; nothing when they are up to date), generates the demo
 # shop (SQLite) and a terminal in out/demo, then opens the screen through the reference
 # host: in a window when a display exists; otherwise a headless walk-through (choose a
 # consumer, pick two gifts, cancel one) that prints the balances at each step and saves
@@ -10,10 +11,12 @@ set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/deps.sh
 vak_install_deps python3
-cmake --preset release >/dev/null
-cmake --build --preset release -j"$(nproc)"
+# Configured once; later runs go straight to the build, which does nothing when the
+# sources have not changed (Ninja reconfigures by itself when a CMakeLists.txt has).
+[ -f build/demo/build.ninja ] || cmake --preset demo >/dev/null
+cmake --build --preset demo -j"$(nproc)"
 
-bin=build/release/bin
+bin=build/demo/bin
 work=out/demo
 term="$work/terminal"
 rm -rf "$work"

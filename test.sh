@@ -8,7 +8,9 @@ source scripts/services.sh
 vak_install_deps
 
 preset=${VAK_TEST_PRESET:-debug}
-cmake --preset "$preset" >/dev/null
+# Everything: the tests, the fuzz targets' corpus replays and the benchmarks (built, so
+# they keep compiling; they are run by hand, never as tests).
+cmake --preset "$preset" -DBUILD_TESTING=ON -DVAK_BUILD_BENCH=ON >/dev/null
 cmake --build --preset "$preset" -j"$(nproc)"
 
 trap vak_stop_services EXIT
