@@ -3,34 +3,17 @@
 #include "client/Selecao.h"
 
 #include "server/Srv_Vak04100.h"
-
-#include <QDir>
-#include <QFileInfo>
+#include "terminal/TerminalFiles.h"
 
 namespace Cli_Vak04100 {
 
 namespace {
 
-// The file `relativo` under the host directory, found whatever its letter case (terminal
+// The terminal file `arquivo` under the host directory, found whatever its letter case (terminal
 // folders are copied from Windows); empty when there is none.
-QString arquivoDoHost(const QString& relativo)
+QString arquivoDoHost(terminal::File arquivo)
 {
-    return hostkit::findFileIgnoringCase(hostkit::hostDirectory(), relativo);
-}
-
-// A file named by a directory text as the terminal stores it (DSDIRCAD, which may use
-// backslashes) followed directly by a file name.
-QString arquivoEmDiretorio(const QString& caminho)
-{
-    QString normal = caminho;
-    normal.replace(QLatin1Char('\\'), QLatin1Char('/'));
-    const QFileInfo info(normal);
-    if (info.fileName().isEmpty())
-        return {};
-    const QString dir = info.absolutePath();
-    if (!QFileInfo(dir).isDir())
-        return hostkit::findFileIgnoringCase(QDir::rootPath(), dir.mid(1) + QLatin1Char('/') + info.fileName());
-    return hostkit::findFileIgnoringCase(dir, info.fileName());
+    return terminal::findHostFile(QString::fromLatin1(terminal::fileSpec(arquivo).relative));
 }
 
 }  // namespace
@@ -44,7 +27,7 @@ void TfrmFidelidade::InicializaForm()
     rdmFidelidade->adcFidelidade->setConnected(true);
 
     // 2. Terminal parameters. There is no short path form here: the path serves as is.
-    const QString parametros = arquivoDoHost(QStringLiteral("PARAMETROSQVN.CDS"));
+    const QString parametros = arquivoDoHost(terminal::File::Parametros);
     if (!parametros.isEmpty()) {
         cdsParametrosQvn->loadFromFile(parametros);
         if (!cdsParametrosQvn->active())
@@ -53,14 +36,14 @@ void TfrmFidelidade::InicializaForm()
     }
 
     // 3. Tax rates.
-    const QString aliquotas = arquivoDoHost(QStringLiteral("Dados/Cadastros/AliqImpFis.cds"));
+    const QString aliquotas = arquivoDoHost(terminal::File::AliqImpFis);
     if (!aliquotas.isEmpty())
         cdsAliqImpFis->loadFromFile(aliquotas);
 
     // 4. Host data. DSDIRCAD is read again, whether or not step 2 found the file: without
     //    the parameter file this read fails and stops the opening.
     const QString dirCad = cdsParametrosQvn->fieldByName(QStringLiteral("DSDIRCAD")).asString();
-    const QString quorvan = arquivoEmDiretorio(dirCad + QStringLiteral("QUORVAN.CDS"));
+    const QString quorvan = terminal::findInDirectoryText(dirCad + QLatin1String(terminal::kHostDataFile));
     if (!quorvan.isEmpty()) {
         cdsDadosQuorvan->loadFromFile(quorvan);
         if (!cdsDadosQuorvan->active())
@@ -70,7 +53,7 @@ void TfrmFidelidade::InicializaForm()
     }
 
     // 5. Access control.
-    const QString controle = arquivoDoHost(QStringLiteral("Dados/Cadastros/ControleAcess.cds"));
+    const QString controle = arquivoDoHost(terminal::File::ControleAcess);
     if (!controle.isEmpty()) {
         cdsControleAcess->loadFromFile(controle);
         stCdOperador = cdsControleAcess->fieldByName(QStringLiteral("CDOPERADOR")).asString();
@@ -78,12 +61,12 @@ void TfrmFidelidade::InicializaForm()
     }
 
     // 6. Receipt types.
-    const QString tipos = arquivoDoHost(QStringLiteral("Dados/Cadastros/ConfTipoRece.cds"));
+    const QString tipos = arquivoDoHost(terminal::File::ConfTipoRece);
     if (!tipos.isEmpty())
         cdsConfTipoRece->loadFromFile(tipos);
 
     // 7. Business date.
-    const QString data = arquivoDoHost(QStringLiteral("Dados/Cadastros/DataMovimento.cds"));
+    const QString data = arquivoDoHost(terminal::File::DataMovimento);
     if (!data.isEmpty()) {
         cdsDataMovimento->loadFromFile(data);
         dtMovimento = cdsDataMovimento->fieldByName(QStringLiteral("DATAMOVIMENTO")).asDateTime();
@@ -91,7 +74,7 @@ void TfrmFidelidade::InicializaForm()
 
     // 8. SAT activation code, only on SAT terminals.
     if (boSistemaSat) {
-        const QString abertura = arquivoDoHost(QStringLiteral("Dados/Cadastros/AberturaCaixa.cds"));
+        const QString abertura = arquivoDoHost(terminal::File::AberturaCaixa);
         if (!abertura.isEmpty()) {
             cdsValidaAbertura->loadFromFile(abertura);
             const QString codigo = cdsValidaAbertura->fieldByName(QStringLiteral("CDATIVACAOSAT")).asString();
@@ -130,56 +113,49 @@ void TfrmFidelidade::InicializaForm()
 
 void TfrmFidelidade::leParametros()
 {
-    auto texto = [this](const char* chave) {
-        return cdsParametrosQvn->fieldByName(QString::fromLatin1(chave)).asString();
-    };
-    auto inteiro = [this](const char* chave) {
-        return cdsParametrosQvn->fieldByName(QString::fromLatin1(chave)).asInteger();
-    };
-    auto logico = [this](const char* chave) {
-        return cdsParametrosQvn->fieldByName(QString::fromLatin1(chave)).asBoolean();
-    };
-    stIdEsquema = texto("IDESQUEMA");
-    stNrSerieImp = texto("NRSERIEIMP");
-    stDsDirCad = texto("DSDIRCAD");
-    stCdFilial = texto("CDFILIAL");
-    stCdLoja = texto("CDLOJA");
-    stNmLoja = texto("NMLOJA");
-    stCdCaixa = texto("CDCAIXA");
-    stCdCliente = texto("CDCLIENTE");
-    inCor1 = inteiro("INCOR1");
-    inCor2 = inteiro("INCOR2");
-    inCor3 = inteiro("INCOR3");
-    inCor4 = inteiro("INCOR4");
-    inCor5 = inteiro("INCOR5");
-    inCor6 = inteiro("INCOR6");
-    stTotCv = texto("STTOTCV");
-    inTipoImpFis = inteiro("IDTIPOIMPFIS");
-    stIdUtilTef = texto("IDUTILTEF");
-    stDsObsCupFis = texto("DSOBSCUPFIS");
-    stIdImpSaldoCupom = texto("IDIMPSALDOCUPOM");
-    stIdTpTelaVe = texto("IDTPTELAVE");
-    stDsMensCpfCup = texto("DSMENSCPFCUP");
-    stIdImprCupTefRed = texto("IDIMPRCUPTEFRED");
-    stCdCCusClie = texto("CDCCUSCLIE");
-    dtAberCaix = cdsParametrosQvn->fieldByName(QStringLiteral("DTABERCAIX")).asDateTime();
-    stCdEmpresa = texto("CDEMPRESA");
-    stIdPaisIntegra = texto("IDPAISINTEGRA");
-    stDsModeloEcf = texto("DSMODELOECFVE");
-    stDsMarcaEcf = texto("DSMARCAECFVE");
-    stEcfImp = texto("ECFIMP");
-    stCdPrefIntgCol = texto("CDPREFINTGCOL");
-    boSistemaLumivend = logico("SISTEMALUMIVEND");
-    boSistemaNfce = logico("SISTEMAQVNNFCE");
-    boSistemaSat = logico("SISTEMAQVNSAT");
-    stSgEstadoFili = texto("SGESTADOFILI");
-    stNrInsJurEmpr = texto("NRINSJUREMPR");
-    stCdInscEstaEmpr = texto("CDINSCESTAEMPR");
-    stIdParImprLimVdc = texto("IDPARIMPRLIMVDC");
-    boUtilizaImpFis = logico("UTILIZAIMPFIS");
-    stIdAmbTrabNfce = texto("IDAMBTRABNFCE");
-    stIdImpCompCupVen = texto("IDIMPCOMPCUPVEN");
-    stIdUtilSatComp = texto("IDUTILSATCOMP");
+    using P = terminal::Param;
+    const terminal::Parameters p = terminal::Parameters::read(*cdsParametrosQvn);
+    stIdEsquema = p.text(P::IDESQUEMA);
+    stNrSerieImp = p.text(P::NRSERIEIMP);
+    stDsDirCad = p.text(P::DSDIRCAD);
+    stCdFilial = p.text(P::CDFILIAL);
+    stCdLoja = p.text(P::CDLOJA);
+    stNmLoja = p.text(P::NMLOJA);
+    stCdCaixa = p.text(P::CDCAIXA);
+    stCdCliente = p.text(P::CDCLIENTE);
+    inCor1 = p.integer(P::INCOR1);
+    inCor2 = p.integer(P::INCOR2);
+    inCor3 = p.integer(P::INCOR3);
+    inCor4 = p.integer(P::INCOR4);
+    inCor5 = p.integer(P::INCOR5);
+    inCor6 = p.integer(P::INCOR6);
+    stTotCv = p.text(P::STTOTCV);
+    inTipoImpFis = p.integer(P::IDTIPOIMPFIS);
+    stIdUtilTef = p.text(P::IDUTILTEF);
+    stDsObsCupFis = p.text(P::DSOBSCUPFIS);
+    stIdImpSaldoCupom = p.text(P::IDIMPSALDOCUPOM);
+    stIdTpTelaVe = p.text(P::IDTPTELAVE);
+    stDsMensCpfCup = p.text(P::DSMENSCPFCUP);
+    stIdImprCupTefRed = p.text(P::IDIMPRCUPTEFRED);
+    stCdCCusClie = p.text(P::CDCCUSCLIE);
+    dtAberCaix = p.dateTime(P::DTABERCAIX);
+    stCdEmpresa = p.text(P::CDEMPRESA);
+    stIdPaisIntegra = p.text(P::IDPAISINTEGRA);
+    stDsModeloEcf = p.text(P::DSMODELOECFVE);
+    stDsMarcaEcf = p.text(P::DSMARCAECFVE);
+    stEcfImp = p.text(P::ECFIMP);
+    stCdPrefIntgCol = p.text(P::CDPREFINTGCOL);
+    boSistemaLumivend = p.flag(P::SISTEMALUMIVEND);
+    boSistemaNfce = p.flag(P::SISTEMAQVNNFCE);
+    boSistemaSat = p.flag(P::SISTEMAQVNSAT);
+    stSgEstadoFili = p.text(P::SGESTADOFILI);
+    stNrInsJurEmpr = p.text(P::NRINSJUREMPR);
+    stCdInscEstaEmpr = p.text(P::CDINSCESTAEMPR);
+    stIdParImprLimVdc = p.text(P::IDPARIMPRLIMVDC);
+    boUtilizaImpFis = p.flag(P::UTILIZAIMPFIS);
+    stIdAmbTrabNfce = p.text(P::IDAMBTRABNFCE);
+    stIdImpCompCupVen = p.text(P::IDIMPCOMPCUPVEN);
+    stIdUtilSatComp = p.text(P::IDUTILSATCOMP);
 }
 
 }  // namespace Cli_Vak04100

@@ -2,6 +2,7 @@
 // redemption receipt type. It travels on as a data packet (receipt closing, close-out).
 #include "client/Cli_Vak04100.h"
 #include "client/Venda.h"
+#include "terminal/TerminalFiles.h"
 
 namespace Cli_Vak04100 {
 
@@ -25,7 +26,7 @@ void TfrmFidelidade::InsereMovCaixa()
     //    The filter stays on afterwards. A table that was not loaded, or lacks a field,
     //    fails below with the dataset's field-not-found error.
     cdsConfTipoRece->setFiltered(false);
-    cdsConfTipoRece->setFilter(QStringLiteral("(IDMOSTRARECE = 'S' OR IDMOSTRARECE IS NULL) AND IDTIPORECE = '4'"));
+    cdsConfTipoRece->setFilter(terminal::redemptionReceiptFilter());
     cdsConfTipoRece->setFiltered(true);
     if (cdsConfTipoRece->active())
         cdsConfTipoRece->first();

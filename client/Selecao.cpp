@@ -9,6 +9,7 @@
 #include "platform/ui/ErrorDisplay.h"
 #include "platform/ui/FieldLayout.h"
 #include "server/Srv_Vak04100.h"
+#include "terminal/TerminalFiles.h"
 
 #include <QLocale>
 
@@ -64,18 +65,7 @@ std::optional<double> precoDaResposta(const QString& resposta)
 
 int filtraPorAliquota(platform::ClientDataSet& catalogo, platform::ClientDataSet& aliquotas)
 {
-    platform::LocateOptions semCaixa;
-    semCaixa.caseInsensitive = true;
-    catalogo.first();
-    while (!catalogo.eof()) {
-        const QVariantList chave{catalogo.fieldByName(QStringLiteral("VRPEALIMPFIS")).asFloat(),
-                                 catalogo.fieldByName(QStringLiteral("IDTPIMPOSFIS")).asString()};
-        if (aliquotas.locate(QStringLiteral("VRALIQIMPFIS;IDALIQIMPFIS"), chave, semCaixa))
-            catalogo.next();
-        else
-            catalogo.remove();  // the following row becomes current and is examined next
-    }
-    return catalogo.recordCount();
+    return terminal::filterByTaxRate(catalogo, aliquotas);
 }
 
 void TfrmFidelidade::CarregaSaldos()

@@ -1,4 +1,5 @@
 #include "host/app/CallCommand.h"
+#include "host/app/ModulePath.h"
 
 #include "hostapi/hostkit.h"
 #include "platform/dataset/DataPacket.h"
@@ -59,7 +60,7 @@ public:
     }
     bool load(QString* error)
     {
-        const QString path = QCoreApplication::applicationDirPath() + QStringLiteral("/libVak04100.so");
+        const QString path = modulePath();
         handle_ = dlopen(QFile::encodeName(path).constData(), RTLD_NOW | RTLD_LOCAL);
         if (!handle_) {
             *error = QString::fromLocal8Bit(dlerror());

@@ -1,4 +1,5 @@
 #include "host/app/Host.h"
+#include "host/app/ModulePath.h"
 
 #include "host/fiscaldev/SimPrinter.h"
 #include "host/possvc/SaleServices.h"
@@ -46,7 +47,7 @@ struct Module {
 
     bool load(QString* error)
     {
-        const QString path = QCoreApplication::applicationDirPath() + QStringLiteral("/libVak04100.so");
+        const QString path = modulePath();
         handle = dlopen(QFile::encodeName(path).constData(), RTLD_NOW | RTLD_LOCAL);
         if (!handle) {
             *error = QString::fromLocal8Bit(dlerror());

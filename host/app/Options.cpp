@@ -7,7 +7,8 @@ QString usage()
     return QStringLiteral(
         "usage: pdvhost --terminal DIR [--db CONNSTR] [--consumer CODE [--name N] [--cpf C] [--address A]\n"
         "               [--client K]] [--script FILE] [--transcript FILE.jsonl] [--out DIR]\n"
-        "       pdvhost call FUNCTION [ARGS...]   (calls a data-service function of the module)\n");
+        "       pdvhost call FUNCTION [ARGS...]   (calls a data-service function of the module)\n"
+        "       pdvhost check --terminal DIR [--db CONNSTR] [--json]   (judges the terminal's set-up)\n");
 }
 
 bool parseOptions(const QStringList& args, HostOptions& o, QString* error)

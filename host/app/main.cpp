@@ -3,6 +3,7 @@
 #include "host/app/Host.h"
 
 #include "host/app/CallCommand.h"
+#include "host/app/CheckCommand.h"
 
 #include <QApplication>
 
@@ -11,8 +12,8 @@
 
 int main(int argc, char** argv)
 {
-    // `call` and scripted runs are headless: they must work on a terminal without a display.
-    bool headless = argc > 1 && std::strcmp(argv[1], "call") == 0;
+    // `call`, `check` and scripted runs are headless: they must work on a terminal without a display.
+    bool headless = argc > 1 && (std::strcmp(argv[1], "call") == 0 || std::strcmp(argv[1], "check") == 0);
     for (int i = 1; i < argc; ++i)
         if (std::strcmp(argv[i], "--script") == 0)
             headless = true;
@@ -23,6 +24,8 @@ int main(int argc, char** argv)
     QStringList args = app.arguments().mid(1);
     if (!args.isEmpty() && args.first() == QLatin1String("call"))
         return pdvhost::runCallCommand(args.mid(1));
+    if (!args.isEmpty() && args.first() == QLatin1String("check"))
+        return pdvhost::runCheckCommand(args.mid(1));
     if (args.isEmpty() || args.first() == QLatin1String("--help")) {
         std::fputs(pdvhost::usage().toLocal8Bit().constData(), stderr);
         return args.isEmpty() ? 2 : 0;

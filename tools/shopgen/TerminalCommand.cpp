@@ -1,10 +1,10 @@
 #include "tools/shopgen/TerminalCommand.h"
 
-#include "client/Chave.h"
 #include "hostapi/hostkit.h"
 #include "platform/Error.h"
 #include "platform/dataset/DataPacket.h"
 #include "platform/db/Connection.h"
+#include "terminal/TerminalFiles.h"
 #include "tools/shopgen/ShopData.h"
 
 #include <QDir>
@@ -163,7 +163,7 @@ void gravaCadastros(const TerminalOptions& o, const QString& dados)
     grava(cad + QStringLiteral("DataMovimento.cds"), {tipo("DATAMOVIMENTO", FieldType::DateTime)},
           {{QDateTime(o.today, QTime(0, 0))}});
     grava(cad + QStringLiteral("AberturaCaixa.cds"), {texto("CDATIVACAOSAT", 100)},
-          {{hostkit::Cripto(QStringLiteral("12345678"), Cli_Vak04100::kChaveCripto)}});
+          {{hostkit::Cripto(QStringLiteral("12345678"), terminal::kChaveCripto)}});
 }
 
 }  // namespace
@@ -178,7 +178,7 @@ void writeTerminal(const TerminalOptions& o)
     gravaParametros(o, p, dirCad);
     gravaCadastros(o, dados);
     grava(dirCad + QStringLiteral("QUORVAN.CDS"), {texto("MD5ARQUIVOTXT", 100)},
-          {{hostkit::Cripto(QStringLiteral("8F14E45FCEEA167A5A36DEDD4BEA2543"), Cli_Vak04100::kChaveCripto)}});
+          {{hostkit::Cripto(QStringLiteral("8F14E45FCEEA167A5A36DEDD4BEA2543"), terminal::kChaveCripto)}});
     if (!o.db.isEmpty())
         hostkit::saveStringConexQvn(QDir(o.dir).absolutePath(), o.db);
 }

@@ -1,0 +1,197 @@
+// The shop database as the data service and the sale services will use it. The tables
+// and columns expected are those of the project's schema (schema/sqlite.sql, carried in
+// the program's resources): the statements of both are written against it.
+#include "host/app/Check.h"
+
+#include "hostapi/hostkit.h"
+#include "platform/Error.h"
+#include "platform/db/Connection.h"
+#include "platform/db/ConnectionString.h"
+#include "platform/db/Query.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QMap>
+#include <QRegularExpression>
+#include <QSqlField>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+namespace pdvhost::check {
+
+namespace {
+
+const QString kDb = QStringLiteral("database");
+
+// Table -> its columns, in the schema's order.
+using Schema = QList<std::pair<QString, QStringList>>;
+
+Schema expectedSchema()
+{
+    QFile file(QStringLiteral(":/schema/sqlite.sql"));
+    if (!file.open(QIODevice::ReadOnly))
+        throw platform::Error(QStringLiteral("the program's copy of the schema is missing"));
+    Schema schema;
+    static const QRegularExpression table(QStringLiteral("^CREATE TABLE (\\w+)"));
+    static const QRegularExpression column(QStringLiteral("^\\s+([A-Z][A-Z0-9_]*)\\s+[A-Z]"));
+    for (const QString& line : QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'))) {
+        if (const auto m = table.match(line); m.hasMatch())
+            schema.append({m.captured(1), {}});
+        else if (const auto c = column.match(line); c.hasMatch() && !schema.isEmpty() &&
+                 c.captured(1) != QLatin1String("PRIMARY") && c.captured(1) != QLatin1String("UNIQUE"))
+            schema.last().second.append(c.captured(1));
+    }
+    return schema;
+}
+
+// The declared width of a text column; 0 when the database does not say.
+int declaredWidth(platform::db::Connection& db, const QString& table, const QSqlField& field)
+{
+    if (field.length() > 0 && field.metaType().id() == QMetaType::QString)
+        return field.length();
+    if (db.backend() != platform::db::Backend::SQLite)
+        return 0;
+    QSqlQuery q(db.database());
+    q.exec(QStringLiteral("PRAGMA table_info(%1)").arg(table));
+    static const QRegularExpression width(QStringLiteral("CHAR\\s*\\((\\d+)\\)"), QRegularExpression::CaseInsensitiveOption);
+    while (q.next())
+        if (q.value(1).toString().compare(field.name(), Qt::CaseInsensitive) == 0)
+            if (const auto m = width.match(q.value(2).toString()); m.hasMatch())
+                return m.captured(1).toInt();
+    return 0;
+}
+
+struct Widths {
+    QMap<QString, std::pair<int, QString>> narrowest;  // column -> width, "TABLE.COLUMN"
+};
+
+// Every table and column of the schema present; the narrowest width of each code column.
+Widths checkTables(platform::db::Connection& db, Findings& f)
+{
+    Widths widths;
+    const QStringList codes{QStringLiteral("CDFILIAL"), QStringLiteral("CDCAIXA"), QStringLiteral("CDLOJA"),
+                            QStringLiteral("CDOPERADOR")};
+    for (const auto& [table, columns] : expectedSchema()) {
+        const QSqlRecord record = db.database().record(table);
+        if (record.isEmpty()) {
+            f.error(kDb, table, QStringLiteral("the table is missing"),
+                    QStringLiteral("create it with the shop's schema (schema/ in the package's documentation)"));
+            continue;
+        }
+        QStringList missing;
+        for (const QString& column : columns) {
+            const int i = record.indexOf(column) >= 0 ? record.indexOf(column) : record.indexOf(column.toLower());
+            if (i < 0) {
+                missing << column;
+            } else if (codes.contains(column)) {
+                const int w = declaredWidth(db, table, record.field(i));
+                auto& n = widths.narrowest[column];
+                if (w > 0 && (n.first == 0 || w < n.first))
+                    n = {w, table + QLatin1Char('.') + column};
+            }
+        }
+        if (!missing.isEmpty())
+            f.error(kDb, table, QStringLiteral("missing column(s) %1").arg(missing.join(QStringLiteral(", "))),
+                    QStringLiteral("add them as the shop's schema declares them"));
+    }
+    return widths;
+}
+
+void checkCodeWidths(const Terminal& t, const Widths& widths, Findings& f)
+{
+    using terminal::Param;
+    const QList<std::tuple<QString, QString, QString>> codes = {
+        {QStringLiteral("PARAMETROSQVN.CDS"), QStringLiteral("CDFILIAL"), t.text(Param::CDFILIAL)},
+        {QStringLiteral("PARAMETROSQVN.CDS"), QStringLiteral("CDCAIXA"), t.text(Param::CDCAIXA)},
+        {QStringLiteral("PARAMETROSQVN.CDS"), QStringLiteral("CDLOJA"), t.text(Param::CDLOJA)},
+        {QStringLiteral("Dados/Cadastros/ControleAcess.cds"), QStringLiteral("CDOPERADOR"), t.operatorCode},
+    };
+    for (const auto& [file, column, value] : codes) {
+        const auto [width, where] = widths.narrowest.value(column);
+        if (width > 0 && value.size() > width)
+            f.error(file, column,
+                    QStringLiteral("'%1' has %2 characters; %3 holds %4").arg(value).arg(value.size()).arg(where).arg(width),
+                    QStringLiteral("use a code of at most %1 characters (as the host registers it)").arg(width));
+    }
+}
+
+// Writes the terminal's codes and names as counter keys inside a transaction that is
+// rolled back: the counters table takes writes, and the texts come back as written.
+void checkCountersAndEncoding(const Terminal& t, platform::db::Connection& db, Findings& f)
+{
+    using terminal::Param;
+    QStringList texts{t.text(Param::CDFILIAL), t.text(Param::CDCAIXA), t.text(Param::CDLOJA), t.text(Param::NMLOJA),
+                      t.text(Param::CDCLIENTE), t.operatorCode, t.operatorName};
+    texts.removeAll(QString());
+    texts.removeDuplicates();
+    platform::db::Command insert(&db);
+    insert.setSql(QStringLiteral("INSERT INTO NOVOCODIGO (CDCONTADOR, NRSEQUENCIAL) VALUES (:P_CDCONTADOR, '0')"));
+    platform::db::Query read(&db);
+    read.setSql(QStringLiteral("SELECT CDCONTADOR FROM NOVOCODIGO WHERE CDCONTADOR = :P_CDCONTADOR"));
+    try {
+        db.beginTransaction(true);
+        for (const QString& text : texts) {
+            const QString key = (QStringLiteral("pdvhost check ") + text).left(100);
+            insert.setParam(QStringLiteral("P_CDCONTADOR"), key);
+            insert.execute();
+            read.close();
+            read.setParam(QStringLiteral("P_CDCONTADOR"), key);
+            read.open();
+            if (read.isEmpty() || read.value(0).toString() != key)
+                f.error(kDb, QStringLiteral("encoding"),
+                        QStringLiteral("the database's text encoding does not hold '%1'").arg(text),
+                        QStringLiteral("create the database with an encoding that holds Windows-1252 text (UTF-8)"));
+        }
+        read.close();
+        db.rollback();
+    } catch (const platform::Error& e) {
+        db.rollback();
+        f.error(kDb, QStringLiteral("NOVOCODIGO"), QStringLiteral("the counters table takes no write: %1").arg(e.text()),
+                QStringLiteral("grant the terminal's database user INSERT and UPDATE on NOVOCODIGO, and make the "
+                               "database writable"));
+    }
+}
+
+}  // namespace
+
+std::unique_ptr<platform::db::Connection> checkDatabase(const Terminal& t, const QString& given, Findings& f)
+{
+    QString text = given;
+    if (text.isEmpty()) {
+        try {
+            text = hostkit::GetStringConexQvn();
+        } catch (const platform::Error& e) {
+            f.error(kDb, QStringLiteral("Dados/StringConexao.txt"), e.text(),
+                    QStringLiteral("store the connection string again (shopgen terminal DIR --db CONNSTR)"));
+            return nullptr;
+        }
+    }
+    platform::db::ConnectionSpec spec;
+    try {
+        spec = platform::db::parseConnectionString(text);
+    } catch (const platform::Error& e) {
+        f.error(kDb, QStringLiteral("connection string"), e.text(),
+                QStringLiteral("write it as Provider=...;Data Source=... (see the guide)"));
+        return nullptr;
+    }
+    // Opening would create an empty SQLite file: a missing one is reported instead.
+    if (spec.backend == platform::db::Backend::SQLite && !QFileInfo::exists(spec.databaseName)) {
+        f.error(kDb, QStringLiteral("connection"), QStringLiteral("the database file %1 does not exist").arg(spec.databaseName),
+                QStringLiteral("generate the shop there (shopgen --db ...) or store the right connection string"));
+        return nullptr;
+    }
+    auto db = std::make_unique<platform::db::Connection>(text);
+    try {
+        db->open();
+    } catch (const platform::Error& e) {
+        f.error(kDb, QStringLiteral("connection"), e.text(),
+                QStringLiteral("check the server, the database's name, the user and the password"));
+        return nullptr;
+    }
+    const Widths widths = checkTables(*db, f);
+    checkCodeWidths(t, widths, f);
+    checkCountersAndEncoding(t, *db, f);
+    return db;
+}
+
+}  // namespace pdvhost::check

@@ -1,0 +1,260 @@
+// The terminal files, read as the screen's opening reads them (terminal/TerminalFiles.h):
+// every problem of every file at once, instead of the opening's first.
+#include "host/app/Check.h"
+
+#include "hostapi/hostkit.h"
+#include "platform/Error.h"
+#include "platform/dataset/DataPacket.h"
+
+namespace pdvhost::check {
+
+namespace {
+
+using platform::ClientDataSet;
+using platform::FieldType;
+using terminal::File;
+using terminal::Param;
+using terminal::ValueType;
+
+QString label(const terminal::FileSpec& spec) { return QString::fromLatin1(spec.relative); }
+
+// Whether a field stored as `stored` holds a value of the type the screen reads it as.
+bool storedAs(FieldType stored, ValueType read)
+{
+    switch (read) {
+    case ValueType::Text: return true;
+    case ValueType::Integer:
+        return stored == FieldType::ShortInt || stored == FieldType::SmallInt || stored == FieldType::Integer ||
+               stored == FieldType::LargeInt || stored == FieldType::Byte || stored == FieldType::Word ||
+               stored == FieldType::LongWord;
+    case ValueType::Float:
+        return storedAs(stored, ValueType::Integer) || stored == FieldType::Single || stored == FieldType::Float ||
+               stored == FieldType::Currency || stored == FieldType::Bcd || stored == FieldType::FmtBcd;
+    case ValueType::Boolean: return stored == FieldType::Boolean;
+    case ValueType::DateTime:
+        return stored == FieldType::Date || stored == FieldType::DateTime || stored == FieldType::TimeStamp;
+    }
+    return false;
+}
+
+// Loads a file found at `path` as the screen does; null (with the finding) when unreadable.
+std::unique_ptr<ClientDataSet> load(const terminal::FileSpec& spec, const QString& path, Findings& f)
+{
+    auto ds = std::make_unique<ClientDataSet>(QString::fromLatin1(spec.dataSet));
+    try {
+        ds->loadFromFile(path);
+        if (!ds->active())
+            ds->open();
+        return ds;
+    } catch (const platform::Error& e) {
+        f.error(label(spec), {}, QStringLiteral("cannot be read: %1").arg(e.text()),
+                QStringLiteral("write the file again from the host (cdstool dump shows what it holds)"));
+        return nullptr;
+    }
+}
+
+// Reads every field the screen reads from the first row; each value read lands in `out`
+// (indexed as spec.fields) when given.
+void readFields(ClientDataSet& ds, const terminal::FileSpec& spec, Findings& f,
+                std::optional<QVariant>* out = nullptr)
+{
+    for (qsizetype i = 0; i < spec.fields.size(); ++i) {
+        const terminal::Key& key = spec.fields[i];
+        const QString name = QString::fromLatin1(key.name), type = terminal::typeName(key.type);
+        platform::Field* field = ds.findField(name);
+        if (!field) {
+            f.error(label(spec), name, QStringLiteral("missing; the screen reads it as %1").arg(type),
+                    QStringLiteral("add the field %1 (%2) to the file").arg(name, type));
+            continue;
+        }
+        try {
+            const QVariant value = terminal::readValue(ds, key);
+            if (out)
+                out[i] = value;
+        } catch (const platform::Error& e) {
+            f.error(label(spec), name, e.text(), QStringLiteral("store a %1 value").arg(type));
+            continue;
+        }
+        if (!storedAs(field->dataType(), key.type))
+            f.warning(label(spec), name,
+                      QStringLiteral("stored as %1, read as %2").arg(platform::xmlTypeName(field->dataType()), type),
+                      QStringLiteral("store it as a %1").arg(type));
+    }
+}
+
+// Loads the file and checks its fields; reports it missing with `missingWhy` as an error.
+std::unique_ptr<ClientDataSet> loadChecked(File file, const QString& missingWhy, Findings& f,
+                                           std::optional<QVariant>* out = nullptr)
+{
+    const terminal::FileSpec& spec = terminal::fileSpec(file);
+    const QString path = terminal::findHostFile(label(spec));
+    if (path.isEmpty()) {
+        f.error(label(spec), {}, QStringLiteral("missing: %1").arg(missingWhy),
+                QStringLiteral("copy %1 from the host into the terminal").arg(label(spec)));
+        return nullptr;
+    }
+    auto ds = load(spec, path, f);
+    if (!ds)
+        return nullptr;
+    if (ds->recordCount() == 0) {
+        f.error(label(spec), {}, QStringLiteral("has no row: every value reads empty"),
+                QStringLiteral("write the file again from the host"));
+    } else if (ds->recordCount() > 1 && file == File::Parametros) {
+        f.warning(label(spec), {}, QStringLiteral("has %1 rows; only the first is read").arg(ds->recordCount()),
+                  QStringLiteral("leave one row"));
+    }
+    ds->first();
+    readFields(*ds, spec, f, out);
+    return ds;
+}
+
+const QString kFixParams = QStringLiteral("set it in the terminal's parameters at the host and export the file again");
+
+void checkParameters(Terminal& t, Findings& f)
+{
+    const QString file = label(terminal::fileSpec(File::Parametros));
+    if (t.flag(Param::SISTEMAQVNNFCE) && t.flag(Param::SISTEMAQVNSAT))
+        f.warning(file, QStringLiteral("SISTEMAQVNSAT"),
+                  QStringLiteral("both SISTEMAQVNNFCE and SISTEMAQVNSAT are set: the terminal is treated as NFC-e"),
+                  QStringLiteral("clear the flag of the document this terminal does not issue"));
+    for (Param p : {Param::CDFILIAL, Param::CDLOJA, Param::CDCAIXA})
+        if (t.values[size_t(p)] && t.text(p).trimmed().isEmpty())
+            f.error(file, QString::fromLatin1(terminal::parameterKey(p).name),
+                    QStringLiteral("empty: the code is written with every sale"), kFixParams);
+    for (int p = int(Param::INCOR1); p <= int(Param::INCOR6); ++p) {
+        const auto& v = t.values[size_t(p)];
+        if (v && (v->toLongLong() < 0 || v->toLongLong() > 0xFFFFFF))
+            f.warning(file, QString::fromLatin1(terminal::parameterKeys()[p].name),
+                      QStringLiteral("%1 is not a colour (0 to $FFFFFF, blue-green-red)").arg(v->toLongLong()),
+                      QStringLiteral("store a colour as an integer $00BBGGRR"));
+    }
+    const auto& opening = t.values[size_t(Param::DTABERCAIX)];
+    if (opening && (!opening->toDateTime().isValid() || opening->toDateTime().date() <= QDate(1899, 12, 30)))
+        f.error(file, QStringLiteral("DTABERCAIX"),
+                QStringLiteral("the register's opening date-time is not set: sales would carry a zero date"),
+                QStringLiteral("open the register at the host, which writes the date-time"));
+}
+
+// The host data file under DSDIRCAD, whose MD-5 the fiscal receipt prints: an error on
+// a terminal with a fiscal printer, a warning elsewhere.
+void checkHostData(Terminal& t, Findings& f)
+{
+    const QString file = label(terminal::fileSpec(File::Parametros));
+    if (!t.values[size_t(Param::DSDIRCAD)])
+        return;  // reported with the parameter file
+    const QString dir = t.text(Param::DSDIRCAD);
+    auto report = [&](const QString& key, const QString& message, const QString& fix) {
+        t.fiscalPrinter() ? f.error(file, key, message, fix) : f.warning(file, key, message, fix);
+    };
+    if (!terminal::endsWithSeparator(dir)) {
+        report(QStringLiteral("DSDIRCAD"),
+               QStringLiteral("'%1' does not end with a separator: the host data file is looked for as '%1%2'")
+                   .arg(dir, QLatin1String(terminal::kHostDataFile)),
+               QStringLiteral("end DSDIRCAD with '/' (or '\\')"));
+        return;
+    }
+    const QString path = terminal::findInDirectoryText(dir + QLatin1String(terminal::kHostDataFile));
+    if (path.isEmpty()) {
+        report(QStringLiteral("DSDIRCAD"), QStringLiteral("no %1 in '%2': the receipt goes without its MD-5")
+                                               .arg(QLatin1String(terminal::kHostDataFile), dir),
+               QStringLiteral("copy %1 from the host into %2, or correct DSDIRCAD")
+                   .arg(QLatin1String(terminal::kHostDataFile), dir));
+        return;
+    }
+    const terminal::FileSpec& spec = terminal::fileSpec(File::DadosQuorvan);
+    auto ds = load(spec, path, f);
+    if (!ds)
+        return;
+    std::optional<QVariant> md5[1];
+    readFields(*ds, spec, f, md5);
+    try {
+        if (md5[0] && hostkit::Uncripto(md5[0]->toString(), terminal::kChaveCripto).isEmpty())
+            report(QStringLiteral("MD5ARQUIVOTXT"), QStringLiteral("empty: the receipt goes without its MD-5"),
+                   QStringLiteral("write the host data file again from the host"));
+    } catch (const platform::Error& e) {
+        f.error(label(spec), QStringLiteral("MD5ARQUIVOTXT"),
+                QStringLiteral("cannot be decoded (%1): the opening fails").arg(e.text()),
+                QStringLiteral("write the host data file again from the host"));
+    }
+}
+
+void checkReceiptTypes(ClientDataSet& types, Findings& f)
+{
+    try {
+        types.setFilter(terminal::redemptionReceiptFilter());
+        types.setFiltered(true);
+        if (types.recordCount() > 0)
+            return;
+        f.error(label(terminal::fileSpec(File::ConfTipoRece)), QStringLiteral("IDTIPORECE"),
+                QStringLiteral("no shown receipt type of kind \"4\": the cash movement would have no receipt type"),
+                QStringLiteral("add the redemption receipt type (IDTIPORECE \"4\") at the host"));
+    } catch (const platform::Error&) {
+        // A missing field is reported with the file's fields.
+    }
+}
+
+void checkBusinessDate(Terminal& t, ClientDataSet& ds, Findings& f)
+{
+    if (!ds.findField(QStringLiteral("DATAMOVIMENTO")) || ds.recordCount() == 0)
+        return;
+    t.businessDate = ds.fieldByName(QStringLiteral("DATAMOVIMENTO")).asDateTime();
+    if (!t.businessDate.isValid() || t.businessDate.date() <= QDate(1899, 12, 30))
+        f.error(label(terminal::fileSpec(File::DataMovimento)), QStringLiteral("DATAMOVIMENTO"),
+                QStringLiteral("the business date is not set (empty or the zero date)"),
+                QStringLiteral("open the business day at the host, which writes the date"));
+}
+
+void checkRegisterOpening(Terminal& t, ClientDataSet& ds, Findings& f)
+{
+    const QString file = label(terminal::fileSpec(File::AberturaCaixa));
+    if (!ds.findField(QStringLiteral("CDATIVACAOSAT")) || ds.recordCount() == 0)
+        return;
+    try {
+        t.activationCode = hostkit::Uncripto(ds.fieldByName(QStringLiteral("CDATIVACAOSAT")).asString(),
+                                             terminal::kChaveCripto);
+        if (t.activationCode.isEmpty())
+            f.error(file, QStringLiteral("CDATIVACAOSAT"), QStringLiteral("empty: the SAT device refuses every sale"),
+                    QStringLiteral("open the register at the host with the SAT's activation code"));
+    } catch (const platform::Error& e) {
+        f.error(file, QStringLiteral("CDATIVACAOSAT"),
+                QStringLiteral("cannot be decoded (%1): the opening fails").arg(e.text()),
+                QStringLiteral("open the register again at the host, which writes the code"));
+    }
+}
+
+QString fieldText(ClientDataSet& ds, const char* name)
+{
+    platform::Field* field = ds.findField(QString::fromLatin1(name));
+    return field && ds.recordCount() > 0 ? field->asString() : QString();
+}
+
+}  // namespace
+
+void checkFiles(Terminal& t, Findings& f)
+{
+    if (loadChecked(File::Parametros, QStringLiteral("the screen does not open"), f, t.values.data())) {
+        t.parametersRead = true;
+        checkParameters(t, f);
+    }
+    checkHostData(t, f);
+    t.taxRates = loadChecked(File::AliqImpFis, QStringLiteral("no gift can be chosen (\"SEM_ALIQ\")"), f);
+    if (auto access = loadChecked(File::ControleAcess, QStringLiteral("the redemption has no operator"), f)) {
+        t.operatorCode = fieldText(*access, "CDOPERADOR");
+        t.operatorName = fieldText(*access, "NMOPERADOR");
+        if (t.operatorCode.trimmed().isEmpty() && access->findField(QStringLiteral("CDOPERADOR")) &&
+            access->recordCount() > 0)
+            f.error(label(terminal::fileSpec(File::ControleAcess)), QStringLiteral("CDOPERADOR"),
+                    QStringLiteral("no operator: the sale would be recorded without one"),
+                    QStringLiteral("log an operator in at the host, which writes the file"));
+    }
+    if (auto types = loadChecked(File::ConfTipoRece, QStringLiteral("the cash movement has no receipt type"), f))
+        checkReceiptTypes(*types, f);
+    if (auto date = loadChecked(File::DataMovimento, QStringLiteral("the business date is not set"), f))
+        checkBusinessDate(t, *date, f);
+    // Read as the opening reads it: whenever the SAT flag is set.
+    if (t.flag(Param::SISTEMAQVNSAT))
+        if (auto opening = loadChecked(File::AberturaCaixa, QStringLiteral("the SAT terminal has no activation code"), f))
+            checkRegisterOpening(t, *opening, f);
+}
+
+}  // namespace pdvhost::check

@@ -1,0 +1,151 @@
+#include "terminal/TerminalFiles.h"
+
+#include "hostapi/hostkit.h"
+#include "platform/Error.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace terminal {
+
+namespace {
+
+using T = ValueType;
+
+constexpr std::array<Key, kParamCount> kParametros = {{
+    {"IDESQUEMA", T::Text},       {"NRSERIEIMP", T::Text},      {"DSDIRCAD", T::Text},
+    {"CDFILIAL", T::Text},        {"CDLOJA", T::Text},          {"NMLOJA", T::Text},
+    {"CDCAIXA", T::Text},         {"CDCLIENTE", T::Text},       {"INCOR1", T::Integer},
+    {"INCOR2", T::Integer},       {"INCOR3", T::Integer},       {"INCOR4", T::Integer},
+    {"INCOR5", T::Integer},       {"INCOR6", T::Integer},       {"STTOTCV", T::Text},
+    {"IDTIPOIMPFIS", T::Integer}, {"IDUTILTEF", T::Text},       {"DSOBSCUPFIS", T::Text},
+    {"IDIMPSALDOCUPOM", T::Text}, {"IDTPTELAVE", T::Text},      {"DSMENSCPFCUP", T::Text},
+    {"IDIMPRCUPTEFRED", T::Text}, {"CDCCUSCLIE", T::Text},      {"DTABERCAIX", T::DateTime},
+    {"CDEMPRESA", T::Text},       {"IDPAISINTEGRA", T::Text},   {"DSMODELOECFVE", T::Text},
+    {"DSMARCAECFVE", T::Text},    {"ECFIMP", T::Text},          {"CDPREFINTGCOL", T::Text},
+    {"SISTEMALUMIVEND", T::Boolean}, {"SISTEMAQVNNFCE", T::Boolean}, {"SISTEMAQVNSAT", T::Boolean},
+    {"SGESTADOFILI", T::Text},    {"NRINSJUREMPR", T::Text},    {"CDINSCESTAEMPR", T::Text},
+    {"IDPARIMPRLIMVDC", T::Text}, {"UTILIZAIMPFIS", T::Boolean}, {"IDAMBTRABNFCE", T::Text},
+    {"IDIMPCOMPCUPVEN", T::Text}, {"IDUTILSATCOMP", T::Text},
+}};
+
+QList<Key> keysOf(const std::array<Key, kParamCount>& keys)
+{
+    return QList<Key>(keys.begin(), keys.end());
+}
+
+}  // namespace
+
+QString typeName(ValueType type)
+{
+    switch (type) {
+    case T::Text: return QStringLiteral("text");
+    case T::Integer: return QStringLiteral("integer");
+    case T::Float: return QStringLiteral("number");
+    case T::Boolean: return QStringLiteral("boolean");
+    case T::DateTime: return QStringLiteral("date-time");
+    }
+    return {};
+}
+
+const std::array<Key, kParamCount>& parameterKeys() { return kParametros; }
+const Key& parameterKey(Param p) { return kParametros[size_t(p)]; }
+
+QVariant readValue(platform::ClientDataSet& dataSet, const Key& key)
+{
+    platform::Field& f = dataSet.fieldByName(QString::fromLatin1(key.name));
+    switch (key.type) {
+    case T::Text: return f.asString();
+    case T::Integer: return f.asInteger();
+    case T::Float: return f.asFloat();
+    case T::Boolean: return f.asBoolean();
+    case T::DateTime: return f.asDateTime();
+    }
+    return {};
+}
+
+Parameters Parameters::read(platform::ClientDataSet& parametros)
+{
+    Parameters p;
+    for (size_t i = 0; i < kParametros.size(); ++i)
+        p.values_[i] = readValue(parametros, kParametros[i]);
+    return p;
+}
+
+const QList<FileSpec>& files()
+{
+    static const QList<FileSpec> list = {
+        {File::Parametros, "PARAMETROSQVN.CDS", "cdsParametrosQvn", keysOf(kParametros)},
+        {File::AliqImpFis, "Dados/Cadastros/AliqImpFis.cds", "cdsAliqImpFis",
+         {{"CDALIQIMPFIS", T::Text}, {"VRALIQIMPFIS", T::Float}, {"IDALIQIMPFIS", T::Text}}},
+        {File::DadosQuorvan, kHostDataFile, "cdsDadosQuorvan", {{"MD5ARQUIVOTXT", T::Text}}},
+        {File::ControleAcess, "Dados/Cadastros/ControleAcess.cds", "cdsControleAcess",
+         {{"CDOPERADOR", T::Text}, {"NMOPERADOR", T::Text}}},
+        {File::ConfTipoRece, "Dados/Cadastros/ConfTipoRece.cds", "cdsConfTipoRece",
+         {{"CDTIPORECE", T::Text}, {"NMTIPORECE", T::Text}, {"IDTIPORECE", T::Text}, {"IDMOSTRARECE", T::Text},
+          {"CDTIPOTROCO", T::Text}, {"NRORDTROCO", T::Text}, {"DSIMPFISCAL", T::Text}, {"CDBANCARTCR", T::Text},
+          {"CDFPIMPFIS", T::Text}}},
+        {File::DataMovimento, "Dados/Cadastros/DataMovimento.cds", "cdsDataMovimento",
+         {{"DATAMOVIMENTO", T::DateTime}}},
+        {File::AberturaCaixa, "Dados/Cadastros/AberturaCaixa.cds", "cdsValidaAbertura",
+         {{"CDATIVACAOSAT", T::Text}}, true},
+    };
+    return list;
+}
+
+const FileSpec& fileSpec(File f)
+{
+    for (const FileSpec& s : files())
+        if (s.id == f)
+            return s;
+    throw platform::Error(QStringLiteral("no such terminal file"));
+}
+
+QString findHostFile(const QString& relative)
+{
+    return hostkit::findFileIgnoringCase(hostkit::hostDirectory(), relative);
+}
+
+QString findInDirectoryText(const QString& directoryPlusName)
+{
+    QString normal = directoryPlusName;
+    normal.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    const QFileInfo info(normal);
+    if (info.fileName().isEmpty())
+        return {};
+    const QString dir = info.absolutePath();
+    if (!QFileInfo(dir).isDir())
+        return hostkit::findFileIgnoringCase(QDir::rootPath(), dir.mid(1) + QLatin1Char('/') + info.fileName());
+    return hostkit::findFileIgnoringCase(dir, info.fileName());
+}
+
+bool endsWithSeparator(const QString& directoryText)
+{
+    return directoryText.endsWith(QLatin1Char('/')) || directoryText.endsWith(QLatin1Char('\\'));
+}
+
+QString redemptionReceiptFilter()
+{
+    return QStringLiteral("(IDMOSTRARECE = 'S' OR IDMOSTRARECE IS NULL) AND IDTIPORECE = '4'");
+}
+
+int filterByTaxRate(platform::ClientDataSet& catalogue, platform::ClientDataSet& taxRates, QStringList* removed)
+{
+    platform::LocateOptions semCaixa;
+    semCaixa.caseInsensitive = true;
+    catalogue.first();
+    while (!catalogue.eof()) {
+        const QVariantList chave{catalogue.fieldByName(QStringLiteral("VRPEALIMPFIS")).asFloat(),
+                                 catalogue.fieldByName(QStringLiteral("IDTPIMPOSFIS")).asString()};
+        if (taxRates.locate(QStringLiteral("VRALIQIMPFIS;IDALIQIMPFIS"), chave, semCaixa)) {
+            catalogue.next();
+        } else {
+            if (removed)
+                removed->append(catalogue.fieldByName(QStringLiteral("NMPRODUTO")).asString());
+            catalogue.remove();  // the following row becomes current and is examined next
+        }
+    }
+    return catalogue.recordCount();
+}
+
+}  // namespace terminal

@@ -1,0 +1,103 @@
+#pragma once
+// The terminal's files as the screen's opening reads them: where each file is, which keys
+// and fields are read from it and as what type, and the readers themselves. The opening
+// (client/) and the host's installation check (host/app) both read through these, so a
+// file the check accepts is a file the opening reads the same way.
+//
+// Paths are relative to the host directory (hostkit::hostDirectory()); letter case is
+// ignored when looking them up (terminal folders copied from Windows).
+
+#include "platform/dataset/ClientDataSet.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <QVariant>
+
+#include <array>
+
+namespace terminal {
+
+// The program's fixed key of the protected values of the terminal files (hostkit's
+// Uncripto); whatever writes those files encodes them with Cripto and this key.
+constexpr int kChaveCripto = 4100;
+
+enum class ValueType { Text, Integer, Float, Boolean, DateTime };
+QString typeName(ValueType type);  // "text", "integer", ...
+
+// A key or field as it is read: its name and the type it is read as.
+struct Key {
+    const char* name;
+    ValueType type;
+};
+
+// The keys of the parameter file, in the order the opening reads them. Param indexes
+// parameterKeys().
+enum class Param {
+    IDESQUEMA, NRSERIEIMP, DSDIRCAD, CDFILIAL, CDLOJA, NMLOJA, CDCAIXA, CDCLIENTE,
+    INCOR1, INCOR2, INCOR3, INCOR4, INCOR5, INCOR6, STTOTCV, IDTIPOIMPFIS, IDUTILTEF,
+    DSOBSCUPFIS, IDIMPSALDOCUPOM, IDTPTELAVE, DSMENSCPFCUP, IDIMPRCUPTEFRED, CDCCUSCLIE,
+    DTABERCAIX, CDEMPRESA, IDPAISINTEGRA, DSMODELOECFVE, DSMARCAECFVE, ECFIMP, CDPREFINTGCOL,
+    SISTEMALUMIVEND, SISTEMAQVNNFCE, SISTEMAQVNSAT, SGESTADOFILI, NRINSJUREMPR, CDINSCESTAEMPR,
+    IDPARIMPRLIMVDC, UTILIZAIMPFIS, IDAMBTRABNFCE, IDIMPCOMPCUPVEN, IDUTILSATCOMP,
+    Count
+};
+constexpr int kParamCount = int(Param::Count);
+const std::array<Key, kParamCount>& parameterKeys();
+const Key& parameterKey(Param p);
+
+// Reads one value of the current row as the opening does: fieldByName and the reading
+// of its type. Throws the dataset's "Field 'NAME' not found", or its conversion error.
+QVariant readValue(platform::ClientDataSet& dataSet, const Key& key);
+
+// The parameter file's values, read in order; the first key that cannot be read stops the
+// reading with its error (the opening stops there too).
+class Parameters {
+public:
+    static Parameters read(platform::ClientDataSet& parametros);
+    QVariant value(Param p) const { return values_[size_t(p)]; }
+    QString text(Param p) const { return value(p).toString(); }
+    int integer(Param p) const { return value(p).toInt(); }
+    bool flag(Param p) const { return value(p).toBool(); }
+    QDateTime dateTime(Param p) const { return value(p).toDateTime(); }
+
+private:
+    std::array<QVariant, kParamCount> values_;
+};
+
+// The files. `relative` is under the host directory, except the host data file, which is
+// named by DSDIRCAD.
+enum class File { Parametros, AliqImpFis, DadosQuorvan, ControleAcess, ConfTipoRece, DataMovimento, AberturaCaixa };
+struct FileSpec {
+    File id;
+    const char* relative;     // "PARAMETROSQVN.CDS", "Dados/Cadastros/AliqImpFis.cds", ...
+    const char* dataSet;      // the screen's dataset it is loaded into
+    QList<Key> fields;        // what the screen reads from it (the parameter file: parameterKeys())
+    bool satOnly = false;     // read only on SAT terminals
+};
+const QList<FileSpec>& files();  // in the order the opening reads them
+const FileSpec& fileSpec(File f);
+
+constexpr const char* kHostDataFile = "QUORVAN.CDS";
+
+// The existing file `relative` under the host directory; empty when there is none.
+QString findHostFile(const QString& relative);
+// The file named by a directory text as the terminal stores it (DSDIRCAD, which may use
+// backslashes) followed directly by a file name; empty when there is none.
+QString findInDirectoryText(const QString& directoryPlusName);
+// Whether a DSDIRCAD text ends with a separator, as the host data file's name is
+// appended to it directly.
+bool endsWithSeparator(const QString& directoryText);
+
+// The receipt types the cash movement takes its redemption type from: shown (or not
+// said) and of kind "4".
+QString redemptionReceiptFilter();
+
+// Removes from a gift catalogue every row whose tax rate and tax type have no row in the
+// terminal's tax table (rate compared as a number, type without regard to case).
+// Returns the number of rows that remain. `removed`, when given, receives the names
+// (NMPRODUTO) of the rows removed, in order.
+int filterByTaxRate(platform::ClientDataSet& catalogue, platform::ClientDataSet& taxRates,
+                    QStringList* removed = nullptr);
+
+}  // namespace terminal
