@@ -21,8 +21,9 @@ work=out/demo
 term="$work/terminal"
 rm -rf "$work"
 mkdir -p "$work"
-"$bin/shopgen" terminal "$term" --profile "${VAK_DEMO_PROFILE:-fiscal}"
+mkdir -p "$term/Dados"
 "$bin/shopgen" --db "Provider=SQLite;Data Source=$term/Dados/loja.db" --size demo --replace
+"$bin/shopgen" terminal "$term" --profile "${VAK_DEMO_PROFILE:-fiscal}"
 
 if [ -z "${VAK_DEMO_HEADLESS:-}" ] && [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
   echo "Opening the redemption screen (Esc leaves it); transcript in $work/transcript.jsonl"

@@ -108,9 +108,11 @@ void reportCampaign(const QString& code, const QString& name, platform::ClientDa
 void checkCatalogue(const Terminal& t, platform::db::Connection& db, const QString& connectionString,
                     Findings& f)
 {
-    if (!t.taxRates || !t.values[size_t(terminal::Param::CDFILIAL)])
-        return;  // the missing file or key is reported already
-    const QDate day = t.businessDate.isValid() ? t.businessDate.date() : QDate::currentDate();
+    const QString branch = t.text(terminal::Param::CDFILIAL);
+    if (!t.taxRates || branch.trimmed().isEmpty())
+        return;  // the missing file or code is reported already
+    const bool dated = t.businessDate.isValid() && t.businessDate.date() > QDate(1899, 12, 30);
+    const QDate day = dated ? t.businessDate.date() : QDate::currentDate();
     QList<std::pair<QString, QString>> campaigns;
     try {
         campaigns = activeCampaigns(db, day);
@@ -130,7 +132,6 @@ void checkCatalogue(const Terminal& t, platform::db::Connection& db, const QStri
                 QStringLiteral("install the module (libVak04100.so) beside pdvhost or in its library directory"));
         return;
     }
-    const QString branch = t.text(terminal::Param::CDFILIAL);
     for (const auto& [code, name] : campaigns) {
         try {
             platform::ClientDataSet gifts;

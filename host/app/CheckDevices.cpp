@@ -3,7 +3,6 @@
 #include "host/app/Check.h"
 
 #include "host/fiscaldev/PrinterState.h"
-#include "host/fiscaldev/SimPrinter.h"
 #include "host/possvc/SaleServices.h"
 #include "platform/Error.h"
 
@@ -15,8 +14,9 @@ void checkDevices(const Terminal& t, Findings& f)
 {
     const QString printer = QStringLiteral("printer");
     if (t.fiscalPrinter()) {
-        fiscaldev::sim::setOutputDir(QDir(t.dir).absoluteFilePath(QStringLiteral("Fiscal")));
-        const QString path = fiscaldev::sim::statePath();
+        // Where pdvhost keeps the printer of this terminal (its Fiscal folder), read
+        // without taking the printer over.
+        const QString path = QDir(t.dir).absoluteFilePath(QStringLiteral("Fiscal/printer-state.json"));
         try {
             const auto state = fiscaldev::sim::PrinterState::load(path);
             if (state.open)

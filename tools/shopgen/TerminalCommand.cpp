@@ -7,8 +7,10 @@
 #include "terminal/TerminalFiles.h"
 #include "tools/shopgen/ShopData.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QProcess>
 #include <QSqlQuery>
 
 #include <cstdio>
@@ -183,6 +185,26 @@ void writeTerminal(const TerminalOptions& o)
         hostkit::saveStringConexQvn(QDir(o.dir).absolutePath(), o.db);
 }
 
+int checkTerminal(const TerminalOptions& o)
+{
+    const QString pdvhost = QCoreApplication::applicationDirPath() + QStringLiteral("/pdvhost");
+    if (!QFileInfo(pdvhost).isExecutable()) {
+        std::printf("no pdvhost beside shopgen: the terminal was not checked\n");
+        return 0;
+    }
+    QStringList args{QStringLiteral("check"), QStringLiteral("--terminal"), o.dir};
+    if (!o.db.isEmpty())
+        args << QStringLiteral("--db") << o.db;
+    QProcess check;
+    check.setProcessChannelMode(QProcess::ForwardedChannels);
+    check.start(pdvhost, args);
+    if (!check.waitForFinished(120000) || check.exitStatus() != QProcess::NormalExit) {
+        std::fprintf(stderr, "shopgen terminal: the check (%s check) did not finish\n", pdvhost.toLocal8Bit().constData());
+        return 1;
+    }
+    return check.exitCode();
+}
+
 int runTerminalCommand(const QStringList& args)
 {
     TerminalOptions o;
@@ -212,7 +234,8 @@ int runTerminalCommand(const QStringList& args)
     }
     std::printf("terminal (%s) written to %s\n", o.profile.toLocal8Bit().constData(),
                 QDir(o.dir).absolutePath().toLocal8Bit().constData());
-    return 0;
+    std::fflush(stdout);
+    return checkTerminal(o);
 }
 
 }  // namespace shopgen

@@ -11,7 +11,8 @@
 //   DIR/Dados/QUORVAN.CDS                 the host data (encoded MD5), under DSDIRCAD
 // and, with --db, the connection string stored for the host (Dados/StringConexao.txt),
 // so that the host finds the shop without being told. Without --db the host uses its
-// default, the SQLite file DIR/Dados/loja.db.
+// default, the SQLite file DIR/Dados/loja.db. The shop database is best generated first:
+// the check that follows reads it.
 //
 // Profiles: fiscal (fiscal printer), nfce (NFC-e, no printer), sat (SAT, no printer).
 
@@ -31,7 +32,12 @@ struct TerminalOptions {
 // Writes the terminal. Throws platform::Error on a file or database failure.
 void writeTerminal(const TerminalOptions& options);
 
-// Runs the command with its arguments (after "terminal"). Exit code 0, 1 or 2.
+// Runs `pdvhost check` (from beside this program) on the terminal written and returns its
+// exit code (0 nothing blocks a redemption, 1 something does); 0 when there is no pdvhost.
+int checkTerminal(const TerminalOptions& options);
+
+// Runs the command with its arguments (after "terminal"): writes the terminal, then
+// checks it. Exit code 0, 1 (not written, or the check found what blocks a redemption) or 2.
 int runTerminalCommand(const QStringList& args);
 
 }  // namespace shopgen

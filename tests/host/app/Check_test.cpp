@@ -1,0 +1,348 @@
+// pdvhost check on terminals written by shopgen for the demo shop: healthy terminals of
+// each profile give no finding; each fault, alone and all together, gives its findings
+// with their severity, and the exit status says whether a redemption is blocked.
+#include "host/fiscaldev/PrinterState.h"
+#include "platform/dataset/DataPacket.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <optional>
+
+namespace {
+
+QString binDir()
+{
+    const QByteArray dir = qgetenv("VAK_BIN_DIR");
+    return dir.isEmpty() ? QStringLiteral(VAK_BIN_DIR_DEFAULT) : QString::fromLocal8Bit(dir);
+}
+
+struct Outcome {
+    int status = -1;
+    QJsonObject report;
+    QString out;
+};
+
+Outcome run(const QString& program, const QStringList& args)
+{
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    p.setProcessEnvironment(env);
+    p.start(binDir() + QLatin1Char('/') + program, args);
+    Outcome r;
+    if (!p.waitForFinished(120000)) {
+        p.kill();
+        ADD_FAILURE() << program.toStdString() << " did not finish";
+        return r;
+    }
+    r.status = p.exitCode();
+    r.out = QString::fromUtf8(p.readAllStandardOutput());
+    r.report = QJsonDocument::fromJson(r.out.toUtf8()).object();
+    return r;
+}
+
+// A finding as the tests compare it: "severity file key".
+using Expected = QStringList;
+
+QStringList findingsOf(const QJsonObject& report)
+{
+    QStringList list;
+    for (const QJsonValue& v : report.value(QStringLiteral("findings")).toArray()) {
+        const QJsonObject f = v.toObject();
+        if (f.value(QStringLiteral("severity")).toString() != QLatin1String("note"))
+            list << QStringLiteral("%1 %2 %3").arg(f.value(QStringLiteral("severity")).toString(),
+                                                    f.value(QStringLiteral("file")).toString(),
+                                                    f.value(QStringLiteral("key")).toString()).trimmed();
+    }
+    list.sort();
+    return list;
+}
+
+// The demo shop, generated once for the whole suite; each case copies it.
+class CheckTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        shop_ = new QTemporaryDir;
+        const Outcome r = run(QStringLiteral("shopgen"),
+                          {QStringLiteral("--db"), QStringLiteral("Provider=SQLite;Data Source=") + shopFile(),
+                           QStringLiteral("--size"), QStringLiteral("demo")});
+        ASSERT_EQ(r.status, 0) << r.out.toStdString();
+    }
+    static void TearDownTestSuite() { delete shop_; }
+    static QString shopFile() { return shop_->path() + QStringLiteral("/loja.db"); }
+
+    // Writes a terminal of `profile` with its own copy of the shop.
+    void terminal(const QString& profile)
+    {
+        QDir().mkpath(dir() + QStringLiteral("/Dados"));
+        QFile::copy(shopFile(), dir() + QStringLiteral("/Dados/loja.db"));
+        const Outcome r = run(QStringLiteral("shopgen"), {QStringLiteral("terminal"), dir(), QStringLiteral("--profile"), profile});
+        ASSERT_EQ(r.status, 0) << r.out.toStdString();  // shopgen checks what it wrote
+        ASSERT_TRUE(r.out.contains(QStringLiteral("nothing blocks a redemption"))) << r.out.toStdString();
+    }
+    Outcome check(const QStringList& extra = {})
+    {
+        return run(QStringLiteral("pdvhost"),
+                   QStringList{QStringLiteral("check"), QStringLiteral("--terminal"), dir(), QStringLiteral("--json")} + extra);
+    }
+    QString dir() const { return tmp_.path() + QStringLiteral("/caixa"); }
+
+    static QTemporaryDir* shop_;
+    QTemporaryDir tmp_;
+};
+QTemporaryDir* CheckTest::shop_ = nullptr;
+
+// ---- faults --------------------------------------------------------------------------
+
+// Rewrites a terminal file through its packet.
+void edit(const QString& path, const std::function<void(platform::DataPacket&)>& change)
+{
+    platform::DataPacket p = platform::readPacketFile(path);
+    change(p);
+    platform::writePacketFile(p, path);
+}
+int fieldIndex(const platform::DataPacket& p, const char* name)
+{
+    for (int i = 0; i < p.fields.size(); ++i)
+        if (p.fields[i].name == QLatin1String(name))
+            return i;
+    return -1;
+}
+// Sets a field of the first row, giving it `type` when given.
+std::function<void(platform::DataPacket&)> set(const char* name, const QVariant& value,
+                                               std::optional<platform::FieldType> type = {})
+{
+    return [=](platform::DataPacket& p) {
+        const int i = fieldIndex(p, name);
+        if (type) {
+            p.fields[i].type = *type;
+            p.fields[i].size = *type == platform::FieldType::String ? 20 : 0;
+        }
+        p.rows[0][i] = value;
+    };
+}
+std::function<void(platform::DataPacket&)> drop(const char* name)
+{
+    return [=](platform::DataPacket& p) {
+        const int i = fieldIndex(p, name);
+        p.fields.removeAt(i);
+        for (auto& row : p.rows)
+            row.removeAt(i);
+    };
+}
+
+void sql(const QString& dir, const QString& statement)
+{
+    const QString name = QStringLiteral("check-test");
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(dir + QStringLiteral("/Dados/loja.db"));
+        ASSERT_TRUE(db.open());
+        QSqlQuery q(db);
+        ASSERT_TRUE(q.exec(statement)) << q.lastError().text().toStdString();
+    }
+    QSqlDatabase::removeDatabase(name);
+}
+
+struct Fault {
+    const char* name;
+    const char* profile;
+    std::function<void(const QString& dir)> make;
+    Expected expected;
+    QStringList extraArgs = {};
+};
+
+const QString kParams = QStringLiteral("/PARAMETROSQVN.CDS");
+const QString kCad = QStringLiteral("/Dados/Cadastros/");
+using platform::FieldType;
+
+const QList<Fault>& faults()
+{
+    static const QList<Fault> list = {
+        {"no parameter file", "fiscal", [](const QString& d) { QFile::remove(d + kParams); },
+         {"error PARAMETROSQVN.CDS"}},
+        {"a key missing", "fiscal", [](const QString& d) { edit(d + kParams, drop("IDTIPOIMPFIS")); },
+         {"error PARAMETROSQVN.CDS IDTIPOIMPFIS"}},
+        {"a colour that is no integer", "fiscal",
+         [](const QString& d) { edit(d + kParams, set("INCOR1", QStringLiteral("azul"), FieldType::String)); },
+         {"error PARAMETROSQVN.CDS INCOR1"}},
+        {"a colour stored as text", "fiscal",
+         [](const QString& d) { edit(d + kParams, set("INCOR2", QStringLiteral("255"), FieldType::String)); },
+         {"warning PARAMETROSQVN.CDS INCOR2"}},
+        {"a colour out of range", "fiscal", [](const QString& d) { edit(d + kParams, set("INCOR3", -5)); },
+         {"warning PARAMETROSQVN.CDS INCOR3"}},
+        {"NFC-e and SAT both set", "nfce", [](const QString& d) { edit(d + kParams, set("SISTEMAQVNSAT", true)); },
+         {"warning PARAMETROSQVN.CDS SISTEMAQVNSAT"}},
+        {"DSDIRCAD without separator", "fiscal",
+         [](const QString& d) { edit(d + kParams, set("DSDIRCAD", d + QStringLiteral("/Dados"))); },
+         {"error PARAMETROSQVN.CDS DSDIRCAD"}},
+        {"no host data file (NFC-e)", "nfce", [](const QString& d) { QFile::remove(d + QStringLiteral("/Dados/QUORVAN.CDS")); },
+         {"warning PARAMETROSQVN.CDS DSDIRCAD"}},
+        {"register code too long", "fiscal", [](const QString& d) { edit(d + kParams, set("CDCAIXA", QStringLiteral("00012"))); },
+         {"error PARAMETROSQVN.CDS CDCAIXA"}},
+        {"branch code empty", "fiscal", [](const QString& d) { edit(d + kParams, set("CDFILIAL", QString())); },
+         {"error PARAMETROSQVN.CDS CDFILIAL"}},
+        {"no business date file", "fiscal", [](const QString& d) { QFile::remove(d + kCad + QStringLiteral("DataMovimento.cds")); },
+         {"error Dados/Cadastros/DataMovimento.cds"}},
+        {"zero business date", "fiscal",
+         [](const QString& d) { edit(d + kCad + QStringLiteral("DataMovimento.cds"), set("DATAMOVIMENTO", QDateTime(QDate(1899, 12, 30), QTime(0, 0)))); },
+         {"error Dados/Cadastros/DataMovimento.cds DATAMOVIMENTO"}},
+        {"no operator", "fiscal", [](const QString& d) { edit(d + kCad + QStringLiteral("ControleAcess.cds"), set("CDOPERADOR", QString())); },
+         {"error Dados/Cadastros/ControleAcess.cds CDOPERADOR"}},
+        {"operator code too long", "fiscal",
+         [](const QString& d) { edit(d + kCad + QStringLiteral("ControleAcess.cds"), set("CDOPERADOR", QStringLiteral("1234567890123"), FieldType::String)); },
+         {"error Dados/Cadastros/ControleAcess.cds CDOPERADOR"}},
+        {"no receipt kind 4", "fiscal",
+         [](const QString& d) {
+             edit(d + kCad + QStringLiteral("ConfTipoRece.cds"), [](platform::DataPacket& p) {
+                 for (auto& row : p.rows)
+                     row[fieldIndex(p, "IDTIPORECE")] = QStringLiteral("1");
+             });
+         },
+         {"error Dados/Cadastros/ConfTipoRece.cds IDTIPORECE"}},
+        {"receipt types lack a field", "fiscal", [](const QString& d) { edit(d + kCad + QStringLiteral("ConfTipoRece.cds"), drop("NMTIPORECE")); },
+         {"error Dados/Cadastros/ConfTipoRece.cds NMTIPORECE"}},
+        {"SAT without register opening", "sat", [](const QString& d) { QFile::remove(d + kCad + QStringLiteral("AberturaCaixa.cds")); },
+         {"error Dados/Cadastros/AberturaCaixa.cds"}},
+        {"SAT activation code not encoded", "sat",
+         [](const QString& d) { edit(d + kCad + QStringLiteral("AberturaCaixa.cds"), set("CDATIVACAOSAT", QStringLiteral("XYZ"))); },
+         {"error Dados/Cadastros/AberturaCaixa.cds CDATIVACAOSAT"}},
+        {"tax table lacks rates", "fiscal",
+         [](const QString& d) { edit(d + kCad + QStringLiteral("AliqImpFis.cds"), [](platform::DataPacket& p) { p.rows = p.rows.mid(0, 1); }); },
+         {"warning catalogue CLUBE Clube de Pontos", "warning catalogue FID2026 Fidelidade 2026",
+          "warning catalogue NATAL26 Vale-brinde de Natal"}},
+        {"a table missing", "fiscal", [](const QString& d) { sql(d, QStringLiteral("DROP TABLE VOUCHERVND")); },
+         {"error database VOUCHERVND"}},
+        {"a column missing", "fiscal", [](const QString& d) { sql(d, QStringLiteral("ALTER TABLE VENDA DROP COLUMN DTHRCANCVEN")); },
+         {"error database VENDA"}},
+        {"counters refuse writes", "fiscal",
+         [](const QString& d) {
+             sql(d, QStringLiteral("CREATE TRIGGER somente_leitura BEFORE INSERT ON NOVOCODIGO "
+                                   "BEGIN SELECT RAISE(ABORT, 'somente leitura'); END"));
+         },
+         {"error database NOVOCODIGO"}},
+        {"a receipt left open", "fiscal",
+         [](const QString& d) {
+             fiscaldev::sim::PrinterState s;
+             s.coo = 7;
+             s.open = fiscaldev::sim::OpenReceipt{7, 3, 1, 10.0, QDateTime(QDate(2026, 12, 7), QTime(9, 0))};
+             QDir().mkpath(d + QStringLiteral("/Fiscal"));
+             s.save(d + QStringLiteral("/Fiscal/printer-state.json"));
+         },
+         {"warning printer receipt 7"}},
+        {"printer state unreadable", "fiscal",
+         [](const QString& d) {
+             QDir().mkpath(d + QStringLiteral("/Fiscal"));
+             QFile f(d + QStringLiteral("/Fiscal/printer-state.json"));
+             f.open(QIODevice::WriteOnly);
+             f.write("{not json");
+         },
+         {"error printer Fiscal/printer-state.json"}},
+        {"connection string without provider", "fiscal", [](const QString&) {},
+         {"error database connection string"}, {QStringLiteral("--db"), QStringLiteral("Data Source=x.db")}},
+        {"database file absent", "fiscal", [](const QString& d) { QFile::remove(d + QStringLiteral("/Dados/loja.db")); },
+         {"error database connection"}},
+    };
+    return list;
+}
+
+int severityStatus(const Expected& expected)
+{
+    for (const QString& e : expected)
+        if (e.startsWith(QLatin1String("error")))
+            return 1;
+    return 0;
+}
+
+class CheckFaultTest : public CheckTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(CheckFaultTest, ReportsTheFaultAloneWithItsSeverityAndStatus)
+{
+    const Fault& fault = faults().at(GetParam());
+    terminal(QString::fromLatin1(fault.profile));
+    fault.make(dir());
+    const Outcome r = check(fault.extraArgs);
+    Expected expected = fault.expected;
+    expected.sort();
+    EXPECT_EQ(findingsOf(r.report).join(QLatin1Char('\n')).toStdString(), expected.join(QLatin1Char('\n')).toStdString())
+        << fault.name << "\n" << r.out.toStdString();
+    EXPECT_EQ(r.status, severityStatus(expected)) << fault.name;
+    for (const QJsonValue& v : r.report.value(QStringLiteral("findings")).toArray())
+        if (v.toObject().value(QStringLiteral("severity")).toString() != QLatin1String("note"))
+            EXPECT_FALSE(v.toObject().value(QStringLiteral("fix")).toString().isEmpty()) << fault.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, CheckFaultTest, ::testing::Range(0, int(faults().size())),
+                         [](const auto& info) {
+                             QString name = QString::fromLatin1(faults().at(info.param).name);
+                             name.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9]")), QStringLiteral("_"));
+                             return name.toStdString();
+                         });
+
+TEST_F(CheckTest, HealthyTerminalOfEachProfileHasNoFinding)
+{
+    for (const char* profile : {"fiscal", "nfce", "sat"}) {
+        terminal(QString::fromLatin1(profile));
+        const Outcome r = check();
+        EXPECT_EQ(r.status, 0) << profile;
+        EXPECT_TRUE(findingsOf(r.report).isEmpty()) << profile << "\n" << r.out.toStdString();
+        EXPECT_EQ(r.report.value(QStringLiteral("findings")).toArray().size(), 3) << "one note per active campaign";
+        QDir(dir()).removeRecursively();
+    }
+}
+
+// Every fault of the fiscal profile that leaves the others observable, at once: every
+// finding is reported in the one run.
+TEST_F(CheckTest, ReportsEveryFaultAtOnce)
+{
+    terminal(QStringLiteral("fiscal"));
+    Expected expected;
+    for (const Fault& fault : faults()) {
+        const QString name = QString::fromLatin1(fault.name);
+        if (QLatin1String(fault.profile) != QLatin1String("fiscal") || !fault.extraArgs.isEmpty() ||
+            name.startsWith(QLatin1String("no parameter")) || name.contains(QLatin1String("absent")) ||
+            name.contains(QLatin1String("DSDIRCAD")) || name.contains(QLatin1String("unreadable")) ||
+            name.contains(QLatin1String("branch code")) || name.startsWith(QLatin1String("no operator")) ||
+            name.startsWith(QLatin1String("no business")))
+            continue;  // these hide or replace another fault's finding
+        fault.make(dir());
+        expected += fault.expected;
+    }
+    expected.sort();
+    const Outcome r = check();
+    EXPECT_EQ(findingsOf(r.report).join(QLatin1Char('\n')).toStdString(), expected.join(QLatin1Char('\n')).toStdString())
+        << r.out.toStdString();
+    EXPECT_EQ(r.status, 1);
+}
+
+TEST_F(CheckTest, TextReportGroupsByFileAndBadUsageExitsTwo)
+{
+    terminal(QStringLiteral("fiscal"));
+    edit(dir() + kParams, set("CDCAIXA", QStringLiteral("00012")));
+    QFile::remove(dir() + kCad + QStringLiteral("DataMovimento.cds"));
+    const Outcome text = run(QStringLiteral("pdvhost"), {QStringLiteral("check"), QStringLiteral("--terminal"), dir()});
+    EXPECT_EQ(text.status, 1);
+    EXPECT_TRUE(text.out.contains(QStringLiteral("\nPARAMETROSQVN.CDS\n  ERROR   CDCAIXA: '00012' has 5 characters")))
+        << text.out.toStdString();
+    EXPECT_TRUE(text.out.contains(QStringLiteral("\nDados/Cadastros/DataMovimento.cds\n  ERROR   missing")));
+    EXPECT_TRUE(text.out.contains(QStringLiteral("2 error(s), 0 warning(s)")));
+    EXPECT_EQ(run(QStringLiteral("pdvhost"), {QStringLiteral("check")}).status, 2);
+    EXPECT_EQ(run(QStringLiteral("pdvhost"), {QStringLiteral("check"), QStringLiteral("--terminal"), dir(),
+                                              QStringLiteral("--bogus")}).status, 2);
+}
+
+}  // namespace
