@@ -75,7 +75,7 @@ Widths checkTables(platform::db::Connection& db, Findings& f)
         const QSqlRecord record = db.database().record(table);
         if (record.isEmpty()) {
             f.error(kDb, table, QStringLiteral("the table is missing"),
-                    QStringLiteral("create it with the shop's schema (schema/ in the package's documentation)"));
+                    QStringLiteral("create it as the shop's schema declares it (/usr/share/vak04100/schema)"));
             continue;
         }
         QStringList missing;

@@ -1,6 +1,7 @@
 #include "host/app/ModulePath.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 
 namespace pdvhost {
@@ -9,8 +10,9 @@ QString modulePath()
 {
     const QString name = QStringLiteral("/libVak04100.so");
     const QString beside = QCoreApplication::applicationDirPath() + name;
-#ifdef VAK_MODULE_DIR
-    const QString installed = QStringLiteral(VAK_MODULE_DIR) + name;
+#ifdef VAK_MODULE_RELDIR
+    const QString installed =
+        QDir::cleanPath(QCoreApplication::applicationDirPath() + QStringLiteral("/" VAK_MODULE_RELDIR)) + name;
     if (!QFileInfo::exists(beside) && QFileInfo::exists(installed))
         return installed;
 #endif

@@ -1,7 +1,8 @@
 #pragma once
 // Where pdvhost finds the module libVak04100.so: beside its own executable (a build tree,
-// a terminal's folder), else in the private library directory of an installed system
-// (VAK_MODULE_DIR, /usr/lib/<multiarch>/vak04100 in the Debian package).
+// a terminal's folder), else in the package's private library directory, found from the
+// executable's directory (VAK_MODULE_RELDIR: ../lib/<multiarch>/vak04100 from /usr/bin),
+// so that an installed or unpacked package needs no setting.
 
 #include <QString>
 
