@@ -14,6 +14,7 @@
 // entry catches it.
 
 #include "client/Chave.h"
+#include "hostapi/ParamRecord.h"
 #include "hostapi/hostkit.h"
 #include "platform/dataset/ClientDataSet.h"
 #include "platform/ui/DataGrid.h"
@@ -89,6 +90,13 @@ public:
     // key, QR-code text and protocol; the CF-e number and the SAT device's answer.
     QString stNrSerieNfce, stNrNfce, stDataEmissNfce, stChaveAcesso, stQrCode, stProtAutNfce, stNrCfe;
     QStringList slRetornoSat;
+    // How far the current redemption went, for its undo and for what the operator is told:
+    // its receipt is open on the printer, or closed there and valid; a cancellation of
+    // it was already tried and refused; its NFC-e or CF-e was issued (from then on the
+    // sale stands); the reasons of what failed, in order.
+    bool boCupomAberto = false, boCupomEmitido = false, boCancelamentoRecusado = false;
+    bool boDocumentoEmitido = false;
+    QStringList slMotivosFalha;
 
     // Steps of a redemption (each described where it is defined). ImprimeCupom and
     // GeraVenda return false after showing "ERRO_IMP_CUP"; all of them let errors of the
@@ -105,6 +113,17 @@ public:
     void DefineCamposParamImpCupNF();
     // cdsVenda open and empty: nothing of an earlier redemption (confirmation, step 2).
     void LimpaVenda();
+    // Forgets how far the previous redemption went (confirmation, step 2).
+    void IniciaResgate();
+    // Cancels this redemption's receipt on the printer (the receipt's own block when
+    // `doProprioCupom`, the confirmation's otherwise). True when the printer cancelled it;
+    // a refusal or an error is kept among the reasons and never escapes.
+    bool CancelaCupom(bool doProprioCupom);
+    // A receipt of this redemption is still open or valid on the printer.
+    bool CupomPendente() const { return boCupomAberto || boCupomEmitido; }
+    // Keeps the reason of a failure for the operator's message (empty texts are skipped).
+    void AnotaMotivo(const QString& motivo);
+    QString MotivoFalha() const { return slMotivosFalha.join(QLatin1Char('\n')); }
     // ---- end of receipt and sale ---------------------------------------------------------
 
     // ---- visual components ------------------------------------------------------------------
@@ -144,8 +163,10 @@ public:
     // The key map. `key` is the key code (Qt::Key), `shift` the modifier state.
     void FormKeyDown(QObject* sender, int& key, Qt::KeyboardModifiers shift);
 
-    // Shows the text of message `chave` of msgPadrao with the screen's nine arguments.
-    void MostraMensagem(const QString& chave, hostkit::TTipoMsg tipo);
+    // Shows the text of message `chave` of msgPadrao with the screen's nine arguments: the
+    // text with its %1, %2... replaced by `valores`, and `detalhe` (the reason) second.
+    void MostraMensagem(const QString& chave, hostkit::TTipoMsg tipo, const QString& detalhe = {},
+                        const QStringList& valores = {});
     // Creates cdsBrinde's fields (the selected gifts); it stays inactive.
     void DefineCamposBrinde();
     // Reloads cdsCampanha from GetSaldoConsCamp for the chosen consumer.
@@ -162,6 +183,10 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    // The receipt after its opening (ImprimeCupom, steps 2 to 10).
+    bool imprimeCupomAberto(hostapi::ParamRecord& registro, int itemTrabalho);
+    bool falhaCupomAberto(const QString& motivo);
+    void sorteiaSenha();
     void leParametros();
     void criaComponentes();
     void criaBotoes();

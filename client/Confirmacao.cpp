@@ -14,6 +14,8 @@ namespace Cli_Vak04100 {
 
 namespace {
 
+constexpr int kMaxBrindes = 999;
+
 // True when every selected gift's campaign still has a paying balance of at least 0,
 // walking the gifts in order and stopping at the first overdrawn campaign. A gift whose
 // campaign is not listed is skipped; when no gift's campaign is found the answer is false.
@@ -38,47 +40,110 @@ bool saldosSuficientes(ClientDataSet& brindes, ClientDataSet& campanhas)
     return suficiente;
 }
 
-// Step 2: indicator, receipt, sale, and the undo of a failed sale.
+// The SAT sale concluded by this attempt, entered as cancelled in the host's log. True
+// when the host answered without error.
+bool cancelaVendaSat(TfrmFidelidade& f)
+{
+    f.voRetorno = TfrmFidelidade::NovoRetorno();
+    const QDateTime movimento(f.dtMovimento.date(), QTime(0, 0));
+    const QString contexto = QStringList{f.stNrSeqVenda, f.stCdFilial, f.stCdCaixa,
+                                         QLocale::system().toString(movimento.date(), QLocale::ShortFormat)}
+                                 .join(QLatin1Char('-'));
+    const QString vazio = QStringLiteral("");
+    const QVariantList bloco{f.stNrSeqVenda, f.stCdFilial, f.stCdCaixa, movimento,
+                             vazio,          vazio,        vazio,       QStringLiteral("SAT")};
+    QString resposta;
+    try {
+        possvc::AlteraVendaCan(bloco, 7, f.voRetorno, resposta);
+    } catch (...) {
+        f.AnotaMotivo(QStringLiteral("O cancelamento da venda %1 falhou: %2")
+                          .arg(f.stNrSeqVenda, platform::ui::errorText(std::current_exception())));
+        return false;
+    }
+    hostkit::MensagemMetodo(QVariant(resposta), true, 0, QStringLiteral("AlteraVendaCan"),
+                            QStringLiteral("Cli_Vak04100"), contexto, QString());
+    if (hostkit::isErrorResult(QVariant(resposta))) {
+        f.AnotaMotivo(resposta);
+        return false;
+    }
+    return true;
+}
+
+// The entry of this redemption in the cancelled-sale log; an error of the log is kept
+// among the reasons. True when the entry was made.
+bool registraCancelamento(TfrmFidelidade& f)
+{
+    try {
+        f.CancelaVenda();
+        return true;
+    } catch (...) {
+        f.AnotaMotivo(QStringLiteral("O registro do cancelamento falhou: %1")
+                          .arg(platform::ui::errorText(std::current_exception())));
+        return false;
+    }
+}
+
+// Undoes what a failed or interrupted attempt did and tells the operator how it ended.
+// A sale whose NFC-e or CF-e was issued stands. A receipt is cancelled on the printer
+// once, and the sale entered as cancelled only when no receipt of it stands; a SAT sale
+// with no CF-e is entered as cancelled through the SAT update.
+void desfazEInforma(TfrmFidelidade& f)
+{
+    if (f.boDocumentoEmitido) {
+        if (f.boSistemaNfce)
+            f.MostraMensagem(QStringLiteral("NFCE_SEM_VIA"), hostkit::tmErro, f.MotivoFalha(), {f.stNrNfce});
+        else
+            f.MostraMensagem(QStringLiteral("CFE_EMITIDO"), hostkit::tmErro, f.MotivoFalha(),
+                             {f.stNrCfe.isEmpty() ? f.stChaveAcesso : f.stNrCfe, f.stNrSeqVenda});
+        return;
+    }
+    bool vendaPendente = false;
+    if (f.boUtilizaImpFis) {
+        if (f.CupomPendente() && !f.boCancelamentoRecusado)
+            f.CancelaCupom(false);
+        if (!f.CupomPendente())
+            vendaPendente = !registraCancelamento(f) && !f.stNrSeqVenda.isEmpty();
+    } else if (f.boSistemaSat && !f.stNrSeqVenda.isEmpty()) {
+        vendaPendente = !cancelaVendaSat(f);
+    }
+    if (f.CupomPendente())
+        f.MostraMensagem(QStringLiteral("CUPOM_NAO_CANC"), hostkit::tmErro, f.MotivoFalha(), {f.stCupNr});
+    else if (vendaPendente)
+        f.MostraMensagem(QStringLiteral("VENDA_NAO_CANC"), hostkit::tmErro, f.MotivoFalha(), {f.stNrSeqVenda});
+    else
+        f.MostraMensagem(QStringLiteral("ERRO_IMP_CUP"), hostkit::tmErro, f.MotivoFalha());
+}
+
+// Step 2: indicator, receipt, sale, and the undo of a failed sale. An error raised by a
+// step is undone and told like a failure, then goes on to the error display.
 void emite(TfrmFidelidade& f)
 {
     possvc::AtivaProcesso(frmFidelidade ? static_cast<QWidget*>(frmFidelidade) : &f,
                           f.msgPadrao->Msg(QStringLiteral("IMP_CUP")), f.inCor1, f.inCor2);
     // Nothing of an earlier redemption may be entered as cancelled if this one fails.
     f.LimpaVenda();
+    f.IniciaResgate();
 
-    if (!f.ImprimeCupom()) {
-        f.CancelaVenda();
-        f.MostraMensagem(QStringLiteral("ERRO_IMP_CUP"), hostkit::tmErro);
-        return;
-    }
-    if (f.GeraVenda())
-        return;
-
-    // The sale failed: undo what the terminal can undo. The sale issue showed its message.
-    if (f.boUtilizaImpFis) {
-        f.voRetorno = TfrmFidelidade::NovoRetorno();
-        if (fiscaldev::Cancela_Cupom_Imp(blocoCancelaCupom(f.stIdEsquema, false, f.stCdFilial, f.stCdCaixa,
-                                                           f.stNrSerieImp),
-                                         6, f.voRetorno))
-            f.CancelaVenda();
-    } else if (f.boSistemaSat) {
-        // Only a sale concluded by this attempt can be cancelled; without one the update
-        // would name no sale of this redemption.
-        if (f.stNrSeqVenda.isEmpty())
+    bool cupomImpresso = false;
+    try {
+        cupomImpresso = f.ImprimeCupom();
+        if (cupomImpresso && f.GeraVenda())
             return;
-        f.voRetorno = TfrmFidelidade::NovoRetorno();
-        const QDateTime movimento(f.dtMovimento.date(), QTime(0, 0));
-        const QString contexto = QStringList{f.stNrSeqVenda, f.stCdFilial, f.stCdCaixa,
-                                             QLocale::system().toString(movimento.date(), QLocale::ShortFormat)}
-                                     .join(QLatin1Char('-'));
-        const QString vazio = QStringLiteral("");
-        const QVariantList bloco{f.stNrSeqVenda, f.stCdFilial, f.stCdCaixa, movimento,
-                                 vazio,          vazio,        vazio,       QStringLiteral("SAT")};
-        QString resposta;
-        possvc::AlteraVendaCan(bloco, 7, f.voRetorno, resposta);
-        hostkit::MensagemMetodo(QVariant(resposta), true, 0, QStringLiteral("AlteraVendaCan"),
-                                QStringLiteral("Cli_Vak04100"), contexto, QString());
+    } catch (...) {
+        f.AnotaMotivo(platform::ui::errorText(std::current_exception()));
+        desfazEInforma(f);
+        throw;
     }
+    if (!cupomImpresso) {
+        // The receipt step told the operator how its receipt ended. The redemption is
+        // entered as cancelled and told once more only when no receipt of it stands.
+        if (!f.CupomPendente()) {
+            registraCancelamento(f);
+            f.MostraMensagem(QStringLiteral("ERRO_IMP_CUP"), hostkit::tmErro, f.MotivoFalha());
+        }
+        return;
+    }
+    desfazEInforma(f);
 }
 
 // Step 3: indicator off, selection emptied, balances reloaded from the database. Each
@@ -118,6 +183,12 @@ void limpa(TfrmFidelidade& f)
 void TfrmFidelidade::blbConfirmaClick(QObject*)
 {
     platform::ui::guarded([&] {
+        // The sale's items are numbered with three digits, here and in the host's tables:
+        // a longer redemption cannot be booked item by item.
+        if (cdsBrinde->active() && cdsBrinde->recordCount() > kMaxBrindes) {
+            MostraMensagem(QStringLiteral("LIMITE_BRINDES"), hostkit::tmAviso, {}, {QString::number(kMaxBrindes)});
+            return;
+        }
         // Step 1: no campaign may be overdrawn; nothing else happens when one is.
         if (!cdsBrinde->active() || !saldosSuficientes(*cdsBrinde, *cdsCampanha)) {
             MostraMensagem(QStringLiteral("SALDO_INSUF"), hostkit::tmAviso);
@@ -144,6 +215,19 @@ void TfrmFidelidade::blbConfirmaClick(QObject*)
         if (erroLimpeza)
             std::rethrow_exception(erroLimpeza);
     });
+}
+
+void TfrmFidelidade::IniciaResgate()
+{
+    boCupomAberto = boCupomEmitido = boCancelamentoRecusado = boDocumentoEmitido = false;
+    slMotivosFalha.clear();
+}
+
+void TfrmFidelidade::AnotaMotivo(const QString& motivo)
+{
+    const QString texto = motivo.trimmed();
+    if (!texto.isEmpty() && !slMotivosFalha.contains(texto))
+        slMotivosFalha << texto;
 }
 
 }  // namespace Cli_Vak04100

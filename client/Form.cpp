@@ -218,10 +218,13 @@ void TfrmFidelidade::blbProximoCampClick(QObject*) { guarded([&] { moveProximo(c
 void TfrmFidelidade::blbAnteriorBrindeClick(QObject*) { guarded([&] { moveAnterior(cdsBrinde); }); }
 void TfrmFidelidade::blbProximoBrindeClick(QObject*) { guarded([&] { moveProximo(cdsBrinde); }); }
 
-void TfrmFidelidade::MostraMensagem(const QString& chave, hostkit::TTipoMsg tipo)
+void TfrmFidelidade::MostraMensagem(const QString& chave, hostkit::TTipoMsg tipo, const QString& detalhe,
+                                    const QStringList& valores)
 {
-    hostkit::Mensagem(msgPadrao->Msg(chave), {}, QStringLiteral("N"), QStringLiteral("N"), tipo, {},
-                      stIdEsquema, 0, nullptr);
+    QString texto = msgPadrao->Msg(chave);
+    for (const QString& v : valores)
+        texto = texto.arg(v);
+    hostkit::Mensagem(texto, detalhe, QStringLiteral("N"), QStringLiteral("N"), tipo, {}, stIdEsquema, 0, nullptr);
 }
 
 QVariant TfrmFidelidade::NovoRetorno()

@@ -5,6 +5,7 @@
 
 #include "hostapi/EmptyParam.h"
 #include "hostapi/possvc.h"
+#include "platform/ui/ErrorDisplay.h"
 #include "server/Srv_Vak04100.h"
 
 #include <QRegularExpression>
@@ -62,9 +63,20 @@ bool numeroNfceValido(const QString& numero)
     return digitos.match(numero).hasMatch();
 }
 
+// The customer copy. A copy that was not printed leaves the sale as it is; the operator
+// is told so at the end.
+void imprimeVia(TfrmFidelidade& f, const QString& tipo)
+{
+    f.PreencheParamImpCupNF();
+    f.voRetorno = TfrmFidelidade::NovoRetorno();
+    if (!possvc::DisparaImpressaoNaoFiscal(blocoImpressao(f, tipo), 6, f.voRetorno))
+        f.AnotaMotivo(QStringLiteral("A via do consumidor não foi impressa."));
+}
+
 // The SAT steps after the close-out: the device issues the CF-e; the QR-code text, the key
 // and the CF-e number come from its answer; the result is recorded with the sale; the
-// extract is printed. A refusal raises the device's message.
+// extract is printed. A refusal raises the device's message. Once the device issued the
+// CF-e the sale stands, whatever fails after it.
 void emiteSat(TfrmFidelidade& f)
 {
     const bool emitido = possvc::SATOnline(f.stCdFilial, f.stCdCaixa, f.stNrSeqVenda, f.stIdUtilSatComp,
@@ -74,12 +86,13 @@ void emiteSat(TfrmFidelidade& f)
         const QString mensagem = valorRetornoSat(f.slRetornoSat, QStringLiteral("mensagem"));
         throw platform::HostError(mensagem.isEmpty() ? QStringLiteral("SAT: CF-e não emitido") : mensagem);
     }
+    f.boDocumentoEmitido = true;
 
     // The QR code carries the 44-digit key without its "CFe" prefix; the key itself is
     // kept as the device gave it.
-    f.stQrCode = qrCodeSat(f.slRetornoSat);
     f.stChaveAcesso = valorRetornoSat(f.slRetornoSat, QStringLiteral("chaveConsulta"));
     f.stNrCfe = numeroCfe(xmlRetornoSat(f.slRetornoSat), f.stChaveAcesso);
+    f.stQrCode = qrCodeSat(f.slRetornoSat);
     hostkit::CriaCodBarra(f.stChaveAcesso, kVazio);
 
     const QString contexto = QStringList{f.stCdFilial, f.stCdCaixa, f.stNrSeqVenda, QStringLiteral("stlXmlSat"),
@@ -89,10 +102,11 @@ void emiteSat(TfrmFidelidade& f)
         possvc::AtualizaVendaSat(f.stCdFilial, f.stCdCaixa, f.stNrSeqVenda, f.stNrCfe, f.stQrCode, f.slRetornoSat);
     hostkit::MensagemMetodo(atualizacao, true, 10, QStringLiteral("AtualizaVendaSat"), QStringLiteral("Cli_Dul06300"),
                             contexto, f.stIdEsquema);
+    // The extract is printed all the same: the CF-e exists.
+    if (hostkit::isErrorResult(atualizacao))
+        f.AnotaMotivo(atualizacao.toString());
 
-    f.PreencheParamImpCupNF();
-    f.voRetorno = TfrmFidelidade::NovoRetorno();
-    possvc::DisparaImpressaoNaoFiscal(blocoImpressao(f, QStringLiteral("EXTRATO_SAT")), 6, f.voRetorno);
+    imprimeVia(f, QStringLiteral("EXTRATO_SAT"));
 }
 
 }  // namespace
@@ -114,40 +128,47 @@ bool TfrmFidelidade::GeraVenda()
         // never to travel as a document number.
         if (!numeroNfceValido(numero)) {
             stNrNfce.clear();
-            MostraMensagem(QStringLiteral("ERRO_IMP_CUP"), hostkit::tmErro);
+            AnotaMotivo(numero);
             return false;
         }
         stNrNfce = numero;
         stDataEmissNfce = possvc::getDataEmissNFCe();
     }
 
-    // 3. Guarded block.
+    // 3. Guarded block. The confirmation tells the operator how it ended, once it knows
+    //    what could be undone.
     try {
         PreencheVenda();
         voRetorno = NovoRetorno();
         const QList<ClientDataSet*> dataSets{cdsVenda,        cdsMovCaixa,    cdsVendaCancelada, cdsFamiliaSaldo,
                                              cdsEmprestimoFam, cdsItPromoComb, cdsVazio,          cdsBrinde,
                                              cdsVazio,         cdsVazio,       cdsVazio,          cdsVazio};
-        stNrSeqVenda =
+        const QString sequencia =
             possvc::SetConcluiFechamento(dataSets, 11, blocoFechamento(*this, tipoDocumento), 41, voRetorno).toString();
+        // A close-out that gives no sale number concluded nothing; its answer says why.
+        if (sequencia.trimmed().isEmpty()) {
+            const QString recusa = voRetorno.toList().value(0).toString();
+            throw platform::HostError(recusa.isEmpty() ? QStringLiteral("O fechamento não devolveu o número da venda.")
+                                                       : recusa);
+        }
+        stNrSeqVenda = sequencia;
 
         if (boSistemaNfce) {
+            // The close-out issued the NFC-e: the sale stands from here on.
+            boDocumentoEmitido = true;
             const QVariantList retorno = voRetorno.toList();
             stChaveAcesso = retorno.value(1).toString();
             stQrCode = retorno.value(2).toString();
             stProtAutNfce = retorno.value(3).toString();
-            PreencheParamImpCupNF();
-            voRetorno = NovoRetorno();
-            possvc::DisparaImpressaoNaoFiscal(blocoImpressao(*this, QStringLiteral("VENDA_NFCe")), 6, voRetorno);
+            imprimeVia(*this, QStringLiteral("VENDA_NFCe"));
         } else if (boSistemaSat) {
             emiteSat(*this);
         }
-        return true;
     } catch (...) {
-        // The operator sees the receipt message, not the error's own text.
-        MostraMensagem(QStringLiteral("ERRO_IMP_CUP"), hostkit::tmErro);
+        AnotaMotivo(platform::ui::errorText(std::current_exception()));
         return false;
     }
+    return slMotivosFalha.isEmpty();
 }
 
 }  // namespace Cli_Vak04100

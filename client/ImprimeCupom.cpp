@@ -7,6 +7,7 @@
 
 #include "hostapi/fiscaldev.h"
 #include "hostapi/possvc.h"
+#include "platform/ui/ErrorDisplay.h"
 #include "server/Srv_Vak04100.h"
 
 namespace Cli_Vak04100 {
@@ -50,21 +51,6 @@ QVariantList blocoFechamento(const TfrmFidelidade& f)
 
 bool TfrmFidelidade::ImprimeCupom()
 {
-    auto sorteiaSenha = [this] {
-        if (stSenhaCupom.isEmpty())
-            stSenhaCupom = Srv_Vak04100::GetSenhaCupom(stCdFilial, QDateTime::currentDateTime()).toString();
-    };
-    // Every failure shows the message; after the opening the receipt is cancelled too.
-    auto falha = [this](bool cancela) {
-        MostraMensagem(QStringLiteral("ERRO_IMP_CUP"), hostkit::tmErro);
-        if (cancela) {
-            voRetorno = NovoRetorno();
-            fiscaldev::Cancela_Cupom_Imp(blocoCancelaCupom(stIdEsquema, true, stCdFilial, stCdCaixa, stNrSerieImp), 6,
-                                         voRetorno);
-        }
-        return false;
-    };
-
     if (!boUtilizaImpFis) {
         sorteiaSenha();
         InsereMovCaixa();
@@ -76,9 +62,41 @@ bool TfrmFidelidade::ImprimeCupom()
     hostapi::ParamRecord registro = fiscaldev::Params_AbreCupom_Kdx00000(
         stIdEsquema, itemTrabalho, stNrCpfConsumidor, stNmConsumidor, stDsEndeConsumidor, stCupNr, stContCupom, kVazio,
         kVazio, kVazio, kVazio, kVazio, kVazio, kVazio, false);
-    if (!fiscaldev::AbreCupom(registro))
-        return falha(false);  // failure A
+    if (!fiscaldev::AbreCupom(registro)) {  // failure A: nothing to cancel
+        AnotaMotivo(QStringLiteral("A impressora recusou a abertura do cupom."));
+        MostraMensagem(QStringLiteral("ERRO_IMP_CUP"), hostkit::tmErro, MotivoFalha());
+        return false;
+    }
+    boCupomAberto = true;
+    // From here on an error never leaves the receipt open or valid on the printer.
+    try {
+        return imprimeCupomAberto(registro, itemTrabalho);
+    } catch (...) {
+        CancelaCupom(true);
+        throw;
+    }
+}
 
+void TfrmFidelidade::sorteiaSenha()
+{
+    if (stSenhaCupom.isEmpty())
+        stSenhaCupom = Srv_Vak04100::GetSenhaCupom(stCdFilial, QDateTime::currentDateTime()).toString();
+}
+
+// Failures B and C: the receipt is cancelled first, so that the message says what the
+// printer did with it.
+bool TfrmFidelidade::falhaCupomAberto(const QString& motivo)
+{
+    AnotaMotivo(motivo);
+    if (CancelaCupom(true))
+        MostraMensagem(QStringLiteral("ERRO_IMP_CUP"), hostkit::tmErro, MotivoFalha());
+    else
+        MostraMensagem(QStringLiteral("CUPOM_NAO_CANC"), hostkit::tmErro, MotivoFalha(), {stCupNr});
+    return false;
+}
+
+bool TfrmFidelidade::imprimeCupomAberto(hostapi::ParamRecord& registro, int itemTrabalho)
+{
     // 2. The receipt's identity.
     stCupNr = hostkit::RecebeParams(registro, QStringLiteral("CUPNR")).toString();
     stContCupom = hostkit::RecebeParams(registro, QStringLiteral("CONTCUPOM")).toString();
@@ -102,7 +120,8 @@ bool TfrmFidelidade::ImprimeCupom()
         // A gift whose rate the printer does not know cannot be registered: it counts as
         // a refused item, and no record of another command is sent in its place.
         if (!cdsAliqImpFis->locate(QStringLiteral("VRALIQIMPFIS;IDALIQIMPFIS"), chave, semCaixa))
-            return falha(true);  // failure B
+            return falhaCupomAberto(QStringLiteral("A alíquota %1 %2 do brinde %3 não está na tabela da impressora.")
+                                        .arg(aliquota, chave.value(1).toString(), brinde("CDPRODUTO").asString()));
 
         voCestNcm = QVariantList(2);
         possvc::getProdCodCestNcm(brinde("CDPRODUTO").asString(), voCestNcm);
@@ -124,8 +143,9 @@ bool TfrmFidelidade::ImprimeCupom()
             cdsAliqImpFis->fieldByName(QStringLiteral("CDALIQIMPFIS")).asString(),
             cdsAliqImpFis->fieldByName(QStringLiteral("IDALIQIMPFIS")).asString(), brinde("SGUNIDADE").asString(),
             kVazio, aliquota, kVazio, itemTrabalho, quantidade, preco, 0.0, 0.0, false);
-        if (!fiscaldev::VendaItem(registro))
-            return falha(true);  // failure B
+        if (!fiscaldev::VendaItem(registro))  // failure B
+            return falhaCupomAberto(
+                QStringLiteral("A impressora recusou o item %1 (%2).").arg(codigo, brinde("NMPRODUTO").asString()));
         vrTotCupom += preco;
         cdsBrinde->next();
     }
@@ -138,6 +158,11 @@ bool TfrmFidelidade::ImprimeCupom()
     voRetorno = NovoRetorno();
     const bool fechou = fiscaldev::FechaCupom(blocoFechamento(*this), 58, 0, voRetorno);
     stRetFechaCupom = voRetorno.toList().value(2).toString();
+    if (fechou) {
+        boCupomAberto = false;
+        boCupomEmitido = true;
+    }
+    const QString recusaFechamento = voRetorno.toList().value(1).toString();
 
     // 9. Totals, also after a refused closing.
     registro = fiscaldev::Params_Atu_TotGeral_Kdx00000(stCdFilial, stCdCaixa, stNrSerieImp, stIdEsquema,
@@ -146,7 +171,33 @@ bool TfrmFidelidade::ImprimeCupom()
     fiscaldev::Atu_TotGeral(registro);
 
     // 10.
-    return fechou ? true : falha(true);  // failure C
+    if (fechou)
+        return true;
+    return falhaCupomAberto(QStringLiteral("A impressora recusou o fechamento do cupom")  // failure C
+                            + (recusaFechamento.isEmpty() ? QStringLiteral(".") : QStringLiteral(": ") + recusaFechamento));
+}
+
+bool TfrmFidelidade::CancelaCupom(bool doProprioCupom)
+{
+    bool cancelou = false;
+    try {
+        voRetorno = NovoRetorno();
+        cancelou = fiscaldev::Cancela_Cupom_Imp(
+            blocoCancelaCupom(stIdEsquema, doProprioCupom, stCdFilial, stCdCaixa, stNrSerieImp), 6, voRetorno);
+        if (!cancelou) {
+            const QString recusa = voRetorno.toList().value(1).toString();
+            AnotaMotivo(QStringLiteral("A impressora não cancelou o cupom %1").arg(stCupNr)
+                        + (recusa.isEmpty() ? QStringLiteral(".") : QStringLiteral(": ") + recusa));
+        }
+    } catch (...) {
+        AnotaMotivo(QStringLiteral("O cancelamento do cupom %1 falhou: %2")
+                        .arg(stCupNr, platform::ui::errorText(std::current_exception())));
+    }
+    if (cancelou)
+        boCupomAberto = boCupomEmitido = false;
+    else
+        boCancelamentoRecusado = true;
+    return cancelou;
 }
 
 }  // namespace Cli_Vak04100

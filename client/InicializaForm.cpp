@@ -2,6 +2,7 @@
 #include "client/Cli_Vak04100.h"
 #include "client/Selecao.h"
 
+#include "platform/Error.h"
 #include "server/Srv_Vak04100.h"
 #include "terminal/TerminalFiles.h"
 
@@ -32,6 +33,10 @@ void TfrmFidelidade::InicializaForm()
         cdsParametrosQvn->loadFromFile(parametros);
         if (!cdsParametrosQvn->active())
             cdsParametrosQvn->open();
+        // A file without a row would open the screen with every parameter empty.
+        if (cdsParametrosQvn->recordCount() == 0)
+            throw platform::Error(
+                QStringLiteral("O arquivo de parâmetros do terminal %1 não tem nenhum registro.").arg(parametros));
         leParametros();
     }
 

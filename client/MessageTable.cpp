@@ -23,6 +23,21 @@ QStringList tabelaMensagens()
         QStringLiteral("SEM_ALIQ|Nenhum brinde pode ser oferecido: a tabela de alíquotas do terminal "
                        "(Dados\\Cadastros\\AliqImpFis.cds) não foi carregada."),
         QStringLiteral("PRECO_INV|A consulta de preço respondeu \"%1\", que não é um preço. O brinde não foi incluído."),
+        // What a redemption that could not be completed left behind, when it was not undone.
+        QStringLiteral("CUPOM_NAO_CANC|Ocorreu um erro na impressão do cupom e a impressora não cancelou o cupom %1. "
+                       "O resgate não foi registrado e os pontos não foram debitados: cancele o cupom na impressora "
+                       "antes de continuar."),
+        QStringLiteral("VENDA_NAO_CANC|Ocorreu um erro na emissão da venda %1 e ela não pôde ser cancelada agora: "
+                       "os pontos continuam debitados. A venda ficou pendente e será cancelada pelo sistema, com a "
+                       "devolução dos pontos; não refaça o resgate antes disso."),
+        QStringLiteral("NFCE_SEM_VIA|A NFC-e %1 foi emitida e a venda está concluída, mas a via do consumidor não foi "
+                       "impressa. Os pontos foram debitados: não refaça o resgate; reimprima a via da NFC-e."),
+        QStringLiteral("CFE_EMITIDO|O CF-e %1 foi emitido e a venda %2 está concluída, mas houve uma falha depois da "
+                       "emissão. Os pontos foram debitados: não refaça o resgate."),
+        QStringLiteral("CONS_COD_INV|O código deste consumidor tem caracteres que o sistema não representa: ele não "
+                       "pode ser escolhido nesta tela."),
+        QStringLiteral("LIMITE_BRINDES|Um resgate pode ter no máximo %1 brindes, pois os itens da venda são numerados "
+                       "com três dígitos. Cancele brindes e confirme de novo."),
     };
 }
 

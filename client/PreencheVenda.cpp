@@ -35,7 +35,10 @@ void TfrmFidelidade::PreencheVenda()
     // 2-3.
     QString nrSeq = QStringLiteral("000");
     QString ordemAliquota;  // kept from the previous gift when a gift's rate has no row
-    const QString totalItens = hostkit::Ajusta(QString::number(cdsBrinde->recordCount()), 3);
+    // The last row is the last by position: the three-digit sequence text repeats after
+    // 999 gifts and cannot tell it.
+    const int totalItens = cdsBrinde->recordCount();
+    int posicao = 0;
     platform::LocateOptions semCaixa;
     semCaixa.caseInsensitive = true;
     auto brinde = [this](const char* nome) -> platform::Field& {
@@ -54,6 +57,7 @@ void TfrmFidelidade::PreencheVenda()
 
         // 3.2 Item sequence.
         nrSeq = hostkit::Ajusta(QString::number(nrSeq.toInt() + 1), 3);
+        ++posicao;
 
         // 3.3 The row.
         cdsVenda->insert();
@@ -105,7 +109,7 @@ void TfrmFidelidade::PreencheVenda()
         //     The difference is taken in extended precision and rounded to double.
         const double preco = brinde("VRPRECITEM").asFloat();
         const double desconto =
-            nrSeq == totalItens ? static_cast<double>(static_cast<long double>(preco) - 0.01L) : preco;
+            posicao == totalItens ? static_cast<double>(static_cast<long double>(preco) - 0.01L) : preco;
         venda("VRDESCCOMVEN").setAsFloat(hostkit::Trunc2(desconto));
 
         // 3.5

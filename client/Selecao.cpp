@@ -93,6 +93,10 @@ void TfrmFidelidade::blbPesqConsumidorClick(QObject*)
             stDsEndeConsumidor = cdsConsumidor->fieldByName(QStringLiteral("DSENDECONS")).asString();
             stCdCliente = cdsConsumidor->fieldByName(QStringLiteral("CDCLIENTE")).asString();
             lblConsumidor->setText(stNmConsumidor);
+            // A consumer listed without a code has one the shop's text cannot hold: no
+            // balance is loaded for it, and none of another consumer either.
+            if (stCdConsumidor.isEmpty())
+                MostraMensagem(QStringLiteral("CONS_COD_INV"), hostkit::tmAviso);
         }
         CarregaSaldos();
     });

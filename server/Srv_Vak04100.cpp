@@ -4,11 +4,10 @@
 
 #include "hostapi/hostkit.h"
 #include "platform/Error.h"
+#include "platform/dataset/PacketCodec.h"
 #include "server/FidelidadeSql.h"
 
 #include <QLocale>
-#include <QStringDecoder>
-#include <QStringEncoder>
 
 #include <algorithm>
 #include <cmath>
@@ -83,14 +82,20 @@ void gravaMarcador(Query& pesquisa, Command& insere, const QString& chave, const
 
 }  // namespace
 
+bool representavelAnsi(const QString& text)
+{
+    return platform::packet::fromCp1252(platform::packet::toCp1252(text)) == text;
+}
+
 QString textoAnsi(const QString& text)
 {
-    QStringEncoder encoder("windows-1252", QStringEncoder::Flag::Stateless);
-    QStringDecoder decoder("windows-1252", QStringDecoder::Flag::Stateless);
-    if (!encoder.isValid() || !decoder.isValid())
-        return text;
-    const QByteArray bytes = encoder.encode(text);
-    return decoder.decode(bytes);
+    // A substitute character would make the text another one: "山田X" would read and
+    // write the rows of "??X".
+    if (!representavelAnsi(text))
+        throw platform::Error(
+            QStringLiteral("O texto \"%1\" tem caracteres que o banco da loja não representa (Windows-1252).")
+                .arg(text));
+    return text;
 }
 
 QString textoData(const QDate& date)
@@ -103,7 +108,17 @@ QVariant GetConsumidor()
     try {
         TrdmFidelidade& rdm = modulo();
         rdm.adqConsumidor->close();
-        return lePacote(*rdm.adqConsumidor, rdm.dspConsumidor);
+        platform::DataPacket lista = rdm.dspConsumidor.packet();
+        // The list's texts are 8-bit: a code the code page cannot hold would reach the
+        // screen with substitutes and name another consumer. Such a consumer stays listed,
+        // with no code, so that choosing it loads nobody's points.
+        for (const QString& campo : {QStringLiteral("CDCONSUMIDOR"), QStringLiteral("CDCLIENTE")}) {
+            const int i = lista.indexOf(campo);
+            for (QVariantList& linha : lista.rows)
+                if (i >= 0 && !representavelAnsi(linha.value(i).toString()))
+                    linha[i] = QVariant();
+        }
+        return platform::packetToVariant(lista);
     } catch (const std::exception& erro) {
         return textoErro(erro);
     }

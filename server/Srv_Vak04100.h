@@ -11,7 +11,8 @@
 //     (platform::Error subclasses) after releasing the numbering component;
 //   - setNumeroNFCe returns the number taken as text, or the error text.
 // Text arguments are UTF-16 (QString) and are brought to the 8-bit Windows-1252 text of
-// the shop database before they are used: a character outside it becomes '?'.
+// the shop database before they are used; a text with a character outside it is refused
+// (the error text names it), never bound with substitutes.
 // Only GetSenhaCupom and getNumeroNFCe raise; the others never let an exception out.
 // The functions other than GetSenhaCupom and getNumeroNFCe need rdmFidelidade created and
 // connected; without it they return an error text.
@@ -68,8 +69,11 @@ QVariant setNumeroNFCe(const QString& cdFilial, const QString& cdCaixa, const QS
 
 // The date text of counter keys: the date in the system's short date format.
 QString textoData(const QDate& date);
-// The 8-bit text a wide argument becomes (Windows-1252; other characters become '?').
+// The 8-bit text a wide argument becomes (Windows-1252). Throws platform::Error naming
+// the text when a character of it has no place in the code page.
 QString textoAnsi(const QString& text);
+// True when every character of `text` has a place in Windows-1252.
+bool representavelAnsi(const QString& text);
 
 // Date-time values of the C interface.
 double toDateTimeValue(const QDateTime& dateTime);

@@ -87,6 +87,17 @@ TEST_F(InitTest, AMissingKeyStopsTheOpeningAtThatKey)
     EXPECT_TRUE(falha().contains(QStringLiteral("CDLOJA")));
 }
 
+TEST_F(InitTest, AParameterFileWithoutARowStopsTheOpeningNamingTheFile)
+{
+    const QString arquivo = term.dir() + QStringLiteral("/PARAMETROSQVN.CDS");
+    platform::DataPacket p = platform::readPacketFile(arquivo);
+    p.rows.clear();
+    platform::writePacketFile(p, arquivo);
+    const QString erro = falha();
+    EXPECT_TRUE(erro.contains(arquivo)) << erro.toStdString();
+    EXPECT_TRUE(erro.contains(QStringLiteral("nenhum registro"))) << erro.toStdString();
+}
+
 TEST_F(InitTest, AFailedConnectionStopsTheOpening)
 {
     hostkit::setStringConexQvn(QStringLiteral("Provider=SQLite;Data Source=") + term.dir() +

@@ -4,6 +4,7 @@
 
 #include "client/MessageTable.h"
 #include "client/Selecao.h"
+#include "server/Srv_Vak04100.h"
 
 #include <QLocale>
 
@@ -234,6 +235,44 @@ TEST_F(SelectionTest, ChoosingAnotherConsumerReloadsTheBalances)
     EXPECT_EQ(brindes(), 0);
     EXPECT_EQ(form->stCdConsumidor, QStringLiteral("C1"));
     EXPECT_DOUBLE_EQ(saldo("CP1", "VRRESTANTE"), 100);
+}
+
+// A code Windows-1252 cannot hold never reads or spends the points of the consumer whose
+// code its substitutes would spell.
+TEST_F(SelectionTest, ACodeOutsideTheShopsCodePageNamesNoOtherConsumer)
+{
+    const QString yamada = QStringLiteral("山田X");
+    term.exec(QStringLiteral("INSERT INTO CONSUMIDOR (CDCLIENTE, CDCONSUMIDOR, NMCONSUMIDOR) VALUES ('001', '??X', 'Outro');"
+                             "INSERT INTO CONSUMIDOR (CDCLIENTE, CDCONSUMIDOR, NMCONSUMIDOR) VALUES ('001', '%1', '山田 太郎');"
+                             "INSERT INTO MOVPONTOCONS (CDCLIENTE, CDCONSUMIDOR, CDCAMPANHA, IDTPMOVCONS, VRSALDOCONS)"
+                             "  VALUES ('001', '??X', 'CP1', 'C', 500)")
+                  .arg(yamada));
+    const QString erro = Srv_Vak04100::GetSaldoConsCamp(QStringLiteral("001"), yamada).toString();
+    EXPECT_TRUE(erro.contains(yamada)) << erro.toStdString();
+
+    // Chosen from the list: listed, but without a code, and nobody's balances load.
+    fecha();
+    abre();
+    auto* lista = form->cdsConsumidor;
+    ASSERT_EQ(lista->recordCount(), 4);
+    const int codigo = lista->fieldByName(QStringLiteral("CDCONSUMIDOR")).index();
+    for (int r = 0; r < lista->recordCount(); ++r)
+        if (lista->valueAt(r, codigo).toString().isEmpty())
+            fakes.picks = {r + 1};
+    ASSERT_EQ(fakes.picks.size(), 1u) << "the consumer is listed, without a code";
+    fakes.messages.clear();
+    tecla(Qt::Key_F2);
+    EXPECT_TRUE(form->stCdConsumidor.isEmpty());
+    EXPECT_EQ(fakes.messageTexts(), QStringList{texto(QStringLiteral("CONS_COD_INV"))});
+    EXPECT_EQ(form->cdsCampanha->active() ? form->cdsCampanha->recordCount() : 0, 0);
+
+    // Named by the host: the balance query reports the value and loads nothing.
+    fecha();
+    fakes.messages.clear();
+    abre(yamada, QStringLiteral("山田 太郎"));
+    ASSERT_EQ(fakes.messages.size(), 1);
+    EXPECT_TRUE(fakes.messages[0].texto.contains(yamada)) << fakes.messages[0].texto.toStdString();
+    EXPECT_EQ(form->cdsCampanha->active() ? form->cdsCampanha->recordCount() : 0, 0);
 }
 
 TEST(PriceAnswer, OnlyPlainNumbersOfTheSystemLocaleArePrices)

@@ -305,6 +305,35 @@ TEST_F(Passos, UmBrindeDezReaisDescontoNoveNoventaENove)
     EXPECT_EQ(form->cdsVenda->fieldByName(QStringLiteral("NRSEQ")).asString(), QStringLiteral("001"));
 }
 
+// The sequence text repeats after 999 gifts: only the last row by position keeps 0.01 to pay,
+// and the confirmation refuses such a redemption before any device is touched.
+TEST_F(Passos, MilEUmBrindesSomamUmCentavoEAConfirmacaoRecusa)
+{
+    abreFiscal();
+    for (int i = 0; i < 1001; ++i)
+        brinde("P1", 18, "T", 10.00);
+    form->PreencheVenda();
+    ASSERT_EQ(form->cdsVenda->recordCount(), 1001);
+    double total = 0;
+    int comSaldo = 0;
+    for (form->cdsVenda->first(); !form->cdsVenda->eof(); form->cdsVenda->next()) {
+        const double resta = form->cdsVenda->fieldByName(QStringLiteral("VRPRECCOMVEN")).asFloat()
+                             - form->cdsVenda->fieldByName(QStringLiteral("VRDESCCOMVEN")).asFloat();
+        total += resta;
+        comSaldo += resta > 0.005 ? 1 : 0;
+    }
+    EXPECT_NEAR(total, 0.01, 1e-6);
+    EXPECT_EQ(comSaldo, 1);
+
+    fakes.messages.clear();
+    esqueceChamadas();
+    confirma();
+    EXPECT_EQ(fakes.messageTexts(), QStringList{form->msgPadrao->Msg(QStringLiteral("LIMITE_BRINDES")).arg(999)});
+    EXPECT_TRUE(de(QStringLiteral("AbreCupom")).isEmpty());
+    EXPECT_EQ(indicadores, 0);
+    EXPECT_EQ(brindes(), 1001);
+}
+
 // ---- print parameters -----------------------------------------------------------------------
 
 TEST_F(Passos, ParametrosDeImpressaoUmaLinha)
