@@ -13,6 +13,7 @@
 // InicializaForm does throw (platform::Error and what the host libraries raise); the
 // entry catches it.
 
+#include "Vak04100Export.h"
 #include "client/Chave.h"
 #include "hostapi/ParamRecord.h"
 #include "hostapi/hostkit.h"
@@ -222,5 +223,5 @@ void CriaFidelidadeQt(const QString& cdConsumidor, const QString& nmConsumidor,
 
 // The module-level variables: the open form and the data module, empty between calls.
 extern "C" {
-extern Cli_Vak04100::TfrmFidelidade* frmFidelidade;
+VAK04100_EXPORT extern Cli_Vak04100::TfrmFidelidade* frmFidelidade;
 }

@@ -6,7 +6,7 @@
 #include "server/Srv_Vak04100.h"
 
 extern "C" {
-Cli_Vak04100::TfrmFidelidade* frmFidelidade = nullptr;
+VAK04100_EXPORT Cli_Vak04100::TfrmFidelidade* frmFidelidade = nullptr;
 }
 
 namespace Cli_Vak04100 {

@@ -1,5 +1,5 @@
 // The exported C interface of the data service (see Srv_Vak04100.h): no exception leaves
-// these functions; each is also exported under its unit-qualified name.
+// these functions.
 
 #include "server/Srv_Vak04100.h"
 
@@ -107,16 +107,3 @@ void Srv_Vak04100_LiberaModuloDados() noexcept
 }
 
 }  // extern "C"
-
-// The unit-qualified names: the same functions under "Srv_Vak04100.<Function>".
-#define VAK_UNIT_QUALIFIED(fn)                                                                   \
-    extern "C" __typeof__(Srv_Vak04100_##fn) Srv_Vak04100_##fn##_qualificado                     \
-        __asm__("Srv_Vak04100." #fn) __attribute__((alias("Srv_Vak04100_" #fn), visibility("default")));
-
-VAK_UNIT_QUALIFIED(GetConsumidor)
-VAK_UNIT_QUALIFIED(GetSaldoConsCamp)
-VAK_UNIT_QUALIFIED(GetBrinde)
-VAK_UNIT_QUALIFIED(SetGravaCupomInicial)
-VAK_UNIT_QUALIFIED(GetSenhaCupom)
-VAK_UNIT_QUALIFIED(getNumeroNFCe)
-VAK_UNIT_QUALIFIED(setNumeroNFCe)

@@ -17,7 +17,9 @@ using platform::db::Query;
 
 namespace Srv_Vak04100 {
 
+extern "C" {
 TrdmFidelidade* rdmFidelidade = nullptr;
+}
 
 namespace {
 

@@ -17,9 +17,9 @@
 // The functions other than GetSenhaCupom and getNumeroNFCe need rdmFidelidade created and
 // connected; without it they return an error text.
 //
-// Exported C interface (extern "C", for the module's export table). Each function
-// exists under two symbol names: the C identifier Srv_Vak04100_<Function> and the
-// unit-qualified name "Srv_Vak04100.<Function>" (for dlsym). Conventions:
+// Exported C interface (extern "C"). The module's export table (package/CMakeLists.txt)
+// lists each function under its plain name <Function> and its unit-qualified name
+// "Srv_Vak04100.<Function>"; Srv_Vak04100_<Function> is its name in C++. Conventions:
 //   - text arguments: const char16_t*, NUL-terminated UTF-16; nullptr is the empty text;
 //   - date-time arguments: double, days since 1899-12-30 00:00 local time, the fraction
 //     being the time of day (toDateTimeValue / fromDateTimeValue convert);
@@ -28,9 +28,8 @@
 //     written). The return value is 0 when the function returned normally and 1 when it
 //     raised (only GetSenhaCupom and getNumeroNFCe do): *result then holds the error's
 //     text. No exception leaves these functions.
-// The module must link the `server` library whole (or reference these symbols) for the
-// export table to contain them.
 
+#include "Vak04100Export.h"
 #include "server/TrdmFidelidade.h"
 
 #include <QDateTime>
@@ -40,8 +39,9 @@
 namespace Srv_Vak04100 {
 
 // The data module of the open screen; created, connected and released by the screen's
-// code (its initialisation and the entry). nullptr while no screen is open.
-extern TrdmFidelidade* rdmFidelidade;
+// code (its initialisation and the entry). nullptr while no screen is open. Exported
+// under its plain name (C linkage).
+extern "C" VAK04100_EXPORT TrdmFidelidade* rdmFidelidade;
 
 // Consumers with their client's trade name (packet of dspConsumidor), or error text.
 QVariant GetConsumidor();
@@ -82,23 +82,26 @@ QDateTime fromDateTimeValue(double value);
 }  // namespace Srv_Vak04100
 
 extern "C" {
-int Srv_Vak04100_GetConsumidor(QVariant* result) noexcept;
-int Srv_Vak04100_GetSaldoConsCamp(const char16_t* cdCliente, const char16_t* cdConsumidor,
-                                  QVariant* result) noexcept;
-int Srv_Vak04100_GetBrinde(const char16_t* cdCampanha, const char16_t* cdFilial, QVariant* result) noexcept;
-int Srv_Vak04100_SetGravaCupomInicial(const char16_t* cdFilial, const char16_t* cdCaixa,
-                                      const char16_t* nrCupom, double dtFiscal, QVariant* result) noexcept;
-int Srv_Vak04100_GetSenhaCupom(const char16_t* cdFilial, double data, QVariant* result) noexcept;
-int Srv_Vak04100_getNumeroNFCe(const char16_t* cdFilial, const char16_t* serie, const char16_t* ambiente,
-                               QVariant* result) noexcept;
-int Srv_Vak04100_setNumeroNFCe(const char16_t* cdFilial, const char16_t* cdCaixa, const char16_t* serie,
-                               const char16_t* ambiente, int gravaInutiliza, QVariant* result) noexcept;
+VAK04100_EXPORT int Srv_Vak04100_GetConsumidor(QVariant* result) noexcept;
+VAK04100_EXPORT int Srv_Vak04100_GetSaldoConsCamp(const char16_t* cdCliente, const char16_t* cdConsumidor,
+                                                  QVariant* result) noexcept;
+VAK04100_EXPORT int Srv_Vak04100_GetBrinde(const char16_t* cdCampanha, const char16_t* cdFilial,
+                                           QVariant* result) noexcept;
+VAK04100_EXPORT int Srv_Vak04100_SetGravaCupomInicial(const char16_t* cdFilial, const char16_t* cdCaixa,
+                                                      const char16_t* nrCupom, double dtFiscal,
+                                                      QVariant* result) noexcept;
+VAK04100_EXPORT int Srv_Vak04100_GetSenhaCupom(const char16_t* cdFilial, double data, QVariant* result) noexcept;
+VAK04100_EXPORT int Srv_Vak04100_getNumeroNFCe(const char16_t* cdFilial, const char16_t* serie,
+                                               const char16_t* ambiente, QVariant* result) noexcept;
+VAK04100_EXPORT int Srv_Vak04100_setNumeroNFCe(const char16_t* cdFilial, const char16_t* cdCaixa,
+                                               const char16_t* serie, const char16_t* ambiente, int gravaInutiliza,
+                                               QVariant* result) noexcept;
 
 // For hosts and tools that use the data service without the screen (the screen creates
 // and releases the data module itself): creates rdmFidelidade when it is empty and
 // connects it with the host's connection string. 0 on success; 1 when the module cannot
 // be created or connected, with the error's text in *error (nullptr: not written).
-int Srv_Vak04100_CriaModuloDados(QVariant* error) noexcept;
+VAK04100_EXPORT int Srv_Vak04100_CriaModuloDados(QVariant* error) noexcept;
 // Releases rdmFidelidade, closing its connection, when there is one.
-void Srv_Vak04100_LiberaModuloDados() noexcept;
+VAK04100_EXPORT void Srv_Vak04100_LiberaModuloDados() noexcept;
 }

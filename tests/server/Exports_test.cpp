@@ -1,7 +1,8 @@
 // The exported C interface: wide texts in, the result through the out pointer, errors as
-// a return code, and the unit-qualified symbol names.
+// a return code, and the unit-qualified names the module exports them under.
 
 #include "ShopDb.h"
+#include "package/ModuleLibrary.h"
 
 #include "hostapi/hostkit.h"
 #include "platform/Error.h"
@@ -10,10 +11,17 @@
 
 using namespace Srv_Vak04100;
 
-// The same functions under their unit-qualified names.
-extern "C" int qualifiedGetSaldoConsCamp(const char16_t*, const char16_t*, QVariant*) noexcept
-    __asm__("Srv_Vak04100.GetSaldoConsCamp");
-extern "C" int qualifiedGetSenhaCupom(const char16_t*, double, QVariant*) noexcept __asm__("Srv_Vak04100.GetSenhaCupom");
+// The same functions under their unit-qualified names, as a host finds them in the module.
+struct Qualified {
+    testsupport::ModuleLibrary module;
+    int (*getSaldoConsCamp)(const char16_t*, const char16_t*, QVariant*) noexcept =
+        module.get<int(const char16_t*, const char16_t*, QVariant*) noexcept>("Srv_Vak04100.GetSaldoConsCamp");
+    int (*getSenhaCupom)(const char16_t*, double, QVariant*) noexcept =
+        module.get<int(const char16_t*, double, QVariant*) noexcept>("Srv_Vak04100.GetSenhaCupom");
+    // The module's own data module, connected with the host's connection string.
+    int (*criaModuloDados)(QVariant*) noexcept = module.get<int(QVariant*) noexcept>("Srv_Vak04100_CriaModuloDados");
+    void (*liberaModuloDados)() noexcept = module.get<void() noexcept>("Srv_Vak04100_LiberaModuloDados");
+};
 
 TEST(Exports, WideTextArgumentsReachTheQueriesAndPacketsComeBack)
 {
@@ -32,8 +40,13 @@ TEST(Exports, WideTextArgumentsReachTheQueriesAndPacketsComeBack)
     EXPECT_DOUBLE_EQ(p.value(0, "VRSALDOCONS").toDouble(), 42.0);
     EXPECT_EQ(p.value(0, "DSCAMPANHA").toString(), QStringLiteral("Campanha de Açúcar"));
 
+    Qualified qualified;
+    ASSERT_TRUE(qualified.getSaldoConsCamp && qualified.criaModuloDados && qualified.liberaModuloDados)
+        << qualified.module.error().toStdString();
     QVariant viaQualified;
-    EXPECT_EQ(qualifiedGetSaldoConsCamp(u"CLIÊ", u"K1", &viaQualified), 0);
+    ASSERT_EQ(qualified.criaModuloDados(&viaQualified), 0) << viaQualified.toString().toStdString();
+    EXPECT_EQ(qualified.getSaldoConsCamp(u"CLIÊ", u"K1", &viaQualified), 0);
+    qualified.liberaModuloDados();
     EXPECT_EQ(viaQualified, result);
 
     // nullptr is the empty text: an empty client finds nothing.
@@ -48,7 +61,9 @@ TEST(Exports, RaisingFunctionsReportThroughTheReturnCode)
     QVariant result;
     EXPECT_EQ(Srv_Vak04100_GetSenhaCupom(u"0001", toDateTimeValue(srvtest::day(0)), &result), 1);
     EXPECT_FALSE(result.toString().isEmpty());
-    EXPECT_EQ(qualifiedGetSenhaCupom(u"0001", 46000.0, &result), 1);
+    Qualified qualified;
+    ASSERT_NE(qualified.getSenhaCupom, nullptr) << qualified.module.error().toStdString();
+    EXPECT_EQ(qualified.getSenhaCupom(u"0001", 46000.0, &result), 1);
     EXPECT_EQ(Srv_Vak04100_getNumeroNFCe(u"0001", u"1", u"2", &result), 1);
     // The functions that catch return 0 with the error text as their result.
     EXPECT_EQ(Srv_Vak04100_setNumeroNFCe(u"0001", u"001", u"1", u"2", 1, &result), 0);

@@ -1,0 +1,133 @@
+// The module's export table as a host finds it: exactly the entry, the loader entries,
+// the unit table, the module-level variables and the data-service functions, each
+// under the names a host looks it up by; and the loader entries running the units in
+// the table's order.
+
+#include "ModuleLibrary.h"
+#include "package/Pkg_Vak04100.h"
+#include "platform/dataset/DataPacket.h"
+
+#include <QMetaType>
+#include <QProcess>
+#include <QSet>
+#include <QStandardPaths>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using testsupport::ModuleLibrary;
+
+const QStringList kDataService = {"GetConsumidor", "GetSaldoConsCamp", "GetBrinde", "SetGravaCupomInicial",
+                                  "GetSenhaCupom", "getNumeroNFCe",    "setNumeroNFCe"};
+
+QSet<QString> expectedExports()
+{
+    QSet<QString> names = {"CriaFidelidade",
+                           "Cli_Vak04100.CriaFidelidade",
+                           "Initialize",
+                           "Finalize",
+                           "GetPackageInfoTable",
+                           "PackageUnits",
+                           "frmFidelidade",
+                           "rdmFidelidade",
+                           "Srv_Vak04100_CriaModuloDados",
+                           "Srv_Vak04100_LiberaModuloDados"};
+    for (const QString& function : kDataService)
+        names << function << QStringLiteral("Srv_Vak04100.") + function;
+    return names;
+}
+
+class ExportTable : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(module.loaded()) << module.error().toStdString(); }
+    ModuleLibrary module;
+};
+
+TEST_F(ExportTable, EveryNameAHostLooksUpIsFound)
+{
+    for (const QString& name : expectedExports())
+        EXPECT_NE(module.symbol(name.toLatin1().constData()), nullptr) << name.toStdString();
+}
+
+TEST_F(ExportTable, BothNamesOfAFunctionAreTheSameFunction)
+{
+    EXPECT_EQ(module.symbol("Cli_Vak04100.CriaFidelidade"), module.symbol("CriaFidelidade"));
+    for (const QString& function : kDataService) {
+        const QByteArray plain = function.toLatin1();
+        EXPECT_EQ(module.symbol(("Srv_Vak04100." + plain).constData()), module.symbol(plain.constData()))
+            << plain.constData();
+        // The C++ name stays inside the module.
+        EXPECT_EQ(module.symbol(("Srv_Vak04100_" + plain).constData()), nullptr) << plain.constData();
+    }
+}
+
+TEST_F(ExportTable, NothingElseIsExported)
+{
+    // What the dynamic symbol table defines, as the system's own tool lists it.
+    const QString nm = QStandardPaths::findExecutable(QStringLiteral("nm"));
+    if (nm.isEmpty())
+        GTEST_SKIP() << "nm is not installed";
+    QProcess process;
+    process.start(nm, {QStringLiteral("-D"), QStringLiteral("--defined-only"), QString::fromLocal8Bit(module.path())});
+    ASSERT_TRUE(process.waitForFinished(60000));
+    ASSERT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+    QSet<QString> defined;
+    for (const QByteArray& line : process.readAllStandardOutput().split('\n')) {
+        const QList<QByteArray> columns = line.simplified().split(' ');
+        if (columns.size() == 3)
+            defined << QString::fromLatin1(columns[2]);
+    }
+    EXPECT_EQ(defined, expectedExports());
+    // And names of the module's code are not found by dlsym either.
+    EXPECT_EQ(module.symbol("_ZN12Srv_Vak0410013rdmFidelidadeE"), nullptr);
+    EXPECT_EQ(module.symbol("criaFidelidadeQualificada"), nullptr);
+}
+
+TEST_F(ExportTable, TheVariablesAreEmptyBetweenCalls)
+{
+    auto* form = module.get<void*>("frmFidelidade");
+    auto* dataModule = module.get<void*>("rdmFidelidade");
+    ASSERT_NE(form, nullptr);
+    ASSERT_NE(dataModule, nullptr);
+    EXPECT_EQ(*form, nullptr);
+    EXPECT_EQ(*dataModule, nullptr);
+}
+
+TEST_F(ExportTable, TheUnitTableListsTheUnitsInStartUpOrder)
+{
+    auto* getTable = module.get<const PackageInfoTable*()>("GetPackageInfoTable");
+    ASSERT_NE(getTable, nullptr);
+    const PackageInfoTable* table = getTable();
+    ASSERT_NE(table, nullptr);
+    EXPECT_EQ(static_cast<const void*>(table), module.symbol("PackageUnits"));
+    ASSERT_EQ(table->unitCount, 3);
+    EXPECT_STREQ(table->units[0].name, "Pkg_Vak04100");
+    EXPECT_STREQ(table->units[1].name, "Srv_Vak04100");
+    EXPECT_STREQ(table->units[2].name, "Cli_Vak04100");
+    for (int i = 0; i < table->unitCount; ++i) {
+        EXPECT_NE(table->units[i].initialization, nullptr) << i;
+        EXPECT_NE(table->units[i].finalization, nullptr) << i;
+    }
+}
+
+TEST_F(ExportTable, InitializeRunsTheStartUpSectionsOnceAndFinalizeMatchesIt)
+{
+    auto* initialize = module.get<void()>("Initialize");
+    auto* finalize = module.get<void()>("Finalize");
+    ASSERT_NE(initialize, nullptr);
+    ASSERT_NE(finalize, nullptr);
+    // The package's own start-up section makes the packet type known to Qt's meta-types,
+    // so packets travel in variants and queued signals across the libraries.
+    EXPECT_FALSE(QMetaType::fromName("platform::DataPacket").isValid());
+    initialize();
+    EXPECT_TRUE(QMetaType::fromName("platform::DataPacket").isValid());
+    initialize();  // counted: the second Finalize below runs the shut-down sections
+    finalize();
+    finalize();
+    finalize();  // one more than Initialize: nothing to undo, and no harm done
+    initialize();
+    finalize();
+}
+
+}  // namespace
