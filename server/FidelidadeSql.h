@@ -2,6 +2,9 @@
 // The statements of the loyalty data module. The gift catalogue and the campaign
 // balances come in three dialects: the Oracle text (also the query's own text), the
 // SQL Server text, and an ANSI text for SQLite and PostgreSQL that returns the same rows.
+// The balance texts are shared with the host's sale close-out (loyaltysql/).
+
+#include "loyaltysql/BalanceSql.h"
 
 #include <QString>
 
@@ -11,9 +14,9 @@ namespace Srv_Vak04100::sql {
 extern const QString consumidor;
 
 // Points balance per campaign of :P_CDCLIENTE / :P_CDCONSUMIDOR on :P_DATAHOJE.
-extern const QString saldoConsCampOracle;
-extern const QString saldoConsCampMsSql;
-extern const QString saldoConsCampAnsi;
+using loyaltysql::saldoConsCampAnsi;
+using loyaltysql::saldoConsCampMsSql;
+using loyaltysql::saldoConsCampOracle;
 
 // Gift catalogue of :P_CDCAMPANHA at :P_CDFILIAL.
 extern const QString brindeOracle;

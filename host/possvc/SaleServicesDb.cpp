@@ -1,5 +1,6 @@
 #include "host/possvc/SaleServicesDb.h"
 
+#include "loyaltysql/BalanceSql.h"
 #include "platform/Error.h"
 #include "platform/db/Query.h"
 
@@ -186,7 +187,7 @@ QMap<QString, CampaignBalance> balances(platform::db::Connection& db, const QStr
                                         const QString& consumer, const QDate& today)
 {
     Query q(&db);
-    q.setSql(balanceStatement(db.dialect()));
+    q.setSql(loyaltysql::saldoConsCamp(db.dialect()));
     auto field = [](const char* name, FieldType type, int size) {
         platform::FieldDef def;
         def.name = QLatin1String(name);

@@ -56,9 +56,6 @@ QString nextSequence(platform::db::Connection& db, const QString& counterKey, co
 // SQL Server and Oracle: an update lock on the consumer's row.
 void lockConsumer(platform::db::Connection& db, const QString& client, const QString& consumer);
 
-// The data service's balance statement (GetSaldoConsCamp) for a dialect.
-QString balanceStatement(platform::db::Dialect dialect);
-
 // A consumer's balances in one campaign, as the data service computes them.
 struct CampaignBalance {
     double points = 0;    // VRSALDOCONS: valid credits less 'R' redemptions
