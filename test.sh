@@ -5,7 +5,8 @@ set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/deps.sh
 source scripts/services.sh
-vak_install_deps
+# dpkg-dev and lintian: the package test builds the Debian package and lints it.
+vak_install_deps dpkg-dev lintian
 
 preset=${VAK_TEST_PRESET:-debug}
 # Everything: the tests, the fuzz targets' corpus replays and the benchmarks (built, so
