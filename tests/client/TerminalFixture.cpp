@@ -3,11 +3,14 @@
 #include "client/Chave.h"
 #include "hostapi/hostkit.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlRecord>
+#include <QRegularExpression>
 #include <QUuid>
 
 #include <stdexcept>
@@ -171,8 +174,117 @@ void TerminalFixture::removeFile(const QString& relative)
     QFile::remove(dir() + QLatin1Char('/') + relative);
 }
 
+namespace {
+
+// The statements of a schema file, comments (which may hold semicolons) left out.
+QString schemaSql(const char* file)
+{
+    QFile schema(sourceDir() + QStringLiteral("/schema/") + QString::fromLatin1(file));
+    if (!schema.open(QIODevice::ReadOnly))
+        throw std::runtime_error(std::string("schema not found: ") + file);
+    QStringList lines;
+    for (const QString& line : QString::fromUtf8(schema.readAll()).split(QLatin1Char('\n'))) {
+        const int comment = line.indexOf(QStringLiteral("--"));
+        lines << (comment >= 0 ? line.left(comment) : line);
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
+void run(QSqlDatabase& db, const QString& sql)
+{
+    for (const QString& statement : sql.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+        if (statement.trimmed().isEmpty())
+            continue;
+        QSqlQuery q(db);
+        if (!q.exec(statement))
+            throw std::runtime_error((q.lastError().text() + QStringLiteral(": ") + statement).toStdString());
+    }
+}
+
+QSqlDatabase openPostgres(const QString& connection, const QString& database)
+{
+    if (QSqlDatabase::contains(connection))
+        return QSqlDatabase::database(connection);
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), connection);
+    db.setHostName(qEnvironmentVariable("VAK_PG_HOST"));
+    db.setPort(qEnvironmentVariable("VAK_PG_PORT").toInt());
+    db.setUserName(qEnvironmentVariable("VAK_PG_USER"));
+    db.setDatabaseName(database);
+    if (!db.open())
+        throw std::runtime_error(db.lastError().text().toStdString());
+    return db;
+}
+
+// The test process's PostgreSQL shop: created with the schema on first use, dropped when
+// the process ends.
+class PostgresShop {
+public:
+    PostgresShop() : name_(QStringLiteral("vak_terminal_%1").arg(QCoreApplication::applicationPid()))
+    {
+        QSqlDatabase admin = openPostgres(QStringLiteral("terminal_pg_admin"), qEnvironmentVariable("VAK_PG_DATABASE"));
+        run(admin, QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(name_));
+        run(admin, QStringLiteral("CREATE DATABASE %1").arg(name_));
+        QSqlDatabase shop = db();
+        run(shop, schemaSql("postgresql.sql"));
+        QSqlQuery q(shop);
+        q.exec(QStringLiteral("SELECT tablename FROM pg_tables WHERE schemaname = 'public'"));
+        while (q.next())
+            tables_ << q.value(0).toString();
+    }
+    ~PostgresShop()
+    {
+        QSqlDatabase::removeDatabase(QStringLiteral("terminal_pg_shop"));
+        QSqlDatabase admin = openPostgres(QStringLiteral("terminal_pg_admin"), qEnvironmentVariable("VAK_PG_DATABASE"));
+        QSqlQuery(admin).exec(QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(name_));
+    }
+    QSqlDatabase db() const { return openPostgres(QStringLiteral("terminal_pg_shop"), name_); }
+    void empty()
+    {
+        QSqlDatabase shop = db();
+        run(shop, QStringLiteral("TRUNCATE %1 RESTART IDENTITY").arg(tables_.join(QStringLiteral(", "))));
+    }
+    QString connectionString() const
+    {
+        QString s = qEnvironmentVariable("VAK_PG_CONNSTR");
+        s.replace(QRegularExpression(QStringLiteral("Database=[^;]*")), QStringLiteral("Database=") + name_);
+        return s;
+    }
+
+private:
+    QString name_;
+    QStringList tables_;
+};
+
+PostgresShop& postgresShop()
+{
+    static PostgresShop shop;
+    return shop;
+}
+
+}  // namespace
+
+QString TerminalFixture::connectionString() const
+{
+    return postgres_ ? postgresShop().connectionString() : QStringLiteral("Provider=SQLite;Data Source=") + dbPath();
+}
+
+bool TerminalFixture::usePostgres()
+{
+    if (qEnvironmentVariableIsEmpty("VAK_PG_CONNSTR"))
+        return false;
+    postgresShop().empty();
+    postgres_ = true;
+    createDatabase();
+    return true;
+}
+
 void TerminalFixture::exec(const QString& sql)
 {
+    if (postgres_) {
+        QSqlDatabase db = postgresShop().db();
+        run(db, sql);
+        return;
+    }
     const QString name = QUuid::createUuid().toString();
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
@@ -180,30 +292,45 @@ void TerminalFixture::exec(const QString& sql)
         if (!db.open())
             throw std::runtime_error(db.lastError().text().toStdString());
         QSqlQuery(db).exec(QStringLiteral("PRAGMA synchronous = OFF"));
-        for (const QString& statement : sql.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
-            if (statement.trimmed().isEmpty())
-                continue;
-            QSqlQuery q(db);
-            if (!q.exec(statement))
-                throw std::runtime_error((q.lastError().text() + QStringLiteral(": ") + statement).toStdString());
-        }
+        run(db, sql);
     }
     QSqlDatabase::removeDatabase(name);
 }
 
+QList<QStringList> TerminalFixture::rows(const QString& sql) const
+{
+    QList<QStringList> result;
+    auto read = [&](QSqlDatabase db) {
+        QSqlQuery q(db);
+        if (!q.exec(sql))
+            throw std::runtime_error((q.lastError().text() + QStringLiteral(": ") + sql).toStdString());
+        while (q.next()) {
+            QStringList row;
+            for (int i = 0; i < q.record().count(); ++i)
+                row << q.value(i).toString();
+            result << row;
+        }
+    };
+    if (postgres_) {
+        read(postgresShop().db());
+        return result;
+    }
+    const QString name = QUuid::createUuid().toString();
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(dbPath());
+        if (!db.open())
+            throw std::runtime_error(db.lastError().text().toStdString());
+        read(db);
+    }
+    QSqlDatabase::removeDatabase(name);
+    return result;
+}
+
 void TerminalFixture::createDatabase()
 {
-    QFile schema(sourceDir() + QStringLiteral("/schema/sqlite.sql"));
-    if (!schema.open(QIODevice::ReadOnly))
-        throw std::runtime_error("schema/sqlite.sql not found");
-    QString ddl = QString::fromUtf8(schema.readAll());
-    // Comments may hold semicolons: drop them before splitting into statements.
-    QStringList lines;
-    for (const QString& line : ddl.split(QLatin1Char('\n'))) {
-        const int comment = line.indexOf(QStringLiteral("--"));
-        lines << (comment >= 0 ? line.left(comment) : line);
-    }
-    exec(lines.join(QLatin1Char('\n')));
+    if (!postgres_)
+        exec(schemaSql("sqlite.sql"));
     exec(QStringLiteral(
         "INSERT INTO CLIENTE (CDCLIENTE, NMFANTCLIE) VALUES ('001', 'Cliente Demo');"
         "INSERT INTO CONSUMIDOR (CDCLIENTE, CDCONSUMIDOR, NMCONSUMIDOR, CDIDCONSUMID, NRCPFRESPCON, DSENDECONS)"

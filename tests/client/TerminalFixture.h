@@ -25,7 +25,15 @@ public:
 
     QString dir() const { return tmp_.path(); }
     QString dbPath() const { return dir() + QStringLiteral("/Dados/loja.db"); }
-    QString connectionString() const { return QStringLiteral("Provider=SQLite;Data Source=") + dbPath(); }
+    // The shop's connection string: the SQLite file, or the PostgreSQL shop after
+    // usePostgres().
+    QString connectionString() const;
+
+    // Moves the shop to PostgreSQL (when scripts/services.sh exported VAK_PG_CONNSTR; false
+    // otherwise): one database per test process, emptied and given the same rows as the
+    // SQLite shop. exec() and rows() then run there.
+    bool usePostgres();
+    bool onPostgres() const { return postgres_; }
 
     // The parameter file's keys and values (typed: QString, int, bool, QDateTime).
     QMap<QString, QVariant> params;
@@ -43,12 +51,15 @@ public:
 
     // Runs SQL on the shop database (for tests that change the data).
     void exec(const QString& sql);
+    // The rows of a query on the shop database, every value as text.
+    QList<QStringList> rows(const QString& sql) const;
 
     static void writeTable(const QString& path, const platform::FieldDefs& fields, const QList<QVariantList>& rows);
 
 private:
     void createDatabase();
     QTemporaryDir tmp_;
+    bool postgres_ = false;
 };
 
 }  // namespace testsupport

@@ -6,94 +6,17 @@
 #include "RedemptionFixture.h"
 #include "TerminalFixture.h"
 
-#include <QCoreApplication>
 #include <QDateTime>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QRegularExpression>
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
 
 #include <gtest/gtest.h>
 
-#include <memory>
-
 namespace redemption {
 namespace {
-
-QString fonte()
-{
-    const QByteArray dir = qgetenv("VAK_SOURCE_DIR");
-    return dir.isEmpty() ? QStringLiteral(VAK_SOURCE_DIR_DEFAULT) : QString::fromLocal8Bit(dir);
-}
-
-class PostgresShop {
-public:
-    explicit PostgresShop(const QString& nome) : nome_(nome)
-    {
-        exec(manutencao(), QStringLiteral("DROP DATABASE IF EXISTS ") + nome_);
-        exec(manutencao(), QStringLiteral("CREATE DATABASE ") + nome_);
-        QFile schema(fonte() + QStringLiteral("/schema/postgresql.sql"));
-        if (!schema.open(QIODevice::ReadOnly))
-            throw std::runtime_error("schema/postgresql.sql not found");
-        QStringList linhas;
-        for (const QString& l : QString::fromUtf8(schema.readAll()).split(QLatin1Char('\n'))) {
-            const int c = l.indexOf(QStringLiteral("--"));
-            linhas << (c >= 0 ? l.left(c) : l);
-        }
-        for (const QString& s : linhas.join(QLatin1Char('\n')).split(QLatin1Char(';')))
-            if (!s.trimmed().isEmpty())
-                exec(loja(), s);
-    }
-    ~PostgresShop()
-    {
-        QSqlDatabase::removeDatabase(QStringLiteral("h8_loja"));
-        exec(manutencao(), QStringLiteral("DROP DATABASE IF EXISTS ") + nome_ + QStringLiteral(" WITH (FORCE)"));
-        QSqlDatabase::removeDatabase(QStringLiteral("h8_manutencao"));
-    }
-    QString connectionString() const
-    {
-        QString s = qEnvironmentVariable("VAK_PG_CONNSTR");
-        s.replace(QRegularExpression(QStringLiteral("Database=[^;]*")), QStringLiteral("Database=") + nome_);
-        return s;
-    }
-    void exec(const QString& sql) { exec(loja(), sql); }
-    QString valor(const QString& sql)
-    {
-        QSqlQuery q(loja());
-        if (!q.exec(sql) || !q.next())
-            return {};
-        return q.value(0).toString();
-    }
-
-private:
-    static QSqlDatabase abre(const QString& conexao, const QString& banco)
-    {
-        if (QSqlDatabase::contains(conexao))
-            return QSqlDatabase::database(conexao);
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), conexao);
-        db.setHostName(qEnvironmentVariable("VAK_PG_HOST"));
-        db.setPort(qEnvironmentVariable("VAK_PG_PORT").toInt());
-        db.setUserName(qEnvironmentVariable("VAK_PG_USER"));
-        db.setDatabaseName(banco);
-        if (!db.open())
-            throw std::runtime_error(db.lastError().text().toStdString());
-        return db;
-    }
-    QSqlDatabase manutencao() const { return abre(QStringLiteral("h8_manutencao"), qEnvironmentVariable("VAK_PG_DATABASE")); }
-    QSqlDatabase loja() const { return abre(QStringLiteral("h8_loja"), nome_); }
-    static void exec(QSqlDatabase db, const QString& sql)
-    {
-        QSqlQuery q(db);
-        if (!q.exec(sql))
-            throw std::runtime_error((q.lastError().text() + QStringLiteral(": ") + sql).toStdString());
-    }
-    QString nome_;
-};
 
 QJsonObject executa(QProcess& p, const QString& saida)
 {
@@ -109,23 +32,17 @@ TEST(DoisTerminais, MesmosUltimosPontosNoMesmoInstante)
 {
     if (qEnvironmentVariableIsEmpty("VAK_PG_CONNSTR"))
         GTEST_SKIP() << "VAK_PG_CONNSTR not set (scripts/services.sh starts PostgreSQL)";
-    PostgresShop loja(QStringLiteral("vak_h8_resgate_%1").arg(QCoreApplication::applicationPid()));
-    for (const char* sql : {
-             "INSERT INTO CLIENTE (CDCLIENTE, NMFANTCLIE) VALUES ('001', 'Cliente Demo')",
-             "INSERT INTO CONSUMIDOR (CDCLIENTE, CDCONSUMIDOR, NMCONSUMIDOR, CDIDCONSUMID, NRCPFRESPCON, DSENDECONS)"
-             " VALUES ('001', 'C1', 'Ana Souza', 'B1', '12345678901', 'Rua A, 1')",
-             "INSERT INTO CAMPANHA (CDCAMPANHA, DSCAMPANHA, IDUTILVOUCHER) VALUES ('CP1', 'Pontos', 'N')",
-             "INSERT INTO MOVPONTOCONS (CDCLIENTE, CDCONSUMIDOR, CDCAMPANHA, IDTPMOVCONS, VRSALDOCONS)"
-             " VALUES ('001', 'C1', 'CP1', 'C', 50)",
-             "INSERT INTO PRODUTO (CDPRODUTO, NMPRODUTO, CDARVPROD, SGUNIDADE, CDBARPRODUTO)"
-             " VALUES ('P2', 'Camiseta', '0102', 'UN', '7890000000028')",
-             "INSERT INTO BRINDECAMPANHA (CDCAMPANHA, CDPRODUTO, VRPONTOBRINDE) VALUES ('CP1', 'P2', 50)",
-             "INSERT INTO ALIQIMPFIS (CDFILIAL, CDPRODUTO, VRPEALIMPFIS, CDIMPOSTO, IDTPIMPOSFIS)"
-             " VALUES ('01', 'P2', 18, '01', 'T')"})
-        loja.exec(QString::fromLatin1(sql));
+    // The shop: C1 holds 50 points of CP1, enough for one gift P2 of 50 points.
+    testsupport::TerminalFixture t1, t2;
+    ASSERT_TRUE(t1.usePostgres());
+    t1.exec(QStringLiteral("UPDATE MOVPONTOCONS SET VRSALDOCONS = 50 WHERE CDCAMPANHA = 'CP1';"
+                           "DELETE FROM MOVPONTOCONS WHERE CDCAMPANHA = 'CP2'"));
+    auto valor = [&t1](const char* sql) {
+        const auto r = t1.rows(QString::fromLatin1(sql));
+        return r.isEmpty() ? QString() : r.first().value(0);
+    };
 
     // Two registers of branch 01, each with its own printer.
-    testsupport::TerminalFixture t1, t2;
     t1.params[QStringLiteral("CDCAIXA")] = QStringLiteral("001");
     t2.params[QStringLiteral("CDCAIXA")] = QStringLiteral("002");
     for (auto* t : {&t1, &t2}) {
@@ -140,7 +57,7 @@ TEST(DoisTerminais, MesmosUltimosPontosNoMesmoInstante)
     auto inicia = [&](QProcess& p, const testsupport::TerminalFixture& t, const QString& saida) {
         p.setProcessChannelMode(QProcess::ForwardedChannels);
         p.start(QStringLiteral(REDEMPTION_TERMINAL),
-                {QStringLiteral("--dir"), t.dir(), QStringLiteral("--db"), loja.connectionString(),
+                {QStringLiteral("--dir"), t.dir(), QStringLiteral("--db"), t1.connectionString(),
                  QStringLiteral("--consumer"), QStringLiteral("C1"), QStringLiteral("--client"), QStringLiteral("001"),
                  QStringLiteral("--campaign"), QStringLiteral("CP1"), QStringLiteral("--gift"), QStringLiteral("P2"),
                  QStringLiteral("--at"), QString::number(instante), QStringLiteral("--out"), saida});
@@ -164,9 +81,9 @@ TEST(DoisTerminais, MesmosUltimosPontosNoMesmoInstante)
     EXPECT_TRUE(perdedor[QStringLiteral("messages")].toArray().contains(
         QStringLiteral("Ocorreu um erro na impressão do cupom. Venda cancelada.")));
 
-    EXPECT_EQ(loja.valor(QStringLiteral("SELECT COUNT(*) FROM VENDA WHERE IDSITUVENDA = 'O'")), QStringLiteral("1"));
-    EXPECT_EQ(loja.valor(QStringLiteral("SELECT COUNT(*) FROM ITFIDELIDADE")), QStringLiteral("1"));
-    EXPECT_EQ(loja.valor(QStringLiteral("SELECT SUM(VRMOVIVEND) FROM MOVCAIXA")).toDouble(), 0.01);
+    EXPECT_EQ(valor("SELECT COUNT(*) FROM VENDA WHERE IDSITUVENDA = 'O'"), QStringLiteral("1"));
+    EXPECT_EQ(valor("SELECT COUNT(*) FROM ITFIDELIDADE"), QStringLiteral("1"));
+    EXPECT_EQ(valor("SELECT SUM(VRMOVIVEND) FROM MOVCAIXA").toDouble(), 0.01);
 }
 
 }  // namespace

@@ -26,6 +26,11 @@ const char* nomePerfil(Perfil perfil)
     return "?";
 }
 
+const char* nomeBanco(Banco banco)
+{
+    return banco == Banco::SQLite ? "sqlite" : "postgresql";
+}
+
 namespace {
 
 Chamada deRegistro(const hostapi::CallRecord& r)
@@ -115,6 +120,15 @@ void RedemptionFixture::perfil(Perfil p)
     term.writeParams();
 }
 
+bool RedemptionFixture::usaBanco(Banco banco)
+{
+    if (banco == Banco::PostgreSQL && !term.usePostgres())
+        return false;
+    hostkit::setStringConexQvn(term.connectionString());
+    possvc::sim::closeSaleConnection();
+    return true;
+}
+
 void RedemptionFixture::abreC1()
 {
     form = new Cli_Vak04100::TfrmFidelidade(nullptr);
@@ -164,27 +178,12 @@ QStringList RedemptionFixture::operacoes() const
 
 QList<QStringList> RedemptionFixture::linhas(const QString& sql) const
 {
-    QList<QStringList> resultado;
-    const QString nome = QUuid::createUuid().toString();
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), nome);
-        db.setDatabaseName(term.dbPath());
-        if (db.open()) {
-            QSqlQuery q(db);
-            if (q.exec(sql)) {
-                while (q.next()) {
-                    QStringList linha;
-                    for (int i = 0; i < q.record().count(); ++i)
-                        linha << q.value(i).toString();
-                    resultado << linha;
-                }
-            } else {
-                ADD_FAILURE() << "SQL failed: " << sql.toStdString();
-            }
-        }
+    try {
+        return term.rows(sql);
+    } catch (const std::exception& e) {
+        ADD_FAILURE() << e.what();
+        return {};
     }
-    QSqlDatabase::removeDatabase(nome);
-    return resultado;
 }
 
 QString RedemptionFixture::valor(const QString& sql) const

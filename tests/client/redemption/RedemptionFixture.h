@@ -23,6 +23,11 @@ namespace redemption {
 enum class Perfil { Fiscal, Nfce, Sat, NfceComImpressora };
 const char* nomePerfil(Perfil perfil);
 
+// The shop database: the terminal's SQLite file, or PostgreSQL when scripts/services.sh
+// started one.
+enum class Banco { SQLite, PostgreSQL };
+const char* nomeBanco(Banco banco);
+
 struct Chamada {
     QString lib, op;
     QVariantList args;
@@ -39,6 +44,9 @@ protected:
 
     // The terminal's parameter file for the profile (written now).
     void perfil(Perfil perfil);
+    // Moves the shop to `banco` before the screen opens; false when that database is not
+    // available here (the test is then skipped).
+    bool usaBanco(Banco banco);
     // Opens the screen for consumer C1 ("Ana Souza", CPF 12345678901, "Rua A, 1").
     void abreC1();
     // Chooses gifts of the current campaign through F4, each by its product code.
