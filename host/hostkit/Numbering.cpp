@@ -8,6 +8,8 @@
 
 #include "HostkitInternal.h"
 
+#include "platform/db/Transaction.h"
+
 #include <limits>
 
 namespace hostkit {
@@ -83,41 +85,38 @@ qint64 TdtmQvnProxCodigo::next(const QString& key, qint64 maximum)
         s->setParam(QStringLiteral("P_CDCONTADOR"), key);
 
     for (int attempt = 1;; ++attempt) {
-        conn.beginTransaction(true);
-        try {
-            if (lock.execute() == 0) {
-                if (maximum < 1)
-                    throw platform::HostError(QStringLiteral("Contador %1 esgotado").arg(key));
-                insert.setParam(QStringLiteral("P_NRSEQUENCIAL"), QStringLiteral("1"));
-                try {
-                    insert.execute();
-                } catch (const platform::DatabaseError&) {
-                    // Another terminal created the row in between: start again on it.
-                    conn.rollback();
-                    if (attempt >= kInsertAttempts)
-                        throw;
-                    continue;
-                }
-                conn.commit();
-                return 1;
+        platform::db::Transaction transaction(conn, /*writeLock=*/true);
+        struct CloseRead {
+            Query& q;
+            ~CloseRead() { q.close(); }
+        } closeRead{read};
+        if (lock.execute() == 0) {
+            if (maximum < 1)
+                throw platform::HostError(QStringLiteral("Contador %1 esgotado").arg(key));
+            insert.setParam(QStringLiteral("P_NRSEQUENCIAL"), QStringLiteral("1"));
+            try {
+                insert.execute();
+            } catch (const platform::DatabaseError&) {
+                // Another terminal created the row in between: start again on it.
+                if (attempt >= kInsertAttempts)
+                    throw;
+                continue;  // the transaction rolls back as it goes out of scope
             }
-            read.open();
-            if (read.eof())
-                throw platform::HostError(QStringLiteral("Contador %1 sumiu durante a numeração").arg(key));
-            const qint64 current = storedNumber(key, read.value(0));
-            read.close();
-            if (current >= maximum)
-                throw platform::HostError(QStringLiteral("Contador %1 esgotado (%2)").arg(key).arg(current));
-            const qint64 n = current + 1;
-            write.setParam(QStringLiteral("P_NRSEQUENCIAL"), QString::number(n));
-            write.execute();
-            conn.commit();
-            return n;
-        } catch (...) {
-            read.close();
-            conn.rollback();
-            throw;
+            transaction.commit();
+            return 1;
         }
+        read.open();
+        if (read.eof())
+            throw platform::HostError(QStringLiteral("Contador %1 sumiu durante a numeração").arg(key));
+        const qint64 current = storedNumber(key, read.value(0));
+        read.close();
+        if (current >= maximum)
+            throw platform::HostError(QStringLiteral("Contador %1 esgotado (%2)").arg(key).arg(current));
+        const qint64 n = current + 1;
+        write.setParam(QStringLiteral("P_NRSEQUENCIAL"), QString::number(n));
+        write.execute();
+        transaction.commit();
+        return n;
     }
 }
 

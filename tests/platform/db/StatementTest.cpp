@@ -5,6 +5,7 @@
 #include "platform/Error.h"
 #include "platform/db/Provider.h"
 #include "platform/db/Query.h"
+#include "platform/db/Transaction.h"
 
 #include <gtest/gtest.h>
 
@@ -181,9 +182,20 @@ TEST_P(StatementOnBackend, TransactionsCommitAndRollBack)
     EXPECT_THROW(conn.beginTransaction(), DatabaseError);
     insert(QStringLiteral("R"), QStringLiteral("r"), 1, 1.0, QVariant(), QVariant());
     conn.rollback();
-    conn.beginTransaction();
-    insert(QStringLiteral("C"), QStringLiteral("c"), 1, 1.0, QVariant(), QVariant());
-    conn.commit();
+    // A transaction object undoes its writes when left by any exception, and the
+    // connection takes the next transaction.
+    try {
+        Transaction t(conn, true);
+        insert(QStringLiteral("X"), QStringLiteral("x"), 1, 1.0, QVariant(), QVariant());
+        throw std::runtime_error("not a database error");
+    } catch (const std::runtime_error&) {
+    }
+    EXPECT_FALSE(conn.inTransaction());
+    {
+        Transaction t(conn);
+        insert(QStringLiteral("C"), QStringLiteral("c"), 1, 1.0, QVariant(), QVariant());
+        t.commit();
+    }
     Query q(&conn);
     q.setSql(QStringLiteral("SELECT CD FROM %1").arg(table));
     q.open();
