@@ -5,7 +5,8 @@
 //
 // ProcLib   one per host library: its name, the registry of its procedure variables, an
 //           optional call observer (the reference host's transcript) and a fault plan
-//           (the reference host's "fail OPERATION [N]"). Lives as long as the library.
+//           (the reference host's "fail", "throw" and "crash" script lines). Lives as long
+//           as the library.
 // ProcVar   one operation. operator() calls the assigned function; calling an unassigned
 //           variable throws platform::HostError "LIB: operation OP is not assigned".
 //
@@ -20,8 +21,10 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <cstdlib>
 #include <exception>
 #include <functional>
+#include <optional>
 #include <type_traits>
 #include <utility>
 #include <vector>
@@ -77,6 +80,24 @@ inline constexpr bool isOutArgument =
 
 class ProcVarBase;
 
+// What a planned fault does to the call it hits.
+enum class Fault {
+    Refuse,       // the operation's refusal: false, or its device's answer, or an error where it has no answer
+    Raise,        // the call raises HostError without running
+    CrashBefore,  // the process ends at once, before the call runs (a power cut)
+    CrashAfter,   // the call runs, then the process ends before the caller sees its result
+};
+
+// The exit status of a process ended by a planned crash.
+inline constexpr int kCrashExitStatus = 86;
+
+// Ends the process at once: no destructors, no exit handlers, no buffers flushed, as a
+// power cut would; what was already written to files stays.
+[[noreturn]] inline void crashNow()
+{
+    std::_Exit(kCrashExitStatus);
+}
+
 // A host library's registry. The library defines exactly one (a function-local static
 // behind an accessor, so that its procedure variables can register during static
 // initialisation in any order).
@@ -99,13 +120,14 @@ public:
     void setObserver(CallObserver observer) { observer_ = std::move(observer); }
     const CallObserver& observer() const { return observer_; }
 
-    // Fault plan: the n-th next call (n >= 1) of `op` fails. Several plans for one op
-    // add up ("fail AbreCupom 1" and "fail AbreCupom 3" fail the 1st and the 3rd).
-    // Throws HostError for an unknown operation or n < 1.
-    void failNext(const QString& op, int n = 1);
+    // Fault plan: the n-th next call (n >= 1) of `op` fails as `kind` says. Several plans
+    // for one op add up ("fail AbreCupom 1" and "fail AbreCupom 3" fail the 1st and the
+    // 3rd; when two hit one call, the first planned wins). Throws HostError for an
+    // unknown operation or n < 1.
+    void failNext(const QString& op, int n = 1, Fault kind = Fault::Refuse);
     void clearFaults() { faults_.clear(); }
-    // Counts one call of `op` against the plan; true when this call is to fail.
-    bool takeFault(const QString& op);
+    // Counts one call of `op` against the plan; the fault of this call, if any.
+    std::optional<Fault> takeFault(const QString& op);
     int pendingFaults(const QString& op) const { return faults_.value(op).size(); }
 
 private:
@@ -115,7 +137,11 @@ private:
     QString name_;
     std::vector<ProcVarBase*> vars_;
     CallObserver observer_;
-    QMap<QString, QList<int>> faults_;  // op -> calls remaining until each planned fault
+    struct Planned {
+        int remaining;  // calls until the fault, this one included
+        Fault kind;
+    };
+    QMap<QString, QList<Planned>> faults_;
 };
 
 // Untyped part of a procedure variable: names and registry membership.
@@ -169,31 +195,31 @@ inline void ProcLib::unassignAll()
         var->unassign();
 }
 
-inline void ProcLib::failNext(const QString& op, int n)
+inline void ProcLib::failNext(const QString& op, int n, Fault kind)
 {
     if (!find(op))
         throw platform::HostError(QStringLiteral("%1: there is no operation named %2").arg(name_, op));
     if (n < 1)
         throw platform::HostError(QStringLiteral("%1: the call number of a fault must be at least 1 (got %2)").arg(name_).arg(n));
-    faults_[op].append(n);
+    faults_[op].append(Planned{n, kind});
 }
 
-inline bool ProcLib::takeFault(const QString& op)
+inline std::optional<Fault> ProcLib::takeFault(const QString& op)
 {
     auto it = faults_.find(op);
     if (it == faults_.end())
-        return false;
-    bool fail = false;
-    QList<int>& remaining = it.value();
-    for (int i = remaining.size() - 1; i >= 0; --i) {
-        if (--remaining[i] == 0) {
-            fail = true;
-            remaining.removeAt(i);
+        return std::nullopt;
+    std::optional<Fault> fault;
+    QList<Planned>& plans = it.value();
+    for (int i = plans.size() - 1; i >= 0; --i) {
+        if (--plans[i].remaining == 0) {
+            fault = plans[i].kind;
+            plans.removeAt(i);
         }
     }
-    if (remaining.isEmpty())
+    if (plans.isEmpty())
         faults_.erase(it);
-    return fail;
+    return fault;
 }
 
 // Runs a call with the observer of `lib`, when there is one: records the arguments
@@ -294,9 +320,26 @@ public:
         auto call = [&]() -> R {
             if (!function_)
                 raiseUnassigned();
-            if (library().takeFault(opName()))
+            const std::optional<Fault> fault = library().takeFault(opName());
+            if (!fault)
+                return function_(static_cast<Args>(args)...);
+            switch (*fault) {
+            case Fault::Refuse:
                 return refuse(args...);
-            return function_(static_cast<Args>(args)...);
+            case Fault::Raise:
+                raiseInjected();
+            case Fault::CrashBefore:
+                crashNow();
+            case Fault::CrashAfter:
+                break;
+            }
+            if constexpr (!std::is_void_v<R>) {
+                [[maybe_unused]] R result = function_(static_cast<Args>(args)...);
+                crashNow();
+            } else {
+                function_(static_cast<Args>(args)...);
+                crashNow();
+            }
         };
         return ObservedCall<R, Args...>::run(library(), opName(), call, args...);
     }

@@ -76,6 +76,40 @@ bool parsePick(const QString& rest, QString* why)
     return false;
 }
 
+// fail|throw OPERATION [N], crash OPERATION [N] [before|after].
+bool parseFault(const QStringList& words, bool (*knownOperation)(const QString&), ScriptStep& step, QString* why)
+{
+    const QString verb = words[0].toLower();
+    step.argument = words[1];
+    QStringList rest = words.mid(2);
+    if (step.kind == ScriptStep::Kind::Crash && !rest.isEmpty()) {
+        const QString when = rest.last().toLower();
+        if (when == QLatin1String("before") || when == QLatin1String("after")) {
+            step.after = when == QLatin1String("after");
+            rest.removeLast();
+        }
+    }
+    if (rest.size() > 1) {
+        *why = step.kind == ScriptStep::Kind::Crash
+                   ? QStringLiteral("crash takes an operation, an optional count and an optional before or after")
+                   : QStringLiteral("%1 takes an operation and an optional count").arg(verb);
+        return false;
+    }
+    if (rest.size() == 1) {
+        bool ok = false;
+        step.count = rest[0].toInt(&ok);
+        if (!ok || step.count < 1) {
+            *why = QStringLiteral("the count of %1 must be a whole number of at least 1").arg(verb);
+            return false;
+        }
+    }
+    if (knownOperation && !knownOperation(step.argument)) {
+        *why = QStringLiteral("no host operation is named '%1'").arg(step.argument);
+        return false;
+    }
+    return true;
+}
+
 bool parseLine(const QStringList& words, const QString& rest, bool (*knownOperation)(const QString&),
                ScriptStep& step, QString* why)
 {
@@ -105,26 +139,11 @@ bool parseLine(const QStringList& words, const QString& rest, bool (*knownOperat
         step.kind = ScriptStep::Kind::Screenshot;
         return true;
     }
-    if (verb == QLatin1String("fail")) {
-        step.kind = ScriptStep::Kind::Fail;
-        step.argument = words[1];
-        if (words.size() > 3) {
-            *why = QStringLiteral("fail takes an operation and an optional count");
-            return false;
-        }
-        if (words.size() == 3) {
-            bool ok = false;
-            step.count = words[2].toInt(&ok);
-            if (!ok || step.count < 1) {
-                *why = QStringLiteral("the count of fail must be a whole number of at least 1");
-                return false;
-            }
-        }
-        if (knownOperation && !knownOperation(step.argument)) {
-            *why = QStringLiteral("no host operation is named '%1'").arg(step.argument);
-            return false;
-        }
-        return true;
+    if (verb == QLatin1String("fail") || verb == QLatin1String("throw") || verb == QLatin1String("crash")) {
+        step.kind = verb == QLatin1String("fail")    ? ScriptStep::Kind::Fail
+                    : verb == QLatin1String("throw") ? ScriptStep::Kind::Throw
+                                                     : ScriptStep::Kind::Crash;
+        return parseFault(words, knownOperation, step, why);
     }
     *why = QStringLiteral("unknown action '%1'").arg(words[0]);
     return false;

@@ -6,6 +6,10 @@
 //   pick N | pick FIELD=VALUE | pick cancel    the answer of the next search list
 //   price TEXT                                 the answer of the next price lookup
 //   fail OPERATION [N]                         the N-th next call of that host operation fails
+//                                              (answers false, or its refusal)
+//   throw OPERATION [N]                        the N-th next call raises an error
+//   crash OPERATION [N] [before|after]         the host process ends at once (a power cut)
+//                                              before (default) or after the N-th next call
 //   screenshot FILE.png                        the screen as shown
 //
 // parseScript checks every line before anything runs; a bad line is an error naming it.
@@ -18,14 +22,15 @@
 namespace pdvhost {
 
 struct ScriptStep {
-    enum class Kind { Key, Click, Pick, Price, Fail, Screenshot };
+    enum class Kind { Key, Click, Pick, Price, Fail, Throw, Crash, Screenshot };
     Kind kind = Kind::Key;
     int lineNumber = 0;
     QString text;       // the line as written, without comment and outer blanks
     int key = 0;        // Qt::Key for Key
     int modifiers = 0;  // Qt::KeyboardModifiers for Key
     QString argument;   // component name, pick text, price text, operation, file
-    int count = 1;      // N of fail
+    int count = 1;      // N of fail, throw and crash
+    bool after = false; // crash after the call rather than before it
 };
 
 struct ScriptError {

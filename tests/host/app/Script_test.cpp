@@ -22,10 +22,12 @@ TEST(Script, ReadsEveryLineForm)
                                                   "pick 2\npick CDCONSUMIDOR=0001\npick cancel\n"
                                                   "price 12,50\nprice DTLOJ\n"
                                                   "fail AbreCupom 3\nfail Pesquisa\n"
-                                                  "screenshot shots/a.png\n"),
+                                                  "screenshot shots/a.png\n"
+                                                  "throw Pesquisa 2\ncrash AbreCupom\ncrash AbreCupom 4 after\n"
+                                                  "crash Pesquisa before\n"),
                                    &known, &error);
     ASSERT_TRUE(steps.has_value()) << error.message.toStdString();
-    ASSERT_EQ(steps->size(), 11);
+    ASSERT_EQ(steps->size(), 15);
     const ScriptStep& f4 = steps->at(0);
     EXPECT_EQ(f4.kind, ScriptStep::Kind::Key);
     EXPECT_EQ(f4.key, int(Qt::Key_F4));
@@ -40,6 +42,23 @@ TEST(Script, ReadsEveryLineForm)
     EXPECT_EQ(steps->at(8).count, 3);
     EXPECT_EQ(steps->at(9).count, 1);
     EXPECT_EQ(steps->at(10).kind, ScriptStep::Kind::Screenshot);
+    struct Fault {
+        ScriptStep::Kind kind;
+        const char* op;
+        int count;
+        bool after;
+    };
+    const Fault faults[] = {{ScriptStep::Kind::Throw, "Pesquisa", 2, false},
+                            {ScriptStep::Kind::Crash, "AbreCupom", 1, false},
+                            {ScriptStep::Kind::Crash, "AbreCupom", 4, true},
+                            {ScriptStep::Kind::Crash, "Pesquisa", 1, false}};
+    for (int i = 0; i < 4; ++i) {
+        const ScriptStep& s = steps->at(11 + i);
+        EXPECT_EQ(s.kind, faults[i].kind) << i;
+        EXPECT_EQ(s.argument, QLatin1String(faults[i].op)) << i;
+        EXPECT_EQ(s.count, faults[i].count) << i;
+        EXPECT_EQ(s.after, faults[i].after) << i;
+    }
 }
 
 TEST(Script, NamesTheFirstBadLine)
@@ -49,6 +68,9 @@ TEST(Script, NamesTheFirstBadLine)
         {"pick 0\n", 1},                   {"pick\n", 1},              {"fail Voa\n", 1},
         {"fail AbreCupom 0\n", 1},         {"fail AbreCupom x\n", 1},  {"click\n", 1},
         {"key\n", 1},                      {"screenshot\n", 1},
+        {"throw Voa\n", 1},                {"throw AbreCupom 1 after\n", 1},
+        {"crash AbreCupom later\n", 1},    {"crash AbreCupom 0 after\n", 1},
+        {"crash AbreCupom 1 2 after\n", 1}, {"crash\n", 1},
     };
     for (const auto& [text, line] : bad) {
         ScriptError error;

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 namespace {
 
 hostapi::ProcLib& testLib()
@@ -125,6 +127,33 @@ TEST_F(ProcVarTest, FaultOnAnOperationWithoutBooleanResultRaises)
         EXPECT_EQ(e.text(), "testlib: operation When failed (fault injected by the host)");
     }
     EXPECT_EQ(When("x").date(), QDate(2026, 1, 2));
+}
+
+TEST_F(ProcVarTest, PlannedRaiseAndCrash)
+{
+    int calls = 0;
+    Answer = [&](const QString&, QString&) { ++calls; return true; };
+    testLib().failNext("Answer", 1, hostapi::Fault::Raise);
+    QString out;
+    EXPECT_THROW(Answer("", out), platform::HostError);
+    EXPECT_EQ(calls, 0);
+    // A crash ends the process at once, before or after the call ran.
+    for (const auto kind : {hostapi::Fault::CrashBefore, hostapi::Fault::CrashAfter}) {
+        EXPECT_EXIT(
+            {
+                Answer = [](const QString&, QString&) {
+                    std::fputs("ran\n", stderr);
+                    return true;
+                };
+                testLib().failNext("Answer", 2, kind);
+                QString o;
+                Answer("", o);
+                Answer("", o);
+                std::fputs("returned\n", stderr);
+            },
+            ::testing::ExitedWithCode(hostapi::kCrashExitStatus),
+            kind == hostapi::Fault::CrashBefore ? "^ran\n$" : "^ran\nran\n$");
+    }
 }
 
 TEST_F(ProcVarTest, RefusalReplacesTheDefaultFailure)
