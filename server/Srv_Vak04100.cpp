@@ -82,6 +82,42 @@ void gravaMarcador(Query& pesquisa, Command& insere, const QString& chave, const
     }
 }
 
+// The first-of-day NFC-e marker holds the day's first number. A terminal draws its number
+// and writes the marker in two steps, so one that drew a later number may write first;
+// a smaller number then replaces the stored one (compare and set: only while the stored
+// value is still the one read), so the marker ends holding the smallest number drawn.
+void baixaMarcador(Query& pesquisa, platform::db::Connection& conexao, const QString& chave, const QString& valor)
+{
+    bool meuValido = false;
+    const qint64 meu = valor.trimmed().toLongLong(&meuValido);
+    if (!meuValido)
+        return;
+    Command troca(&conexao);
+    troca.setSql(QStringLiteral("UPDATE NOVOCODIGO SET NRSEQUENCIAL = :P_NOVO "
+                                "WHERE CDCONTADOR = :P_CDCONTADOR AND NRSEQUENCIAL = :P_ATUAL"));
+    troca.setCommandTimeout(0);
+    for (int tentativa = 0; tentativa < 50; ++tentativa) {
+        pesquisa.close();
+        pesquisa.setParam(QStringLiteral("P_CDCONTADOR"), chave);
+        pesquisa.open();
+        if (pesquisa.isEmpty()) {
+            pesquisa.close();
+            return;
+        }
+        const QString atual = pesquisa.value(0).toString();
+        pesquisa.close();  // no read lock held across the update (SQLite)
+        bool ok = false;
+        const qint64 guardado = atual.trimmed().toLongLong(&ok);
+        if (ok && guardado <= meu)
+            return;
+        troca.setParam(QStringLiteral("P_NOVO"), valor.trimmed());
+        troca.setParam(QStringLiteral("P_CDCONTADOR"), chave);
+        troca.setParam(QStringLiteral("P_ATUAL"), atual);
+        if (troca.execute() > 0)
+            return;
+    }
+}
+
 }  // namespace
 
 bool representavelAnsi(const QString& text)
@@ -204,6 +240,7 @@ QVariant setNumeroNFCe(const QString& cdFilial, const QString& cdCaixa, const QS
         const QString chave = QStringLiteral("NFCEPRIM_") + filial + nrSerie + QLatin1Char('-') + textoData(hoje)
                               + QStringLiteral("_AMB") + amb;
         gravaMarcador(*rdm.adqPesqNumNFCe, *rdm.acmInsNumeroNFCePri, chave, numero);
+        baixaMarcador(*rdm.adqPesqNumNFCe, *rdm.adcFidelidade, chave, numero);
 
         if (gravaInutiliza) {
             Command& c = *rdm.acmInsInutilizaNFCe;
