@@ -320,6 +320,21 @@ CREATE TABLE ITVENDACANCELADA (
    PRIMARY KEY (CDFILIAL, CDCAIXA, NRSEQVENDACAN, NRSEQITVEND)
 );
 
+-- Redemptions concluded whose electronic document (SAT CF-e, NFC-e) is still to come.
+-- The sale close-out writes the row in its own transaction and the registration of the
+-- document removes it; a row left behind (a crash, a lost database) names the terminal
+-- that must resolve it: the sale stands when its document was issued, and is cancelled
+-- with its points given back when it was not.
+CREATE TABLE VENDAPENDENTE (
+   CDFILIAL         VARCHAR(4)   NOT NULL,
+   CDCAIXA          VARCHAR(3)   NOT NULL,
+   NRSEQVENDA       VARCHAR(10)  NOT NULL,
+   IDTPDOCVENDA     VARCHAR(1)   NOT NULL,
+   DSTERMINAL       VARCHAR(200) NOT NULL,
+   DTHRINCLUSAO     TIMESTAMP,
+   PRIMARY KEY (CDFILIAL, CDCAIXA, NRSEQVENDA)
+);
+
 -- Counters and NFC-e numbering ---------------------------------------------------------
 
 -- Named counters and first-of-day markers. The key is unique: a marker is never stored

@@ -111,11 +111,16 @@ private:
         case ScriptStep::Kind::Pick: possvc::sim::queuePick(step.argument); return true;
         case ScriptStep::Kind::Price: possvc::sim::queuePrice(step.argument); return true;
         case ScriptStep::Kind::Fail:
-            if (fiscaldev::library().find(step.argument))
-                fiscaldev::sim::failNext(step.argument, step.count);
-            else
-                possvc::sim::failNext(step.argument, step.count);
+        case ScriptStep::Kind::Throw:
+        case ScriptStep::Kind::Crash: {
+            const hostapi::Fault kind = step.kind == ScriptStep::Kind::Fail    ? hostapi::Fault::Refuse
+                                        : step.kind == ScriptStep::Kind::Throw ? hostapi::Fault::Raise
+                                        : step.after                           ? hostapi::Fault::CrashAfter
+                                                                               : hostapi::Fault::CrashBefore;
+            (fiscaldev::library().find(step.argument) ? fiscaldev::library() : possvc::library())
+                .failNext(step.argument, step.count, kind);
             return true;
+        }
         case ScriptStep::Kind::Screenshot: return screenshot(step, form);
         }
         return false;
@@ -227,11 +232,36 @@ void installHostLibraries(const HostOptions& o, bool scripted)
     // The customer copies (NFC-e, SAT extract) beside the printer's journal.
     possvc::sim::setOutputDirectory(o.out.isEmpty() ? QDir(o.terminal).absoluteFilePath(QStringLiteral("Copias"))
                                                     : QDir(o.out).absoluteFilePath(QStringLiteral("copias")));
+    // The SAT device's memory of what it issued, beside the printer's state.
+    possvc::sim::setSatDirectory(o.out.isEmpty() ? QDir(o.terminal).absoluteFilePath(QStringLiteral("SAT"))
+                                                 : QDir(o.out).absoluteFilePath(QStringLiteral("sat")));
     fiscaldev::sim::installAll();
     possvc::sim::installScreenOps();
     possvc::sim::installSaleServices();
     possvc::sim::setScripted(scripted);
     hostkit::setScriptedMessages(scripted);
+}
+
+// Before the screen opens: what a crash or a lost database left half done is put right.
+// The redemptions this terminal left pending are resolved (PendingSales.h), then the
+// fiscal printer is left with no open receipt and no valid receipt of a sale that was not
+// concluded. A failure is reported on the host's log and the screen still opens.
+void recoverTerminal(Transcript& transcript)
+{
+    QStringList done;
+    try {
+        done << possvc::sim::prepareScreen();
+        done << fiscaldev::sim::recover([](const QString& receipt, const QString& counter, const QDateTime& opened) {
+            return possvc::sim::receiptHasSale(receipt, counter, opened);
+        });
+    } catch (const std::exception& e) {
+        const QString text = QStringLiteral("recuperação do terminal incompleta: ") + QString::fromUtf8(e.what());
+        say(text);  // the host's log; the screen's own opening reports a database that is away
+    }
+    for (const QString& line : done) {
+        say(QStringLiteral("recuperação: ") + line);
+        transcript.recovered(line);
+    }
 }
 
 }  // namespace
@@ -288,6 +318,7 @@ int runHost(const HostOptions& o)
         }
     }
     installHostLibraries(o, scripted);
+    recoverTerminal(transcript);
     transcript.observeHostLibraries();
     Display display{&transcript, !scripted};
     platform::ui::setErrorDisplay(&showError, &display);

@@ -203,6 +203,11 @@ void Transcript::error(const QString& text)
     write({{QStringLiteral("event"), QStringLiteral("error")}, {QStringLiteral("text"), text}});
 }
 
+void Transcript::recovered(const QString& text)
+{
+    write({{QStringLiteral("event"), QStringLiteral("recovered")}, {QStringLiteral("text"), text}});
+}
+
 void Transcript::observeHostLibraries()
 {
     auto observer = [this](const hostapi::CallRecord& r) { call(r); };

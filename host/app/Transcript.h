@@ -37,6 +37,8 @@ public:
     void step(const QString& line, const QJsonObject& state);
     void event(const QString& name);
     void error(const QString& text);
+    // {"event":"recovered","text":…}: one thing the start-up recovery put right.
+    void recovered(const QString& text);
 
     // Routes the host libraries' call observers here.
     void observeHostLibraries();

@@ -52,6 +52,8 @@ PrinterState PrinterState::load(const QString& path)
     s.lastReceiptCoo = requireCount(last, "coo", path);
     s.lastReceiptTotal = last.value(QStringLiteral("total")).toDouble();
     s.lastReceiptCancellable = last.value(QStringLiteral("cancellable")).toBool();
+    s.lastReceiptCcf = requireCount(last, "ccf", path);
+    s.lastReceiptOpened = QDateTime::fromString(last.value(QStringLiteral("opened")).toString(), Qt::ISODateWithMs);
     const QJsonValue open = o.value(QStringLiteral("open"));
     if (open.isObject()) {
         const QJsonObject r = open.toObject();
@@ -75,7 +77,9 @@ void PrinterState::save(const QString& path) const
         {QStringLiteral("movementDate"), movementDate.isValid() ? movementDate.toString(Qt::ISODate) : QString()},
         {QStringLiteral("lastReceipt"), QJsonObject{{QStringLiteral("coo"), lastReceiptCoo},
                                                     {QStringLiteral("total"), lastReceiptTotal},
-                                                    {QStringLiteral("cancellable"), lastReceiptCancellable}}},
+                                                    {QStringLiteral("cancellable"), lastReceiptCancellable},
+                                                    {QStringLiteral("ccf"), lastReceiptCcf},
+                                                    {QStringLiteral("opened"), lastReceiptOpened.toString(Qt::ISODateWithMs)}}},
         {QStringLiteral("registers"), registers},
     };
     if (open)

@@ -35,6 +35,8 @@ struct PrinterState {
     int lastReceiptCoo = 0;      // the last closed receipt,
     double lastReceiptTotal = 0; // its total,
     bool lastReceiptCancellable = false;  // and whether it is still the last document
+    int lastReceiptCcf = 0;      // its counter
+    QDateTime lastReceiptOpened; // and when it was opened
     std::optional<OpenReceipt> open;
     QJsonObject registers;       // "branch/register" -> last totals update
 

@@ -84,6 +84,7 @@ public:
     bool updateTotals(const ParamRecord& record);
     bool cancel(QVariant& voRetorno);
     QDateTime movementDate();
+    QStringList recover(const ReceiptHasSale& hasSale);
 
 private:
     QDateTime now() const { return clock_ ? clock_() : QDateTime::currentDateTime(); }
@@ -225,6 +226,8 @@ bool Printer::close(const QVariantList& block, QVariant& voRetorno)
     const QDateTime when = now();
     const double total = round2(subtotal - discount);
     const int coo = s_.open->coo;
+    s_.lastReceiptCcf = s_.open->ccf;
+    s_.lastReceiptOpened = s_.open->opened;
     print(text::closingLines({subtotal, discount, total, block.at(22).toString(), block.at(23).toString(),
                               block.at(31).toString(), block.at(10).toString(), block.at(1).toString(), when, coo}));
     s_.grandTotal = round2(s_.grandTotal + total);
@@ -285,6 +288,26 @@ bool Printer::cancel(QVariant& voRetorno)
     setResult(voRetorno, kCodeOk, QStringLiteral("Cupom cancelado."), text::number6(s_.lastReceiptCoo));
     lastError_.clear();
     return true;
+}
+
+QStringList Printer::recover(const ReceiptHasSale& hasSale)
+{
+    load();
+    QStringList done;
+    QVariant ignored;
+    if (s_.open) {
+        const int coo = s_.open->coo;
+        cancelOpen(QStringLiteral("Cancelado na recuperação do terminal."));
+        commit();
+        done << QStringLiteral("cupom %1, deixado aberto, cancelado").arg(text::number6(coo));
+    }
+    if (s_.lastReceiptCancellable
+        && !hasSale(text::number6(s_.lastReceiptCoo), text::number6(s_.lastReceiptCcf), s_.lastReceiptOpened)) {
+        const int coo = s_.lastReceiptCoo;
+        cancel(ignored);
+        done << QStringLiteral("cupom %1, sem venda concluída, cancelado").arg(text::number6(coo));
+    }
+    return done;
 }
 
 QDateTime Printer::movementDate()
@@ -355,6 +378,7 @@ void setClock(std::function<QDateTime()> clock) { printer().setClock(std::move(c
 void failNext(const QString& op, int n) { library().failNext(op, n); }
 void clearFaults() { library().clearFaults(); }
 QString lastError() { return printer().lastError(); }
+QStringList recover(const ReceiptHasSale& hasSale) { return printer().recover(hasSale); }
 
 Status status()
 {

@@ -13,6 +13,7 @@
 #include <QDate>
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -50,6 +51,14 @@ struct Status {
     QDate movementDate;      // null before the first receipt
 };
 Status status();
+
+// At the host's start, after a crash: a receipt left open is cancelled, and the last
+// receipt, while it can still be cancelled, is cancelled unless `hasSale` says that a
+// concluded sale booked it (receipt number and counter as six digits, and when it was
+// opened). Returns one line per receipt cancelled. Throws what `hasSale` throws (nothing
+// is cancelled then but the open receipt) and HostError when the state cannot be saved.
+using ReceiptHasSale = std::function<bool(const QString& receipt, const QString& counter, const QDateTime& opened)>;
+QStringList recover(const ReceiptHasSale& hasSale);
 
 // The reason of the printer's last refusal (empty after a command that succeeded).
 QString lastError();

@@ -1,9 +1,11 @@
 #include "host/possvc/CancelledSales.h"
 
 #include "host/possvc/SaleServicesModel.h"
+#include "host/possvc/SatDevice.h"
 
 #include "platform/Error.h"
 #include "platform/db/Query.h"
+#include "platform/db/Transaction.h"
 
 #include <QMap>
 
@@ -33,8 +35,11 @@ void checkBlock(const char* op, const QVariantList& block, int highest, int size
                                       .arg(QLatin1String(op)).arg(size).arg(size - 1).arg(block.size()).arg(highest));
 }
 
-// Products of the rows, counted, to compare a sale's items with the rows.
-QMap<QString, int> productsOf(const db::PacketRows& rows)
+}  // namespace
+
+CancelledSaleLog::CancelledSaleLog(platform::db::Connection& db, const QDateTime& now) : db_(db), now_(now) {}
+
+QMap<QString, int> CancelledSaleLog::productsOf(const db::PacketRows& rows)
 {
     QMap<QString, int> products;
     for (int r = 0; r < rows.count(); ++r)
@@ -42,11 +47,8 @@ QMap<QString, int> productsOf(const db::PacketRows& rows)
     return products;
 }
 
-}  // namespace
-
-CancelledSaleLog::CancelledSaleLog(platform::db::Connection& db, const QDateTime& now) : db_(db), now_(now) {}
-
-CancelledSaleLog::Entry CancelledSaleLog::include(const QVariantList& block, int highest)
+CancelledSaleLog::Entry CancelledSaleLog::include(const QVariantList& block, int highest,
+                                                  const QList<ConcludedSale>& concluded)
 {
     checkBlock("IncluiVendaCan", block, highest, 14);
     const db::PacketRows rows = db::PacketRows::of(block.value(0));
@@ -70,106 +72,120 @@ CancelledSaleLog::Entry CancelledSaleLog::include(const QVariantList& block, int
                    - rows.number(r, QStringLiteral("VRDESCCOMVEN"));
     h.total = roundCents(h.total);
 
-    db_.beginTransaction(/*writeLock=*/true);
-    try {
-        h.sale = findConcludedSale(h.branch, h.cashRegister, rows);
-        entry.logNumber = writeEntry(h);
-        copyItemsFromPacket(h, entry.logNumber, rows);
-        if (!h.sale.isEmpty() && markCancelled(h.branch, h.cashRegister, h.sale))
-            entry.cancelledSale = h.sale;
-        db_.commit();
-    } catch (...) {
-        db_.rollback();
-        throw;
+    platform::db::Transaction transaction(db_, /*writeLock=*/true);
+    h.sale = provenSale(h, rows, concluded);
+    entry.logNumber = writeEntry(h);
+    copyItemsFromPacket(h, entry.logNumber, rows);
+    if (!h.sale.isEmpty() && markCancelled(h.branch, h.cashRegister, h.sale)) {
+        entry.cancelledSale = h.sale;
+        db::clearPending(db_, h.branch, h.cashRegister, h.sale);
     }
+    transaction.commit();
     return entry;
 }
 
-QString CancelledSaleLog::alter(const QVariantList& block, int highest, Entry* entry)
+QString CancelledSaleLog::alter(const QVariantList& block, int highest, const SatMemory* sat, Entry* entry)
 {
     checkBlock("AlteraVendaCan", block, highest, 8);
-    Header h;
-    h.sale = text(block, 0);
-    h.branch = text(block, 1);
-    h.cashRegister = text(block, 2);
-    h.movementDate = block.value(3);
-    h.reason = QStringLiteral("Resgate de fidelidade cancelado (%1)").arg(text(block, 7));
-    if (h.sale.isEmpty())
+    const QString sale = text(block, 0), branch = text(block, 1), cashRegister = text(block, 2);
+    if (sale.isEmpty())
         return QStringLiteral("AlteraVendaCan: venda não informada; nada foi cancelado");
     try {
-        db_.beginTransaction(/*writeLock=*/true);
+        platform::db::Transaction transaction(db_, /*writeLock=*/true);
         Query q(&db_);
-        q.setSql(QStringLiteral("SELECT IDSITUVENDA, CDEMPRESA, CDOPERADOR, NRCUPOMFIS, NRSERIEIMP FROM VENDA WHERE ")
-                 + db::kSaleKey);
-        db::bindSaleKey(q, h.branch, h.cashRegister, h.sale);
+        q.setSql(QStringLiteral("SELECT IDSITUVENDA FROM VENDA WHERE ") + db::kSaleKey);
+        db::bindSaleKey(q, branch, cashRegister, sale);
         q.open();
-        if (q.eof()) {
-            db_.rollback();
+        if (q.eof())
             return QStringLiteral("AlteraVendaCan: a venda %1 do caixa %2 da filial %3 não existe")
-                .arg(h.sale, h.cashRegister, h.branch);
-        }
-        if (q.value(0).toString().trimmed() == QLatin1String("C")) {
-            db_.rollback();
-            return QString();  // already cancelled: nothing left to do
-        }
-        h.company = q.value(1).toString().trimmed();
-        h.operatorCode = q.value(2).toString().trimmed();
-        h.receipt = q.value(3).toString().trimmed();
-        h.printerSerial = q.value(4).toString().trimmed();
+                .arg(sale, cashRegister, branch);
+        const bool cancelled = q.value(0).toString().trimmed() == QLatin1String("C");
         q.close();
-        const QString logNumber = writeEntry(h);
-        const double total = copyItemsFromSale(h, logNumber);
-        Command t(&db_);
-        t.setSql(QStringLiteral("UPDATE VENDACANCELADA SET VRTOTVENDA = :P_TOTAL WHERE CDFILIAL = :P_CDFILIAL "
-                                "AND CDCAIXA = :P_CDCAIXA AND NRSEQVENDACAN = :P_NR"));
-        t.declareParam(QStringLiteral("P_TOTAL"), F).setValue(total);
-        t.setParam(QStringLiteral("P_CDFILIAL"), h.branch);
-        t.setParam(QStringLiteral("P_CDCAIXA"), h.cashRegister);
-        t.setParam(QStringLiteral("P_NR"), logNumber);
-        t.execute();
-        markCancelled(h.branch, h.cashRegister, h.sale);
-        db_.commit();
+        if (cancelled)
+            return QString();  // already cancelled: nothing left to do
+        if (const auto cfe = sat ? sat->find(branch, cashRegister, sale) : std::nullopt) {
+            // A CF-e exists for the sale: it stands, and the CF-e is recorded with it.
+            const QString number = registerCfe(db_, branch, cashRegister, sale, cfe->answer);
+            transaction.commit();
+            return QStringLiteral("AlteraVendaCan: o CF-e %1 foi emitido para a venda %2; a venda não foi cancelada")
+                .arg(number, sale);
+        }
+        const QString logNumber = cancelSale(branch, cashRegister, sale,
+                                             QStringLiteral("Resgate de fidelidade cancelado (%1)").arg(text(block, 7)),
+                                             block.value(3));
+        transaction.commit();
         if (entry)
-            *entry = {logNumber, h.sale};
+            *entry = {logNumber, sale};
     } catch (const platform::Error& e) {
-        db_.rollback();
+        // The transaction was rolled back when it went out of scope.
         return QStringLiteral("AlteraVendaCan: %1").arg(e.text());
     }
     return QString();
 }
 
-QString CancelledSaleLog::findConcludedSale(const QString& branch, const QString& cashRegister, const db::PacketRows& rows)
+QString CancelledSaleLog::cancelSale(const QString& branch, const QString& cashRegister, const QString& sale,
+                                     const QString& reason, const QVariant& movementDate)
 {
-    const QString receipt = rows.text(0, QStringLiteral("NRCUPOMFIS")).trimmed();
-    if (receipt.isEmpty())
-        return {};
-    const QString counter = rows.text(0, QStringLiteral("NRCONTCUPOMFISC")).trimmed();
+    Header h;
+    h.sale = sale;
+    h.branch = branch;
+    h.cashRegister = cashRegister;
+    h.movementDate = movementDate;
+    h.reason = reason;
     Query q(&db_);
-    q.setSql(QStringLiteral("SELECT NRSEQVENDA, NRCONTCUPOMFISC FROM VENDA WHERE CDFILIAL = :P_CDFILIAL AND "
-                            "CDCAIXA = :P_CDCAIXA AND NRCUPOMFIS = :P_NRCUPOMFIS AND IDSITUVENDA = 'O'"));
-    q.setParam(QStringLiteral("P_CDFILIAL"), branch);
-    q.setParam(QStringLiteral("P_CDCAIXA"), cashRegister);
-    q.setParam(QStringLiteral("P_NRCUPOMFIS"), receipt);
+    q.setSql(QStringLiteral("SELECT IDSITUVENDA, CDEMPRESA, CDOPERADOR, NRCUPOMFIS, NRSERIEIMP, DTMOVIMCAIXA FROM VENDA WHERE ")
+             + db::kSaleKey);
+    db::bindSaleKey(q, branch, cashRegister, sale);
     q.open();
-    QStringList candidates;
-    for (; !q.eof(); q.next())
-        if (q.value(1).toString().trimmed() == counter)
-            candidates << q.value(0).toString().trimmed();
+    if (q.eof() || q.value(0).toString().trimmed() != QLatin1String("O"))
+        return {};
+    h.company = q.value(1).toString().trimmed();
+    h.operatorCode = q.value(2).toString().trimmed();
+    h.receipt = q.value(3).toString().trimmed();
+    h.printerSerial = q.value(4).toString().trimmed();
+    if (db::toDateTime(h.movementDate).isNull())
+        h.movementDate = q.value(5);
     q.close();
-    // The newest candidate whose items are the rows' products.
-    std::sort(candidates.begin(), candidates.end(),
-              [](const QString& a, const QString& b) { return a.toLongLong() > b.toLongLong(); });
+    const QString logNumber = writeEntry(h);
+    const double total = copyItemsFromSale(h, logNumber);
+    Command t(&db_);
+    t.setSql(QStringLiteral("UPDATE VENDACANCELADA SET VRTOTVENDA = :P_TOTAL WHERE CDFILIAL = :P_CDFILIAL "
+                            "AND CDCAIXA = :P_CDCAIXA AND NRSEQVENDACAN = :P_NR"));
+    t.declareParam(QStringLiteral("P_TOTAL"), F).setValue(total);
+    t.setParam(QStringLiteral("P_CDFILIAL"), branch);
+    t.setParam(QStringLiteral("P_CDCAIXA"), cashRegister);
+    t.setParam(QStringLiteral("P_NR"), logNumber);
+    t.execute();
+    markCancelled(branch, cashRegister, sale);
+    db::clearPending(db_, branch, cashRegister, sale);
+    return logNumber;
+}
+
+// The sale of these rows, when it is proven to come from this very receipt (see the
+// header); empty otherwise.
+QString CancelledSaleLog::provenSale(const Header& h, const db::PacketRows& rows, const QList<ConcludedSale>& concluded)
+{
+    const QString counter = rows.text(0, QStringLiteral("NRCONTCUPOMFISC")).trimmed();
+    const QString consumer = rows.text(0, QStringLiteral("CDCONSUMIDOR"));
+    const QDate movement = db::toDateTime(h.movementDate).date();
     const QMap<QString, int> wanted = productsOf(rows);
-    for (const QString& sale : candidates) {
-        Query items(&db_);
-        items.setSql(QStringLiteral("SELECT CDPRODUTO FROM ITVENDA WHERE ") + db::kSaleKey);
-        db::bindSaleKey(items, branch, cashRegister, sale);
-        items.open();
-        QMap<QString, int> stored;
-        for (; !items.eof(); items.next())
-            ++stored[items.value(0).toString().trimmed()];
-        if (stored == wanted)
-            return sale;
+    if (h.receipt.isEmpty() || counter.isEmpty())
+        return {};
+    for (auto c = concluded.crbegin(); c != concluded.crend(); ++c) {
+        if (c->branch != h.branch || c->cashRegister != h.cashRegister || c->receipt != h.receipt
+            || c->counter != counter || c->printerSerial != h.printerSerial || c->consumer != consumer
+            || c->movementDate != movement || c->products != wanted)
+            continue;
+        // The database must still hold it so, concluded.
+        Query q(&db_);
+        q.setSql(QStringLiteral("SELECT IDSITUVENDA, NRCUPOMFIS, NRCONTCUPOMFISC, NRSERIEIMP, CDCONSUMIDOR FROM VENDA WHERE ")
+                 + db::kSaleKey);
+        db::bindSaleKey(q, c->branch, c->cashRegister, c->sequence);
+        q.open();
+        if (!q.eof() && q.value(0).toString().trimmed() == QLatin1String("O")
+            && q.value(1).toString().trimmed() == h.receipt && q.value(2).toString().trimmed() == counter
+            && q.value(3).toString().trimmed() == h.printerSerial && q.value(4).toString().trimmed() == consumer)
+            return c->sequence;
     }
     return {};
 }

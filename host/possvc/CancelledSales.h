@@ -4,23 +4,40 @@
 // concluded sale, marks that sale cancelled (IDSITUVENDA "C"), which gives its points
 // back: the balance counts only the loyalty items of concluded sales.
 //
-// IncluiVendaCan receives the sale rows, not the sale's number: it finds the concluded
-// sale by branch, register, fiscal receipt number and counter, and only when its items
-// are the same products; rows without a receipt number name no sale, so an unrelated
-// sale is never cancelled. AlteraVendaCan names the sale by its number.
+// IncluiVendaCan receives the sale rows, not the sale's number. Receipt numbers and
+// counters repeat (a replaced printer starts again at 1, two terminals may share a
+// register code), so the entry cancels a concluded sale only when it can prove the sale
+// came from this very receipt: a sale these services concluded while the screen was open
+// (ConcludedSale), with the same printer serial, receipt number, counter, business date,
+// register, consumer and items, still concluded in the database. Otherwise it only logs
+// the entry. AlteraVendaCan names the sale by its number; it does not cancel a sale whose
+// CF-e the SAT device issued (the sale stands: the CF-e is registered instead).
 //
-// Works on a connection it does not own. Both run in one transaction each.
+// Works on a connection it does not own. Each call runs in one transaction; a cancelled
+// sale's pending mark goes with it.
 
 #include "host/possvc/SaleServicesDb.h"
 
 #include "platform/db/Connection.h"
 
+#include "host/possvc/SatMemory.h"
+
+#include <QDate>
 #include <QDateTime>
+#include <QMap>
 #include <QString>
 #include <QVariant>
 #include <QVariantList>
 
 namespace possvc {
+
+// A sale the close-out concluded, as the cancelled-sale log needs it for its proof.
+struct ConcludedSale {
+    QString branch, cashRegister, sequence;
+    QString receipt, counter, printerSerial, consumer;
+    QDate movementDate;
+    QMap<QString, int> products;  // product code -> count
+};
 
 class CancelledSaleLog {
 public:
@@ -31,13 +48,24 @@ public:
         QString cancelledSale;   // NRSEQVENDA of the sale marked cancelled, if any
     };
 
-    // The 14-value block of IncluiVendaCan. Throws platform::HostError for a block of
-    // another size, platform::DatabaseError on a database failure (rolled back).
-    Entry include(const QVariantList& block, int highest);
+    // The 14-value block of IncluiVendaCan; `concluded` the sales concluded while the
+    // screen was open. Throws platform::HostError for a block of another size,
+    // platform::DatabaseError on a database failure (rolled back).
+    Entry include(const QVariantList& block, int highest, const QList<ConcludedSale>& concluded);
 
     // The 8-value block of AlteraVendaCan. Returns the service's answer: empty text on
-    // success (also when the sale was already cancelled), an error text otherwise.
-    QString alter(const QVariantList& block, int highest, Entry* entry = nullptr);
+    // success (also when the sale was already cancelled), an error text otherwise — also
+    // when `sat` remembers a CF-e of the sale, which is then registered with it.
+    QString alter(const QVariantList& block, int highest, const SatMemory* sat, Entry* entry = nullptr);
+
+    // Inside the caller's transaction: logs the concluded sale as cancelled, copying its
+    // items, marks it cancelled (its points come back) and removes its pending mark.
+    // Returns the log number, empty when the sale was not concluded (nothing done).
+    QString cancelSale(const QString& branch, const QString& cashRegister, const QString& sale,
+                       const QString& reason, const QVariant& movementDate);
+
+    // Products of sale rows, counted.
+    static QMap<QString, int> productsOf(const db::PacketRows& rows);
 
 private:
     // What an entry records besides its items.
@@ -47,7 +75,7 @@ private:
         QVariant movementDate;
         double total = 0;
     };
-    QString findConcludedSale(const QString& branch, const QString& cashRegister, const db::PacketRows& rows);
+    QString provenSale(const Header& h, const db::PacketRows& rows, const QList<ConcludedSale>& concluded);
     QString writeEntry(const Header& header);
     void copyItemsFromPacket(const Header& header, const QString& logNumber, const db::PacketRows& rows);
     double copyItemsFromSale(const Header& header, const QString& logNumber);

@@ -2,6 +2,7 @@
 
 #include "host/possvc/CancelledSales.h"
 #include "host/possvc/CustomerCopy.h"
+#include "host/possvc/PendingSales.h"
 #include "host/possvc/SaleServicesCloseOut.h"
 #include "host/possvc/SatDevice.h"
 #include "hostapi/hostkit.h"
@@ -12,6 +13,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QSysInfo>
 #include <QThreadPool>
 #include <QtDebug>
 
@@ -33,6 +35,8 @@ struct State {
     PrintedCopy last;
     std::unique_ptr<platform::db::Connection> connection;
     QString connectionString;
+    QString satDir;
+    QList<ConcludedSale> concluded;  // since the screen opened
 };
 
 State& state()
@@ -69,6 +73,59 @@ platform::db::Connection& connection()
         hookApplication();
     }
     return *s.connection;
+}
+
+// After a database error: a connection that no longer answers (the server restarted, the
+// network went away) is dropped, so that the next call opens a new one.
+void dropIfLost()
+{
+    State& s = state();
+    if (!s.connection)
+        return;
+    try {
+        s.connection->execute(QStringLiteral("SELECT 1"));
+    } catch (const platform::Error&) {
+        s.connection.reset();
+        s.connectionString.clear();
+    }
+}
+
+// Runs a service on the services' connection; a database error may leave it lost.
+template <typename F>
+auto withConnection(F&& f)
+{
+    try {
+        return f(connection());
+    } catch (const platform::DatabaseError&) {
+        dropIfLost();
+        throw;
+    }
+}
+
+// Call after connection(): the memory is of the services' database.
+SatMemory satMemory()
+{
+    const QString dir = state().satDir;
+    return SatMemory(dir.isEmpty() ? QString() : QDir(dir).filePath(QStringLiteral("sat-memoria.json")),
+                     state().connectionString);
+}
+
+// What the cancelled-sale log needs to prove that an entry names this very sale.
+ConcludedSale concludedSale(const QList<platform::ClientDataSet*>& dataSets, const QVariantList& block,
+                            const QString& sequence)
+{
+    const db::PacketRows rows = db::PacketRows::of(dataSets.value(closeout::kVenda));
+    ConcludedSale c;
+    c.branch = block.value(closeout::kFilial).toString().trimmed();
+    c.cashRegister = block.value(closeout::kCaixa).toString().trimmed();
+    c.sequence = sequence;
+    c.receipt = rows.text(0, QStringLiteral("NRCUPOMFIS")).trimmed();
+    c.counter = rows.text(0, QStringLiteral("NRCONTCUPOMFISC")).trimmed();
+    c.printerSerial = block.value(closeout::kNrSerieImp).toString().trimmed();
+    c.consumer = rows.text(0, QStringLiteral("CDCONSUMIDOR"));
+    c.movementDate = db::toDateTime(block.value(closeout::kMovimento)).date();
+    c.products = CancelledSaleLog::productsOf(rows);
+    return c;
 }
 
 // Puts a value into the caller's result array, which is made 10 long when it is not.
@@ -114,8 +171,11 @@ QString emissionText()
 QVariant concludeSale(const QList<platform::ClientDataSet*>& dataSets, int highestDataSet, const QVariantList& block,
                       int highest, QVariant& voRetorno)
 {
-    SaleCloseOut closeOut(connection(), state().config, saleNow());
-    const CloseOutResult result = closeOut.conclude(dataSets, highestDataSet, block, highest);
+    const CloseOutResult result = withConnection([&](platform::db::Connection& db) {
+        SaleCloseOut closeOut(db, state().config, saleNow(), terminalIdentity());
+        return closeOut.conclude(dataSets, highestDataSet, block, highest);
+    });
+    state().concluded << concludedSale(dataSets, block, result.sequence);
     if (!result.key.isEmpty()) {
         setResult(voRetorno, 1, result.key);
         setResult(voRetorno, 2, result.qrText);
@@ -127,15 +187,20 @@ QVariant concludeSale(const QList<platform::ClientDataSet*>& dataSets, int highe
 bool satOnline(const QString& branch, const QString& cashRegister, const QString& sequence, const QString&,
                const QString& activationCode, const QString&, const QString&, const QString&, QStringList& answer)
 {
-    SatDevice device(connection(), state().config, saleNow());
-    return device.send(branch.trimmed(), cashRegister.trimmed(), sequence.trimmed(), activationCode, answer);
+    return withConnection([&](platform::db::Connection& db) {
+        const SatMemory memory = satMemory();
+        SatDevice device(db, state().config, saleNow(), memory);
+        return device.send(branch.trimmed(), cashRegister.trimmed(), sequence.trimmed(), activationCode, answer);
+    });
 }
 
 QVariant updateSatSale(const QString& branch, const QString& cashRegister, const QString& sequence, const QString& cfe,
                        const QString& qrCode, const QStringList& answer)
 {
     try {
-        SatDevice device(connection(), state().config, saleNow());
+        platform::db::Connection& db = connection();
+        const SatMemory memory = satMemory();
+        SatDevice device(db, state().config, saleNow(), memory);
         return device.update(branch.trimmed(), cashRegister.trimmed(), sequence.trimmed(), cfe, qrCode, answer);
     } catch (const platform::Error& e) {
         return QStringLiteral("AtualizaVendaSat: %1").arg(e.text());
@@ -177,6 +242,19 @@ bool printCustomerCopy(const QVariantList& block, int highest, QVariant& voRetor
         state().printQueue.start(print);
     else
         print();
+    if (doc.kind == DocumentKind::Nfce && !doc.sequence.isEmpty()) {
+        // The NFC-e reached its customer: the redemption is no longer pending. When the
+        // database is away the mark stays, and the recovery finds the NFC-e authorised.
+        for (const ConcludedSale& c : state().concluded) {
+            if (c.branch != doc.branch || c.sequence != doc.sequence)
+                continue;
+            try {
+                db::clearPending(connection(), c.branch, c.cashRegister, c.sequence);
+            } catch (const platform::Error&) {
+                dropIfLost();
+            }
+        }
+    }
     setResult(voRetorno, 1, copy.pdf);
     setResult(voRetorno, 2, copy.png);
     return true;
@@ -184,8 +262,10 @@ bool printCustomerCopy(const QVariantList& block, int highest, QVariant& voRetor
 
 void includeCancelled(const QVariantList& block, int highest, QVariant& voRetorno, QString& answer)
 {
-    CancelledSaleLog log(connection(), saleNow());
-    const CancelledSaleLog::Entry entry = log.include(block, highest);
+    const CancelledSaleLog::Entry entry = withConnection([&](platform::db::Connection& db) {
+        CancelledSaleLog log(db, saleNow());
+        return log.include(block, highest, state().concluded);
+    });
     setResult(voRetorno, 1, entry.logNumber);
     setResult(voRetorno, 2, entry.cancelledSale);
     answer = QString();
@@ -196,7 +276,8 @@ void alterCancelled(const QVariantList& block, int highest, QVariant& voRetorno,
     try {
         CancelledSaleLog log(connection(), saleNow());
         CancelledSaleLog::Entry entry;
-        answer = log.alter(block, highest, &entry);
+        const SatMemory memory = satMemory();  // after connection()
+        answer = log.alter(block, highest, &memory, &entry);
         setResult(voRetorno, 1, entry.logNumber);
         setResult(voRetorno, 2, entry.cancelledSale);
     } catch (const platform::HostError&) {
@@ -246,6 +327,45 @@ void setSaleConnectionSource(std::function<QString()> source)
 {
     state().source = std::move(source);
     closeSaleConnection();
+}
+
+void setSatDirectory(const QString& dir)
+{
+    state().satDir = dir;
+}
+
+QString satDirectory()
+{
+    return state().satDir;
+}
+
+QString terminalIdentity()
+{
+    if (!state().config.terminal.isEmpty())
+        return state().config.terminal;
+    // Without a device folder the terminal is this process.
+    const QString where = state().satDir.isEmpty()
+                              ? QStringLiteral("processo %1").arg(QCoreApplication::applicationPid())
+                              : QDir(state().satDir).absolutePath();
+    return QSysInfo::machineHostName() + QLatin1Char(':') + where;
+}
+
+QStringList prepareScreen()
+{
+    state().concluded.clear();
+    const QList<Resolution> done = withConnection([&](platform::db::Connection& db) {
+        const SatMemory memory = satMemory();
+        return resolvePending(db, terminalIdentity(), memory, saleNow());
+    });
+    QStringList lines;
+    for (const Resolution& r : done)
+        lines << r.text();
+    return lines;
+}
+
+bool receiptHasSale(const QString& receipt, const QString& counter, const QDateTime& opened)
+{
+    return withConnection([&](platform::db::Connection& db) { return possvc::receiptHasSale(db, receipt, counter, opened); });
 }
 
 void closeSaleConnection()

@@ -44,6 +44,7 @@ struct SaleServicesConfig {
     QString satActivationCode;     // empty: any code is accepted
     int satEnvironment = 2;        // tpAmb of the CF-e
     sat::XmlForm satXmlForm = sat::XmlForm::Base64;
+    QString terminal;              // empty: terminalIdentity()'s default
 };
 SaleServicesConfig& config();
 void resetConfig();
@@ -53,6 +54,24 @@ void resetConfig();
 // closeSaleConnection also waits for the copies still being printed.
 void setSaleConnectionSource(std::function<QString()> source);
 void closeSaleConnection();
+
+// Where the simulated SAT device keeps what it issued (SatMemory.h). Until set (or set
+// empty) it remembers for the life of the process only.
+void setSatDirectory(const QString& dir);
+QString satDirectory();
+
+// The terminal as the pending marks name it: config().terminal, or the machine's name
+// and the SAT device's folder (one device, one terminal); without a folder, this process.
+QString terminalIdentity();
+
+// Before a screen opens (and at the host's start): forgets the sales concluded under the
+// previous screen and resolves the redemptions this terminal left pending
+// (PendingSales.h). Returns one line per sale resolved. Throws platform::Error when the
+// database fails.
+QStringList prepareScreen();
+
+// Whether a fiscal printer's receipt belongs to a concluded sale (PendingSales.h).
+bool receiptHasSale(const QString& receipt, const QString& counter, const QDateTime& opened);
 
 // The clock of the services (sale date-times, emission dates). Empty: the system clock.
 void setSaleClock(std::function<QDateTime()> clock);

@@ -4,8 +4,10 @@
 
 #include "platform/Error.h"
 #include "platform/db/Query.h"
+#include "platform/db/Transaction.h"
 
 #include <QMap>
+#include <QtDebug>
 #include <QPair>
 
 #include <algorithm>
@@ -50,8 +52,9 @@ Issuer issuerOf(platform::db::Connection& db, const QString& branch, const Issue
     return issuer;
 }
 
-SaleCloseOut::SaleCloseOut(platform::db::Connection& db, const sim::SaleServicesConfig& config, const QDateTime& now)
-    : db_(db), config_(config), now_(now)
+SaleCloseOut::SaleCloseOut(platform::db::Connection& db, const sim::SaleServicesConfig& config, const QDateTime& now,
+                           const QString& terminal)
+    : db_(db), config_(config), now_(now), terminal_(terminal)
 {
 }
 
@@ -64,26 +67,35 @@ CloseOutResult SaleCloseOut::conclude(const QList<platform::ClientDataSet*>& dat
     if (block.size() != co::kBlockSize || highest != co::kBlockSize - 1)
         throw platform::HostError(QStringLiteral("SetConcluiFechamento: esperava %1 valores (maior índice %2), recebeu %3 (maior índice %4)")
                                       .arg(co::kBlockSize).arg(co::kBlockSize - 1).arg(block.size()).arg(highest));
-    readInput(dataSets, block);
-
-    db_.beginTransaction(/*writeLock=*/true);
     try {
-        if (!gifts_.isEmpty())
-            db::lockConsumer(db_, client_, consumer_);
-        checkBalances();
-        result_.sequence = db::nextSequence(db_, QStringLiteral("NRSEQVENDA_%1_%2").arg(branch_, register_),
-                                            QStringLiteral("VENDA"), QStringLiteral("NRSEQVENDA"), branch_, register_);
-        if (docType_ == QLatin1String("N"))
-            issueNfce();
-        insertSale();
-        insertItems();
-        insertGifts();
-        insertCashMovements();
-        db_.commit();
-    } catch (...) {
-        db_.rollback();
+        readInput(dataSets, block);
+        checkFiscalRecord();
+    } catch (const platform::HostError& e) {
+        // The host's log keeps every refusal, whatever the caller shows.
+        qWarning().noquote() << "possvc:" << e.text();
         throw;
     }
+
+    platform::db::Transaction transaction(db_, /*writeLock=*/true);
+    if (!gifts_.isEmpty())
+        db::lockConsumer(db_, client_, consumer_);
+    try {
+        checkBalances();
+    } catch (const platform::HostError& e) {
+        qWarning().noquote() << "possvc:" << e.text();
+        throw;
+    }
+    result_.sequence = db::nextSequence(db_, QStringLiteral("NRSEQVENDA_%1_%2").arg(branch_, register_),
+                                        QStringLiteral("VENDA"), QStringLiteral("NRSEQVENDA"), branch_, register_);
+    if (docType_ == QLatin1String("N"))
+        issueNfce();
+    insertSale();
+    insertItems();
+    insertGifts();
+    insertCashMovements();
+    if (docType_ == QLatin1String("N") || docType_ == QLatin1String("S"))
+        db::markPending(db_, branch_, register_, result_.sequence, docType_, terminal_, now_);
+    transaction.commit();
     return result_;
 }
 
@@ -135,6 +147,32 @@ void SaleCloseOut::readInput(const QList<platform::ClientDataSet*>& dataSets, co
         if (!digits)
             throw platform::HostError(QStringLiteral("SetConcluiFechamento: número de NFC-e inválido: '%1'").arg(number));
     }
+}
+
+// What a fiscal record cannot do without. Each refusal names what is missing; nothing is
+// written then.
+void SaleCloseOut::checkFiscalRecord()
+{
+    auto refuse = [](const QString& why) {
+        throw platform::HostError(QStringLiteral("SetConcluiFechamento: %1; a venda não foi gravada.").arg(why));
+    };
+    if (register_.size() > 3)
+        refuse(QStringLiteral("o código do caixa '%1' tem mais de 3 caracteres").arg(register_));
+    if (branch_.size() > 4)
+        refuse(QStringLiteral("o código da filial '%1' tem mais de 4 caracteres").arg(branch_));
+    static const QDate zeroDate(1899, 12, 30);
+    const QDateTime movement = db::toDateTime(block_.value(co::kMovimento));
+    if (!movement.isValid() || movement.date() <= zeroDate)
+        refuse(QStringLiteral("data do movimento não informada (DataMovimento.cds ausente ou vazio?): '%1'")
+                   .arg(block_.value(co::kMovimento).toString()));
+    const QDateTime opened = db::toDateTime(block_.value(co::kAberCaix));
+    if (!opened.isValid() || opened.date() <= zeroDate)
+        refuse(QStringLiteral("data de abertura do caixa não informada: '%1'").arg(block_.value(co::kAberCaix).toString()));
+    if (items_.text(0, QStringLiteral("CDOPERADOR")).isEmpty())
+        refuse(QStringLiteral("operador não informado (ControleAcess.cds ausente?)"));
+    for (int r = 0; r < cash_.count(); ++r)
+        if (cash_.text(r, QStringLiteral("CDTIPORECE")).isEmpty())
+            refuse(QStringLiteral("o movimento de caixa não tem tipo de recebimento"));
 }
 
 void SaleCloseOut::checkBalances()

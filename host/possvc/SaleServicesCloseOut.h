@@ -7,9 +7,16 @@
 // text and authorisation protocol, stored with the sale.
 //
 // Works on a connection it does not own, outside any transaction of the caller.
-// Throws platform::HostError for a block or dataset list that is not the close-out's, a
-// sale without items, an NFC-e number that is not a number, and an overdrawn campaign
-// (nothing is written then); platform::DatabaseError for database failures (rolled back).
+// A sale whose document is still to come (SAT, NFC-e) is marked pending in the same
+// transaction (VENDAPENDENTE, see PendingSales.h).
+//
+// Throws platform::HostError, with the reason, for a block or dataset list that is not
+// the close-out's, a sale without items, a sale missing what a fiscal record needs (the
+// business date — missing, null or the zero date —, the register's opening date, the
+// operator, the receipt kind of the cash movement, a code longer than its column), an
+// NFC-e number that is not a number, and an overdrawn campaign (nothing is written then;
+// the reason also goes to the host's log); platform::DatabaseError for database failures
+// (rolled back).
 
 #include "host/possvc/SaleServices.h"
 #include "host/possvc/SaleServicesDb.h"
@@ -42,7 +49,10 @@ struct CloseOutResult {
 
 class SaleCloseOut {
 public:
-    SaleCloseOut(platform::db::Connection& db, const sim::SaleServicesConfig& config, const QDateTime& now);
+    // `terminal` names the terminal in the pending mark of a sale whose document is still
+    // to come (SAT, NFC-e).
+    SaleCloseOut(platform::db::Connection& db, const sim::SaleServicesConfig& config, const QDateTime& now,
+                 const QString& terminal);
 
     CloseOutResult conclude(const QList<platform::ClientDataSet*>& dataSets, int highestDataSet,
                             const QVariantList& block, int highest);
@@ -54,6 +64,7 @@ private:
         QString itemSequence;
     };
     void readInput(const QList<platform::ClientDataSet*>& dataSets, const QVariantList& block);
+    void checkFiscalRecord();
     void checkBalances();
     void issueNfce();
     void insertSale();
@@ -67,6 +78,7 @@ private:
     QVariantList block_;
     db::PacketRows items_, cash_;
     QList<Gift> gifts_;
+    QString terminal_;
     QString branch_, register_, client_, consumer_, docType_;
     CloseOutResult result_;
 };

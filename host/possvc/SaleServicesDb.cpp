@@ -105,17 +105,45 @@ qint64 highestUsed(platform::db::Connection& db, const QString& table, const QSt
     return highest;
 }
 
+// Whether `number` is already used by the register, however the column writes it: other
+// programs store sale numbers zero-padded ("0000000025"), the services store "25".
 bool taken(platform::db::Connection& db, const QString& table, const QString& column, const QString& branch,
            const QString& cashRegister, qint64 number)
 {
     Query q(&db);
-    q.setSql(QStringLiteral("SELECT 1 FROM %2 WHERE CDFILIAL = :P_CDFILIAL AND CDCAIXA = :P_CDCAIXA AND %1 = :P_NR")
+    q.setSql(QStringLiteral("SELECT %1 FROM %2 WHERE CDFILIAL = :P_CDFILIAL AND CDCAIXA = :P_CDCAIXA AND %1 LIKE :P_NR")
                  .arg(column, table));
     q.setParam(QStringLiteral("P_CDFILIAL"), branch);
     q.setParam(QStringLiteral("P_CDCAIXA"), cashRegister);
-    q.setParam(QStringLiteral("P_NR"), QString::number(number));
+    q.setParam(QStringLiteral("P_NR"), QStringLiteral("%") + QString::number(number));
     q.open();
-    return !q.eof();
+    for (; !q.eof(); q.next()) {
+        bool ok = false;
+        if (q.value(0).toString().trimmed().toLongLong(&ok) == number && ok)
+            return true;
+    }
+    return false;
+}
+
+// Creates a counter row seen for the first time. Another terminal may create it at the
+// same moment: on PostgreSQL the losing insert does nothing (a failed statement would
+// abort the caller's whole transaction); elsewhere its duplicate-key error is taken as
+// the same news. Either way the caller then reads the row the winner stored.
+bool createCounter(platform::db::Connection& db, const QString& key, qint64 number)
+{
+    const bool pg = db.backend() == platform::db::Backend::PostgreSQL;
+    Command insert(&db);
+    insert.setSql(QStringLiteral("INSERT INTO NOVOCODIGO (CDCONTADOR, NRSEQUENCIAL) VALUES (:P_CDCONTADOR, :P_NRSEQUENCIAL)")
+                  + (pg ? QStringLiteral(" ON CONFLICT (CDCONTADOR) DO NOTHING") : QString()));
+    insert.setParam(QStringLiteral("P_CDCONTADOR"), key);
+    insert.setParam(QStringLiteral("P_NRSEQUENCIAL"), QString::number(number));
+    try {
+        return insert.execute() > 0;
+    } catch (const platform::DatabaseError&) {
+        if (pg || db.backend() == platform::db::Backend::SQLite)
+            throw;  // SQLite holds the write lock: no other terminal can have created it
+        return false;
+    }
 }
 
 }  // namespace
@@ -128,22 +156,50 @@ QString nextSequence(platform::db::Connection& db, const QString& counterKey, co
     Command touch(&db);
     touch.setSql(QStringLiteral("UPDATE NOVOCODIGO SET NRSEQUENCIAL = NRSEQUENCIAL WHERE CDCONTADOR = :P_CDCONTADOR"));
     touch.setParam(QStringLiteral("P_CDCONTADOR"), counterKey);
-    const bool exists = touch.execute() > 0;
-
-    qint64 number = (exists ? storedCounter(db, counterKey)
-                            : highestUsed(db, table, column, branch, cashRegister)) + 1;
+    for (int attempt = 0; touch.execute() == 0; ++attempt) {
+        // First use: start after the highest number the register already used.
+        qint64 number = highestUsed(db, table, column, branch, cashRegister) + 1;
+        while (taken(db, table, column, branch, cashRegister, number))
+            ++number;
+        if (createCounter(db, counterKey, number))
+            return QString::number(number);
+        if (attempt >= 3)
+            throw platform::HostError(QStringLiteral("O contador %1 não pôde ser criado").arg(counterKey));
+    }
+    qint64 number = storedCounter(db, counterKey) + 1;
     while (taken(db, table, column, branch, cashRegister, number))
         ++number;
     if (number > 9999999999LL)
         throw platform::HostError(QStringLiteral("O contador %1 chegou ao fim").arg(counterKey));
 
     Command store(&db);
-    store.setSql(exists ? QStringLiteral("UPDATE NOVOCODIGO SET NRSEQUENCIAL = :P_NRSEQUENCIAL WHERE CDCONTADOR = :P_CDCONTADOR")
-                        : QStringLiteral("INSERT INTO NOVOCODIGO (CDCONTADOR, NRSEQUENCIAL) VALUES (:P_CDCONTADOR, :P_NRSEQUENCIAL)"));
+    store.setSql(QStringLiteral("UPDATE NOVOCODIGO SET NRSEQUENCIAL = :P_NRSEQUENCIAL WHERE CDCONTADOR = :P_CDCONTADOR"));
     store.setParam(QStringLiteral("P_CDCONTADOR"), counterKey);
     store.setParam(QStringLiteral("P_NRSEQUENCIAL"), QString::number(number));
     store.execute();
     return QString::number(number);
+}
+
+void markPending(platform::db::Connection& db, const QString& branch, const QString& cashRegister,
+                 const QString& sequence, const QString& docType, const QString& terminal, const QDateTime& now)
+{
+    insertRow(db, QStringLiteral("VENDAPENDENTE"), {
+        {QStringLiteral("CDFILIAL"), FieldType::String, 4, branch},
+        {QStringLiteral("CDCAIXA"), FieldType::String, 3, cashRegister},
+        {QStringLiteral("NRSEQVENDA"), FieldType::String, 10, sequence},
+        {QStringLiteral("IDTPDOCVENDA"), FieldType::String, 1, docType},
+        {QStringLiteral("DSTERMINAL"), FieldType::String, 200, terminal.right(200)},
+        {QStringLiteral("DTHRINCLUSAO"), FieldType::DateTime, 0, now},
+    });
+}
+
+bool clearPending(platform::db::Connection& db, const QString& branch, const QString& cashRegister,
+                  const QString& sequence)
+{
+    Command c(&db);
+    c.setSql(QStringLiteral("DELETE FROM VENDAPENDENTE WHERE ") + kSaleKey);
+    bindSaleKey(c, branch, cashRegister, sequence);
+    return c.execute() > 0;
 }
 
 void lockConsumer(platform::db::Connection& db, const QString& client, const QString& consumer)
@@ -211,6 +267,11 @@ QMap<QString, CampaignBalance> balances(platform::db::Connection& db, const QStr
     return result;
 }
 
+bool isCode(const QString& column)
+{
+    return column.startsWith(QLatin1String("CD")) || column.startsWith(QLatin1String("NR"));
+}
+
 void insertRow(platform::db::Connection& db, const QString& table, const QList<Column>& columns)
 {
     QStringList names, markers;
@@ -228,8 +289,13 @@ void insertRow(platform::db::Connection& db, const QString& table, const QList<C
                 const QDateTime dt = toDateTime(v);
                 v = dt.isValid() ? QVariant(dt) : QVariant();
             }
-            else if (platform::isTextType(c.type) && c.size > 0)
+            else if (platform::isTextType(c.type) && c.size > 0 && v.toString().size() > c.size) {
+                if (isCode(c.name))
+                    throw platform::HostError(QStringLiteral("%1.%2: o código '%3' não cabe na coluna (%4 caracteres); "
+                                                             "nada foi gravado")
+                                                  .arg(table, c.name, v.toString()).arg(c.size));
                 v = v.toString().left(c.size);
+            }
         }
         insert.declareParam(QStringLiteral("P_") + c.name, c.type, c.size).setValue(v);
     }

@@ -50,6 +50,14 @@ void bindSaleKey(platform::db::Statement& s, const QString& branch, const QStrin
 QString nextSequence(platform::db::Connection& db, const QString& counterKey, const QString& table,
                      const QString& column, const QString& branch, const QString& cashRegister);
 
+// The pending mark of a sale whose document is still to come (VENDAPENDENTE), written
+// and removed inside the caller's transaction. clearPending returns whether a mark was
+// removed (false when there was none or another terminal removed it first).
+void markPending(platform::db::Connection& db, const QString& branch, const QString& cashRegister,
+                 const QString& sequence, const QString& docType, const QString& terminal, const QDateTime& now);
+bool clearPending(platform::db::Connection& db, const QString& branch, const QString& cashRegister,
+                  const QString& sequence);
+
 // Serialises every close-out of one consumer until the caller's transaction ends.
 // SQLite: nothing to do, the transaction holds the database's write lock (BEGIN
 // IMMEDIATE). PostgreSQL: a transaction-level advisory lock on the client and consumer.
@@ -66,13 +74,16 @@ QMap<QString, CampaignBalance> balances(platform::db::Connection& db, const QStr
                                         const QString& consumer, const QDate& today);
 
 // One column of a row to insert. Texts longer than `size` keep their first `size`
-// characters (as a dataset field of that size would); dates become date-times.
+// characters (as a dataset field of that size would), except codes and numbers (CD…,
+// NR… columns): cutting one would book the row under another code, so insertRow throws
+// HostError instead. Dates become date-times.
 struct Column {
     QString name;
     platform::FieldType type = platform::FieldType::String;
     int size = 0;
     QVariant value;  // null: NULL
 };
+bool isCode(const QString& column);
 void insertRow(platform::db::Connection& db, const QString& table, const QList<Column>& columns);
 
 // The text of a date-time column value in every backend's representation.

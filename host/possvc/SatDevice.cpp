@@ -6,6 +6,7 @@
 
 #include "platform/Error.h"
 #include "platform/db/Query.h"
+#include "platform/db/Transaction.h"
 
 #include <algorithm>
 
@@ -75,8 +76,9 @@ StoredSale loadSale(platform::db::Connection& db, const QString& branch, const Q
     return sale;
 }
 
-SatDevice::SatDevice(platform::db::Connection& db, const sim::SaleServicesConfig& config, const QDateTime& now)
-    : db_(db), config_(config), now_(now)
+SatDevice::SatDevice(platform::db::Connection& db, const sim::SaleServicesConfig& config, const QDateTime& now,
+                     const SatMemory& memory)
+    : db_(db), config_(config), now_(now), memory_(memory)
 {
 }
 
@@ -101,40 +103,59 @@ bool SatDevice::send(const QString& branch, const QString& cashRegister, const Q
         answer = sat::refusedAnswer(session, QStringLiteral("06001"), QStringLiteral("Código de ativação inválido."));
         return false;
     }
-    db_.beginTransaction(/*writeLock=*/true);
-    try {
-        const StoredSale sale = loadSale(db_, branch, cashRegister, sequence);
-        if (!sale.found || sale.situation != QLatin1String("O")) {
-            db_.rollback();
-            answer = sat::refusedAnswer(session, QStringLiteral("06010"),
-                                        QStringLiteral("Erro de validação do conteúdo: a venda %1 do caixa %2 %3.")
-                                            .arg(sequence, cashRegister,
-                                                 sale.found ? QStringLiteral("não está concluída")
-                                                            : QStringLiteral("não existe")));
-            return false;
-        }
-        sat::CfeInput in;
-        in.issuer = issuerOf(db_, branch, config_.issuer);
-        in.satSerial = config_.satSerial;
-        in.cashRegister = cashRegister;
-        in.number = db::nextSequence(db_, QStringLiteral("NRCFE_") + config_.satSerial, QStringLiteral("VENDA"),
-                                     QStringLiteral("NRCFE"), branch, cashRegister)
-                        .toInt() % 1000000;
-        in.issuedAt = now_;
-        in.environment = config_.satEnvironment;
-        const QString doc = onlyDigits(sale.document.consumerCpf);
-        in.consumerCpf = (doc.size() == 11 || doc.size() == 14) ? doc : QString();
-        in.consumerName = sale.document.consumerName;
-        in.items = sale.document.items;
-        in.paid = sale.document.paid;
-        const sat::Cfe cfe = sat::buildCfe(in);
-        db_.commit();
-        answer = sat::issuedAnswer(session, cfe, config_.satXmlForm);
-        return true;
-    } catch (...) {
-        db_.rollback();
-        throw;
+    platform::db::Transaction transaction(db_, /*writeLock=*/true);
+    const StoredSale sale = loadSale(db_, branch, cashRegister, sequence);
+    if (!sale.found || sale.situation != QLatin1String("O")) {
+        transaction.rollback();
+        answer = sat::refusedAnswer(session, QStringLiteral("06010"),
+                                    QStringLiteral("Erro de validação do conteúdo: a venda %1 do caixa %2 %3.")
+                                        .arg(sequence, cashRegister,
+                                             sale.found ? QStringLiteral("não está concluída")
+                                                        : QStringLiteral("não existe")));
+        return false;
     }
+    sat::CfeInput in;
+    in.issuer = issuerOf(db_, branch, config_.issuer);
+    in.satSerial = config_.satSerial;
+    in.cashRegister = cashRegister;
+    in.number = db::nextSequence(db_, QStringLiteral("NRCFE_") + config_.satSerial, QStringLiteral("VENDA"),
+                                 QStringLiteral("NRCFE"), branch, cashRegister)
+                    .toInt() % 1000000;
+    in.issuedAt = now_;
+    in.environment = config_.satEnvironment;
+    const QString doc = onlyDigits(sale.document.consumerCpf);
+    in.consumerCpf = (doc.size() == 11 || doc.size() == 14) ? doc : QString();
+    in.consumerName = sale.document.consumerName;
+    in.items = sale.document.items;
+    in.paid = sale.document.paid;
+    const sat::Cfe cfe = sat::buildCfe(in);
+    transaction.commit();
+    const QStringList issued = sat::issuedAnswer(session, cfe, config_.satXmlForm);
+    memory_.remember(branch, cashRegister, sequence, issued);
+    answer = issued;
+    return true;
+}
+
+QString registerCfe(platform::db::Connection& db, const QString& branch, const QString& cashRegister,
+                    const QString& sequence, const QStringList& answer, const QString& qrCode)
+{
+    const QString chave = sat::answerValue(answer, QStringLiteral("chaveConsulta"));
+    const QString number = sat::cfeNumber(sat::answerValue(answer, QStringLiteral("arqxmlnfce")), chave).trimmed();
+    if (number.isEmpty() || number.size() > 6 || onlyDigits(number) != number)
+        throw platform::HostError(QStringLiteral("número do CF-e inválido: '%1'").arg(number));
+    Command update(&db);
+    update.setSql(QStringLiteral("UPDATE VENDA SET NRCFE = :P_NRCFE, DSCHAVEACESSO = :P_CHAVE, DSQRCODE = :P_QRCODE, "
+                                 "IDTPDOCVENDA = 'S' WHERE ")
+                  + db::kSaleKey);
+    db::bindSaleKey(update, branch, cashRegister, sequence);
+    update.setParam(QStringLiteral("P_NRCFE"), number);
+    update.setParam(QStringLiteral("P_CHAVE"), sat::bareKey(chave).left(44));
+    update.setParam(QStringLiteral("P_QRCODE"), (qrCode.isEmpty() ? sat::qrText(answer) : qrCode).left(1000));
+    if (update.execute() == 0)
+        throw platform::HostError(QStringLiteral("a venda %1 do caixa %2 da filial %3 não existe")
+                                      .arg(sequence, cashRegister, branch));
+    db::clearPending(db, branch, cashRegister, sequence);
+    return number;
 }
 
 QVariant SatDevice::update(const QString& branch, const QString& cashRegister, const QString& sequence,
@@ -145,6 +166,7 @@ QVariant SatDevice::update(const QString& branch, const QString& cashRegister, c
         return QStringLiteral("AtualizaVendaSat: número do CF-e inválido: '%1'").arg(number);
     const QString key = sat::bareKey(sat::answerValue(answer, QStringLiteral("chaveConsulta")));
     try {
+        platform::db::Transaction transaction(db_);
         Command update(&db_);
         update.setSql(QStringLiteral("UPDATE VENDA SET NRCFE = :P_NRCFE, DSCHAVEACESSO = :P_CHAVE, DSQRCODE = :P_QRCODE, "
                                      "IDTPDOCVENDA = 'S' WHERE ")
@@ -156,6 +178,8 @@ QVariant SatDevice::update(const QString& branch, const QString& cashRegister, c
         if (update.execute() == 0)
             return QStringLiteral("AtualizaVendaSat: a venda %1 do caixa %2 da filial %3 não existe")
                 .arg(sequence, cashRegister, branch);
+        db::clearPending(db_, branch, cashRegister, sequence);
+        transaction.commit();
     } catch (const platform::Error& e) {
         return QStringLiteral("AtualizaVendaSat: %1").arg(e.text());
     }

@@ -9,6 +9,7 @@
 
 #include "host/possvc/SaleServices.h"
 #include "host/possvc/SaleServicesModel.h"
+#include "host/possvc/SatMemory.h"
 
 #include "platform/db/Connection.h"
 
@@ -29,17 +30,29 @@ struct StoredSale {
 StoredSale loadSale(platform::db::Connection& db, const QString& branch, const QString& cashRegister,
                     const QString& sequence);
 
+// Records an issued CF-e with its sale (number, key, QR-code text) and removes the sale's
+// pending mark, inside the caller's transaction. Returns the CF-e number. Throws
+// platform::HostError for an answer without a valid CF-e number or a sale that does not
+// exist, platform::DatabaseError on a database failure.
+QString registerCfe(platform::db::Connection& db, const QString& branch, const QString& cashRegister,
+                    const QString& sequence, const QStringList& answer, const QString& qrCode = QString());
+
 class SatDevice {
 public:
-    SatDevice(platform::db::Connection& db, const sim::SaleServicesConfig& config, const QDateTime& now);
+    // `memory` keeps what the device issued (see SatMemory.h).
+    SatDevice(platform::db::Connection& db, const sim::SaleServicesConfig& config, const QDateTime& now,
+              const SatMemory& memory);
 
-    // Issues the CF-e of the sale. True when issued; `answer` receives the device's
-    // answer either way. Throws platform::DatabaseError when the sale cannot be read.
+    // Issues the CF-e of the sale and remembers it. True when issued; `answer` receives
+    // the device's answer either way. Throws platform::DatabaseError when the sale cannot
+    // be read, platform::HostError when the device's memory cannot be written (nothing
+    // issued then).
     bool send(const QString& branch, const QString& cashRegister, const QString& sequence,
               const QString& activationCode, QStringList& answer);
 
-    // Stores the result with the sale. Returns empty text on success and an error text
-    // otherwise (a service result: never throws for a database failure).
+    // Stores the result with the sale and removes its pending mark. Returns empty text on
+    // success and an error text otherwise (a service result: never throws for a database
+    // failure).
     QVariant update(const QString& branch, const QString& cashRegister, const QString& sequence,
                     const QString& cfeNumber, const QString& qrCode, const QStringList& answer);
 
@@ -51,6 +64,7 @@ private:
     platform::db::Connection& db_;
     const sim::SaleServicesConfig& config_;
     QDateTime now_;
+    const SatMemory& memory_;
 };
 
 }  // namespace possvc

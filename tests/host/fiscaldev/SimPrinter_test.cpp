@@ -309,3 +309,51 @@ TEST_F(SimPrinterTest, BuildersAreObservedLikeTheCommands)
 }
 
 }  // namespace
+
+namespace {
+
+// After a crash the host leaves the printer with no open receipt and no valid receipt of
+// a sale that was not concluded; the receipt of a concluded sale stays valid.
+TEST_F(SimPrinterTest, RecoveryCancelsWhatNoConcludedSaleBooked)
+{
+    struct Case {
+        const char* what;
+        bool close;      // the receipt was closed before the crash
+        bool hasSale;    // a concluded sale booked it
+        int cancellations;
+        bool stillValid;
+    };
+    const Case cases[] = {
+        {"left open", false, false, 1, false},
+        {"closed, no sale", true, false, 1, false},
+        {"closed, sale concluded", true, true, 0, true},
+    };
+    for (const Case& c : cases) {
+        QTemporaryDir own;
+        sim::setOutputDir(own.path());
+        QVariant vo;
+        if (c.close) {
+            ASSERT_TRUE(printReceipt({10.0}, vo)) << c.what;
+        } else {
+            ParamRecord r = opening();
+            ASSERT_TRUE(AbreCupom(r)) << c.what;
+        }
+        sim::setOutputDir(own.path());  // the state as a restarted host loads it
+        QStringList asked;
+        const QStringList done = sim::recover([&](const QString& receipt, const QString& counter, const QDateTime& opened) {
+            asked << receipt + QLatin1Char('/') + counter;
+            EXPECT_EQ(opened, kNow) << c.what;
+            return c.hasSale;
+        });
+        EXPECT_EQ(done.size(), c.cancellations) << c.what;
+        EXPECT_EQ(asked, c.close ? QStringList{QStringLiteral("000001/000001")} : QStringList()) << c.what;
+        EXPECT_FALSE(sim::status().receiptOpen) << c.what;
+        EXPECT_EQ(sim::status().cancellations, c.cancellations) << c.what;
+        // What is still valid can still be cancelled; a second recovery changes nothing.
+        EXPECT_TRUE(sim::recover([&](const QString&, const QString&, const QDateTime&) { return true; }).isEmpty());
+        vo = newRetorno();
+        EXPECT_EQ(Cancela_Cupom_Imp(cancelBlock(), 6, vo), c.stillValid) << c.what;
+    }
+}
+
+}  // namespace

@@ -233,6 +233,15 @@ Redemption::Redemption(const QList<Gift>& gifts, const QString& receipt, const Q
     }
 }
 
+void Redemption::setAll(platform::ClientDataSet& ds, const QString& field, const QVariant& value)
+{
+    for (ds.first(); !ds.eof(); ds.next()) {
+        ds.edit();
+        ds.fieldByName(field).setValue(value);
+        ds.post();
+    }
+}
+
 QList<platform::ClientDataSet*> Redemption::dataSets()
 {
     return {&venda, &movCaixa, &vazio, &vazio, &vazio, &vazio, &vazio, &brinde, &vazio, &vazio, &vazio, &vazio};
@@ -274,14 +283,18 @@ void SaleServicesTest::SetUp()
     if (!db)
         GTEST_SKIP() << "VAK_PG_CONNSTR not set";
     possvc::sim::resetConfig();
+    possvc::sim::config().terminal = QStringLiteral("T1");
+    possvc::sim::setSatDirectory(satDir.path());
     possvc::sim::installSaleServices();
     const QString text = db->connectionString();
     possvc::sim::setSaleConnectionSource([text] { return text; });
+    possvc::sim::prepareScreen();  // a new screen: no sale concluded under it yet
 }
 
 void SaleServicesTest::TearDown()
 {
     possvc::sim::closeSaleConnection();
+    possvc::sim::setSatDirectory(QString());
 }
 
 double SaleServicesTest::points(const QString& campaign)

@@ -59,6 +59,8 @@ struct Gift {
 struct Redemption {
     explicit Redemption(const QList<Gift>& gifts, const QString& receipt = QStringLiteral("000123"),
                         const QString& counter = QStringLiteral("000045"));
+    // Sets a field of every row of a dataset (venda, movCaixa).
+    static void setAll(platform::ClientDataSet& ds, const QString& field, const QVariant& value);
     platform::ClientDataSet venda, movCaixa, brinde, vazio;
     QList<platform::ClientDataSet*> dataSets();
 };
@@ -77,6 +79,7 @@ protected:
     double points(const QString& campaign = QStringLiteral("PTS"));
     double vouchers(const QString& campaign = QStringLiteral("VOU"));
     std::unique_ptr<TestDatabase> db;
+    QTemporaryDir satDir;  // the SAT device's memory, one per test
 };
 
 }  // namespace saletest

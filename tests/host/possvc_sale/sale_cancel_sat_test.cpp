@@ -195,8 +195,14 @@ TEST_P(SaleServicesDb, SatDeviceRefusals)
     EXPECT_EQ(answerValue(answer, QStringLiteral("EEEEE")), QStringLiteral("06010"));
     QVariant vo = QVariantList(10);
     QString text;
-    possvc::AlteraVendaCan(alterBlock(seq), 7, vo, text);
-    EXPECT_FALSE(send(seq, QStringLiteral("12345678")));  // a cancelled sale is not issued
+    possvc::AlteraVendaCan(alterBlock(seq), 7, vo, text);  // its CF-e was issued: the sale stands
+    EXPECT_TRUE(hostkit::isErrorResult(text));
+    EXPECT_EQ(situation(seq), QStringLiteral("O"));
+    Redemption unsent({kGift});
+    const QString seq2 = conclude(unsent, QStringLiteral("S"));
+    possvc::AlteraVendaCan(alterBlock(seq2), 7, vo, text);
+    EXPECT_EQ(text, QString());
+    EXPECT_FALSE(send(seq2, QStringLiteral("12345678")));  // a cancelled sale is not issued
 
     possvc::sim::failNext(QStringLiteral("AtualizaVendaSat"));
     EXPECT_TRUE(hostkit::isErrorResult(

@@ -189,7 +189,8 @@ TEST_P(CloseOut, TwoTerminalsCannotSpendTheSamePoints)
             Redemption r({all});
             QVariantList block = closeOutBlock(QStringLiteral("E"));
             block[0] = cashRegister;
-            possvc::SaleCloseOut closeOut(*connection, possvc::sim::config(), QDateTime::currentDateTime());
+            possvc::SaleCloseOut closeOut(*connection, possvc::sim::config(), QDateTime::currentDateTime(),
+                                          QStringLiteral("T1"));
             start.arrive_and_wait();
             try {
                 closeOut.conclude(r.dataSets(), 11, block, 41);

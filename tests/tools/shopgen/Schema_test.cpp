@@ -68,7 +68,8 @@ TEST(SchemaScripts, EveryDialectHasTheSameTablesColumnsKeysAndIndexes)
     const Shape sqlite = shapeOf(schemaScript(QStringLiteral("sqlite")));
     for (const char* tableName : {"CONSUMIDOR", "CLIENTE", "MOVPONTOCONS", "CAMPANHA", "VOUCHERVND", "ITFIDELIDADE",
                                   "VENDA", "ITVENDA", "PRODUTO", "ALIQIMPFIS", "BRINDECAMPANHA", "NOVOCODIGO",
-                                  "INUTILIZANFCE", "MOVCAIXA", "TABPRECO", "ITTABPRECO", "VENDACANCELADA"})
+                                  "INUTILIZANFCE", "MOVCAIXA", "TABPRECO", "ITTABPRECO", "VENDACANCELADA",
+                                  "VENDAPENDENTE"})
         EXPECT_TRUE(sqlite.columns.contains(QString::fromLatin1(tableName))) << tableName;
     EXPECT_EQ(sqlite.keys.value(QStringLiteral("NOVOCODIGO")), QStringLiteral("CDCONTADOR"));
     EXPECT_EQ(sqlite.columns.value(QStringLiteral("MOVCAIXA")).size(), 44);  // the cash record's 43 fields and the register

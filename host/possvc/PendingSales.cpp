@@ -1,0 +1,121 @@
+#include "host/possvc/PendingSales.h"
+
+#include "host/possvc/CancelledSales.h"
+#include "host/possvc/SaleServicesDb.h"
+#include "host/possvc/SatDevice.h"
+
+#include "platform/Error.h"
+#include "platform/db/Query.h"
+#include "platform/db/Transaction.h"
+
+namespace possvc {
+
+using platform::db::Query;
+
+namespace {
+
+struct Pending {
+    QString branch, cashRegister, sequence, docType;
+};
+
+QList<Pending> pendingOf(platform::db::Connection& db, const QString& terminal)
+{
+    Query q(&db);
+    q.setSql(QStringLiteral("SELECT CDFILIAL, CDCAIXA, NRSEQVENDA, IDTPDOCVENDA FROM VENDAPENDENTE "
+                            "WHERE DSTERMINAL = :P_TERMINAL ORDER BY DTHRINCLUSAO"));
+    q.setParam(QStringLiteral("P_TERMINAL"), terminal.right(200));
+    q.open();
+    QList<Pending> list;
+    for (; !q.eof(); q.next())
+        list << Pending{q.value(0).toString().trimmed(), q.value(1).toString().trimmed(),
+                        q.value(2).toString().trimmed(), q.value(3).toString().trimmed()};
+    return list;
+}
+
+// One pending sale, inside the caller's transaction; false when another terminal took it.
+bool resolveOne(platform::db::Connection& db, const Pending& p, const SatMemory& sat, const QDateTime& now,
+                Resolution& r)
+{
+    if (!db::clearPending(db, p.branch, p.cashRegister, p.sequence))
+        return false;
+    Query q(&db);
+    q.setSql(QStringLiteral("SELECT IDSITUVENDA, DSCHAVEACESSO, NRPROTAUTNFCE, NRNOTAFISCALCE FROM VENDA WHERE ")
+             + db::kSaleKey);
+    db::bindSaleKey(q, p.branch, p.cashRegister, p.sequence);
+    q.open();
+    const bool concluded = !q.eof() && q.value(0).toString().trimmed() == QLatin1String("O");
+    const bool authorised = concluded && !q.value(1).toString().trimmed().isEmpty()
+                            && !q.value(2).toString().trimmed().isEmpty();
+    const QString nfceNumber = concluded ? q.value(3).toString().trimmed() : QString();
+    q.close();
+    r = Resolution{p.branch, p.cashRegister, p.sequence, p.docType, Resolution::Outcome::AlreadyCancelled, {}};
+    if (!concluded)
+        return true;
+    if (p.docType == QLatin1String("S")) {
+        if (const auto cfe = sat.find(p.branch, p.cashRegister, p.sequence)) {
+            r.outcome = Resolution::Outcome::Registered;
+            r.detail = registerCfe(db, p.branch, p.cashRegister, p.sequence, cfe->answer);
+            return true;
+        }
+    } else if (authorised) {
+        r.outcome = Resolution::Outcome::Stands;
+        r.detail = nfceNumber;
+        return true;
+    }
+    CancelledSaleLog log(db, now);
+    r.outcome = Resolution::Outcome::Cancelled;
+    r.detail = log.cancelSale(p.branch, p.cashRegister, p.sequence,
+                              QStringLiteral("Resgate de fidelidade sem documento fiscal, desfeito na recuperação"),
+                              QVariant());
+    return true;
+}
+
+}  // namespace
+
+QString Resolution::text() const
+{
+    const QString sale = QStringLiteral("venda %1 do caixa %2 da filial %3").arg(sequence, cashRegister, branch);
+    switch (outcome) {
+    case Outcome::Registered:
+        return QStringLiteral("%1: CF-e %2 emitido pelo SAT registrado; a venda permanece").arg(sale, detail);
+    case Outcome::Stands:
+        return QStringLiteral("%1: NFC-e %2 autorizada; a venda permanece").arg(sale, detail);
+    case Outcome::Cancelled:
+        return QStringLiteral("%1: sem documento fiscal; venda cancelada e pontos devolvidos (registro %2)").arg(sale, detail);
+    case Outcome::AlreadyCancelled:
+        return QStringLiteral("%1: já estava cancelada").arg(sale);
+    }
+    return sale;
+}
+
+QList<Resolution> resolvePending(platform::db::Connection& db, const QString& terminal, const SatMemory& sat,
+                                 const QDateTime& now)
+{
+    QList<Resolution> done;
+    for (const Pending& p : pendingOf(db, terminal)) {
+        platform::db::Transaction transaction(db, /*writeLock=*/true);
+        Resolution r;
+        if (!resolveOne(db, p, sat, now, r))
+            continue;  // rolled back: nothing of ours was written
+        transaction.commit();
+        done << r;
+    }
+    return done;
+}
+
+bool receiptHasSale(platform::db::Connection& db, const QString& receipt, const QString& counter,
+                    const QDateTime& opened)
+{
+    Query q(&db);
+    q.setSql(QStringLiteral("SELECT DTHRVENDA FROM VENDA WHERE NRCUPOMFIS = :P_CUPOM AND NRCONTCUPOMFISC = :P_CONT "
+                            "AND IDSITUVENDA = 'O'"));
+    q.setParam(QStringLiteral("P_CUPOM"), receipt);
+    q.setParam(QStringLiteral("P_CONT"), counter);
+    q.open();
+    for (; !q.eof(); q.next())
+        if (!opened.isValid() || db::toDateTime(q.value(0)) >= opened.addSecs(-1))
+            return true;
+    return false;
+}
+
+}  // namespace possvc

@@ -1,0 +1,45 @@
+#pragma once
+// Resolving the redemptions a terminal left pending: sales concluded by the close-out
+// whose document (SAT CF-e, NFC-e) was still to come when the host died, lost its
+// database or failed to register the document (VENDAPENDENTE).
+//
+// For each pending sale of the terminal, in one transaction each:
+// - a sale already cancelled only loses its mark;
+// - SAT: when the terminal's SAT device remembers a CF-e issued for the sale, the CF-e is
+//   registered with it and the sale stands; otherwise the sale is cancelled, its points
+//   given back and the cancellation logged in the cancelled-sale log;
+// - NFC-e: a sale whose NFC-e was authorised (key and protocol stored) stands; otherwise
+//   it is cancelled as above.
+//
+// Idempotent and safe with several terminals at once: the mark is removed first, and a
+// terminal that finds it already removed leaves the sale to whoever removed it.
+// Throws platform::DatabaseError when the database fails (the sale at hand is left as
+// it was, still pending).
+
+#include "host/possvc/SatMemory.h"
+
+#include "platform/db/Connection.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+
+namespace possvc {
+
+struct Resolution {
+    enum class Outcome { Registered, Stands, Cancelled, AlreadyCancelled };
+    QString branch, cashRegister, sequence, docType;
+    Outcome outcome = Outcome::Stands;
+    QString detail;  // the CF-e or NFC-e number, or the cancelled-sale log number
+    QString text() const;  // one line for the host's log
+};
+
+QList<Resolution> resolvePending(platform::db::Connection& db, const QString& terminal, const SatMemory& sat,
+                                 const QDateTime& now);
+
+// Whether a receipt of the fiscal printer belongs to a concluded sale: a VENDA of that
+// receipt number and counter, concluded, booked at or after the receipt was opened.
+bool receiptHasSale(platform::db::Connection& db, const QString& receipt, const QString& counter,
+                    const QDateTime& opened);
+
+}  // namespace possvc

@@ -1,0 +1,466 @@
+// The redemption invariant through the reference host: the host process killed before
+// and after every host call of the confirmation, then started again; and eight terminals
+// redeeming at once on one database. After recovery the database, the simulated printer
+// and the SAT device agree: the redemption is complete (sale concluded, points spent,
+// document issued) or undone (no concluded sale, points back, no open or valid receipt
+// of it). On SQLite, and on PostgreSQL when VAK_PG_CONNSTR is set.
+
+#include "RedemptionFixture.h"
+#include "TerminalFixture.h"
+
+#include "hostapi/ProcVar.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSet>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QUuid>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+using redemption::Perfil;
+
+QString sourceDir()
+{
+    const QByteArray dir = qgetenv("VAK_SOURCE_DIR");
+    return dir.isEmpty() ? QStringLiteral(VAK_SOURCE_DIR_DEFAULT) : QString::fromLocal8Bit(dir);
+}
+
+// The shop of a terminal fixture, on its SQLite file or copied into a PostgreSQL
+// database of its own (dropped at the end).
+class Shop {
+public:
+    Shop(const testsupport::TerminalFixture& term, bool postgres) : sqlite_(term.dbPath())
+    {
+        if (!postgres) {
+            connectionString_ = term.connectionString();
+            handle_ = open(QStringLiteral("QSQLITE"), sqlite_);
+            return;
+        }
+        static int serial = 0;
+        pgName_ = QStringLiteral("vak_e2e_%1_%2").arg(QCoreApplication::applicationPid()).arg(++serial);
+        run(open(QStringLiteral("QPSQL"), qEnvironmentVariable("VAK_PG_DATABASE")), QStringLiteral("CREATE DATABASE ") + pgName_);
+        handle_ = open(QStringLiteral("QPSQL"), pgName_);
+        QFile schema(sourceDir() + QStringLiteral("/schema/postgresql.sql"));
+        schema.open(QIODevice::ReadOnly);
+        QStringList lines;
+        for (const QString& l : QString::fromUtf8(schema.readAll()).split(QLatin1Char('\n')))
+            lines << l.section(QStringLiteral("--"), 0, 0);
+        for (const QString& s : lines.join(QLatin1Char('\n')).split(QLatin1Char(';')))
+            if (!s.trimmed().isEmpty())
+                run(db(), s);
+        copyFrom(open(QStringLiteral("QSQLITE"), sqlite_));
+        connectionString_ = qEnvironmentVariable("VAK_PG_CONNSTR");
+        connectionString_.replace(QRegularExpression(QStringLiteral("Database=[^;]*")), QStringLiteral("Database=") + pgName_);
+    }
+    ~Shop()
+    {
+        for (const QString& name : names_)
+            QSqlDatabase::removeDatabase(name);
+        if (!pgName_.isEmpty())
+            run(open(QStringLiteral("QPSQL"), qEnvironmentVariable("VAK_PG_DATABASE")),
+                QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(pgName_));
+    }
+    const QString& connectionString() const { return connectionString_; }
+    QSqlDatabase db() const { return QSqlDatabase::database(handle_); }
+    QString value(const QString& sql) const
+    {
+        QSqlQuery q(db());
+        return q.exec(sql) && q.next() ? q.value(0).toString().trimmed() : QString();
+    }
+    QList<QStringList> rows(const QString& sql) const
+    {
+        QList<QStringList> r;
+        QSqlQuery q(db());
+        EXPECT_TRUE(q.exec(sql)) << q.lastError().text().toStdString();
+        while (q.next()) {
+            QStringList row;
+            for (int i = 0; i < q.record().count(); ++i)
+                row << q.value(i).toString().trimmed();
+            r << row;
+        }
+        return r;
+    }
+    void exec(const QString& sql) const { run(db(), sql); }
+
+private:
+    QString open(const QString& driver, const QString& database)
+    {
+        const QString name = QUuid::createUuid().toString();
+        QSqlDatabase d = QSqlDatabase::addDatabase(driver, name);
+        d.setDatabaseName(database);
+        if (driver == QLatin1String("QPSQL")) {
+            d.setHostName(qEnvironmentVariable("VAK_PG_HOST"));
+            d.setPort(qEnvironmentVariable("VAK_PG_PORT").toInt());
+            d.setUserName(qEnvironmentVariable("VAK_PG_USER"));
+        }
+        if (!d.open())
+            throw std::runtime_error(d.lastError().text().toStdString());
+        names_ << name;
+        return name;
+    }
+    static void run(const QString& connection, const QString& sql) { run(QSqlDatabase::database(connection), sql); }
+    static void run(QSqlDatabase d, const QString& sql)
+    {
+        QSqlQuery q(d);
+        if (!q.exec(sql))
+            throw std::runtime_error((q.lastError().text() + QStringLiteral(": ") + sql).toStdString());
+    }
+    // The fixture's seed rows, table by table.
+    void copyFrom(const QString& from)
+    {
+        for (const char* table : {"CLIENTE", "CONSUMIDOR", "CAMPANHA", "MOVPONTOCONS", "VOUCHERVND", "PRODUTO",
+                                  "BRINDECAMPANHA", "ALIQIMPFIS"}) {
+            QSqlQuery q(QSqlDatabase::database(from));
+            q.exec(QStringLiteral("SELECT * FROM ") + QLatin1String(table));
+            while (q.next()) {
+                QStringList names, marks;
+                for (int i = 0; i < q.record().count(); ++i) {
+                    names << q.record().fieldName(i);
+                    marks << QStringLiteral("?");
+                }
+                QSqlQuery ins(db());
+                ins.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                .arg(QLatin1String(table), names.join(u','), marks.join(u',')));
+                for (int i = 0; i < q.record().count(); ++i)
+                    ins.addBindValue(q.value(i));
+                if (!ins.exec())
+                    throw std::runtime_error(ins.lastError().text().toStdString());
+            }
+        }
+    }
+    QString sqlite_, pgName_, connectionString_, handle_;
+    QStringList names_;
+};
+
+bool postgresConfigured()
+{
+    return !qEnvironmentVariableIsEmpty("VAK_PG_CONNSTR");
+}
+
+void configure(testsupport::TerminalFixture& term, Perfil profile, const QString& cashRegister = QStringLiteral("003"))
+{
+    term.params[QStringLiteral("UTILIZAIMPFIS")] = profile == Perfil::Fiscal;
+    term.params[QStringLiteral("SISTEMAQVNNFCE")] = profile == Perfil::Nfce;
+    term.params[QStringLiteral("SISTEMAQVNSAT")] = profile == Perfil::Sat;
+    term.params[QStringLiteral("CDCAIXA")] = cashRegister;
+    term.writeAll();
+    redemption::escreveTiposRecebimento(term.dir());
+}
+
+struct Run {
+    int exitCode = -1;
+    QList<QJsonObject> lines;
+    QStringList messages() const
+    {
+        QStringList r;
+        for (const QJsonObject& l : lines)
+            if (l.value(QStringLiteral("op")).toString() == QLatin1String("Mensagem"))
+                r << l.value(QStringLiteral("args")).toArray().at(0).toString();
+        return r;
+    }
+    QStringList events(const QString& name) const
+    {
+        QStringList r;
+        for (const QJsonObject& l : lines)
+            if (l.value(QStringLiteral("event")).toString() == name)
+                r << l.value(QStringLiteral("text")).toString();
+        return r;
+    }
+    QList<QJsonObject> calls(const QString& op) const
+    {
+        QList<QJsonObject> r;
+        for (const QJsonObject& l : lines)
+            if (l.value(QStringLiteral("op")).toString() == op)
+                r << l;
+        return r;
+    }
+    // VRRESTANTE of CP1 in the last state recorded.
+    double balance() const
+    {
+        for (auto it = lines.crbegin(); it != lines.crend(); ++it) {
+            const QJsonObject ds = it->value(QStringLiteral("state")).toObject().value(QStringLiteral("cdsCampanha")).toObject();
+            if (ds.isEmpty())
+                continue;
+            const QJsonArray fields = ds.value(QStringLiteral("fields")).toArray();
+            int code = -1, rest = -1;
+            for (int i = 0; i < fields.size(); ++i) {
+                const QString n = fields.at(i).toObject().value(QStringLiteral("name")).toString();
+                code = n == QLatin1String("CDCAMPANHA") ? i : code;
+                rest = n == QLatin1String("VRRESTANTE") ? i : rest;
+            }
+            for (const QJsonValue& row : ds.value(QStringLiteral("rows")).toArray())
+                if (row.toArray().at(code).toString() == QLatin1String("CP1"))
+                    return row.toArray().at(rest).toDouble();
+        }
+        return -1;
+    }
+};
+
+// Starts pdvhost on a terminal with a script; `out` keeps the printer, SAT and copies.
+std::unique_ptr<QProcess> startHost(const testsupport::TerminalFixture& term, const QString& db, const QString& script,
+                                    const QString& name)
+{
+    const QString dir = term.dir();
+    QFile f(dir + QLatin1Char('/') + name + QStringLiteral(".txt"));
+    f.open(QIODevice::WriteOnly);
+    f.write(script.toUtf8());
+    f.close();
+    QDir(dir).mkpath(QStringLiteral("out"));
+    auto p = std::make_unique<QProcess>();
+    p->setWorkingDirectory(dir + QStringLiteral("/out"));
+    p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    p->start(QStringLiteral(PDVHOST),
+             {QStringLiteral("--terminal"), dir, QStringLiteral("--db"), db, QStringLiteral("--consumer"), QStringLiteral("C1"),
+              QStringLiteral("--name"), QStringLiteral("Ana Souza"), QStringLiteral("--cpf"), QStringLiteral("12345678901"),
+              QStringLiteral("--client"), QStringLiteral("001"), QStringLiteral("--script"), f.fileName(),
+              QStringLiteral("--transcript"), dir + QLatin1Char('/') + name + QStringLiteral(".jsonl"), QStringLiteral("--out"),
+              dir + QStringLiteral("/out")});
+    return p;
+}
+
+Run finish(QProcess& p, const testsupport::TerminalFixture& term, const QString& name)
+{
+    Run r;
+    EXPECT_TRUE(p.waitForFinished(180000)) << name.toStdString();
+    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    QFile t(term.dir() + QLatin1Char('/') + name + QStringLiteral(".jsonl"));
+    if (t.open(QIODevice::ReadOnly))
+        for (const QByteArray& line : t.readAll().split('\n'))
+            if (!line.trimmed().isEmpty())
+                r.lines << QJsonDocument::fromJson(line).object();
+    return r;
+}
+
+QJsonObject jsonFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(f.readAll()).object() : QJsonObject();
+}
+
+// The sales the terminal's SAT device issued a CF-e for.
+QSet<QString> satIssued(const testsupport::TerminalFixture& term)
+{
+    QSet<QString> sales;
+    QFile f(term.dir() + QStringLiteral("/out/sat/sat-memoria.json"));
+    if (f.open(QIODevice::ReadOnly))
+        for (const QJsonValue& v : QJsonDocument::fromJson(f.readAll()).array())
+            sales << v.toObject().value(QStringLiteral("caixa")).toString() + QLatin1Char('/')
+                         + v.toObject().value(QStringLiteral("venda")).toString();
+    return sales;
+}
+
+const QString kChoose = QStringLiteral("pick CDARVPROD=0101\nprice 10.00\nkey F4\n");
+
+// ---- the host killed at every host call of the confirmation --------------------------
+
+struct Crash {
+    Perfil profile;
+    const char* op;
+    bool after;
+    bool complete;  // the redemption stands after recovery
+    bool postgres;
+};
+
+class HostKilled : public ::testing::TestWithParam<Crash> {};
+
+TEST_P(HostKilled, RestartLeavesTheRedemptionCompleteOrUndone)
+{
+    const Crash c = GetParam();
+    if (c.postgres && !postgresConfigured())
+        GTEST_SKIP() << "VAK_PG_CONNSTR not set";
+    testsupport::TerminalFixture term;
+    configure(term, c.profile);
+    Shop shop(term, c.postgres);
+
+    const QString crash = QStringLiteral("crash %1 %2\n").arg(QLatin1String(c.op), c.after ? QStringLiteral("after") : QStringLiteral("before"));
+    auto first = startHost(term, shop.connectionString(), kChoose + crash + QStringLiteral("key F5\n"), QStringLiteral("crash"));
+    const Run killed = finish(*first, term, QStringLiteral("crash"));
+    ASSERT_EQ(killed.exitCode, hostapi::kCrashExitStatus) << "the planned crash did not happen";
+    EXPECT_TRUE(killed.messages().isEmpty()) << killed.messages().join(u'\n').toStdString();
+
+    auto second = startHost(term, shop.connectionString(), QStringLiteral("pick cancel\n"), QStringLiteral("restart"));
+    const Run restarted = finish(*second, term, QStringLiteral("restart"));
+    ASSERT_EQ(restarted.exitCode, 0);
+    EXPECT_TRUE(restarted.messages().isEmpty()) << restarted.messages().join(u'\n').toStdString();
+    EXPECT_TRUE(restarted.events(QStringLiteral("error")).isEmpty());
+
+    const QString recovered = restarted.events(QStringLiteral("recovered")).join(u'\n');
+    const QList<QStringList> concluded = shop.rows(QStringLiteral("SELECT CDCAIXA, NRSEQVENDA, NRCFE, DSCHAVEACESSO, NRCUPOMFIS FROM VENDA WHERE IDSITUVENDA = 'O'"));
+    ASSERT_EQ(concluded.size(), c.complete ? 1 : 0) << recovered.toStdString();
+    EXPECT_EQ(shop.value(QStringLiteral("SELECT COUNT(*) FROM VENDAPENDENTE")), QStringLiteral("0"));
+    EXPECT_DOUBLE_EQ(restarted.balance(), c.complete ? 70.0 : 100.0) << recovered.toStdString();
+    EXPECT_EQ(shop.value(QStringLiteral("SELECT COUNT(*) FROM ITFIDELIDADE f JOIN VENDA v ON v.CDFILIAL = f.CDFILIAL AND "
+                                        "v.CDCAIXA = f.CDCAIXA AND v.NRSEQVENDA = f.NRSEQVENDA WHERE v.IDSITUVENDA = 'O'")),
+              c.complete ? QStringLiteral("1") : QStringLiteral("0"));
+
+    // The printer: nothing open, and its last receipt valid only for the standing sale.
+    const QJsonObject printer = jsonFile(term.dir() + QStringLiteral("/out/fiscal/printer-state.json"));
+    EXPECT_FALSE(printer.contains(QStringLiteral("open")));
+    const QJsonObject last = printer.value(QStringLiteral("lastReceipt")).toObject();
+    const bool validReceipt = last.value(QStringLiteral("cancellable")).toBool();
+    if (c.profile == Perfil::Fiscal) {
+        EXPECT_EQ(validReceipt, c.complete) << recovered.toStdString();
+        if (c.complete)
+            EXPECT_EQ(concluded[0][4].toInt(), last.value(QStringLiteral("coo")).toInt());
+    }
+    // The SAT device: a CF-e was issued exactly for a standing sale, which records it.
+    const QSet<QString> issued = satIssued(term);
+    for (const QStringList& sale : concluded) {
+        if (c.profile == Perfil::Sat) {
+            EXPECT_TRUE(issued.contains(sale[0] + QLatin1Char('/') + sale[1]));
+            EXPECT_FALSE(sale[2].isEmpty()) << "the CF-e number reached the sale";
+        }
+        if (c.profile == Perfil::Nfce)
+            EXPECT_EQ(sale[3].size(), 44) << "the NFC-e key";
+    }
+    if (c.profile == Perfil::Sat && !c.complete)
+        EXPECT_TRUE(issued.isEmpty());
+}
+
+std::vector<Crash> crashes()
+{
+    struct Step {
+        Perfil profile;
+        const char* op;
+        bool completeBefore, completeAfter;
+    };
+    const Step steps[] = {
+        {Perfil::Fiscal, "AbreCupom", false, false},
+        {Perfil::Fiscal, "VendaItem", false, false},
+        {Perfil::Fiscal, "FechaCupom", false, false},
+        {Perfil::Fiscal, "Atu_TotGeral", false, false},
+        {Perfil::Fiscal, "SetConcluiFechamento", false, true},
+        {Perfil::Nfce, "SetConcluiFechamento", false, true},
+        {Perfil::Nfce, "DisparaImpressaoNaoFiscal", true, true},
+        {Perfil::Sat, "SetConcluiFechamento", false, false},
+        {Perfil::Sat, "SATOnline", false, true},
+        {Perfil::Sat, "AtualizaVendaSat", true, true},
+        {Perfil::Sat, "DisparaImpressaoNaoFiscal", true, true},
+    };
+    std::vector<Crash> all;
+    for (bool postgres : {false, true})
+        for (const Step& s : steps)
+            for (bool after : {false, true})
+                all.push_back({s.profile, s.op, after, after ? s.completeAfter : s.completeBefore, postgres});
+    return all;
+}
+
+INSTANTIATE_TEST_SUITE_P(Steps, HostKilled, ::testing::ValuesIn(crashes()), [](const ::testing::TestParamInfo<Crash>& info) {
+    const Crash& c = info.param;
+    return std::string(redemption::nomePerfil(c.profile)) + "_" + c.op + (c.after ? "_after" : "_before")
+           + (c.postgres ? "_PostgreSQL" : "_SQLite");
+});
+
+// ---- eight terminals at once on one database -----------------------------------------
+
+struct Terminal {
+    Perfil profile;
+    const char* cashRegister;
+    const char* fault;  // a script line before F5, or ""
+};
+
+class EightTerminals : public ::testing::TestWithParam<bool> {};
+
+TEST_P(EightTerminals, NoCompletedSaleIsCancelledByAnotherAttempt)
+{
+    const bool postgres = GetParam();
+    if (postgres && !postgresConfigured())
+        GTEST_SKIP() << "VAK_PG_CONNSTR not set";
+    // Registers 001 and 003 are each shared by terminals; every printer is new (its
+    // numbers start at 1), as after a replacement.
+    const Terminal layout[] = {
+        {Perfil::Fiscal, "001", "fail SetConcluiFechamento\n"}, {Perfil::Fiscal, "001", ""},
+        {Perfil::Fiscal, "001", "throw SetConcluiFechamento\n"}, {Perfil::Fiscal, "002", ""},
+        {Perfil::Nfce, "003", ""}, {Perfil::Nfce, "003", "fail SetConcluiFechamento\n"},
+        {Perfil::Sat, "004", "fail SATOnline\n"}, {Perfil::Sat, "005", ""},
+    };
+    std::vector<std::unique_ptr<testsupport::TerminalFixture>> terms;
+    for (const Terminal& t : layout) {
+        terms.push_back(std::make_unique<testsupport::TerminalFixture>());
+        configure(*terms.back(), t.profile, QString::fromLatin1(t.cashRegister));
+    }
+    Shop shop(*terms[0], postgres);
+    // An earlier completed sale of another consumer on register 001, with the numbers the
+    // new printers are about to print again.
+    shop.exec(QStringLiteral("INSERT INTO MOVPONTOCONS (CDCLIENTE, CDCONSUMIDOR, CDCAMPANHA, IDTPMOVCONS, VRSALDOCONS) "
+                             "VALUES ('001', 'C2', 'CP1', 'C', 30)"));
+    shop.exec(QStringLiteral("INSERT INTO VENDA (CDFILIAL, CDCAIXA, NRSEQVENDA, IDSITUVENDA, CDCLIENTE, CDCONSUMIDOR, "
+                             "NRCUPOMFIS, NRCONTCUPOMFISC, NRSERIEIMP, DTMOVIMCAIXA) VALUES ('01', '001', '1', 'O', '001', "
+                             "'C2', '000001', '000001', 'BE0001', CURRENT_DATE)"));
+    shop.exec(QStringLiteral("INSERT INTO ITVENDA (CDFILIAL, CDCAIXA, NRSEQVENDA, NRSEQITVEND, CDPRODUTO) "
+                             "VALUES ('01', '001', '1', '001', 'P1')"));
+    shop.exec(QStringLiteral("INSERT INTO ITFIDELIDADE (CDFILIAL, CDCAIXA, NRSEQVENDA, CDCLIENTE, CDCONSUMIDOR, CDCAMPANHA, "
+                             "IDTPOPERITFIDEL, VRPONTOBRINDE, CDPRODUTO) VALUES ('01', '001', '1', '001', 'C2', 'CP1', 'R', 30, 'P1')"));
+
+    std::vector<std::unique_ptr<QProcess>> hosts;
+    for (size_t i = 0; i < terms.size(); ++i)
+        hosts.push_back(startHost(*terms[i], shop.connectionString(), kChoose + QLatin1String(layout[i].fault) + QStringLiteral("key F5\n"),
+                                  QStringLiteral("run")));
+    QList<Run> runs;
+    for (size_t i = 0; i < terms.size(); ++i)
+        runs << finish(*hosts[i], *terms[i], QStringLiteral("run"));
+
+    // Which sale each terminal concluded, and which of its own it undid.
+    QSet<QString> own, undoneByOwner;
+    for (int i = 0; i < runs.size(); ++i) {
+        EXPECT_EQ(runs[i].exitCode, 0) << i;
+        EXPECT_TRUE(runs[i].events(QStringLiteral("error")).isEmpty()) << i;
+        const QString reg = QString::fromLatin1(layout[i].cashRegister);
+        for (const QJsonObject& c : runs[i].calls(QStringLiteral("SetConcluiFechamento")))
+            if (c.contains(QStringLiteral("result")))
+                own << reg + QLatin1Char('/') + c.value(QStringLiteral("result")).toString();
+        for (const char* op : {"IncluiVendaCan", "AlteraVendaCan"})
+            for (const QJsonObject& c : runs[i].calls(QLatin1String(op)))
+                if (const QString sale = c.value(QStringLiteral("out")).toArray().at(0).toArray().at(2).toString(); !sale.isEmpty())
+                    undoneByOwner << reg + QLatin1Char('/') + sale;
+    }
+    const QList<QStringList> sales = shop.rows(QStringLiteral("SELECT CDCAIXA, NRSEQVENDA, IDSITUVENDA, CDCONSUMIDOR FROM VENDA"));
+    int concluded = 0, cancelled = 0;
+    for (const QStringList& s : sales) {
+        const QString key = s[0] + QLatin1Char('/') + s[1];
+        if (s[2] == QLatin1String("C")) {
+            ++cancelled;
+            EXPECT_TRUE(own.contains(key) && undoneByOwner.contains(key)) << "sale " << key.toStdString()
+                                                                          << " cancelled by another attempt";
+        }
+        concluded += s[2] == QLatin1String("O") && s[3] == QLatin1String("C1");
+    }
+    EXPECT_EQ(shop.value(QStringLiteral("SELECT IDSITUVENDA FROM VENDA WHERE CDCAIXA = '001' AND NRSEQVENDA = '1'")),
+              QStringLiteral("O")) << "the earlier sale of consumer C2";
+    // Points never spent twice nor below zero: C1 had 100, each gift costs 30.
+    EXPECT_GE(concluded, 1);
+    EXPECT_LE(concluded, 3);
+    EXPECT_EQ(shop.value(QStringLiteral("SELECT COUNT(*) FROM ITFIDELIDADE f JOIN VENDA v ON v.CDFILIAL = f.CDFILIAL AND "
+                                        "v.CDCAIXA = f.CDCAIXA AND v.NRSEQVENDA = f.NRSEQVENDA WHERE v.IDSITUVENDA = 'O' "
+                                        "AND f.CDCONSUMIDOR = 'C1'")).toInt(),
+              concluded);
+    // No number given twice.
+    for (const char* sql : {"SELECT COUNT(*) - COUNT(DISTINCT NRNOTAFISCALCE) FROM INUTILIZANFCE",
+                            "SELECT COUNT(NRNOTAFISCALCE) - COUNT(DISTINCT NRNOTAFISCALCE) FROM VENDA",
+                            "SELECT COUNT(NRCFE) - COUNT(DISTINCT NRCFE) FROM VENDA",
+                            "SELECT COUNT(*) - COUNT(DISTINCT CDCAIXA || '/' || NRSEQVENDACAN) FROM VENDACANCELADA"})
+        EXPECT_EQ(shop.value(QLatin1String(sql)), QStringLiteral("0")) << sql;
+    EXPECT_EQ(shop.value(QStringLiteral("SELECT COUNT(*) FROM VENDAPENDENTE")), QStringLiteral("0"));
+    std::printf("[ figures ] %s: %d sales of C1 concluded, %d cancelled by their own terminal, %d log entries\n",
+                postgres ? "PostgreSQL" : "SQLite", concluded, cancelled,
+                shop.value(QStringLiteral("SELECT COUNT(*) FROM VENDACANCELADA")).toInt());
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, EightTerminals, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) { return info.param ? "PostgreSQL" : "SQLite"; });
+
+}  // namespace
