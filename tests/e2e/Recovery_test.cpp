@@ -128,14 +128,18 @@ private:
             q.exec(QStringLiteral("SELECT * FROM ") + QLatin1String(table));
             while (q.next()) {
                 QStringList names, marks;
+                QList<int> copied;
                 for (int i = 0; i < q.record().count(); ++i) {
+                    if (q.record().fieldName(i).toUpper().startsWith(QLatin1String("NRSEQ")))
+                        continue;  // numbered by the database
+                    copied << i;
                     names << q.record().fieldName(i);
                     marks << QStringLiteral("?");
                 }
                 QSqlQuery ins(db());
                 ins.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
                                 .arg(QLatin1String(table), names.join(u','), marks.join(u',')));
-                for (int i = 0; i < q.record().count(); ++i)
+                for (int i : copied)
                     ins.addBindValue(q.value(i));
                 if (!ins.exec())
                     throw std::runtime_error(ins.lastError().text().toStdString());
@@ -161,7 +165,7 @@ void configure(testsupport::TerminalFixture& term, Perfil profile, const QString
     redemption::escreveTiposRecebimento(term.dir());
 }
 
-struct Run {
+struct HostRun {
     int exitCode = -1;
     QList<QJsonObject> lines;
     QStringList messages() const
@@ -232,9 +236,9 @@ std::unique_ptr<QProcess> startHost(const testsupport::TerminalFixture& term, co
     return p;
 }
 
-Run finish(QProcess& p, const testsupport::TerminalFixture& term, const QString& name)
+HostRun finish(QProcess& p, const testsupport::TerminalFixture& term, const QString& name)
 {
-    Run r;
+    HostRun r;
     EXPECT_TRUE(p.waitForFinished(180000)) << name.toStdString();
     r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
     QFile t(term.dir() + QLatin1Char('/') + name + QStringLiteral(".jsonl"));
@@ -288,12 +292,12 @@ TEST_P(HostKilled, RestartLeavesTheRedemptionCompleteOrUndone)
 
     const QString crash = QStringLiteral("crash %1 %2\n").arg(QLatin1String(c.op), c.after ? QStringLiteral("after") : QStringLiteral("before"));
     auto first = startHost(term, shop.connectionString(), kChoose + crash + QStringLiteral("key F5\n"), QStringLiteral("crash"));
-    const Run killed = finish(*first, term, QStringLiteral("crash"));
+    const HostRun killed = finish(*first, term, QStringLiteral("crash"));
     ASSERT_EQ(killed.exitCode, hostapi::kCrashExitStatus) << "the planned crash did not happen";
     EXPECT_TRUE(killed.messages().isEmpty()) << killed.messages().join(u'\n').toStdString();
 
     auto second = startHost(term, shop.connectionString(), QStringLiteral("pick cancel\n"), QStringLiteral("restart"));
-    const Run restarted = finish(*second, term, QStringLiteral("restart"));
+    const HostRun restarted = finish(*second, term, QStringLiteral("restart"));
     ASSERT_EQ(restarted.exitCode, 0);
     EXPECT_TRUE(restarted.messages().isEmpty()) << restarted.messages().join(u'\n').toStdString();
     EXPECT_TRUE(restarted.events(QStringLiteral("error")).isEmpty());
@@ -410,7 +414,7 @@ TEST_P(EightTerminals, NoCompletedSaleIsCancelledByAnotherAttempt)
     for (size_t i = 0; i < terms.size(); ++i)
         hosts.push_back(startHost(*terms[i], shop.connectionString(), kChoose + QLatin1String(layout[i].fault) + QStringLiteral("key F5\n"),
                                   QStringLiteral("run")));
-    QList<Run> runs;
+    QList<HostRun> runs;
     for (size_t i = 0; i < terms.size(); ++i)
         runs << finish(*hosts[i], *terms[i], QStringLiteral("run"));
 
