@@ -71,6 +71,9 @@ public:
         stored.values.reserve(qMin<qsizetype>(rowCount_, size_ - pos_));
         for (quint32 r = 0; r < rowCount_; ++r)
             readRow(top, stored, 0);
+        // The rows end the packet; anything after them is not ours to drop silently.
+        if (pos_ != size_)
+            fail(QStringLiteral("%1 unexpected bytes after the last row").arg(size_ - pos_));
 
         DataPacket packet;
         packet.fields = top.fields;
@@ -129,6 +132,8 @@ private:
         const quint8 nameLength = take<quint8>("field descriptor");
         need(nameLength, "field descriptor");
         FieldDef def;
+        if (QByteArrayView(p_ + pos_, nameLength).contains('\0'))
+            fail(QStringLiteral("NUL character in a field name"));
         def.name = decodeName(p_ + pos_, nameLength);
         pos_ += nameLength;
         const quint32 word = take<quint32>("field descriptor");
@@ -189,6 +194,11 @@ private:
                 pos_ += units;
             }
             param.raw = QByteArray(p_ + valueStart, pos_ - valueStart);
+            // A NUL ends a name or a text for the host: one inside is corruption.
+            if (param.name.contains('\0')
+                || (typeCode(param.typeWord) == TcZString && paramString(param).contains('\0')))
+                fail(QStringLiteral("NUL character in parameter '%1'").arg(QString::fromLatin1(param.name.left(40))),
+                     valueStart);
             if (field < 0 && param.name == "CHANGE_LOG")
                 level.changeLog = paramIntArray(param);
             level.params.append(std::move(param));
@@ -197,10 +207,16 @@ private:
 
     void finishLayout(Layout& level)
     {
+        QList<FieldParams> all;
+        try {
+            all = fieldParamsOf(level.params, int(level.fields.size()));
+        } catch (const PacketError& e) {
+            fail(e.text());
+        }
         for (qsizetype i = 0; i < level.fields.size(); ++i) {
             FieldDef& def = level.fields[i];
             const quint32 word = level.words[i];
-            const FieldParams params = fieldParamsOf(level.params, int(i));
+            const FieldParams& params = all[i];
             if (!params.fullName.isEmpty())
                 def.name = params.fullName;
             try {
@@ -232,7 +248,13 @@ private:
                 stored.markUnchanged(int(f), int(fieldCount));
                 continue;
             }
+            const qsizetype at = pos_;
             row[f] = readValue(level, int(f), depth);
+            try {
+                checkValueFits(level.fields[f], row[f]);
+            } catch (const PacketError& e) {
+                fail(e.text(), at);
+            }
         }
         stored.append(std::move(row), state);
     }
@@ -274,11 +296,16 @@ private:
         case FieldType::FixedChar: {
             QByteArrayView b = bytesOf(word, "text value");
             if (!(word & kVarying) && b.indexOf('\0') >= 0)
-                b = b.first(b.indexOf('\0'));
+                b = b.first(b.indexOf('\0'));  // fixed-size text: padding
+            checkNoNul(b, level.fields[f].name, false);
             return fromCp1252(b.data(), b.size());
         }
-        case FieldType::WideString:
-            return fromUtf16Le(bytesOf(word, "text value"), !(word & kVarying));
+        case FieldType::WideString: {
+            const QByteArrayView b = bytesOf(word, "text value");
+            if (word & kVarying)
+                checkNoNul(b, level.fields[f].name, true);
+            return fromUtf16Le(b, !(word & kVarying));
+        }
         case FieldType::ShortInt:
         case FieldType::SmallInt:
         case FieldType::Integer:
@@ -342,11 +369,13 @@ private:
         case FieldType::Memo: {
             bool notIncluded = false;
             const QByteArrayView b = bytesOf(word, "memo value", &notIncluded);
+            checkNoNul(b, level.fields[f].name, false);
             return notIncluded ? QVariant() : QVariant(fromCp1252(b.data(), b.size()));
         }
         case FieldType::WideMemo: {
             bool notIncluded = false;
             const QByteArrayView b = bytesOf(word, "memo value", &notIncluded);
+            checkNoNul(b, level.fields[f].name, true);
             return notIncluded ? QVariant() : QVariant(fromUtf16Le(b, false));
         }
         case FieldType::Bytes:
@@ -361,6 +390,19 @@ private:
             return readNested(level, f, depth);
         }
         fail(QStringLiteral("unreadable value"));
+    }
+
+    // A NUL inside a text ends it for the host; a text holding one is corrupt.
+    void checkNoNul(QByteArrayView b, const QString& field, bool utf16) const
+    {
+        qsizetype at = -1;
+        if (!utf16)
+            at = b.indexOf('\0');
+        for (qsizetype i = 0; utf16 && at < 0 && i + 1 < b.size(); i += 2)
+            if (b[i] == '\0' && b[i + 1] == '\0')
+                at = i;
+        if (at >= 0)
+            fail(QStringLiteral("NUL character in the text of field '%1'").arg(field), b.data() - p_ + at);
     }
 
     QVariant readTimeStamp(const QString& field)

@@ -140,6 +140,7 @@ private:
 
     void writeLevel(const DataPacket& level, int depth)
     {
+        const QList<QList<PacketParam>> stored = fieldParamGroups(level.params, int(level.fields.size()));
         for (int i = 0; i < level.fields.size(); ++i) {
             const FieldDef& def = level.fields[i];
             QByteArray name = def.name.toUtf8();
@@ -153,7 +154,7 @@ private:
             put<quint32>(out_, typeWordFor(def));
             put<quint16>(out_, quint16((def.hidden ? kAttrHidden : 0) | (def.readOnly ? kAttrReadOnly : 0)
                                        | (def.required ? kAttrRequired : 0)));
-            writeParams(paramsForField(level, i));
+            writeParams(paramsForField(def, i, stored[i]));
             if (def.type == FieldType::DataSet) {
                 DataPacket child;
                 child.fields = def.children;

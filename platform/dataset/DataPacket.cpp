@@ -36,6 +36,21 @@ QString xmlTypeName(FieldType type)
     return QString::fromLatin1(packet::xmlTypeNameOf(type));
 }
 
+QList<QByteArray> fieldSubtypes(const DataPacket& packet)
+{
+    QList<QByteArray> out(packet.fields.size());
+    QList<bool> stored(packet.fields.size(), false);
+    for (const PacketParam& p : packet.params)
+        if (p.field >= 0 && p.field < out.size() && p.name == "SUBTYPE" && !stored[p.field]) {
+            out[p.field] = packet::paramString(p);
+            stored[p.field] = true;
+        }
+    for (qsizetype f = 0; f < out.size(); ++f)
+        if (!stored[f])
+            out[f] = packet::defaultSubtype(packet.fields[f].type);
+    return out;
+}
+
 QByteArray fieldSubtype(const DataPacket& packet, int field)
 {
     for (const PacketParam& p : packet.params)

@@ -67,6 +67,8 @@ QString xmlTypeName(FieldType type);
 // The SUBTYPE of a field as the packet gives it ("Text", "Money", ...), else the one
 // its type implies ("" for most types).
 QByteArray fieldSubtype(const DataPacket& packet, int field);
+// The same for every field at once (one pass over the parameters).
+QList<QByteArray> fieldSubtypes(const DataPacket& packet);
 
 }  // namespace platform
 

@@ -34,6 +34,19 @@ char cp1252Byte(char16_t c)
 
 }  // namespace
 
+bool isCp1252(char16_t c)
+{
+    return c == '?' || cp1252Byte(c) != '?';
+}
+
+qsizetype firstNotCp1252(QStringView text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i)
+        if (text[i].unicode() >= 0x80 && !isCp1252(text[i].unicode()))
+            return i;
+    return -1;
+}
+
 QString fromCp1252(const char* data, qsizetype size)
 {
     // Latin-1 agrees with 1252 everywhere except 0x80..0x9F: take Qt's fast path
@@ -380,6 +393,60 @@ int widthParamFor(const FieldDef& def)
         return def.size > 0 ? def.size : -1;
     default:
         return -1;
+    }
+}
+
+void checkValueFits(const FieldDef& def, QVariant& value)
+{
+    auto tooLong = [&def](qsizetype n, qsizetype max, const char* unit) {
+        throw PacketError(QStringLiteral("field '%1': a value of %2 %3 does not fit its size of %4")
+                              .arg(def.name).arg(n).arg(QLatin1String(unit)).arg(max));
+    };
+    switch (def.type) {
+    case FieldType::String:
+    case FieldType::FixedChar:
+    case FieldType::WideString: {
+        if (value.typeId() != QMetaType::QString)
+            return;
+        const qsizetype n = static_cast<const QString*>(value.constData())->size();
+        const qsizetype max = def.size > 0 ? def.size : def.type == FieldType::WideString ? 0x7FFF : 0xFFFF;
+        if (n > max)
+            tooLong(n, max, "characters");
+        return;
+    }
+    case FieldType::Bcd:
+    case FieldType::FmtBcd: {
+        // More decimals than the field's scale would be rounded away on writing.
+        if (value.typeId() != QMetaType::Double)
+            return;
+        const double v = value.toDouble();
+        if (v == 0) {
+            value = 0.0;  // a negative zero is written as zero
+            return;
+        }
+        const int precision = qMin(def.size > 0 ? def.size : 32, 2 * (bcdByteSize(def.size) - 2));
+        const int scale = qBound(0, def.decimals, qMin(precision, 63));
+        const auto back = parseDouble(formatDecimal(v, scale));
+        if (std::isfinite(v) && (!back || *back != v))
+            throw PacketError(QStringLiteral("field '%1': the value %2 has more decimals than its %3")
+                                  .arg(def.name, QString::fromLatin1(formatDouble(v)))
+                                  .arg(scale));
+        return;
+    }
+    case FieldType::Bytes:
+    case FieldType::VarBytes: {
+        if (value.typeId() != QMetaType::QByteArray)
+            return;
+        QByteArray* bytes = static_cast<QByteArray*>(value.data());
+        const qsizetype max = def.type == FieldType::Bytes ? qBound(0, def.size, 0xFFFF) : 0xFFFF;
+        if (bytes->size() > max)
+            tooLong(bytes->size(), max, "bytes");
+        if (def.type == FieldType::Bytes && bytes->size() < max)
+            bytes->resize(max, '\0');
+        return;
+    }
+    default:
+        return;
     }
 }
 

@@ -23,6 +23,9 @@ inline QString fromCp1252(const QByteArray& bytes) { return fromCp1252(bytes.con
 // Characters the code page cannot represent become '?' (one per character).
 QByteArray toCp1252(const QString& text);
 void appendCp1252(QByteArray& out, QStringView text);
+// Whether Windows-1252 holds the character; the first character of text it cannot hold, or -1.
+bool isCp1252(char16_t c);
+qsizetype firstNotCp1252(QStringView text);
 bool isValidUtf8(const char* data, qsizetype size);
 // Field names: UTF-8 when the bytes are valid UTF-8, otherwise Windows-1252.
 QString decodeName(const char* data, qsizetype size);
@@ -89,10 +92,12 @@ PacketParam paramFromText(const QByteArray& name, quint32 typeWord, const QStrin
 quint32 paramTypeForXml(const QByteArray& xmlType);
 QByteArray xmlNameOfParamType(quint32 typeWord);
 
-// The params our writer emits for field `index` (and for the table when index is -1):
-// the stored ones with WIDTH/DECIMALS/SUBTYPE brought in line with the definition,
-// plus the ones the host's own writer always includes.
-QList<PacketParam> paramsForField(const DataPacket& packet, int index);
+// The stored field parameters grouped by field, in one pass (index = field).
+QList<QList<PacketParam>> fieldParamGroups(const QList<PacketParam>& params, int fieldCount);
+// The params our writer emits for field `index` given its stored ones: SUBTYPE, WIDTH,
+// DECIMALS and FIELDNAME once each, from the definition and in the host's plain types
+// (a stored form of another type is normalised), then the other stored ones as they were.
+QList<PacketParam> paramsForField(const FieldDef& def, int index, const QList<PacketParam>& stored);
 
 // What the parameters of field `index` say about it.
 struct FieldParams {
@@ -101,11 +106,19 @@ struct FieldParams {
     int decimals = 0;
     QString fullName;   // FIELDNAME, empty when absent
 };
-FieldParams fieldParamsOf(const QList<PacketParam>& params, int index);
+// The parameters of every field, gathered in one pass. Throws PacketError (text without
+// the source) for a WIDTH or DECIMALS outside 0..65535.
+QList<FieldParams> fieldParamsOf(const QList<PacketParam>& params, int fieldCount);
 // Fills type, size and decimals of a definition from its type and parameters (the
 // size of UTF-16 texts is in characters, WIDTH in bytes).
 void applyFieldParams(FieldDef& def, FieldType type, const FieldParams& params);
 QList<PacketParam> tableParams(const DataPacket& packet);
+
+// Throws PacketError (text without the source) when a value read for `def` would not be
+// written back whole: a text longer than the field's size (or than its length prefix
+// holds), bytes longer than their field. A short fixed-size byte value is padded here
+// with zeros, as the binary encoding holds it.
+void checkValueFits(const FieldDef& def, QVariant& value);
 
 // ---- dates ------------------------------------------------------------------------
 

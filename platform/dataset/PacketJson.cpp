@@ -141,13 +141,14 @@ QJsonValue valueToJson(const QVariant& value, FieldType type)
 QJsonObject packetToJson(const DataPacket& packet)
 {
     QJsonArray fields;
+    const QList<QByteArray> subtypes = fieldSubtypes(packet);
     for (int f = 0; f < packet.fields.size(); ++f) {
         const FieldDef& def = packet.fields[f];
         QJsonObject field{{QStringLiteral("name"), def.name},
                           {QStringLiteral("type"), xmlTypeName(def.type)},
                           {QStringLiteral("size"), def.size}};
         if (isMemo(def.type))
-            field.insert(QStringLiteral("subtype"), QString::fromLatin1(fieldSubtype(packet, f)));
+            field.insert(QStringLiteral("subtype"), QString::fromLatin1(subtypes[f]));
         if (isDecimal(def.type))
             field.insert(QStringLiteral("decimals"), def.decimals);
         fields.append(field);
@@ -175,12 +176,13 @@ QByteArray jsonText(const QJsonValue& v)
 QByteArray packetToJsonText(const DataPacket& packet)
 {
     QByteArray out = "{\"fields\":[";
+    const QList<QByteArray> subtypes = fieldSubtypes(packet);
     for (qsizetype f = 0; f < packet.fields.size(); ++f) {
         const FieldDef& def = packet.fields[f];
         out += (f ? ",{\"name\":" : "{\"name\":") + jsonText(def.name) + ",\"type\":\""
                + xmlTypeName(def.type).toLatin1() + "\",\"size\":" + QByteArray::number(def.size);
         if (isMemo(def.type))
-            out += ",\"subtype\":" + jsonText(QString::fromLatin1(fieldSubtype(packet, int(f))));
+            out += ",\"subtype\":" + jsonText(QString::fromLatin1(subtypes[f]));
         if (isDecimal(def.type))
             out += ",\"decimals\":" + QByteArray::number(def.decimals);
         out += '}';

@@ -48,6 +48,16 @@ bool scalarIntType(quint32 word)
            && (units == 1 || units == 2 || units == 4 || units == 8);
 }
 
+// Whether v is representable in `units` bytes, signed or unsigned (a negative WIDTH
+// must not wrap around to 65531).
+bool fitsInteger(qint64 v, bool isSigned, int units)
+{
+    if (units >= 8)
+        return isSigned || v >= 0;
+    const qint64 range = qint64(1) << (8 * units);
+    return isSigned ? (v >= -range / 2 && v < range / 2) : (v >= 0 && v < range);
+}
+
 PacketError badParam(const QByteArray& name, const QString& text)
 {
     return PacketError(QStringLiteral("parameter %1: '%2' is not a valid value")
@@ -175,7 +185,7 @@ PacketParam paramFromText(const QByteArray& name, quint32 typeWord, const QStrin
         for (const QString& part : parts) {
             bool ok = false;
             const qint64 v = part.toLongLong(&ok);
-            if (!ok)
+            if (!ok || !fitsInteger(v, code == TcInt, units))
                 throw badParam(name, text);
             appendLE(p.raw, quint64(v), units);
         }
@@ -201,7 +211,7 @@ PacketParam paramFromText(const QByteArray& name, quint32 typeWord, const QStrin
     if (scalarIntType(typeWord)) {
         bool ok = false;
         const qint64 v = text.trimmed().toLongLong(&ok);
-        if (!ok)
+        if (!ok || !fitsInteger(v, code == TcInt, units))
             throw badParam(name, text);
         appendLE(p.raw, quint64(v), units);
         return p;
@@ -252,71 +262,101 @@ QByteArray xmlNameOfParamType(quint32 typeWord)
 
 // ---- what the writers emit --------------------------------------------------------
 
-QList<PacketParam> paramsForField(const DataPacket& packet, int index)
+namespace {
+
+// WIDTH and DECIMALS are written as the plain integer types the host uses; a stored one
+// of another form (a byte string, an array, a varying word) is replaced, and a stored
+// integer too narrow for the value is widened.
+quint32 sizeParamType(const PacketParam* stored, qint64 value)
 {
-    const FieldDef& def = packet.fields.at(index);
+    if (stored && !(stored->typeWord & (kVarying | kArrayParam)) && scalarIntType(stored->typeWord)
+        && typeCode(stored->typeWord) != TcBool && typeUnits(stored->typeWord) >= 2
+        && (typeUnits(stored->typeWord) >= 4 || value <= 0x7FFF))
+        return stored->typeWord & ~0x80000000u;
+    return kUInt16Param;
+}
+
+bool isSizeParam(const QByteArray& name)
+{
+    return name == "WIDTH" || name == "DECIMALS" || name == "SUBTYPE" || name == "FIELDNAME";
+}
+
+}  // namespace
+
+QList<QList<PacketParam>> fieldParamGroups(const QList<PacketParam>& params, int fieldCount)
+{
+    QList<QList<PacketParam>> groups(fieldCount);
+    for (const PacketParam& p : params)
+        if (p.field >= 0 && p.field < fieldCount)
+            groups[p.field].append(p);
+    return groups;
+}
+
+QList<PacketParam> paramsForField(const FieldDef& def, int index, const QList<PacketParam>& stored)
+{
     const int width = widthParamFor(def);
     const bool decimal = def.type == FieldType::Bcd || def.type == FieldType::FmtBcd;
     const QByteArray wantedSubtype = defaultSubtype(def.type);
     const QByteArray nameBytes = def.name.toUtf8();
-    bool haveWidth = false, haveDecimals = false, haveSubtype = false, haveFieldName = false;
+    const PacketParam *storedWidth = nullptr, *storedDecimals = nullptr, *storedSubtype = nullptr;
 
+    // The parameters that describe the field are written once each, from the definition;
+    // every other parameter is kept as it was stored.
     QList<PacketParam> out;
-    for (const PacketParam& p : packet.params) {
-        if (p.field != index)
-            continue;
-        if (p.name == "WIDTH" && width >= 0 && scalarIntType(p.typeWord)) {
-            out.append(makeIntParam(p.name, p.typeWord, width, index));
-            haveWidth = true;
-        } else if (p.name == "DECIMALS" && decimal && scalarIntType(p.typeWord)) {
-            out.append(makeIntParam(p.name, p.typeWord, def.decimals, index));
-            haveDecimals = true;
-        } else if (p.name == "SUBTYPE") {
-            // Keep a stored subtype that means the same type (e.g. "HMemo" for a memo).
-            const QByteArray stored = paramString(p);
-            bool same = false;
-            try {
-                same = fieldTypeFor(typeWordFor(def), stored, def.name) == def.type;
-            } catch (const PacketError&) {
-            }
-            if (same && !stored.isEmpty())
-                out.append(p);
-            else if (!wantedSubtype.isEmpty())
-                out.append(makeStringParam("SUBTYPE", wantedSubtype, index));
-            haveSubtype = haveSubtype || same || !wantedSubtype.isEmpty();
-        } else if (p.name == "FIELDNAME") {
-            out.append(makeStringParam("FIELDNAME", nameBytes, index));
-            haveFieldName = true;
-        } else {
+    for (const PacketParam& p : stored) {
+        if (p.name == "WIDTH" && !storedWidth)
+            storedWidth = &p;
+        else if (p.name == "DECIMALS" && !storedDecimals)
+            storedDecimals = &p;
+        else if (p.name == "SUBTYPE" && !storedSubtype)
+            storedSubtype = &p;
+        else if (!isSizeParam(p.name))
             out.append(p);
+    }
+    QByteArray subtype = wantedSubtype;
+    if (storedSubtype && (storedSubtype->typeWord & kVarying) && typeCode(storedSubtype->typeWord) == TcZString) {
+        // Keep a stored subtype that means the same type (e.g. "HMemo" for a memo).
+        const QByteArray text = paramString(*storedSubtype);
+        try {
+            if (!text.isEmpty() && fieldTypeFor(typeWordFor(def), text, def.name) == def.type)
+                subtype = text;
+        } catch (const PacketError&) {
         }
     }
-    if (!haveSubtype && !wantedSubtype.isEmpty())
-        out.prepend(makeStringParam("SUBTYPE", wantedSubtype, index));
-    if (!haveWidth && width >= 0)
-        out.append(makeIntParam("WIDTH", kUInt16Param, width, index));
-    if (!haveDecimals && decimal)
-        out.append(makeIntParam("DECIMALS", kUInt16Param, def.decimals, index));
-    if (!haveFieldName && nameBytes.size() > kMaxShortName)
-        out.append(makeStringParam("FIELDNAME", nameBytes, index));
-    return out;
+    QList<PacketParam> own;
+    if (!subtype.isEmpty())
+        own.append(makeStringParam("SUBTYPE", subtype, index));
+    if (width >= 0)
+        own.append(makeIntParam("WIDTH", sizeParamType(storedWidth, width), width, index));
+    if (decimal)
+        own.append(makeIntParam("DECIMALS", sizeParamType(storedDecimals, def.decimals), def.decimals, index));
+    if (nameBytes.size() > kMaxShortName)
+        own.append(makeStringParam("FIELDNAME", nameBytes, index));
+    return own + out;
 }
 
-FieldParams fieldParamsOf(const QList<PacketParam>& params, int index)
+QList<FieldParams> fieldParamsOf(const QList<PacketParam>& params, int fieldCount)
 {
-    FieldParams out;
+    // One pass over the parameters, whatever the number of fields.
+    QList<FieldParams> out(fieldCount);
     for (const PacketParam& p : params) {
-        if (p.field != index)
+        if (p.field < 0 || p.field >= fieldCount)
             continue;
-        if (p.name == "SUBTYPE")
-            out.subtype = paramString(p);
-        else if (p.name == "WIDTH")
-            out.width = int(paramInt(p).value_or(-1));
-        else if (p.name == "DECIMALS")
-            out.decimals = int(paramInt(p).value_or(0));
-        else if (p.name == "FIELDNAME") {
+        FieldParams& f = out[p.field];
+        if (p.name == "SUBTYPE") {
+            f.subtype = paramString(p);
+        } else if (p.name == "WIDTH" || p.name == "DECIMALS") {
+            const std::optional<qint64> v = paramInt(p);
+            if (v && (*v < 0 || *v > 0xFFFF))
+                throw PacketError(QStringLiteral("%1 %2 is out of range (0 to 65535)")
+                                      .arg(QString::fromLatin1(p.name)).arg(*v));
+            if (p.name == "WIDTH")
+                f.width = int(v.value_or(-1));
+            else
+                f.decimals = int(v.value_or(0));
+        } else if (p.name == "FIELDNAME") {
             const QByteArray full = paramString(p);
-            out.fullName = decodeName(full.constData(), full.size());
+            f.fullName = decodeName(full.constData(), full.size());
         }
     }
     return out;
@@ -327,8 +367,14 @@ void applyFieldParams(FieldDef& def, FieldType type, const FieldParams& params)
     // WIDTH is a 16-bit value in the host's packets; a larger one is not trusted.
     const int width = qBound(-1, params.width, 0xFFFF);
     def.type = type;
-    def.decimals = qBound(0, params.decimals, 0xFFFF);
-    if (width >= 0)
+    // WIDTH and DECIMALS mean something for sized and decimal types only; elsewhere they
+    // are not kept (the writers do not write them either).
+    FieldDef sized;
+    sized.type = type;
+    sized.size = 1;
+    const bool decimal = type == FieldType::Bcd || type == FieldType::FmtBcd;
+    def.decimals = decimal ? qBound(0, params.decimals, 0xFFFF) : 0;
+    if (width >= 0 && widthParamFor(sized) >= 0)
         def.size = type == FieldType::WideString ? width / 2 : width;
 }
 

@@ -60,6 +60,9 @@ public:
         qsizetype start = 0;
         utf8_ = detectUtf8(bytes, start);
         scanner_ = std::make_unique<XmlScanner>(bytes, start, utf8_, source);
+        // A NUL ends a text for the host: a file holding one is corrupt.
+        if (const qsizetype nul = bytes.indexOf('\0', start); nul >= 0)
+            fail(QStringLiteral("NUL character"), nul);
     }
 
     DataPacket read()
@@ -70,28 +73,34 @@ public:
         if (s.selfClosing())
             fail(QStringLiteral("empty DATAPACKET element"), s.offset());
         XmlLevel top;
-        bool haveMetadata = false;
+        bool haveMetadata = false, haveRows = false;
         StoredRows stored;
+        // Exactly one METADATA then one ROWDATA: a damaged tag must not read as an empty table.
         for (;;) {
             const Token t = s.next();
             if (t == Token::Eof)
                 fail(QStringLiteral("truncated XML: DATAPACKET not closed"));
             if (t == Token::End)
                 break;
-            if (nameIs(s.name(), "METADATA") && !s.selfClosing()) {
+            if (nameIs(s.name(), "METADATA") && !s.selfClosing() && !haveMetadata) {
                 readMetadata(top, 0);
                 haveMetadata = true;
-            } else if (nameIs(s.name(), "ROWDATA")) {
+            } else if (nameIs(s.name(), "ROWDATA") && !haveRows) {
                 if (!haveMetadata)
                     fail(QStringLiteral("ROWDATA before METADATA"), s.offset());
                 if (!s.selfClosing())
                     readRows(top, stored, 0);
-            } else if (!s.selfClosing()) {
-                s.skipElement(kMaxDepth);
+                haveRows = true;
+            } else {
+                fail(QStringLiteral("unexpected element <%1> in DATAPACKET").arg(shortName(s.name())), s.offset());
             }
         }
         if (!haveMetadata)
             fail(QStringLiteral("no METADATA element"), s.offset());
+        if (!haveRows)
+            fail(QStringLiteral("no ROWDATA element"), s.offset());
+        if (s.next() != Token::Eof)
+            fail(QStringLiteral("content after the end of DATAPACKET"), s.offset());
         DataPacket packet;
         packet.fields = top.fields;
         packet.params = top.params;
@@ -143,12 +152,13 @@ private:
         const int index = int(level.fields.size());
         FieldDef def;
         QByteArray typeName, attrName;
-        QString fieldName;
+        QString fieldName, attrText;
         for (const auto& a : s.attributes()) {
             if (nameIs(a.name, "attrname")) {
                 attrName = a.value.toByteArray();
+                attrText = s.decode(a.value);
                 if (attrName.contains('&'))
-                    attrName = utf8_ ? s.decode(a.value).toUtf8() : toCp1252(s.decode(a.value));
+                    attrName = utf8_ ? attrText.toUtf8() : toCp1252(attrText);
             } else if (nameIs(a.name, "fieldname") || nameIs(a.name, "tagname")) {
                 fieldName = s.decode(a.value);
             } else if (nameIs(a.name, "fieldtype")) {
@@ -167,7 +177,7 @@ private:
                 level.params.append(makeParam(name, word ? word : knownStringType(), s.decode(a.value), index));
             }
         }
-        def.name = fieldName.isEmpty() ? s.decode(attrName) : fieldName;
+        def.name = fieldName.isEmpty() ? attrText : fieldName;
         if (attrName.isEmpty())
             fail(QStringLiteral("FIELD without attrname"), at);
         std::unique_ptr<XmlLevel> child;
@@ -202,6 +212,10 @@ private:
         level.nested.push_back(std::move(child));
     }
 
+    static QString shortName(QByteArrayView name)
+    {
+        return QString::fromLatin1(name.first(qMin<qsizetype>(name.size(), 40)));
+    }
     static bool isTrue(QByteArrayView v) { return !v.isEmpty() && (v[0] == 't' || v[0] == 'T' || v[0] == '1'); }
     static quint32 knownStringType() { return knownParamType("SUBTYPE", false); }
 
@@ -269,9 +283,15 @@ private:
     {
         level.subtypes.clear();
         level.byAttrName.clear();
+        QList<FieldParams> all;
+        try {
+            all = fieldParamsOf(level.params, int(level.fields.size()));
+        } catch (const PacketError& e) {
+            fail(e.text());
+        }
         for (int i = 0; i < level.fields.size(); ++i) {
             FieldDef& def = level.fields[i];
-            const FieldParams params = fieldParamsOf(level.params, i);
+            const FieldParams& params = all[i];
             const QByteArray& typeName = level.typeNames[i];
             const auto type = fieldTypeForXml(typeName, params.subtype, params.width >= 0);
             if (!type)
@@ -284,6 +304,8 @@ private:
                 def.children = level.nested[i]->fields;
             }
             level.subtypes.append(params.subtype);
+            if (level.byAttrName.contains(level.attrNames[i]))
+                fail(QStringLiteral("two fields with the attrname '%1'").arg(def.name));
             level.byAttrName.insert(level.attrNames[i], i);
         }
         for (const PacketParam& p : std::as_const(level.params))
@@ -299,8 +321,8 @@ private:
                 fail(QStringLiteral("truncated XML in ROWDATA"));
             if (s.name().size() >= 3 && nameIs(s.name().first(3), "ROW"))
                 readRow(level, stored, depth);
-            else if (!s.selfClosing())
-                s.skipElement(kMaxDepth);
+            else
+                fail(QStringLiteral("unexpected element <%1> among the rows").arg(shortName(s.name())), s.offset());
         }
     }
 
@@ -333,6 +355,7 @@ private:
             guess = f + 1;
             try {
                 row[f] = xmlTextToValue(level.fields[f], level.subtypes[f], a.value, *scanner_);
+                checkValueFits(level.fields[f], row[f]);
             } catch (const PacketError& e) {
                 fail(QStringLiteral("row %1: %2").arg(stored.values.size() + 1).arg(e.text()), s.offset());
             }

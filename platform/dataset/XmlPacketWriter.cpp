@@ -53,7 +53,9 @@ void appendEscaped(QByteArray& out, QStringView text, TextMode mode)
         case '\'': named = "&apos;"; break;
         default: break;
         }
-        const bool ref = c < 0x20 || c == '\\' || (mode == TextMode::Escaped && c >= 0x80);
+        // Characters the 8-bit code page cannot hold travel as references, not as '?'.
+        const bool ref = c < 0x20 || c == '\\' || (mode == TextMode::Escaped && c >= 0x80)
+                         || (mode == TextMode::Ansi && c >= 0x80 && !isCp1252(c));
         if (!named && !ref)
             continue;
         flush(i);
@@ -66,12 +68,15 @@ void appendEscaped(QByteArray& out, QStringView text, TextMode mode)
     flush(text.size());
 }
 
-// XML attribute names cannot hold these; the host writes '_' instead.
-QString attrNameFor(const QString& name)
+// XML attribute names cannot hold these; the host writes '_' instead. An 8-bit file
+// cannot hold a character outside its code page in a name either (the full name
+// travels in fieldname).
+QString attrNameFor(const QString& name, bool ansi)
 {
     QString s = name.isEmpty() ? QStringLiteral("_") : name;
     for (QChar& c : s)
-        if (c.unicode() < 0x20 || QStringView(u" ()#*!$%?/<>&\"'=\\").contains(c))
+        if (c.unicode() < 0x20 || QStringView(u" ()#*!$%?/<>&\"'=\\").contains(c)
+            || (ansi && c.unicode() >= 0x80 && !isCp1252(c.unicode())))
             c = QLatin1Char('_');
     return s;
 }
@@ -131,12 +136,14 @@ private:
         Level level;
         level.fields = packet.fields;
         QSet<QString> used;
+        const QList<QList<PacketParam>> stored = fieldParamGroups(packet.params, int(packet.fields.size()));
         out_ += "<FIELDS>";
         for (int i = 0; i < packet.fields.size(); ++i) {
             const FieldDef& def = packet.fields[i];
-            QString attrName = attrNameFor(def.name);
+            const bool ansi = nameMode_ == TextMode::Ansi;
+            QString attrName = attrNameFor(def.name, ansi);
             for (int n = 2; used.contains(attrName.toUpper()); ++n)  // keep row attributes distinct
-                attrName = attrNameFor(def.name) + QLatin1Char('_') + QString::number(n);
+                attrName = attrNameFor(def.name, ansi) + QLatin1Char('_') + QString::number(n);
             used.insert(attrName.toUpper());
             QByteArray encoded;
             appendEscaped(encoded, attrName, nameMode_);
@@ -155,7 +162,7 @@ private:
                 attr("hidden", "true");
             QByteArray subtype;
             QList<PacketParam> others;
-            for (const PacketParam& p : paramsForField(packet, i)) {
+            for (const PacketParam& p : paramsForField(def, i, stored[i])) {
                 if (isAttributeParam(p, false)) {  // WIDTH, DECIMALS, SUBTYPE
                     textAttr(p.name.constData(), paramToText(p), nameMode_);
                     if (p.name == "SUBTYPE")

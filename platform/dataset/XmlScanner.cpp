@@ -5,6 +5,8 @@
 #include "platform/Error.h"
 
 #include <cstring>
+#include <string_view>
+#include <unordered_set>
 
 namespace platform::packet {
 
@@ -107,6 +109,7 @@ void XmlScanner::readStartTag()
         const char c = p_[pos_];
         if (c == '>') {
             ++pos_;
+            checkDistinctAttributes();
             return;
         }
         if (c == '/') {
@@ -114,6 +117,7 @@ void XmlScanner::readStartTag()
             if (pos_ < size_ && p_[pos_] == '>') {
                 ++pos_;
                 selfClosing_ = true;
+                checkDistinctAttributes();
                 return;
             }
             continue;  // stray '/': tolerated
@@ -151,6 +155,29 @@ void XmlScanner::readStartTag()
         }
         attrs_.push_back(attr);
     }
+}
+
+void XmlScanner::checkDistinctAttributes() const
+{
+    // The same attribute twice would let one value silently replace the other.
+    auto duplicate = [this](const Attribute& a) {
+        fail(QStringLiteral("attribute %1 appears twice in <%2>")
+                 .arg(QString::fromLatin1(a.name.first(qMin<qsizetype>(a.name.size(), 40))),
+                      QString::fromLatin1(name_.first(qMin<qsizetype>(name_.size(), 40)))),
+             a.name.data() - p_);
+    };
+    if (attrs_.size() <= 16) {
+        for (size_t i = 1; i < attrs_.size(); ++i)
+            for (size_t j = 0; j < i; ++j)
+                if (attrs_[i].name == attrs_[j].name)
+                    duplicate(attrs_[i]);
+        return;
+    }
+    std::unordered_set<std::string_view> seen;
+    seen.reserve(attrs_.size());
+    for (const Attribute& a : attrs_)
+        if (!seen.insert(std::string_view(a.name.data(), size_t(a.name.size()))).second)
+            duplicate(a);
 }
 
 void XmlScanner::skipElement(int depthLimit)
@@ -210,6 +237,8 @@ QString XmlScanner::decode(QByteArrayView raw) const
             out += QLatin1Char('&');
             from = amp + 1;
         } else {
+            if (value == 0)
+                fail(QStringLiteral("reference to the NUL character"), raw.data() + amp - p_);
             if (value > 0xFFFF) {
                 const char32_t cp = char32_t(value);
                 out += QChar(QChar::highSurrogate(cp));

@@ -24,7 +24,8 @@ public:
     // `utf8` selects how attribute values decode; `source` names the input in errors.
     XmlScanner(const QByteArray& bytes, qsizetype start, bool utf8, const QString& source);
 
-    // The next tag. Throws PacketError on a truncated or broken tag.
+    // The next tag. Throws PacketError on a truncated or broken tag, or one that holds
+    // the same attribute twice.
     Token next();
 
     QByteArrayView name() const { return name_; }
@@ -34,6 +35,7 @@ public:
 
     // Decodes a raw attribute value: bytes to text, then the five named entities and
     // numeric references (a reference to a surrogate half is kept as that code unit).
+    // `raw` must be a view into the scanned bytes; a reference to NUL throws PacketError.
     QString decode(QByteArrayView raw) const;
     // Skips the rest of the current element (after a Start token that was not self-closing).
     void skipElement(int depthLimit);
@@ -43,6 +45,7 @@ public:
 private:
     void skipPast(const char* terminator, const char* what);
     void readStartTag();
+    void checkDistinctAttributes() const;
 
     const char* p_;
     qsizetype size_;

@@ -7,6 +7,9 @@
 
 #include <QtEndian>
 
+#include <climits>
+#include <utility>
+
 namespace platform::packet {
 
 namespace {
@@ -31,6 +34,17 @@ int digitsAt(QByteArrayView text, qsizetype pos, int n)
     throw PacketError(QStringLiteral("field '%1': '%2' is not a valid %3")
                           .arg(def.name, QString::fromLatin1(text.first(qMin<qsizetype>(text.size(), 40))),
                                QString::fromLatin1(xmlTypeNameOf(def.type))));
+}
+
+std::pair<qint64, qint64> integerRange(FieldType type)
+{
+    switch (type) {
+    case FieldType::ShortInt: return {-128, 127};
+    case FieldType::SmallInt: return {-32768, 32767};
+    case FieldType::Byte: return {0, 255};
+    case FieldType::Word: return {0, 65535};
+    default: return {INT_MIN, INT_MAX};
+    }
 }
 
 QByteArray fromBase64(const FieldDef& def, QByteArrayView text)
@@ -190,12 +204,19 @@ QVariant xmlTextToValue(const FieldDef& def, const QByteArray& subtype, QByteArr
     case FieldType::Integer:
     case FieldType::Byte:
     case FieldType::Word: {
+        // A value beyond the field's range would be cut on writing: refused here.
         const qint64 v = text.toLongLong(&ok);
-        if (!ok)
+        const auto [low, high] = integerRange(def.type);
+        if (!ok || v < low || v > high)
             badText(def, text);
         return int(v);
     }
-    case FieldType::LongWord:
+    case FieldType::LongWord: {
+        const qint64 v = text.toLongLong(&ok);
+        if (!ok || v < 0 || v > 0xFFFFFFFFll)
+            badText(def, text);
+        return v;
+    }
     case FieldType::LargeInt: {
         qint64 v = text.toLongLong(&ok);
         if (!ok)
