@@ -4,13 +4,18 @@
 #include "platform/dataset/DataPacket.h"
 #include "platform/dataset/PacketJson.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <optional>
 
 namespace cdstool {
 
@@ -148,6 +153,54 @@ QJsonObject readJsonFile(const QString& path)
     return doc.object();
 }
 
+// Where the written packet differs from what was meant, as one line, or nothing.
+std::optional<QString> firstDifference(const DataPacket& meant, const DataPacket& read)
+{
+    if (meant.fields.size() != read.fields.size() || meant.rows.size() != read.rows.size())
+        return QStringLiteral("the fields or rows would change");
+    for (qsizetype f = 0; f < meant.fields.size(); ++f) {
+        const platform::FieldDef& a = meant.fields[f];
+        const platform::FieldDef& b = read.fields[f];
+        if (a.name != b.name || a.type != b.type || a.size != b.size)
+            return QStringLiteral("field '%1' would change its definition").arg(a.name);
+    }
+    for (qsizetype r = 0; r < meant.rows.size(); ++r)
+        for (qsizetype f = 0; f < meant.fields.size(); ++f) {
+            const auto type = meant.fields[f].type;
+            const QJsonValue a = platform::valueToJson(meant.rows[r].value(f), type);
+            const QJsonValue b = platform::valueToJson(read.rows[r].value(f), type);
+            if (a != b)
+                return QStringLiteral("field '%1' in row %2: \"%3\" would be stored as \"%4\" (this file's "
+                                      "encoding cannot hold it)")
+                    .arg(meant.fields[f].name)
+                    .arg(r + 1)
+                    .arg(cellText(a).left(60), cellText(b).left(60));
+        }
+    return std::nullopt;
+}
+
+// Writes beside the target, reads the result back and compares it with what was meant,
+// then replaces the target in one rename: a failure at any step leaves the target as it was.
+void writeVerified(const DataPacket& packet, const QString& target, PacketFormat format)
+{
+    const QByteArray bytes = platform::writePacket(packet, format);
+    const QFileInfo info(target);
+    QTemporaryFile temp(info.absolutePath() + QStringLiteral("/.") + info.fileName() + QStringLiteral(".XXXXXX"));
+    if (!temp.open() || temp.write(bytes) != bytes.size() || !temp.flush())
+        throw PacketError(QStringLiteral("%1: cannot write beside it (%2)").arg(target, temp.errorString()));
+    temp.close();
+    const DataPacket again = platform::readPacketFile(temp.fileName());
+    if (platform::packetToJsonText(again) != platform::packetToJsonText(packet)) {
+        const QString what = firstDifference(packet, again).value_or(QStringLiteral("the data would change"));
+        throw PacketError(QStringLiteral("%1: not written: %2").arg(target, what));
+    }
+    if (info.exists())
+        QFile::setPermissions(temp.fileName(), QFile::permissions(target));
+    if (std::rename(QFile::encodeName(temp.fileName()).constData(), QFile::encodeName(target).constData()) != 0)
+        throw PacketError(QStringLiteral("%1: cannot replace it (%2)").arg(target, QString::fromLocal8Bit(std::strerror(errno))));
+    temp.setAutoRemove(false);  // renamed: nothing left to remove
+}
+
 }  // namespace
 
 int dump(const QString& file, DumpStyle style)
@@ -167,7 +220,7 @@ int dump(const QString& file, DumpStyle style)
 int convert(const QString& in, const QString& out, const QString& formatOption)
 {
     const DataPacket p = platform::readPacketFile(in);
-    platform::writePacketFile(p, out, formatFor(formatOption, out));
+    writeVerified(p, out, formatFor(formatOption, out));
     return 0;
 }
 
@@ -183,7 +236,7 @@ int create(const QString& out, const QString& jsonFile, bool xml)
     }
     if (p.isNull())
         throw PacketError(QStringLiteral("%1: a data packet needs at least one field").arg(jsonFile));
-    platform::writePacketFile(p, out, xml ? PacketFormat::Xml : PacketFormat::Binary);
+    writeVerified(p, out, xml ? PacketFormat::Xml : PacketFormat::Binary);
     return 0;
 }
 
@@ -216,7 +269,7 @@ int set(const QString& file, const QStringList& assignments, int row)
             throw PacketError(QStringLiteral("%1: field '%2' holds at most %3 characters")
                                   .arg(file, def.name).arg(def.size));
     }
-    platform::writePacketFile(p, file, p.sourceFormat);
+    writeVerified(p, file, p.sourceFormat);
     return 0;
 }
 

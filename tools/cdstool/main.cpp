@@ -2,6 +2,7 @@
 
 #include "Commands.h"
 
+#include "platform/CommandLine.h"
 #include "platform/Error.h"
 
 #include <QCoreApplication>
@@ -16,6 +17,7 @@ const char* const kUsage =
     "       cdstool convert IN OUT [--binary | --xml | --xml-utf8]\n"
     "       cdstool create OUT FROM.json [--xml]\n"
     "       cdstool set FILE FIELD=VALUE... [--row N]\n"
+    "       cdstool --help | --version\n"
     "\n"
     "  dump     prints the current rows: a table, CSV, the XML packet, or one JSON object\n"
     "           {\"fields\":[{\"name\",\"type\",\"size\"}],\"rows\":[[...]]}\n"
@@ -23,86 +25,79 @@ const char* const kUsage =
     "           the format follows OUT's extension (.xml: XML, else binary)\n"
     "  create   writes a file from the JSON shape that dump --json prints\n"
     "  set      changes values of one row (the first unless --row) in place, keeping the\n"
-    "           file's encoding; an empty VALUE makes a non-text field null\n";
+    "           file's encoding; an empty VALUE makes a non-text field null\n"
+    "\n"
+    "  convert, create and set write beside the target, read the result back and compare it,\n"
+    "  then replace the target in one rename: a failure leaves the target as it was.\n"
+    "  Exit status: 0 done, 1 a file could not be read or written, 2 bad usage.\n";
 
-// Splits options (--x, and --row's value) from positional arguments.
-struct Args {
-    QStringList positional;
-    QStringList options;
-    int row = 1;
-};
+const QStringList kStyleOptions = {QStringLiteral("csv"), QStringLiteral("xml"), QStringLiteral("json")};
+const QStringList kFormatOptions = {QStringLiteral("binary"), QStringLiteral("xml"), QStringLiteral("xml-utf8")};
 
-Args parseArgs(const QStringList& raw)
+// The format options given, as "--name"; only those in `allowed`, at most one.
+QString chosenOption(const QCommandLineParser& parser, const QStringList& allowed)
 {
-    Args args;
-    for (int i = 0; i < raw.size(); ++i) {
-        const QString& a = raw[i];
-        if (a == QLatin1String("--row")) {
-            bool ok = false;
-            args.row = i + 1 < raw.size() ? raw[i + 1].toInt(&ok) : 0;
-            if (!ok || args.row < 1)
-                throw cdstool::UsageError(QStringLiteral("--row needs a row number from 1"));
-            ++i;
-        } else if (a.startsWith(QLatin1String("--"))) {
-            args.options << a;
-        } else {
-            args.positional << a;
-        }
+    QStringList chosen;
+    for (const QString& name : parser.optionNames()) {
+        if (name == QLatin1String("row"))
+            continue;
+        if (!allowed.contains(name))
+            throw cdstool::UsageError(QStringLiteral("--%1 does not go with this command").arg(name));
+        chosen << QStringLiteral("--") + name;
     }
-    return args;
+    chosen.removeDuplicates();
+    if (chosen.size() > 1)
+        throw cdstool::UsageError(QStringLiteral("choose one of %1").arg(chosen.join(QLatin1String(", "))));
+    return chosen.value(0);
 }
 
-void allowOptions(const Args& args, const QStringList& allowed, int maxChosen = 1)
+int run(const QCommandLineParser& parser)
 {
-    for (const QString& o : args.options)
-        if (!allowed.contains(o))
-            throw cdstool::UsageError(QStringLiteral("unknown option %1").arg(o));
-    if (args.options.size() > maxChosen)
-        throw cdstool::UsageError(QStringLiteral("choose one of %1").arg(allowed.join(QLatin1String(", "))));
-}
-
-int run(const QStringList& raw)
-{
-    if (raw.isEmpty())
+    const QStringList positional = parser.positionalArguments();
+    if (positional.isEmpty())
         throw cdstool::UsageError(QStringLiteral("no command"));
-    const QString command = raw.first();
-    if (command == QLatin1String("--help") || command == QLatin1String("-h") || command == QLatin1String("help")) {
-        std::fputs(kUsage, stdout);
-        return 0;
-    }
-    const Args args = parseArgs(raw.mid(1));
-    auto needPositional = [&](int n) {
-        if (args.positional.size() != n)
+    const QString command = positional.first();
+    const QStringList files = positional.mid(1);
+    auto needFiles = [&](int n) {
+        if (files.size() != n)
             throw cdstool::UsageError(
                 QStringLiteral("%1 takes %2 file argument%3").arg(command).arg(n).arg(n > 1 ? "s" : ""));
     };
-    if (command != QLatin1String("set") && args.row != 1)
-        throw cdstool::UsageError(QStringLiteral("--row belongs to set"));
+    int row = 1;
+    if (parser.isSet(QStringLiteral("row"))) {
+        bool ok = false;
+        row = parser.value(QStringLiteral("row")).toInt(&ok);
+        if (command != QLatin1String("set"))
+            throw cdstool::UsageError(QStringLiteral("--row belongs to set"));
+        if (!ok || row < 1)
+            throw cdstool::UsageError(QStringLiteral("--row needs a row number from 1"));
+    }
+    if (command == QLatin1String("help")) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
     if (command == QLatin1String("dump")) {
-        needPositional(1);
-        allowOptions(args, {QStringLiteral("--csv"), QStringLiteral("--xml"), QStringLiteral("--json")});
-        const QString o = args.options.value(0);
+        needFiles(1);
+        const QString o = chosenOption(parser, kStyleOptions);
         const auto style = o == QLatin1String("--csv")   ? cdstool::DumpStyle::Csv
                            : o == QLatin1String("--xml") ? cdstool::DumpStyle::Xml
                            : o == QLatin1String("--json") ? cdstool::DumpStyle::Json
                                                           : cdstool::DumpStyle::Table;
-        return cdstool::dump(args.positional[0], style);
+        return cdstool::dump(files[0], style);
     }
     if (command == QLatin1String("convert")) {
-        needPositional(2);
-        allowOptions(args, {QStringLiteral("--binary"), QStringLiteral("--xml"), QStringLiteral("--xml-utf8")});
-        return cdstool::convert(args.positional[0], args.positional[1], args.options.value(0));
+        needFiles(2);
+        return cdstool::convert(files[0], files[1], chosenOption(parser, kFormatOptions));
     }
     if (command == QLatin1String("create")) {
-        needPositional(2);
-        allowOptions(args, {QStringLiteral("--xml")});
-        return cdstool::create(args.positional[0], args.positional[1], !args.options.isEmpty());
+        needFiles(2);
+        return cdstool::create(files[0], files[1], !chosenOption(parser, {QStringLiteral("xml")}).isEmpty());
     }
     if (command == QLatin1String("set")) {
-        if (args.positional.size() < 2)
+        if (files.size() < 2)
             throw cdstool::UsageError(QStringLiteral("set takes a file and at least one FIELD=VALUE"));
-        allowOptions(args, {}, 0);
-        return cdstool::set(args.positional[0], args.positional.mid(1), args.row);
+        chosenOption(parser, {});
+        return cdstool::set(files[0], files.mid(1), row);
     }
     throw cdstool::UsageError(QStringLiteral("unknown command '%1'").arg(command));
 }
@@ -111,12 +106,21 @@ int run(const QStringList& raw)
 
 int main(int argc, char** argv)
 {
+    const QStringList args = platform::cli::rawArguments(argc, argv);
     QCoreApplication app(argc, argv);
+    QCommandLineParser parser;
+    QStringList names = kStyleOptions + kFormatOptions;
+    names.removeDuplicates();
+    for (const QString& name : names)
+        parser.addOption(QCommandLineOption(name));
+    parser.addOption(QCommandLineOption(QStringLiteral("row"), QString(), QStringLiteral("N")));
+    const QString usage = QString::fromLatin1(kUsage);
+    if (const auto status = platform::cli::parse(parser, args, "cdstool", usage))
+        return *status;
     try {
-        return run(app.arguments().mid(1));
+        return run(parser);
     } catch (const cdstool::UsageError& e) {
-        std::fprintf(stderr, "cdstool: %s\n\n%s", e.what(), kUsage);
-        return 2;
+        return platform::cli::usageError("cdstool", QString::fromUtf8(e.what()), usage);
     } catch (const platform::Error& e) {
         std::fprintf(stderr, "cdstool: %s\n", e.text().toUtf8().constData());
         return 1;

@@ -4,6 +4,7 @@
 #include "platform/dataset/DataPacket.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -216,6 +217,48 @@ TEST_F(CdsTool, SetRefusesWhatTheFileCannotHold)
     EXPECT_EQ(bytesOf(binary), before);  // nothing written after a refusal
     EXPECT_EQ(cdstool({"set", binary, "CDFILIAL"}).exitCode, 2);
     EXPECT_EQ(cdstool({"set", binary, "CDFILIAL=1", "--row", "0"}).exitCode, 2);
+}
+
+TEST_F(CdsTool, AFailedRunLeavesTheTargetByteForByteAndNothingBeside)
+{
+    const QString junk = dir.filePath("junk.cds");
+    write(junk, "not a packet");
+    const struct {
+        QStringList args;
+        QString target;
+        const char* message;
+    } cases[] = {
+        {{"set", binary, QStringLiteral("DSDIRCAD=Jo\u00e3o \U0001F600")}, binary,
+         "field 'DSDIRCAD' in row 1: \"Jo\u00e3o \U0001F600\" would be stored as \"Jo\u00e3o ?\""},
+        {{"convert", xml, binary, "--binary"}, binary, nullptr},  // equal: replaced, same bytes
+        {{"convert", junk, xml}, xml, "not a data packet"},
+        {{"create", xml, junk}, xml, "invalid JSON"},
+    };
+    for (const auto& c : cases) {
+        const QByteArray before = bytesOf(c.target);
+        const Result r = cdstool(c.args);
+        EXPECT_EQ(r.exitCode, c.message ? 1 : 0) << c.args.join(' ').toStdString() << r.err.toStdString();
+        if (c.message)
+            EXPECT_TRUE(r.err.contains(QString::fromUtf8(c.message))) << r.err.toStdString();
+        EXPECT_EQ(bytesOf(c.target), before) << c.args.join(' ').toStdString();
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Hidden | QDir::Files).filter(QStringLiteral(".")).size(),
+                  QDir(dir.path()).entryList(QDir::Files).size()) << "a temporary file was left behind";
+    }
+}
+
+TEST_F(CdsTool, AFileWithAnUnusualWidthFormIsWrittenBackReadable)
+{
+    // Found by fuzzing: WIDTH stored with a varying type word; set and convert used to
+    // write a file that no longer read.
+    const QString odd = dir.filePath("odd.cds");
+    QFile::copy(QStringLiteral(VAK_TEST_SOURCE_DIR "/fuzz/corpus/binary_packet/regress_width_varying_int.cds"), odd);
+    const QString json = cdstool({"dump", odd, "--json"}).out;
+    ASSERT_FALSE(json.isEmpty());
+    EXPECT_EQ(cdstool({"convert", odd, dir.filePath("again.cds"), "--binary"}).exitCode, 0);
+    EXPECT_EQ(cdstool({"dump", dir.filePath("again.cds"), "--json"}).out, json);
+    const Result r = cdstool({"set", odd, "ID=Ag=="});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(cdstool({"dump", odd, "--json"}).out, QString(json).replace("AQ==", "Ag=="));
 }
 
 TEST_F(CdsTool, ExitCodesAndMessages)
