@@ -9,6 +9,8 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <atomic>
+
 namespace platform {
 
 namespace {
@@ -60,10 +62,40 @@ QByteArray fieldSubtype(const DataPacket& packet, int field)
                                                         : QByteArray();
 }
 
+namespace {
+
+std::atomic<qint64> sizeLimit{0};  // 0: not set yet
+
+QString tooLarge(const QString& source, qint64 size)
+{
+    return QStringLiteral("%1: %2 bytes, more than the %3 bytes a data packet may have (VAK_PACKET_LIMIT_MB)")
+        .arg(source)
+        .arg(size)
+        .arg(packetSizeLimit());
+}
+
+}  // namespace
+
+qint64 packetSizeLimit()
+{
+    if (const qint64 set = sizeLimit.load())
+        return set;
+    bool ok = false;
+    const qint64 mb = qEnvironmentVariableIntValue("VAK_PACKET_LIMIT_MB", &ok);
+    return ok && mb > 0 ? mb * 1024 * 1024 : qint64(256) * 1024 * 1024;
+}
+
+void setPacketSizeLimit(qint64 bytes)
+{
+    sizeLimit.store(qMax<qint64>(1, bytes));
+}
+
 DataPacket readPacket(const QByteArray& bytes, const QString& source)
 {
     if (bytes.isEmpty())
         return {};
+    if (bytes.size() > packetSizeLimit())
+        throw PacketError(tooLarge(source, bytes.size()));
     if (packet::hasBinarySignature(bytes))
         return packet::readBinaryPacket(bytes, source);
     if (startsAsXml(bytes))
@@ -80,6 +112,8 @@ DataPacket readPacketFile(const QString& path)
         throw PacketError(QStringLiteral("%1: is a directory, not a data packet file").arg(path));
     if (!file.open(QIODevice::ReadOnly))
         throw PacketError(QStringLiteral("%1: cannot open (%2)").arg(path, file.errorString()));
+    if (file.size() > packetSizeLimit())  // refused before it is read
+        throw PacketError(tooLarge(path, file.size()));
     const QByteArray bytes = file.readAll();
     if (bytes.isEmpty())
         throw PacketError(QStringLiteral("%1: empty file").arg(path));

@@ -54,6 +54,12 @@ struct DataPacket {
 DataPacket readPacket(const QByteArray& bytes, const QString& source = QStringLiteral("data packet"));
 DataPacket readPacketFile(const QString& path);
 
+// The largest packet the readers take, in bytes: a larger one is refused with a clear
+// error before it is read. The default (256 MiB, or VAK_PACKET_LIMIT_MB from the
+// environment) is far above any terminal file.
+qint64 packetSizeLimit();
+void setPacketSizeLimit(qint64 bytes);
+
 QByteArray writePacket(const DataPacket& packet, PacketFormat format = PacketFormat::Binary);
 void writePacketFile(const DataPacket& packet, const QString& path, PacketFormat format = PacketFormat::Binary);
 

@@ -269,10 +269,12 @@ namespace {
 // integer too narrow for the value is widened.
 quint32 sizeParamType(const PacketParam* stored, qint64 value)
 {
-    if (stored && !(stored->typeWord & (kVarying | kArrayParam)) && scalarIntType(stored->typeWord)
-        && typeCode(stored->typeWord) != TcBool && typeUnits(stored->typeWord) >= 2
-        && (typeUnits(stored->typeWord) >= 4 || value <= 0x7FFF))
-        return stored->typeWord & ~0x80000000u;
+    if (!stored)
+        return kUInt16Param;
+    const quint32 word = stored->typeWord & ~0x80000000u;
+    for (const quint32 plain : {kUInt16Param, quint32(0x00010002), kInt32Param, quint32(0x00020004)})
+        if (word == plain && (typeUnits(word) >= 4 || value <= 0x7FFF))
+            return word;  // a plain integer type, wide enough: kept
     return kUInt16Param;
 }
 

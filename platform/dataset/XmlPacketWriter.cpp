@@ -55,7 +55,8 @@ void appendEscaped(QByteArray& out, QStringView text, TextMode mode)
         }
         // Characters the 8-bit code page cannot hold travel as references, not as '?'.
         const bool ref = c < 0x20 || c == '\\' || (mode == TextMode::Escaped && c >= 0x80)
-                         || (mode == TextMode::Ansi && c >= 0x80 && !isCp1252(c));
+                         || (mode == TextMode::Ansi && c >= 0x80 && !isCp1252(c))
+                         || (mode == TextMode::Utf8 && QChar::isSurrogate(c));  // UTF-8 cannot hold a lone half
         if (!named && !ref)
             continue;
         flush(i);

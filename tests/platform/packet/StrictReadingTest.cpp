@@ -99,6 +99,22 @@ TEST(StrictReading, AFileDeclaredUtf8ThatIsNotIsReadAsWindows1252)
     EXPECT_EQ(p.sourceFormat, PacketFormat::Xml);
 }
 
+TEST(StrictReading, APacketAboveTheConfiguredCeilingIsRefusedBeforeReading)
+{
+    const qint64 before = packetSizeLimit();
+    setPacketSizeLimit(100);
+    const QByteArray bytes = xml(kCaixa, "<ROW CDCAIXA=\"001\"/>");
+    try {
+        readPacket(bytes, QStringLiteral("big.xml"));
+        ADD_FAILURE() << "read";
+    } catch (const PacketError& e) {
+        EXPECT_EQ(e.text(), QStringLiteral("big.xml: %1 bytes, more than the 100 bytes a data packet may have "
+                                           "(VAK_PACKET_LIMIT_MB)").arg(bytes.size()));
+    }
+    setPacketSizeLimit(before);
+    EXPECT_EQ(readPacket(bytes).rows.size(), 1);
+}
+
 // WIDTH stored in a form other than the plain 16-bit integer: a byte string, an array,
 // a varying word, a one-byte integer. Each reads, and is written back in the plain
 // form, readable and equal, in every encoding.
