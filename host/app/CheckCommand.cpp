@@ -43,6 +43,19 @@ bool parse(const QStringList& args, CheckOptions& o)
 
 }  // namespace
 
+Findings checkTerminal(const QString& dir, const QString& connectionString)
+{
+    hostkit::setHostDirectory(dir);
+    Findings findings;
+    check::Terminal terminal;
+    terminal.dir = dir;
+    check::checkFiles(terminal, findings);
+    if (auto db = check::checkDatabase(terminal, connectionString, findings))
+        check::checkCatalogue(terminal, *db, connectionString, findings);
+    check::checkDevices(terminal, findings);
+    return findings;
+}
+
 int runCheckCommand(const QStringList& args)
 {
     CheckOptions o;
@@ -53,15 +66,7 @@ int runCheckCommand(const QStringList& args)
         std::fprintf(stderr, "pdvhost check: %s is not a directory\n", dir.toLocal8Bit().constData());
         return 2;
     }
-    hostkit::setHostDirectory(dir);
-    Findings findings;
-    check::Terminal terminal;
-    terminal.dir = dir;
-    check::checkFiles(terminal, findings);
-    if (auto db = check::checkDatabase(terminal, o.db, findings))
-        check::checkCatalogue(terminal, *db, o.db, findings);
-    check::checkDevices(terminal, findings);
-
+    const Findings findings = checkTerminal(dir, o.db);
     const QByteArray out = o.json ? QJsonDocument(findings.json(dir)).toJson(QJsonDocument::Indented)
                                   : findings.text(dir).toUtf8();
     std::fwrite(out.constData(), 1, size_t(out.size()), stdout);

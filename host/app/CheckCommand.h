@@ -7,9 +7,15 @@
 // devices. Prints every finding, grouped by file, one line each with its fix; --json
 // prints them as one object instead.
 
+#include "host/app/Findings.h"
+
 #include <QStringList>
 
 namespace pdvhost {
+
+// Runs every part of the check on the terminal directory `dir` (which becomes the host
+// directory); `connectionString` empty means the terminal's own.
+Findings checkTerminal(const QString& dir, const QString& connectionString = {});
 
 // 0 when nothing blocks a redemption (warnings alone), 1 when something does, 2 on bad
 // usage (usage on stderr).

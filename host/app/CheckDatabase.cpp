@@ -72,7 +72,10 @@ Widths checkTables(platform::db::Connection& db, Findings& f)
     const QStringList codes{QStringLiteral("CDFILIAL"), QStringLiteral("CDCAIXA"), QStringLiteral("CDLOJA"),
                             QStringLiteral("CDOPERADOR")};
     for (const auto& [table, columns] : expectedSchema()) {
-        const QSqlRecord record = db.database().record(table);
+        // PostgreSQL keeps unquoted names in lower case.
+        QSqlRecord record = db.database().record(table);
+        if (record.isEmpty())
+            record = db.database().record(table.toLower());
         if (record.isEmpty()) {
             f.error(kDb, table, QStringLiteral("the table is missing"),
                     QStringLiteral("create it as the shop's schema declares it (/usr/share/vak04100/schema)"));

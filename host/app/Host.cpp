@@ -7,6 +7,7 @@
 #include "hostapi/fiscaldev.h"
 #include "hostapi/hostkit.h"
 #include "hostapi/possvc.h"
+#include "platform/Error.h"
 #include "platform/ui/ErrorDisplay.h"
 
 #include <QAbstractButton>
@@ -317,7 +318,13 @@ int runHost(const HostOptions& o)
             return 2;
         }
     }
-    installHostLibraries(o, scripted);
+    try {
+        installHostLibraries(o, scripted);
+    } catch (const platform::Error& e) {
+        // A printer state file that cannot be read, for one: the printer refuses to start.
+        say(QStringLiteral("cannot start the host libraries: ") + e.text());
+        return 1;
+    }
     recoverTerminal(transcript);
     transcript.observeHostLibraries();
     Display display{&transcript, !scripted};

@@ -8,7 +8,8 @@
 //           [--address A] [--client K]] [--script FILE] [--transcript FILE.jsonl] [--out DIR]
 //
 // Exit status: 0 when the screen was opened and closed (or its opening failed and was
-// reported), 2 on bad options or a bad script, 1 when the module cannot be loaded.
+// reported), 2 on bad options or a bad script, 1 when the module cannot be loaded or the
+// host libraries cannot start (an unreadable printer state file).
 
 #include "host/app/Script.h"
 #include "host/app/Transcript.h"

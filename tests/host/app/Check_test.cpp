@@ -3,7 +3,9 @@
 // with their severity, and the exit status says whether a redemption is blocked.
 #include "host/fiscaldev/PrinterState.h"
 #include "platform/dataset/DataPacket.h"
+#include "platform/db/Connection.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -343,6 +345,60 @@ TEST_F(CheckTest, TextReportGroupsByFileAndBadUsageExitsTwo)
     EXPECT_EQ(run(QStringLiteral("pdvhost"), {QStringLiteral("check")}).status, 2);
     EXPECT_EQ(run(QStringLiteral("pdvhost"), {QStringLiteral("check"), QStringLiteral("--terminal"), dir(),
                                               QStringLiteral("--bogus")}).status, 2);
+}
+
+// The database part on the server backends, when scripts/services.sh configured them: a
+// healthy terminal, then codes too wide for the server's columns (which, unlike SQLite,
+// refuses them).
+class CheckBackendTest : public CheckTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(CheckBackendTest, HealthyThenCodesWiderThanTheColumns)
+{
+    const QString pg = qEnvironmentVariable("VAK_PG_CONNSTR"), backend = qEnvironmentVariable(GetParam());
+    if (pg.isEmpty() || backend.isEmpty())
+        GTEST_SKIP() << GetParam() << " is not configured here (scripts/services.sh)";
+    const QString name = QStringLiteral("vak_check_%1").arg(QCoreApplication::applicationPid());
+    platform::db::Connection maintenance(pg);
+    maintenance.open();
+    maintenance.execute(QStringLiteral("DROP DATABASE IF EXISTS ") + name);
+    maintenance.execute(QStringLiteral("CREATE DATABASE ") + name);
+    const QRegularExpression database(QStringLiteral("Database=[^;]*"));
+    const QString shop = QString(pg).replace(database, QStringLiteral("Database=") + name);
+    const QString cs = QString(backend).replace(database, QStringLiteral("Database=") + name);
+    ASSERT_EQ(run(QStringLiteral("shopgen"), {QStringLiteral("--db"), shop, QStringLiteral("--size"), QStringLiteral("demo")}).status, 0);
+    const Outcome made = run(QStringLiteral("shopgen"), {QStringLiteral("terminal"), dir(), QStringLiteral("--profile"),
+                                                         QStringLiteral("nfce"), QStringLiteral("--db"), cs});
+    EXPECT_EQ(made.status, 0) << made.out.toStdString();
+    edit(dir() + kParams, set("CDCAIXA", QStringLiteral("00012")));
+    edit(dir() + kParams, set("CDLOJA", QStringLiteral("12345678901")));
+    const Outcome r = check();
+    EXPECT_EQ(findingsOf(r.report).join(QLatin1Char('|')).toStdString(),
+              "error PARAMETROSQVN.CDS CDCAIXA|error PARAMETROSQVN.CDS CDLOJA") << r.out.toStdString();
+    EXPECT_EQ(r.status, 1);
+    maintenance.execute(QStringLiteral("DROP DATABASE %1 WITH (FORCE)").arg(name));
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, CheckBackendTest, ::testing::Values("VAK_PG_CONNSTR", "VAK_ODBC_PG_CONNSTR"));
+
+// What the check reports as an error, the host itself refuses with a message instead of
+// ending abnormally.
+TEST_F(CheckTest, HostRefusesAnUnreadablePrinterState)
+{
+    terminal(QStringLiteral("fiscal"));
+    QDir().mkpath(dir() + QStringLiteral("/Fiscal"));
+    QFile state(dir() + QStringLiteral("/Fiscal/printer-state.json"));
+    ASSERT_TRUE(state.open(QIODevice::WriteOnly));
+    state.write("{not json");
+    state.close();
+    QFile script(dir() + QStringLiteral("/empty.txt"));
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.close();
+    QProcess p;
+    p.start(binDir() + QStringLiteral("/pdvhost"), {QStringLiteral("--terminal"), dir(), QStringLiteral("--script"), script.fileName()});
+    ASSERT_TRUE(p.waitForFinished(60000));
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p.exitCode(), 1);
+    EXPECT_TRUE(QString::fromLocal8Bit(p.readAllStandardError()).contains(QStringLiteral("printer-state.json")));
 }
 
 }  // namespace
