@@ -1,10 +1,13 @@
-// One fault at a time at every host call of the confirmation, on each terminal profile:
-// the screen stays open, the indicator is removed, the selection emptied, the balances
-// reloaded, and the database agrees with the outcome table: the redemption's sale stays
-// active only where nothing failed that matters, or where the table undoes nothing.
+// Faults at every host call of the confirmation, on each terminal profile and shop
+// database, each as a false answer (the call's refusal) and as a raised error; and every
+// failure whose undo fails too. Whatever happens, the shop database, the simulated printer and what the operator
+// read agree: the redemption is complete (sale concluded, points spent, document issued),
+// or it is undone (no active sale, points back, no open or valid receipt of it), or the
+// operator is told exactly what stands.
 
 #include "RedemptionFixture.h"
 
+#include "host/fiscaldev/SimPrinter.h"
 #include "hostapi/fiscaldev.h"
 #include "hostapi/possvc.h"
 
@@ -13,87 +16,205 @@
 namespace redemption {
 namespace {
 
+// How a confirmation ends, and what the operator reads last.
+enum class Fim {
+    Nada,           // nothing started: no message of the confirmation
+    Concluido,      // the redemption is complete; no message
+    Desfeito,       // undone: "ERRO_IMP_CUP"
+    CupomPendente,  // no sale, but the printer kept its receipt: "CUPOM_NAO_CANC"
+    VendaPendente,  // the sale could not be cancelled now: "VENDA_NAO_CANC"
+    Mantido,        // the document was issued, a later step failed: the sale stands
+};
+
+enum class Modo { Falso, Erro };
+
+// A fault at `op`, or, with `desfaz`, a refusal at `op` followed by a fault at the undo
+// call `desfaz`. The mode applies to the last fault; what follows for each mode.
 struct Falha {
     Perfil perfil;
-    const char* lib;
     const char* op;
-    bool vendaAtiva;  // the redemption's sale is active afterwards
+    const char* desfaz;
+    Fim falso, erro;
 };
 
-std::ostream& operator<<(std::ostream& os, const Falha& f)
+struct Caso {
+    Falha falha;
+    Modo modo;
+    Banco banco;
+    Fim fim() const { return modo == Modo::Falso ? falha.falso : falha.erro; }
+};
+
+using enum Fim;
+using enum Perfil;
+
+// Every procedure variable a successful confirmation calls, per profile, then the pairs.
+const Falha kFalhas[] = {
+    {Fiscal, "AtivaProcesso", nullptr, Nada, Nada},
+    {Fiscal, "AbreCupom", nullptr, Desfeito, Desfeito},
+    {Fiscal, "DataMoviFiscal", nullptr, Desfeito, Desfeito},
+    {Fiscal, "getProdCodCestNcm", nullptr, Desfeito, Desfeito},
+    {Fiscal, "VendaItem", nullptr, Desfeito, Desfeito},
+    {Fiscal, "FechaCupom", nullptr, Desfeito, Desfeito},
+    {Fiscal, "Atu_TotGeral", nullptr, Concluido, Desfeito},
+    {Fiscal, "SetConcluiFechamento", nullptr, Desfeito, Desfeito},
+    {Fiscal, "DesativaProcesso", nullptr, Concluido, Concluido},
+    {Nfce, "AtivaProcesso", nullptr, Nada, Nada},
+    {Nfce, "getNumeroSerieNFCe", nullptr, Desfeito, Desfeito},
+    {Nfce, "getDataEmissNFCe", nullptr, Desfeito, Desfeito},
+    {Nfce, "SetConcluiFechamento", nullptr, Desfeito, Desfeito},
+    {Nfce, "DisparaImpressaoNaoFiscal", nullptr, Mantido, Mantido},
+    {Nfce, "DesativaProcesso", nullptr, Concluido, Concluido},
+    {Sat, "AtivaProcesso", nullptr, Nada, Nada},
+    {Sat, "SetConcluiFechamento", nullptr, Desfeito, Desfeito},
+    {Sat, "SATOnline", nullptr, Desfeito, Desfeito},
+    {Sat, "AtualizaVendaSat", nullptr, Mantido, Mantido},
+    {Sat, "DisparaImpressaoNaoFiscal", nullptr, Mantido, Mantido},
+    {Sat, "DesativaProcesso", nullptr, Concluido, Concluido},
+    {NfceComImpressora, "AtivaProcesso", nullptr, Nada, Nada},
+    {NfceComImpressora, "AbreCupom", nullptr, Desfeito, Desfeito},
+    {NfceComImpressora, "DataMoviFiscal", nullptr, Desfeito, Desfeito},
+    {NfceComImpressora, "getProdCodCestNcm", nullptr, Desfeito, Desfeito},
+    {NfceComImpressora, "VendaItem", nullptr, Desfeito, Desfeito},
+    {NfceComImpressora, "FechaCupom", nullptr, Desfeito, Desfeito},
+    {NfceComImpressora, "Atu_TotGeral", nullptr, Concluido, Desfeito},
+    {NfceComImpressora, "getNumeroSerieNFCe", nullptr, Desfeito, Desfeito},
+    {NfceComImpressora, "getDataEmissNFCe", nullptr, Desfeito, Desfeito},
+    {NfceComImpressora, "SetConcluiFechamento", nullptr, Desfeito, Desfeito},
+    {NfceComImpressora, "DisparaImpressaoNaoFiscal", nullptr, Mantido, Mantido},
+    {NfceComImpressora, "DesativaProcesso", nullptr, Concluido, Concluido},
+    // A failure, then its undo failing.
+    {Fiscal, "VendaItem", "Cancela_Cupom_Imp", CupomPendente, CupomPendente},
+    {Fiscal, "FechaCupom", "Cancela_Cupom_Imp", CupomPendente, CupomPendente},
+    {Fiscal, "DataMoviFiscal", "Cancela_Cupom_Imp", CupomPendente, CupomPendente},
+    {Fiscal, "SetConcluiFechamento", "Cancela_Cupom_Imp", CupomPendente, CupomPendente},
+    {Fiscal, "AbreCupom", "IncluiVendaCan", Desfeito, Desfeito},
+    {Fiscal, "SetConcluiFechamento", "IncluiVendaCan", Desfeito, Desfeito},
+    {NfceComImpressora, "getNumeroSerieNFCe", "Cancela_Cupom_Imp", CupomPendente, CupomPendente},
+    {NfceComImpressora, "SetConcluiFechamento", "Cancela_Cupom_Imp", CupomPendente, CupomPendente},
+    {Sat, "SATOnline", "AlteraVendaCan", VendaPendente, VendaPendente},
+};
+
+std::vector<Caso> casos()
 {
-    return os << nomePerfil(f.perfil) << "/" << f.op;
+    std::vector<Caso> c;
+    for (Banco b : {Banco::SQLite, Banco::PostgreSQL})
+        for (const Falha& f : kFalhas)
+            for (Modo m : {Modo::Falso, Modo::Erro})
+                c.push_back({f, m, b});
+    return c;
 }
 
-// Every procedure variable a successful confirmation calls, per profile, with what the
-// database holds when that call fails.
-const Falha kFalhas[] = {
-    // Fiscal printer: a refusal before the sale cancels the receipt, nothing is sold; the
-    // totals update and the indicator's removal do not stop the sale.
-    {Perfil::Fiscal, "possvc", "AtivaProcesso", false},
-    {Perfil::Fiscal, "fiscaldev", "AbreCupom", false},
-    {Perfil::Fiscal, "fiscaldev", "DataMoviFiscal", false},
-    {Perfil::Fiscal, "possvc", "getProdCodCestNcm", false},
-    {Perfil::Fiscal, "fiscaldev", "VendaItem", false},
-    {Perfil::Fiscal, "fiscaldev", "FechaCupom", false},
-    {Perfil::Fiscal, "fiscaldev", "Atu_TotGeral", true},
-    {Perfil::Fiscal, "possvc", "SetConcluiFechamento", false},
-    {Perfil::Fiscal, "possvc", "DesativaProcesso", true},
-    // NFC-e.
-    {Perfil::Nfce, "possvc", "AtivaProcesso", false},
-    {Perfil::Nfce, "possvc", "getNumeroSerieNFCe", false},
-    {Perfil::Nfce, "possvc", "getDataEmissNFCe", false},
-    {Perfil::Nfce, "possvc", "SetConcluiFechamento", false},
-    {Perfil::Nfce, "possvc", "DisparaImpressaoNaoFiscal", true},
-    {Perfil::Nfce, "possvc", "DesativaProcesso", true},
-    // SAT: a device refusal after the close-out cancels the concluded sale.
-    {Perfil::Sat, "possvc", "AtivaProcesso", false},
-    {Perfil::Sat, "possvc", "SetConcluiFechamento", false},
-    {Perfil::Sat, "possvc", "SATOnline", false},
-    {Perfil::Sat, "possvc", "AtualizaVendaSat", true},
-    {Perfil::Sat, "possvc", "DisparaImpressaoNaoFiscal", true},
-    {Perfil::Sat, "possvc", "DesativaProcesso", true},
-    // NFC-e on a terminal with a fiscal printer.
-    {Perfil::NfceComImpressora, "possvc", "AtivaProcesso", false},
-    {Perfil::NfceComImpressora, "fiscaldev", "AbreCupom", false},
-    {Perfil::NfceComImpressora, "fiscaldev", "DataMoviFiscal", false},
-    {Perfil::NfceComImpressora, "possvc", "getProdCodCestNcm", false},
-    {Perfil::NfceComImpressora, "fiscaldev", "VendaItem", false},
-    {Perfil::NfceComImpressora, "fiscaldev", "FechaCupom", false},
-    {Perfil::NfceComImpressora, "fiscaldev", "Atu_TotGeral", true},
-    {Perfil::NfceComImpressora, "possvc", "getNumeroSerieNFCe", false},
-    {Perfil::NfceComImpressora, "possvc", "getDataEmissNFCe", false},
-    {Perfil::NfceComImpressora, "possvc", "SetConcluiFechamento", false},
-    {Perfil::NfceComImpressora, "possvc", "DisparaImpressaoNaoFiscal", true},
-    {Perfil::NfceComImpressora, "possvc", "DesativaProcesso", true},
+hostapi::ProcLib& biblioteca(const QString& op)
+{
+    return fiscaldev::library().find(op) ? fiscaldev::library() : possvc::library();
+}
+
+class FalhaNaConfirmacao : public RedemptionFixture, public ::testing::WithParamInterface<Caso> {
+protected:
+    void planeja(const char* op, Modo modo)
+    {
+        const QString nome = QString::fromLatin1(op);
+        biblioteca(nome).failNext(nome, 1, modo == Modo::Erro ? hostapi::Fault::Raise : hostapi::Fault::Refuse);
+    }
+    bool impressora() const
+    {
+        return GetParam().falha.perfil == Fiscal || GetParam().falha.perfil == NfceComImpressora;
+    }
+    // The message the operator reads last for the outcome, with its values.
+    QString esperada(Fim fim) const
+    {
+        auto msg = [this](const char* chave) { return form->msgPadrao->Msg(QString::fromLatin1(chave)); };
+        switch (fim) {
+        case Desfeito: return msg("ERRO_IMP_CUP");
+        case CupomPendente: return msg("CUPOM_NAO_CANC").arg(form->stCupNr);
+        case VendaPendente: return msg("VENDA_NAO_CANC").arg(form->stNrSeqVenda);
+        case Mantido:
+            return GetParam().falha.perfil == Sat ? msg("CFE_EMITIDO").arg(form->stNrCfe, form->stNrSeqVenda)
+                                                  : msg("NFCE_SEM_VIA").arg(form->stNrNfce);
+        default: return {};
+        }
+    }
 };
 
-class FalhaUnica : public RedemptionFixture, public ::testing::WithParamInterface<Falha> {};
-
-TEST_P(FalhaUnica, TelaContinuaUtilizavelEBancoConfereComATabela)
+TEST_P(FalhaNaConfirmacao, BancoImpressoraEMensagemConcordam)
 {
-    const Falha f = GetParam();
+    const Caso caso = GetParam();
+    const Falha& f = caso.falha;
+    if (!usaBanco(caso.banco))
+        GTEST_SKIP() << "VAK_PG_CONNSTR not set (scripts/services.sh starts PostgreSQL)";
     perfil(f.perfil);
     abreC1();
     campanha(QStringLiteral("CP1"));
     escolhe({QStringLiteral("P1")});
     ASSERT_EQ(brindes(), 1);
-    hostapi::ProcLib& lib = QLatin1String(f.lib) == QLatin1String("fiscaldev") ? fiscaldev::library() : possvc::library();
-    lib.failNext(QString::fromLatin1(f.op));
+    if (f.desfaz) {
+        planeja(f.op, Modo::Falso);
+        planeja(f.desfaz, caso.modo);
+    } else {
+        planeja(f.op, caso.modo);
+    }
     esqueceChamadas();
+    fakes.messages.clear();
+    const fiscaldev::sim::Status antes = fiscaldev::sim::status();
 
     confirma();
 
-    EXPECT_EQ(lib.pendingFaults(QString::fromLatin1(f.op)), 0) << "the faulty call was never made";
+    for (const char* op : {f.op, f.desfaz})
+        if (op)
+            EXPECT_EQ(biblioteca(QString::fromLatin1(op)).pendingFaults(QString::fromLatin1(op)), 0)
+                << op << " was never called";
+    const Fim fim = caso.fim();
     EXPECT_TRUE(form->isVisible());
     EXPECT_FALSE(indicador);
     EXPECT_EQ(brindes(), 0);
-    EXPECT_FALSE(form->blbConfirma->isEnabled());
-    EXPECT_EQ(vendasAtivas(), f.vendaAtiva ? 1 : 0);
-    const double esperado = f.vendaAtiva ? 70.0 : 100.0;
+
+    // The database: the sale stands with its points spent, or neither.
+    const bool vendaFica = fim == Concluido || fim == Mantido || fim == VendaPendente;
+    EXPECT_EQ(vendasAtivas(), vendaFica ? 1 : 0);
+    const double esperado = vendaFica ? 70.0 : 100.0;
     EXPECT_DOUBLE_EQ(saldoBanco(QStringLiteral("CP1"), "VRRESTANTE"), esperado);
     EXPECT_DOUBLE_EQ(saldo(QStringLiteral("CP1"), "VRRESTANTE"), esperado);
     EXPECT_DOUBLE_EQ(saldo(QStringLiteral("CP2"), "VRPTOVOUCHER"), 80.0);
+
+    // The printer: a receipt of an undone redemption is cancelled; one that stands is not.
+    if (impressora()) {
+        const fiscaldev::sim::Status depois = fiscaldev::sim::status();
+        bool abriu = false;
+        for (const Chamada& c : de(QStringLiteral("AbreCupom")))
+            abriu = abriu || c.result.toBool();
+        const int cancelados = depois.cancellations - antes.cancellations;
+        if (fim == CupomPendente) {
+            EXPECT_EQ(cancelados, 0);
+        } else {
+            EXPECT_FALSE(depois.receiptOpen);
+            EXPECT_EQ(cancelados, fim == Desfeito && abriu ? 1 : 0);
+        }
+    }
+    // SAT: an undone sale has no CF-e; a sale that stands has one.
+    if (f.perfil == Sat && fim != Nada) {
+        bool emitido = false;
+        for (const Chamada& c : de(QStringLiteral("SATOnline")))
+            emitido = emitido || c.result.toBool();
+        EXPECT_EQ(emitido, vendaFica && fim != VendaPendente);
+    }
+
+    // What the operator read: "Venda cancelada" only for an undone redemption, and the
+    // reason travels with the message.
+    const QStringList lidas = fakes.messageTexts();
+    const QString cancelada = form->msgPadrao->Msg(QStringLiteral("ERRO_IMP_CUP"));
+    EXPECT_EQ(lidas.contains(cancelada), fim == Desfeito) << lidas.join(u'\n').toStdString();
+    if (fim == Nada || fim == Concluido) {
+        EXPECT_TRUE(lidas.isEmpty()) << lidas.join(u'\n').toStdString();
+    } else {
+        ASSERT_FALSE(lidas.isEmpty());
+        EXPECT_EQ(lidas.last(), esperada(fim));
+        EXPECT_EQ(fakes.messages.last().tipo, hostkit::tmErro);
+        EXPECT_FALSE(fakes.messages.last().titulo.isEmpty()) << "the reason is not passed on";
+        if (caso.modo == Modo::Erro)
+            EXPECT_TRUE(fakes.messages.last().titulo.contains(QStringLiteral("fault injected")) ||
+                        fakes.errors.join(u'\n').contains(QStringLiteral("fault injected")))
+                << fakes.messages.last().titulo.toStdString();
+    }
 
     // The screen takes the next redemption.
     fiscaldev::library().clearFaults();
@@ -101,13 +222,16 @@ TEST_P(FalhaUnica, TelaContinuaUtilizavelEBancoConfereComATabela)
     campanha(QStringLiteral("CP1"));
     escolhe({QStringLiteral("P1")});
     confirma();
-    EXPECT_EQ(vendasAtivas(), f.vendaAtiva ? 2 : 1);
+    EXPECT_EQ(vendasAtivas(), vendaFica ? 2 : 1);
     EXPECT_DOUBLE_EQ(saldo(QStringLiteral("CP1"), "VRRESTANTE"), esperado - 30.0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Chamadas, FalhaUnica, ::testing::ValuesIn(kFalhas),
-                         [](const ::testing::TestParamInfo<Falha>& info) {
-                             return std::string(nomePerfil(info.param.perfil)) + "_" + info.param.op;
+INSTANTIATE_TEST_SUITE_P(Chamadas, FalhaNaConfirmacao, ::testing::ValuesIn(casos()),
+                         [](const ::testing::TestParamInfo<Caso>& info) {
+                             const Falha& f = info.param.falha;
+                             return std::string(nomeBanco(info.param.banco)) + "_" + nomePerfil(f.perfil) + "_" + f.op +
+                                    (f.desfaz ? std::string("_") + f.desfaz : std::string()) +
+                                    (info.param.modo == Modo::Falso ? "_falso" : "_erro");
                          });
 
 // The table above covers every procedure variable a successful confirmation calls.
@@ -132,13 +256,12 @@ TEST_P(Cobertura, TodaChamadaDaConfirmacaoTemSuaFalha)
     }
     QSet<QString> cobertas;
     for (const Falha& f : kFalhas)
-        if (f.perfil == GetParam())
+        if (f.perfil == GetParam() && !f.desfaz)
             cobertas << QString::fromLatin1(f.op);
     EXPECT_EQ(chamadasFeitas, cobertas);
 }
 
-INSTANTIATE_TEST_SUITE_P(Perfis, Cobertura,
-                         ::testing::Values(Perfil::Fiscal, Perfil::Nfce, Perfil::Sat, Perfil::NfceComImpressora),
+INSTANTIATE_TEST_SUITE_P(Perfis, Cobertura, ::testing::Values(Fiscal, Nfce, Sat, NfceComImpressora),
                          [](const ::testing::TestParamInfo<Perfil>& info) { return std::string(nomePerfil(info.param)); });
 
 }  // namespace

@@ -91,6 +91,8 @@ void RedemptionFixture::SetUp()
     possvc::sim::resetConfig();
     possvc::sim::closeSaleConnection();
     possvc::sim::setOutputDirectory(term.dir() + QStringLiteral("/copias"));
+    // One SAT device per terminal: it remembers only the CF-es of this test's shop.
+    possvc::sim::setSatDirectory(term.dir() + QStringLiteral("/sat"));
     possvc::sim::installSaleServices();
 
     fiscaldev::library().setObserver([this](const hostapi::CallRecord& r) { chamadas << deRegistro(r); });
