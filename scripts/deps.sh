@@ -4,7 +4,7 @@ VAK_PACKAGES=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev libqt6sql6-sqlite libqt6sql6-psql libqt6sql6-odbc
   libgtest-dev libgmock-dev libbenchmark-dev
-  libqrencode-dev libsqlite3-dev fonts-liberation
+  libqrencode-dev libsqlite3-dev libpq-dev fonts-liberation
   unixodbc unixodbc-dev libsqliteodbc odbc-postgresql postgresql
   xvfb xauth python3
 )

@@ -25,17 +25,41 @@ void SearchModel::buildKeys()
 {
     // Built at the first keystroke, not at opening: the list shows at once.
     const int n = total_;
-    keys_.reserve(n);
-    QString key;
+    keyStart_.clear();
+    keyStart_.reserve(size_t(n) + 1);
+    keys_.clear();
+    keys_.reserve(size_t(n) * size_t(fields_.size()) * 16);
+    QStringView text;
     for (int r = 0; r < n; ++r) {
-        key.clear();
+        keyStart_.push_back(quint32(keys_.size()));
         for (int f : fields_) {
-            key += ds_->displayTextAt(r, f);
-            key += QLatin1Char('\n');  // words never match across two fields
+            if (ds_->textAt(r, f, text))
+                appendFolded(text);
+            else
+                appendFolded(ds_->displayTextAt(r, f));
+            keys_.push_back(u'\n');  // words never match across two fields
         }
-        keys_.push_back(fold(key));
     }
+    keyStart_.push_back(quint32(keys_.size()));
     keysBuilt_ = true;
+}
+
+void SearchModel::appendFolded(QStringView text)
+{
+    const char16_t* p = text.utf16();
+    const qsizetype n = text.size();
+    qsizetype i = 0;
+    while (i < n && p[i] < 0x80)
+        ++i;
+    if (i < n) {  // accents or other letters: the full folding
+        const QString folded = fold(text.toString());
+        keys_.insert(keys_.end(), folded.utf16(), folded.utf16() + folded.size());
+        return;
+    }
+    for (i = 0; i < n; ++i) {
+        const char16_t c = p[i];
+        keys_.push_back(c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c);
+    }
 }
 
 QString SearchModel::fold(const QString& text)
@@ -108,16 +132,16 @@ void SearchModel::setFilterText(const QString& text)
     if (narrowing) {
         source.swap(rows_);
     } else {
-        source.resize(keys_.size());
+        source.resize(size_t(total_));
         for (size_t i = 0; i < source.size(); ++i)
             source[i] = static_cast<int>(i);
     }
     beginResetModel();
     rows_.clear();
     for (int r : source) {
-        const QString& key = keys_[r];
+        const QStringView text = key(r);
         const bool all = std::all_of(words.begin(), words.end(),
-                                     [&](const QString& w) { return key.contains(w); });
+                                     [&](const QString& w) { return text.contains(w); });
         if (all)
             rows_.push_back(r);
     }

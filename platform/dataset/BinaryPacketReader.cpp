@@ -4,6 +4,7 @@
 #include "platform/dataset/PacketCodec.h"
 #include "platform/dataset/PacketEncodings.h"
 #include "platform/dataset/PacketRows.h"
+#include "platform/dataset/RowStore.h"
 
 #include "platform/Error.h"
 
@@ -11,6 +12,7 @@
 #include <QtEndian>
 
 #include <cmath>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -83,7 +85,96 @@ public:
         return packet;
     }
 
+    // Current rows straight into column storage; false when the packet needs resolving
+    // (a change log with NOT CHANGED values, rows not current) or nests datasets.
+    bool readInto(DataPacket& shape, detail::RowStore& store)
+    {
+        const quint32 columns = readHeader();
+        columnsLeft_ = columns;
+        Layout top;
+        while (columnsLeft_ > 0)
+            readDescriptor(top, 0);
+        readParams(top, -1);
+        finishLayout(top);
+        for (const FieldDef& def : std::as_const(top.fields))
+            if (def.type == FieldType::DataSet)
+                return false;
+        store.reset(top.fields);
+        reserveColumns(top.fields, store);
+        for (quint32 r = 0; r < rowCount_; ++r)
+            if (!readRowInto(top, store))
+                return false;
+        shape.fields = top.fields;
+        shape.params = top.params;
+        shape.sourceFormat = PacketFormat::Binary;
+        return true;
+    }
+
 private:
+    bool readRowInto(const Layout& level, detail::RowStore& store)
+    {
+        const qsizetype fieldCount = level.fields.size();
+        if (!isVisibleRow(take<quint8>("row")))
+            return false;
+        const qsizetype bitmapSize = (fieldCount + 3) / 4;
+        need(bitmapSize, "row");
+        const char* bitmap = p_ + pos_;
+        pos_ += bitmapSize;
+        for (qsizetype f = 0; f < fieldCount; ++f) {
+            const int bits = (quint8(bitmap[f / 4]) >> ((f % 4) * 2)) & 3;
+            detail::Column& column = store.column(int(f));
+            if (bits & 2)
+                return false;  // NOT CHANGED: a value of an older version
+            if (bits & 1) {
+                column.append(QVariant());
+                continue;
+            }
+            const FieldType type = level.fields[f].type;
+            if (type == FieldType::String || type == FieldType::FixedChar) {
+                const quint32 word = level.words[f];
+                QByteArrayView b = bytesOf(word, "text value");
+                if (!(word & kVarying) && b.indexOf('\0') >= 0)
+                    b = b.first(b.indexOf('\0'));
+                appendCp1252Text(column, b);
+            } else {
+                column.append(readValue(level, int(f), 0));
+            }
+        }
+        store.appendedRow();
+        return true;
+    }
+
+    // Each row takes at least one byte and each character of text one byte, so the input
+    // bounds what is reserved; the texts' share goes to each column by its size.
+    void reserveColumns(const FieldDefs& fields, detail::RowStore& store) const
+    {
+        const qsizetype left = size_ - pos_;
+        const quint32 rows = quint32(qMin<qsizetype>(rowCount_, left));
+        qint64 widths = 0;
+        for (const FieldDef& def : fields)
+            widths += store.column(int(&def - fields.data())).isText() ? qMax(def.size, 1) : 0;
+        for (int f = 0; f < store.columnCount(); ++f) {
+            detail::Column& column = store.column(f);
+            const qint64 share = column.isText() ? left * qMax(fields[f].size, 1) / qMax<qint64>(widths, 1) : 0;
+            column.reserve(rows, qsizetype(share));
+        }
+    }
+
+    // Bytes outside 0x80-0x9F read the same in Windows-1252 and Latin-1: widened as they are.
+    static void appendCp1252Text(detail::Column& column, QByteArrayView b)
+    {
+        qsizetype i = 0;
+        for (quint64 w; i + 8 <= b.size(); i += 8) {  // plain ASCII eight bytes at a time
+            std::memcpy(&w, b.data() + i, 8);
+            if (w & 0x8080808080808080ULL)
+                break;
+        }
+        for (; i < b.size(); ++i)
+            if (quint8(b[i]) >= 0x80 && quint8(b[i]) < 0xA0)
+                return column.appendText(fromCp1252(b.data(), b.size()));
+        column.appendLatin1(b);
+    }
+
     [[noreturn]] void fail(const QString& what, qsizetype at = -1) const
     {
         throw PacketError(QStringLiteral("%1: %2 at offset %3").arg(source_, what).arg(at >= 0 ? at : pos_));
@@ -461,6 +552,11 @@ private:
 DataPacket readBinaryPacket(const QByteArray& bytes, const QString& source)
 {
     return BinaryReader(bytes, source).read();
+}
+
+bool loadBinaryPacket(const QByteArray& bytes, const QString& source, DataPacket& shape, detail::RowStore& store)
+{
+    return BinaryReader(bytes, source).readInto(shape, store);
 }
 
 }  // namespace platform::packet

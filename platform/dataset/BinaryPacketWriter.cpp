@@ -1,6 +1,7 @@
 // Writer of the binary packet encoding, in the host's own layout: header, field
 // descriptors with their parameters, table parameters, then rows without a change log.
 
+#include "platform/dataset/BinaryPacketBuilder.h"
 #include "platform/dataset/PacketCodec.h"
 #include "platform/dataset/PacketEncodings.h"
 
@@ -10,6 +11,7 @@
 #include <QtEndian>
 
 #include <cmath>
+#include <cstring>
 
 namespace platform::packet {
 
@@ -95,215 +97,372 @@ void putBytes(QByteArray& out, int prefix, QByteArrayView bytes)
     out.append(b.data(), b.size());
 }
 
-class BinaryWriter {
-public:
-    QByteArray write(const DataPacket& packet)
-    {
-        out_.reserve(4096);
-        out_.append("\x96\x19\xE0\xBD", 4);
-        put<quint16>(out_, usesNesting(packet.fields) ? 2 : 1);
-        put<quint16>(out_, 0);
-        put<quint32>(out_, 24);
-        put<quint16>(out_, quint16(countColumns(packet.fields)));
-        put<quint32>(out_, quint32(packet.rows.size()));
-        put<quint32>(out_, 3);
-        put<quint16>(out_, 0);  // data offset, patched below
-        writeLevel(packet, 0);
-        if (out_.size() <= 0xFFFF) {
-            qToLittleEndian<quint16>(quint16(out_.size()), out_.data() + 22);
-        } else {
-            qToLittleEndian<quint32>(1, out_.data() + 18);  // offset does not fit: readers walk the metadata
+bool usesNesting(const FieldDefs& fields)
+{
+    for (const FieldDef& f : fields)
+        if (f.type == FieldType::DataSet)
+            return true;
+    return false;
+}
+
+int countColumns(const FieldDefs& fields)
+{
+    int n = 0;
+    for (const FieldDef& f : fields)
+        n += 1 + (f.type == FieldType::DataSet ? countColumns(f.children) : 0);
+    if (n > 0xFFFF)
+        throw PacketError(QStringLiteral("a packet holds at most 65535 fields"));
+    return n;
+}
+
+void writeParams(QByteArray& out, const QList<PacketParam>& params)
+{
+    put<quint16>(out, quint16(params.size()));
+    for (const PacketParam& p : params) {
+        const QByteArray name = p.name.left(255);
+        out.append(char(name.size()));
+        out.append(name);
+        put<quint32>(out, p.typeWord);
+        out.append(p.raw);
+    }
+}
+
+void writeLevel(QByteArray& out, const DataPacket& level, int depth)
+{
+    const QList<QList<PacketParam>> stored = fieldParamGroups(level.params, int(level.fields.size()));
+    for (int i = 0; i < level.fields.size(); ++i) {
+        const FieldDef& def = level.fields[i];
+        QByteArray name = def.name.toUtf8();
+        if (name.size() > kMaxShortName) {  // the full name travels in FIELDNAME
+            name.truncate(kMaxShortName);
+            while (!name.isEmpty() && !isValidUtf8(name.constData(), name.size()))
+                name.chop(1);
         }
-        for (const QVariantList& row : packet.rows)
-            writeRow(packet.fields, row);
-        return out_;
-    }
-
-private:
-    static bool usesNesting(const FieldDefs& fields)
-    {
-        for (const FieldDef& f : fields)
-            if (f.type == FieldType::DataSet)
-                return true;
-        return false;
-    }
-
-    static int countColumns(const FieldDefs& fields)
-    {
-        int n = 0;
-        for (const FieldDef& f : fields)
-            n += 1 + (f.type == FieldType::DataSet ? countColumns(f.children) : 0);
-        if (n > 0xFFFF)
-            throw PacketError(QStringLiteral("a packet holds at most 65535 fields"));
-        return n;
-    }
-
-    void writeLevel(const DataPacket& level, int depth)
-    {
-        const QList<QList<PacketParam>> stored = fieldParamGroups(level.params, int(level.fields.size()));
-        for (int i = 0; i < level.fields.size(); ++i) {
-            const FieldDef& def = level.fields[i];
-            QByteArray name = def.name.toUtf8();
-            if (name.size() > kMaxShortName) {  // the full name travels in FIELDNAME
-                name.truncate(kMaxShortName);
-                while (!name.isEmpty() && !isValidUtf8(name.constData(), name.size()))
-                    name.chop(1);
-            }
-            out_.append(char(name.size()));
-            out_.append(name);
-            put<quint32>(out_, typeWordFor(def));
-            put<quint16>(out_, quint16((def.hidden ? kAttrHidden : 0) | (def.readOnly ? kAttrReadOnly : 0)
-                                       | (def.required ? kAttrRequired : 0)));
-            writeParams(paramsForField(def, i, stored[i]));
-            if (def.type == FieldType::DataSet) {
-                DataPacket child;
-                child.fields = def.children;
-                writeLevel(child, depth + 1);
-            }
-        }
-        // Nested levels carry no table parameters of their own here.
-        writeParams(depth == 0 ? tableParams(level) : QList<PacketParam>());
-    }
-
-    void writeParams(const QList<PacketParam>& params)
-    {
-        put<quint16>(out_, quint16(params.size()));
-        for (const PacketParam& p : params) {
-            const QByteArray name = p.name.left(255);
-            out_.append(char(name.size()));
-            out_.append(name);
-            put<quint32>(out_, p.typeWord);
-            out_.append(p.raw);
+        out.append(char(name.size()));
+        out.append(name);
+        put<quint32>(out, typeWordFor(def));
+        put<quint16>(out, quint16((def.hidden ? kAttrHidden : 0) | (def.readOnly ? kAttrReadOnly : 0)
+                                  | (def.required ? kAttrRequired : 0)));
+        writeParams(out, paramsForField(def, i, stored[i]));
+        if (def.type == FieldType::DataSet) {
+            DataPacket child;
+            child.fields = def.children;
+            writeLevel(out, child, depth + 1);
         }
     }
+    // Nested levels carry no table parameters of their own here.
+    writeParams(out, depth == 0 ? tableParams(level) : QList<PacketParam>());
+}
 
-    void writeRow(const FieldDefs& fields, const QVariantList& row)
-    {
-        out_.append('\0');  // row state: unmodified
-        const qsizetype bitmapAt = out_.size();
-        out_.append(QByteArray((fields.size() + 3) / 4, '\0'));
-        static const QVariant kNull;
-        for (qsizetype f = 0; f < fields.size(); ++f) {
-            const QVariant& value = f < row.size() ? row[f] : kNull;
-            if (isNullValue(value)) {
-                out_[bitmapAt + f / 4] = char(quint8(out_[bitmapAt + f / 4]) | (1 << ((f % 4) * 2)));
-                continue;
-            }
-            writeValue(fields[f], value);
-        }
+// Text straight into the output, its length prefix patched afterwards.
+void putText(QByteArray& out, const FieldDef& def, int prefix, const QVariant& v)
+{
+    const QString converted = v.metaType().id() == QMetaType::QString ? QString() : v.toString();
+    QStringView text = v.metaType().id() == QMetaType::QString
+                           ? QStringView(*static_cast<const QString*>(v.constData()))
+                           : QStringView(converted);
+    if (def.size > 0 && text.size() > def.size)
+        text = text.first(def.size);
+    const qsizetype max = prefix == 1 ? 0xFF : prefix == 2 ? 0xFFFF : 0x7FFFFFFF;
+    const qsizetype at = out.size();
+    putLength(out, prefix, 0);
+    appendCp1252(out, text);
+    qsizetype n = out.size() - at - prefix;
+    if (n > max) {
+        out.truncate(at + prefix + max);
+        n = max;
     }
+    char* length = out.data() + at;
+    if (prefix == 1)
+        *length = char(n);
+    else if (prefix == 2)
+        qToLittleEndian<quint16>(quint16(n), length);
+    else
+        qToLittleEndian<quint32>(quint32(n), length);
+}
 
-    void writeValue(const FieldDef& def, const QVariant& v)
-    {
-        const quint32 word = typeWordFor(def);
-        const int units = int(typeUnits(word));
-        switch (def.type) {
-        case FieldType::String:
-        case FieldType::FixedChar:
-            return putText(def, units, v);
-        case FieldType::WideString:
-            return putBytes(out_, units, toUtf16Le(fittedText(def, v)));
-        case FieldType::ShortInt: return put<qint8>(out_, qint8(toInteger(def, v)));
-        case FieldType::SmallInt: return put<qint16>(out_, qint16(toInteger(def, v)));
-        case FieldType::Integer: return put<qint32>(out_, qint32(toInteger(def, v)));
-        case FieldType::LargeInt: return put<qint64>(out_, toInteger(def, v));
-        case FieldType::Byte: return put<quint8>(out_, quint8(toInteger(def, v)));
-        case FieldType::Word: return put<quint16>(out_, quint16(toInteger(def, v)));
-        case FieldType::LongWord: return put<quint32>(out_, quint32(toInteger(def, v)));
-        case FieldType::Boolean: return put<quint16>(out_, v.toBool() ? 1 : 0);
-        case FieldType::Single: return put<float>(out_, float(toDouble(def, v)));
-        case FieldType::Float:
-        case FieldType::Currency: return put<double>(out_, toDouble(def, v));
-        case FieldType::Bcd:
-        case FieldType::FmtBcd:
-            out_.append(encodeBcd(toDouble(def, v), def.size, def.decimals, units, def.name));
-            return;
-        case FieldType::Date: {
-            const QDate d = v.metaType().id() == QMetaType::QDateTime ? v.toDateTime().date() : v.toDate();
-            if (!d.isValid())
-                badValue(def, v);
-            return put<qint32>(out_, qint32(dayNumberOf(d)));
-        }
-        case FieldType::Time: {
-            const QTime t = v.metaType().id() == QMetaType::QDateTime ? v.toDateTime().time() : v.toTime();
-            if (!t.isValid())
-                badValue(def, v);
-            return put<qint32>(out_, t.msecsSinceStartOfDay());
-        }
-        case FieldType::DateTime: {
-            const QDateTime dt = toDateTime(def, v);
-            return put<double>(out_, double(dayNumberOf(dt.date()) * kMsPerDay + dt.time().msecsSinceStartOfDay()));
-        }
-        case FieldType::TimeStamp: {
-            const QDateTime dt = toDateTime(def, v);
-            put<qint16>(out_, qint16(dt.date().year()));
-            put<quint16>(out_, quint16(dt.date().month()));
-            put<quint16>(out_, quint16(dt.date().day()));
-            put<quint16>(out_, quint16(dt.time().hour()));
-            put<quint16>(out_, quint16(dt.time().minute()));
-            put<quint16>(out_, quint16(dt.time().second()));
-            return put<quint32>(out_, quint32(dt.time().msec()));
-        }
-        case FieldType::Memo: return putBytes(out_, 4, toCp1252(v.toString()));
-        case FieldType::WideMemo: return putBytes(out_, 4, toUtf16Le(v.toString()));
-        case FieldType::Bytes: {
-            QByteArray b = v.toByteArray();
-            b.resize(units, '\0');
-            out_.append(b);
-            return;
-        }
-        case FieldType::VarBytes:
-        case FieldType::Blob:
-        case FieldType::Graphic: return putBytes(out_, units, v.toByteArray());
-        case FieldType::DataSet: return writeNested(def, v);
-        }
-    }
+void writeRow(QByteArray& out, const FieldDefs& fields, const QVariantList& row);
 
-    // Text straight into the output, its length prefix patched afterwards.
-    void putText(const FieldDef& def, int prefix, const QVariant& v)
-    {
-        const QString converted = v.metaType().id() == QMetaType::QString ? QString() : v.toString();
-        QStringView text = v.metaType().id() == QMetaType::QString
-                               ? QStringView(*static_cast<const QString*>(v.constData()))
-                               : QStringView(converted);
-        if (def.size > 0 && text.size() > def.size)
-            text = text.first(def.size);
-        const qsizetype max = prefix == 1 ? 0xFF : prefix == 2 ? 0xFFFF : 0x7FFFFFFF;
-        const qsizetype at = out_.size();
-        putLength(out_, prefix, 0);
-        appendCp1252(out_, text);
-        qsizetype n = out_.size() - at - prefix;
-        if (n > max) {
-            out_.truncate(at + prefix + max);
-            n = max;
-        }
-        char* length = out_.data() + at;
-        if (prefix == 1)
-            *length = char(n);
-        else if (prefix == 2)
-            qToLittleEndian<quint16>(quint16(n), length);
-        else
-            qToLittleEndian<quint32>(quint32(n), length);
-    }
+void writeNested(QByteArray& out, const FieldDef& def, const QVariant& v)
+{
+    if (!v.canConvert<DataPacket>())
+        badValue(def, v);
+    const DataPacket child = v.value<DataPacket>();
+    put<quint32>(out, quint32(child.rows.size()));
+    for (const QVariantList& row : child.rows)
+        writeRow(out, def.children, row);
+}
 
-    void writeNested(const FieldDef& def, const QVariant& v)
-    {
-        if (!v.canConvert<DataPacket>())
+void writeValue(QByteArray& out, const FieldDef& def, quint32 word, const QVariant& v)
+{
+    const int units = int(typeUnits(word));
+    switch (def.type) {
+    case FieldType::String:
+    case FieldType::FixedChar:
+        return putText(out, def, units, v);
+    case FieldType::WideString:
+        return putBytes(out, units, toUtf16Le(fittedText(def, v)));
+    case FieldType::ShortInt: return put<qint8>(out, qint8(toInteger(def, v)));
+    case FieldType::SmallInt: return put<qint16>(out, qint16(toInteger(def, v)));
+    case FieldType::Integer: return put<qint32>(out, qint32(toInteger(def, v)));
+    case FieldType::LargeInt: return put<qint64>(out, toInteger(def, v));
+    case FieldType::Byte: return put<quint8>(out, quint8(toInteger(def, v)));
+    case FieldType::Word: return put<quint16>(out, quint16(toInteger(def, v)));
+    case FieldType::LongWord: return put<quint32>(out, quint32(toInteger(def, v)));
+    case FieldType::Boolean: return put<quint16>(out, v.toBool() ? 1 : 0);
+    case FieldType::Single: return put<float>(out, float(toDouble(def, v)));
+    case FieldType::Float:
+    case FieldType::Currency: return put<double>(out, toDouble(def, v));
+    case FieldType::Bcd:
+    case FieldType::FmtBcd:
+        out.append(encodeBcd(toDouble(def, v), def.size, def.decimals, units, def.name));
+        return;
+    case FieldType::Date: {
+        const QDate d = v.metaType().id() == QMetaType::QDateTime ? v.toDateTime().date() : v.toDate();
+        if (!d.isValid())
             badValue(def, v);
-        const DataPacket child = v.value<DataPacket>();
-        put<quint32>(out_, quint32(child.rows.size()));
-        for (const QVariantList& row : child.rows)
-            writeRow(def.children, row);
+        return put<qint32>(out, qint32(dayNumberOf(d)));
     }
+    case FieldType::Time: {
+        const QTime t = v.metaType().id() == QMetaType::QDateTime ? v.toDateTime().time() : v.toTime();
+        if (!t.isValid())
+            badValue(def, v);
+        return put<qint32>(out, t.msecsSinceStartOfDay());
+    }
+    case FieldType::DateTime: {
+        const QDateTime dt = toDateTime(def, v);
+        return put<double>(out, double(dayNumberOf(dt.date()) * kMsPerDay + dt.time().msecsSinceStartOfDay()));
+    }
+    case FieldType::TimeStamp: {
+        const QDateTime dt = toDateTime(def, v);
+        put<qint16>(out, qint16(dt.date().year()));
+        put<quint16>(out, quint16(dt.date().month()));
+        put<quint16>(out, quint16(dt.date().day()));
+        put<quint16>(out, quint16(dt.time().hour()));
+        put<quint16>(out, quint16(dt.time().minute()));
+        put<quint16>(out, quint16(dt.time().second()));
+        return put<quint32>(out, quint32(dt.time().msec()));
+    }
+    case FieldType::Memo: return putBytes(out, 4, toCp1252(v.toString()));
+    case FieldType::WideMemo: return putBytes(out, 4, toUtf16Le(v.toString()));
+    case FieldType::Bytes: {
+        QByteArray b = v.toByteArray();
+        b.resize(units, '\0');
+        out.append(b);
+        return;
+    }
+    case FieldType::VarBytes:
+    case FieldType::Blob:
+    case FieldType::Graphic: return putBytes(out, units, v.toByteArray());
+    case FieldType::DataSet: return writeNested(out, def, v);
+    }
+}
 
-    QByteArray out_;
-};
+// A row of a nested dataset (the top level goes through the builder).
+void writeRow(QByteArray& out, const FieldDefs& fields, const QVariantList& row)
+{
+    out.append('\0');  // row state: unmodified
+    const qsizetype bitmapAt = out.size();
+    out.append(QByteArray((fields.size() + 3) / 4, '\0'));
+    static const QVariant kNull;
+    for (qsizetype f = 0; f < fields.size(); ++f) {
+        const QVariant& value = f < row.size() ? row[f] : kNull;
+        if (isNullValue(value)) {
+            out[bitmapAt + f / 4] = char(quint8(out[bitmapAt + f / 4]) | (1 << ((f % 4) * 2)));
+            continue;
+        }
+        writeValue(out, fields[f], typeWordFor(fields[f]), value);
+    }
+}
 
 }  // namespace
 
 QByteArray writeBinaryPacket(const DataPacket& packet)
 {
-    return BinaryWriter().write(packet);
+    BinaryPacketBuilder builder(packet);
+    static const QVariant kNull;
+    const qsizetype fieldCount = packet.fields.size();
+    for (const QVariantList& row : packet.rows) {
+        builder.beginRow();
+        for (qsizetype f = 0; f < fieldCount; ++f)
+            builder.putValue(f < row.size() ? row[f] : kNull);
+    }
+    return builder.finish();
 }
 
 }  // namespace platform::packet
+
+namespace platform {
+
+using namespace packet;
+
+BinaryPacketBuilder::BinaryPacketBuilder(const DataPacket& shape) : fields_(shape.fields)
+{
+    words_.reserve(size_t(fields_.size()));
+    for (const FieldDef& def : std::as_const(fields_))
+        words_.push_back(typeWordFor(def));
+    out_.reserve(4096);
+    out_.append("\x96\x19\xE0\xBD", 4);
+    put<quint16>(out_, usesNesting(fields_) ? 2 : 1);
+    put<quint16>(out_, 0);
+    put<quint32>(out_, 24);
+    put<quint16>(out_, quint16(countColumns(fields_)));
+    put<quint32>(out_, 0);  // row count, filled in by finish()
+    put<quint32>(out_, 3);
+    put<quint16>(out_, 0);  // data offset, patched below
+    writeLevel(out_, shape, 0);
+    if (out_.size() <= 0xFFFF)
+        qToLittleEndian<quint16>(quint16(out_.size()), out_.data() + 22);
+    else
+        qToLittleEndian<quint32>(1, out_.data() + 18);  // offset does not fit: readers walk the metadata
+    used_ = out_.size();
+}
+
+char* BinaryPacketBuilder::extend(qsizetype n)
+{
+    // The rows are written through a pointer into a buffer grown by doubling (its size
+    // runs ahead of the bytes written, used_): the rows' small values would otherwise
+    // each pay for a general append.
+    if (out_.size() - used_ < n)
+        out_.resize(qMax(2 * out_.size(), used_ + n));
+    char* p = out_.data() + used_;
+    used_ += n;
+    return p;
+}
+
+void BinaryPacketBuilder::beginRow()
+{
+    const qsizetype bitmapSize = (fields_.size() + 3) / 4;
+    char* p = extend(1 + bitmapSize);
+    std::memset(p, 0, size_t(1 + bitmapSize));  // row state unmodified, no nulls yet
+    bitmapAt_ = used_ - bitmapSize;
+    field_ = 0;
+    ++rows_;
+}
+
+void BinaryPacketBuilder::checkField() const
+{
+    if (bitmapAt_ < 0 || field_ >= fields_.size())
+        throw PacketError(QStringLiteral("a row is given more values than the packet has fields"));
+}
+
+void BinaryPacketBuilder::putNull()
+{
+    checkField();
+    char& bits = out_.data()[bitmapAt_ + field_ / 4];
+    bits = char(quint8(bits) | (1 << ((field_ % 4) * 2)));
+    ++field_;
+}
+
+void BinaryPacketBuilder::putValue(const QVariant& value)
+{
+    if (isNullValue(value))
+        return putNull();
+    checkField();
+    if (value.typeId() == QMetaType::QString && putLatin1Text(*static_cast<const QString*>(value.constData())))
+        return;
+    scratch_.clear();
+    writeValue(scratch_, fields_[field_], words_[size_t(field_)], value);
+    std::memcpy(extend(scratch_.size()), scratch_.constData(), size_t(scratch_.size()));
+    ++field_;
+}
+
+// The writing of a text field's length prefix, after its characters.
+void BinaryPacketBuilder::finishText(qsizetype at, int lengthSize, qsizetype n)
+{
+    used_ = at + lengthSize + n;
+    char* p = out_.data() + at;
+    if (lengthSize == 1)
+        *p = char(n);
+    else if (lengthSize == 2)
+        qToLittleEndian<quint16>(quint16(n), p);
+    else
+        qToLittleEndian<quint32>(quint32(n), p);
+    ++field_;
+}
+
+bool BinaryPacketBuilder::putLatin1Text(QStringView text)
+{
+    const FieldDef& def = fields_[field_];
+    if (def.type != FieldType::String && def.type != FieldType::FixedChar)
+        return false;
+    const int prefix = int(typeUnits(words_[size_t(field_)]));
+    const int lengthSize = prefix == 1 || prefix == 2 ? prefix : 4;
+    qsizetype n = qMin<qsizetype>(text.size(), prefix == 1 ? 0xFF : prefix == 2 ? 0xFFFF : 0x7FFFFFFF);
+    if (def.size > 0)
+        n = qMin<qsizetype>(n, def.size);
+    const qsizetype at = used_;
+    char* o = extend(lengthSize + n) + lengthSize;
+    const char16_t* in = text.utf16();
+    for (qsizetype i = 0; i < n; ++i) {
+        // Latin-1 letters are the same byte in Windows-1252; 0x80-0x9F and beyond are not.
+        if (in[i] > 0xFF || (in[i] >= 0x80 && in[i] < 0xA0)) {
+            used_ = at;
+            return false;
+        }
+        o[i] = char(in[i]);
+    }
+    finishText(at, lengthSize, n);
+    return true;
+}
+
+bool BinaryPacketBuilder::putUtf8Text(const char* data, qsizetype size)
+{
+    checkField();
+    const FieldDef& def = fields_[field_];
+    if (def.type != FieldType::String && def.type != FieldType::FixedChar)
+        return false;
+    const int prefix = int(typeUnits(words_[size_t(field_)]));
+    const int lengthSize = prefix == 1 || prefix == 2 ? prefix : 4;
+    qsizetype limit = qMin<qsizetype>(size, prefix == 1 ? 0xFF : prefix == 2 ? 0xFFFF : 0x7FFFFFFF);
+    if (def.size > 0)
+        limit = qMin<qsizetype>(limit, def.size);  // characters; here one byte each
+    const qsizetype at = used_;
+    char* o = extend(lengthSize + limit) + lengthSize;
+    // Plain ASCII eight bytes at a time, then character by character.
+    qsizetype n = 0;
+    for (quint64 w; n + 8 <= limit; n += 8) {
+        std::memcpy(&w, data + n, 8);
+        if (w & 0x8080808080808080ULL)
+            break;
+        std::memcpy(o + n, &w, 8);
+    }
+    for (qsizetype i = n; i < size && n < limit; ++n) {
+        const auto c = quint8(data[i]);
+        if (c < 0x80) {
+            o[n] = char(c);
+            ++i;
+        } else if ((c == 0xC2 || c == 0xC3) && i + 1 < size && (quint8(data[i + 1]) & 0xC0) == 0x80
+                   && (c == 0xC3 || quint8(data[i + 1]) >= 0xA0)) {
+            // U+00A0..U+00FF, the accented letters: the same byte in Windows-1252.
+            o[n] = char(((c & 0x03) << 6) | (quint8(data[i + 1]) & 0x3F));
+            i += 2;
+        } else {
+            used_ = at;  // anything else takes the general conversion
+            return false;
+        }
+    }
+    finishText(at, lengthSize, n);
+    return true;
+}
+
+bool BinaryPacketBuilder::putDouble(double value)
+{
+    checkField();
+    const FieldType type = fields_[field_].type;
+    if (type != FieldType::Float && type != FieldType::Currency)
+        return false;
+    qToLittleEndian<double>(value, extend(sizeof(double)));
+    ++field_;
+    return true;
+}
+
+QByteArray BinaryPacketBuilder::finish()
+{
+    qToLittleEndian<quint32>(rows_, out_.data() + 14);
+    out_.resize(used_);
+    out_.squeeze();
+    return std::move(out_);
+}
+
+}  // namespace platform

@@ -362,6 +362,21 @@ QString ClientDataSet::displayTextAt(int row, int fieldIndex) const
     return detail::formatValue(def.type, v, def.displayFormat);
 }
 
+bool ClientDataSet::textAt(int row, int fieldIndex, QStringView& text) const
+{
+    d->checkActive();
+    d->checkField(fieldIndex);
+    if (row < 0 || row >= d->viewSize())
+        throw DataSetError(QStringLiteral("Row %1 out of range (%2 rows)").arg(row).arg(d->viewSize()));
+    const detail::Column& column = d->store.column(fieldIndex);
+    const bool editing = row == d->cur && (d->state == DataSetState::Edit || d->state == DataSetState::Insert);
+    if (!column.isText() || editing || !d->defs[fieldIndex].displayFormat.isEmpty())
+        return false;
+    if (!column.textAt(d->view()[size_t(row)], text))
+        text = QStringView();
+    return true;
+}
+
 void ClientDataSet::disableControls()
 {
     ++d->disableCount;

@@ -20,6 +20,10 @@
 
 namespace platform {
 
+namespace detail {
+class RowStore;
+}
+
 class ClientDataSet;
 class FilterExpression;
 
@@ -138,6 +142,11 @@ public:
     int currentRow() const;     // recNo() - 1; -1 when empty or inactive
     QVariant valueAt(int row, int fieldIndex) const;
     QString displayTextAt(int row, int fieldIndex) const;
+    // The same text without a copy for a text field shown as it is stored (a null value
+    // is an empty text); valid until the dataset changes. False, `text` untouched, when
+    // the value needs formatting (not a text field, a display format, the row in editing):
+    // displayTextAt() gives it then.
+    bool textAt(int row, int fieldIndex, QStringView& text) const;
 
     // Editing. insert() puts a new row before the current one; it becomes current and is
     // visible (recordCount counts it) until cancelled. edit() on an empty table inserts.
@@ -196,6 +205,8 @@ signals:
 private:
     friend class Field;
     struct Impl;
+    // Takes rows already in column storage, with the shape's fields and parameters.
+    void adopt(const DataPacket& shape, detail::RowStore&& store);
     std::unique_ptr<Impl> d;
 };
 

@@ -2,6 +2,7 @@
 // rest so that the dataset's logic links without the packet encodings.
 
 #include "platform/dataset/ClientDataSetImpl.h"
+#include "platform/dataset/PacketEncodings.h"
 
 #include "platform/Error.h"
 
@@ -100,14 +101,19 @@ void ClientDataSet::setPacket(const DataPacket& packet)
         return;
     }
     // Built aside first: a packet that cannot be loaded leaves the dataset as it was.
-    FieldDefs defs = keepPresentation(packet.fields, d->defs);
     detail::RowStore store;
-    fillStore(store, defs, packet.rows);
+    fillStore(store, packet.fields, packet.rows);
+    adopt(packet, std::move(store));
+}
+
+void ClientDataSet::adopt(const DataPacket& shape, detail::RowStore&& store)
+{
+    FieldDefs defs = keepPresentation(shape.fields, d->defs);
     close();
     d->store = std::move(store);
     d->defs = std::move(defs);
-    d->params = packet.params;
-    d->sourceFormat = packet.sourceFormat;
+    d->params = shape.params;
+    d->sourceFormat = shape.sourceFormat;
     d->order.resize(d->store.rowCount());
     for (quint32 i = 0; i < d->store.rowCount(); ++i)
         d->order[i] = i;
@@ -121,7 +127,19 @@ void ClientDataSet::setData(const QVariant& packet)
         close();
         return;
     }
-    setPacket(packetFromVariant(packet, objectName().isEmpty() ? QStringLiteral("data packet") : objectName()));
+    const QString source = objectName().isEmpty() ? QStringLiteral("data packet") : objectName();
+    if (packet.typeId() == QMetaType::QByteArray) {
+        // The usual binary packet of current rows is read once, straight into the columns.
+        const QByteArray bytes = packet.toByteArray();
+        DataPacket shape;
+        detail::RowStore store;
+        if (packet::hasBinarySignature(bytes) && packet::loadBinaryPacket(bytes, source, shape, store)
+            && !shape.isNull()) {
+            adopt(shape, std::move(store));
+            return;
+        }
+    }
+    setPacket(packetFromVariant(packet, source));
 }
 
 DataPacket ClientDataSet::packet() const

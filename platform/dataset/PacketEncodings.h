@@ -4,6 +4,10 @@
 
 #include "platform/dataset/DataPacket.h"
 
+namespace platform::detail {
+class RowStore;
+}
+
 namespace platform::packet {
 
 // True when the bytes start with a binary packet's signature.
@@ -12,6 +16,11 @@ bool hasBinarySignature(const QByteArray& bytes);
 // Both readers throw PacketError with texts "<source>: <what> at offset <n>".
 DataPacket readBinaryPacket(const QByteArray& bytes, const QString& source);
 DataPacket readXmlPacket(const QByteArray& bytes, const QString& source);
+// A binary packet of current rows read straight into a dataset's column storage: its
+// fields and parameters into `shape`, its rows into `store`, without a variant per text.
+// False when the packet needs the general reader (a change log to resolve, nested
+// datasets); `store` is then to be discarded. Throws PacketError as readBinaryPacket.
+bool loadBinaryPacket(const QByteArray& bytes, const QString& source, DataPacket& shape, detail::RowStore& store);
 
 // Both writers throw PacketError when a value cannot be represented (a decimal too
 // large for its precision, a value of the wrong kind for its field).

@@ -1,18 +1,29 @@
 #include "platform/db/Provider.h"
 
 #include "platform/Error.h"
+#include "platform/dataset/BinaryPacketBuilder.h"
 
 namespace platform::db {
 
+namespace {
+
+// The query at its first row: opened when closed, re-read when it was moved.
+Query& fromFirstRow(Query* query)
+{
+    if (!query)
+        throw DatabaseError(QStringLiteral("Provider without a query"));
+    if (!query->active())
+        query->open();
+    else
+        query->first();  // re-executes only when the cursor has moved past the first row
+    return *query;
+}
+
+}  // namespace
+
 DataPacket Provider::packet()
 {
-    if (!query_)
-        throw DatabaseError(QStringLiteral("Provider without a query"));
-    Query& q = *query_;
-    if (!q.active())
-        q.open();
-    else
-        q.first();  // re-executes only when the cursor has moved past the first row
+    Query& q = fromFirstRow(query_);
     DataPacket packet;
     packet.fields = q.resultFields();
     while (!q.eof()) {
@@ -24,7 +35,15 @@ DataPacket Provider::packet()
 
 QVariant Provider::data()
 {
-    return packetToVariant(packet());
+    Query& q = fromFirstRow(query_);
+    DataPacket shape;
+    shape.fields = q.resultFields();
+    if (shape.isNull())
+        return {};
+    BinaryPacketBuilder builder(shape);
+    for (; !q.eof(); q.next())
+        q.writeRow(builder);
+    return QVariant(builder.finish());
 }
 
 }  // namespace platform::db

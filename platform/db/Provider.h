@@ -25,6 +25,7 @@ public:
     // closed and re-reads it from the start when it was moved. The query stays open at eof.
     DataPacket packet();
     // The same packet in a variant (its binary bytes), as data-service functions return it.
+    // The rows go straight from the result into the encoding, without a packet in between.
     QVariant data();
 
 private:

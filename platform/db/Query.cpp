@@ -1,6 +1,7 @@
 #include "platform/db/Query.h"
 
 #include "platform/Error.h"
+#include "platform/dataset/BinaryPacketBuilder.h"
 #include "platform/db/SqliteStatement.h"
 
 #include <QSqlDriver>
@@ -431,6 +432,20 @@ QVariantList Query::currentRow() const
     for (int i = 0; i < resultFields_.size(); ++i)
         row.append(value(i));
     return row;
+}
+
+void Query::writeRow(BinaryPacketBuilder& builder) const
+{
+    if (!active_ || eof_)
+        throw DatabaseError(QStringLiteral("%1: no current row").arg(objectName().isEmpty() ? QStringLiteral("query") : objectName()));
+    builder.beginRow();
+    for (int i = 0; i < resultFields_.size(); ++i) {
+        const int column = columnOf_[size_t(i)];
+        if (lite())
+            lite()->writeValue(column, resultFields_[i], builder);
+        else
+            builder.putValue(convertDbValue(resultFields_[i], query().value(column)));
+    }
 }
 
 // ---------------------------------------------------------------------------------------

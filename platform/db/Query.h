@@ -34,6 +34,10 @@
 #include <memory>
 #include <vector>
 
+namespace platform {
+class BinaryPacketBuilder;
+}
+
 namespace platform::db {
 
 class SqliteStatement;
@@ -157,6 +161,8 @@ public:
     QVariant value(int index) const;
     QVariant value(const QString& fieldName) const;
     QVariantList currentRow() const;
+    // The current row into a packet being built, its values as value() gives them.
+    void writeRow(BinaryPacketBuilder& builder) const;
 
 protected:
     void releaseQuery() override;

@@ -1,5 +1,7 @@
 #include "platform/db/SqliteStatement.h"
 
+#include "platform/dataset/BinaryPacketBuilder.h"
+
 #include "platform/Error.h"
 #include "platform/db/DbValue.h"
 
@@ -186,6 +188,28 @@ QVariant SqliteStatement::value(int column, const FieldDef& f) const
         break;
     }
     return convertDbValue(f, natural(stmt_, column, type));
+}
+
+void SqliteStatement::writeValue(int column, const FieldDef& f, BinaryPacketBuilder& builder) const
+{
+    // The cell read through its value object: one call into the engine (and one lock of
+    // its connection) per cell rather than three. The object is read at once, without a
+    // conversion of its type, and the connection, as every Qt connection, serves one
+    // thread only.
+    sqlite3_value* cell = sqlite3_column_value(stmt_, column);
+    const int type = sqlite3_value_type(cell);
+    if (type == SQLITE_NULL)
+        return builder.putNull();
+    if (type == SQLITE_TEXT && f.type == FieldType::String) {
+        const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(cell));
+        if (builder.putUtf8Text(p, sqlite3_value_bytes(cell)))
+            return;
+    } else if ((type == SQLITE_FLOAT || type == SQLITE_INTEGER)
+               && (f.type == FieldType::Float || f.type == FieldType::Currency)) {
+        if (builder.putDouble(sqlite3_value_double(cell)))
+            return;
+    }
+    builder.putValue(value(column, f));
 }
 
 FieldDef SqliteStatement::fieldFor(int column) const

@@ -17,6 +17,10 @@
 struct sqlite3;
 struct sqlite3_stmt;
 
+namespace platform {
+class BinaryPacketBuilder;
+}
+
 namespace platform::db {
 
 class SqliteStatement {
@@ -41,6 +45,9 @@ public:
     QString columnName(int column) const;
     // The column's value of the current row, converted to `field`'s type (null -> QVariant()).
     QVariant value(int column, const FieldDef& field) const;
+    // The same value given to a packet being built: plain texts and numbers go straight
+    // from the engine's bytes into the encoding.
+    void writeValue(int column, const FieldDef& field, BinaryPacketBuilder& builder) const;
     // A field definition for a column without a declared one (from its declared SQL type,
     // else from the current row's value).
     FieldDef fieldFor(int column) const;

@@ -3,6 +3,7 @@
 #include "platform/Error.h"
 #include "platform/db/Connection.h"
 #include "tools/shopgen/Generator.h"
+#include "tools/shopgen/PgCopySink.h"
 #include "tools/shopgen/Schema.h"
 
 #include <QCommandLineParser>
@@ -103,6 +104,10 @@ int runShopCommand(const QStringList& args)
             // The SQLite C API directly: the large shop's millions of rows in a minute.
             SqliteSink sink(target.databaseName);
             generate(sink, QStringLiteral("sqlite"), parsed);
+        } else if (target.driver == QLatin1String("QPSQL")) {
+            // COPY through libpq: the server loads the rows at its own speed.
+            PgCopySink sink(target);
+            generate(sink, QStringLiteral("postgresql"), parsed);
         } else {
             platform::db::Connection connection(parsed.connectionString);
             connection.open();

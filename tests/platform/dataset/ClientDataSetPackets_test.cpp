@@ -24,7 +24,7 @@ void makeAllTypes(ClientDataSet& ds)
                       def("AT", FieldType::Boolean), def("DT", FieldType::Date), def("HR", FieldType::Time),
                       def("DH", FieldType::DateTime), def("OBS", FieldType::Memo), def("IMG", FieldType::Blob)};
     ds.createDataSet();
-    ds.appendRecord({7, "Promoção Natal", "AB", "Ünïcødé", 3, Q_INT64_C(9000000000), 12.5, 0.01, true,
+    ds.appendRecord({7, "Promoção € Natal", "AB", "Ünïcødé", 3, Q_INT64_C(9000000000), 12.5, 0.01, true,
                      QDate(2026, 12, 7), QTime(10, 30, 15), QDateTime(QDate(2026, 12, 7), QTime(10, 30, 15, 250)),
                      QString("linha 1\nlinha 2"), QByteArray("\x00\x01\xff", 3)});
     ds.appendRecord({});
@@ -68,8 +68,10 @@ TEST(ClientDataSetPackets, DataVariantRoundTripIsByteIdentical)
     ASSERT_EQ(data.typeId(), QMetaType::QByteArray);
 
     ClientDataSet b;
-    b.setData(data);
+    b.setData(data);  // read straight into the columns
     EXPECT_EQ(b.data().toByteArray(), data.toByteArray());
+    EXPECT_EQ(b.packet().rows, a.packet().rows);
+    EXPECT_EQ(b.fieldByName("NM").asString(), "Promoção € Natal");
     EXPECT_EQ(b.fieldByName("VR").asFloat(), 12.5);
     EXPECT_EQ(b.fieldByName("DH").asDateTime(), QDateTime(QDate(2026, 12, 7), QTime(10, 30, 15, 250)));
 }

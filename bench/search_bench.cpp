@@ -1,0 +1,126 @@
+// The search list over the large shop's consumers (100,000), as the redemption screen
+// opens it: opening the list (construction to the first paint processed), and each
+// keystroke of a typed name (the filter, the view's update and its repaint), the first
+// one included.
+//
+//   BM_AbreLista   time to open the list;
+//   BM_Digita      per iteration the name is typed into a fresh list; the iteration time
+//                  is the slowest keystroke, and the counters give the first keystroke,
+//                  the slowest and the mean (ms).
+//
+// The shop is the one of bench/LargeShop.h (VAK_BENCH_SHOP, or generated on first use).
+
+#include "bench/LargeShop.h"
+#include "hostapi/hostkit.h"
+#include "host/possvc/SearchDialog.h"
+#include "host/possvc/SearchModel.h"
+#include "platform/dataset/ClientDataSet.h"
+#include "server/Srv_Vak04100.h"
+
+#include <QApplication>
+#include <QLineEdit>
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <memory>
+
+using possvc::sim::SearchColours;
+using possvc::sim::SearchDialog;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double msSince(Clock::time_point t0)
+{
+    return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
+}
+
+// The consumer list, loaded once through the data service as the screen loads it.
+platform::ClientDataSet& consumidores()
+{
+    static platform::ClientDataSet* cds = [] {
+        bench::ensureLargeShop();
+        hostkit::setStringConexQvn(QStringLiteral("Provider=SQLite;Data Source=") + bench::largeShopFile());
+        Srv_Vak04100::rdmFidelidade = new Srv_Vak04100::TrdmFidelidade;
+        auto* dataSet = new platform::ClientDataSet;
+        dataSet->setData(Srv_Vak04100::GetConsumidor());
+        if (dataSet->recordCount() == 0)
+            std::abort();
+        return dataSet;
+    }();
+    return *cds;
+}
+
+std::unique_ptr<SearchDialog> abre()
+{
+    auto dialog = std::make_unique<SearchDialog>(&consumidores(), SearchColours{});
+    dialog->show();
+    QCoreApplication::processEvents();
+    return dialog;
+}
+
+void BM_AbreLista(benchmark::State& state)
+{
+    consumidores();
+    for (auto _ : state) {
+        const auto t0 = Clock::now();
+        auto dialog = abre();
+        state.SetIterationTime(msSince(t0) / 1000.0);
+        state.PauseTiming();
+        dialog.reset();
+        QCoreApplication::processEvents();
+        state.ResumeTiming();
+    }
+    state.counters["rows"] = consumidores().recordCount();
+}
+
+void BM_Digita(benchmark::State& state)
+{
+    // A name typed as the operator would: lower case, without accents.
+    const QString nome = QStringLiteral("maria silva");
+    double first = 0, slowest = 0, total = 0;
+    qint64 keys = 0;
+    int shown = 0;
+    for (auto _ : state) {
+        auto dialog = abre();
+        double worst = 0;
+        for (int i = 0; i < nome.size(); ++i) {
+            const auto t0 = Clock::now();
+            dialog->filterEdit()->insert(nome.mid(i, 1));
+            QCoreApplication::processEvents();
+            const double ms = msSince(t0);
+            if (i == 0)
+                first += ms;
+            worst = std::max(worst, ms);
+            total += ms;
+            ++keys;
+        }
+        shown = dialog->model()->rowCount();
+        slowest = std::max(slowest, worst);
+        state.SetIterationTime(worst / 1000.0);
+        dialog.reset();
+        QCoreApplication::processEvents();
+    }
+    state.counters["first_ms"] = first / double(state.iterations());
+    state.counters["slowest_ms"] = slowest;
+    state.counters["mean_ms"] = total / double(keys);
+    state.counters["rows_left"] = shown;
+}
+
+BENCHMARK(BM_AbreLista)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Digita)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,52 @@
+#pragma once
+// BinaryPacketBuilder: writes the binary packet encoding row by row, so that a producer
+// (a query's provider) streams its rows into the bytes without holding them as variants
+// first. writePacket() goes through it too, so both produce the same bytes.
+//
+// The values of a row are given in field order, one call per field. putValue() takes any
+// value and converts it as writePacket() does; the typed calls are the fast paths of the
+// common cases and say false (writing nothing) when they do not apply, so the caller
+// then gives the value through putValue().
+// Throws PacketError for a value that cannot be stored in its field.
+
+#include "platform/dataset/DataPacket.h"
+
+#include <QByteArray>
+#include <QVariant>
+
+#include <vector>
+
+namespace platform {
+
+class BinaryPacketBuilder {
+public:
+    // The packet's fields and parameters (its rows, if any, are not written).
+    explicit BinaryPacketBuilder(const DataPacket& shape);
+
+    void beginRow();
+    void putNull();
+    void putValue(const QVariant& value);
+    // A String or FixedChar field's text as UTF-8 bytes (cut to the field's size) whose
+    // characters are ASCII or Latin-1 letters (U+00A0 to U+00FF).
+    bool putUtf8Text(const char* data, qsizetype size);
+    // A Float or Currency field's value.
+    bool putDouble(double value);
+    // The bytes, with the row count filled in. The builder is spent afterwards.
+    QByteArray finish();
+
+private:
+    void checkField() const;
+    char* extend(qsizetype n);  // n more bytes at the end, to be written
+    bool putLatin1Text(QStringView text);
+    void finishText(qsizetype at, int lengthSize, qsizetype n);
+    FieldDefs fields_;
+    std::vector<quint32> words_;  // type word of each field
+    QByteArray out_;
+    qsizetype used_ = 0;          // bytes of out_ written
+    QByteArray scratch_;          // one value in the general conversion
+    qsizetype bitmapAt_ = -1;
+    int field_ = 0;               // next field of the current row
+    quint32 rows_ = 0;
+};
+
+}  // namespace platform
