@@ -1,11 +1,13 @@
 // The loyalty data service on the large shop, end to end (bind, query, packet, loaded
-// client dataset), against the same SQL stepped through the raw SQLite C API in the same
-// run. Each benchmark reports the data service's time per call and, as counters, the raw
+// client dataset), against the same SQL through the raw driver in the same run: the
+// SQLite C API, or libpq when VAK_BENCH_PG names a PostgreSQL database holding the large
+// shop (shopgen --db ... --size large). Each benchmark reports the data service's time per call and, as counters, the raw
 // engine's time (raw_ms) and the ratio of the two.
 //
 // The shop is the one of bench/LargeShop.h (VAK_BENCH_SHOP, or generated on first use).
 
 #include "hostapi/hostkit.h"
+#include "platform/db/ConnectionString.h"
 #include "platform/dataset/ClientDataSet.h"
 #include "server/FidelidadeSql.h"
 #include "server/Srv_Vak04100.h"
@@ -15,8 +17,10 @@
 #include <QDate>
 #include <QFile>
 #include <QRegularExpression>
+#include <QSet>
 
 #include <benchmark/benchmark.h>
+#include <libpq-fe.h>
 #include <sqlite3.h>
 
 #include <chrono>
@@ -28,24 +32,32 @@ using namespace Srv_Vak04100;
 
 namespace {
 
-// The raw engine: prepare the text (named parameters as SQLite understands them), bind,
-// step every row reading every column, finalize.
-class Raw {
+using Params = QList<QPair<QByteArray, QByteArray>>;  // name (with its colon), text value
+
+// The database the benchmarks run on: VAK_BENCH_PG (a connection string to a PostgreSQL
+// database holding the large shop) when set, else the SQLite large shop.
+QString benchPg() { return qEnvironmentVariable("VAK_BENCH_PG"); }
+
+// The raw engine on SQLite: prepare the text (named parameters as SQLite understands
+// them), bind, step every row reading every column, finalize.
+class RawSqlite {
 public:
-    Raw()
+    RawSqlite()
     {
         bench::ensureLargeShop();  // the raw side may be the first to need it
         if (sqlite3_open_v2(bench::largeShopFile().toUtf8().constData(), &db_, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK)
             std::abort();
     }
-    ~Raw() { sqlite3_close(db_); }
+    ~RawSqlite() { sqlite3_close(db_); }
 
-    int run(const QString& sql, const std::function<void(sqlite3_stmt*)>& bind)
+    int run(const QString& sql, const Params& params)
     {
         sqlite3_stmt* st = nullptr;
         if (sqlite3_prepare_v2(db_, sql.toUtf8().constData(), -1, &st, nullptr) != SQLITE_OK)
             std::abort();
-        bind(st);
+        for (const auto& [name, value] : params)
+            sqlite3_bind_text(st, sqlite3_bind_parameter_index(st, name.constData()), value.constData(),
+                              int(value.size()), SQLITE_TRANSIENT);
         int rows = 0;
         while (sqlite3_step(st) == SQLITE_ROW) {
             for (int c = 0; c < sqlite3_column_count(st); ++c) {
@@ -64,16 +76,75 @@ private:
     sqlite3* db_ = nullptr;
 };
 
-void bindText(sqlite3_stmt* st, const char* name, const QByteArray& value)
+// The raw engine on PostgreSQL: libpq, the text prepared once on the server with $n
+// markers, executed with text parameters, every value of every row read.
+class RawPg {
+public:
+    RawPg()
+    {
+        const platform::db::ConnectionSpec t = platform::db::parseConnectionString(benchPg());
+        const QByteArray info = QStringLiteral("host=%1 port=%2 dbname=%3 user=%4 password=%5")
+                                    .arg(t.host).arg(t.port > 0 ? t.port : 5432).arg(t.databaseName, t.user, t.password)
+                                    .toUtf8();
+        conn_ = PQconnectdb(info.constData());
+        if (PQstatus(conn_) != CONNECTION_OK)
+            std::abort();
+        PQclear(PQexec(conn_, "SET jit = off"));  // as every connection of the system
+    }
+    ~RawPg() { PQfinish(conn_); }
+
+    int run(const QString& sql, const Params& params)
+    {
+        QString text = sql;
+        for (int i = 0; i < params.size(); ++i)
+            text.replace(QString::fromLatin1(params[i].first), QStringLiteral("$%1").arg(i + 1));
+        const QByteArray name = "raw" + QByteArray::number(qHash(text));
+        if (!prepared_.contains(name)) {
+            PGresult* r = PQprepare(conn_, name.constData(), text.toUtf8().constData(), int(params.size()), nullptr);
+            if (PQresultStatus(r) != PGRES_COMMAND_OK)
+                std::abort();
+            PQclear(r);
+            prepared_.insert(name);
+        }
+        std::vector<const char*> values;
+        for (const auto& p : params)
+            values.push_back(p.second.constData());
+        PGresult* r = PQexecPrepared(conn_, name.constData(), int(values.size()), values.data(), nullptr, nullptr, 0);
+        if (PQresultStatus(r) != PGRES_TUPLES_OK)
+            std::abort();
+        const int rows = PQntuples(r), columns = PQnfields(r);
+        for (int i = 0; i < rows; ++i)
+            for (int c = 0; c < columns; ++c)
+                benchmark::DoNotOptimize(PQgetvalue(r, i, c));
+        PQclear(r);
+        return rows;
+    }
+
+private:
+    PGconn* conn_ = nullptr;
+    QSet<QByteArray> prepared_;
+};
+
+// The same SQL through the raw driver of the benchmarks' database.
+int runRaw(const QString& sql, const Params& params)
 {
-    sqlite3_bind_text(st, sqlite3_bind_parameter_index(st, name), value.constData(), int(value.size()), SQLITE_TRANSIENT);
+    if (!benchPg().isEmpty()) {
+        static RawPg pg;
+        return pg.run(sql, params);
+    }
+    static RawSqlite lite;
+    return lite.run(sql, params);
 }
 
 struct Module {
     Module()
     {
-        bench::ensureLargeShop();
-        hostkit::setStringConexQvn(QStringLiteral("Provider=SQLite;Data Source=") + bench::largeShopFile());
+        QString target = benchPg();
+        if (target.isEmpty()) {
+            bench::ensureLargeShop();
+            target = QStringLiteral("Provider=SQLite;Data Source=") + bench::largeShopFile();
+        }
+        hostkit::setStringConexQvn(target);
         rdmFidelidade = new TrdmFidelidade;
         rdmFidelidade->adcFidelidade->open();
     }
@@ -133,35 +204,27 @@ void compare(benchmark::State& state, const std::function<QVariant()>& service, 
 
 void BM_GetSaldoConsCamp(benchmark::State& state)
 {
-    static Raw raw;
     const QByteArray hoje = QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd 00:00:00")).toUtf8();
     compare(state, [] { return GetSaldoConsCamp(QStringLiteral("000001"), QStringLiteral("00000000001")); },
             [&] {
-                return raw.run(sql::saldoConsCampAnsi, [&](sqlite3_stmt* st) {
-                    bindText(st, ":P_CDCLIENTE", "000001");
-                    bindText(st, ":P_CDCONSUMIDOR", "00000000001");
-                    bindText(st, ":P_DATAHOJE", hoje);
-                });
+                return runRaw(sql::saldoConsCampAnsi,
+                              {{":P_CDCLIENTE", "000001"}, {":P_CDCONSUMIDOR", "00000000001"}, {":P_DATAHOJE", hoje}});
             });
 }
 
 void BM_GetBrinde(benchmark::State& state)
 {
-    static Raw raw;
     compare(state, [] { return GetBrinde(QStringLiteral("CAMP01"), QStringLiteral("0001")); },
             [&] {
-                return raw.run(sql::brindeAnsi, [](sqlite3_stmt* st) {
-                    bindText(st, ":P_CDCAMPANHA", "CAMP01");
-                    bindText(st, ":P_CDFILIAL", "0001");
-                    bindText(st, ":P_FIMARVPROD", "\xF4\x8F\xBF\xBF");
-                });
+                return runRaw(sql::brindeAnsi, {{":P_CDCAMPANHA", "CAMP01"},
+                                                {":P_CDFILIAL", "0001"},
+                                                {":P_FIMARVPROD", "\xF4\x8F\xBF\xBF"}});
             });
 }
 
 void BM_GetConsumidor(benchmark::State& state)
 {
-    static Raw raw;
-    compare(state, [] { return GetConsumidor(); }, [&] { return raw.run(sql::consumidor, [](sqlite3_stmt*) {}); });
+    compare(state, [] { return GetConsumidor(); }, [&] { return runRaw(sql::consumidor, {}); });
 }
 
 BENCHMARK(BM_GetSaldoConsCamp)->UseManualTime()->Unit(benchmark::kMillisecond);

@@ -142,6 +142,13 @@ void Connection::open()
     d->open = true;
     d->inTransaction = false;
     d->appliedTimeout = -1;
+    if (d->backend == Backend::PostgreSQL) {
+        // This system's statements are short lookups. PostgreSQL compiles a statement to
+        // machine code when its estimated cost is high, which a join on a range (the
+        // product tree) inflates far beyond what it reads: the compilation then costs more
+        // than the statement. A server without the setting has nothing to turn off.
+        QSqlQuery(QStringLiteral("SET jit = off"), QSqlDatabase::database(d->qtName, false));
+    }
     try {
         if (d->afterConnect)
             d->afterConnect(*this);

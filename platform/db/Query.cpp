@@ -10,6 +10,7 @@
 #include <QSqlRecord>
 #include <QSqlResult>
 
+#include <libpq-fe.h>
 #include <sql.h>
 #include <sqlext.h>
 
@@ -225,7 +226,9 @@ void Statement::run(bool forwardOnly)
     }
     if (preparedFor_ != key) {
         query_ = QSqlQuery(conn.database());
-        query_.setForwardOnly(forwardOnly);
+        // On PostgreSQL a forward-only query is fetched a row at a time, one result from
+        // the server per row; the whole result at once is what a provider reads.
+        query_.setForwardOnly(forwardOnly && conn.connectionSpec().driver != QLatin1String("QPSQL"));
         if (!query_.prepare(prepared_)) {
             const QString text = query_.lastError().text();
             releaseQuery();
@@ -434,16 +437,61 @@ QVariantList Query::currentRow() const
     return row;
 }
 
+namespace {
+
+// The PostgreSQL result behind a Qt query holding its whole result, or nullptr.
+const PGresult* pgResult(const QSqlQuery& query)
+{
+    const QSqlResult* result = query.result();
+    if (!result || query.isForwardOnly())
+        return nullptr;
+    const QVariant handle = result->handle();
+    // The driver registers the type under its structure's name.
+    if (qstrcmp(handle.typeName(), "pg_result*") != 0 && qstrcmp(handle.typeName(), "PGresult*") != 0)
+        return nullptr;
+    return *static_cast<PGresult* const*>(handle.constData());
+}
+
+// PostgreSQL's types whose text is the value of a String field as it stands.
+bool isPgText(Oid type)
+{
+    constexpr Oid kChar = 18, kName = 19, kText = 25, kBpchar = 1042, kVarchar = 1043;
+    return type == kText || type == kVarchar || type == kBpchar || type == kChar || type == kName;
+}
+
+// A value of the current row read from libpq's text straight into the packet: texts into
+// String fields and numbers into Float fields; false for anything else.
+bool writePgValue(const PGresult* result, int row, int column, const FieldDef& field, BinaryPacketBuilder& builder)
+{
+    if (PQgetisnull(result, row, column)) {
+        builder.putNull();
+        return true;
+    }
+    const char* text = PQgetvalue(result, row, column);
+    const int length = PQgetlength(result, row, column);
+    if (field.type == FieldType::String && isPgText(PQftype(result, column)))
+        return builder.putUtf8Text(text, length);
+    if (field.type == FieldType::Float || field.type == FieldType::Currency) {
+        bool ok = false;
+        const double value = QByteArrayView(text, length).toDouble(&ok);
+        return ok && builder.putDouble(value);
+    }
+    return false;
+}
+
+}  // namespace
+
 void Query::writeRow(BinaryPacketBuilder& builder) const
 {
     if (!active_ || eof_)
         throw DatabaseError(QStringLiteral("%1: no current row").arg(objectName().isEmpty() ? QStringLiteral("query") : objectName()));
     builder.beginRow();
+    const PGresult* pg = lite() ? nullptr : pgResult(query());
     for (int i = 0; i < resultFields_.size(); ++i) {
         const int column = columnOf_[size_t(i)];
         if (lite())
             lite()->writeValue(column, resultFields_[i], builder);
-        else
+        else if (!pg || !writePgValue(pg, query().at(), column, resultFields_[i], builder))
             builder.putValue(convertDbValue(resultFields_[i], query().value(column)));
     }
 }
