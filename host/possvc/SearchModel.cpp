@@ -3,6 +3,7 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <array>
 
 namespace possvc::sim {
 
@@ -44,21 +45,43 @@ void SearchModel::buildKeys()
     keysBuilt_ = true;
 }
 
+namespace {
+
+// fold() of each Latin-1 character that folds to one character ("Ã" -> "a"), 0 for the
+// others: the shop's texts are almost all Latin-1, and a table lookup per character is
+// what keeps the first keystroke fast.
+const std::array<char16_t, 256>& latin1Folds()
+{
+    static const std::array<char16_t, 256> table = [] {
+        std::array<char16_t, 256> t{};
+        for (char16_t c = 0; c < 256; ++c) {
+            const QString folded = SearchModel::fold(QString(QChar(c)));
+            t[c] = folded.size() == 1 ? folded.at(0).unicode() : 0;
+        }
+        return t;
+    }();
+    return table;
+}
+
+}  // namespace
+
 void SearchModel::appendFolded(QStringView text)
 {
+    // Folding works character by character for these texts (a Latin-1 letter decomposes
+    // into itself and marks only), so the table gives what fold() of the whole gives.
+    const std::array<char16_t, 256>& table = latin1Folds();
+    const size_t start = keys_.size();
     const char16_t* p = text.utf16();
-    const qsizetype n = text.size();
-    qsizetype i = 0;
-    while (i < n && p[i] < 0x80)
-        ++i;
-    if (i < n) {  // accents or other letters: the full folding
-        const QString folded = fold(text.toString());
-        keys_.insert(keys_.end(), folded.utf16(), folded.utf16() + folded.size());
-        return;
-    }
-    for (i = 0; i < n; ++i) {
+    for (qsizetype i = 0; i < text.size(); ++i) {
         const char16_t c = p[i];
-        keys_.push_back(c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c);
+        const char16_t f = c < 256 ? table[c] : 0;
+        if (f == 0) {  // other scripts, or a letter that folds to two ("ß"): the full folding
+            keys_.resize(start);
+            const QString folded = fold(text.toString());
+            keys_.insert(keys_.end(), folded.utf16(), folded.utf16() + folded.size());
+            return;
+        }
+        keys_.push_back(f);
     }
 }
 
@@ -116,6 +139,31 @@ QVariant SearchModel::headerData(int section, Qt::Orientation orientation, int r
     return ds_->field(fields_[section]).displayLabel();
 }
 
+std::vector<int> SearchModel::allRows() const
+{
+    std::vector<int> rows(static_cast<size_t>(total_));
+    for (size_t i = 0; i < rows.size(); ++i)
+        rows[i] = static_cast<int>(i);
+    return rows;
+}
+
+std::vector<int> SearchModel::rowsContaining(const QString& word) const
+{
+    // One search through the whole block rather than one per row: after a match the
+    // search goes on at the next row's texts. Every row's texts end in '\n', which a
+    // word never holds, so no match runs from one row into the next.
+    std::vector<int> rows;
+    const QStringView all(keys_.data(), qsizetype(keys_.size()));
+    for (qsizetype at = all.indexOf(word); at >= 0;) {
+        const auto next = std::upper_bound(keyStart_.begin(), keyStart_.end(), quint32(at));
+        rows.push_back(int(next - keyStart_.begin()) - 1);
+        if (next == keyStart_.end())
+            break;
+        at = all.indexOf(word, qsizetype(*next));
+    }
+    return rows;
+}
+
 void SearchModel::setFilterText(const QString& text)
 {
     const QString folded = fold(text);
@@ -129,13 +177,14 @@ void SearchModel::setFilterText(const QString& text)
     // More letters typed at the end only narrow what was found; anything else starts over.
     const bool narrowing = !folded_.isEmpty() && folded.startsWith(folded_);
     std::vector<int> source;
-    if (narrowing) {
+    if (narrowing)
         source.swap(rows_);
-    } else {
-        source.resize(size_t(total_));
-        for (size_t i = 0; i < source.size(); ++i)
-            source[i] = static_cast<int>(i);
-    }
+    else if (!words.isEmpty())
+        source = rowsContaining(*std::max_element(words.begin(), words.end(), [](const QString& a, const QString& b) {
+            return a.size() < b.size();
+        }));
+    else
+        source = allRows();
     beginResetModel();
     rows_.clear();
     for (int r : source) {

@@ -46,6 +46,8 @@ public:
 private:
     void buildKeys();
     void appendFolded(QStringView text);
+    std::vector<int> allRows() const;
+    std::vector<int> rowsContaining(const QString& word) const;
     QStringView key(int row) const
     {
         return QStringView(keys_.data() + keyStart_[size_t(row)], keyStart_[size_t(row) + 1] - keyStart_[size_t(row)]);
