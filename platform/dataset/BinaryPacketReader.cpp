@@ -104,6 +104,8 @@ public:
         for (quint32 r = 0; r < rowCount_; ++r)
             if (!readRowInto(top, store))
                 return false;
+        if (pos_ != size_)
+            fail(QStringLiteral("%1 unexpected bytes after the last row").arg(size_ - pos_));
         shape.fields = top.fields;
         shape.params = top.params;
         shape.sourceFormat = PacketFormat::Binary;

@@ -133,7 +133,9 @@ void ClientDataSet::setData(const QVariant& packet)
         const QByteArray bytes = packet.toByteArray();
         DataPacket shape;
         detail::RowStore store;
-        if (packet::hasBinarySignature(bytes) && packet::loadBinaryPacket(bytes, source, shape, store)
+        // (A packet over the size limit goes the general way, which refuses it.)
+        if (bytes.size() <= packetSizeLimit() && packet::hasBinarySignature(bytes)
+            && packet::loadBinaryPacket(bytes, source, shape, store)
             && !shape.isNull()) {
             adopt(shape, std::move(store));
             return;
