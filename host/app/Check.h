@@ -23,7 +23,6 @@ namespace pdvhost::check {
 // What the terminal files said, as far as they could be read.
 struct Terminal {
     QString dir;
-    bool parametersRead = false;                                  // the file was there and loaded
     std::array<std::optional<QVariant>, terminal::kParamCount> values;  // each key as read
     QString operatorCode, operatorName;
     QDateTime businessDate;

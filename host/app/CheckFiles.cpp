@@ -104,7 +104,8 @@ std::unique_ptr<ClientDataSet> loadChecked(File file, const QString& missingWhy,
                   QStringLiteral("leave one row"));
     }
     ds->first();
-    readFields(*ds, spec, f, out);
+    // Without a row the values mean nothing: only the fields are checked.
+    readFields(*ds, spec, f, ds->recordCount() > 0 ? out : nullptr);
     return ds;
 }
 
@@ -232,10 +233,8 @@ QString fieldText(ClientDataSet& ds, const char* name)
 
 void checkFiles(Terminal& t, Findings& f)
 {
-    if (loadChecked(File::Parametros, QStringLiteral("the screen does not open"), f, t.values.data())) {
-        t.parametersRead = true;
+    if (loadChecked(File::Parametros, QStringLiteral("the screen does not open"), f, t.values.data()))
         checkParameters(t, f);
-    }
     checkHostData(t, f);
     t.taxRates = loadChecked(File::AliqImpFis, QStringLiteral("no gift can be chosen (\"SEM_ALIQ\")"), f);
     if (auto access = loadChecked(File::ControleAcess, QStringLiteral("the redemption has no operator"), f)) {
