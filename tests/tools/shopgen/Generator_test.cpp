@@ -6,6 +6,7 @@
 #include "platform/dataset/DataPacket.h"
 #include "server/Srv_Vak04100.h"
 #include "tools/shopgen/Generator.h"
+#include "tools/shopgen/PgCopySink.h"
 #include "tools/shopgen/Schema.h"
 
 #include <QCoreApplication>
@@ -127,31 +128,38 @@ TEST(DemoShop, FixedCasesOnSQLite)
     checkDemoCases(sqliteConn(dir.filePath("demo.db")));
 }
 
-TEST(DemoShop, FixedCasesOnPostgreSQLThroughQtSql)
+// The demo shop on PostgreSQL through both sinks: INSERTs over Qt SQL, and libpq's COPY
+// (what the tool uses there).
+TEST(DemoShop, FixedCasesOnPostgreSQLThroughEitherSink)
 {
     const QString pg = qEnvironmentVariable("VAK_PG_CONNSTR");
     if (pg.isEmpty())
         GTEST_SKIP() << "PostgreSQL is not configured here";
-    const QString name = QStringLiteral("vak_shopgen_%1").arg(QCoreApplication::applicationPid());
-    platform::db::Connection maintenance(pg);
-    maintenance.open();
-    maintenance.execute(QStringLiteral("DROP DATABASE IF EXISTS ") + name);
-    maintenance.execute(QStringLiteral("CREATE DATABASE ") + name);
-    const QString cs = QString(pg).replace(QRegularExpression(QStringLiteral("Database=[^;]*")),
-                                           QStringLiteral("Database=") + name);
-    {
-        platform::db::Connection c(cs);
-        c.open();
-        QtSqlSink sink(c);
-        createTables(sink, schemaNameFor(c), false);
-        generateShop(sink, ShopOptions{});
-        createIndexes(sink, schemaNameFor(c));
-        sink.finish();
-        // Without --replace a second run refuses to touch the tables.
-        EXPECT_THROW(createTables(sink, schemaNameFor(c), false), platform::Error);
+    for (const bool copy : {false, true}) {
+        SCOPED_TRACE(copy ? "COPY" : "Qt SQL");
+        const QString name = QStringLiteral("vak_shopgen_%1").arg(QCoreApplication::applicationPid());
+        platform::db::Connection maintenance(pg);
+        maintenance.open();
+        maintenance.execute(QStringLiteral("DROP DATABASE IF EXISTS ") + name);
+        maintenance.execute(QStringLiteral("CREATE DATABASE ") + name);
+        const QString cs = QString(pg).replace(QRegularExpression(QStringLiteral("Database=[^;]*")),
+                                               QStringLiteral("Database=") + name);
+        {
+            platform::db::Connection c(cs);
+            c.open();
+            QtSqlSink qtSink(c);
+            PgCopySink copySink(platform::db::parseConnectionString(cs));
+            Sink& sink = copy ? static_cast<Sink&>(copySink) : qtSink;
+            createTables(sink, QStringLiteral("postgresql"), false);
+            generateShop(sink, ShopOptions{});
+            createIndexes(sink, QStringLiteral("postgresql"));
+            sink.finish();
+            // Without --replace a second run refuses to touch the tables.
+            EXPECT_THROW(createTables(sink, QStringLiteral("postgresql"), false), platform::Error);
+        }
+        checkDemoCases(cs);
+        maintenance.execute(QStringLiteral("DROP DATABASE %1 WITH (FORCE)").arg(name));
     }
-    checkDemoCases(cs);
-    maintenance.execute(QStringLiteral("DROP DATABASE %1 WITH (FORCE)").arg(name));
 }
 
 TEST(ShopgenTool, ReplacesOnlyWhenAskedAndRejectsBadArguments)
