@@ -9,6 +9,7 @@
 
 #include "host/app/Check.h"
 #include "host/app/CheckCommand.h"
+#include "host/hostkit/HostHooks.h"
 #include "hostapi/hostkit.h"
 #include "tools/shopgen/TerminalCommand.h"
 

@@ -12,6 +12,7 @@
 
 #include "client/Cli_Vak04100.h"
 #include "host/fiscaldev/SimPrinter.h"
+#include "host/hostkit/HostHooks.h"
 #include "host/possvc/SaleServices.h"
 #include "host/possvc/ScreenOps.h"
 #include "platform/ui/ErrorDisplay.h"

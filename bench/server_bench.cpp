@@ -6,6 +6,7 @@
 //
 // The shop is the one of bench/LargeShop.h (VAK_BENCH_SHOP, or generated on first use).
 
+#include "host/hostkit/HostHooks.h"
 #include "hostapi/hostkit.h"
 #include "platform/db/ConnectionString.h"
 #include "platform/dataset/ClientDataSet.h"

@@ -12,6 +12,7 @@
 //
 // Not thread-safe: host operations are called on the screen's thread only.
 
+#include "hostapi/CallRecord.h"
 #include "platform/Error.h"
 
 #include <QList>
@@ -30,22 +31,6 @@
 #include <vector>
 
 namespace hostapi {
-
-// One call through a procedure variable (or one call of a library's ordinary function),
-// as an observer sees it after the call. Values are converted with toCallValue():
-// QObject-derived pointers (forms, datasets) travel as QVariant holding QObject*.
-struct CallRecord {
-    QString lib;
-    QString op;
-    QVariantList args;     // every argument as passed, in order (before the call)
-    QVariant result;       // null for an operation without result
-    bool hasResult = false;
-    QVariantList out;      // by-reference arguments after the call, in their order
-    bool raised = false;   // the call threw; `error` holds its text, result/out are empty
-    QString error;
-};
-
-using CallObserver = std::function<void(const CallRecord&)>;
 
 // ---- argument conversion for observers ---------------------------------------------
 

@@ -2,10 +2,9 @@
 // hostkit: the host toolkit library (libhostkit.so) as the module uses it: messages,
 // numbering, the connection string and session set-up, text and number helpers, and the
 // components the module's forms carry (TBlendedBitBtn, TMessages, TADOSqlStorage).
-// Plain functions; the module calls them directly. host/hostkit implements them.
-//
-// Hooks for the host program and tests (section "Host hooks" below): the message
-// presenter, the call observer (transcripts), the host directory and the connection string.
+// Plain functions; the module calls them directly. host/hostkit implements them; what only
+// the host program and tests set (the message presenter, the call observer, the host
+// directory, the connection string) is in host/hostkit/HostHooks.h.
 
 #include "platform/Error.h"
 #include "platform/dataset/ClientDataSet.h"
@@ -316,61 +315,16 @@ private:
 };
 
 // ---------------------------------------------------------------------------------------
-// Host hooks (host program and tests)
+// The host directory and its files
 // ---------------------------------------------------------------------------------------
 
 // The directory of the running host executable, without a trailing separator, unless
-// set. setHostDirectory("") goes back to the executable's directory.
+// the host set another (host/hostkit/HostHooks.h).
 QString hostDirectory();
-void setHostDirectory(const QString& dir);
 
 // The existing file or directory `relativePath` under `dir`, each part matched without
 // regard to letter case when the exact name is absent (terminal folders copied from
 // Windows); '\\' and '/' both separate parts. Returns the real path, or "" when absent.
 QString findFileIgnoringCase(const QString& dir, const QString& relativePath);
-
-// The connection string GetStringConexQvn returns ("" = back to the stored/default one).
-void setStringConexQvn(const QString& connectionString);
-// Stores `connectionString`, encoded, in <hostDir>/Dados/StringConexao.txt (directories
-// created). Throws platform::HostError when the file cannot be written.
-void saveStringConexQvn(const QString& hostDir, const QString& connectionString);
-// The fixed key of that file's encoding.
-constexpr int kChaveStringConexao = 7411;
-
-// What Mensagem shows.
-struct MessageRequest {
-    QString texto, titulo, pergunta, registra;
-    TTipoMsg tipo = tmAviso;
-    QString detalhe, idEsquema;
-    int codigo = 0;
-    platform::DataPacket dados;  // rows of the dataset passed, if any
-};
-// Shows a message and returns the operator's answer (true: acknowledged / yes).
-using MessagePresenter = std::function<bool(const MessageRequest&)>;
-// Replaces the presenter; an empty function restores the default (a QMessageBox when a
-// GUI application exists, else the text on stderr, acknowledged).
-void setMessagePresenter(MessagePresenter presenter);
-// Scripted mode: every message is recorded and acknowledged at once (true).
-void setScriptedMessages(bool on);
-QList<MessageRequest> recordedMessages();
-void clearRecordedMessages();
-
-// One call of a transcribed operation: Mensagem, MensagemMetodo, MontaRodapeGeral,
-// CriaCodBarra, PrxVendaDia, PrxNumeroNFCe. Datasets appear as QVariant holding a
-// platform::DataPacket (null for none); `result` is null for a procedure; `out` holds
-// by-reference values after the call (none in hostkit); `error` is the text when the
-// call raised (then `raised` is true and `result` is null).
-struct CallRecord {
-    QString lib = QStringLiteral("hostkit");
-    QString op;
-    QVariantList args;
-    QVariant result;
-    QVariantList out;
-    bool raised = false;
-    QString error;
-};
-using CallObserver = std::function<void(const CallRecord&)>;
-// Called after each transcribed call, on the calling thread. Empty: none.
-void setCallObserver(CallObserver observer);
 
 }  // namespace hostkit

@@ -1,6 +1,7 @@
 #include "host/app/CallCommand.h"
 #include "host/app/ModulePath.h"
 
+#include "host/hostkit/HostHooks.h"
 #include "hostapi/hostkit.h"
 #include "platform/dataset/DataPacket.h"
 #include "platform/dataset/PacketJson.h"

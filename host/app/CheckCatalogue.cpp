@@ -4,6 +4,7 @@
 #include "host/app/Check.h"
 
 #include "host/app/ModulePath.h"
+#include "host/hostkit/HostHooks.h"
 #include "hostapi/hostkit.h"
 #include "platform/Error.h"
 #include "platform/db/Connection.h"

@@ -1,6 +1,7 @@
 #include "host/app/CheckCommand.h"
 
 #include "host/app/Check.h"
+#include "host/hostkit/HostHooks.h"
 #include "hostapi/hostkit.h"
 #include "platform/db/Connection.h"
 

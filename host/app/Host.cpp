@@ -2,6 +2,7 @@
 #include "host/app/ModulePath.h"
 
 #include "host/fiscaldev/SimPrinter.h"
+#include "host/hostkit/HostHooks.h"
 #include "host/possvc/SaleServices.h"
 #include "host/possvc/ScreenOps.h"
 #include "hostapi/fiscaldev.h"

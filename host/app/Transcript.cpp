@@ -1,5 +1,6 @@
 #include "host/app/Transcript.h"
 
+#include "host/hostkit/HostHooks.h"
 #include "hostapi/fiscaldev.h"
 #include "hostapi/possvc.h"
 #include "platform/dataset/ClientDataSet.h"
@@ -166,20 +167,6 @@ void Transcript::call(const hostapi::CallRecord& r)
     write(o);
 }
 
-void Transcript::call(const hostkit::CallRecord& r)
-{
-    hostapi::CallRecord same;
-    same.lib = r.lib;
-    same.op = r.op;
-    same.args = r.args;
-    same.result = r.result;
-    same.hasResult = r.result.isValid();
-    same.out = r.out;
-    same.raised = r.raised;
-    same.error = r.error;
-    call(same);
-}
-
 void Transcript::step(const QString& line, const QJsonObject& state)
 {
     if (!file_.isOpen())
@@ -213,7 +200,7 @@ void Transcript::observeHostLibraries()
     auto observer = [this](const hostapi::CallRecord& r) { call(r); };
     fiscaldev::library().setObserver(observer);
     possvc::library().setObserver(observer);
-    hostkit::setCallObserver([this](const hostkit::CallRecord& r) { call(r); });
+    hostkit::setCallObserver(observer);
 }
 
 void Transcript::stopObserving()

@@ -33,7 +33,6 @@ public:
     bool isOpen() const { return file_.isOpen(); }
 
     void call(const hostapi::CallRecord& record);
-    void call(const hostkit::CallRecord& record);
     void step(const QString& line, const QJsonObject& state);
     void event(const QString& name);
     void error(const QString& text);

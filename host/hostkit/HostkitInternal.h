@@ -1,6 +1,7 @@
 #pragma once
 // Shared inside libhostkit: transcript notification and the message display without it.
 
+#include "host/hostkit/HostHooks.h"
 #include "hostapi/hostkit.h"
 
 namespace hostkit::internal {

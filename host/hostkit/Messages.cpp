@@ -150,9 +150,11 @@ void notifyCall(const QString& op, const QVariantList& args, const QVariant& res
     if (!observer)
         return;
     CallRecord rec;
+    rec.lib = QStringLiteral("hostkit");
     rec.op = op;
     rec.args = args;
     rec.result = result;
+    rec.hasResult = result.isValid();
     rec.raised = raised;
     rec.error = error;
     observer(rec);

@@ -4,6 +4,7 @@
 // hostkit's message presenter records what would be shown. Everything the screen calls
 // is recorded in order.
 
+#include "host/hostkit/HostHooks.h"
 #include "hostapi/hostkit.h"
 #include "hostapi/possvc.h"
 

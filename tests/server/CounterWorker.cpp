@@ -3,6 +3,7 @@
 // (recording it for voiding), a daily sale number and the day's first-receipt marker, and
 // prints "NFCE n", "SENHA n" and "CUPOM" lines, or "ERRO text" for an error result.
 
+#include "host/hostkit/HostHooks.h"
 #include "hostapi/hostkit.h"
 #include "server/Srv_Vak04100.h"
 

@@ -3,6 +3,7 @@
 
 #include "ShopDb.h"
 
+#include "host/hostkit/HostHooks.h"
 #include "hostapi/hostkit.h"
 #include "platform/Error.h"
 #include "tools/shopgen/Schema.h"

@@ -2,6 +2,7 @@
 // a return code, and the unit-qualified names the module exports them under.
 
 #include "ShopDb.h"
+#include "host/hostkit/HostHooks.h"
 #include "package/ModuleLibrary.h"
 
 #include "hostapi/hostkit.h"

@@ -1,5 +1,6 @@
 #include "ShopDb.h"
 
+#include "host/hostkit/HostHooks.h"
 #include "hostapi/hostkit.h"
 #include "platform/Error.h"
 #include "platform/dataset/DataPacket.h"

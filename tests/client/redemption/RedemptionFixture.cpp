@@ -1,6 +1,7 @@
 #include "RedemptionFixture.h"
 
 #include "host/fiscaldev/SimPrinter.h"
+#include "host/hostkit/HostHooks.h"
 #include "host/possvc/SaleServices.h"
 #include "hostapi/fiscaldev.h"
 

@@ -1,5 +1,6 @@
 // Messages, service results, the message table, the footer and the call observer.
 
+#include "host/hostkit/HostHooks.h"
 #include "hostapi/hostkit.h"
 
 #include "platform/dataset/DataPacket.h"

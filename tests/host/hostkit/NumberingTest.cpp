@@ -1,6 +1,7 @@
 // Numbering on NOVOCODIGO: sequences per key, bad counters, and several processes drawing
 // from one counter at once on SQLite and PostgreSQL: no number is handed out twice.
 
+#include "host/hostkit/HostHooks.h"
 #include "hostapi/hostkit.h"
 
 #include <QCoreApplication>

@@ -1,6 +1,7 @@
 // The demo shop: deterministic from seed and day, on SQLite through the SQLite C API and
 // on PostgreSQL through Qt SQL, and its fixed cases as the loyalty data service sees them.
 
+#include "host/hostkit/HostHooks.h"
 #include "hostapi/hostkit.h"
 #include "platform/Error.h"
 #include "platform/dataset/DataPacket.h"
