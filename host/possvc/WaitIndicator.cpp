@@ -2,6 +2,7 @@
 
 #include <QEvent>
 #include <QGuiApplication>
+#include <QImage>
 #include <QPainter>
 #include <QScreen>
 #include <QTimerEvent>
@@ -13,12 +14,28 @@ namespace possvc::sim {
 namespace {
 constexpr int kSpokes = 12;
 constexpr int kStepMs = 80;
+constexpr int kFrameSide = 48;  // the size an animation frame is shown at
+
+// The module's animation strip in the colour of the panel's text, or null when no loaded
+// module carries one (or it is not a strip of square frames).
+QPixmap tintedStrip(const QColor& ink)
+{
+    QImage strip(QString::fromLatin1(WaitIndicator::kAnimationPath));
+    if (strip.isNull() || strip.height() == 0 || strip.width() % strip.height() != 0)
+        return {};
+    strip = strip.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    QPainter p(&strip);
+    p.setCompositionMode(QPainter::CompositionMode_SourceIn);
+    p.fillRect(strip.rect(), ink);
+    p.end();
+    return QPixmap::fromImage(strip);
+}
 }  // namespace
 
 WaitIndicator::WaitIndicator(QWidget* form, const QString& text, const ColourPair& colours)
     : QWidget(form), form_(form), text_(text),
       panel_(colours.background.value_or(QColor(0x2B, 0x2B, 0x2B))),
-      ink_(colours.text.value_or(QColor(Qt::white)))
+      ink_(colours.text.value_or(QColor(Qt::white))), frames_(tintedStrip(ink_))
 {
     setObjectName(QStringLiteral("pnlAguarde"));
     setAttribute(Qt::WA_NoSystemBackground);
@@ -69,8 +86,33 @@ void WaitIndicator::paintEvent(QPaintEvent*)
     p.setBrush(panel_);
     p.drawRoundedRect(panel, 10, 10);
 
-    // The spinner: twelve spokes, the leading one solid, the rest fading behind it.
     const QPointF centre(panel.left() + 50, panel.center().y() + 0.5);
+    if (showsAnimation())
+        paintFrame(p, centre);
+    else
+        paintSpokes(p, centre);
+
+    p.setFont(textFont());
+    p.setPen(ink_);
+    p.drawText(panel.adjusted(90, 0, -16, 0), Qt::AlignVCenter | Qt::AlignLeft | Qt::TextWordWrap, text_);
+}
+
+int WaitIndicator::frameCount() const
+{
+    return showsAnimation() ? frames_.width() / frames_.height() : kSpokes;
+}
+
+void WaitIndicator::paintFrame(QPainter& p, QPointF centre) const
+{
+    const int side = frames_.height();
+    const QRectF target(centre.x() - kFrameSide / 2.0, centre.y() - kFrameSide / 2.0, kFrameSide, kFrameSide);
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    p.drawPixmap(target, frames_, QRectF(step_ * side, 0, side, side));
+}
+
+// Twelve spokes, the leading one solid, the rest fading behind it.
+void WaitIndicator::paintSpokes(QPainter& p, QPointF centre) const
+{
     for (int i = 0; i < kSpokes; ++i) {
         QColor c = ink_;
         c.setAlphaF(0.15 + 0.85 * ((kSpokes + i - step_) % kSpokes) / double(kSpokes - 1));
@@ -81,17 +123,13 @@ void WaitIndicator::paintEvent(QPaintEvent*)
         p.drawRoundedRect(QRectF(-2.5, -22, 5, 11), 2.5, 2.5);
         p.restore();
     }
-
-    p.setFont(textFont());
-    p.setPen(ink_);
-    p.drawText(panel.adjusted(90, 0, -16, 0), Qt::AlignVCenter | Qt::AlignLeft | Qt::TextWordWrap, text_);
 }
 
 void WaitIndicator::timerEvent(QTimerEvent* event)
 {
     if (event->timerId() != timer_.timerId())
         return QWidget::timerEvent(event);
-    step_ = (step_ + 1) % kSpokes;
+    step_ = (step_ + 1) % frameCount();
     update(panelRect());
 }
 

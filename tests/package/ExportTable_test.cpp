@@ -7,6 +7,7 @@
 #include "package/Pkg_Vak04100.h"
 #include "platform/dataset/DataPacket.h"
 
+#include <QImage>
 #include <QMetaType>
 #include <QProcess>
 #include <QSet>
@@ -82,6 +83,28 @@ TEST_F(ExportTable, NothingElseIsExported)
     // And names of the module's code are not found by dlsym either.
     EXPECT_EQ(module.symbol("_ZN12Srv_Vak0410013rdmFidelidadeE"), nullptr);
     EXPECT_EQ(module.symbol("criaFidelidadeQualificada"), nullptr);
+}
+
+TEST_F(ExportTable, TheModuleCarriesTheWaitAnimation)
+{
+    // 31 square frames side by side, found by resource path once the module is loaded.
+    const QImage strip(QStringLiteral(":/Vak04100/SHOWAVI.png"));
+    ASSERT_FALSE(strip.isNull());
+    ASSERT_GT(strip.height(), 0);
+    EXPECT_EQ(strip.width(), 31 * strip.height());
+    EXPECT_TRUE(strip.hasAlphaChannel());
+    // Every frame draws something, and no two neighbours are the same picture.
+    QImage previous;
+    for (int frame = 0; frame < 31; ++frame) {
+        const QImage image = strip.copy(frame * strip.height(), 0, strip.height(), strip.height());
+        EXPECT_NE(image, previous) << frame;
+        bool drawn = false;
+        for (int y = 0; y < image.height() && !drawn; ++y)
+            for (int x = 0; x < image.width() && !drawn; ++x)
+                drawn = qAlpha(image.pixel(x, y)) > 0;
+        EXPECT_TRUE(drawn) << frame;
+        previous = image;
+    }
 }
 
 TEST_F(ExportTable, TheVariablesAreEmptyBetweenCalls)

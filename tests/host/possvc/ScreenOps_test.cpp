@@ -7,9 +7,11 @@
 #include "host/possvc/SearchDialog.h"
 #include "host/possvc/WaitIndicator.h"
 #include "hostapi/possvc.h"
+#include "package/ModuleLibrary.h"
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QSet>
 #include <QTest>
 #include <QTimer>
 
@@ -175,6 +177,28 @@ TEST_F(ScreenOpsTest, WaitIndicatorCoversTheFormUntilRemoved)
     EXPECT_EQ(activeIndicator(), nullptr);
     EXPECT_TRUE(form.findChildren<WaitIndicator*>().isEmpty());
     possvc::DesativaProcesso();  // nothing shown: nothing happens
+}
+
+TEST_F(ScreenOpsTest, WaitIndicatorShowsTheAnimationTheModuleCarries)
+{
+    QWidget form;
+    form.resize(725, 582);
+    {
+        WaitIndicator spokes(&form, QStringLiteral("Aguarde!"), {});
+        EXPECT_FALSE(spokes.showsAnimation()) << "no module loaded: the spokes";
+        EXPECT_EQ(spokes.frameCount(), 12);
+    }
+    testsupport::ModuleLibrary module;
+    ASSERT_TRUE(module.loaded()) << module.error().toStdString();
+    WaitIndicator indicator(&form, QStringLiteral("Aguarde!"), {});
+    ASSERT_TRUE(indicator.showsAnimation());
+    EXPECT_EQ(indicator.frameCount(), 31);
+    // Every frame comes round, and after the last the first again.
+    QSet<int> seen;
+    EXPECT_TRUE(QTest::qWaitFor([&] { return (seen << indicator.step()).size() == 31; }, 20000));
+    const int last = indicator.step();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return indicator.step() != last; }, 5000));
+    EXPECT_TRUE(indicator.step() == last + 1 || (last == 30 && indicator.step() == 0));
 }
 
 TEST_F(ScreenOpsTest, IndicatorGoesWithItsForm)
