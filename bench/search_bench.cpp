@@ -11,6 +11,7 @@
 // The shop is the one of bench/LargeShop.h (VAK_BENCH_SHOP, or generated on first use).
 
 #include "bench/LargeShop.h"
+#include "host/hostkit/HostHooks.h"
 #include "hostapi/hostkit.h"
 #include "host/possvc/SearchDialog.h"
 #include "host/possvc/SearchModel.h"
