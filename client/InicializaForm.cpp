@@ -6,6 +6,8 @@
 #include "server/Srv_Vak04100.h"
 #include "terminal/TerminalFiles.h"
 
+#include <QDir>
+
 namespace Cli_Vak04100 {
 
 namespace {
@@ -29,6 +31,10 @@ void TfrmFidelidade::InicializaForm()
 
     // 2. Terminal parameters. There is no short path form here: the path serves as is.
     const QString parametros = arquivoDoHost(terminal::File::Parametros);
+    if (parametros.isEmpty())  // named as missing, not as a field the empty dataset lacks
+        throw platform::Error(QStringLiteral("O arquivo de parâmetros do terminal %1 não foi encontrado.")
+                                  .arg(QDir(hostkit::hostDirectory())
+                                           .filePath(QString::fromLatin1(terminal::fileSpec(terminal::File::Parametros).relative))));
     if (!parametros.isEmpty()) {
         cdsParametrosQvn->loadFromFile(parametros);
         if (!cdsParametrosQvn->active())

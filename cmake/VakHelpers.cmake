@@ -14,3 +14,19 @@ function(vak_add_test name)
     PROPERTIES LABELS "${T_LABELS}"
     DISCOVERY_TIMEOUT 60)
 endfunction()
+
+# Runs a GUI test executable once more in a real X server (xvfb-run, the xcb platform):
+# a real platform plugin behaves differently from offscreen, it even takes command-line
+# options. Skipped, and said so, where xvfb-run is not installed.
+function(vak_add_xvfb_test name)
+  find_program(VAK_XVFB_RUN xvfb-run)
+  if(VAK_XVFB_RUN)
+    add_test(NAME ${name}_xvfb
+             COMMAND ${VAK_XVFB_RUN} -a -s "-screen 0 1280x1024x24" $<TARGET_FILE:${name}>
+             WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+    set_tests_properties(${name}_xvfb PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=xcb" LABELS xvfb)
+  else()
+    add_test(NAME ${name}_xvfb COMMAND ${CMAKE_COMMAND} -E echo "xvfb-run not installed: ${name} skipped in X")
+    set_tests_properties(${name}_xvfb PROPERTIES SKIP_REGULAR_EXPRESSION "skipped in X" LABELS xvfb)
+  endif()
+endfunction()

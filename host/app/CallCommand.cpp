@@ -2,6 +2,8 @@
 #include "host/app/ModulePath.h"
 
 #include "host/hostkit/HostHooks.h"
+#include "platform/CommandLine.h"
+
 #include "hostapi/hostkit.h"
 #include "platform/dataset/DataPacket.h"
 #include "platform/dataset/PacketJson.h"
@@ -157,25 +159,23 @@ int invoke(const Module& m, const QString& name, const QStringList& a, QVariant*
 
 int runCallCommand(const QStringList& args)
 {
-    QStringList rest = args;
-    QString connectionString;
-    if (!rest.isEmpty() && rest.first().startsWith(QLatin1String("--db="))) {
-        connectionString = rest.takeFirst().mid(5);
-    } else if (!rest.isEmpty() && rest.first() == QLatin1String("--db")) {
-        rest.takeFirst();
-        if (rest.isEmpty())
-            return err(QStringLiteral("--db needs a connection string")), std::fputs(qPrintable(usage()), stderr), 2;
-        connectionString = rest.takeFirst();
-    }
+    QCommandLineParser parser;
+    // Arguments after the function are its own, even when they start with '-'.
+    parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
+    parser.addOption(QCommandLineOption(QStringLiteral("db"), QString(), QStringLiteral("CONNSTR")));
+    if (const auto status = platform::cli::parse(parser, args, "pdvhost call", usage()))
+        return *status;
+    const QString connectionString = parser.value(QStringLiteral("db"));
+    QStringList rest = parser.positionalArguments();
     if (rest.isEmpty())
-        return std::fputs(qPrintable(usage()), stderr), 2;
+        return platform::cli::usageError("pdvhost call", QStringLiteral("no function named"), usage());
     const QString requested = rest.takeFirst();
     const Function* function = nullptr;
     for (const Function& f : kFunctions)
         if (requested.compare(QLatin1String(f.name), Qt::CaseInsensitive) == 0)
             function = &f;
     if (!function)
-        return err(QStringLiteral("unknown function '%1'").arg(requested)), std::fputs(qPrintable(usage()), stderr), 2;
+        return platform::cli::usageError("pdvhost call", QStringLiteral("unknown function '%1'").arg(requested), usage());
     if (rest.size() != function->arguments.size()) {
         err(QStringLiteral("%1 takes %2 argument(s): %3")
                 .arg(QLatin1String(function->name))

@@ -328,6 +328,15 @@ int runHost(const HostOptions& o)
     }
     recoverTerminal(transcript);
     transcript.observeHostLibraries();
+    // The module reports a failed opening through Mensagem; the last one before the
+    // screen shows is the reason.
+    ShownWatcher watcher(transcript);
+    QString openingMessage;
+    hostkit::setCallObserver([&](const hostkit::CallRecord& r) {
+        transcript.call(r);
+        if (!watcher.shown && r.op == QLatin1String("Mensagem"))
+            openingMessage = r.args.value(0).toString();
+    });
     Display display{&transcript, !scripted};
     platform::ui::setErrorDisplay(&showError, &display);
 
@@ -339,7 +348,6 @@ int runHost(const HostOptions& o)
     }
     module.initialize();
 
-    ShownWatcher watcher(transcript);
     qApp->installEventFilter(&watcher);
     Player player(module, transcript, o.out.isEmpty() ? QDir::currentPath() : o.out);
     QTimer starter;
@@ -363,6 +371,11 @@ int runHost(const HostOptions& o)
     Transcript::stopObserving();
     platform::ui::setErrorDisplay(nullptr);
     // The module stays loaded until the process ends: Qt may still hold its objects' types.
+    if (!watcher.shown) {
+        say(QStringLiteral("the screen did not open: %1")
+                .arg(openingMessage.isEmpty() ? QStringLiteral("no reason was given") : openingMessage));
+        return 1;
+    }
     return player.status;
 }
 

@@ -7,9 +7,10 @@
 //   pdvhost --terminal DIR [--db CONNSTR] [--consumer CODE [--name N] [--cpf C]
 //           [--address A] [--client K]] [--script FILE] [--transcript FILE.jsonl] [--out DIR]
 //
-// Exit status: 0 when the screen was opened and closed (or its opening failed and was
-// reported), 2 on bad options or a bad script, 1 when the module cannot be loaded or the
-// host libraries cannot start (an unreadable printer state file).
+// Exit status: 0 when the screen was opened and closed; 1 when it could not open (the
+// reason is shown as the module reports it, and written on stderr), the module cannot be
+// loaded or the host libraries cannot start (an unreadable printer state file); 2 on bad
+// options or a bad script.
 
 #include "host/app/Script.h"
 #include "host/app/Transcript.h"
@@ -17,6 +18,8 @@
 #include <QJsonObject>
 #include <QString>
 #include <QStringList>
+
+#include <optional>
 
 class QWidget;
 
@@ -26,9 +29,10 @@ struct HostOptions {
     QString terminal, db, consumer, name, cpf, address, client, script, transcript, out;
 };
 
-// Parses the options (without the program name). Returns false with `error` set on a
-// missing or unknown option.
-bool parseOptions(const QStringList& args, HostOptions& options, QString* error);
+// Parses the options (without the program name, as the process got them). Returns the
+// exit status when the run ends here (--help, --version, or bad usage: the message and
+// the usage on stderr, status 2), nothing when the host goes on.
+std::optional<int> parseOptions(const QStringList& args, HostOptions& options);
 QString usage();
 
 // The state of the open screen as the transcript records it after a script line.

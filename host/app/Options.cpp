@@ -1,5 +1,7 @@
 #include "host/app/Host.h"
 
+#include "platform/CommandLine.h"
+
 namespace pdvhost {
 
 QString usage()
@@ -7,42 +9,39 @@ QString usage()
     return QStringLiteral(
         "usage: pdvhost --terminal DIR [--db CONNSTR] [--consumer CODE [--name N] [--cpf C] [--address A]\n"
         "               [--client K]] [--script FILE] [--transcript FILE.jsonl] [--out DIR]\n"
-        "       pdvhost call FUNCTION [ARGS...]   (calls a data-service function of the module)\n"
-        "       pdvhost check --terminal DIR [--db CONNSTR] [--json]   (judges the terminal's set-up)\n");
+        "       pdvhost call [--db CONNSTR] FUNCTION [ARGS...]   (calls a data-service function of the module)\n"
+        "       pdvhost check --terminal DIR [--db CONNSTR] [--json]   (judges the terminal's set-up)\n"
+        "       pdvhost --help | --version\n"
+        "\n"
+        "Exit status: 0 the screen opened and closed, 1 it could not open (the reason on standard\n"
+        "error) or the module could not be loaded, 2 bad usage or a bad script.\n");
 }
 
-bool parseOptions(const QStringList& args, HostOptions& o, QString* error)
+std::optional<int> parseOptions(const QStringList& args, HostOptions& o)
 {
     const QList<std::pair<const char*, QString*>> table = {
-        {"--terminal", &o.terminal}, {"--db", &o.db},           {"--consumer", &o.consumer},
-        {"--name", &o.name},         {"--cpf", &o.cpf},         {"--address", &o.address},
-        {"--client", &o.client},     {"--script", &o.script},   {"--transcript", &o.transcript},
-        {"--out", &o.out},
+        {"terminal", &o.terminal}, {"db", &o.db},           {"consumer", &o.consumer},
+        {"name", &o.name},         {"cpf", &o.cpf},         {"address", &o.address},
+        {"client", &o.client},     {"script", &o.script},   {"transcript", &o.transcript},
+        {"out", &o.out},
     };
-    for (int i = 0; i < args.size(); ++i) {
-        QString* target = nullptr;
-        for (const auto& [name, field] : table)
-            if (args[i] == QLatin1String(name))
-                target = field;
-        if (!target) {
-            *error = QStringLiteral("unknown option '%1'").arg(args[i]);
-            return false;
-        }
-        if (i + 1 >= args.size()) {
-            *error = QStringLiteral("option '%1' needs a value").arg(args[i]);
-            return false;
-        }
-        *target = args[++i];
-    }
-    if (o.terminal.isEmpty()) {
-        *error = QStringLiteral("--terminal DIR is required");
-        return false;
-    }
-    if (o.consumer.isEmpty() && !(o.name.isEmpty() && o.cpf.isEmpty() && o.address.isEmpty() && o.client.isEmpty())) {
-        *error = QStringLiteral("--name, --cpf, --address and --client go with --consumer");
-        return false;
-    }
-    return true;
+    QCommandLineParser parser;
+    for (const auto& [name, field] : table)
+        parser.addOption(QCommandLineOption(QString::fromLatin1(name), QString(), QStringLiteral("value")));
+    if (const auto status = platform::cli::parse(parser, args, "pdvhost", usage()))
+        return status;
+    if (!parser.positionalArguments().isEmpty())
+        return platform::cli::usageError("pdvhost",
+                                         QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments()[0]),
+                                         usage());
+    for (const auto& [name, field] : table)
+        *field = parser.value(QString::fromLatin1(name));
+    if (o.terminal.isEmpty())
+        return platform::cli::usageError("pdvhost", QStringLiteral("--terminal DIR is required"), usage());
+    if (o.consumer.isEmpty() && !(o.name.isEmpty() && o.cpf.isEmpty() && o.address.isEmpty() && o.client.isEmpty()))
+        return platform::cli::usageError(
+            "pdvhost", QStringLiteral("--name, --cpf, --address and --client go with --consumer"), usage());
+    return std::nullopt;
 }
 
 }  // namespace pdvhost

@@ -1,40 +1,35 @@
-// pdvhost: the reference point-of-sale host (see Host.h), and `pdvhost call`, which calls
-// one data-service function of the module (see CallCommand.h).
+// pdvhost: the reference point-of-sale host (see Host.h), `pdvhost call`, which calls one
+// data-service function of the module (see CallCommand.h), and `pdvhost check`, which
+// judges a terminal's installation (see CheckCommand.h).
 #include "host/app/Host.h"
 
 #include "host/app/CallCommand.h"
 #include "host/app/CheckCommand.h"
+#include "platform/CommandLine.h"
 
 #include <QApplication>
 
-#include <cstdio>
-#include <cstring>
-
 int main(int argc, char** argv)
 {
+    // Read before the application exists: a platform plugin removes the options it takes
+    // for itself from argv (X11 takes --name, the consumer's name here).
+    const QStringList args = platform::cli::rawArguments(argc, argv);
+    const QString command = args.value(0);
+    const bool call = command == QLatin1String("call"), check = command == QLatin1String("check");
     // `call`, `check` and scripted runs are headless: they must work on a terminal without a display.
-    bool headless = argc > 1 && (std::strcmp(argv[1], "call") == 0 || std::strcmp(argv[1], "check") == 0);
-    for (int i = 1; i < argc; ++i)
-        if (std::strcmp(argv[i], "--script") == 0)
-            headless = true;
+    bool headless = call || check;
+    for (const QString& a : args)
+        headless = headless || a == QLatin1String("--script") || a.startsWith(QLatin1String("--script="));
     if (headless && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("pdvhost"));
-    QStringList args = app.arguments().mid(1);
-    if (!args.isEmpty() && args.first() == QLatin1String("call"))
+    if (call)
         return pdvhost::runCallCommand(args.mid(1));
-    if (!args.isEmpty() && args.first() == QLatin1String("check"))
+    if (check)
         return pdvhost::runCheckCommand(args.mid(1));
-    if (args.isEmpty() || args.first() == QLatin1String("--help")) {
-        std::fputs(pdvhost::usage().toLocal8Bit().constData(), stderr);
-        return args.isEmpty() ? 2 : 0;
-    }
     pdvhost::HostOptions options;
-    QString error;
-    if (!pdvhost::parseOptions(args, options, &error)) {
-        std::fprintf(stderr, "pdvhost: %s\n%s", error.toLocal8Bit().constData(), pdvhost::usage().toLocal8Bit().constData());
-        return 2;
-    }
+    if (const auto status = pdvhost::parseOptions(args, options))
+        return *status;
     return pdvhost::runHost(options);
 }

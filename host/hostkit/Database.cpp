@@ -31,8 +31,8 @@ void SetADODBSession(Connection* conexao)
         throw platform::HostError(QStringLiteral("SetADODBSession: a conexão não está aberta"));
     switch (conexao->backend()) {
     case Backend::SQLite:
-        // Several terminals may write the same file: wait for a lock instead of failing.
-        conexao->execute(QStringLiteral("PRAGMA busy_timeout = 10000"));
+        // Several terminals may write the same file: the connection itself waits for a
+        // lock, once per operation (its Busy Timeout); a PRAGMA here would replace that wait.
         conexao->execute(QStringLiteral("PRAGMA foreign_keys = ON"));
         break;
     case Backend::PostgreSQL:

@@ -1,8 +1,11 @@
 #include "platform/db/Connection.h"
 
 #include "platform/Error.h"
+#include "platform/db/SqliteBusy.h"
+#include "platform/db/SqliteStatement.h"
 
 #include <QAtomicInteger>
+#include <QFileInfo>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -95,6 +98,24 @@ QSqlDatabase Connection::database() const
     return QSqlDatabase::database(d->qtName, false);
 }
 
+namespace {
+
+// SQLite would create a missing file as an empty database, and every statement would
+// then fail with "no such table": a connection opens an existing database only (shopgen
+// creates shops). ":memory:" and URIs are left to SQLite.
+void requireExistingSqliteFile(const QString& path)
+{
+    if (path == QLatin1String(":memory:") || path.startsWith(QLatin1String("file:")))
+        return;
+    const QFileInfo info(path);
+    if (!info.exists())
+        throw DatabaseError(QStringLiteral("Cannot connect (SQLite): the database file %1 does not exist").arg(path));
+    if (!info.isFile())
+        throw DatabaseError(QStringLiteral("Cannot connect (SQLite): %1 is not a database file").arg(path));
+}
+
+}  // namespace
+
 void Connection::open()
 {
     if (d->open)
@@ -102,6 +123,8 @@ void Connection::open()
     if (d->beforeConnect)
         d->beforeConnect(*this);
     ConnectionSpec target = parseConnectionString(d->connectionString);
+    if (target.driver == QLatin1String("QSQLITE"))
+        requireExistingSqliteFile(target.databaseName);
     if (!QSqlDatabase::isDriverAvailable(target.driver))
         throw DatabaseError(QStringLiteral("Database driver %1 is not available (provider %2)").arg(target.driver, target.provider));
     {
@@ -135,6 +158,8 @@ void Connection::open()
             }
         } else if (target.driver == QLatin1String("QSQLITE")) {
             d->dbmsName = QStringLiteral("SQLite");
+            if (sqlite3* handle = SqliteStatement::handleOf(db))
+                sqlitebusy::install(handle, target.databaseName, target.busyTimeoutMs);
         } else if (target.driver == QLatin1String("QPSQL")) {
             d->dbmsName = QStringLiteral("PostgreSQL");
         }
@@ -167,6 +192,8 @@ void Connection::close()
     emit aboutToClose();
     {
         QSqlDatabase db = QSqlDatabase::database(d->qtName, false);
+        if (sqlite3* handle = SqliteStatement::handleOf(db))
+            sqlitebusy::remove(handle);
         db.close();
     }
     QSqlDatabase::removeDatabase(d->qtName);
@@ -179,8 +206,12 @@ void Connection::execute(const QString& sql)
     if (!d->open)
         throw DatabaseError(QStringLiteral("The connection is not open"));
     QSqlQuery q(database());
-    if (!q.exec(sql))
+    if (!q.exec(sql)) {
+        sqlite3* handle = SqliteStatement::handleOf(database());
+        if (handle && sqlitebusy::isBusyCode(q.lastError().nativeErrorCode().toInt()))
+            throw DatabaseError(sqlitebusy::message(handle));
         throw DatabaseError(errorText(q.lastError()));
+    }
 }
 
 void Connection::beginTransaction(bool writeLock)

@@ -237,6 +237,14 @@ ConnectionSpec parseConnectionString(const QString& text)
         target.databaseName = keys.get({"data source", "database", "datasource"});
         if (target.databaseName.isEmpty())
             throw DatabaseError(QStringLiteral("Connection string: Provider=SQLite needs Data Source="));
+        const QString busy = keys.get({"busy timeout"});
+        if (!busy.isEmpty()) {
+            bool ok = false;
+            const double seconds = busy.toDouble(&ok);
+            if (!ok || seconds < 0 || seconds > 3600)
+                throw DatabaseError(QStringLiteral("Connection string: Busy Timeout must be seconds from 0 to 3600, not '%1'").arg(busy));
+            target.busyTimeoutMs = int(seconds * 1000);
+        }
     } else if (p == QLatin1String("postgresql") || p == QLatin1String("postgres") || p == QLatin1String("pgsql")) {
         target.driver = QStringLiteral("QPSQL");
         target.backend = Backend::PostgreSQL;

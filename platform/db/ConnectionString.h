@@ -55,6 +55,7 @@ struct ConnectionSpec {
     Dialect dialect = Dialect::Ansi;
     Backend backend = Backend::Other;
     bool dialectFromServer = false;  // MSDASQL: ask the server's DBMS name after connecting
+    int busyTimeoutMs = 10000;       // SQLite: the one wait for a busy database ("Busy Timeout=" seconds)
 };
 
 // Throws DatabaseError naming the provider when it is missing or unknown, or when a

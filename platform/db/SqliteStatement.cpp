@@ -1,6 +1,7 @@
 #include "platform/db/SqliteStatement.h"
 
 #include "platform/dataset/BinaryPacketBuilder.h"
+#include "platform/db/SqliteBusy.h"
 
 #include "platform/Error.h"
 #include "platform/db/DbValue.h"
@@ -41,6 +42,8 @@ SqliteStatement::~SqliteStatement()
 
 void SqliteStatement::fail(const char* what) const
 {
+    if (sqlitebusy::isBusyCode(sqlite3_extended_errcode(db_)))
+        throw DatabaseError(sqlitebusy::message(db_));
     throw DatabaseError(QStringLiteral("%1 (SQLite %2, code %3)")
                             .arg(QString::fromUtf8(sqlite3_errmsg(db_)), QLatin1String(what))
                             .arg(sqlite3_extended_errcode(db_)));

@@ -55,7 +55,7 @@ TEST_F(EntryTest, AFailedOpeningShowsOneMessageAndLeavesNothingBehind)
     EXPECT_EQ(Srv_Vak04100::rdmFidelidade, nullptr);
     ASSERT_EQ(fakes.messages.size(), 1);
     const auto& m = fakes.messages[0];
-    EXPECT_TRUE(m.texto.contains(QStringLiteral("DSDIRCAD")));
+    EXPECT_TRUE(m.texto.contains(QStringLiteral("PARAMETROSQVN.CDS não foi encontrado")));
     EXPECT_EQ(m.tipo, hostkit::tmErro);
     EXPECT_EQ(m.idEsquema, QStringLiteral("002"));
     EXPECT_EQ(m.pergunta, QStringLiteral("N"));

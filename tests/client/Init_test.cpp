@@ -75,10 +75,10 @@ TEST_F(InitTest, FilesNamedWithAnotherLetterCaseAreFound)
     EXPECT_EQ(form->stMd5, QStringLiteral("MD-5:d41d8cd98f00b204e9800998ecf8427e"));
 }
 
-TEST_F(InitTest, WithoutTheParameterFileTheOpeningStopsAtDsDirCad)
+TEST_F(InitTest, WithoutTheParameterFileTheOpeningStopsNamingIt)
 {
     term.removeFile(QStringLiteral("PARAMETROSQVN.CDS"));
-    EXPECT_TRUE(falha().contains(QStringLiteral("DSDIRCAD")));
+    EXPECT_TRUE(falha().contains(QStringLiteral("PARAMETROSQVN.CDS não foi encontrado")));
 }
 
 TEST_F(InitTest, AMissingKeyStopsTheOpeningAtThatKey)

@@ -1,6 +1,7 @@
 // `pdvhost call` end to end: the demo shop generated on SQLite, the module loaded by the
 // host program, each function's result on stdout and the exit codes.
 
+#include "support/SqliteFile.h"
 #include "tools/shopgen/Generator.h"
 
 #include <QDir>
@@ -84,7 +85,11 @@ TEST_F(PdvhostCall, NumbersAndMarkersComeOutAsText)
 
 TEST_F(PdvhostCall, ErrorTextsExitWithOne)
 {
-    const QString empty = QStringLiteral("Provider=SQLite;Data Source=") + dir_.filePath(QStringLiteral("vazio.db"));
+    // A database file that does not exist is not created: the call names it.
+    const QString missing = QStringLiteral("Provider=SQLite;Data Source=") + dir_.filePath(QStringLiteral("nao.db"));
+    EXPECT_EQ(call({"GetBrinde", "FID2026", "0001"}, missing).code, 1);
+    EXPECT_FALSE(QFile::exists(dir_.filePath(QStringLiteral("nao.db"))));
+    const QString empty = QStringLiteral("Provider=SQLite;Data Source=") + sqliteFile(dir_.path(), QStringLiteral("vazio.db"));
     const CallResult r = call({"GetBrinde", "FID2026", "0001"}, empty);
     EXPECT_EQ(r.code, 1);
     EXPECT_TRUE(r.out.contains(QLatin1String("BRINDECAMPANHA"), Qt::CaseInsensitive)) << r.out.toStdString();

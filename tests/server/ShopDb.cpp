@@ -1,6 +1,8 @@
 #include "ShopDb.h"
 
 #include "host/hostkit/HostHooks.h"
+#include "support/SqliteFile.h"
+
 #include "hostapi/hostkit.h"
 #include "platform/Error.h"
 #include "platform/dataset/DataPacket.h"
@@ -77,7 +79,7 @@ ShopDb::ShopDb(Kind kind) : kind_(kind)
 {
     if (kind == Kind::SQLite || kind == Kind::OdbcSQLite) {
         dir_ = std::make_unique<QTemporaryDir>();
-        const QString file = dir_->filePath(QStringLiteral("loja.db"));
+        const QString file = sqliteFile(dir_->path(), QStringLiteral("loja.db"));
         nativeConnStr_ = QStringLiteral("Provider=SQLite;Data Source=") + file;
         moduleConnStr_ = kind == Kind::SQLite ? nativeConnStr_ : qEnvironmentVariable("VAK_ODBC_SQLITE_PREFIX") + file;
     } else {

@@ -1,5 +1,6 @@
 #include "tools/shopgen/ShopCommand.h"
 
+#include "platform/CommandLine.h"
 #include "platform/Error.h"
 #include "platform/db/Connection.h"
 #include "tools/shopgen/Generator.h"
@@ -8,10 +9,12 @@
 
 #include <QCommandLineParser>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QLocale>
 
 #include <cstdio>
 #include <memory>
+#include <optional>
 
 namespace shopgen {
 
@@ -29,40 +32,47 @@ struct Parsed {
     bool replace = false;
 };
 
-// Fills `out`; returns an error text, or empty when the arguments are good.
-QString parse(const QStringList& args, Parsed& out)
+QString usage()
 {
+    return QStringLiteral("usage: shopgen [shop] --db CONNSTR [--size demo|large] [--seed N] [--today YYYY-MM-DD] "
+                          "[--replace]\n");
+}
+
+// Fills `out`; returns the exit status when the run ends here (help, version, bad usage).
+std::optional<int> parse(const QStringList& args, Parsed& out)
+{
+    auto bad = [](const QString& text) { return platform::cli::usageError("shopgen", text, usage()); };
     QCommandLineParser p;
     p.addOption({QStringLiteral("db"), QStringLiteral("Connection string of the shop database."), QStringLiteral("CONNSTR")});
     p.addOption({QStringLiteral("size"), QStringLiteral("demo (default) or large."), QStringLiteral("SIZE"), QStringLiteral("demo")});
     p.addOption({QStringLiteral("seed"), QStringLiteral("Seed of the generated data (default 1)."), QStringLiteral("N"), QStringLiteral("1")});
     p.addOption({QStringLiteral("today"), QStringLiteral("Reference day of the dates (default today)."), QStringLiteral("YYYY-MM-DD")});
     p.addOption({QStringLiteral("replace"), QStringLiteral("Drop existing shop tables first.")});
-    if (!p.parse(QStringList{QStringLiteral("shopgen")} + args))
-        return p.errorText();
+    if (const auto status = platform::cli::parse(p, args, "shopgen", usage()))
+        return status;
     if (!p.positionalArguments().isEmpty())
-        return QStringLiteral("unexpected argument '%1'").arg(p.positionalArguments().first());
+        return bad(QStringLiteral("unexpected argument '%1'").arg(p.positionalArguments().first()));
     out.connectionString = p.value(QStringLiteral("db"));
     if (out.connectionString.isEmpty())
-        return QStringLiteral("--db CONNSTR is required");
+        return bad(QStringLiteral("--db CONNSTR is required"));
     const QString size = p.value(QStringLiteral("size"));
     if (size == QLatin1String("demo"))
         out.options.size = ShopSize::Demo;
     else if (size == QLatin1String("large"))
         out.options.size = ShopSize::Large;
     else
-        return QStringLiteral("--size must be demo or large, not '%1'").arg(size);
+        return bad(QStringLiteral("--size must be demo or large, not '%1'").arg(size));
     bool ok = false;
     out.options.seed = p.value(QStringLiteral("seed")).toULongLong(&ok);
     if (!ok)
-        return QStringLiteral("--seed must be a whole number, not '%1'").arg(p.value(QStringLiteral("seed")));
+        return bad(QStringLiteral("--seed must be a whole number, not '%1'").arg(p.value(QStringLiteral("seed"))));
     if (p.isSet(QStringLiteral("today"))) {
         out.options.today = QDate::fromString(p.value(QStringLiteral("today")), Qt::ISODate);
         if (!out.options.today.isValid())
-            return QStringLiteral("--today must be a date YYYY-MM-DD");
+            return bad(QStringLiteral("--today must be a date YYYY-MM-DD"));
     }
     out.replace = p.isSet(QStringLiteral("replace"));
-    return {};
+    return std::nullopt;
 }
 
 void generate(Sink& sink, const QString& scriptName, const Parsed& args)
@@ -92,15 +102,14 @@ void generate(Sink& sink, const QString& scriptName, const Parsed& args)
 int runShopCommand(const QStringList& args)
 {
     Parsed parsed;
-    const QString error = parse(args, parsed);
-    if (!error.isEmpty()) {
-        say(error);
-        say(QStringLiteral("usage: shopgen --db CONNSTR [--size demo|large] [--seed N] [--today YYYY-MM-DD] [--replace]"));
-        return 2;
-    }
+    if (const auto status = parse(args, parsed))
+        return *status;
     try {
         const platform::db::ConnectionSpec target = platform::db::parseConnectionString(parsed.connectionString);
         if (target.driver == QLatin1String("QSQLITE")) {
+            // Only shopgen creates a shop's SQLite file; it says so.
+            if (!QFileInfo::exists(target.databaseName))
+                say(QStringLiteral("creating the SQLite database %1").arg(target.databaseName));
             // The SQLite C API directly: the large shop's millions of rows in a minute.
             SqliteSink sink(target.databaseName);
             generate(sink, QStringLiteral("sqlite"), parsed);

@@ -2,6 +2,7 @@
 
 #include "host/hostkit/HostHooks.h"
 #include "hostapi/hostkit.h"
+#include "platform/CommandLine.h"
 #include "platform/Error.h"
 #include "platform/dataset/DataPacket.h"
 #include "platform/db/Connection.h"
@@ -10,11 +11,16 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QDirIterator>
 #include <QFileInfo>
 #include <QProcess>
+#include <QSqlError>
 #include <QSqlQuery>
+#include <QTemporaryDir>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 namespace shopgen {
 
@@ -131,7 +137,8 @@ QList<QVariantList> taxas(const QString& db)
         conexao.open();
         QSqlQuery q(conexao.database());
         if (!q.exec(QStringLiteral("SELECT DISTINCT VRPEALIMPFIS, IDTPIMPOSFIS FROM ALIQIMPFIS ORDER BY 1, 2")))
-            throw platform::DatabaseError(QStringLiteral("ALIQIMPFIS: ") + conexao.lastErrorText());
+            throw platform::DatabaseError(
+                QStringLiteral("table ALIQIMPFIS of the shop cannot be read: %1").arg(q.lastError().text().trimmed()));
         while (q.next())
             linhas << QVariantList{QString::number(linhas.size() + 1).rightJustified(2, QLatin1Char('0')),
                                    q.value(0).toDouble(), q.value(1).toString()};
@@ -142,11 +149,11 @@ QList<QVariantList> taxas(const QString& db)
     return linhas;
 }
 
-void gravaCadastros(const TerminalOptions& o, const QString& dados)
+void gravaCadastros(const TerminalOptions& o, const QString& dados, const QList<QVariantList>& aliquotas)
 {
     const QString cad = dados + QStringLiteral("/Cadastros/");
     grava(cad + QStringLiteral("AliqImpFis.cds"),
-          {texto("CDALIQIMPFIS", 2), tipo("VRALIQIMPFIS", FieldType::Float), texto("IDALIQIMPFIS", 1)}, taxas(o.db));
+          {texto("CDALIQIMPFIS", 2), tipo("VRALIQIMPFIS", FieldType::Float), texto("IDALIQIMPFIS", 1)}, aliquotas);
 
     grava(cad + QStringLiteral("ConfTipoRece.cds"),
           {texto("CDTIPORECE", 3), texto("NMTIPORECE", 30), texto("IDTIPORECE", 1), texto("IDMOSTRARECE", 1),
@@ -169,21 +176,60 @@ void gravaCadastros(const TerminalOptions& o, const QString& dados)
           {{hostkit::Cripto(QStringLiteral("12345678"), terminal::kChaveCripto)}});
 }
 
+[[noreturn]] void failMove(const QString& from, const QString& to)
+{
+    throw platform::Error(QStringLiteral("cannot move %1 to %2: %3").arg(from, to, QString::fromLocal8Bit(std::strerror(errno))));
+}
+
+// Puts the built terminal in place: the whole folder in one rename when there is none
+// yet; otherwise file by file, each replaced in one rename, so that what else the
+// folder holds (a shop database beside the files) stays.
+void moveIntoPlace(const QString& built, const QString& target)
+{
+    if (!QFileInfo::exists(target)) {
+        if (std::rename(QFile::encodeName(built).constData(), QFile::encodeName(target).constData()) != 0)
+            failMove(built, target);
+        return;
+    }
+    QDirIterator it(built, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString from = it.next();
+        const QString to = target + from.mid(built.size());
+        if (!QDir().mkpath(QFileInfo(to).absolutePath()))
+            throw platform::Error(QStringLiteral("cannot create %1").arg(QFileInfo(to).absolutePath()));
+        if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0)
+            failMove(from, to);
+    }
+}
+
 }  // namespace
 
 void writeTerminal(const TerminalOptions& o)
 {
     const Perfil p = perfil(o.profile);
-    if (!QDir().mkpath(o.dir + QStringLiteral("/Dados/Cadastros")))
-        throw platform::Error(QStringLiteral("cannot create %1").arg(o.dir));
-    const QString dados = QDir(o.dir).absoluteFilePath(QStringLiteral("Dados"));
-    const QString dirCad = dados + QLatin1Char('/');
-    gravaParametros(o, p, dirCad);
-    gravaCadastros(o, dados);
-    grava(dirCad + QStringLiteral("QUORVAN.CDS"), {texto("MD5ARQUIVOTXT", 100)},
+    const QString target = QDir(o.dir).absolutePath();
+    // The shop is read before anything is written: a shop that cannot be read leaves nothing behind.
+    const QList<QVariantList> aliquotas = taxas(o.db);
+    const QString parent = QFileInfo(target).absolutePath();
+    if (!QDir().mkpath(parent))
+        throw platform::Error(QStringLiteral("cannot create %1").arg(parent));
+    // Built in a temporary folder beside the target and moved into place at the end.
+    QTemporaryDir built(parent + QStringLiteral("/.") + QFileInfo(target).fileName() + QStringLiteral("-XXXXXX"));
+    if (!built.isValid())
+        throw platform::Error(QStringLiteral("cannot create a temporary folder in %1: %2").arg(parent, built.errorString()));
+    TerminalOptions inBuild = o;
+    inBuild.dir = built.path();
+    if (!QDir().mkpath(built.path() + QStringLiteral("/Dados/Cadastros")))
+        throw platform::Error(QStringLiteral("cannot create %1/Dados/Cadastros").arg(built.path()));
+    // The files name their folders as they will be, under the target.
+    const QString dirCad = target + QStringLiteral("/Dados/");
+    gravaParametros(inBuild, p, dirCad);
+    gravaCadastros(inBuild, built.path() + QStringLiteral("/Dados"), aliquotas);
+    grava(built.path() + QStringLiteral("/Dados/QUORVAN.CDS"), {texto("MD5ARQUIVOTXT", 100)},
           {{hostkit::Cripto(QStringLiteral("8F14E45FCEEA167A5A36DEDD4BEA2543"), terminal::kChaveCripto)}});
     if (!o.db.isEmpty())
-        hostkit::saveStringConexQvn(QDir(o.dir).absolutePath(), o.db);
+        hostkit::saveStringConexQvn(built.path(), o.db);
+    moveIntoPlace(built.path(), target);
 }
 
 int checkTerminal(const TerminalOptions& o)
@@ -208,22 +254,23 @@ int checkTerminal(const TerminalOptions& o)
 
 int runTerminalCommand(const QStringList& args)
 {
+    const QString usage = QStringLiteral("usage: shopgen terminal DIR --profile fiscal|nfce|sat [--db CONNSTR]\n");
+    QCommandLineParser parser;
+    parser.addOption(QCommandLineOption(QStringLiteral("profile"), QString(), QStringLiteral("PROFILE"),
+                                        QStringLiteral("fiscal")));
+    parser.addOption(QCommandLineOption(QStringLiteral("db"), QString(), QStringLiteral("CONNSTR")));
+    if (const auto status = platform::cli::parse(parser, args, "shopgen terminal", usage))
+        return *status;
+    if (parser.positionalArguments().size() != 1)
+        return platform::cli::usageError("shopgen terminal",
+                                         parser.positionalArguments().isEmpty()
+                                             ? QStringLiteral("DIR is required")
+                                             : QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments()[1]),
+                                         usage);
     TerminalOptions o;
-    for (int i = 0; i < args.size(); ++i) {
-        const QString& a = args[i];
-        if ((a == QLatin1String("--profile") || a == QLatin1String("--db")) && i + 1 < args.size())
-            (a == QLatin1String("--profile") ? o.profile : o.db) = args[++i];
-        else if (!a.startsWith(QLatin1String("--")) && o.dir.isEmpty())
-            o.dir = a;
-        else {
-            std::fprintf(stderr, "shopgen terminal: unexpected argument '%s'\n", a.toLocal8Bit().constData());
-            return 2;
-        }
-    }
-    if (o.dir.isEmpty()) {
-        std::fprintf(stderr, "usage: shopgen terminal DIR --profile fiscal|nfce|sat [--db CONNSTR]\n");
-        return 2;
-    }
+    o.dir = parser.positionalArguments()[0];
+    o.profile = parser.value(QStringLiteral("profile"));
+    o.db = parser.value(QStringLiteral("db"));
     try {
         writeTerminal(o);
     } catch (const platform::Error& e) {

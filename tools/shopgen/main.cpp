@@ -7,6 +7,7 @@
 // A subcommand is the first argument when it names one of the table below; otherwise the
 // shop subcommand runs with all arguments.
 
+#include "platform/CommandLine.h"
 #include "tools/shopgen/ShopCommand.h"
 #include "tools/shopgen/TerminalCommand.h"
 
@@ -29,20 +30,31 @@ const Subcommand kSubcommands[] = {
     {"terminal", shopgen::runTerminalCommand, "shopgen terminal DIR --profile fiscal|nfce|sat [--db CONNSTR]"},
 };
 
+QString usage()
+{
+    QString text = QStringLiteral("usage:\n");
+    for (const Subcommand& s : kSubcommands)
+        text += QStringLiteral("  %1\n").arg(QString::fromLatin1(s.usage));
+    return text + QStringLiteral("  shopgen --help | --version\n");
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
+    const QStringList args = platform::cli::rawArguments(argc, argv);
     QCoreApplication app(argc, argv);
-    QStringList args = app.arguments().mid(1);
-    if (args.isEmpty() || args.first() == QLatin1String("--help") || args.first() == QLatin1String("-h")) {
-        std::fprintf(stderr, "usage:\n");
+    if (!args.isEmpty())
         for (const Subcommand& s : kSubcommands)
-            std::fprintf(stderr, "  %s\n", s.usage);
-        return args.isEmpty() ? 2 : 0;
+            if (args.first() == QLatin1String(s.name))
+                return s.run(args.mid(1));
+    // --help and --version for shopgen itself; everything else is the shop subcommand.
+    if (!args.isEmpty() && (args.first() == QLatin1String("--help") || args.first() == QLatin1String("-h")
+                            || args.first() == QLatin1String("--version"))) {
+        QCommandLineParser parser;
+        return platform::cli::parse(parser, args.mid(0, 1), "shopgen", usage()).value_or(0);
     }
-    for (const Subcommand& s : kSubcommands)
-        if (args.first() == QLatin1String(s.name))
-            return s.run(args.mid(1));
+    if (args.isEmpty())
+        return platform::cli::usageError("shopgen", QStringLiteral("--db CONNSTR is required"), usage());
     return kSubcommands[0].run(args);
 }

@@ -9,6 +9,8 @@
 #include <QJsonObject>
 #include <QProcess>
 
+#include <functional>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -35,7 +37,7 @@ protected:
         QFile::remove(transcriptPath);
         QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        // The platform of this test run: offscreen, or a real X server in the xvfb run.
         env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
         p.setProcessEnvironment(env);
         p.start(binDir() + QStringLiteral("/pdvhost"),
@@ -182,14 +184,42 @@ TEST_F(PdvhostTest, APlannedFaultMakesTheSearchGiveUp)
     EXPECT_TRUE(estado(QStringLiteral("key F2")).value(QStringLiteral("consumer")).toString().isEmpty());
 }
 
-TEST_F(PdvhostTest, AFailedOpeningIsReportedOnceAndNeverShown)
+TEST_F(PdvhostTest, AFailedOpeningIsReportedOnceNeverShownAndExitsOneWithTheReasonOnStderr)
 {
-    term.removeFile(QStringLiteral("PARAMETROSQVN.CDS"));
-    ASSERT_EQ(roda(QStringLiteral("key F2\n")), 0) << stderrText.toStdString();
-    EXPECT_TRUE(eventos().isEmpty());
-    const auto mensagens = chamadas(QStringLiteral("Mensagem"));
-    ASSERT_EQ(mensagens.size(), 1);
-    EXPECT_TRUE(mensagens[0].value(QStringLiteral("args")).toArray().at(0).toString().contains(QStringLiteral("DSDIRCAD")));
+    const QString params = term.dir() + QStringLiteral("/PARAMETROSQVN.CDS");
+    auto truncate = [&](qsizetype size) {
+        QFile f(params);
+        f.open(QIODevice::ReadWrite);
+        f.resize(size);
+    };
+    const struct {
+        const char* what;
+        std::function<void()> damage;
+        QStringList extra;
+        const char* reason;
+    } cases[] = {
+        {"missing", [&] { QFile::remove(params); }, {}, "PARAMETROSQVN.CDS não foi encontrado"},
+        {"empty", [&] { truncate(0); }, {}, "empty file"},
+        {"truncated", [&] { truncate(60); }, {}, "truncated"},
+        {"a directory", [&] { QFile::remove(params); QDir().mkpath(params); }, {}, "is a directory"},
+        {"unknown provider", [] {}, {QStringLiteral("--db"), QStringLiteral("Provider=Nope;Data Source=x")}, "Nope"},
+        {"database missing", [] {}, {QStringLiteral("--db"), QStringLiteral("Provider=SQLite;Data Source=/nao/ha.db")},
+         "/nao/ha.db"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        term.writeAll();
+        c.damage();
+        EXPECT_EQ(roda(QStringLiteral("key F2\n"), c.extra), 1);
+        EXPECT_TRUE(eventos().isEmpty());
+        const auto mensagens = chamadas(QStringLiteral("Mensagem"));
+        ASSERT_EQ(mensagens.size(), 1);
+        const QString reason = mensagens[0].value(QStringLiteral("args")).toArray().at(0).toString();
+        EXPECT_TRUE(reason.contains(QString::fromUtf8(c.reason))) << reason.toStdString();
+        EXPECT_TRUE(stderrText.contains(QStringLiteral("the screen did not open: ") + reason))
+            << stderrText.toStdString();
+        QDir(params).removeRecursively();
+    }
 }
 
 TEST_F(PdvhostTest, EscEndsTheScriptAndABadScriptNeverOpensTheScreen)

@@ -2,6 +2,7 @@
 // from one counter at once on SQLite and PostgreSQL: no number is handed out twice.
 
 #include "host/hostkit/HostHooks.h"
+#include "support/SqliteFile.h"
 #include "hostapi/hostkit.h"
 
 #include <QCoreApplication>
@@ -64,7 +65,7 @@ class NumberingSQLite : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        cs = QStringLiteral("Provider=SQLite;Data Source=%1/loja.db").arg(dir.path());
+        cs = QStringLiteral("Provider=SQLite;Data Source=") + sqliteFile(dir.path(), QStringLiteral("loja.db"));
         conn.setConnectionString(cs);
         conn.open();
         conn.execute(QLatin1String(kTable));

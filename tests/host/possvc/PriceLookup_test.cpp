@@ -1,6 +1,7 @@
 // The price lookup on the price tables: every refusal code arises from the data, and the
 // price travels as decimal text. Runs on SQLite always, on PostgreSQL when configured.
 
+#include "support/SqliteFile.h"
 #include "host/possvc/PriceLookup.h"
 #include "host/possvc/ScreenOps.h"
 #include "hostapi/possvc.h"
@@ -31,7 +32,7 @@ public:
     explicit PriceDb(Backend backend) : backend_(backend)
     {
         if (backend == Backend::SQLite) {
-            connStr_ = QStringLiteral("Provider=SQLite;Data Source=") + dir_.filePath(QStringLiteral("loja.db"));
+            connStr_ = QStringLiteral("Provider=SQLite;Data Source=") + sqliteFile(dir_.path(), QStringLiteral("loja.db"));
         } else {
             static int serial = 0;
             pgName_ = QStringLiteral("vak_price_%1_%2").arg(QCoreApplication::applicationPid()).arg(++serial);

@@ -1,3 +1,4 @@
+#include "support/SqliteFile.h"
 #include "SaleTestDb.h"
 
 #include "host/possvc/SaleServices.h"
@@ -52,7 +53,7 @@ std::unique_ptr<TestDatabase> TestDatabase::create(const QString& backend)
 {
     std::unique_ptr<TestDatabase> db(new TestDatabase);
     if (backend == QLatin1String("sqlite")) {
-        db->connectionString_ = QStringLiteral("Provider=SQLite;Data Source=%1").arg(db->dir_.filePath(QStringLiteral("loja.db")));
+        db->connectionString_ = QStringLiteral("Provider=SQLite;Data Source=%1").arg(sqliteFile(db->dir_.path(), QStringLiteral("loja.db")));
         db->conn_ = openConnection(db->connectionString_);
         db->loadSchema(QStringLiteral("sqlite.sql"));
     } else {

@@ -5,7 +5,10 @@
 #include "platform/Error.h"
 #include "platform/db/Query.h"
 
+#include <QFile>
 #include <QSqlDatabase>
+
+#include <functional>
 
 #include <gtest/gtest.h>
 
@@ -20,7 +23,7 @@ TEST(Connection, EventsRunAroundTheOpenInOrder)
     conn.setBeforeConnect([&](Connection& c) {
         order << QStringLiteral("before");
         EXPECT_FALSE(c.connected());
-        c.setConnectionString(QStringLiteral("Provider=SQLite;Data Source=%1/ev.db").arg(dir.path()));
+        c.setConnectionString(QStringLiteral("Provider=SQLite;Data Source=") + sqliteFile(dir.path(), QStringLiteral("ev.db")));
     });
     conn.setAfterConnect([&](Connection& c) {
         order << QStringLiteral("after");
@@ -80,6 +83,49 @@ TEST(Connection, FailuresToConnectAreDatabaseErrorsWithTheDriverText)
     }
     Connection unknown(QStringLiteral("Provider=Nada;Data Source=x"));
     EXPECT_THROW(unknown.open(), DatabaseError);
+}
+
+TEST(Connection, ASqliteFileThatDoesNotExistIsNamedAndNotCreated)
+{
+    QTemporaryDir dir;
+    for (const QString& path : {dir.filePath(QStringLiteral("loja.db")), dir.path()}) {
+        Connection conn(QStringLiteral("Provider=SQLite;Data Source=") + path);
+        try {
+            conn.open();
+            FAIL() << "opened " << path.toStdString();
+        } catch (const DatabaseError& e) {
+            EXPECT_TRUE(e.text().contains(path)) << e.what();
+        }
+    }
+    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("loja.db"))));
+}
+
+TEST(Connection, ABusySqliteDatabaseIsWaitedForOncePerOperationAndNamedBusy)
+{
+    QTemporaryDir dir;
+    const QString cs = QStringLiteral("Provider=SQLite;Busy Timeout=0.3;Data Source=") + sqliteFile(dir.path());
+    Connection holder(cs), waiter(cs);
+    holder.open();
+    waiter.open();
+    holder.execute(QStringLiteral("CREATE TABLE T (A INTEGER)"));
+    holder.beginTransaction(true);
+    holder.execute(QStringLiteral("INSERT INTO T VALUES (1)"));
+    auto errorOf = [](const std::function<void()>& f) {
+        try {
+            f();
+        } catch (const DatabaseError& e) {
+            return e.text();
+        }
+        return QStringLiteral("(no error)");
+    };
+    // The first statement waits its timeout; the error handling after it does not wait again.
+    const QString first = errorOf([&] { waiter.beginTransaction(true); });
+    EXPECT_TRUE(first.contains(QStringLiteral("is busy"))) << first.toStdString();
+    EXPECT_TRUE(first.contains(QStringLiteral("(waited 0.3 s)"))) << first.toStdString();
+    const QString second = errorOf([&] { waiter.execute(QStringLiteral("INSERT INTO T VALUES (2)")); });
+    EXPECT_TRUE(second.contains(QStringLiteral("did not wait again"))) << second.toStdString();
+    holder.commit();
+    EXPECT_EQ(errorOf([&] { waiter.execute(QStringLiteral("INSERT INTO T VALUES (3)")); }), "(no error)");
 }
 
 TEST(Connection, OdbcDialectComesFromTheServer)

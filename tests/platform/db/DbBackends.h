@@ -2,6 +2,7 @@
 // The database backends a test can run on: SQLite always; PostgreSQL and ODBC (to
 // PostgreSQL and to SQLite) when scripts/services.sh exported their connection strings.
 
+#include "support/SqliteFile.h"
 #include "platform/Error.h"
 #include "platform/db/Connection.h"
 
@@ -41,7 +42,7 @@ inline QString connectionString(Kind kind, const QString& dir)
 {
     switch (kind) {
     case Kind::SQLite:
-        return QStringLiteral("Provider=SQLite;Data Source=%1/test.db").arg(dir);
+        return QStringLiteral("Provider=SQLite;Data Source=") + sqliteFile(dir);
     case Kind::PostgreSQL:
         return qEnvironmentVariable("VAK_PG_CONNSTR");
     case Kind::OdbcPostgreSQL:

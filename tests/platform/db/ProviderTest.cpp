@@ -140,7 +140,7 @@ INSTANTIATE_TEST_SUITE_P(Backends, ProviderOnBackend, ::testing::ValuesIn(testdb
 TEST(ProviderSQLite, LooseValuesBecomeTheDeclaredTypes)
 {
     QTemporaryDir dir;
-    Connection conn(QStringLiteral("Provider=SQLite;Data Source=%1/loose.db").arg(dir.path()));
+    Connection conn(QStringLiteral("Provider=SQLite;Data Source=") + sqliteFile(dir.path(), QStringLiteral("loose.db")));
     conn.open();
     conn.execute(QStringLiteral("CREATE TABLE T (A, B, C, D, E, F)"));
     // Dates written by other programs in the usual text forms, numbers as text, flags as S/N.

@@ -11,6 +11,8 @@
 #include "tools/shopgen/Schema.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSqlQuery>
@@ -183,4 +185,59 @@ TEST(ShopgenTool, ReplacesOnlyWhenAskedAndRejectsBadArguments)
     EXPECT_EQ(run({db, "--seed", "x"}), 2);
     EXPECT_EQ(run({"--size", "demo"}), 2);
     EXPECT_EQ(run({"--db", "Provider=Nenhum"}), 1);
+}
+
+TEST(ShopgenTool, OnlyShopgenCreatesAShopAndATerminalIsWholeOrAbsent)
+{
+    const QString exe = qEnvironmentVariable("VAK_BIN_DIR") + QStringLiteral("/shopgen");
+    if (!QFile::exists(exe))
+        GTEST_SKIP() << "shopgen is not built";
+    QTemporaryDir dir;
+    struct Run {
+        int code;
+        QString err;
+    };
+    auto run = [&](const QStringList& args) {
+        QProcess p;
+        p.start(exe, args);
+        p.waitForFinished(60000);
+        return Run{p.exitCode(), QString::fromLocal8Bit(p.readAllStandardError())};
+    };
+    const QString term = dir.filePath(QStringLiteral("term"));
+    const QString missing = dir.filePath(QStringLiteral("nao.db"));
+    const QString empty = dir.filePath(QStringLiteral("vazio.db"));
+    QFile(empty).open(QIODevice::WriteOnly);
+    const struct {
+        QStringList args;
+        int code;
+        const char* message;
+    } failures[] = {
+        {{"terminal", term, "--db", sqliteConn(missing)}, 1, "nao.db does not exist"},
+        {{"terminal", term, "--db", sqliteConn(empty)}, 1, "table ALIQIMPFIS of the shop cannot be read: no such table"},
+        {{"terminal", term, "--profile", "balcao"}, 1, "unknown profile 'balcao'"},
+        {{"terminal"}, 2, "DIR is required"},
+        {{"terminal", term, "--bogus"}, 2, "Unknown option 'bogus'"},
+    };
+    for (const auto& f : failures) {
+        const Run r = run(f.args);
+        EXPECT_EQ(r.code, f.code) << f.args.join(' ').toStdString();
+        EXPECT_TRUE(r.err.contains(QLatin1String(f.message))) << r.err.toStdString();
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                  (QStringList{"vazio.db"}))
+            << "left behind after " << f.args.join(' ').toStdString();
+    }
+    // shopgen creates the shop, and says so; the terminal then reads it.
+    const QString shop = term + QStringLiteral("/Dados/loja.db");
+    QDir().mkpath(QFileInfo(shop).absolutePath());
+    const Run created = run({"--db", sqliteConn(shop)});
+    EXPECT_EQ(created.code, 0) << created.err.toStdString();
+    EXPECT_TRUE(created.err.contains(QStringLiteral("creating the SQLite database ") + shop)) << created.err.toStdString();
+    const Run written = run({"terminal", term, "--db", sqliteConn(shop)});
+    EXPECT_EQ(written.code, 0) << written.err.toStdString();
+    EXPECT_TRUE(QFile::exists(term + QStringLiteral("/PARAMETROSQVN.CDS")));
+    EXPECT_TRUE(QFile::exists(shop));  // files replaced one by one: the shop beside them stays
+    for (const char* option : {"--help", "--version"}) {
+        EXPECT_EQ(run({option}).code, 0) << option;
+        EXPECT_EQ(run({"terminal", option}).code, 0) << option;
+    }
 }
