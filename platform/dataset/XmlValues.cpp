@@ -241,7 +241,9 @@ QVariant xmlTextToValue(const FieldDef& def, const QByteArray& subtype, QByteArr
         const auto v = parseDouble(text);
         if (!v)
             badText(def, text);
-        return *v;
+        // A single holds what a float holds, as the binary encoding keeps it; the shortest
+        // text of a float reads back as that float, not as a nearby double.
+        return def.type == FieldType::Single ? double(float(*v)) : *v;
     }
     case FieldType::Date: {
         const QDate d = parseXmlDate(text);
