@@ -63,11 +63,17 @@ void reserveStore(detail::RowStore& store, const FieldDefs& defs, const QList<QV
     // Exact sizes up front: the text pools are most of a loaded table's memory.
     for (int f = 0; f < defs.size(); ++f) {
         qsizetype chars = 0;
-        if (isTextType(defs[f].type))
+        quint32 kept = quint32(rows.size());
+        if (isTextType(defs[f].type)) {
             for (const QVariantList& row : rows)
                 if (f < row.size() && row[f].typeId() == QMetaType::QString)
                     chars += static_cast<const QString*>(row[f].constData())->size();
-        store.column(f).reserve(quint32(rows.size()), chars);
+        } else {
+            // Other columns hold values up to their last non-null row only.
+            while (kept > 0 && !(f < rows[kept - 1].size() && rows[kept - 1][f].isValid()))
+                --kept;
+        }
+        store.column(f).reserve(kept, chars);
     }
 }
 

@@ -5,6 +5,7 @@
 
 #include "platform/Error.h"
 
+#include <QSet>
 #include <QtEndian>
 
 namespace platform::packet {
@@ -383,14 +384,16 @@ void applyFieldParams(FieldDef& def, FieldType type, const FieldParams& params)
 QList<PacketParam> tableParams(const DataPacket& packet)
 {
     // Rows are written merged, so a stored change log no longer applies.
+    // A name stored twice is written once (the first): XML holds each as one attribute.
     QList<PacketParam> out;
-    bool haveLcid = false;
+    QSet<QByteArray> names;
     for (const PacketParam& p : packet.params) {
-        if (p.field != -1 || p.name == "CHANGE_LOG")
+        if (p.field != -1 || p.name == "CHANGE_LOG" || names.contains(p.name))
             continue;
-        haveLcid = haveLcid || p.name == "LCID";
+        names.insert(p.name);
         out.append(p);
     }
+    const bool haveLcid = names.contains("LCID");
     if (!haveLcid)
         out.append(makeIntParam("LCID", kInt32Param, 1033));
     return out;

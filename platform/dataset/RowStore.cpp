@@ -119,7 +119,7 @@ Column::Column(FieldType type, bool text) : type_(type), text_(text) {}
 
 quint32 Column::rowCount() const
 {
-    return quint32(text_ ? spans_.size() : values_.size());
+    return text_ ? quint32(spans_.size()) : count_;
 }
 
 void Column::reserve(quint32 rows, qsizetype chars)
@@ -128,7 +128,7 @@ void Column::reserve(quint32 rows, qsizetype chars)
         spans_.reserve(rows);
         pool_.reserve(size_t(chars));
     } else {
-        values_.reserve(rows);
+        values_.reserve(rows);  // other columns: up to their last non-null row
     }
 }
 
@@ -145,7 +145,11 @@ Column::TextSpan Column::storeText(QStringView s)
 void Column::append(const QVariant& value)
 {
     if (!text_) {
-        values_.push_back(value);
+        if (value.isValid()) {
+            values_.resize(count_);  // the nulls before it
+            values_.push_back(value);
+        }
+        ++count_;
         return;
     }
     spans_.push_back(value.isValid() ? storeText(value.toString()) : TextSpan{});
@@ -172,6 +176,11 @@ void Column::appendLatin1(QByteArrayView text)
 void Column::set(quint32 row, const QVariant& value)
 {
     if (!text_) {
+        if (row >= values_.size()) {
+            if (!value.isValid())
+                return;
+            values_.resize(size_t(row) + 1);
+        }
         values_[row] = value;
         return;
     }
@@ -202,7 +211,7 @@ void Column::compactPool()
 QVariant Column::get(quint32 row) const
 {
     if (!text_)
-        return values_[row];
+        return row < values_.size() ? values_[row] : QVariant();
     const TextSpan& span = spans_[row];
     if (span.length < 0)
         return {};
@@ -211,13 +220,13 @@ QVariant Column::get(quint32 row) const
 
 bool Column::isNull(quint32 row) const
 {
-    return text_ ? spans_[row].length < 0 : !values_[row].isValid();
+    return text_ ? spans_[row].length < 0 : row >= values_.size() || !values_[row].isValid();
 }
 
 Cell Column::cell(quint32 row) const
 {
     if (!text_)
-        return cellOf(type_, values_[row]);
+        return cellOf(type_, row < values_.size() ? values_[row] : QVariant());
     Cell c;
     const TextSpan& span = spans_[row];
     if (span.length >= 0) {

@@ -6,7 +6,8 @@
 // the dataset keeps the table order as a vector of ids. Text columns keep all their
 // characters in one UTF-16 pool with an (offset, length) per row, so that a loaded
 // table costs little more than its packet and comparisons need no allocation; other
-// columns keep a QVariant per row (no heap use for numbers and dates).
+// columns keep a QVariant per row (no heap use for numbers and dates) up to their last
+// non-null row, so that trailing nulls, and columns of nulls, take no room.
 
 #include "platform/dataset/FieldDef.h"
 
@@ -85,7 +86,8 @@ private:
 
     FieldType type_;
     bool text_;
-    std::vector<QVariant> values_;  // non-text columns
+    std::vector<QVariant> values_;  // non-text columns, up to the last non-null row; later rows are null
+    quint32 count_ = 0;             // rows of a non-text column
     std::vector<TextSpan> spans_;   // text columns
     std::vector<char16_t> pool_;
     qsizetype garbage_ = 0;         // pool characters no span refers to any more
