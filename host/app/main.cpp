@@ -22,14 +22,16 @@ int main(int argc, char** argv)
         headless = headless || a == QLatin1String("--script") || a.startsWith(QLatin1String("--script="));
     if (headless && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Help, version and bad usage are answered before any display is needed.
+    pdvhost::HostOptions options;
+    if (!call && !check)
+        if (const auto status = pdvhost::parseOptions(args, options))
+            return *status;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("pdvhost"));
     if (call)
         return pdvhost::runCallCommand(args.mid(1));
     if (check)
         return pdvhost::runCheckCommand(args.mid(1));
-    pdvhost::HostOptions options;
-    if (const auto status = pdvhost::parseOptions(args, options))
-        return *status;
     return pdvhost::runHost(options);
 }
