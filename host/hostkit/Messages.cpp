@@ -39,6 +39,11 @@ QString defaultTitle(TTipoMsg tipo)
     return QStringLiteral("Atenção");
 }
 
+QString reasonOf(const MessageRequest& r)
+{
+    return r.motivo.trimmed();
+}
+
 QString windowTitle(const MessageRequest& r)
 {
     QString title = r.titulo.isEmpty() ? defaultTitle(r.tipo) : r.titulo;
@@ -50,6 +55,18 @@ QString windowTitle(const MessageRequest& r)
     if (!extra.isEmpty())
         title += QStringLiteral(" [") + extra.join(QLatin1Char('/')) + QLatin1Char(']');
     return title;
+}
+
+// What the box shows under its text: the reason of an error, then the detail.
+QString informativeText(const MessageRequest& r)
+{
+    QStringList parts;
+    const QString reason = reasonOf(r);
+    if (!reason.isEmpty())
+        parts << QStringLiteral("Motivo: ") + reason;
+    if (!r.detalhe.isEmpty())
+        parts << r.detalhe;
+    return parts.join(QLatin1Char('\n'));
 }
 
 // The rows of a dataset passed to a message, as tab-separated lines.
@@ -78,8 +95,9 @@ bool defaultPresenter(const MessageRequest& r)
         QMessageBox box;
         box.setWindowTitle(windowTitle(r));
         box.setText(r.texto);
-        if (!r.detalhe.isEmpty())
-            box.setInformativeText(r.detalhe);
+        const QString informative = informativeText(r);
+        if (!informative.isEmpty())
+            box.setInformativeText(informative);
         const QString rows = packetText(r.dados);
         if (!rows.isEmpty())
             box.setDetailedText(rows);
@@ -102,8 +120,9 @@ bool defaultPresenter(const MessageRequest& r)
     }
     // No GUI: the operator reads it on stderr; a question is answered yes.
     std::fprintf(stderr, "[%s] %s\n", qPrintable(windowTitle(r)), qPrintable(r.texto));
-    if (!r.detalhe.isEmpty())
-        std::fprintf(stderr, "  %s\n", qPrintable(r.detalhe));
+    const QString informative = informativeText(r);
+    if (!informative.isEmpty())
+        std::fprintf(stderr, "  %s\n", qPrintable(informative));
     return true;
 }
 
@@ -162,6 +181,11 @@ void notifyCall(const QString& op, const QVariantList& args, const QVariant& res
 
 bool showMessage(const MessageRequest& request)
 {
+    // An error with a reason is the host's record of a failed operation: it goes to the
+    // log whether or not a person or a script acknowledges it.
+    const QString reason = reasonOf(request);
+    if (!reason.isEmpty())
+        std::fprintf(stderr, "hostkit: %s (motivo: %s)\n", qPrintable(request.texto), qPrintable(reason));
     MessagePresenter presenter;
     {
         QMutexLocker lock(&state().mutex);
@@ -171,7 +195,7 @@ bool showMessage(const MessageRequest& request)
         }
         presenter = state().presenter;
     }
-    if (request.registra.compare(QLatin1String("S"), Qt::CaseInsensitive) == 0)
+    if (reason.isEmpty() && request.registra.compare(QLatin1String("S"), Qt::CaseInsensitive) == 0)
         std::fprintf(stderr, "hostkit: %s\n", qPrintable(request.texto));
     try {
         return presenter ? presenter(request) : defaultPresenter(request);
@@ -225,7 +249,12 @@ bool Mensagem(const QString& texto, const QString& titulo, const QString& pergun
               TTipoMsg tipo, const QString& detalhe, const QString& idEsquema, int codigo,
               platform::ClientDataSet* dataset)
 {
-    MessageRequest r{texto, titulo, pergunta, registra, tipo, detalhe, idEsquema, codigo, {}};
+    MessageRequest r{texto, titulo, pergunta, registra, tipo, detalhe, idEsquema, codigo, {}, {}};
+    // An error carries its reason (the error caught, a device's or a service's refusal) in
+    // the title argument: it is shown under the text and logged, not made a window title
+    // that a window manager would cut.
+    if (tipo == tmErro)
+        std::swap(r.titulo, r.motivo);
     if (dataset && dataset->active())
         r.dados = dataset->packet();
     const QVariantList args{texto, titulo, pergunta, registra, int(tipo), detalhe, idEsquema, codigo,

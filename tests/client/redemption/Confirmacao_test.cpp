@@ -404,7 +404,7 @@ TEST_P(Confirmacao, ImpressoraRecusaCancelarNadaMaisEDesfeito)
     EXPECT_TRUE(de(QStringLiteral("IncluiVendaCan")).isEmpty());
     // The receipt stands on the printer: the operator is not told the sale was cancelled.
     EXPECT_EQ(mensagens(), QStringList{form->msgPadrao->Msg(QStringLiteral("CUPOM_NAO_CANC")).arg(form->stCupNr)});
-    EXPECT_TRUE(fakes.messages.value(0).titulo.contains(QStringLiteral("SetConcluiFechamento")));
+    EXPECT_TRUE(fakes.messages.value(0).motivo.contains(QStringLiteral("SetConcluiFechamento")));
     confereLimpeza();
     EXPECT_EQ(vendasAtivas(), 0);
 }
@@ -425,7 +425,7 @@ TEST_P(Confirmacao, FalhaDepoisDeConcluirAVenda)
     confirma();
     EXPECT_EQ(mensagens().value(0), sat() ? kErroImpCup
                                           : form->msgPadrao->Msg(QStringLiteral("NFCE_SEM_VIA")).arg(form->stNrNfce));
-    EXPECT_EQ(fakes.messages.value(0).titulo,
+    EXPECT_EQ(fakes.messages.value(0).motivo,
               sat() ? QStringLiteral("SAT em processamento. Tente novamente.")
                     : QStringLiteral("impressora não fiscal desligada"));
     ASSERT_FALSE(form->stNrSeqVenda.isEmpty());

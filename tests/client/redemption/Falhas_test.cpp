@@ -209,11 +209,11 @@ TEST_P(FalhaNaConfirmacao, BancoImpressoraEMensagemConcordam)
         ASSERT_FALSE(lidas.isEmpty());
         EXPECT_EQ(lidas.last(), esperada(fim));
         EXPECT_EQ(fakes.messages.last().tipo, hostkit::tmErro);
-        EXPECT_FALSE(fakes.messages.last().titulo.isEmpty()) << "the reason is not passed on";
+        EXPECT_FALSE(fakes.messages.last().motivo.isEmpty()) << "the reason is not passed on";
         if (caso.modo == Modo::Erro)
-            EXPECT_TRUE(fakes.messages.last().titulo.contains(QStringLiteral("fault injected")) ||
+            EXPECT_TRUE(fakes.messages.last().motivo.contains(QStringLiteral("fault injected")) ||
                         fakes.errors.join(u'\n').contains(QStringLiteral("fault injected")))
-                << fakes.messages.last().titulo.toStdString();
+                << fakes.messages.last().motivo.toStdString();
     }
 
     // The screen takes the next redemption.

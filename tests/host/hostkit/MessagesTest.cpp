@@ -5,6 +5,10 @@
 
 #include "platform/dataset/DataPacket.h"
 
+#include <QApplication>
+#include <QMessageBox>
+#include <QTimer>
+
 #include <gtest/gtest.h>
 
 using namespace hostkit;
@@ -170,4 +174,38 @@ TEST_F(RodapeTest, FooterFollowsTheFlags)
     EXPECT_EQ(calls[2].op, QStringLiteral("MontaRodapeGeral"));
     EXPECT_EQ(calls[2].args, (QVariantList{false, QStringLiteral("VAK04100"), QStringLiteral("N")}));
     EXPECT_EQ(calls[2].result, QVariant(QStringLiteral("Vak04100")));
+}
+
+// An error's reason travels in the title argument: the box shows it under the text, keeps
+// the kind's title, and the log has it whether a person or a script acknowledges.
+TEST_F(MensagemTest, AnErrorsReasonIsShownUnderTheTextAndLogged)
+{
+    const QString texto = QStringLiteral("Ocorreu um erro na impressão do cupom. Venda cancelada.");
+    const QString motivo = QStringLiteral("Saldo insuficiente na campanha CP1");
+
+    testing::internal::CaptureStderr();
+    EXPECT_TRUE(Mensagem(texto, motivo, QStringLiteral("N"), QStringLiteral("N"), tmErro, {}, QStringLiteral("002"), 0, nullptr));
+    const std::string scriptedLog = testing::internal::GetCapturedStderr();
+    EXPECT_NE(scriptedLog.find("(motivo: Saldo insuficiente na campanha CP1)"), std::string::npos) << scriptedLog;
+
+    setScriptedMessages(false);
+    QString title, informative;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        title = box->windowTitle();
+        informative = box->informativeText();
+        box->accept();
+    });
+    testing::internal::CaptureStderr();
+    EXPECT_TRUE(Mensagem(texto, motivo, QStringLiteral("N"), QStringLiteral("N"), tmErro, {}, QStringLiteral("002"), 0, nullptr));
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("motivo:"), std::string::npos);
+    EXPECT_EQ(title, QStringLiteral("Erro [002]"));
+    EXPECT_EQ(informative, QStringLiteral("Motivo: ") + motivo);
+
+    // A notice keeps its title argument as the title, and logs only when asked to.
+    setScriptedMessages(true);
+    testing::internal::CaptureStderr();
+    Mensagem(QStringLiteral("Aviso"), QStringLiteral("Título"), QStringLiteral("N"), QStringLiteral("N"), tmAviso, {}, {}, 0, nullptr);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
 }
