@@ -164,6 +164,78 @@ TEST_F(InitTest, TheServiceCallsCarryTheirContexts)
     EXPECT_EQ(metodo, QStringList{QStringLiteral("GetSaldoConsCamp|001-C1|002")});
 }
 
+// The opening's one data step, with a consumer given and without: every argument of its
+// MensagemMetodo call, and what a database error in that step leaves.
+struct PassoDeAbertura {
+    const char* nome;
+    QString consumidor;
+    QString metodo, contexto;
+    QString tabela;  // the table whose loss makes the step fail
+};
+
+class OpeningStepTest : public InitTest, public ::testing::WithParamInterface<PassoDeAbertura> {
+protected:
+    QList<hostkit::CallRecord> metodos() const
+    {
+        QList<hostkit::CallRecord> r;
+        for (const auto& c : chamadas)
+            if (c.op == QLatin1String("MensagemMetodo"))
+                r << c;
+        return r;
+    }
+    platform::ClientDataSet* carregado() const
+    {
+        return GetParam().consumidor.isEmpty() ? form->cdsConsumidor : form->cdsCampanha;
+    }
+};
+
+TEST_P(OpeningStepTest, PassesEveryArgumentOfMensagemMetodo)
+{
+    const PassoDeAbertura& p = GetParam();
+    observa();
+    abre(p.consumidor, p.consumidor.isEmpty() ? QString() : QStringLiteral("Ana Souza"));
+    const auto chamadasMetodo = metodos();
+    ASSERT_EQ(chamadasMetodo.size(), 1);
+    const QVariantList& args = chamadasMetodo[0].args;
+    ASSERT_EQ(args.size(), 7);
+    EXPECT_FALSE(args[0].isNull()) << "the data service's packet";
+    EXPECT_FALSE(hostkit::isErrorResult(args[0]));
+    EXPECT_EQ(args[1], QVariant(true));  // errors are shown
+    EXPECT_EQ(args[2], QVariant(0));     // level
+    EXPECT_EQ(args[3].toString(), p.metodo);
+    EXPECT_EQ(args[4].toString(), QStringLiteral("Cli_Vak04100"));
+    EXPECT_EQ(args[5].toString(), p.contexto);
+    EXPECT_EQ(args[6].toString(), QStringLiteral("002"));
+    EXPECT_TRUE(carregado()->active());
+}
+
+TEST_P(OpeningStepTest, ADatabaseErrorIsReportedOnceAndTheScreenStillOpens)
+{
+    const PassoDeAbertura& p = GetParam();
+    term.exec(QStringLiteral("DROP TABLE ") + p.tabela);
+    observa();
+    abre(p.consumidor, p.consumidor.isEmpty() ? QString() : QStringLiteral("Ana Souza"));
+    // MensagemMetodo got the error text, reported it naming method and unit, and gave
+    // null back: the dataset it is loaded into stays closed.
+    const auto chamadasMetodo = metodos();
+    ASSERT_EQ(chamadasMetodo.size(), 1);
+    EXPECT_EQ(chamadasMetodo[0].args.value(0).typeId(), QMetaType::QString);
+    EXPECT_FALSE(chamadasMetodo[0].result.isValid());
+    ASSERT_EQ(fakes.messages.size(), 1);
+    EXPECT_TRUE(fakes.messages[0].texto.contains(p.metodo)) << fakes.messages[0].texto.toStdString();
+    EXPECT_TRUE(fakes.messages[0].texto.contains(QStringLiteral("Cli_Vak04100")));
+    EXPECT_FALSE(carregado()->active());
+    EXPECT_NE(form, nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Openings, OpeningStepTest,
+    ::testing::Values(
+        PassoDeAbertura{"consumer_list", {}, QStringLiteral("GetConsumidor"), {}, QStringLiteral("CONSUMIDOR")},
+        PassoDeAbertura{"given_consumer", QStringLiteral("C1"), QStringLiteral("GetSaldoConsCamp"),
+                        QStringLiteral("001-C1"), QStringLiteral("MOVPONTOCONS")}),
+    [](const auto& info) { return std::string(info.param.nome); });
+
 struct Rodape {
     bool lumivend, nfce, sat;
     QVariantList args;

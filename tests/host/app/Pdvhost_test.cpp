@@ -166,7 +166,13 @@ TEST_F(PdvhostTest, AGivenConsumerLocksF2AndARefusedPriceIsShown)
     const QJsonObject aposF2 = estado(QStringLiteral("key F2"));
     EXPECT_FALSE(aposF2.value(QStringLiteral("enabled")).toObject().value(QStringLiteral("blbPesqConsumidor")).toBool());
     EXPECT_EQ(aposF2.value(QStringLiteral("consumer")).toString(), QStringLiteral("Ana Souza"));
-    EXPECT_TRUE(chamadas(QStringLiteral("GetConsumidor")).isEmpty());
+    // The consumer list is never read: the only data-service results passed to
+    // MensagemMetodo are the given consumer's balances and then the gift catalogue.
+    const auto metodos = chamadas(QStringLiteral("MensagemMetodo"));
+    ASSERT_GE(metodos.size(), 2);
+    EXPECT_EQ(metodos[0].value(QStringLiteral("args")).toArray().at(3).toString(), QStringLiteral("GetSaldoConsCamp"));
+    for (const auto& metodo : metodos)
+        EXPECT_NE(metodo.value(QStringLiteral("args")).toArray().at(3).toString(), QStringLiteral("GetConsumidor"));
     const auto mensagens = chamadas(QStringLiteral("Mensagem"));
     ASSERT_EQ(mensagens.size(), 1);
     const QJsonArray args = mensagens[0].value(QStringLiteral("args")).toArray();

@@ -163,8 +163,8 @@ TEST_F(ScreenOpsTest, WaitIndicatorCoversTheFormUntilRemoved)
     EXPECT_EQ(indicator->text(), "Aguarde! Imprimindo cupom...");
 
     const int before = indicator->step();
-    QTest::qWait(250);
-    EXPECT_NE(indicator->step(), before) << "the spinner turns while events run";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return indicator->step() != before; }, 5000))
+        << "the spinner turns while events run";
 
     form.resize(800, 600);
     EXPECT_EQ(indicator->geometry(), form.rect());
