@@ -146,17 +146,11 @@ QVariant GetConsumidor()
     try {
         TrdmFidelidade& rdm = modulo();
         rdm.adqConsumidor->close();
-        platform::DataPacket lista = rdm.dspConsumidor.packet();
         // The list's texts are 8-bit: a code the code page cannot hold would reach the
         // screen with substitutes and name another consumer. Such a consumer stays listed,
         // with no code, so that choosing it loads nobody's points.
-        for (const QString& campo : {QStringLiteral("CDCONSUMIDOR"), QStringLiteral("CDCLIENTE")}) {
-            const int i = lista.indexOf(campo);
-            for (QVariantList& linha : lista.rows)
-                if (i >= 0 && !representavelAnsi(linha.value(i).toString()))
-                    linha[i] = QVariant();
-        }
-        return platform::packetToVariant(lista);
+        rdm.dspConsumidor.setNullUnlessCp1252({QStringLiteral("CDCONSUMIDOR"), QStringLiteral("CDCLIENTE")});
+        return lePacote(*rdm.adqConsumidor, rdm.dspConsumidor);
     } catch (const std::exception& erro) {
         return textoErro(erro);
     }

@@ -23,6 +23,10 @@ public:
     // The packet's fields and parameters (its rows, if any, are not written).
     explicit BinaryPacketBuilder(const DataPacket& shape);
 
+    // A text of `field` that Windows-1252 cannot hold whole is written as null: a code
+    // with substitutes would name another row.
+    void setNullUnlessCp1252(int field);
+
     void beginRow();
     void putNull();
     void putValue(const QVariant& value);
@@ -41,6 +45,7 @@ private:
     void finishText(qsizetype at, int lengthSize, qsizetype n);
     FieldDefs fields_;
     std::vector<quint32> words_;  // type word of each field
+    std::vector<bool> nullUnlessCp1252_;
     QByteArray out_;
     qsizetype used_ = 0;          // bytes of out_ written
     QByteArray scratch_;          // one value in the general conversion

@@ -299,6 +299,7 @@ using namespace packet;
 BinaryPacketBuilder::BinaryPacketBuilder(const DataPacket& shape) : fields_(shape.fields)
 {
     words_.reserve(size_t(fields_.size()));
+    nullUnlessCp1252_.assign(size_t(fields_.size()), false);
     for (const FieldDef& def : std::as_const(fields_))
         words_.push_back(typeWordFor(def));
     out_.reserve(4096);
@@ -354,11 +355,22 @@ void BinaryPacketBuilder::putNull()
     ++field_;
 }
 
+void BinaryPacketBuilder::setNullUnlessCp1252(int field)
+{
+    if (field >= 0 && field < fields_.size())
+        nullUnlessCp1252_[size_t(field)] = true;
+}
+
 void BinaryPacketBuilder::putValue(const QVariant& value)
 {
     if (isNullValue(value))
         return putNull();
     checkField();
+    if (nullUnlessCp1252_[size_t(field_)] && value.typeId() == QMetaType::QString) {
+        const QString& text = *static_cast<const QString*>(value.constData());
+        if (fromCp1252(toCp1252(text)) != text)
+            return putNull();
+    }
     if (value.typeId() == QMetaType::QString && putLatin1Text(*static_cast<const QString*>(value.constData())))
         return;
     scratch_.clear();

@@ -41,6 +41,8 @@ QVariant Provider::data()
     if (shape.isNull())
         return {};
     BinaryPacketBuilder builder(shape);
+    for (const QString& name : std::as_const(nullUnlessCp1252_))
+        builder.setNullUnlessCp1252(shape.indexOf(name));
     for (; !q.eof(); q.next())
         q.writeRow(builder);
     return QVariant(builder.finish());

@@ -27,9 +27,12 @@ public:
     // The same packet in a variant (its binary bytes), as data-service functions return it.
     // The rows go straight from the result into the encoding, without a packet in between.
     QVariant data();
+    // Fields whose texts data() writes as null when Windows-1252 cannot hold them whole.
+    void setNullUnlessCp1252(const QStringList& fieldNames) { nullUnlessCp1252_ = fieldNames; }
 
 private:
     QPointer<Query> query_;
+    QStringList nullUnlessCp1252_;
 };
 
 }  // namespace platform::db
