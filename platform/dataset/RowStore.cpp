@@ -127,9 +127,9 @@ void Column::reserve(quint32 rows, qsizetype chars)
     if (text_) {
         spans_.reserve(rows);
         pool_.reserve(size_t(chars));
-    } else {
-        values_.reserve(rows);  // other columns: up to their last non-null row
     }
+    // Other columns hold values only up to their last non-null row: reserving a slot for
+    // every row would make a column of nulls as large as a full one. They grow as values come.
 }
 
 Column::TextSpan Column::storeText(QStringView s)
