@@ -16,7 +16,7 @@ namespace {
 // folders are copied from Windows); empty when there is none.
 QString arquivoDoHost(terminal::File arquivo)
 {
-    return terminal::findHostFile(QString::fromLatin1(terminal::fileSpec(arquivo).relative));
+    return terminal::findHostFile(QString::fromLatin1(terminal::fileDef(arquivo).relative));
 }
 
 }  // namespace
@@ -34,7 +34,7 @@ void TfrmFidelidade::InicializaForm()
     if (parametros.isEmpty())  // named as missing, not as a field the empty dataset lacks
         throw platform::Error(QStringLiteral("O arquivo de parâmetros do terminal %1 não foi encontrado.")
                                   .arg(QDir(hostkit::hostDirectory())
-                                           .filePath(QString::fromLatin1(terminal::fileSpec(terminal::File::Parametros).relative))));
+                                           .filePath(QString::fromLatin1(terminal::fileDef(terminal::File::Parametros).relative))));
     if (!parametros.isEmpty()) {
         cdsParametrosQvn->loadFromFile(parametros);
         if (!cdsParametrosQvn->active())

@@ -72,9 +72,9 @@ Parameters Parameters::read(platform::ClientDataSet& parametros)
     return p;
 }
 
-const QList<FileSpec>& files()
+const QList<FileDef>& files()
 {
-    static const QList<FileSpec> list = {
+    static const QList<FileDef> list = {
         {File::Parametros, "PARAMETROSQVN.CDS", "cdsParametrosQvn", keysOf(kParametros)},
         {File::AliqImpFis, "Dados/Cadastros/AliqImpFis.cds", "cdsAliqImpFis",
          {{"CDALIQIMPFIS", T::Text}, {"VRALIQIMPFIS", T::Float}, {"IDALIQIMPFIS", T::Text}}},
@@ -93,9 +93,9 @@ const QList<FileSpec>& files()
     return list;
 }
 
-const FileSpec& fileSpec(File f)
+const FileDef& fileDef(File f)
 {
-    for (const FileSpec& s : files())
+    for (const FileDef& s : files())
         if (s.id == f)
             return s;
     throw platform::Error(QStringLiteral("no such terminal file"));

@@ -68,15 +68,15 @@ private:
 // The files. `relative` is under the host directory, except the host data file, which is
 // named by DSDIRCAD.
 enum class File { Parametros, AliqImpFis, DadosQuorvan, ControleAcess, ConfTipoRece, DataMovimento, AberturaCaixa };
-struct FileSpec {
+struct FileDef {
     File id;
     const char* relative;     // "PARAMETROSQVN.CDS", "Dados/Cadastros/AliqImpFis.cds", ...
     const char* dataSet;      // the screen's dataset it is loaded into
     QList<Key> fields;        // what the screen reads from it (the parameter file: parameterKeys())
     bool satOnly = false;     // read only on SAT terminals
 };
-const QList<FileSpec>& files();  // in the order the opening reads them
-const FileSpec& fileSpec(File f);
+const QList<FileDef>& files();  // in the order the opening reads them
+const FileDef& fileDef(File f);
 
 constexpr const char* kHostDataFile = "QUORVAN.CDS";
 

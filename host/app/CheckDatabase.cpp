@@ -169,17 +169,17 @@ std::unique_ptr<platform::db::Connection> checkDatabase(const Terminal& t, const
             return nullptr;
         }
     }
-    platform::db::ConnectionSpec spec;
+    platform::db::ConnectionSpec target;
     try {
-        spec = platform::db::parseConnectionString(text);
+        target = platform::db::parseConnectionString(text);
     } catch (const platform::Error& e) {
         f.error(kDb, QStringLiteral("connection string"), e.text(),
                 QStringLiteral("write it as Provider=...;Data Source=... (see the guide)"));
         return nullptr;
     }
     // Opening would create an empty SQLite file: a missing one is reported instead.
-    if (spec.backend == platform::db::Backend::SQLite && !QFileInfo::exists(spec.databaseName)) {
-        f.error(kDb, QStringLiteral("connection"), QStringLiteral("the database file %1 does not exist").arg(spec.databaseName),
+    if (target.backend == platform::db::Backend::SQLite && !QFileInfo::exists(target.databaseName)) {
+        f.error(kDb, QStringLiteral("connection"), QStringLiteral("the database file %1 does not exist").arg(target.databaseName),
                 QStringLiteral("generate the shop there (shopgen --db ...) or store the right connection string"));
         return nullptr;
     }

@@ -16,7 +16,7 @@ using terminal::File;
 using terminal::Param;
 using terminal::ValueType;
 
-QString label(const terminal::FileSpec& spec) { return QString::fromLatin1(spec.relative); }
+QString label(const terminal::FileDef& def) { return QString::fromLatin1(def.relative); }
 
 // Whether a field stored as `stored` holds a value of the type the screen reads it as.
 bool storedAs(FieldType stored, ValueType read)
@@ -38,32 +38,32 @@ bool storedAs(FieldType stored, ValueType read)
 }
 
 // Loads a file found at `path` as the screen does; null (with the finding) when unreadable.
-std::unique_ptr<ClientDataSet> load(const terminal::FileSpec& spec, const QString& path, Findings& f)
+std::unique_ptr<ClientDataSet> load(const terminal::FileDef& def, const QString& path, Findings& f)
 {
-    auto ds = std::make_unique<ClientDataSet>(QString::fromLatin1(spec.dataSet));
+    auto ds = std::make_unique<ClientDataSet>(QString::fromLatin1(def.dataSet));
     try {
         ds->loadFromFile(path);
         if (!ds->active())
             ds->open();
         return ds;
     } catch (const platform::Error& e) {
-        f.error(label(spec), {}, QStringLiteral("cannot be read: %1").arg(e.text()),
+        f.error(label(def), {}, QStringLiteral("cannot be read: %1").arg(e.text()),
                 QStringLiteral("write the file again from the host (cdstool dump shows what it holds)"));
         return nullptr;
     }
 }
 
 // Reads every field the screen reads from the first row; each value read lands in `out`
-// (indexed as spec.fields) when given.
-void readFields(ClientDataSet& ds, const terminal::FileSpec& spec, Findings& f,
+// (indexed as def.fields) when given.
+void readFields(ClientDataSet& ds, const terminal::FileDef& def, Findings& f,
                 std::optional<QVariant>* out = nullptr)
 {
-    for (qsizetype i = 0; i < spec.fields.size(); ++i) {
-        const terminal::Key& key = spec.fields[i];
+    for (qsizetype i = 0; i < def.fields.size(); ++i) {
+        const terminal::Key& key = def.fields[i];
         const QString name = QString::fromLatin1(key.name), type = terminal::typeName(key.type);
         platform::Field* field = ds.findField(name);
         if (!field) {
-            f.error(label(spec), name, QStringLiteral("missing; the screen reads it as %1").arg(type),
+            f.error(label(def), name, QStringLiteral("missing; the screen reads it as %1").arg(type),
                     QStringLiteral("add the field %1 (%2) to the file").arg(name, type));
             continue;
         }
@@ -72,11 +72,11 @@ void readFields(ClientDataSet& ds, const terminal::FileSpec& spec, Findings& f,
             if (out)
                 out[i] = value;
         } catch (const platform::Error& e) {
-            f.error(label(spec), name, e.text(), QStringLiteral("store a %1 value").arg(type));
+            f.error(label(def), name, e.text(), QStringLiteral("store a %1 value").arg(type));
             continue;
         }
         if (!storedAs(field->dataType(), key.type))
-            f.warning(label(spec), name,
+            f.warning(label(def), name,
                       QStringLiteral("stored as %1, read as %2").arg(platform::xmlTypeName(field->dataType()), type),
                       QStringLiteral("store it as a %1").arg(type));
     }
@@ -86,26 +86,26 @@ void readFields(ClientDataSet& ds, const terminal::FileSpec& spec, Findings& f,
 std::unique_ptr<ClientDataSet> loadChecked(File file, const QString& missingWhy, Findings& f,
                                            std::optional<QVariant>* out = nullptr)
 {
-    const terminal::FileSpec& spec = terminal::fileSpec(file);
-    const QString path = terminal::findHostFile(label(spec));
+    const terminal::FileDef& def = terminal::fileDef(file);
+    const QString path = terminal::findHostFile(label(def));
     if (path.isEmpty()) {
-        f.error(label(spec), {}, QStringLiteral("missing: %1").arg(missingWhy),
-                QStringLiteral("copy %1 from the host into the terminal").arg(label(spec)));
+        f.error(label(def), {}, QStringLiteral("missing: %1").arg(missingWhy),
+                QStringLiteral("copy %1 from the host into the terminal").arg(label(def)));
         return nullptr;
     }
-    auto ds = load(spec, path, f);
+    auto ds = load(def, path, f);
     if (!ds)
         return nullptr;
     if (ds->recordCount() == 0) {
-        f.error(label(spec), {}, QStringLiteral("has no row: every value reads empty"),
+        f.error(label(def), {}, QStringLiteral("has no row: every value reads empty"),
                 QStringLiteral("write the file again from the host"));
     } else if (ds->recordCount() > 1 && file == File::Parametros) {
-        f.warning(label(spec), {}, QStringLiteral("has %1 rows; only the first is read").arg(ds->recordCount()),
+        f.warning(label(def), {}, QStringLiteral("has %1 rows; only the first is read").arg(ds->recordCount()),
                   QStringLiteral("leave one row"));
     }
     ds->first();
     // Without a row the values mean nothing: only the fields are checked.
-    readFields(*ds, spec, f, ds->recordCount() > 0 ? out : nullptr);
+    readFields(*ds, def, f, ds->recordCount() > 0 ? out : nullptr);
     return ds;
 }
 
@@ -113,7 +113,7 @@ const QString kFixParams = QStringLiteral("set it in the terminal's parameters a
 
 void checkParameters(Terminal& t, Findings& f)
 {
-    const QString file = label(terminal::fileSpec(File::Parametros));
+    const QString file = label(terminal::fileDef(File::Parametros));
     if (t.flag(Param::SISTEMAQVNNFCE) && t.flag(Param::SISTEMAQVNSAT))
         f.warning(file, QStringLiteral("SISTEMAQVNSAT"),
                   QStringLiteral("both SISTEMAQVNNFCE and SISTEMAQVNSAT are set: the terminal is treated as NFC-e"),
@@ -140,7 +140,7 @@ void checkParameters(Terminal& t, Findings& f)
 // a terminal with a fiscal printer, a warning elsewhere.
 void checkHostData(Terminal& t, Findings& f)
 {
-    const QString file = label(terminal::fileSpec(File::Parametros));
+    const QString file = label(terminal::fileDef(File::Parametros));
     if (!t.values[size_t(Param::DSDIRCAD)])
         return;  // reported with the parameter file
     const QString dir = t.text(Param::DSDIRCAD);
@@ -162,18 +162,18 @@ void checkHostData(Terminal& t, Findings& f)
                    .arg(QLatin1String(terminal::kHostDataFile), dir));
         return;
     }
-    const terminal::FileSpec& spec = terminal::fileSpec(File::DadosQuorvan);
-    auto ds = load(spec, path, f);
+    const terminal::FileDef& def = terminal::fileDef(File::DadosQuorvan);
+    auto ds = load(def, path, f);
     if (!ds)
         return;
     std::optional<QVariant> md5[1];
-    readFields(*ds, spec, f, md5);
+    readFields(*ds, def, f, md5);
     try {
         if (md5[0] && hostkit::Uncripto(md5[0]->toString(), terminal::kChaveCripto).isEmpty())
             report(QStringLiteral("MD5ARQUIVOTXT"), QStringLiteral("empty: the receipt goes without its MD-5"),
                    QStringLiteral("write the host data file again from the host"));
     } catch (const platform::Error& e) {
-        f.error(label(spec), QStringLiteral("MD5ARQUIVOTXT"),
+        f.error(label(def), QStringLiteral("MD5ARQUIVOTXT"),
                 QStringLiteral("cannot be decoded (%1): the opening fails").arg(e.text()),
                 QStringLiteral("write the host data file again from the host"));
     }
@@ -186,7 +186,7 @@ void checkReceiptTypes(ClientDataSet& types, Findings& f)
         types.setFiltered(true);
         if (types.recordCount() > 0)
             return;
-        f.error(label(terminal::fileSpec(File::ConfTipoRece)), QStringLiteral("IDTIPORECE"),
+        f.error(label(terminal::fileDef(File::ConfTipoRece)), QStringLiteral("IDTIPORECE"),
                 QStringLiteral("no shown receipt type of kind \"4\": the cash movement would have no receipt type"),
                 QStringLiteral("add the redemption receipt type (IDTIPORECE \"4\") at the host"));
     } catch (const platform::Error&) {
@@ -200,14 +200,14 @@ void checkBusinessDate(Terminal& t, ClientDataSet& ds, Findings& f)
         return;
     t.businessDate = ds.fieldByName(QStringLiteral("DATAMOVIMENTO")).asDateTime();
     if (!t.businessDate.isValid() || t.businessDate.date() <= QDate(1899, 12, 30))
-        f.error(label(terminal::fileSpec(File::DataMovimento)), QStringLiteral("DATAMOVIMENTO"),
+        f.error(label(terminal::fileDef(File::DataMovimento)), QStringLiteral("DATAMOVIMENTO"),
                 QStringLiteral("the business date is not set (empty or the zero date)"),
                 QStringLiteral("open the business day at the host, which writes the date"));
 }
 
 void checkRegisterOpening(Terminal& t, ClientDataSet& ds, Findings& f)
 {
-    const QString file = label(terminal::fileSpec(File::AberturaCaixa));
+    const QString file = label(terminal::fileDef(File::AberturaCaixa));
     if (!ds.findField(QStringLiteral("CDATIVACAOSAT")) || ds.recordCount() == 0)
         return;
     try {
@@ -242,7 +242,7 @@ void checkFiles(Terminal& t, Findings& f)
         t.operatorName = fieldText(*access, "NMOPERADOR");
         if (t.operatorCode.trimmed().isEmpty() && access->findField(QStringLiteral("CDOPERADOR")) &&
             access->recordCount() > 0)
-            f.error(label(terminal::fileSpec(File::ControleAcess)), QStringLiteral("CDOPERADOR"),
+            f.error(label(terminal::fileDef(File::ControleAcess)), QStringLiteral("CDOPERADOR"),
                     QStringLiteral("no operator: the sale would be recorded without one"),
                     QStringLiteral("log an operator in at the host, which writes the file"));
     }

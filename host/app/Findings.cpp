@@ -42,9 +42,9 @@ QString Findings::text(const QString& terminalDir) const
     // The terminal's files in the order the screen reads them, then the rest (database,
     // catalogue, devices) in the order they were checked.
     QStringList files;
-    for (const terminal::FileSpec& spec : terminal::files())
+    for (const terminal::FileDef& def : terminal::files())
         for (const Finding& f : list_)
-            if (f.file == QLatin1String(spec.relative) && !files.contains(f.file))
+            if (f.file == QLatin1String(def.relative) && !files.contains(f.file))
                 files << f.file;
     for (const Finding& f : list_)
         if (!files.contains(f.file))

@@ -136,25 +136,45 @@ bool SatDevice::send(const QString& branch, const QString& cashRegister, const Q
     return true;
 }
 
-QString registerCfe(platform::db::Connection& db, const QString& branch, const QString& cashRegister,
-                    const QString& sequence, const QStringList& answer, const QString& qrCode)
+namespace {
+
+bool isCfeNumber(const QString& number)
 {
-    const QString chave = sat::answerValue(answer, QStringLiteral("chaveConsulta"));
-    const QString number = sat::cfeNumber(sat::answerValue(answer, QStringLiteral("arqxmlnfce")), chave).trimmed();
-    if (number.isEmpty() || number.size() > 6 || onlyDigits(number) != number)
-        throw platform::HostError(QStringLiteral("número do CF-e inválido: '%1'").arg(number));
+    return !number.isEmpty() && number.size() <= 6 && onlyDigits(number) == number;
+}
+
+// Writes the CF-e onto its sale and clears the sale's pending mark; false when the sale
+// does not exist. Runs inside the caller's transaction.
+bool writeCfe(platform::db::Connection& db, const QString& branch, const QString& cashRegister,
+              const QString& sequence, const QString& number, const QString& key, const QString& qrCode)
+{
     Command update(&db);
     update.setSql(QStringLiteral("UPDATE VENDA SET NRCFE = :P_NRCFE, DSCHAVEACESSO = :P_CHAVE, DSQRCODE = :P_QRCODE, "
                                  "IDTPDOCVENDA = 'S' WHERE ")
                   + db::kSaleKey);
     db::bindSaleKey(update, branch, cashRegister, sequence);
     update.setParam(QStringLiteral("P_NRCFE"), number);
-    update.setParam(QStringLiteral("P_CHAVE"), sat::bareKey(chave).left(44));
-    update.setParam(QStringLiteral("P_QRCODE"), (qrCode.isEmpty() ? sat::qrText(answer) : qrCode).left(1000));
+    update.setParam(QStringLiteral("P_CHAVE"), key.left(44));
+    update.setParam(QStringLiteral("P_QRCODE"), qrCode.left(1000));
     if (update.execute() == 0)
+        return false;
+    db::clearPending(db, branch, cashRegister, sequence);
+    return true;
+}
+
+}  // namespace
+
+QString registerCfe(platform::db::Connection& db, const QString& branch, const QString& cashRegister,
+                    const QString& sequence, const QStringList& answer, const QString& qrCode)
+{
+    const QString chave = sat::answerValue(answer, QStringLiteral("chaveConsulta"));
+    const QString number = sat::cfeNumber(sat::answerValue(answer, QStringLiteral("arqxmlnfce")), chave).trimmed();
+    if (!isCfeNumber(number))
+        throw platform::HostError(QStringLiteral("número do CF-e inválido: '%1'").arg(number));
+    if (!writeCfe(db, branch, cashRegister, sequence, number, sat::bareKey(chave),
+                  qrCode.isEmpty() ? sat::qrText(answer) : qrCode))
         throw platform::HostError(QStringLiteral("a venda %1 do caixa %2 da filial %3 não existe")
                                       .arg(sequence, cashRegister, branch));
-    db::clearPending(db, branch, cashRegister, sequence);
     return number;
 }
 
@@ -162,23 +182,14 @@ QVariant SatDevice::update(const QString& branch, const QString& cashRegister, c
                            const QString& cfeNumber, const QString& qrCode, const QStringList& answer)
 {
     const QString number = cfeNumber.trimmed();
-    if (number.isEmpty() || number.size() > 6 || onlyDigits(number) != number)
+    if (!isCfeNumber(number))
         return QStringLiteral("AtualizaVendaSat: número do CF-e inválido: '%1'").arg(number);
     const QString key = sat::bareKey(sat::answerValue(answer, QStringLiteral("chaveConsulta")));
     try {
         platform::db::Transaction transaction(db_);
-        Command update(&db_);
-        update.setSql(QStringLiteral("UPDATE VENDA SET NRCFE = :P_NRCFE, DSCHAVEACESSO = :P_CHAVE, DSQRCODE = :P_QRCODE, "
-                                     "IDTPDOCVENDA = 'S' WHERE ")
-                      + db::kSaleKey);
-        db::bindSaleKey(update, branch, cashRegister, sequence);
-        update.setParam(QStringLiteral("P_NRCFE"), number);
-        update.setParam(QStringLiteral("P_CHAVE"), key.left(44));
-        update.setParam(QStringLiteral("P_QRCODE"), qrCode.left(1000));
-        if (update.execute() == 0)
+        if (!writeCfe(db_, branch, cashRegister, sequence, number, key, qrCode))
             return QStringLiteral("AtualizaVendaSat: a venda %1 do caixa %2 da filial %3 não existe")
                 .arg(sequence, cashRegister, branch);
-        db::clearPending(db_, branch, cashRegister, sequence);
         transaction.commit();
     } catch (const platform::Error& e) {
         return QStringLiteral("AtualizaVendaSat: %1").arg(e.text());

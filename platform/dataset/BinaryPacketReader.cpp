@@ -60,13 +60,7 @@ public:
 
     DataPacket read()
     {
-        const quint32 columns = readHeader();
-        columnsLeft_ = columns;
-        Layout top;
-        while (columnsLeft_ > 0)
-            readDescriptor(top, 0);
-        readParams(top, -1);
-        finishLayout(top);
+        Layout top = readLayout();
 
         StoredRows stored;
         // Each row takes at least one byte, so the input bounds what is reserved.
@@ -89,13 +83,7 @@ public:
     // (a change log with NOT CHANGED values, rows not current) or nests datasets.
     bool readInto(DataPacket& shape, detail::RowStore& store)
     {
-        const quint32 columns = readHeader();
-        columnsLeft_ = columns;
-        Layout top;
-        while (columnsLeft_ > 0)
-            readDescriptor(top, 0);
-        readParams(top, -1);
-        finishLayout(top);
+        Layout top = readLayout();
         for (const FieldDef& def : std::as_const(top.fields))
             if (def.type == FieldType::DataSet)
                 return false;
@@ -113,6 +101,18 @@ public:
     }
 
 private:
+    // The header, the field descriptors and the table's parameters: everything before the rows.
+    Layout readLayout()
+    {
+        columnsLeft_ = readHeader();
+        Layout top;
+        while (columnsLeft_ > 0)
+            readDescriptor(top, 0);
+        readParams(top, -1);
+        finishLayout(top);
+        return top;
+    }
+
     bool readRowInto(const Layout& level, detail::RowStore& store)
     {
         const qsizetype fieldCount = level.fields.size();
