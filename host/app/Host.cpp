@@ -28,6 +28,7 @@
 #include <dlfcn.h>
 
 #include <cstdio>
+#include <optional>
 
 namespace pdvhost {
 
@@ -290,44 +291,99 @@ QJsonObject screenState(QWidget* form)
             {QStringLiteral("cdsBrinde"), dataSet("cdsBrinde")}};
 }
 
-int runHost(const HostOptions& o)
-{
-    const bool scripted = !o.script.isEmpty();
-    QList<ScriptStep> steps;
-    if (scripted) {
-        QFile file(o.script);
-        if (!file.open(QIODevice::ReadOnly)) {
-            say(QStringLiteral("cannot read the script %1: %2").arg(o.script, file.errorString()));
-            return 2;
-        }
-        ScriptError error;
-        const auto parsed = parseScript(QString::fromUtf8(file.readAll()), &knownOperation, &error);
-        if (!parsed) {
-            say(QStringLiteral("%1:%2: %3").arg(o.script).arg(error.lineNumber).arg(error.message));
-            return 2;
-        }
-        steps = *parsed;
-    }
-    if (!o.out.isEmpty())
-        QDir().mkpath(o.out);
+namespace {
 
-    Transcript transcript;
-    if (!o.transcript.isEmpty()) {
-        QString error;
-        if (!transcript.open(o.transcript, &error)) {
-            say(QStringLiteral("cannot write the transcript %1: %2").arg(o.transcript, error));
-            return 2;
-        }
+// Reads the script and checks every line; says what is wrong when it cannot be played.
+std::optional<QList<ScriptStep>> readScript(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        say(QStringLiteral("cannot read the script %1: %2").arg(path, file.errorString()));
+        return std::nullopt;
     }
+    ScriptError error;
+    auto parsed = parseScript(QString::fromUtf8(file.readAll()), &knownOperation, &error);
+    if (!parsed)
+        say(QStringLiteral("%1:%2: %3").arg(path).arg(error.lineNumber).arg(error.message));
+    return parsed;
+}
+
+bool openTranscript(Transcript& transcript, const QString& path)
+{
+    QString error;
+    if (transcript.open(path, &error))
+        return true;
+    say(QStringLiteral("cannot write the transcript %1: %2").arg(path, error));
+    return false;
+}
+
+// Assigns the host libraries, puts right what the last run left half done, and records
+// their calls from then on. False when a library refuses to start.
+bool startHostLibraries(const HostOptions& o, bool scripted, Transcript& transcript)
+{
     try {
         installHostLibraries(o, scripted);
     } catch (const platform::Error& e) {
         // A printer state file that cannot be read, for one: the printer refuses to start.
         say(QStringLiteral("cannot start the host libraries: ") + e.text());
-        return 1;
+        return false;
     }
     recoverTerminal(transcript);
     transcript.observeHostLibraries();
+    return true;
+}
+
+// Opens the screen through the module's entry and, with a script, plays it inside the
+// screen's modal loop once the screen is shown. Returns the script's status; the module
+// is finalised and the host's hooks released when the screen has closed.
+int runScreen(const Module& module, const HostOptions& o, const QList<ScriptStep>& steps,
+              Transcript& transcript, ShownWatcher& watcher)
+{
+    module.initialize();
+    qApp->installEventFilter(&watcher);
+    Player player(module, transcript, o.out.isEmpty() ? QDir::currentPath() : o.out);
+    QTimer starter;
+    if (!o.script.isEmpty()) {
+        starter.setInterval(0);
+        QObject::connect(&starter, &QTimer::timeout, [&] {
+            if (!module.openForm() || player.finished)
+                return;
+            starter.stop();
+            player.play(steps);
+        });
+        starter.start();
+    }
+    module.criaFidelidade(utf16(o.consumer), utf16(o.name), utf16(o.cpf), utf16(o.address), utf16(o.client));
+    starter.stop();
+    qApp->removeEventFilter(&watcher);
+    if (watcher.shown)
+        transcript.event(QStringLiteral("closed"));
+    module.finalize();
+    Transcript::stopObserving();
+    platform::ui::setErrorDisplay(nullptr);
+    return player.status;
+}
+
+}  // namespace
+
+int runHost(const HostOptions& o)
+{
+    const bool scripted = !o.script.isEmpty();
+    QList<ScriptStep> steps;
+    if (scripted) {
+        auto parsed = readScript(o.script);
+        if (!parsed)
+            return 2;
+        steps = *std::move(parsed);
+    }
+    if (!o.out.isEmpty())
+        QDir().mkpath(o.out);
+
+    Transcript transcript;
+    if (!o.transcript.isEmpty() && !openTranscript(transcript, o.transcript))
+        return 2;
+    if (!startHostLibraries(o, scripted, transcript))
+        return 1;
     // The module reports a failed opening through Mensagem; the last one before the
     // screen shows is the reason.
     ShownWatcher watcher(transcript);
@@ -346,37 +402,14 @@ int runHost(const HostOptions& o)
         say(QStringLiteral("cannot load the module: ") + error);
         return 1;
     }
-    module.initialize();
-
-    qApp->installEventFilter(&watcher);
-    Player player(module, transcript, o.out.isEmpty() ? QDir::currentPath() : o.out);
-    QTimer starter;
-    if (scripted) {
-        // The script plays inside the screen's modal loop, once the screen is shown.
-        starter.setInterval(0);
-        QObject::connect(&starter, &QTimer::timeout, [&] {
-            if (!module.openForm() || player.finished)
-                return;
-            starter.stop();
-            player.play(steps);
-        });
-        starter.start();
-    }
-    module.criaFidelidade(utf16(o.consumer), utf16(o.name), utf16(o.cpf), utf16(o.address), utf16(o.client));
-    starter.stop();
-    qApp->removeEventFilter(&watcher);
-    if (watcher.shown)
-        transcript.event(QStringLiteral("closed"));
-    module.finalize();
-    Transcript::stopObserving();
-    platform::ui::setErrorDisplay(nullptr);
+    const int status = runScreen(module, o, steps, transcript, watcher);
     // The module stays loaded until the process ends: Qt may still hold its objects' types.
     if (!watcher.shown) {
         say(QStringLiteral("the screen did not open: %1")
                 .arg(openingMessage.isEmpty() ? QStringLiteral("no reason was given") : openingMessage));
         return 1;
     }
-    return player.status;
+    return status;
 }
 
 }  // namespace pdvhost

@@ -224,7 +224,11 @@ QString withPrefix(const QString& xml)
 
 }  // namespace
 
-Cfe buildCfe(const CfeInput& in)
+namespace {
+
+// The document's identity: number, time stamp, total, access key and the QR code's
+// signature, all derived from the input.
+Cfe identifyCfe(const CfeInput& in)
 {
     Cfe cfe;
     cfe.number = QString::number(in.number).rightJustified(6, QLatin1Char('0'));
@@ -245,8 +249,13 @@ Cfe buildCfe(const CfeInput& in)
     cfe.key = nfce::cfeKey(parts);
     cfe.qrSignature = pseudoSignature(
         (cfe.key + '|' + cfe.timeStamp + '|' + cfe.total + '|' + cfe.consumer).toUtf8());
-    const QString signAC = pseudoSignature((in.softwareHouseCnpj + onlyDigits(in.issuer.cnpj)).toUtf8());
+    return cfe;
+}
 
+// The signed part, infCFe, on its own.
+QString signedPart(const CfeInput& in, const Cfe& cfe)
+{
+    const QString signAC = pseudoSignature((in.softwareHouseCnpj + onlyDigits(in.issuer.cnpj)).toUtf8());
     QString body;
     QXmlStreamWriter w(&body);
     w.setAutoFormatting(true);
@@ -266,8 +275,14 @@ Cfe buildCfe(const CfeInput& in)
     text(w, "infCpl", QStringLiteral("Resgate do Programa de Fidelidade"));
     w.writeEndElement();
     w.writeEndElement();
+    return body;
+}
 
-    QXmlStreamWriter doc(&cfe.xml);
+// The whole document: the signed part inside the root, then its signature.
+QString signedDocument(const QString& body, const Cfe& cfe)
+{
+    QString xml;
+    QXmlStreamWriter doc(&xml);
     doc.setAutoFormatting(true);
     doc.writeStartDocument();
     doc.writeStartElement(QStringLiteral("CFe"));
@@ -286,6 +301,15 @@ Cfe buildCfe(const CfeInput& in)
     writeSignature(doc, cfe, body.toUtf8());
     doc.writeEndElement();
     doc.writeEndDocument();
+    return xml;
+}
+
+}  // namespace
+
+Cfe buildCfe(const CfeInput& in)
+{
+    Cfe cfe = identifyCfe(in);
+    cfe.xml = signedDocument(signedPart(in, cfe), cfe);
     return cfe;
 }
 
