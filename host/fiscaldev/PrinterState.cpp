@@ -1,18 +1,15 @@
 #include "host/fiscaldev/PrinterState.h"
 
-#include "platform/Error.h"
-
-#include <QFile>
-#include <QJsonDocument>
-#include <QSaveFile>
+#include "host/common/StateFile.h"
 
 namespace fiscaldev::sim {
 
 namespace {
 
-[[noreturn]] void fail(const QString& path, const QString& what)
+host::StateFile stateFile(const QString& path)
 {
-    throw platform::HostError(QStringLiteral("fiscaldev: printer state file %1: %2").arg(path, what));
+    return host::StateFile(path, QStringLiteral("fiscaldev: printer state file %1: %2"),
+                           QStringLiteral("not a state document (%1)"));
 }
 
 int requireCount(const QJsonObject& o, const char* key, const QString& path)
@@ -21,7 +18,7 @@ int requireCount(const QJsonObject& o, const char* key, const QString& path)
     if (v.isUndefined())
         return 0;
     if (!v.isDouble() || v.toDouble() < 0 || v.toDouble() != static_cast<int>(v.toDouble()))
-        fail(path, QStringLiteral("\"%1\" is not a count").arg(QLatin1String(key)));
+        stateFile(path).fail(QStringLiteral("\"%1\" is not a count").arg(QLatin1String(key)));
     return v.toInt();
 }
 
@@ -30,16 +27,10 @@ int requireCount(const QJsonObject& o, const char* key, const QString& path)
 PrinterState PrinterState::load(const QString& path)
 {
     PrinterState s;
-    QFile file(path);
-    if (!file.exists())
+    const auto doc = stateFile(path).read(host::StateFile::Shape::Object);
+    if (!doc)
         return s;
-    if (!file.open(QIODevice::ReadOnly))
-        fail(path, file.errorString());
-    QJsonParseError error;
-    const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &error);
-    if (error.error != QJsonParseError::NoError || !doc.isObject())
-        fail(path, QStringLiteral("not a state document (%1)").arg(error.errorString()));
-    const QJsonObject o = doc.object();
+    const QJsonObject o = doc->object();
     if (o.contains(QStringLiteral("serial")))
         s.serial = o.value(QStringLiteral("serial")).toString(s.serial);
     s.coo = requireCount(o, "coo", path);
@@ -88,12 +79,7 @@ void PrinterState::save(const QString& path) const
                                                      {QStringLiteral("items"), open->items},
                                                      {QStringLiteral("subtotal"), open->subtotal},
                                                      {QStringLiteral("opened"), open->opened.toString(Qt::ISODateWithMs)}});
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        fail(path, file.errorString());
-    file.write(QJsonDocument(o).toJson(QJsonDocument::Indented));
-    if (!file.commit())
-        fail(path, file.errorString());
+    stateFile(path).write(QJsonDocument(o), QJsonDocument::Indented);
 }
 
 }  // namespace fiscaldev::sim

@@ -1,22 +1,20 @@
 #include "host/possvc/SatMemory.h"
 
-#include "platform/Error.h"
+#include "host/common/StateFile.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 
 namespace possvc {
 
 namespace {
 
-[[noreturn]] void fail(const QString& path, const QString& what)
+host::StateFile stateFile(const QString& path)
 {
-    throw platform::HostError(QStringLiteral("SAT: memória do equipamento %1: %2").arg(path, what));
+    return host::StateFile(path, QStringLiteral("SAT: memória do equipamento %1: %2"),
+                           QStringLiteral("conteúdo ilegível (%1)"));
 }
 
 // The memory of a device without a file.
@@ -33,16 +31,10 @@ QList<IssuedCfe> SatMemory::load() const
     if (path_.isEmpty())
         return processMemory();
     QList<IssuedCfe> list;
-    QFile file(path_);
-    if (!file.exists())
+    const auto doc = stateFile(path_).read(host::StateFile::Shape::Array);
+    if (!doc)
         return list;
-    if (!file.open(QIODevice::ReadOnly))
-        fail(path_, file.errorString());
-    QJsonParseError error;
-    const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &error);
-    if (error.error != QJsonParseError::NoError || !doc.isArray())
-        fail(path_, QStringLiteral("conteúdo ilegível (%1)").arg(error.errorString()));
-    for (const QJsonValue& v : doc.array()) {
+    for (const QJsonValue& v : doc->array()) {
         const QJsonObject o = v.toObject();
         IssuedCfe cfe{o.value(QStringLiteral("banco")).toString(), o.value(QStringLiteral("filial")).toString(),
                       o.value(QStringLiteral("caixa")).toString(), o.value(QStringLiteral("venda")).toString(), {}};
@@ -76,14 +68,10 @@ void SatMemory::store(const QList<IssuedCfe>& list) const
                              {QStringLiteral("caixa"), c.cashRegister},
                              {QStringLiteral("venda"), c.sequence},
                              {QStringLiteral("resposta"), QJsonArray::fromStringList(c.answer)}};
+    const host::StateFile file = stateFile(path_);
     if (!QDir().mkpath(QFileInfo(path_).absolutePath()))
-        fail(path_, QStringLiteral("a pasta não pode ser criada"));
-    QSaveFile file(path_);
-    if (!file.open(QIODevice::WriteOnly))
-        fail(path_, file.errorString());
-    file.write(QJsonDocument(array).toJson(QJsonDocument::Compact));
-    if (!file.commit())
-        fail(path_, file.errorString());
+        file.fail(QStringLiteral("a pasta não pode ser criada"));
+    file.write(QJsonDocument(array), QJsonDocument::Compact);
 }
 
 std::optional<IssuedCfe> SatMemory::find(const QString& branch, const QString& cashRegister,
