@@ -2,6 +2,7 @@
 
 #include "host/possvc/CancelledSales.h"
 #include "host/possvc/CustomerCopy.h"
+#include "host/possvc/OwnConnection.h"
 #include "host/possvc/PendingSales.h"
 #include "host/possvc/SaleServicesCloseOut.h"
 #include "host/possvc/SatDevice.h"
@@ -26,15 +27,13 @@ namespace {
 
 struct State {
     SaleServicesConfig config;
-    std::function<QString()> source;
     std::function<QDateTime()> clock;
     QString outputDir;
     bool printInBackground = true;
     QThreadPool printQueue;
     std::mutex printMutex;
     PrintedCopy last;
-    std::unique_ptr<platform::db::Connection> connection;
-    QString connectionString;
+    OwnConnection db;
     QString satDir;
     QList<ConcludedSale> concluded;  // since the screen opened
 };
@@ -61,33 +60,9 @@ void hookApplication()
 
 platform::db::Connection& connection()
 {
-    State& s = state();
-    const QString text = s.source ? s.source() : hostkit::GetStringConexQvn();
-    if (!s.connection || s.connectionString != text || !s.connection->connected()) {
-        s.connection.reset();
-        auto c = std::make_unique<platform::db::Connection>(text);
-        c->setAfterConnect([](platform::db::Connection& open) { hostkit::SetADODBSession(&open); });
-        c->open();
-        s.connection = std::move(c);
-        s.connectionString = text;
-        hookApplication();
-    }
-    return *s.connection;
-}
-
-// After a database error: a connection that no longer answers (the server restarted, the
-// network went away) is dropped, so that the next call opens a new one.
-void dropIfLost()
-{
-    State& s = state();
-    if (!s.connection)
-        return;
-    try {
-        s.connection->execute(QStringLiteral("SELECT 1"));
-    } catch (const platform::Error&) {
-        s.connection.reset();
-        s.connectionString.clear();
-    }
+    platform::db::Connection& c = state().db.get();
+    hookApplication();
+    return c;
 }
 
 // Runs a service on the services' connection; a database error may leave it lost.
@@ -97,7 +72,7 @@ auto withConnection(F&& f)
     try {
         return f(connection());
     } catch (const platform::DatabaseError&) {
-        dropIfLost();
+        state().db.dropIfLost();
         throw;
     }
 }
@@ -107,7 +82,7 @@ SatMemory satMemory()
 {
     const QString dir = state().satDir;
     return SatMemory(dir.isEmpty() ? QString() : QDir(dir).filePath(QStringLiteral("sat-memoria.json")),
-                     state().connectionString);
+                     state().db.connectionString());
 }
 
 // What the cancelled-sale log needs to prove that an entry names this very sale.
@@ -251,7 +226,7 @@ bool printCustomerCopy(const QVariantList& block, int highest, QVariant& voRetor
             try {
                 db::clearPending(connection(), c.branch, c.cashRegister, c.sequence);
             } catch (const platform::Error&) {
-                dropIfLost();
+                state().db.dropIfLost();
             }
         }
     }
@@ -325,8 +300,8 @@ void resetConfig()
 
 void setSaleConnectionSource(std::function<QString()> source)
 {
-    state().source = std::move(source);
     closeSaleConnection();
+    state().db.setSource(std::move(source));
 }
 
 void setSatDirectory(const QString& dir)
@@ -371,8 +346,7 @@ bool receiptHasSale(const QString& receipt, const QString& counter, const QDateT
 void closeSaleConnection()
 {
     waitForPrints();  // a host that closes the services gets every copy it sent
-    state().connection.reset();
-    state().connectionString.clear();
+    state().db.close();
 }
 
 void setSaleClock(std::function<QDateTime()> clock)

@@ -2,6 +2,7 @@
 
 #include "host/possvc/ScreenOps.h"
 
+#include "host/possvc/OwnConnection.h"
 #include "host/possvc/PriceLookup.h"
 #include "host/possvc/SearchDialog.h"
 #include "host/possvc/WaitIndicator.h"
@@ -24,9 +25,7 @@ struct ScreenState {
     std::deque<PickAnswer> picks;
     std::deque<QString> prices;
     QPointer<WaitIndicator> indicator;
-    std::function<QString()> connectionSource;
-    std::unique_ptr<platform::db::Connection> connection;
-    QString connectionString;
+    OwnConnection db;
 };
 
 void releaseAtExit();
@@ -46,8 +45,7 @@ void releaseAtExit()
 {
     ScreenState& s = state();
     delete s.indicator.data();
-    s.connection.reset();
-    s.connectionString.clear();
+    s.db.close();
 }
 
 [[noreturn]] void fail(const char* op, const QString& what)
@@ -58,17 +56,7 @@ void releaseAtExit()
 // The shop database, opened on first use and again whenever the connection string changes.
 platform::db::Connection& database()
 {
-    ScreenState& s = state();
-    const QString text = s.connectionSource ? s.connectionSource() : hostkit::GetStringConexQvn();
-    if (!s.connection || text != s.connectionString || !s.connection->connected()) {
-        s.connection.reset();
-        auto connection = std::make_unique<platform::db::Connection>(text);
-        connection->setAfterConnect([](platform::db::Connection& c) { hostkit::SetADODBSession(&c); });
-        connection->open();
-        s.connection = std::move(connection);
-        s.connectionString = text;
-    }
-    return *s.connection;
+    return state().db.get();
 }
 
 // ---- Pesquisa ----------------------------------------------------------------------------
@@ -250,14 +238,12 @@ void failNext(const QString& op, int n) { library().failNext(op, n); }
 
 void setConnectionSource(std::function<QString()> source)
 {
-    state().connectionSource = std::move(source);
-    closeConnection();
+    state().db.setSource(std::move(source));
 }
 
 void closeConnection()
 {
-    state().connection.reset();
-    state().connectionString.clear();
+    state().db.close();
 }
 
 QWidget* activeIndicator() { return state().indicator.data(); }

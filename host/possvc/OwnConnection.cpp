@@ -1,0 +1,45 @@
+#include "host/possvc/OwnConnection.h"
+
+#include "hostapi/hostkit.h"
+#include "platform/Error.h"
+
+namespace possvc {
+
+platform::db::Connection& OwnConnection::get()
+{
+    const QString text = source_ ? source_() : hostkit::GetStringConexQvn();
+    if (!connection_ || text != text_ || !connection_->connected()) {
+        close();
+        auto connection = std::make_unique<platform::db::Connection>(text);
+        connection->setAfterConnect([](platform::db::Connection& c) { hostkit::SetADODBSession(&c); });
+        connection->open();
+        connection_ = std::move(connection);
+        text_ = text;
+    }
+    return *connection_;
+}
+
+void OwnConnection::setSource(std::function<QString()> source)
+{
+    source_ = std::move(source);
+    close();
+}
+
+void OwnConnection::close()
+{
+    connection_.reset();
+    text_.clear();
+}
+
+void OwnConnection::dropIfLost()
+{
+    if (!connection_)
+        return;
+    try {
+        connection_->execute(QStringLiteral("SELECT 1"));
+    } catch (const platform::Error&) {
+        close();
+    }
+}
+
+}  // namespace possvc
