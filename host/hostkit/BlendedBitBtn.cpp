@@ -13,6 +13,16 @@ namespace hostkit {
 
 namespace {
 
+// The colour of the button's state: disabled, held down, or at rest.
+QColor forState(const QAbstractButton& button, const QColor& normal, const QColor& pressed, const QColor& disabled)
+{
+    if (!button.isEnabled())
+        return disabled;
+    if (button.isDown())
+        return pressed;
+    return normal;
+}
+
 // A colour moved towards white (amount 0..1), for the blended top of the face and hover.
 QColor towardsWhite(const QColor& c, double amount)
 {
@@ -70,20 +80,12 @@ void TBlendedBitBtn::setShowHint(bool on) { showHint_ = on; }
 
 QColor TBlendedBitBtn::currentFaceColor() const
 {
-    if (!isEnabled())
-        return disabledFace_;
-    if (isDown())
-        return pressedFace_;
-    return face_;
+    return forState(*this, face_, pressedFace_, disabledFace_);
 }
 
 QColor TBlendedBitBtn::currentTextColor() const
 {
-    if (!isEnabled())
-        return disabledText_;
-    if (isDown())
-        return pressedText_;
-    return text_;
+    return forState(*this, text_, pressedText_, disabledText_);
 }
 
 QSize TBlendedBitBtn::sizeHint() const

@@ -23,33 +23,41 @@ QString ADOExceptionMessage(const std::exception& erro, Connection* conexao, con
     return message;
 }
 
+namespace {
+
+// What each database is told at the start of a session so that the system's statements
+// read dates, numbers and texts alike everywhere.
+QStringList sessionStatements(Backend backend)
+{
+    switch (backend) {
+    case Backend::SQLite:
+        // Several terminals may write the same file: the connection itself waits for a
+        // lock, once per operation (its Busy Timeout); a PRAGMA here would replace that wait.
+        return {QStringLiteral("PRAGMA foreign_keys = ON")};
+    case Backend::PostgreSQL:
+        return {QStringLiteral("SET DateStyle = 'ISO, YMD'"), QStringLiteral("SET client_encoding = 'UTF8'"),
+                QStringLiteral("SET standard_conforming_strings = on")};
+    case Backend::MsSql:
+        return {QStringLiteral("SET DATEFORMAT ymd")};
+    case Backend::Oracle:
+        return {QStringLiteral("ALTER SESSION SET NLS_DATE_FORMAT = 'YYYY-MM-DD HH24:MI:SS'"),
+                QStringLiteral("ALTER SESSION SET NLS_NUMERIC_CHARACTERS = '.,'")};
+    case Backend::Other:
+        break;
+    }
+    return {};
+}
+
+}  // namespace
+
 void SetADODBSession(Connection* conexao)
 {
     if (!conexao)
         throw platform::HostError(QStringLiteral("SetADODBSession: conexão não informada"));
     if (!conexao->connected())
         throw platform::HostError(QStringLiteral("SetADODBSession: a conexão não está aberta"));
-    switch (conexao->backend()) {
-    case Backend::SQLite:
-        // Several terminals may write the same file: the connection itself waits for a
-        // lock, once per operation (its Busy Timeout); a PRAGMA here would replace that wait.
-        conexao->execute(QStringLiteral("PRAGMA foreign_keys = ON"));
-        break;
-    case Backend::PostgreSQL:
-        conexao->execute(QStringLiteral("SET DateStyle = 'ISO, YMD'"));
-        conexao->execute(QStringLiteral("SET client_encoding = 'UTF8'"));
-        conexao->execute(QStringLiteral("SET standard_conforming_strings = on"));
-        break;
-    case Backend::MsSql:
-        conexao->execute(QStringLiteral("SET DATEFORMAT ymd"));
-        break;
-    case Backend::Oracle:
-        conexao->execute(QStringLiteral("ALTER SESSION SET NLS_DATE_FORMAT = 'YYYY-MM-DD HH24:MI:SS'"));
-        conexao->execute(QStringLiteral("ALTER SESSION SET NLS_NUMERIC_CHARACTERS = '.,'"));
-        break;
-    case Backend::Other:
-        break;
-    }
+    for (const QString& statement : sessionStatements(conexao->backend()))
+        conexao->execute(statement);
 }
 
 TADOSqlStorage::TADOSqlStorage(QObject* owner) : QObject(owner) {}

@@ -111,23 +111,27 @@ double Trunc2(double valor)
     return result == 0.0 ? 0.0 : result;  // no negative zero
 }
 
+namespace {
+
+// The value of the first key equal to `nome`, letter case aside, in a map or a hash.
+template <typename Container>
+QVariant valueByName(const Container& values, const QString& nome)
+{
+    for (auto it = values.cbegin(); it != values.cend(); ++it)
+        if (it.key().compare(nome, Qt::CaseInsensitive) == 0)
+            return it.value();
+    return {};
+}
+
+}  // namespace
+
 QVariant RecebeParams(const QVariant& parametros, const QString& nome)
 {
     switch (parametros.typeId()) {
-    case QMetaType::QVariantMap: {
-        const QVariantMap m = parametros.toMap();
-        for (auto it = m.cbegin(); it != m.cend(); ++it)
-            if (it.key().compare(nome, Qt::CaseInsensitive) == 0)
-                return it.value();
-        return {};
-    }
-    case QMetaType::QVariantHash: {
-        const QVariantHash h = parametros.toHash();
-        for (auto it = h.cbegin(); it != h.cend(); ++it)
-            if (it.key().compare(nome, Qt::CaseInsensitive) == 0)
-                return it.value();
-        return {};
-    }
+    case QMetaType::QVariantMap:
+        return valueByName(parametros.toMap(), nome);
+    case QMetaType::QVariantHash:
+        return valueByName(parametros.toHash(), nome);
     case QMetaType::QStringList:
     case QMetaType::QVariantList: {
         const QStringList lines = parametros.toStringList();
