@@ -29,6 +29,17 @@ double round2(double v)
     return std::round(v * 100.0) / 100.0;
 }
 
+// A text of a parameter record without the padding its builder leaves around it.
+QString trimmedText(const ParamRecord& record, const char* name)
+{
+    return record.value(QString::fromLatin1(name)).toString().trimmed();
+}
+
+double number(const ParamRecord& record, const char* name)
+{
+    return record.value(QString::fromLatin1(name)).toDouble();
+}
+
 // The caller's voRetorno as a list of at least 10 values, whatever it held before.
 QVariantList resultArray(const QVariant& voRetorno)
 {
@@ -100,9 +111,18 @@ private:
         lastError_ = reason;
         return false;
     }
-    bool isCommand(const ParamRecord& record, const char* command)
+    // Loads the state and checks that the record is one of `command`: refused otherwise.
+    bool accepts(const ParamRecord& record, const char* command, const QString& notThisCommand)
     {
-        return record.value(QStringLiteral("COMANDO")).toString() == QLatin1String(command);
+        load();
+        if (record.value(QStringLiteral("COMANDO")).toString() == QLatin1String(command))
+            return true;
+        return refuse(notThisCommand);
+    }
+    bool done()
+    {
+        lastError_.clear();
+        return true;
     }
     void print(const QStringList& lines);
     void commit() { s_.save(statePath()); }
@@ -148,9 +168,8 @@ void Printer::cancelOpen(const QString& reason)
 
 bool Printer::open(ParamRecord& record)
 {
-    load();
-    if (!isCommand(record, "AbreCupom"))
-        return refuse(QStringLiteral("O registro de parâmetros não é de abertura de cupom."));
+    if (!accepts(record, "AbreCupom", QStringLiteral("O registro de parâmetros não é de abertura de cupom.")))
+        return false;
     const QDateTime when = now();
     if (s_.open) {
         // A receipt left open (a crash, a refused cancellation) would block the register
@@ -169,29 +188,27 @@ bool Printer::open(ParamRecord& record)
     commit();
     record.insert(QStringLiteral("CUPNR"), text::number6(s_.coo));
     record.insert(QStringLiteral("CONTCUPOM"), text::number6(s_.ccf));
-    lastError_.clear();
-    return true;
+    return done();
 }
 
 bool Printer::item(const ParamRecord& record)
 {
-    load();
-    if (!isCommand(record, "VendaItem"))
-        return refuse(QStringLiteral("O registro de parâmetros não é de venda de item."));
+    if (!accepts(record, "VendaItem", QStringLiteral("O registro de parâmetros não é de venda de item.")))
+        return false;
     if (!s_.open)
         return refuse(QStringLiteral("Não há cupom aberto."));
     text::Item item;
     item.number = s_.open->items + 1;
-    item.code = record.value(QStringLiteral("CODIGO")).toString().trimmed();
-    item.description = record.value(QStringLiteral("DESCRICAO")).toString().trimmed();
-    item.unit = record.value(QStringLiteral("UNIDADE")).toString().trimmed();
-    item.taxCode = record.value(QStringLiteral("CDALIQUOTA")).toString().trimmed();
-    item.taxType = record.value(QStringLiteral("IDALIQUOTA")).toString().trimmed();
-    item.rate = record.value(QStringLiteral("ALIQUOTA")).toString().trimmed();
-    item.quantity = record.value(QStringLiteral("QUANTIDADE")).toDouble();
-    item.unitPrice = record.value(QStringLiteral("PRECOUNITARIO")).toDouble();
-    item.discount = record.value(QStringLiteral("DESCONTO")).toDouble();
-    item.surcharge = record.value(QStringLiteral("ACRESCIMO")).toDouble();
+    item.code = trimmedText(record, "CODIGO");
+    item.description = trimmedText(record, "DESCRICAO");
+    item.unit = trimmedText(record, "UNIDADE");
+    item.taxCode = trimmedText(record, "CDALIQUOTA");
+    item.taxType = trimmedText(record, "IDALIQUOTA");
+    item.rate = trimmedText(record, "ALIQUOTA");
+    item.quantity = number(record, "QUANTIDADE");
+    item.unitPrice = number(record, "PRECOUNITARIO");
+    item.discount = number(record, "DESCONTO");
+    item.surcharge = number(record, "ACRESCIMO");
     if (item.code.isEmpty() || item.description.isEmpty())
         return refuse(QStringLiteral("Código e descrição do item são obrigatórios."));
     if (item.taxCode.isEmpty())
@@ -204,8 +221,7 @@ bool Printer::item(const ParamRecord& record)
     s_.open->items = item.number;
     s_.open->subtotal = round2(s_.open->subtotal + item.total());
     commit();
-    lastError_.clear();
-    return true;
+    return done();
 }
 
 bool Printer::close(const QVariantList& block, QVariant& voRetorno)
@@ -241,17 +257,15 @@ bool Printer::close(const QVariantList& block, QVariant& voRetorno)
     list[3] = total;
     list[4] = when;
     voRetorno = list;
-    lastError_.clear();
-    return true;
+    return done();
 }
 
 bool Printer::updateTotals(const ParamRecord& record)
 {
-    load();
-    if (!isCommand(record, "Atu_TotGeral"))
-        return refuse(QStringLiteral("O registro de parâmetros não é de atualização de totais."));
-    const QString branch = record.value(QStringLiteral("CDFILIAL")).toString().trimmed();
-    const QString reg = record.value(QStringLiteral("CDCAIXA")).toString().trimmed();
+    if (!accepts(record, "Atu_TotGeral", QStringLiteral("O registro de parâmetros não é de atualização de totais.")))
+        return false;
+    const QString branch = trimmedText(record, "CDFILIAL");
+    const QString reg = trimmedText(record, "CDCAIXA");
     if (branch.isEmpty() || reg.isEmpty())
         return refuse(QStringLiteral("Filial e caixa são obrigatórios na atualização de totais."));
     s_.registers.insert(branch + QLatin1Char('/') + reg,
@@ -260,8 +274,7 @@ bool Printer::updateTotals(const ParamRecord& record)
                                     {QStringLiteral("coo"), s_.coo},
                                     {QStringLiteral("updated"), now().toString(Qt::ISODate)}});
     commit();
-    lastError_.clear();
-    return true;
+    return done();
 }
 
 bool Printer::cancel(QVariant& voRetorno)
@@ -272,8 +285,7 @@ bool Printer::cancel(QVariant& voRetorno)
         cancelOpen(QString());
         commit();
         setResult(voRetorno, kCodeOk, QStringLiteral("Cupom cancelado."), text::number6(coo));
-        lastError_.clear();
-        return true;
+        return done();
     }
     if (!s_.lastReceiptCancellable) {
         setResult(voRetorno, kCodeRefused, QStringLiteral("Não há cupom a cancelar."));
@@ -286,8 +298,7 @@ bool Printer::cancel(QVariant& voRetorno)
     s_.lastReceiptCancellable = false;
     commit();
     setResult(voRetorno, kCodeOk, QStringLiteral("Cupom cancelado."), text::number6(s_.lastReceiptCoo));
-    lastError_.clear();
-    return true;
+    return done();
 }
 
 QStringList Printer::recover(const ReceiptHasSale& hasSale)
@@ -338,10 +349,23 @@ bool cancelaCupomImp(const QVariantList& block, int highest, QVariant& voRetorno
 
 const QString kInjected = QStringLiteral("Comando recusado pela impressora fiscal.");
 
-bool refuseRecord(ParamRecord&)
+// A planned refusal: the printer keeps the reason as its last error.
+bool refuseInjected()
 {
     printer().setLastError(kInjected);
     return false;
+}
+
+bool refuseRecord(ParamRecord&)
+{
+    return refuseInjected();
+}
+
+// A planned refusal of a call that answers in voRetorno: the answer gives the reason too.
+bool refuseAnswering(QVariant& voRetorno)
+{
+    setResult(voRetorno, kCodeInjected, kInjected);
+    return refuseInjected();
 }
 
 }  // namespace
@@ -358,16 +382,8 @@ void installAll()
     AbreCupom.setRefusal(refuseRecord);
     VendaItem.setRefusal(refuseRecord);
     Atu_TotGeral.setRefusal(refuseRecord);
-    FechaCupom.setRefusal([](const QVariantList&, int, int, QVariant& voRetorno) {
-        setResult(voRetorno, kCodeInjected, kInjected);
-        printer().setLastError(kInjected);
-        return false;
-    });
-    Cancela_Cupom_Imp.setRefusal([](const QVariantList&, int, QVariant& voRetorno) {
-        setResult(voRetorno, kCodeInjected, kInjected);
-        printer().setLastError(kInjected);
-        return false;
-    });
+    FechaCupom.setRefusal([](const QVariantList&, int, int, QVariant& r) { return refuseAnswering(r); });
+    Cancela_Cupom_Imp.setRefusal([](const QVariantList&, int, QVariant& r) { return refuseAnswering(r); });
 }
 
 void setOutputDir(const QString& dir) { printer().setDir(dir); }
