@@ -28,13 +28,13 @@ inline void ensureLargeShop()
     if (QFile::exists(file))
         return;
     std::fprintf(stderr, "generating the large shop in %s\n", qPrintable(file));
-    shopgen::SqliteSink sink(file);
-    shopgen::createTables(sink, QStringLiteral("sqlite"), false);
+    const auto sink = shopgen::sqliteSink(file);
+    shopgen::createTables(*sink, QStringLiteral("sqlite"), false);
     shopgen::ShopOptions options;
     options.size = shopgen::ShopSize::Large;
-    shopgen::generateShop(sink, options);
-    shopgen::createIndexes(sink, QStringLiteral("sqlite"));
-    sink.finish();
+    shopgen::generateShop(*sink, options);
+    shopgen::createIndexes(*sink, QStringLiteral("sqlite"));
+    sink->finish();
 }
 
 }  // namespace bench

@@ -29,11 +29,11 @@ protected:
         if (!QFile::exists(exe_) || !QFile::exists(qEnvironmentVariable("VAK_BIN_DIR") + QStringLiteral("/libVak04100.so")))
             GTEST_SKIP() << "pdvhost or the module is not built";
         const QString file = dir_.filePath(QStringLiteral("loja.db"));
-        shopgen::SqliteSink sink(file);
-        shopgen::createTables(sink, QStringLiteral("sqlite"), false);
-        shopgen::generateShop(sink, shopgen::ShopOptions{});
-        shopgen::createIndexes(sink, QStringLiteral("sqlite"));
-        sink.finish();
+        const auto sink = shopgen::sqliteSink(file);
+        shopgen::createTables(*sink, QStringLiteral("sqlite"), false);
+        shopgen::generateShop(*sink, shopgen::ShopOptions{});
+        shopgen::createIndexes(*sink, QStringLiteral("sqlite"));
+        sink->finish();
         db_ = QStringLiteral("Provider=SQLite;Data Source=") + file;
     }
     CallResult call(const QStringList& args, const QString& db = {})

@@ -126,11 +126,11 @@ void ShopDb::clear()
 
 void ShopDb::insert(const QString& table, const QStringList& columns, const QList<QVariantList>& rows)
 {
-    shopgen::QtSqlSink sink(*native_);
-    sink.begin(table, columns);
+    const auto sink = shopgen::qtSqlSink(*native_);
+    sink->begin(table, columns);
     for (const QVariantList& row : rows)
-        sink.row(row);
-    sink.end();
+        sink->row(row);
+    sink->end();
 }
 
 QVariant ShopDb::scalar(const QString& sql)

@@ -40,43 +40,72 @@ void createTables(Sink& sink, const QString& scriptName, bool replace)
 
 void createIndexes(Sink& sink, const QString& scriptName)
 {
-    for (const QString& statement : splitStatements(schemaScript(scriptName)))
-        if (isIndex(statement))
-            sink.execute(statement);
+    QStringList indexes = splitStatements(schemaScript(scriptName));
+    indexes.removeIf([](const QString& statement) { return !isIndex(statement); });
+    for (qsizetype i = 0; i < indexes.size(); ++i) {
+        sink.report(QStringLiteral("indexes"), i, indexes.size(), false);
+        sink.execute(indexes.at(i));
+    }
+    sink.report(QStringLiteral("indexes"), indexes.size(), indexes.size(), true);
 }
 
-void writeStores(Sink& sink)
+namespace {
+
+const char* const kEstados[] = {"SP", "RJ", "MG", "PR", "RS", "BA", "PE", "SC", "GO", "CE"};
+
+void writeFiliais(Sink& sink, int filiais)
 {
-    sink.begin(QStringLiteral("FILIAL"), {"CDFILIAL", "NMFILIAL", "SGESTADO", "NRINSJURFILI", "CDTABPRECO"});
+    sink.begin(QStringLiteral("FILIAL"), {"CDFILIAL", "NMFILIAL", "SGESTADO", "NRINSJURFILI", "CDTABPRECO"}, filiais);
     sink.row({QStringLiteral("0001"), QStringLiteral("Filial São Paulo"), QStringLiteral("SP"),
               QStringLiteral("11222333000181"), QStringLiteral("PADRAO")});
     sink.row({QStringLiteral("0002"), QStringLiteral("Filial Rio de Janeiro"), QStringLiteral("RJ"),
               QStringLiteral("11222333000262"), QStringLiteral("PADRAO")});
     sink.row({QStringLiteral("0003"), QStringLiteral("Filial Belo Horizonte"), QStringLiteral("MG"),
               QStringLiteral("11222333000343"), QVariant()});
-    sink.end();
-
-    sink.begin(QStringLiteral("LOJA"), {"CDFILIAL", "CDLOJA", "NMLOJA", "CDTABPRECO"});
-    sink.row({QStringLiteral("0001"), QStringLiteral("0001"), QStringLiteral("Loja Centro"), QStringLiteral("LOJA0001")});
-    sink.row({QStringLiteral("0002"), QStringLiteral("0001"), QStringLiteral("Loja Copacabana"), QStringLiteral("LOJAEXP")});
-    sink.row({QStringLiteral("0003"), QStringLiteral("0001"), QStringLiteral("Loja Savassi"), QVariant()});
-    sink.end();
-
-    sink.begin(QStringLiteral("CAIXA"), {"CDFILIAL", "CDCAIXA", "NMCAIXA", "CDLOJA"});
-    for (const char* filial : {"0001", "0002", "0003"})
-        for (const char* caixa : {"001", "002"})
-            sink.row({QString::fromLatin1(filial), QString::fromLatin1(caixa),
-                      QStringLiteral("Caixa ") + QString::fromLatin1(caixa), QStringLiteral("0001")});
+    for (int f = 4; f <= filiais; ++f)
+        sink.row({codigo(f, 4), QStringLiteral("Filial ") + codigo(f, 4), QString::fromLatin1(kEstados[f % 10]),
+                  QStringLiteral("1122233300") + codigo(f, 4), QStringLiteral("PADRAO")});
     sink.end();
 }
 
-void generateShop(Sink& sink, const ShopOptions& options, const Progress& progress)
+void writeLojasECaixas(Sink& sink, int filiais)
 {
-    writeStores(sink);
-    if (options.size == ShopSize::Demo)
+    sink.begin(QStringLiteral("LOJA"), {"CDFILIAL", "CDLOJA", "NMLOJA", "CDTABPRECO"}, filiais);
+    sink.row({QStringLiteral("0001"), QStringLiteral("0001"), QStringLiteral("Loja Centro"), QStringLiteral("LOJA0001")});
+    sink.row({QStringLiteral("0002"), QStringLiteral("0001"), QStringLiteral("Loja Copacabana"), QStringLiteral("LOJAEXP")});
+    sink.row({QStringLiteral("0003"), QStringLiteral("0001"), QStringLiteral("Loja Savassi"), QVariant()});
+    for (int f = 4; f <= filiais; ++f)
+        sink.row({codigo(f, 4), QStringLiteral("0001"), QStringLiteral("Loja ") + codigo(f, 4), QVariant()});
+    sink.end();
+
+    sink.begin(QStringLiteral("CAIXA"), {"CDFILIAL", "CDCAIXA", "NMCAIXA", "CDLOJA"}, 2 * filiais);
+    for (int f = 1; f <= filiais; ++f)
+        for (const char* caixa : {"001", "002"})
+            sink.row({codigo(f, 4), QString::fromLatin1(caixa), QStringLiteral("Caixa ") + QString::fromLatin1(caixa),
+                      QStringLiteral("0001")});
+    sink.end();
+}
+
+}  // namespace
+
+void writeStores(Sink& sink, int filiais)
+{
+    writeFiliais(sink, std::max(filiais, 3));
+    writeLojasECaixas(sink, std::max(filiais, 3));
+}
+
+void generateShop(Sink& sink, const ShopOptions& options)
+{
+    switch (options.size) {
+    case ShopSize::Demo:
+        writeStores(sink, 3);
         writeDemoShop(sink, options);
-    else
-        writeLargeShop(sink, options, progress);
+        break;
+    case ShopSize::Large:
+    case ShopSize::Chain:
+        writeLargeShop(sink, options);
+        break;
+    }
 }
 
 }  // namespace shopgen

@@ -1,10 +1,12 @@
 #pragma once
 // The shop data generator: a demo shop (tens of consumers, every loyalty situation the
-// screen meets) or a large shop (100,000 consumers, over 5 million point movements,
-// 200,000 products) for the benchmarks, generated deterministically from a seed and a
-// reference day (dates of credits, vouchers and price tables are relative to it).
+// screen meets), a large shop (100,000 consumers, over 5 million point movements,
+// 200,000 products) or a chain (50 branches, 1,000,000 consumers, 20 million point
+// movements, 200,000 products, 500 campaigns) for the benchmarks, generated
+// deterministically from a seed and a reference day (dates of credits, vouchers and price
+// tables are relative to it).
 //
-// Both shops share these codes, which terminal files and scripts can rely on:
+// All shops share these codes, which terminal files and scripts can rely on:
 //   branches "0001" (tax rows for every product), "0002" (tax rows for all but the
 //   "Utilidades" branch of the tree), "0003" (no tax rows); shop "0001" in every branch;
 //   registers "001" and "002"; tax rates (VRPEALIMPFIS, IDTPIMPOSFIS) 18/T, 12/T, 7/T,
@@ -24,20 +26,16 @@
 
 #include <QDate>
 
-#include <functional>
 
 namespace shopgen {
 
-enum class ShopSize { Demo, Large };
+enum class ShopSize { Demo, Large, Chain };
 
 struct ShopOptions {
     ShopSize size = ShopSize::Demo;
     quint64 seed = 1;
     QDate today = QDate::currentDate();
 };
-
-// Called now and then during long work: what is being written, rows written so far.
-using Progress = std::function<void(const QString& step, qint64 rows)>;
 
 // Creates the tables of `scriptName` ("sqlite", "postgresql", ...). With `replace`, the
 // shop tables that exist are dropped first; without it, existing shop tables are an
@@ -46,11 +44,14 @@ using Progress = std::function<void(const QString& step, qint64 rows)>;
 void createTables(Sink& sink, const QString& scriptName, bool replace);
 void createIndexes(Sink& sink, const QString& scriptName);
 
-void generateShop(Sink& sink, const ShopOptions& options, const Progress& progress = {});
+// Progress goes to the sink's progress reports (Sink::setProgress).
+void generateShop(Sink& sink, const ShopOptions& options);
 
-// The parts of both shops, in the order generateShop writes them.
-void writeStores(Sink& sink);
+// The parts of the shops. Branches 0001 to 0003 as above, then branches up to `filiais`
+// with a shop and two registers each.
+void writeStores(Sink& sink, int filiais);
 void writeDemoShop(Sink& sink, const ShopOptions& options);
-void writeLargeShop(Sink& sink, const ShopOptions& options, const Progress& progress);
+// The large shop or the chain (options.size), its branches included.
+void writeLargeShop(Sink& sink, const ShopOptions& options);
 
 }  // namespace shopgen

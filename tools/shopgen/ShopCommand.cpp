@@ -16,6 +16,8 @@
 #include <memory>
 #include <optional>
 
+#include <unistd.h>
+
 namespace shopgen {
 
 namespace {
@@ -44,7 +46,7 @@ std::optional<int> parse(const QStringList& args, Parsed& out)
     auto bad = [](const QString& text) { return platform::cli::usageError("shopgen", text, usage()); };
     QCommandLineParser p;
     p.addOption({QStringLiteral("db"), QStringLiteral("Connection string of the shop database."), QStringLiteral("CONNSTR")});
-    p.addOption({QStringLiteral("size"), QStringLiteral("demo (default) or large."), QStringLiteral("SIZE"), QStringLiteral("demo")});
+    p.addOption({QStringLiteral("size"), QStringLiteral("demo (default), large or chain."), QStringLiteral("SIZE"), QStringLiteral("demo")});
     p.addOption({QStringLiteral("seed"), QStringLiteral("Seed of the generated data (default 1)."), QStringLiteral("N"), QStringLiteral("1")});
     p.addOption({QStringLiteral("today"), QStringLiteral("Reference day of the dates (default today)."), QStringLiteral("YYYY-MM-DD")});
     p.addOption({QStringLiteral("replace"), QStringLiteral("Drop existing shop tables first.")});
@@ -60,8 +62,10 @@ std::optional<int> parse(const QStringList& args, Parsed& out)
         out.options.size = ShopSize::Demo;
     else if (size == QLatin1String("large"))
         out.options.size = ShopSize::Large;
+    else if (size == QLatin1String("chain"))
+        out.options.size = ShopSize::Chain;
     else
-        return bad(QStringLiteral("--size must be demo or large, not '%1'").arg(size));
+        return bad(QStringLiteral("--size must be demo, large or chain, not '%1'").arg(size));
     bool ok = false;
     out.options.seed = p.value(QStringLiteral("seed")).toULongLong(&ok);
     if (!ok)
@@ -75,26 +79,65 @@ std::optional<int> parse(const QStringList& args, Parsed& out)
     return std::nullopt;
 }
 
+// The progress line on stderr: rewritten in place on a terminal (twice a second at most),
+// else one line at the end of each step: "STEP: done / total, rate/s, seconds". Steps
+// shorter than a second leave no line of their own (the demo shop's tables).
+class ProgressLine {
+public:
+    ProgressLine() : terminal_(isatty(fileno(stderr)) != 0) { clock_.start(); }
+
+    void operator()(const QString& step, qint64 done, qint64 total, bool ended)
+    {
+        if (step != step_) {
+            step_ = step;
+            stepStart_ = clock_.elapsed();
+        }
+        const qint64 now = clock_.elapsed();
+        if (!ended && (!terminal_ || now - lastShown_ < 500))
+            return;
+        lastShown_ = now;
+        const double seconds = std::max<qint64>(1, now - stepStart_) / 1000.0;
+        const bool keep = ended && seconds >= 1.0;
+        if (ended && !keep && !terminal_)
+            return;
+        const QLocale c = QLocale::c();
+        const QString line = QStringLiteral("shopgen: %1: %2 / %3, %4/s, %5 s")
+                                 .arg(step, c.toString(done), c.toString(total), c.toString(qint64(done / seconds)))
+                                 .arg(seconds, 0, 'f', 1);
+        std::fprintf(stderr, terminal_ ? "\r%-78s%s" : "%s%s\n", qPrintable(line), terminal_ && keep ? "\n" : "");
+        std::fflush(stderr);
+        open_ = terminal_ && !keep;
+    }
+    // Ends a line left open on the terminal.
+    void close()
+    {
+        if (open_)
+            std::fputc('\n', stderr);
+        open_ = false;
+    }
+    qint64 elapsed() const { return clock_.elapsed(); }
+
+private:
+    QElapsedTimer clock_;
+    bool terminal_, open_ = false;
+    QString step_;
+    qint64 stepStart_ = 0, lastShown_ = 0;
+};
+
 void generate(Sink& sink, const QString& scriptName, const Parsed& args)
 {
-    QElapsedTimer clock;
-    clock.start();
-    qint64 lastReport = 0;
-    const Progress progress = [&](const QString& step, qint64 rows) {
-        if (clock.elapsed() - lastReport < 2000)
-            return;
-        lastReport = clock.elapsed();
-        say(QStringLiteral("%1: %2 rows written (%3 s)")
-                .arg(step, QLocale::c().toString(rows))
-                .arg(clock.elapsed() / 1000));
-    };
+    auto line = std::make_shared<ProgressLine>();
+    sink.setProgress([line](const QString& step, qint64 done, qint64 total, bool ended) {
+        (*line)(step, done, total, ended);
+    });
     createTables(sink, scriptName, args.replace);
-    generateShop(sink, args.options, progress);
-    if (args.options.size == ShopSize::Large)
-        say(QStringLiteral("creating indexes (%1 rows written)").arg(QLocale::c().toString(sink.rowsWritten())));
+    generateShop(sink, args.options);
     createIndexes(sink, scriptName);
     sink.finish();
-    say(QStringLiteral("%1 rows written in %2 s").arg(QLocale::c().toString(sink.rowsWritten())).arg(clock.elapsed() / 1000.0, 0, 'f', 1));
+    line->close();
+    say(QStringLiteral("%1 rows written in %2 s")
+            .arg(QLocale::c().toString(sink.rowsWritten()))
+            .arg(line->elapsed() / 1000.0, 0, 'f', 1));
 }
 
 }  // namespace
@@ -111,17 +154,14 @@ int runShopCommand(const QStringList& args)
             if (!QFileInfo::exists(target.databaseName))
                 say(QStringLiteral("creating the SQLite database %1").arg(target.databaseName));
             // The SQLite C API directly: the large shop's millions of rows in a minute.
-            SqliteSink sink(target.databaseName);
-            generate(sink, QStringLiteral("sqlite"), parsed);
+            generate(*sqliteSink(target.databaseName), QStringLiteral("sqlite"), parsed);
         } else if (target.driver == QLatin1String("QPSQL")) {
             // COPY through libpq: the server loads the rows at its own speed.
-            PgCopySink sink(target);
-            generate(sink, QStringLiteral("postgresql"), parsed);
+            generate(*pgCopySink(target), QStringLiteral("postgresql"), parsed);
         } else {
             platform::db::Connection connection(parsed.connectionString);
             connection.open();
-            QtSqlSink sink(connection);
-            generate(sink, schemaNameFor(connection), parsed);
+            generate(*qtSqlSink(connection), schemaNameFor(connection), parsed);
         }
         return 0;
     } catch (const platform::Error& e) {

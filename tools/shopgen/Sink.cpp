@@ -2,6 +2,7 @@
 
 #include "platform/Error.h"
 #include "platform/db/DbValue.h"
+#include "platform/db/SqliteStatement.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -17,6 +18,8 @@ namespace {
 // Rows per transaction: large enough that commits cost nothing, small enough that a
 // server keeps its transaction log in bounds.
 constexpr qint64 kRowsPerTransaction = 200000;
+// Rows between two progress reports within a table.
+constexpr qint64 kReportEvery = 1 << 14;
 
 QString insertText(const QString& table, const QStringList& columns, int rows, bool numbered)
 {
@@ -33,153 +36,168 @@ QString insertText(const QString& table, const QStringList& columns, int rows, b
     return QStringLiteral("INSERT INTO %1 (%2) VALUES %3").arg(table, columns.join(QLatin1Char(',')), values);
 }
 
-}  // namespace
-
-// ---------------------------------------------------------------------------------------
-
-SqliteSink::SqliteSink(const QString& path)
+// The text the generated values end in, for a message.
+DatabaseError naming(const QString& what, const QString& table, const DatabaseError& e)
 {
-    if (sqlite3_open_v2(path.toUtf8().constData(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr)
-        != SQLITE_OK)
-        fail(QStringLiteral("opening %1").arg(path));
-    // Generation writes a new database: a crash leaves it to be generated again, so the
-    // journal and the syncs are not needed.
-    execute(QStringLiteral("PRAGMA journal_mode=MEMORY"));
-    execute(QStringLiteral("PRAGMA synchronous=OFF"));
-    execute(QStringLiteral("PRAGMA cache_size=-262144"));
-    execute(QStringLiteral("PRAGMA temp_store=MEMORY"));
+    return DatabaseError(QStringLiteral("%1 %2: %3").arg(what, table, e.text()));
 }
 
-SqliteSink::~SqliteSink()
-{
-    sqlite3_finalize(insert_);
-    if (inTransaction_)
-        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-    sqlite3_close(db_);
-}
-
-void SqliteSink::fail(const QString& what)
-{
-    throw DatabaseError(QStringLiteral("SQLite: %1: %2").arg(what, QString::fromUtf8(sqlite3_errmsg(db_))));
-}
-
-void SqliteSink::execute(const QString& sql)
-{
-    if (sqlite3_exec(db_, sql.toUtf8().constData(), nullptr, nullptr, nullptr) != SQLITE_OK)
-        fail(sql.left(200));
-}
-
-QStringList SqliteSink::existingTables()
-{
-    QStringList names;
-    sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(db_, "SELECT name FROM sqlite_master WHERE type = 'table'", -1, &st, nullptr) != SQLITE_OK)
-        fail(QStringLiteral("listing tables"));
-    while (sqlite3_step(st) == SQLITE_ROW)
-        names << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
-    sqlite3_finalize(st);
-    return names;
-}
-
-void SqliteSink::begin(const QString& table, const QStringList& columns)
-{
-    table_ = table;
-    sqlite3_finalize(insert_);
-    insert_ = nullptr;
-    if (sqlite3_prepare_v2(db_, insertText(table, columns, 1, true).toUtf8().constData(), -1, &insert_, nullptr)
-        != SQLITE_OK)
-        fail(QStringLiteral("preparing the insert into %1").arg(table));
-}
-
-void SqliteSink::row(const QVariantList& values)
-{
-    if (!inTransaction_)
-        execute(QStringLiteral("BEGIN"));
-    for (int i = 0; i < values.size(); ++i) {
-        const QVariant& v = values.at(i);
-        int rc = SQLITE_OK;
-        switch (v.userType()) {
-        case QMetaType::UnknownType: rc = sqlite3_bind_null(insert_, i + 1); break;
-        case QMetaType::Double: rc = sqlite3_bind_double(insert_, i + 1, v.toDouble()); break;
-        case QMetaType::Int:
-        case QMetaType::LongLong: rc = sqlite3_bind_int64(insert_, i + 1, v.toLongLong()); break;
-        case QMetaType::QDateTime: {
-            const QByteArray text = platform::db::dbDateTimeText(v.toDateTime()).toUtf8();
-            rc = sqlite3_bind_text(insert_, i + 1, text.constData(), int(text.size()), SQLITE_TRANSIENT);
-            break;
+// Writes an SQLite file through platform/db's statement class on a handle of its own:
+// generation creates the file, which only shopgen does.
+class SqliteSink final : public Sink {
+public:
+    explicit SqliteSink(const QString& path) : Sink(QStringLiteral("ANALYZE"))
+    {
+        if (sqlite3_open_v2(path.toUtf8().constData(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr)
+            != SQLITE_OK) {
+            const QString message = QString::fromUtf8(sqlite3_errmsg(db_));
+            sqlite3_close(db_);
+            throw DatabaseError(QStringLiteral("SQLite: opening %1: %2").arg(path, message));
         }
-        default: {
-            const QByteArray text = v.toString().toUtf8();
-            rc = sqlite3_bind_text(insert_, i + 1, text.constData(), int(text.size()), SQLITE_TRANSIENT);
-        }
-        }
-        if (rc != SQLITE_OK)
-            fail(QStringLiteral("binding a value of %1").arg(table_));
+        // Generation writes a new database: a crash leaves it to be generated again, so the
+        // journal and the syncs are not needed.
+        for (const char* pragma : {"PRAGMA journal_mode=MEMORY", "PRAGMA synchronous=OFF", "PRAGMA cache_size=-262144",
+                                   "PRAGMA temp_store=MEMORY"})
+            execute(QString::fromLatin1(pragma));
     }
-    if (sqlite3_step(insert_) != SQLITE_DONE)
-        fail(QStringLiteral("inserting into %1").arg(table_));
-    sqlite3_reset(insert_);
-    ++rows_;
-    if (++inTransaction_ >= kRowsPerTransaction)
-        commitChunk();
-}
+    ~SqliteSink() override
+    {
+        insert_.reset();
+        if (inTransaction_)
+            sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_close(db_);
+    }
 
-void SqliteSink::commitChunk()
+    void execute(const QString& sql) override
+    {
+        platform::db::SqliteStatement statement(db_, sql);
+        while (statement.step()) {
+        }
+    }
+
+    QStringList existingTables() override
+    {
+        platform::db::SqliteStatement list(db_, QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'"));
+        platform::FieldDef name;
+        name.type = platform::FieldType::String;
+        QStringList names;
+        while (list.step())
+            names << list.value(0, name).toString();
+        return names;
+    }
+
+protected:
+    void beginTable(const QString& table, const QStringList& columns) override
+    {
+        table_ = table;
+        insert_.reset();
+        try {
+            insert_ = std::make_unique<platform::db::SqliteStatement>(db_, insertText(table, columns, 1, true));
+        } catch (const DatabaseError& e) {
+            throw naming(QStringLiteral("Preparing the insert into"), table, e);
+        }
+    }
+
+    void writeRow(const QVariantList& values) override
+    {
+        if (!inTransaction_)
+            execute(QStringLiteral("BEGIN"));
+        try {
+            insert_->reset();
+            for (int i = 0; i < values.size(); ++i) {
+                const QVariant& v = values.at(i);
+                insert_->bind(i, v.userType() == QMetaType::QDateTime ? QVariant(dateTimeText(v.toDateTime())) : v);
+            }
+            insert_->step();
+        } catch (const DatabaseError& e) {
+            throw naming(QStringLiteral("Inserting into"), table_, e);
+        }
+        if (++inTransaction_ >= kRowsPerTransaction)
+            commit();
+    }
+
+    void endTable() override
+    {
+        commit();
+        insert_.reset();
+    }
+
+private:
+    void commit()
+    {
+        if (inTransaction_) {
+            execute(QStringLiteral("COMMIT"));
+            inTransaction_ = 0;
+        }
+    }
+
+    sqlite3* db_ = nullptr;
+    std::unique_ptr<platform::db::SqliteStatement> insert_;  // finalized before the handle closes
+    QString table_;
+    qint64 inTransaction_ = 0;
+};
+
+QString statisticsOf(const platform::db::Connection& connection)
 {
-    if (inTransaction_) {
-        execute(QStringLiteral("COMMIT"));
-        inTransaction_ = 0;
+    switch (connection.backend()) {
+    case platform::db::Backend::PostgreSQL: return QStringLiteral("VACUUM ANALYZE");
+    case platform::db::Backend::SQLite: return QStringLiteral("ANALYZE");
+    default: return {};
     }
 }
 
-void SqliteSink::end()
-{
-    commitChunk();
-    sqlite3_finalize(insert_);
-    insert_ = nullptr;
-}
+// Writes through a Qt connection, some hundreds of values per INSERT statement.
+class QtSqlSink final : public Sink {
+public:
+    explicit QtSqlSink(platform::db::Connection& connection)
+        : Sink(statisticsOf(connection)), connection_(connection)
+    {
+    }
+    ~QtSqlSink() override
+    {
+        if (inTransaction_)
+            connection_.rollback();
+    }
 
-void SqliteSink::finish()
-{
-    commitChunk();
-    execute(QStringLiteral("ANALYZE"));
-}
+    void execute(const QString& sql) override { connection_.execute(sql); }
+    QStringList existingTables() override { return connection_.database().tables(); }
 
-// ---------------------------------------------------------------------------------------
+protected:
+    void beginTable(const QString& table, const QStringList& columns) override
+    {
+        table_ = table;
+        columns_ = columns;
+        pending_.clear();
+        // Some hundreds of values per statement: far below every driver's parameter limit.
+        batchRows_ = std::max<int>(1, int(600 / std::max<qsizetype>(1, columns.size())));
+    }
 
-QtSqlSink::QtSqlSink(platform::db::Connection& connection) : connection_(connection) {}
+    void writeRow(const QVariantList& values) override
+    {
+        pending_.append(values);
+        if (pending_.size() >= batchRows_)
+            flush();
+    }
 
-QtSqlSink::~QtSqlSink()
-{
-    if (inTransaction_)
-        connection_.rollback();
-}
-
-void QtSqlSink::execute(const QString& sql)
-{
-    connection_.execute(sql);
-}
-
-QStringList QtSqlSink::existingTables()
-{
-    return connection_.database().tables();
-}
-
-void QtSqlSink::begin(const QString& table, const QStringList& columns)
-{
-    table_ = table;
-    columns_ = columns;
-    pending_.clear();
-    // Some hundreds of values per statement: far below every driver's parameter limit.
-    batchRows_ = std::max<int>(1, int(600 / std::max<qsizetype>(1, columns.size())));
-}
-
-void QtSqlSink::row(const QVariantList& values)
-{
-    pending_.append(values);
-    if (pending_.size() >= batchRows_)
+    void endTable() override
+    {
         flush();
-}
+        if (inTransaction_) {
+            connection_.commit();
+            inTransaction_ = 0;
+        }
+    }
+
+private:
+    void flush();
+
+    platform::db::Connection& connection_;
+    QString table_;
+    QStringList columns_;
+    QList<QVariantList> pending_;
+    int batchRows_ = 1;
+    qint64 inTransaction_ = 0;
+};
 
 void QtSqlSink::flush()
 {
@@ -201,7 +219,6 @@ void QtSqlSink::flush()
         }
     if (!q.exec())
         throw DatabaseError(QStringLiteral("Inserting into %1: %2").arg(table_, q.lastError().text()));
-    rows_ += pending_.size();
     inTransaction_ += pending_.size();
     pending_.clear();
     if (inTransaction_ >= kRowsPerTransaction) {
@@ -210,22 +227,66 @@ void QtSqlSink::flush()
     }
 }
 
-void QtSqlSink::end()
+}  // namespace
+
+// ---------------------------------------------------------------------------------------
+
+void Sink::begin(const QString& table, const QStringList& columns, qint64 expected)
 {
-    flush();
-    if (inTransaction_) {
-        connection_.commit();
-        inTransaction_ = 0;
-    }
+    table_ = table;
+    tableRows_ = 0;
+    expected_ = expected;
+    report(table, 0, expected, false);
+    beginTable(table, columns);
 }
 
-void QtSqlSink::finish()
+void Sink::row(const QVariantList& values)
 {
-    end();
-    if (connection_.backend() == platform::db::Backend::PostgreSQL)
-        connection_.execute(QStringLiteral("VACUUM ANALYZE"));
-    else if (connection_.backend() == platform::db::Backend::SQLite)
-        connection_.execute(QStringLiteral("ANALYZE"));
+    writeRow(values);
+    ++rows_;
+    if ((++tableRows_ % kReportEvery) == 0)
+        report(table_, tableRows_, expected_, false);
+}
+
+void Sink::end()
+{
+    endTable();
+    report(table_, tableRows_, tableRows_, true);
+}
+
+void Sink::finish()
+{
+    if (statistics_.isEmpty())
+        return;
+    report(QStringLiteral("statistics"), 0, 1, false);
+    execute(statistics_);
+    report(QStringLiteral("statistics"), 1, 1, true);
+}
+
+void Sink::report(const QString& step, qint64 done, qint64 total, bool ended) const
+{
+    if (progress_)
+        progress_(step, done, total, ended);
+}
+
+const QString& Sink::dateTimeText(const QDateTime& value)
+{
+    // The local date and time as the key: no time zone conversion per value.
+    const qint64 key = value.date().toJulianDay() * 86400000 + value.time().msecsSinceStartOfDay();
+    auto it = dateTexts_.constFind(key);
+    if (it == dateTexts_.constEnd())
+        it = dateTexts_.insert(key, platform::db::dbDateTimeText(value));
+    return it.value();
+}
+
+std::unique_ptr<Sink> sqliteSink(const QString& path)
+{
+    return std::make_unique<SqliteSink>(path);
+}
+
+std::unique_ptr<Sink> qtSqlSink(platform::db::Connection& connection)
+{
+    return std::make_unique<QtSqlSink>(connection);
 }
 
 }  // namespace shopgen

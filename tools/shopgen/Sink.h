@@ -1,17 +1,21 @@
 #pragma once
-// Sink: where generated rows go. One table at a time: begin(table, columns), row(values)
-// for each row, end(). Values are QString, double, qint64/int, QDateTime (local time; a
-// date is a QDateTime at 00:00) or null (invalid QVariant).
+// Sink: where generated rows go. One table at a time: begin(table, columns, expected),
+// row(values) for each row, end(). Values are QString, double, qint64/int, QDateTime (local
+// time; a date is a QDateTime at 00:00) or null (invalid QVariant).
 //
-// SqliteSink writes an SQLite file through the SQLite C API with one prepared statement
-// per table and large transactions (the fast path for the large shop). QtSqlSink writes
-// through an open platform::db::Connection with multi-row INSERT statements; dates are
-// bound as the connection's backend stores them.
+// Three sinks, made by the functions below (the PostgreSQL one in PgCopySink.h):
+// sqliteSink writes an SQLite file with one prepared statement per table and large
+// transactions (the fast path for the large shops); qtSqlSink writes through an open
+// platform::db::Connection with multi-row INSERT statements, dates bound as the
+// connection's backend stores them.
 //
-// Both throw platform::DatabaseError naming the table when a statement fails.
+// Every sink throws platform::DatabaseError naming the table when a statement fails.
 
 #include "platform/db/Connection.h"
 
+#include <QByteArray>
+#include <QDateTime>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -19,10 +23,12 @@
 #include <functional>
 #include <memory>
 
-struct sqlite3;
-struct sqlite3_stmt;
-
 namespace shopgen {
+
+// What a long generation reports as it goes: the step (a table, the indexes, the
+// statistics), how much of it is done, its expected total (0: not known), and whether the
+// step has just ended (reported once per step, last).
+using Progress = std::function<void(const QString& step, qint64 done, qint64 total, bool ended)>;
 
 class Sink {
 public:
@@ -32,61 +38,39 @@ public:
     // Names of the tables the database has.
     virtual QStringList existingTables() = 0;
 
-    virtual void begin(const QString& table, const QStringList& columns) = 0;
-    virtual void row(const QVariantList& values) = 0;
-    virtual void end() = 0;
-    // Statements run once everything is written (index statistics).
-    virtual void finish() {}
+    // `expected` is the number of rows the table will get, for the progress reports.
+    void begin(const QString& table, const QStringList& columns, qint64 expected = 0);
+    void row(const QVariantList& values);
+    void end();
+    // Once everything is written: the statistics the planner needs.
+    void finish();
     // Rows written so far, over all tables.
     qint64 rowsWritten() const { return rows_; }
 
+    void setProgress(Progress progress) { progress_ = std::move(progress); }
+    // Reports a step that is not a table (index creation, statistics).
+    void report(const QString& step, qint64 done, qint64 total, bool ended) const;
+
 protected:
-    qint64 rows_ = 0;
-};
-
-class SqliteSink : public Sink {
-public:
-    // Opens (creating) the file. Throws DatabaseError.
-    explicit SqliteSink(const QString& path);
-    ~SqliteSink() override;
-
-    void execute(const QString& sql) override;
-    QStringList existingTables() override;
-    void begin(const QString& table, const QStringList& columns) override;
-    void row(const QVariantList& values) override;
-    void end() override;
-    void finish() override;
+    // `statistics` is the statement finish() runs (empty: none).
+    explicit Sink(QString statistics = {}) : statistics_(std::move(statistics)) {}
+    virtual void beginTable(const QString& table, const QStringList& columns) = 0;
+    virtual void writeRow(const QVariantList& values) = 0;
+    virtual void endTable() = 0;
+    // "yyyy-MM-dd HH:mm:ss[.zzz]" of a date-time, formatted once per distinct value: the
+    // generated rows draw their dates from a few hundred days.
+    const QString& dateTimeText(const QDateTime& value);
 
 private:
-    [[noreturn]] void fail(const QString& what);
-    void commitChunk();
-    sqlite3* db_ = nullptr;
-    sqlite3_stmt* insert_ = nullptr;
-    QString table_;
-    qint64 inTransaction_ = 0;
+    QString statistics_, table_;
+    Progress progress_;
+    qint64 rows_ = 0, tableRows_ = 0, expected_ = 0;
+    QHash<qint64, QString> dateTexts_;
 };
 
-class QtSqlSink : public Sink {
-public:
-    // Does not own the connection, which must be open.
-    explicit QtSqlSink(platform::db::Connection& connection);
-    ~QtSqlSink() override;
-
-    void execute(const QString& sql) override;
-    QStringList existingTables() override;
-    void begin(const QString& table, const QStringList& columns) override;
-    void row(const QVariantList& values) override;
-    void end() override;
-    void finish() override;
-
-private:
-    void flush();
-    platform::db::Connection& connection_;
-    QString table_;
-    QStringList columns_;
-    QList<QVariantList> pending_;
-    int batchRows_ = 1;
-    qint64 inTransaction_ = 0;
-};
+// Opens (creating) an SQLite file. Throws DatabaseError.
+std::unique_ptr<Sink> sqliteSink(const QString& path);
+// Writes through `connection`, which must be open and outlive the sink.
+std::unique_ptr<Sink> qtSqlSink(platform::db::Connection& connection);
 
 }  // namespace shopgen

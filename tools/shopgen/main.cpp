@@ -1,6 +1,6 @@
 // shopgen: generates shop databases (and, as further subcommands, terminal files).
 //
-//   shopgen --db CONNSTR [--size demo|large] [--seed N] [--today YYYY-MM-DD] [--replace]
+//   shopgen --db CONNSTR [--size demo|large|chain] [--seed N] [--today YYYY-MM-DD] [--replace]
 //   shopgen shop --db CONNSTR ...            (the same, named)
 //   shopgen terminal DIR --profile fiscal|nfce|sat [--db CONNSTR]   (terminal files)
 //
@@ -26,7 +26,7 @@ struct Subcommand {
 
 const Subcommand kSubcommands[] = {
     {"shop", shopgen::runShopCommand,
-     "shopgen [shop] --db CONNSTR [--size demo|large] [--seed N] [--today YYYY-MM-DD] [--replace]"},
+     "shopgen [shop] --db CONNSTR [--size demo|large|chain] [--seed N] [--today YYYY-MM-DD] [--replace]"},
     {"terminal", shopgen::runTerminalCommand, "shopgen terminal DIR --profile fiscal|nfce|sat [--db CONNSTR]"},
 };
 

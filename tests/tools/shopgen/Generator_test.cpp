@@ -29,14 +29,14 @@ QString sqliteConn(const QString& file) { return QStringLiteral("Provider=SQLite
 
 void makeDemo(const QString& file, quint64 seed, const QDate& today)
 {
-    SqliteSink sink(file);
-    createTables(sink, QStringLiteral("sqlite"), false);
+    const auto sink = sqliteSink(file);
+    createTables(*sink, QStringLiteral("sqlite"), false);
     ShopOptions options;
     options.seed = seed;
     options.today = today;
-    generateShop(sink, options);
-    createIndexes(sink, QStringLiteral("sqlite"));
-    sink.finish();
+    generateShop(*sink, options);
+    createIndexes(*sink, QStringLiteral("sqlite"));
+    sink->finish();
 }
 
 // Every row of every shop table, as text, in key order.
@@ -150,9 +150,8 @@ TEST(DemoShop, FixedCasesOnPostgreSQLThroughEitherSink)
         {
             platform::db::Connection c(cs);
             c.open();
-            QtSqlSink qtSink(c);
-            PgCopySink copySink(platform::db::parseConnectionString(cs));
-            Sink& sink = copy ? static_cast<Sink&>(copySink) : qtSink;
+            const auto made = copy ? pgCopySink(platform::db::parseConnectionString(cs)) : qtSqlSink(c);
+            Sink& sink = *made;
             createTables(sink, QStringLiteral("postgresql"), false);
             generateShop(sink, ShopOptions{});
             createIndexes(sink, QStringLiteral("postgresql"));
