@@ -175,7 +175,7 @@ void writeConsumidores(Sink& sink, Loja& loja)
     const Escala& e = loja.escala;
     sink.begin(QStringLiteral("CLIENTE"), {"CDCLIENTE", "NMFANTCLIE", "NRINSJURCLIE"}, e.clientes);
     for (int c = 1; c <= e.clientes; ++c)
-        sink.row({codigo(c, 6), nomeFantasia(loja.pessoas, c), QStringLiteral("5566677700") + codigo(c, 4)});
+        sink.row({codigo(c, 6), nomeFantasia(loja.pessoas, c), QStringLiteral("55666777") + codigo(c, 6)});
     sink.end();
 
     sink.begin(QStringLiteral("CONSUMIDOR"),
