@@ -3,6 +3,7 @@
 #include "host/app/Check.h"
 #include "host/hostkit/HostHooks.h"
 #include "hostapi/hostkit.h"
+#include "platform/CommandLine.h"
 #include "platform/db/Connection.h"
 
 #include <QDir>
@@ -10,36 +11,42 @@
 #include <QJsonDocument>
 
 #include <cstdio>
+#include <optional>
 
 namespace pdvhost {
 
 namespace {
 
-const char* const kUsage = "usage: pdvhost check --terminal DIR [--db CONNSTR] [--json]\n";
+const char* const kTool = "pdvhost check";
+const char* const kUsage = "usage: pdvhost check --terminal DIR [--db CONNSTR] [--json]\n"
+                           "       pdvhost check --help | --version\n";
 
 struct CheckOptions {
     QString terminal, db;
     bool json = false;
 };
 
-bool parse(const QStringList& args, CheckOptions& o)
+// Reads the command line into `o`. Returns the exit status when the run is over (help,
+// version, bad usage), nothing when the check goes on.
+std::optional<int> parse(const QStringList& args, CheckOptions& o)
 {
-    for (int i = 0; i < args.size(); ++i) {
-        const QString& a = args[i];
-        if (a == QLatin1String("--json")) {
-            o.json = true;
-        } else if ((a == QLatin1String("--terminal") || a == QLatin1String("--db")) && i + 1 < args.size()) {
-            (a == QLatin1String("--terminal") ? o.terminal : o.db) = args[++i];
-        } else {
-            std::fprintf(stderr, "pdvhost check: unexpected argument '%s'\n", a.toLocal8Bit().constData());
-            return false;
-        }
-    }
-    if (o.terminal.isEmpty()) {
-        std::fprintf(stderr, "pdvhost check: --terminal DIR is required\n");
-        return false;
-    }
-    return true;
+    const QString usage = QString::fromLatin1(kUsage);
+    QCommandLineParser parser;
+    const QCommandLineOption terminal(QStringLiteral("terminal"), QString(), QStringLiteral("DIR"));
+    const QCommandLineOption db(QStringLiteral("db"), QString(), QStringLiteral("CONNSTR"));
+    const QCommandLineOption json(QStringLiteral("json"));
+    parser.addOptions({terminal, db, json});
+    if (const auto status = platform::cli::parse(parser, args, kTool, usage))
+        return status;
+    if (!parser.positionalArguments().isEmpty())
+        return platform::cli::usageError(
+            kTool, QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments()[0]), usage);
+    o.terminal = parser.value(terminal);
+    o.db = parser.value(db);
+    o.json = parser.isSet(json);
+    if (o.terminal.isEmpty())
+        return platform::cli::usageError(kTool, QStringLiteral("--terminal DIR is required"), usage);
+    return std::nullopt;
 }
 
 }  // namespace
@@ -60,8 +67,8 @@ Findings checkTerminal(const QString& dir, const QString& connectionString)
 int runCheckCommand(const QStringList& args)
 {
     CheckOptions o;
-    if (!parse(args, o))
-        return std::fputs(kUsage, stderr), 2;
+    if (const auto status = parse(args, o))
+        return *status;
     const QString dir = QFileInfo(o.terminal).absoluteFilePath();
     if (!QFileInfo(dir).isDir()) {
         std::fprintf(stderr, "pdvhost check: %s is not a directory\n", dir.toLocal8Bit().constData());

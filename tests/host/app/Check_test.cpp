@@ -35,6 +35,7 @@ struct Outcome {
     int status = -1;
     QJsonObject report;
     QString out;
+    QString err;
 };
 
 Outcome run(const QString& program, const QStringList& args)
@@ -52,6 +53,7 @@ Outcome run(const QString& program, const QStringList& args)
     }
     r.status = p.exitCode();
     r.out = QString::fromUtf8(p.readAllStandardOutput());
+    r.err = QString::fromUtf8(p.readAllStandardError());
     r.report = QJsonDocument::fromJson(r.out.toUtf8()).object();
     return r;
 }
@@ -348,6 +350,34 @@ TEST_F(CheckTest, TextReportGroupsByFileAndBadUsageExitsTwo)
     EXPECT_EQ(run(QStringLiteral("pdvhost"), {QStringLiteral("check")}).status, 2);
     EXPECT_EQ(run(QStringLiteral("pdvhost"), {QStringLiteral("check"), QStringLiteral("--terminal"), dir(),
                                               QStringLiteral("--bogus")}).status, 2);
+}
+
+// The command line in the style of pdvhost's other commands: bad usage names what is wrong
+// and shows the usage (status 2); --help and --version answer on standard output.
+TEST_F(CheckTest, CommandLineAnswersInTheCommonStyle)
+{
+    const QString missing = dir() + QStringLiteral("/nao-existe");
+    const struct {
+        QStringList args;
+        int status;
+        QString out, err;  // expected in standard output and standard error
+    } cases[] = {
+        {{}, 2, {}, QStringLiteral("pdvhost check: --terminal DIR is required\n\nusage: pdvhost check --terminal DIR")},
+        {{"--terminal"}, 2, {}, QStringLiteral("pdvhost check: Missing value after '--terminal'.\n\nusage:")},
+        {{"--terminal", dir(), "--bogus"}, 2, {}, QStringLiteral("pdvhost check: Unknown option 'bogus'.\n\nusage:")},
+        {{"--terminal", dir(), "extra"}, 2, {}, QStringLiteral("pdvhost check: unexpected argument 'extra'\n\nusage:")},
+        {{"--terminal", missing}, 2, {}, QStringLiteral("pdvhost check: %1 is not a directory\n").arg(missing)},
+        {{"--help"}, 0, QStringLiteral("usage: pdvhost check --terminal DIR [--db CONNSTR] [--json]\n"), {}},
+        {{"--version"}, 0, QStringLiteral("pdvhost check " VAK_VERSION "\n"), {}},
+    };
+    for (const auto& c : cases) {
+        const Outcome r = run(QStringLiteral("pdvhost"), QStringList{QStringLiteral("check")} + c.args);
+        SCOPED_TRACE(c.args.join(QLatin1Char(' ')).toStdString());
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_TRUE(r.out.startsWith(c.out)) << r.out.toStdString();
+        EXPECT_TRUE(r.err.contains(c.err)) << r.err.toStdString();
+        EXPECT_EQ(r.out.isEmpty(), c.out.isEmpty()) << r.out.toStdString();
+    }
 }
 
 // The database part on the server backends, when scripts/services.sh configured them: a
