@@ -21,18 +21,14 @@ QString label(const terminal::FileDef& def) { return QString::fromLatin1(def.rel
 // Whether a field stored as `stored` holds a value of the type the screen reads it as.
 bool storedAs(FieldType stored, ValueType read)
 {
+    using platform::ValueKind;
+    const ValueKind kind = platform::kindOf(stored);
     switch (read) {
     case ValueType::Text: return true;
-    case ValueType::Integer:
-        return stored == FieldType::ShortInt || stored == FieldType::SmallInt || stored == FieldType::Integer ||
-               stored == FieldType::LargeInt || stored == FieldType::Byte || stored == FieldType::Word ||
-               stored == FieldType::LongWord;
-    case ValueType::Float:
-        return storedAs(stored, ValueType::Integer) || stored == FieldType::Single || stored == FieldType::Float ||
-               stored == FieldType::Currency || stored == FieldType::Bcd || stored == FieldType::FmtBcd;
-    case ValueType::Boolean: return stored == FieldType::Boolean;
-    case ValueType::DateTime:
-        return stored == FieldType::Date || stored == FieldType::DateTime || stored == FieldType::TimeStamp;
+    case ValueType::Integer: return kind == ValueKind::Integer;
+    case ValueType::Float: return platform::isNumericType(stored);
+    case ValueType::Boolean: return kind == ValueKind::Boolean;
+    case ValueType::DateTime: return kind == ValueKind::Date || kind == ValueKind::DateTime;
     }
     return false;
 }

@@ -16,29 +16,7 @@ bool hasRepresentation(FieldType type, int typeId)
 {
     if (typeId == QMetaType::UnknownType)
         return true;
-    switch (type) {
-    case FieldType::String: case FieldType::FixedChar: case FieldType::WideString:
-    case FieldType::Memo: case FieldType::WideMemo:
-        return typeId == QMetaType::QString;
-    case FieldType::ShortInt: case FieldType::SmallInt: case FieldType::Integer:
-    case FieldType::Byte: case FieldType::Word:
-        return typeId == QMetaType::Int;
-    case FieldType::LongWord: case FieldType::LargeInt:
-        return typeId == QMetaType::LongLong;
-    case FieldType::Boolean:
-        return typeId == QMetaType::Bool;
-    case FieldType::Single: case FieldType::Float: case FieldType::Currency:
-    case FieldType::Bcd: case FieldType::FmtBcd:
-        return typeId == QMetaType::Double;
-    case FieldType::Date: return typeId == QMetaType::QDate;
-    case FieldType::Time: return typeId == QMetaType::QTime;
-    case FieldType::DateTime: case FieldType::TimeStamp: return typeId == QMetaType::QDateTime;
-    case FieldType::Bytes: case FieldType::VarBytes: case FieldType::Blob: case FieldType::Graphic:
-        return typeId == QMetaType::QByteArray;
-    case FieldType::DataSet:
-        return true;
-    }
-    return false;
+    return type == FieldType::DataSet || typeId == traitsOf(type).variantType;
 }
 
 // Presentation set on the fields (labels, widths, formats) outlives reloading the same fields.

@@ -22,21 +22,10 @@ QVariant readAs(const FieldDef& def, FieldType type, const QVariant& value)
 
 int defaultDisplayWidth(const FieldDef& def)
 {
-    switch (def.type) {
-    case FieldType::String: case FieldType::FixedChar: case FieldType::WideString:
-        return def.size > 0 ? def.size : 20;
-    case FieldType::ShortInt: return 4;
-    case FieldType::SmallInt: return 6;
-    case FieldType::Byte: return 3;
-    case FieldType::Word: return 5;
-    case FieldType::Integer: case FieldType::LongWord: return 11;
-    case FieldType::LargeInt: return 20;
-    case FieldType::Boolean: return 5;
-    case FieldType::Date: return 10;
-    case FieldType::Time: return 8;
-    case FieldType::DateTime: case FieldType::TimeStamp: return 19;
-    default: return 10;
-    }
+    const int width = traitsOf(def.type).displayWidth;
+    if (width > 0)
+        return width;
+    return def.size > 0 ? def.size : 20;  // a text of no stated size
 }
 
 }  // namespace

@@ -13,30 +13,6 @@
 
 namespace platform {
 
-bool isTextType(FieldType t)
-{
-    switch (t) {
-    case FieldType::String: case FieldType::FixedChar: case FieldType::WideString:
-    case FieldType::Memo: case FieldType::WideMemo:
-        return true;
-    default:
-        return false;
-    }
-}
-
-bool isNumericType(FieldType t)
-{
-    switch (t) {
-    case FieldType::ShortInt: case FieldType::SmallInt: case FieldType::Integer: case FieldType::LargeInt:
-    case FieldType::Byte: case FieldType::Word: case FieldType::LongWord:
-    case FieldType::Single: case FieldType::Float: case FieldType::Currency:
-    case FieldType::Bcd: case FieldType::FmtBcd:
-        return true;
-    default:
-        return false;
-    }
-}
-
 namespace {
 
 [[noreturn]] void cannotConvert(const FieldDef& def, const QVariant& value, const char* what)
@@ -82,9 +58,7 @@ QVariant toText(const FieldDef& def, const QVariant& value)
             cannotConvert(def, value, "text");
         s = detail::valueToText(isFloatVariant(value) ? FieldType::Float : FieldType::LargeInt, value);
     }
-    const bool limited = def.type == FieldType::String || def.type == FieldType::WideString
-                         || def.type == FieldType::FixedChar;
-    if (limited && def.size > 0 && s.size() > def.size)
+    if (traitsOf(def.type).sizeLimits && def.size > 0 && s.size() > def.size)
         s.truncate(def.size);  // a fixed-capacity string keeps its first `size` characters
     if (def.type == FieldType::FixedChar && def.size > 0 && s.size() < def.size)
         s = s.leftJustified(def.size, QLatin1Char(' '));
@@ -111,20 +85,11 @@ QVariant toInteger(const FieldDef& def, const QVariant& value)
     } else {
         cannotConvert(def, value, "integer");
     }
-    qint64 lo = std::numeric_limits<int>::min(), hi = std::numeric_limits<int>::max();
-    switch (def.type) {
-    case FieldType::ShortInt: lo = -128; hi = 127; break;
-    case FieldType::SmallInt: lo = -32768; hi = 32767; break;
-    case FieldType::Byte: lo = 0; hi = 255; break;
-    case FieldType::Word: lo = 0; hi = 65535; break;
-    case FieldType::LongWord: lo = 0; hi = 4294967295LL; break;
-    case FieldType::LargeInt: lo = std::numeric_limits<qint64>::min(); hi = std::numeric_limits<qint64>::max(); break;
-    default: break;
-    }
-    if (v < lo || v > hi)
+    const FieldTypeTraits& traits = traitsOf(def.type);
+    if (v < traits.low || v > traits.high)
         throw DataSetError(QStringLiteral("Field '%1': %2 is out of range (%3 to %4)")
-                               .arg(def.name).arg(v).arg(lo).arg(hi));
-    if (def.type == FieldType::LargeInt || def.type == FieldType::LongWord)
+                               .arg(def.name).arg(v).arg(traits.low).arg(traits.high));
+    if (isWideInteger(def.type))
         return QVariant::fromValue<qint64>(v);
     return QVariant::fromValue<int>(static_cast<int>(v));
 }
@@ -218,7 +183,7 @@ QVariant toBytes(const FieldDef& def, const QVariant& value)
         b = value.toString().toUtf8();
     else
         cannotConvert(def, value, "binary data");
-    if ((def.type == FieldType::Bytes || def.type == FieldType::VarBytes) && def.size > 0 && b.size() > def.size)
+    if (traitsOf(def.type).sizeLimits && def.size > 0 && b.size() > def.size)
         b.truncate(def.size);
     if (def.type == FieldType::Bytes && def.size > 0 && b.size() < def.size)
         b.append(def.size - b.size(), '\0');  // fixed-size bytes are zero-filled
@@ -231,24 +196,20 @@ QVariant convertToFieldType(const FieldDef& def, const QVariant& value)
 {
     if (!value.isValid() || value.typeId() == QMetaType::Nullptr)
         return {};
-    if (isTextType(def.type))
+    const ValueKind kind = kindOf(def.type);
+    if (kind == ValueKind::Text)
         return toText(def, value);
     if (value.typeId() == QMetaType::QString && value.toString().trimmed().isEmpty())
         return {};
-    switch (def.type) {
-    case FieldType::ShortInt: case FieldType::SmallInt: case FieldType::Integer: case FieldType::LargeInt:
-    case FieldType::Byte: case FieldType::Word: case FieldType::LongWord:
-        return toInteger(def, value);
-    case FieldType::Single: case FieldType::Float: case FieldType::Currency:
-    case FieldType::Bcd: case FieldType::FmtBcd:
-        return toFloat(def, value);
-    case FieldType::Boolean: return toBoolean(def, value);
-    case FieldType::Date: return toDate(def, value);
-    case FieldType::Time: return toTime(def, value);
-    case FieldType::DateTime: case FieldType::TimeStamp: return toDateTime(def, value);
-    case FieldType::Bytes: case FieldType::VarBytes: case FieldType::Blob: case FieldType::Graphic:
-        return toBytes(def, value);
-    case FieldType::DataSet:
+    switch (kind) {
+    case ValueKind::Integer: return toInteger(def, value);
+    case ValueKind::Float: return toFloat(def, value);
+    case ValueKind::Boolean: return toBoolean(def, value);
+    case ValueKind::Date: return toDate(def, value);
+    case ValueKind::Time: return toTime(def, value);
+    case ValueKind::DateTime: return toDateTime(def, value);
+    case ValueKind::Bytes: return toBytes(def, value);
+    case ValueKind::DataSet:
         if (value.userType() == qMetaTypeId<DataPacket>() || value.typeId() == QMetaType::QByteArray)
             return value;
         cannotConvert(def, value, "a nested dataset");

@@ -1,37 +1,13 @@
 #pragma once
 // Field definitions shared by client datasets and data packets.
 
+#include "platform/dataset/FieldType.h"
+
 #include <QList>
 #include <QString>
 #include <QVariant>
 
 namespace platform {
-
-// The logical field types of a client dataset. Each maps to one binary type word and
-// one XML field-type name (see DataPacket.cpp for the table).
-//
-// Values travel in QVariant as follows; a null value is an invalid QVariant():
-//   String, FixedChar, WideString, Memo, WideMemo  -> QString
-//   ShortInt, SmallInt, Integer, Byte, Word        -> int
-//   LongWord, LargeInt                             -> qint64
-//   Boolean -> bool;  Single, Float, Currency, Bcd, FmtBcd -> double
-//   Date -> QDate;  Time -> QTime;  DateTime, TimeStamp -> QDateTime (local, no zone)
-//   Bytes, VarBytes, Blob, Graphic                 -> QByteArray
-//   DataSet (nested)                               -> QVariant holding a platform::DataPacket
-enum class FieldType {
-    String,      // variable text of at most `size` characters (8-bit, Windows-1252 on disk)
-    FixedChar,   // fixed-length text, padded with blanks to `size`
-    WideString,  // UTF-16 text of at most `size` characters
-    ShortInt, SmallInt, Integer, LargeInt,
-    Byte, Word, LongWord,
-    Boolean,
-    Single, Float, Currency,
-    Bcd, FmtBcd,
-    Date, Time, DateTime, TimeStamp,
-    Memo, WideMemo,
-    Bytes, VarBytes, Blob, Graphic,
-    DataSet,     // nested dataset
-};
 
 struct FieldDef {
     QString name;
@@ -56,10 +32,6 @@ struct FieldDef {
 
 using FieldDefs = QList<FieldDef>;
 
-// True for the types whose values are QString.
-bool isTextType(FieldType t);
-// True for the integer, float and decimal types.
-bool isNumericType(FieldType t);
 // The field's value converted to its type's QVariant representation (see above);
 // an empty text becomes null for non-text types. Throws DataSetError naming the
 // field when the value cannot be converted.

@@ -245,6 +245,10 @@ FieldType fieldTypeFor(quint32 word, const QByteArray& subtype, const QString& n
 
 quint32 typeWordFor(const FieldDef& def)
 {
+    const FieldTypeTraits& traits = traitsOf(def.type);
+    if (traits.binaryUnits > 0)
+        return makeTypeWord(traits.binaryCode, traits.binaryUnits, traits.varying ? kVarying : 0);
+    // The rest take their size from the definition.
     const int size = def.size;
     switch (def.type) {
     case FieldType::String:
@@ -252,80 +256,24 @@ quint32 typeWordFor(const FieldDef& def)
         return makeTypeWord(TcZString, size > 0 && size < 255 ? 1 : 2, kVarying);
     case FieldType::WideString:
         return makeTypeWord(TcUnicode, size > 0 && 2 * size < 255 ? 1 : 2, kVarying);
-    case FieldType::ShortInt: return makeTypeWord(TcInt, 1);
-    case FieldType::SmallInt: return makeTypeWord(TcInt, 2);
-    case FieldType::Integer: return makeTypeWord(TcInt, 4);
-    case FieldType::LargeInt: return makeTypeWord(TcInt, 8);
-    case FieldType::Byte: return makeTypeWord(TcUInt, 1);
-    case FieldType::Word: return makeTypeWord(TcUInt, 2);
-    case FieldType::LongWord: return makeTypeWord(TcUInt, 4);
-    case FieldType::Boolean: return makeTypeWord(TcBool, 2);
-    case FieldType::Single: return makeTypeWord(TcSingle, 4);
-    case FieldType::Float:
-    case FieldType::Currency: return makeTypeWord(TcFloat, 8);
-    case FieldType::Bcd: return makeTypeWord(TcBcd, bcdByteSize(size));
-    case FieldType::FmtBcd: return makeTypeWord(TcFmtBcd, bcdByteSize(size));
-    case FieldType::Date: return makeTypeWord(TcDate, 4);
-    case FieldType::Time: return makeTypeWord(TcTime, 4);
-    case FieldType::DateTime: return makeTypeWord(TcTimeStamp, 8);
-    case FieldType::TimeStamp: return makeTypeWord(TcDateTime, 16);
-    case FieldType::Memo:
-    case FieldType::WideMemo:
-    case FieldType::Blob:
-    case FieldType::Graphic: return makeTypeWord(TcBytes, 4, kVarying);
+    case FieldType::Bcd:
+    case FieldType::FmtBcd: return makeTypeWord(traits.binaryCode, bcdByteSize(size));
     case FieldType::Bytes: return makeTypeWord(TcBytes, quint32(qBound(0, size, 0xFFFF)));
-    case FieldType::VarBytes: return makeTypeWord(TcBytes, 2, kVarying);
     case FieldType::DataSet:
         return makeTypeWord(TcEmbedded, quint32(def.children.size()), kPseudo | kEmbeddedTable);
+    default: return 0;
     }
-    return 0;
 }
 
 QByteArray defaultSubtype(FieldType type)
 {
-    switch (type) {
-    case FieldType::Currency: return "Money";
-    case FieldType::FixedChar: return "FixedChar";
-    case FieldType::Memo: return "Text";
-    case FieldType::WideMemo: return "WideText";
-    case FieldType::Blob: return "Binary";
-    case FieldType::Graphic: return "Graphics";
-    default: return {};
-    }
+    const char* subtype = traitsOf(type).subtype;
+    return *subtype ? QByteArray(subtype) : QByteArray();
 }
 
 QByteArray xmlTypeNameOf(FieldType type)
 {
-    switch (type) {
-    case FieldType::String:
-    case FieldType::FixedChar: return "string";
-    case FieldType::WideString: return "string.uni";
-    case FieldType::ShortInt: return "i1";
-    case FieldType::SmallInt: return "i2";
-    case FieldType::Integer: return "i4";
-    case FieldType::LargeInt: return "i8";
-    case FieldType::Byte: return "ui1";
-    case FieldType::Word: return "ui2";
-    case FieldType::LongWord: return "ui4";
-    case FieldType::Boolean: return "boolean";
-    case FieldType::Single: return "r4";
-    case FieldType::Float:
-    case FieldType::Currency: return "r8";
-    case FieldType::Bcd: return "fixed";
-    case FieldType::FmtBcd: return "fixedFMT";
-    case FieldType::Date: return "date";
-    case FieldType::Time: return "time";
-    case FieldType::DateTime: return "dateTime";
-    case FieldType::TimeStamp: return "SQLdateTime";
-    case FieldType::Memo:
-    case FieldType::WideMemo:
-    case FieldType::Bytes:
-    case FieldType::VarBytes:
-    case FieldType::Blob:
-    case FieldType::Graphic: return "bin.hex";
-    case FieldType::DataSet: return "nested";
-    }
-    return {};
+    return traitsOf(type).xmlType;
 }
 
 std::optional<FieldType> fieldTypeForXml(QByteArray name, const QByteArray& subtype, bool hasWidth)
@@ -375,25 +323,12 @@ bool isTextSubtype(const QByteArray& subtype)
 
 int widthParamFor(const FieldDef& def)
 {
-    switch (def.type) {
-    case FieldType::String:
-    case FieldType::FixedChar:
-    case FieldType::Bytes:
-    case FieldType::VarBytes:
-        return def.size > 0 ? def.size : -1;
-    case FieldType::WideString:
-        return def.size > 0 ? 2 * def.size : -1;
-    case FieldType::Bcd:
-    case FieldType::FmtBcd:
-        return def.size;
-    case FieldType::Memo:
-    case FieldType::WideMemo:
-    case FieldType::Blob:
-    case FieldType::Graphic:
-        return def.size > 0 ? def.size : -1;
-    default:
+    if (def.type == FieldType::Bcd || def.type == FieldType::FmtBcd)
+        return def.size;  // the precision, always written
+    const ValueKind kind = kindOf(def.type);
+    if ((kind != ValueKind::Text && kind != ValueKind::Bytes) || def.size <= 0)
         return -1;
-    }
+    return def.type == FieldType::WideString ? 2 * def.size : def.size;  // UTF-16: bytes
 }
 
 void checkValueFits(const FieldDef& def, QVariant& value)

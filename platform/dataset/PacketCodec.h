@@ -35,12 +35,7 @@ QString fromUtf16Le(QByteArrayView bytes, bool stopAtNul = false);
 
 // ---- type words -------------------------------------------------------------------
 
-enum TypeCode : quint32 {
-    TcUnknown = 0, TcInt = 1, TcUInt = 2, TcBool = 3, TcFloat = 4, TcBcd = 5, TcDate = 6,
-    TcTime = 7, TcTimeStamp = 8, TcZString = 9, TcUnicode = 10, TcBytes = 11, TcAdt = 12,
-    TcArray = 13, TcEmbedded = 14, TcRef = 15, TcBigDecimal = 16, TcDateTime = 17,
-    TcFmtBcd = 18, TcSingle = 27, TcDateTimeOffset = 36,
-};
+// The type codes (TcInt, TcZString, ...) are with the field types (FieldType.h).
 constexpr quint32 kVarying = 0x00400000;
 constexpr quint32 kArrayParam = 0x00800000;
 constexpr quint32 kPseudo = 0x01000000;

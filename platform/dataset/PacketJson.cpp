@@ -16,12 +16,6 @@ namespace platform {
 
 namespace {
 
-bool isText(FieldType t)
-{
-    return t == FieldType::String || t == FieldType::FixedChar || t == FieldType::WideString
-           || t == FieldType::Memo || t == FieldType::WideMemo;
-}
-
 // Memos are bin.hex like blobs, but their JSON values are text: the subtype says so.
 bool isMemo(FieldType t)
 {
@@ -93,22 +87,12 @@ QJsonValue valueToJson(const QVariant& value, FieldType type)
 {
     if (!value.isValid() || value.metaType().id() == QMetaType::Nullptr)
         return QJsonValue::Null;
-    switch (type) {
-    case FieldType::ShortInt:
-    case FieldType::SmallInt:
-    case FieldType::Integer:
-    case FieldType::LargeInt:
-    case FieldType::Byte:
-    case FieldType::Word:
-    case FieldType::LongWord:
+    switch (kindOf(type)) {
+    case ValueKind::Integer:
         return QJsonValue(value.toLongLong());
-    case FieldType::Boolean:
+    case ValueKind::Boolean:
         return value.toBool();
-    case FieldType::Single:
-    case FieldType::Float:
-    case FieldType::Currency:
-    case FieldType::Bcd:
-    case FieldType::FmtBcd: {
+    case ValueKind::Float: {
         const double d = value.toDouble();
         if (std::isnan(d))
             return QStringLiteral("NaN");
@@ -116,21 +100,17 @@ QJsonValue valueToJson(const QVariant& value, FieldType type)
             return d > 0 ? QStringLiteral("Infinity") : QStringLiteral("-Infinity");
         return d;
     }
-    case FieldType::Date:
+    case ValueKind::Date:
         return dateText(value.metaType().id() == QMetaType::QDateTime ? value.toDateTime().date() : value.toDate());
-    case FieldType::Time:
+    case ValueKind::Time:
         return timeText(value.metaType().id() == QMetaType::QDateTime ? value.toDateTime().time() : value.toTime());
-    case FieldType::DateTime:
-    case FieldType::TimeStamp: {
+    case ValueKind::DateTime: {
         const QDateTime dt = value.toDateTime();
         return dateText(dt.date()) + QLatin1Char('T') + timeText(dt.time());
     }
-    case FieldType::Bytes:
-    case FieldType::VarBytes:
-    case FieldType::Blob:
-    case FieldType::Graphic:
+    case ValueKind::Bytes:
         return QString::fromLatin1(value.toByteArray().toBase64());
-    case FieldType::DataSet:
+    case ValueKind::DataSet:
         return value.canConvert<DataPacket>() ? QJsonValue(packetToJson(value.value<DataPacket>()))
                                                : QJsonValue(QJsonValue::Null);
     default:
@@ -210,7 +190,7 @@ QVariant valueFromJson(const QJsonValue& v, const FieldDef& def)
 {
     if (v.isNull() || v.isUndefined())
         return {};
-    if (isText(def.type)) {
+    if (isTextType(def.type)) {
         if (v.isString())
             return v.toString();
         if (v.isDouble())
@@ -221,21 +201,16 @@ QVariant valueFromJson(const QJsonValue& v, const FieldDef& def)
     }
     if (v.isString() && v.toString().trimmed().isEmpty() && def.type != FieldType::DataSet)
         return {};
-    switch (def.type) {
-    case FieldType::LargeInt:
-    case FieldType::LongWord:
-        return integerFrom(v, def);
-    case FieldType::ShortInt:
-    case FieldType::SmallInt:
-    case FieldType::Integer:
-    case FieldType::Byte:
-    case FieldType::Word: {
+    switch (kindOf(def.type)) {
+    case ValueKind::Integer: {
         const qint64 n = integerFrom(v, def);
+        if (isWideInteger(def.type))
+            return n;
         if (n < INT_MIN || n > INT_MAX)
             badValue(def, v);
         return int(n);
     }
-    case FieldType::Boolean: {
+    case ValueKind::Boolean: {
         if (v.isBool())
             return v.toBool();
         const QString s = v.toString().trimmed().toLower();
@@ -245,11 +220,7 @@ QVariant valueFromJson(const QJsonValue& v, const FieldDef& def)
             return false;
         badValue(def, v);
     }
-    case FieldType::Single:
-    case FieldType::Float:
-    case FieldType::Currency:
-    case FieldType::Bcd:
-    case FieldType::FmtBcd: {
+    case ValueKind::Float: {
         if (v.isDouble())
             return v.toDouble();
         const QString s = v.toString().trimmed();
@@ -261,35 +232,31 @@ QVariant valueFromJson(const QJsonValue& v, const FieldDef& def)
             badValue(def, v);
         return *d;
     }
-    case FieldType::Date: {
+    case ValueKind::Date: {
         const QDate d = parseDate(v.toString().trimmed());
         if (!v.isString() || !d.isValid())
             badValue(def, v);
         return d;
     }
-    case FieldType::Time: {
+    case ValueKind::Time: {
         const QTime t = parseTime(v.toString().trimmed());
         if (!v.isString() || !t.isValid())
             badValue(def, v);
         return t;
     }
-    case FieldType::DateTime:
-    case FieldType::TimeStamp: {
+    case ValueKind::DateTime: {
         const QDateTime dt = parseDateTime(v.toString().trimmed());
         if (!v.isString() || !dt.isValid())
             badValue(def, v);
         return dt;
     }
-    case FieldType::Bytes:
-    case FieldType::VarBytes:
-    case FieldType::Blob:
-    case FieldType::Graphic: {
+    case ValueKind::Bytes: {
         auto bytes = QByteArray::fromBase64Encoding(v.toString().toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
         if (!v.isString() || !bytes)
             badValue(def, v);
         return *bytes;
     }
-    case FieldType::DataSet: {
+    case ValueKind::DataSet: {
         if (!v.isObject())
             badValue(def, v);
         DataPacket child = packetFromJson(v.toObject());

@@ -42,42 +42,39 @@ Cell cellOf(FieldType type, const QVariant& value)
     Cell c;
     if (!value.isValid())
         return c;
-    switch (type) {
-    case FieldType::String: case FieldType::FixedChar: case FieldType::WideString:
-    case FieldType::Memo: case FieldType::WideMemo:
+    switch (kindOf(type)) {
+    case ValueKind::Text:
         if (value.typeId() != QMetaType::QString) { c.kind = Cell::Other; break; }
         c.kind = Cell::Text;
         c.text = *static_cast<const QString*>(value.constData());
         break;
-    case FieldType::ShortInt: case FieldType::SmallInt: case FieldType::Integer: case FieldType::LargeInt:
-    case FieldType::Byte: case FieldType::Word: case FieldType::LongWord:
+    case ValueKind::Integer:
         c.kind = Cell::Int;
         c.i = integerOf(value);
         break;
-    case FieldType::Single: case FieldType::Float: case FieldType::Currency:
-    case FieldType::Bcd: case FieldType::FmtBcd:
+    case ValueKind::Float:
         c.kind = Cell::Float;
         c.f = floatOf(value);
         break;
-    case FieldType::Boolean:
+    case ValueKind::Boolean:
         c.kind = Cell::Bool;
         c.i = value.toBool() ? 1 : 0;
         break;
-    case FieldType::Date:
+    case ValueKind::Date:
         c.kind = Cell::Date;
         c.i = value.toDate().toJulianDay();
         break;
-    case FieldType::Time:
+    case ValueKind::Time:
         c.kind = Cell::Time;
         c.i = value.toTime().msecsSinceStartOfDay();
         break;
-    case FieldType::DateTime: case FieldType::TimeStamp: {
+    case ValueKind::DateTime: {
         const QDateTime dt = value.toDateTime();
         c.kind = Cell::DateTime;
         c.i = dt.date().toJulianDay() * kMsPerDay + dt.time().msecsSinceStartOfDay();
         break;
     }
-    case FieldType::Bytes: case FieldType::VarBytes: case FieldType::Blob: case FieldType::Graphic:
+    case ValueKind::Bytes:
         if (value.typeId() != QMetaType::QByteArray) { c.kind = Cell::Other; break; }
         c.kind = Cell::Bytes;
         c.bytes = *static_cast<const QByteArray*>(value.constData());

@@ -153,17 +153,16 @@ QString valueToText(FieldType type, const QVariant& value)
     if (!value.isValid())
         return {};
     const QLocale loc = valueLocale();
-    switch (type) {
-    case FieldType::Boolean:
+    switch (kindOf(type)) {
+    case ValueKind::Boolean:
         return value.toBool() ? QStringLiteral("True") : QStringLiteral("False");
-    case FieldType::Single: case FieldType::Float: case FieldType::Currency:
-    case FieldType::Bcd: case FieldType::FmtBcd:
+    case ValueKind::Float:
         return loc.toString(value.toDouble(), 'g', 15);
-    case FieldType::Date:
+    case ValueKind::Date:
         return loc.toString(value.toDate(), shortDateFormat());
-    case FieldType::Time:
+    case ValueKind::Time:
         return value.toTime().toString(QStringLiteral("HH:mm:ss"));
-    case FieldType::DateTime: case FieldType::TimeStamp: {
+    case ValueKind::DateTime: {
         const QDateTime dt = value.toDateTime();
         const QString time = dt.time().toString(QStringLiteral("HH:mm:ss"));
         if (dt.date() == kZeroDate && dt.time() != QTime(0, 0))
@@ -171,9 +170,9 @@ QString valueToText(FieldType type, const QVariant& value)
         const QString date = loc.toString(dt.date(), shortDateFormat());
         return dt.time() == QTime(0, 0) ? date : date + QLatin1Char(' ') + time;
     }
-    case FieldType::Bytes: case FieldType::VarBytes: case FieldType::Blob: case FieldType::Graphic:
+    case ValueKind::Bytes:
         return QString::fromLatin1(value.toByteArray());
-    case FieldType::DataSet:
+    case ValueKind::DataSet:
         return QStringLiteral("(DataSet)");
     default:
         return value.toString();  // texts and integers
@@ -257,19 +256,17 @@ QString formatValue(FieldType type, const QVariant& value, const QString& format
         return {};
     if (format.isEmpty())
         return valueToText(type, value);
-    switch (type) {
-    case FieldType::ShortInt: case FieldType::SmallInt: case FieldType::Integer: case FieldType::LargeInt:
-    case FieldType::Byte: case FieldType::Word: case FieldType::LongWord:
-    case FieldType::Single: case FieldType::Float: case FieldType::Currency:
-    case FieldType::Bcd: case FieldType::FmtBcd:
+    switch (kindOf(type)) {
+    case ValueKind::Integer:
+    case ValueKind::Float:
         return formatNumber(value.toDouble(), format);
-    case FieldType::Date:
+    case ValueKind::Date:
         return QLocale().toString(value.toDate(), format);
-    case FieldType::Time:
+    case ValueKind::Time:
         return QLocale().toString(value.toTime(), format);
-    case FieldType::DateTime: case FieldType::TimeStamp:
+    case ValueKind::DateTime:
         return QLocale().toString(value.toDateTime(), format);
-    case FieldType::Boolean: {
+    case ValueKind::Boolean: {
         const QStringList parts = format.split(QLatin1Char(';'));
         return value.toBool() ? parts.value(0) : parts.value(1);
     }

@@ -7,9 +7,6 @@
 
 #include <QtEndian>
 
-#include <climits>
-#include <utility>
-
 namespace platform::packet {
 
 namespace {
@@ -34,17 +31,6 @@ int digitsAt(QByteArrayView text, qsizetype pos, int n)
     throw PacketError(QStringLiteral("field '%1': '%2' is not a valid %3")
                           .arg(def.name, QString::fromLatin1(text.first(qMin<qsizetype>(text.size(), 40))),
                                QString::fromLatin1(xmlTypeNameOf(def.type))));
-}
-
-std::pair<qint64, qint64> integerRange(FieldType type)
-{
-    switch (type) {
-    case FieldType::ShortInt: return {-128, 127};
-    case FieldType::SmallInt: return {-32768, 32767};
-    case FieldType::Byte: return {0, 255};
-    case FieldType::Word: return {0, 65535};
-    default: return {INT_MIN, INT_MAX};
-    }
 }
 
 QByteArray fromBase64(const FieldDef& def, QByteArrayView text)
@@ -206,8 +192,8 @@ QVariant xmlTextToValue(const FieldDef& def, const QByteArray& subtype, QByteArr
     case FieldType::Word: {
         // A value beyond the field's range would be cut on writing: refused here.
         const qint64 v = text.toLongLong(&ok);
-        const auto [low, high] = integerRange(def.type);
-        if (!ok || v < low || v > high)
+        const FieldTypeTraits& traits = traitsOf(def.type);
+        if (!ok || v < traits.low || v > traits.high)
             badText(def, text);
         return int(v);
     }

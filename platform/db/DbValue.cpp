@@ -294,52 +294,45 @@ QVariant convertDbValue(const FieldDef& f, const QVariant& v)
     return v;
 }
 
+namespace {
+
+// A null of the parameter's type, so the driver binds the matching SQL type. Dates and
+// times go to SQLite as text, and date-times to PostgreSQL too (see bindValue).
+QVariant typedNull(FieldType type, Backend backend)
+{
+    const ValueKind kind = kindOf(type);
+    const bool textDates = backend == Backend::SQLite;
+    const bool textDateTimes = textDates || backend == Backend::PostgreSQL;
+    if (kind == ValueKind::DataSet || ((kind == ValueKind::Date || kind == ValueKind::Time) && textDates)
+        || (kind == ValueKind::DateTime && textDateTimes))
+        return QVariant(QMetaType::fromType<QString>());
+    return QVariant(QMetaType(traitsOf(type).variantType));
+}
+
+}  // namespace
+
 QVariant bindValue(FieldType type, const QVariant& v, Backend backend)
 {
     const bool textDates = backend == Backend::SQLite;
     FieldDef def;
     def.name = QStringLiteral("parameter");
     def.type = type;
-    if (v.isNull() || !v.isValid()) {
-        // A null of the parameter's type, so the driver binds the matching SQL type.
-        switch (type) {
-        case FieldType::ShortInt: case FieldType::SmallInt: case FieldType::Integer:
-        case FieldType::Byte: case FieldType::Word:
-            return QVariant(QMetaType::fromType<int>());
-        case FieldType::LongWord: case FieldType::LargeInt:
-            return QVariant(QMetaType::fromType<qlonglong>());
-        case FieldType::Boolean:
-            return QVariant(QMetaType::fromType<bool>());
-        case FieldType::Single: case FieldType::Float: case FieldType::Currency:
-        case FieldType::Bcd: case FieldType::FmtBcd:
-            return QVariant(QMetaType::fromType<double>());
-        case FieldType::Date:
-            return textDates ? QVariant(QMetaType::fromType<QString>()) : QVariant(QMetaType::fromType<QDate>());
-        case FieldType::Time:
-            return textDates ? QVariant(QMetaType::fromType<QString>()) : QVariant(QMetaType::fromType<QTime>());
-        case FieldType::DateTime: case FieldType::TimeStamp:
-            return textDates || backend == Backend::PostgreSQL ? QVariant(QMetaType::fromType<QString>())
-                                                               : QVariant(QMetaType::fromType<QDateTime>());
-        case FieldType::Bytes: case FieldType::VarBytes: case FieldType::Blob: case FieldType::Graphic:
-            return QVariant(QMetaType::fromType<QByteArray>());
-        default:
-            return QVariant(QMetaType::fromType<QString>());
-        }
-    }
-    switch (type) {
-    case FieldType::Date: {
+    if (v.isNull() || !v.isValid())
+        return typedNull(type, backend);
+    switch (kindOf(type)) {
+    case ValueKind::Date: {
         const QVariant c = convertDbValue(def, v);
         if (c.isNull())
             return bindValue(type, QVariant(), backend);
         return textDates ? QVariant(c.toDate().toString(QStringLiteral("yyyy-MM-dd"))) : c;
     }
-    case FieldType::Time: {
+    case ValueKind::Time: {
         const QVariant c = convertDbValue(def, v);
         if (c.isNull())
             return bindValue(type, QVariant(), backend);
         return textDates ? QVariant(c.toTime().toString(QStringLiteral("HH:mm:ss"))) : c;
     }
-    case FieldType::DateTime: case FieldType::TimeStamp: {
+    case ValueKind::DateTime: {
         const QVariant c = convertDbValue(def, v);
         if (c.isNull())
             return bindValue(type, QVariant(), backend);
@@ -348,14 +341,13 @@ QVariant bindValue(FieldType type, const QVariant& v, Backend backend)
             return dbDateTimeText(c.toDateTime());
         return c;
     }
-    case FieldType::String: case FieldType::WideString: case FieldType::FixedChar:
-    case FieldType::Memo: case FieldType::WideMemo:
+    case ValueKind::Text:
         if (v.typeId() == QMetaType::QDate)
             return v.toDate().toString(QStringLiteral("yyyy-MM-dd"));
         if (v.typeId() == QMetaType::QDateTime)
             return dbDateTimeText(v.toDateTime());
         return v.toString();
-    case FieldType::Boolean:
+    case ValueKind::Boolean:
         return toBoolean(def, v);
     default:
         return convertDbValue(def, v);

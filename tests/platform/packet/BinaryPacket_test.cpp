@@ -134,6 +134,8 @@ TEST(BinaryPacket, EveryFlatTypeRoundTripsAndRewritesIdentically)
     EXPECT_EQ(read.rows[0][22].toByteArray(), QByteArray("\x01\x02\x03\x04", 4));
     EXPECT_EQ(read.rows[0][18].toDateTime(), QDateTime(QDate(1995, 2, 2), QTime(1, 5, 3)));
     EXPECT_EQ(writePacket(read), bytes);
+    for (int f = 0; f < read.fields.size(); ++f)  // values come back as the type table says they travel
+        EXPECT_EQ(read.rows[0][f].typeId(), traitsOf(read.fields[f].type).variantType) << f;
 }
 
 TEST(BinaryPacket, WritesWhatTheHostWritesForAPacketBuiltInMemory)
