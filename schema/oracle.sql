@@ -193,6 +193,8 @@ CREATE TABLE VENDA (
    DTHRCANCVEN      DATE,
    PRIMARY KEY (CDFILIAL, CDCAIXA, NRSEQVENDA)
 );
+-- A sale found by its receipt and the printer's counter (the recovery of an interrupted sale).
+CREATE INDEX VENDA_CUPOM ON VENDA (NRCUPOMFIS, NRCONTCUPOMFISC);
 
 CREATE TABLE ITVENDA (
    CDFILIAL         VARCHAR2(4)   NOT NULL,

@@ -196,6 +196,8 @@ CREATE TABLE VENDA (
    DTHRCANCVEN      TIMESTAMP,
    PRIMARY KEY (CDFILIAL, CDCAIXA, NRSEQVENDA)
 );
+-- A sale found by its receipt and the printer's counter (the recovery of an interrupted sale).
+CREATE INDEX VENDA_CUPOM ON VENDA (NRCUPOMFIS, NRCONTCUPOMFISC);
 
 CREATE TABLE ITVENDA (
    CDFILIAL         VARCHAR(4)   NOT NULL,

@@ -50,6 +50,10 @@ ORDER BY
 // Gift rows first (a handful), then for each the range of positions beneath it on the
 // product-tree index, then the branch's tax row by key. Ties in the position are ordered by
 // product and points so that the order is the same on every backend.
+// The prefix is also stated as an equality on the position's first characters. It selects
+// the same rows as the range; it is there for PostgreSQL's planner, which expects a ninth of
+// the tree beneath each gift from a range alone and then hashes every tax row of the
+// branch, where with it the tax rows are read by key, one per product found.
 const QString brindeAnsi = QStringLiteral(R"SQL(SELECT
    B.CDCAMPANHA, P.CDPRODUTO, B.VRPONTOBRINDE, P.CDARVPROD, P.NMPRODUTO,
    P.SGUNIDADE, 0.0 AS VRPRECITEM, A.VRPEALIMPFIS, A.CDIMPOSTO, A.IDTPIMPOSFIS,
@@ -61,7 +65,8 @@ FROM
      WHERE (G.CDCAMPANHA = :P_CDCAMPANHA)) B
    JOIN PRODUTO P
      ON (P.CDARVPROD >= B.CDARVPROD) AND
-        (P.CDARVPROD <  B.CDARVPROD || :P_FIMARVPROD)
+        (P.CDARVPROD <  B.CDARVPROD || :P_FIMARVPROD) AND
+        (SUBSTR(P.CDARVPROD, 1, LENGTH(B.CDARVPROD)) = B.CDARVPROD)
    JOIN ALIQIMPFIS A
      ON (A.CDFILIAL  = :P_CDFILIAL) AND
         (A.CDPRODUTO = P.CDPRODUTO)
