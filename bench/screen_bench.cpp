@@ -1,14 +1,18 @@
-// Opening the redemption screen on the large shop: from the call of the entry to the first
+// Opening the redemption screen on a large shop: from the call of the entry to the first
 // paint of the screen.
 //
 //   BM_Abre_ComConsumidor   the host names a consumer: the campaign balances are loaded;
-//   BM_Abre_SemConsumidor   no consumer: the whole consumer list (100,000) is loaded.
+//   BM_Abre_SemConsumidor   no consumer: the whole consumer list (100,000 in the large shop,
+//                           1,000,000 in the chain) is loaded.
 // Each iteration closes the screen again (not timed). "cpu_ms" is the thread's processor
 // time to the first paint; "peak_rss_mb" is the process's peak resident memory so far.
 //
-// The shop is VAK_BENCH_SHOP, or ~/.cache/vak/large-shop.db, generated on first use
-// (shopgen --size large; a few minutes). The terminal is written by shopgen's terminal
-// command (fiscal profile) pointing at it.
+// The shop is the PostgreSQL database VAK_BENCH_PG names (a connection string), else the
+// SQLite file VAK_BENCH_SHOP, or ~/.cache/vak/large-shop.db, generated on first use
+// (shopgen --size large; a few minutes). bench/chain.sh runs it on the chain. The terminal
+// is written by shopgen's terminal command (fiscal profile) pointing at the shop. The
+// consumer named is consumer 1 of client 1, who has the most point movements (1,000) in
+// both large shops: the heaviest balance query.
 
 #include "client/Cli_Vak04100.h"
 #include "host/fiscaldev/SimPrinter.h"
@@ -23,8 +27,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -77,7 +79,7 @@ protected:
 
 struct Bancada {
     QTemporaryDir dir;
-    QString consumidor, cliente;
+    QString consumidor = QStringLiteral("00000000001"), cliente = QStringLiteral("000001");
 
     Bancada()
     {
@@ -87,8 +89,11 @@ struct Bancada {
         qputenv("QT_QPA_PLATFORM", "offscreen");
         if (!QCoreApplication::instance())
             new QApplication(argc, argv);
-        bench::ensureLargeShop();
-        const QString conexao = QStringLiteral("Provider=SQLite;Data Source=") + bench::largeShopFile();
+        QString conexao = qEnvironmentVariable("VAK_BENCH_PG");
+        if (conexao.isEmpty()) {
+            bench::ensureLargeShop();
+            conexao = QStringLiteral("Provider=SQLite;Data Source=") + bench::largeShopFile();
+        }
         shopgen::TerminalOptions o;
         o.dir = dir.path();
         o.profile = QStringLiteral("fiscal");
@@ -99,17 +104,6 @@ struct Bancada {
         possvc::sim::installScreenOps();
         possvc::sim::setScripted(true);
         platform::ui::setErrorDisplay(&semErro);
-        // The consumer with the most point movements: the heaviest balance query.
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("screen_bench"));
-        db.setDatabaseName(bench::largeShopFile());
-        db.open();
-        QSqlQuery q(db);
-        q.exec(QStringLiteral("SELECT CDCLIENTE, CDCONSUMIDOR FROM MOVPONTOCONS GROUP BY CDCLIENTE, CDCONSUMIDOR "
-                              "ORDER BY COUNT(*) DESC LIMIT 1"));
-        if (q.next()) {
-            cliente = q.value(0).toString();
-            consumidor = q.value(1).toString();
-        }
     }
 };
 

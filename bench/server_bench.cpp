@@ -1,10 +1,11 @@
-// The loyalty data service on the large shop, end to end (bind, query, packet, loaded
+// The loyalty data service on a large shop, end to end (bind, query, packet, loaded
 // client dataset), against the same SQL through the raw driver in the same run: the
-// SQLite C API, or libpq when VAK_BENCH_PG names a PostgreSQL database holding the large
-// shop (shopgen --db ... --size large). Each benchmark reports the data service's time per call and, as counters, the raw
+// SQLite C API, or libpq when VAK_BENCH_PG names a PostgreSQL database holding a large
+// shop (shopgen --db ... --size large or chain; bench/chain.sh runs both on the chain).
+// Each benchmark reports the data service's time per call and, as counters, the raw
 // engine's time (raw_ms) and the ratio of the two.
 //
-// The shop is the one of bench/LargeShop.h (VAK_BENCH_SHOP, or generated on first use).
+// The SQLite shop is the one of bench/LargeShop.h (VAK_BENCH_SHOP, or generated on first use).
 
 #include "host/hostkit/HostHooks.h"
 #include "hostapi/hostkit.h"
@@ -51,7 +52,7 @@ public:
     }
     ~RawSqlite() { sqlite3_close(db_); }
 
-    int run(const QString& sql, const Params& params)
+    int run(const QString& sql, const Params& params, QByteArray* first)
     {
         sqlite3_stmt* st = nullptr;
         if (sqlite3_prepare_v2(db_, sql.toUtf8().constData(), -1, &st, nullptr) != SQLITE_OK)
@@ -61,6 +62,8 @@ public:
                               int(value.size()), SQLITE_TRANSIENT);
         int rows = 0;
         while (sqlite3_step(st) == SQLITE_ROW) {
+            if (first && rows == 0)
+                *first = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
             for (int c = 0; c < sqlite3_column_count(st); ++c) {
                 if (sqlite3_column_type(st, c) == SQLITE_TEXT)
                     benchmark::DoNotOptimize(sqlite3_column_text(st, c));
@@ -94,7 +97,7 @@ public:
     }
     ~RawPg() { PQfinish(conn_); }
 
-    int run(const QString& sql, const Params& params)
+    int run(const QString& sql, const Params& params, QByteArray* first)
     {
         QString text = sql;
         for (int i = 0; i < params.size(); ++i)
@@ -114,6 +117,8 @@ public:
         if (PQresultStatus(r) != PGRES_TUPLES_OK)
             std::abort();
         const int rows = PQntuples(r), columns = PQnfields(r);
+        if (first && rows > 0)
+            *first = PQgetvalue(r, 0, 0);
         for (int i = 0; i < rows; ++i)
             for (int c = 0; c < columns; ++c)
                 benchmark::DoNotOptimize(PQgetvalue(r, i, c));
@@ -126,15 +131,27 @@ private:
     QSet<QByteArray> prepared_;
 };
 
-// The same SQL through the raw driver of the benchmarks' database.
-int runRaw(const QString& sql, const Params& params)
+// The same SQL through the raw driver of the benchmarks' database; `first`, when given,
+// receives the first row's first value.
+int runRaw(const QString& sql, const Params& params, QByteArray* first = nullptr)
 {
     if (!benchPg().isEmpty()) {
         static RawPg pg;
-        return pg.run(sql, params);
+        return pg.run(sql, params, first);
     }
     static RawSqlite lite;
-    return lite.run(sql, params);
+    return lite.run(sql, params, first);
+}
+
+// The first campaign of the shop: "CAMP01" in the large shop, "CAMP001" in the chain.
+QString firstCampaign()
+{
+    static const QString code = [] {
+        QByteArray first;
+        runRaw(QStringLiteral("SELECT MIN(CDCAMPANHA) FROM CAMPANHA"), {}, &first);
+        return QString::fromUtf8(first);
+    }();
+    return code;
 }
 
 struct Module {
@@ -215,9 +232,10 @@ void BM_GetSaldoConsCamp(benchmark::State& state)
 
 void BM_GetBrinde(benchmark::State& state)
 {
-    compare(state, [] { return GetBrinde(QStringLiteral("CAMP01"), QStringLiteral("0001")); },
+    const QString campanha = firstCampaign();
+    compare(state, [&] { return GetBrinde(campanha, QStringLiteral("0001")); },
             [&] {
-                return runRaw(sql::brindeAnsi, {{":P_CDCAMPANHA", "CAMP01"},
+                return runRaw(sql::brindeAnsi, {{":P_CDCAMPANHA", campanha.toUtf8()},
                                                 {":P_CDFILIAL", "0001"},
                                                 {":P_FIMARVPROD", "\xF4\x8F\xBF\xBF"}});
             });

@@ -9,30 +9,39 @@ s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1]); s.clos
 PY
 }
 
+# vak_start_postgres [DATADIR]: without DATADIR the server's files are temporary; with it
+# they are kept there (created on first use) and a later call starts the same databases
+# again (vak_stop_services then stops the server and leaves DATADIR). VAK_PG_LOG names the
+# server's log.
 vak_start_postgres() {
   local bindir
   bindir=$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -V | tail -1)
   [ -x "$bindir/initdb" ] || { echo "PostgreSQL not found; its tests will be skipped"; return 0; }
   VAK_SVC_DIR=$(mktemp -d /tmp/vak-services.XXXXXX)
   chmod 755 "$VAK_SVC_DIR"
-  local data="$VAK_SVC_DIR/pg" port
+  local data="${1:-$VAK_SVC_DIR/pg}" port
   port=$(vak_free_port)
   mkdir -p "$data"
-  : >"$VAK_SVC_DIR/pg.log"
+  VAK_PG_LOG="$VAK_SVC_DIR/pg.log"
+  : >"$VAK_PG_LOG"
   local as_pg=(runuser -u postgres --)
   if [ "$(id -u)" -eq 0 ]; then
     # The server runs as postgres: it must own its data directory and its log file.
-    chown postgres:postgres "$data" "$VAK_SVC_DIR/pg.log"
+    chown postgres:postgres "$data" "$VAK_PG_LOG"
   else
     as_pg=()
   fi
-  "${as_pg[@]}" "$bindir/initdb" -D "$data" -A trust -U postgres -E UTF8 --locale=C.UTF-8 >"$VAK_SVC_DIR/initdb.log" 2>&1 \
-    || { cat "$VAK_SVC_DIR/initdb.log"; return 1; }
-  "${as_pg[@]}" "$bindir/pg_ctl" -D "$data" -l "$VAK_SVC_DIR/pg.log" -w \
+  local fresh=1
+  [ -f "$data/PG_VERSION" ] && fresh=0
+  if [ $fresh = 1 ]; then
+    "${as_pg[@]}" "$bindir/initdb" -D "$data" -A trust -U postgres -E UTF8 --locale=C.UTF-8 >"$VAK_SVC_DIR/initdb.log" 2>&1 \
+      || { cat "$VAK_SVC_DIR/initdb.log"; return 1; }
+  fi
+  "${as_pg[@]}" "$bindir/pg_ctl" -D "$data" -l "$VAK_PG_LOG" -w \
     -o "-c listen_addresses=127.0.0.1 -p $port -k $data -c fsync=off -c max_connections=200" start >/dev/null \
-    || { cat "$VAK_SVC_DIR/pg.log"; return 1; }
+    || { cat "$VAK_PG_LOG"; return 1; }
   VAK_PG_BINDIR=$bindir VAK_PG_DATA=$data
-  "$bindir/createdb" -h 127.0.0.1 -p "$port" -U postgres vak_test
+  [ $fresh = 1 ] && "$bindir/createdb" -h 127.0.0.1 -p "$port" -U postgres vak_test
   export VAK_PG_HOST=127.0.0.1 VAK_PG_PORT=$port VAK_PG_USER=postgres VAK_PG_DATABASE=vak_test
   export VAK_PG_CONNSTR="Provider=PostgreSQL;Host=127.0.0.1;Port=$port;Database=vak_test;User ID=postgres;Password="
   echo "PostgreSQL started on 127.0.0.1:$port"
@@ -65,7 +74,10 @@ vak_stop_services() {
   if [ -n "${VAK_PG_DATA:-}" ]; then
     local as_pg=(runuser -u postgres --)
     [ "$(id -u)" -eq 0 ] || as_pg=()
-    "${as_pg[@]}" "$VAK_PG_BINDIR/pg_ctl" -D "$VAK_PG_DATA" -m immediate stop >/dev/null 2>&1 || true
+    # A kept data directory is shut down cleanly, a temporary one at once.
+    local mode=immediate
+    case "$VAK_PG_DATA" in "$VAK_SVC_DIR"/*) ;; *) mode=fast ;; esac
+    "${as_pg[@]}" "$VAK_PG_BINDIR/pg_ctl" -D "$VAK_PG_DATA" -m $mode stop >/dev/null 2>&1 || true
   fi
   [ -n "${VAK_SVC_DIR:-}" ] && rm -rf "$VAK_SVC_DIR"
 }
