@@ -127,18 +127,26 @@ struct Consumidor {
     QString cliente, codigo, nome;
 };
 
-}  // namespace
+const char* const kCampanhas[] = {"FID2026", "NATAL26", "CLUBE", "VERAO25"};
 
-void writeDemoShop(Sink& sink, const ShopOptions& options)
+// What the parts of the demo shop share: the day, the random streams, the consumers.
+struct Demo {
+    Demo(const ShopOptions& options)
+        : today(options.today), rng(options.seed), pessoas(rng.fork(1)), pontos(rng.fork(2)), vendas(rng.fork(3))
+    {
+    }
+    QDate today;
+    Rng rng, pessoas, pontos, vendas;
+    QList<Consumidor> consumidores;
+};
+
+void writeClientesECampanhas(Sink& sink, Demo& demo)
 {
-    const QDate& today = options.today;
-    Rng rng(options.seed);
-    Rng pessoas = rng.fork(1), pontos = rng.fork(2), vendasRng = rng.fork(3);
-
+    const QDate& today = demo.today;
     sink.begin(QStringLiteral("CLIENTE"), {"CDCLIENTE", "NMFANTCLIE", "NMRAZSOCCLIE", "NRINSJURCLIE", "CDTABPRECO"});
     const QVariant tabelas[] = {QVariant(), QStringLiteral("CLIVIP"), QStringLiteral("CLIEXP"), QVariant(), QVariant()};
     for (int c = 1; c <= 5; ++c) {
-        const QString fantasia = c == 1 ? QStringLiteral("Supermercado Bom Preço") : nomeFantasia(pessoas, c);
+        const QString fantasia = c == 1 ? QStringLiteral("Supermercado Bom Preço") : nomeFantasia(demo.pessoas, c);
         sink.row({codigo(c, 6), fantasia, fantasia + QStringLiteral(" Ltda."),
                   QStringLiteral("4455566600%1").arg(codigo(c, 4)), tabelas[c - 1]});
     }
@@ -150,24 +158,33 @@ void writeDemoShop(Sink& sink, const ShopOptions& options)
     sink.row({QStringLiteral("CLUBE"), QStringLiteral("Clube de Pontos"), QStringLiteral("N"), dia(today, -700), QVariant()});
     sink.row({QStringLiteral("VERAO25"), QStringLiteral("Verão 2025 (encerrada)"), QStringLiteral("N"), dia(today, -400), dia(today, -250)});
     sink.end();
+}
 
-    QList<Consumidor> consumidores = {
+void writeConsumidores(Sink& sink, Demo& demo)
+{
+    demo.consumidores = {
         {codigo(1, 6), codigo(1, 11), QStringLiteral("Maria da Silva Santos")},
         {codigo(1, 6), codigo(2, 11), QStringLiteral("João Pereira Lima")},
         {codigo(2, 6), codigo(3, 11), QStringLiteral("Ana Souza Costa")},
         {codigo(99, 6), codigo(4, 11), QStringLiteral("Consumidor de cliente não cadastrado")},
     };
     for (int k = 5; k <= 40; ++k)
-        consumidores.append({codigo(pessoas.range(1, 5), 6), codigo(k, 11), nomePessoa(pessoas)});
+        demo.consumidores.append({codigo(demo.pessoas.range(1, 5), 6), codigo(k, 11), nomePessoa(demo.pessoas)});
 
     sink.begin(QStringLiteral("CONSUMIDOR"),
                {"CDCLIENTE", "CDCONSUMIDOR", "NMCONSUMIDOR", "CDIDCONSUMID", "NRCPFRESPCON", "DSENDECONS", "DTCADCONS"});
-    for (const Consumidor& c : consumidores)
-        sink.row({c.cliente, c.codigo, c.nome, QStringLiteral("CR") + c.codigo.right(6), cpf(pessoas), endereco(pessoas),
-                  dia(today, -int(pessoas.range(30, 900)))});
+    for (const Consumidor& c : std::as_const(demo.consumidores))
+        sink.row({c.cliente, c.codigo, c.nome, QStringLiteral("CR") + c.codigo.right(6), cpf(demo.pessoas),
+                  endereco(demo.pessoas), dia(demo.today, -int(demo.pessoas.range(30, 900)))});
     sink.end();
+}
 
-    // Credits: fixed cases, then drawn ones (validity: none, ahead, or past).
+// Credits: fixed cases, then drawn ones (validity: none, ahead, or past).
+void writeCreditos(Sink& sink, Demo& demo)
+{
+    const QDate& today = demo.today;
+    const QList<Consumidor>& consumidores = demo.consumidores;
+    Rng& pontos = demo.pontos;
     sink.begin(QStringLiteral("MOVPONTOCONS"),
                {"CDCLIENTE", "CDCONSUMIDOR", "CDCAMPANHA", "IDTPMOVCONS", "VRSALDOCONS", "DTVALIDAPONTO", "DTMOVCONS",
                 "CDFILIAL"});
@@ -186,11 +203,10 @@ void writeDemoShop(Sink& sink, const ShopOptions& options)
     credito(consumidores[2], "FID2026", "C", 60, dia(today, -1));
     credito(consumidores[2], "VERAO25", "C", 90, dia(today, -200));
     credito(consumidores[3], "FID2026", "C", 10, QVariant());
-    const char* campanhas[] = {"FID2026", "NATAL26", "CLUBE", "VERAO25"};
     for (int k = 4; k < consumidores.size(); ++k) {
         const int n = int(pontos.range(1, 8));
         for (int m = 0; m < n; ++m) {
-            const char* campanha = campanhas[pontos.below(4)];
+            const char* campanha = kCampanhas[pontos.below(4)];
             const int tipo = int(pontos.below(10));
             QVariant validade;
             if (qstrcmp(campanha, "VERAO25") == 0)
@@ -203,7 +219,13 @@ void writeDemoShop(Sink& sink, const ShopOptions& options)
         }
     }
     sink.end();
+}
 
+void writeVouchers(Sink& sink, Demo& demo)
+{
+    const QDate& today = demo.today;
+    const QList<Consumidor>& consumidores = demo.consumidores;
+    Rng& pontos = demo.pontos;
     sink.begin(QStringLiteral("VOUCHERVND"),
                {"CDCLIENTE", "CDCONSUMIDOR", "CDCAMPANHA", "IDUTIVOUCHER", "VRPTOVOUCHER", "DTVALVOUCHER", "NRVOUCHER",
                 "DTEMISVOUCHER"});
@@ -221,15 +243,20 @@ void writeDemoShop(Sink& sink, const ShopOptions& options)
         voucher(consumidores[k], pontos.chance(25) ? "S" : "N", double(pontos.range(2, 20) * 5),
                 pontos.chance(20) ? dia(today, -int(pontos.range(1, 30))) : dia(today, int(pontos.range(0, 40))));
     sink.end();
+}
 
-    // Earlier redemptions: counted only on concluded ('O') and printed ('I') sales.
+// Earlier redemptions: counted only on concluded ('O') and printed ('I') sales.
+void writeResgates(Sink& sink, Demo& demo)
+{
+    const QList<Consumidor>& consumidores = demo.consumidores;
     QList<VendaResgate> vendas;
     int numero = 0;
     auto venda = [&](const Consumidor& c, char situacao, char impressa, const QList<ItemResgate>& itens) {
         ++numero;
         vendas.append({QStringLiteral("0001"), numero % 2 ? QStringLiteral("001") : QStringLiteral("002"),
                        codigo(numero, 10), situacao, impressa, c.cliente, c.codigo, c.nome,
-                       dia(today, -int(vendasRng.range(1, 60))).addSecs(vendasRng.range(8 * 3600, 20 * 3600)), itens});
+                       dia(demo.today, -int(demo.vendas.range(1, 60))).addSecs(demo.vendas.range(8 * 3600, 20 * 3600)),
+                       itens});
     };
     venda(consumidores[0], 'O', 'I', {item("FID2026", "0101001", 30, 'R'), item("NATAL26", "0102001", 20, 'V')});
     venda(consumidores[0], 'C', 'I', {item("FID2026", "0201001", 20, 'R')});
@@ -239,14 +266,26 @@ void writeDemoShop(Sink& sink, const ShopOptions& options)
     const char* situacoes[] = {"OI", "OI", "OI", "ON", "CI", "AN"};
     const char* posicoes[] = {"0101002", "0102002", "0201001", "0202001", "0301002", "0302001"};
     for (int k = 4; k < consumidores.size(); k += 2) {
-        const char* s = situacoes[vendasRng.below(6)];
-        const char* campanha = campanhas[vendasRng.below(3)];
+        const char* s = situacoes[demo.vendas.below(6)];
+        const char* campanha = kCampanhas[demo.vendas.below(3)];
         venda(consumidores[k], s[0], s[1],
-              {item(campanha, posicoes[vendasRng.below(6)], double(vendasRng.range(1, 10) * 5),
+              {item(campanha, posicoes[demo.vendas.below(6)], double(demo.vendas.range(1, 10) * 5),
                     qstrcmp(campanha, "NATAL26") == 0 ? 'V' : 'R')});
     }
     writeVendas(sink, vendas);
-    writeCatalogue(sink, today);
+}
+
+}  // namespace
+
+void writeDemoShop(Sink& sink, const ShopOptions& options)
+{
+    Demo demo(options);
+    writeClientesECampanhas(sink, demo);
+    writeConsumidores(sink, demo);
+    writeCreditos(sink, demo);
+    writeVouchers(sink, demo);
+    writeResgates(sink, demo);
+    writeCatalogue(sink, demo.today);
 }
 
 }  // namespace shopgen

@@ -83,7 +83,9 @@ QString nomeFantasia(Rng& rng, int n)
     return escolhe(rng, kFantasias) + QStringLiteral(" ") + QString::number(n);
 }
 
-void writeVendas(Sink& sink, const QList<VendaResgate>& vendas)
+namespace {
+
+void writeVendasEItens(Sink& sink, const QList<VendaResgate>& vendas)
 {
     sink.begin(QStringLiteral("VENDA"),
                {"CDFILIAL", "CDCAIXA", "NRSEQVENDA", "IDSITUVENDA", "IDIMPVENDA", "CDEMPRESA", "CDLOJA",
@@ -113,7 +115,10 @@ void writeVendas(Sink& sink, const QList<VendaResgate>& vendas)
                       ultimo ? preco - 0.01 : preco, QStringLiteral("0001")});
         }
     sink.end();
+}
 
+void writeFidelidadeECaixa(Sink& sink, const QList<VendaResgate>& vendas)
+{
     sink.begin(QStringLiteral("ITFIDELIDADE"),
                {"CDFILIAL", "CDCAIXA", "NRSEQVENDA", "CDCLIENTE", "CDCONSUMIDOR", "CDCAMPANHA", "IDTPOPERITFIDEL",
                 "VRPONTOBRINDE", "CDPRODUTO", "NRSEQITVEND"});
@@ -133,7 +138,10 @@ void writeVendas(Sink& sink, const QList<VendaResgate>& vendas)
                   QStringLiteral("Resgate de pontos"), v.cliente, v.consumidor, QDateTime(v.quando.date(), QTime(0, 0)),
                   QStringLiteral("4")});
     sink.end();
+}
 
+void writeCanceladas(Sink& sink, const QList<VendaResgate>& vendas)
+{
     sink.begin(QStringLiteral("VENDACANCELADA"),
                {"CDFILIAL", "CDCAIXA", "NRSEQVENDACAN", "NRSEQVENDA", "CDEMPRESA", "CDOPERADOR", "DTMOVIMCAIXA",
                 "DTHRCANCVEN", "VRTOTVENDA", "DSMOTIVOCANC"});
@@ -158,6 +166,15 @@ void writeVendas(Sink& sink, const QList<VendaResgate>& vendas)
         }
     }
     sink.end();
+}
+
+}  // namespace
+
+void writeVendas(Sink& sink, const QList<VendaResgate>& vendas)
+{
+    writeVendasEItens(sink, vendas);
+    writeFidelidadeECaixa(sink, vendas);
+    writeCanceladas(sink, vendas);
 }
 
 }  // namespace shopgen
