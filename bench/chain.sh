@@ -10,11 +10,13 @@
 # the chain is generated into it, and into chain-cache/chain.db, on the first run only
 # (--regenerate: again). Figures: p50 over the repetitions, the raw driver's time and the
 # ratio, processor times; the screen's opening time and peak memory.
+# VAK_CHAIN_SIZE=large (or demo) and VAK_CHAIN_CACHE=DIR try the runner on a smaller shop.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 build=$root/build/release
-cache=$build/chain-cache
+cache=${VAK_CHAIN_CACHE:-$build/chain-cache}
+size=${VAK_CHAIN_SIZE:-chain}
 regenerate=0
 if [ "${1:-}" = --regenerate ]; then regenerate=1; shift; fi
 bench_args=("$@")
@@ -36,13 +38,13 @@ uptime
 if [ ! -f "$cache/pg.ready" ]; then
   "${psql[@]}" -c "DROP DATABASE IF EXISTS chain" -c "CREATE DATABASE chain"
   echo "== generating the chain into PostgreSQL"
-  /usr/bin/time -f "shopgen: %e s elapsed, %U s user, %M KB peak" "$bin/shopgen" --db "$pg" --size chain
+  /usr/bin/time -f "shopgen: %e s elapsed, %U s user, %M KB peak" "$bin/shopgen" --db "$pg" --size "$size"
   touch "$cache/pg.ready"
 fi
 if [ ! -f "$cache/chain.db" ]; then
   echo "== generating the chain into SQLite"
   /usr/bin/time -f "shopgen: %e s elapsed, %U s user, %M KB peak" \
-    "$bin/shopgen" --db "Provider=SQLite;Data Source=$cache/chain.db.new" --size chain
+    "$bin/shopgen" --db "Provider=SQLite;Data Source=$cache/chain.db.new" --size "$size"
   mv "$cache/chain.db.new" "$cache/chain.db"
 fi
 
