@@ -5,6 +5,7 @@
 #include "platform/dataset/PacketEncodings.h"
 #include "platform/dataset/PacketRows.h"
 #include "platform/dataset/RowStore.h"
+#include "platform/dataset/TextArena.h"
 
 #include "platform/Error.h"
 
@@ -333,6 +334,7 @@ private:
         const char* bitmap = p_ + pos_;
         pos_ += bitmapSize;
         QVariantList row(fieldCount);
+        QVariant* values = row.data();
         for (qsizetype f = 0; f < fieldCount; ++f) {
             const int bits = (quint8(bitmap[f / 4]) >> ((f % 4) * 2)) & 3;
             if (bits & 1)
@@ -342,14 +344,20 @@ private:
                 continue;
             }
             const qsizetype at = pos_;
-            row[f] = readValue(level, int(f), depth);
-            try {
-                checkValueFits(level.fields[f], row[f]);
-            } catch (const PacketError& e) {
-                fail(e.text(), at);
-            }
+            values[f] = readValue(level, int(f), depth);
+            if (!textSurelyFits(level.fields[f], pos_ - at))
+                checkFits(level.fields[f], values[f], at);
         }
         stored.append(std::move(row), state);
+    }
+
+    void checkFits(const FieldDef& def, QVariant& value, qsizetype at) const
+    {
+        try {
+            checkValueFits(def, value);
+        } catch (const PacketError& e) {
+            fail(e.text(), at);
+        }
     }
 
     quint32 readLength(int prefix, const char* what)
@@ -382,107 +390,147 @@ private:
     QVariant readValue(const Layout& level, int f, int depth)
     {
         const quint32 word = level.words[f];
-        const FieldType type = level.fields[f].type;
+        const FieldDef& def = level.fields[f];
         const int units = int(typeUnits(word));
-        switch (type) {
+        switch (def.type) {
         case FieldType::String:
-        case FieldType::FixedChar: {
-            QByteArrayView b = bytesOf(word, "text value");
-            if (!(word & kVarying) && b.indexOf('\0') >= 0)
-                b = b.first(b.indexOf('\0'));  // fixed-size text: padding
-            checkNoNul(b, level.fields[f].name, false);
-            return fromCp1252(b.data(), b.size());
-        }
-        case FieldType::WideString: {
-            const QByteArrayView b = bytesOf(word, "text value");
-            if (word & kVarying)
-                checkNoNul(b, level.fields[f].name, true);
-            return fromUtf16Le(b, !(word & kVarying));
-        }
+        case FieldType::FixedChar:
+            return readText(word, def.name);
+        case FieldType::WideString:
+            return readWideText(word, def.name);
         case FieldType::ShortInt:
         case FieldType::SmallInt:
         case FieldType::Integer:
         case FieldType::Byte:
         case FieldType::Word:
         case FieldType::LongWord:
-        case FieldType::LargeInt: {
-            need(units, "integer value");
-            quint64 v = 0;
-            for (int i = units - 1; i >= 0; --i)
-                v = (v << 8) | quint8(p_[pos_ + i]);
-            pos_ += units;
-            qint64 value = qint64(v);
-            if (typeCode(word) == TcInt && units < 8) {
-                const quint64 sign = quint64(1) << (8 * units - 1);
-                value = qint64((v ^ sign) - sign);
-            }
-            if (type == FieldType::LongWord || type == FieldType::LargeInt)
-                return QVariant(value);
-            return QVariant(int(value));
-        }
-        case FieldType::Boolean: {
-            need(units, "boolean value");
-            bool v = false;
-            for (int i = 0; i < units; ++i)
-                v = v || p_[pos_ + i];
-            pos_ += units;
-            return v;
-        }
+        case FieldType::LargeInt:
+            return readInteger(word, def.type);
+        case FieldType::Boolean:
+            return readBoolean(units);
         case FieldType::Single:
-            return double(take<float>("float value"));
         case FieldType::Float:
         case FieldType::Currency:
-            if (units == 10) {
-                need(10, "float value");
-                pos_ += 10;
-                return fromExtended(p_ + pos_ - 10);
-            }
-            return take<double>("float value");
+            return readFloat(def.type, units);
         case FieldType::Bcd:
-        case FieldType::FmtBcd: {
-            need(units, "decimal value");
-            const auto v = decodeBcd(p_ + pos_, units);
-            if (!v)
-                fail(QStringLiteral("malformed decimal value in field '%1'").arg(level.fields[f].name));
-            pos_ += units;
-            return *v;
-        }
+        case FieldType::FmtBcd:
+            return readBcd(units, def.name);
         case FieldType::Date:
             return dateFromDayNumber(take<qint32>("date value"));
-        case FieldType::Time: {
-            const qint32 ms = take<qint32>("time value");
-            if (ms < 0 || ms >= kMsPerDay)
-                fail(QStringLiteral("time value out of range in field '%1'").arg(level.fields[f].name), pos_ - 4);
-            return QTime::fromMSecsSinceStartOfDay(ms);
-        }
+        case FieldType::Time:
+            return readTime(def.name);
         case FieldType::DateTime:
-            return readTimeStamp(level.fields[f].name);
+            return readTimeStamp(def.name);
         case FieldType::TimeStamp:
-            return readSqlTimeStamp(units, level.fields[f].name);
-        case FieldType::Memo: {
-            bool notIncluded = false;
-            const QByteArrayView b = bytesOf(word, "memo value", &notIncluded);
-            checkNoNul(b, level.fields[f].name, false);
-            return notIncluded ? QVariant() : QVariant(fromCp1252(b.data(), b.size()));
-        }
-        case FieldType::WideMemo: {
-            bool notIncluded = false;
-            const QByteArrayView b = bytesOf(word, "memo value", &notIncluded);
-            checkNoNul(b, level.fields[f].name, true);
-            return notIncluded ? QVariant() : QVariant(fromUtf16Le(b, false));
-        }
+            return readSqlTimeStamp(units, def.name);
+        case FieldType::Memo:
+        case FieldType::WideMemo:
+            return readMemo(word, def);
         case FieldType::Bytes:
         case FieldType::VarBytes:
         case FieldType::Blob:
-        case FieldType::Graphic: {
-            bool notIncluded = false;
-            const QByteArrayView b = bytesOf(word, "binary value", &notIncluded);
-            return notIncluded ? QVariant() : QVariant(b.toByteArray());
-        }
+        case FieldType::Graphic:
+            return readBytes(word);
         case FieldType::DataSet:
             return readNested(level, f, depth);
         }
         fail(QStringLiteral("unreadable value"));
+    }
+
+    QVariant readText(quint32 word, const QString& field)
+    {
+        QByteArrayView b = bytesOf(word, "text value");
+        if (!(word & kVarying) && b.indexOf('\0') >= 0)
+            b = b.first(b.indexOf('\0'));  // fixed-size text: padding
+        QVariant text = texts_.cp1252(b);
+        if (!text.isValid())
+            checkNoNul(b, field, false);  // says where the NUL is
+        return text;
+    }
+
+    QVariant readWideText(quint32 word, const QString& field)
+    {
+        const QByteArrayView b = bytesOf(word, "text value");
+        if (word & kVarying)
+            checkNoNul(b, field, true);
+        return fromUtf16Le(b, !(word & kVarying));
+    }
+
+    QVariant readInteger(quint32 word, FieldType type)
+    {
+        const int units = int(typeUnits(word));
+        need(units, "integer value");
+        quint64 v = 0;
+        for (int i = units - 1; i >= 0; --i)
+            v = (v << 8) | quint8(p_[pos_ + i]);
+        pos_ += units;
+        qint64 value = qint64(v);
+        if (typeCode(word) == TcInt && units < 8) {
+            const quint64 sign = quint64(1) << (8 * units - 1);
+            value = qint64((v ^ sign) - sign);
+        }
+        if (type == FieldType::LongWord || type == FieldType::LargeInt)
+            return QVariant(value);
+        return QVariant(int(value));
+    }
+
+    QVariant readBoolean(int units)
+    {
+        need(units, "boolean value");
+        bool v = false;
+        for (int i = 0; i < units; ++i)
+            v = v || p_[pos_ + i];
+        pos_ += units;
+        return v;
+    }
+
+    QVariant readFloat(FieldType type, int units)
+    {
+        if (type == FieldType::Single)
+            return double(take<float>("float value"));
+        if (units == 10) {
+            need(10, "float value");
+            pos_ += 10;
+            return fromExtended(p_ + pos_ - 10);
+        }
+        return take<double>("float value");
+    }
+
+    QVariant readBcd(int units, const QString& field)
+    {
+        need(units, "decimal value");
+        const auto v = decodeBcd(p_ + pos_, units);
+        if (!v)
+            fail(QStringLiteral("malformed decimal value in field '%1'").arg(field));
+        pos_ += units;
+        return *v;
+    }
+
+    QVariant readTime(const QString& field)
+    {
+        const qint32 ms = take<qint32>("time value");
+        if (ms < 0 || ms >= kMsPerDay)
+            fail(QStringLiteral("time value out of range in field '%1'").arg(field), pos_ - 4);
+        return QTime::fromMSecsSinceStartOfDay(ms);
+    }
+
+    // A memo whose length has its top bit set was left out of the packet: null here.
+    QVariant readMemo(quint32 word, const FieldDef& def)
+    {
+        bool notIncluded = false;
+        const QByteArrayView b = bytesOf(word, "memo value", &notIncluded);
+        const bool wide = def.type == FieldType::WideMemo;
+        checkNoNul(b, def.name, wide);
+        if (notIncluded)
+            return QVariant();
+        return wide ? QVariant(fromUtf16Le(b, false)) : texts_.cp1252(b);
+    }
+
+    QVariant readBytes(quint32 word)
+    {
+        bool notIncluded = false;
+        const QByteArrayView b = bytesOf(word, "binary value", &notIncluded);
+        return notIncluded ? QVariant() : QVariant(b.toByteArray());
     }
 
     // A NUL inside a text ends it for the host; a text holding one is corrupt.
@@ -547,6 +595,7 @@ private:
     QString source_;
     qint64 columnsLeft_ = 0;
     quint32 rowCount_ = 0;
+    TextArena texts_;
 };
 
 }  // namespace

@@ -2,6 +2,8 @@
 // Rows as stored in a packet (every version, with row states and NOT CHANGED slots)
 // and their resolution into the current rows. Shared by both readers.
 
+#include "platform/dataset/FieldDef.h"
+
 #include <QBitArray>
 #include <QHash>
 #include <QList>
@@ -12,6 +14,15 @@ namespace platform::packet {
 // Row-state bits of a stored row.
 constexpr quint8 kRowOriginal = 0x01, kRowDeleted = 0x02, kRowUnused = 0x20;
 inline bool isVisibleRow(quint8 state) { return (state & (kRowOriginal | kRowDeleted | kRowUnused)) == 0; }
+
+// Whether a text read from `bytes` bytes surely fits its field, so that checkValueFits()
+// need not look: a character takes at least one byte in either encoding. False says
+// nothing.
+inline bool textSurelyFits(const FieldDef& def, qsizetype bytes)
+{
+    const FieldType t = def.type;
+    return (t == FieldType::String || t == FieldType::FixedChar || t == FieldType::WideString) && bytes <= def.size;
+}
 
 struct StoredRows {
     QList<QVariantList> values;      // one entry per stored row; NOT CHANGED slots are null

@@ -338,6 +338,7 @@ private:
         XmlScanner& s = *scanner_;
         const qsizetype fieldCount = level.fields.size();
         QVariantList row(fieldCount);
+        QVariant* values = row.data();
         QList<bool> present;
         const bool trackUnchanged = !level.changeLog.isEmpty();
         if (trackUnchanged)
@@ -345,7 +346,7 @@ private:
         quint8 state = 0;
         int guess = 0;
         for (const auto& a : s.attributes()) {
-            if (nameIs(a.name, "RowState")) {
+            if (a.name.size() == 8 && nameIs(a.name, "RowState")) {
                 state = quint8(a.value.toUInt());
                 continue;
             }
@@ -354,8 +355,9 @@ private:
                 continue;
             guess = f + 1;
             try {
-                row[f] = xmlTextToValue(level.fields[f], level.subtypes[f], a.value, *scanner_);
-                checkValueFits(level.fields[f], row[f]);
+                values[f] = xmlTextToValue(level.fields[f], level.subtypes[f], a.value, *scanner_);
+                if (!textSurelyFits(level.fields[f], a.value.size()))
+                    checkValueFits(level.fields[f], values[f]);
             } catch (const PacketError& e) {
                 fail(QStringLiteral("row %1: %2").arg(stored.values.size() + 1).arg(e.text()), s.offset());
             }

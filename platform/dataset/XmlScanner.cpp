@@ -220,38 +220,51 @@ int entityValue(QByteArrayView e)
 
 QString XmlScanner::decode(QByteArrayView raw) const
 {
-    auto text = [this](QByteArrayView b) {
-        return utf8_ ? QString::fromUtf8(b) : fromCp1252(b.data(), b.size());
-    };
-    qsizetype amp = raw.indexOf('&');
-    if (amp < 0)
-        return text(raw);
-    QString out;
-    out.reserve(raw.size());
+    QString text(raw.size(), Qt::Uninitialized);  // no reference makes more characters than its bytes
+    char16_t* start = reinterpret_cast<char16_t*>(text.data());
+    text.truncate(decodeInto(start, raw) - start);
+    return text;
+}
+
+QVariant XmlScanner::decodeValue(QByteArrayView raw) const
+{
+    return texts_.take(decodeInto(texts_.reserve(raw.size()), raw));
+}
+
+char16_t* XmlScanner::putText(char16_t* out, QByteArrayView bytes) const
+{
+    if (utf8_)
+        return texts_.putUtf8(out, bytes);
+    char16_t* end = TextArena::putCp1252(out, bytes);
+    if (!end)
+        fail(QStringLiteral("NUL character"), bytes.data() - p_);
+    return end;
+}
+
+// The characters of `raw` at `out`, at most one a byte; the end of what was written.
+char16_t* XmlScanner::decodeInto(char16_t* out, QByteArrayView raw) const
+{
     qsizetype from = 0;
-    while (amp >= 0) {
-        out += text(raw.sliced(from, amp - from));
+    for (qsizetype amp = raw.indexOf('&'); amp >= 0; amp = raw.indexOf('&', from)) {
+        out = putText(out, raw.sliced(from, amp - from));
         const qsizetype semi = raw.indexOf(';', amp + 1);
         const int value = semi > amp ? entityValue(raw.sliced(amp + 1, semi - amp - 1)) : -1;
         if (value < 0) {  // not a reference: keep the '&' as it stands
-            out += QLatin1Char('&');
+            *out++ = u'&';
             from = amp + 1;
-        } else {
-            if (value == 0)
-                fail(QStringLiteral("reference to the NUL character"), raw.data() + amp - p_);
-            if (value > 0xFFFF) {
-                const char32_t cp = char32_t(value);
-                out += QChar(QChar::highSurrogate(cp));
-                out += QChar(QChar::lowSurrogate(cp));
-            } else {
-                out += QChar(char16_t(value));
-            }
-            from = semi + 1;
+            continue;
         }
-        amp = raw.indexOf('&', from);
+        if (value == 0)
+            fail(QStringLiteral("reference to the NUL character"), raw.data() + amp - p_);
+        if (value > 0xFFFF) {
+            *out++ = QChar::highSurrogate(char32_t(value));
+            *out++ = QChar::lowSurrogate(char32_t(value));
+        } else {
+            *out++ = char16_t(value);
+        }
+        from = semi + 1;
     }
-    out += text(raw.sliced(from));
-    return out;
+    return putText(out, raw.sliced(from));
 }
 
 }  // namespace platform::packet

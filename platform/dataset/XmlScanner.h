@@ -5,6 +5,8 @@
 // It yields start and end tags with their raw attributes and skips text, comments,
 // processing instructions, CDATA and DOCTYPE. Views point into the scanned bytes.
 
+#include "platform/dataset/TextArena.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
@@ -37,6 +39,9 @@ public:
     // numeric references (a reference to a surrogate half is kept as that code unit).
     // `raw` must be a view into the scanned bytes; a reference to NUL throws PacketError.
     QString decode(QByteArrayView raw) const;
+    // The same as a QString value whose characters share a block with other values (see
+    // TextArena): for the many texts of the rows.
+    QVariant decodeValue(QByteArrayView raw) const;
     // Skips the rest of the current element (after a Start token that was not self-closing).
     void skipElement(int depthLimit);
 
@@ -46,6 +51,8 @@ private:
     void skipPast(const char* terminator, const char* what);
     void readStartTag();
     void checkDistinctAttributes() const;
+    char16_t* decodeInto(char16_t* out, QByteArrayView raw) const;
+    char16_t* putText(char16_t* out, QByteArrayView bytes) const;
 
     const char* p_;
     qsizetype size_;
@@ -56,6 +63,7 @@ private:
     bool selfClosing_ = false;
     qsizetype tagStart_ = 0;
     std::vector<Attribute> attrs_;
+    mutable TextArena texts_;
 };
 
 // Case-insensitive comparison of an XML name with an ASCII literal.

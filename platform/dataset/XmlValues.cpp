@@ -155,11 +155,11 @@ QVariant xmlTextToValue(const FieldDef& def, const QByteArray& subtype, QByteArr
     case FieldType::String:
     case FieldType::FixedChar:
     case FieldType::WideString:
-        return scanner.decode(raw);
+        return scanner.decodeValue(raw);
     case FieldType::Memo:
     case FieldType::WideMemo:
         if (isTextSubtype(subtype))
-            return scanner.decode(raw);
+            return scanner.decodeValue(raw);
         else {
             const QByteArray bytes = fromBase64(def, scanner.decode(raw).toLatin1());
             return def.type == FieldType::Memo ? fromCp1252(bytes) : fromUtf16Le(bytes);
