@@ -13,6 +13,10 @@
 #include <cmath>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace platform::packet {
 
 namespace {
@@ -25,6 +29,37 @@ void put(QByteArray& out, T v)
     char b[sizeof(T)];
     qToLittleEndian(v, b);
     out.append(b, sizeof(T));
+}
+
+// Characters below U+0100 but for U+0080-U+009F are the same byte in Windows-1252 as in
+// Latin-1: those are narrowed to `out`, eight at a time; false when another occurs.
+bool narrowToCp1252(char* out, const char16_t* in, qsizetype n)
+{
+    const auto other = [](char16_t c) { return c > 0xFF || (c & 0xFFE0) == 0x80; };
+#if defined(__SSE2__)
+    if (n >= 8) {
+        // The last eight overlap those before: the texts are mostly short.
+        const __m128i high = _mm_set1_epi16(short(0xFF00)), top = _mm_set1_epi16(short(0xFFE0)),
+                      c1 = _mm_set1_epi16(0x80);
+        __m128i bad = _mm_setzero_si128();
+        for (qsizetype i = 0;; i += 8) {
+            i = qMin(i, n - 8);
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+            bad = _mm_or_si128(bad, _mm_cmpeq_epi16(_mm_and_si128(v, top), c1));
+            bad = _mm_or_si128(bad, _mm_and_si128(v, high));
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(v, v));
+            if (i == n - 8)
+                break;
+        }
+        return _mm_movemask_epi8(_mm_cmpeq_epi8(bad, _mm_setzero_si128())) == 0xFFFF;  // no bit set
+    }
+#endif
+    for (qsizetype i = 0; i < n; ++i) {
+        if (other(in[i]))
+            return false;
+        out[i] = char(in[i]);
+    }
+    return true;
 }
 
 bool isNullValue(const QVariant& v)
@@ -363,16 +398,17 @@ void BinaryPacketBuilder::setNullUnlessCp1252(int field)
 
 void BinaryPacketBuilder::putValue(const QVariant& value)
 {
-    if (isNullValue(value))
+    const int typeId = value.metaType().id();  // looked up once: the call is not free
+    if (typeId == QMetaType::UnknownType || typeId == QMetaType::Nullptr)
         return putNull();
     checkField();
-    if (nullUnlessCp1252_[size_t(field_)] && value.typeId() == QMetaType::QString) {
+    if (typeId == QMetaType::QString) {
         const QString& text = *static_cast<const QString*>(value.constData());
-        if (fromCp1252(toCp1252(text)) != text)
+        if (nullUnlessCp1252_[size_t(field_)] && fromCp1252(toCp1252(text)) != text)
             return putNull();
+        if (putLatin1Text(text))
+            return;
     }
-    if (value.typeId() == QMetaType::QString && putLatin1Text(*static_cast<const QString*>(value.constData())))
-        return;
     scratch_.clear();
     writeValue(scratch_, fields_[field_], words_[size_t(field_)], value);
     std::memcpy(extend(scratch_.size()), scratch_.constData(), size_t(scratch_.size()));
@@ -404,15 +440,9 @@ bool BinaryPacketBuilder::putLatin1Text(QStringView text)
     if (def.size > 0)
         n = qMin<qsizetype>(n, def.size);
     const qsizetype at = used_;
-    char* o = extend(lengthSize + n) + lengthSize;
-    const char16_t* in = text.utf16();
-    for (qsizetype i = 0; i < n; ++i) {
-        // Latin-1 letters are the same byte in Windows-1252; 0x80-0x9F and beyond are not.
-        if (in[i] > 0xFF || (in[i] >= 0x80 && in[i] < 0xA0)) {
-            used_ = at;
-            return false;
-        }
-        o[i] = char(in[i]);
+    if (!narrowToCp1252(extend(lengthSize + n) + lengthSize, text.utf16(), n)) {
+        used_ = at;
+        return false;
     }
     finishText(at, lengthSize, n);
     return true;

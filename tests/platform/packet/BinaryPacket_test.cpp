@@ -379,3 +379,34 @@ TEST(BinaryPacket, PacketsTravelInVariantsAsTheirBinaryBytes)
     EXPECT_FALSE(packetToVariant(DataPacket()).isValid());
     EXPECT_THROW(packetFromVariant(QVariant(42)), PacketError);
 }
+
+// Texts are converted eight characters at a time and kept in blocks shared by many
+// values: every length around eight and past a block's share, with a character at each
+// edge of the code page's agreement with Latin-1 at the start, middle and end, must
+// survive each encoding, and a value changed after reading must leave the others alone.
+class TextsOfEveryLength : public testing::TestWithParam<PacketFormat> {};
+
+TEST_P(TextsOfEveryLength, SurviveAndStayApart)
+{
+    DataPacket p;
+    p.fields = {fieldDef("S", FieldType::String, 3000)};
+    for (const int length : {1, 2, 7, 8, 9, 15, 16, 17, 2049, 3000})
+        for (const char16_t odd : {u'~', u'\u00A0', u'\u00FF', u'\u20AC', u'\u0081', u'\u017D'})
+            for (const int at : {0, length / 2, length - 1}) {
+                QString text(length, QLatin1Char('a' + length % 26));
+                text[at] = QChar(odd);
+                p.rows.append({text});
+            }
+    p.rows.append({QString("")});
+    DataPacket back = readPacket(writePacket(p, GetParam()));
+    ASSERT_EQ(back.rows.size(), p.rows.size());
+    for (qsizetype r = 0; r < back.rows.size(); r += 2)
+        static_cast<QString*>(back.rows[r][0].data())->append(QLatin1Char('!'));
+    for (qsizetype r = 0; r < back.rows.size(); ++r) {
+        const QString expected = p.rows[r][0].toString();
+        EXPECT_EQ(back.rows[r][0].toString(), r % 2 ? expected : expected + '!') << "row " << r;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Encodings, TextsOfEveryLength,
+                         testing::Values(PacketFormat::Binary, PacketFormat::Xml, PacketFormat::XmlUtf8));

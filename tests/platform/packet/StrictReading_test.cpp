@@ -80,6 +80,11 @@ INSTANTIATE_TEST_SUITE_P(
                 "NUL character in the text of field 'NOME'"},
         Refused{"binary text beyond WIDTH", binary(textField(3), Bytes().u8(0).u8(0).str("0001").out),
                 "does not fit its size of 3"},
+        Refused{"NUL late in a long binary text",
+                binary(textField(20), Bytes().u8(0).u8(0).str(QByteArray("0123456789AB\0" "DEF", 16)).out),
+                "NUL character in the text of field 'NOME' at offset"},
+        Refused{"long binary text beyond WIDTH", binary(textField(12), Bytes().u8(0).u8(0).str("0123456789ABC").out),
+                "13 characters does not fit its size of 12"},
         Refused{"negative binary WIDTH", binary(textField(-5, 0x00010004, 4), Bytes().u8(0).u8(1).out),
                 "WIDTH -5 is out of range"}),
     [](const testing::TestParamInfo<Refused>& info) {
