@@ -10,6 +10,8 @@
 #include "platform/dataset/DataPacket.h"
 #include "platform/dataset/PacketJson.h"
 
+#include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
@@ -52,6 +54,19 @@ inline void rewriteAndReread(const platform::DataPacket& packet)
                           .arg(int(format))
                           .arg(QString::fromUtf8(before.left(2000)), QString::fromUtf8(after.left(2000))));
     }
+}
+
+// The body of a packet reader's fuzz target: the input read by `read` (a PacketError is
+// a fine answer), and what it accepts rewritten and read back.
+inline int readAndRewrite(const uint8_t* data, size_t size,
+                          platform::DataPacket (*read)(const QByteArray&, const QString&), const QString& source)
+{
+    const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
+    try {
+        rewriteAndReread(read(bytes, source));
+    } catch (const platform::PacketError&) {
+    }
+    return 0;
 }
 
 }  // namespace fuzzcheck

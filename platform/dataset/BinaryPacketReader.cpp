@@ -183,6 +183,17 @@ private:
         throw PacketError(QStringLiteral("%1: %2 at offset %3").arg(source_, what).arg(at >= 0 ? at : pos_));
     }
 
+    // A step whose PacketError (its text without the source) becomes this reader's.
+    template <typename Step>
+    auto located(const Step& step, qsizetype at = -1) const
+    {
+        try {
+            return step();
+        } catch (const PacketError& e) {
+            fail(e.text(), at);
+        }
+    }
+
     void need(qsizetype n, const char* what) const
     {
         if (n < 0 || n > size_ - pos_)
@@ -301,23 +312,14 @@ private:
 
     void finishLayout(Layout& level)
     {
-        QList<FieldParams> all;
-        try {
-            all = fieldParamsOf(level.params, int(level.fields.size()));
-        } catch (const PacketError& e) {
-            fail(e.text());
-        }
+        const QList<FieldParams> all = located([&] { return fieldParamsOf(level.params, int(level.fields.size())); });
         for (qsizetype i = 0; i < level.fields.size(); ++i) {
             FieldDef& def = level.fields[i];
             const quint32 word = level.words[i];
             const FieldParams& params = all[i];
             if (!params.fullName.isEmpty())
                 def.name = params.fullName;
-            try {
-                applyFieldParams(def, fieldTypeFor(word, params.subtype, def.name), params);
-            } catch (const PacketError& e) {
-                fail(e.text());
-            }
+            located([&] { applyFieldParams(def, fieldTypeFor(word, params.subtype, def.name), params); });
             if (def.type == FieldType::Bytes)  // the values hold exactly this many bytes
                 def.size = int(typeUnits(word));
             if (const auto& child = level.nested[i])
@@ -353,11 +355,7 @@ private:
 
     void checkFits(const FieldDef& def, QVariant& value, qsizetype at) const
     {
-        try {
-            checkValueFits(def, value);
-        } catch (const PacketError& e) {
-            fail(e.text(), at);
-        }
+        located([&] { checkValueFits(def, value); }, at);
     }
 
     quint32 readLength(int prefix, const char* what)

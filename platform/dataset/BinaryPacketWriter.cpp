@@ -114,14 +114,27 @@ QString fittedText(const FieldDef& def, const QVariant& v)
     return s;
 }
 
-void putLength(QByteArray& out, int prefix, quint32 n)
+// A length prefix of 1, 2 or (any other size given) 4 bytes.
+int lengthSizeOf(int prefix)
+{
+    return prefix == 1 || prefix == 2 ? prefix : 4;
+}
+
+void storeLength(char* at, int prefix, quint32 n)
 {
     if (prefix == 1)
-        out.append(char(n));
+        *at = char(n);
     else if (prefix == 2)
-        put<quint16>(out, quint16(n));
+        qToLittleEndian<quint16>(quint16(n), at);
     else
-        put<quint32>(out, n);
+        qToLittleEndian<quint32>(n, at);
+}
+
+void putLength(QByteArray& out, int prefix, quint32 n)
+{
+    char b[4];
+    storeLength(b, prefix, n);
+    out.append(b, lengthSizeOf(prefix));
 }
 
 void putBytes(QByteArray& out, int prefix, QByteArrayView bytes)
@@ -207,13 +220,7 @@ void putText(QByteArray& out, const FieldDef& def, int prefix, const QVariant& v
         out.truncate(at + prefix + max);
         n = max;
     }
-    char* length = out.data() + at;
-    if (prefix == 1)
-        *length = char(n);
-    else if (prefix == 2)
-        qToLittleEndian<quint16>(quint16(n), length);
-    else
-        qToLittleEndian<quint32>(quint32(n), length);
+    storeLength(out.data() + at, prefix, quint32(n));
 }
 
 void writeRow(QByteArray& out, const FieldDefs& fields, const QVariantList& row);
@@ -228,30 +235,11 @@ void writeNested(QByteArray& out, const FieldDef& def, const QVariant& v)
         writeRow(out, def.children, row);
 }
 
-void writeValue(QByteArray& out, const FieldDef& def, quint32 word, const QVariant& v)
+// Dates as day numbers, times as milliseconds of the day, date-times as milliseconds
+// since day zero, SQL time stamps as their parts.
+void writeDateOrTime(QByteArray& out, const FieldDef& def, const QVariant& v)
 {
-    const int units = int(typeUnits(word));
     switch (def.type) {
-    case FieldType::String:
-    case FieldType::FixedChar:
-        return putText(out, def, units, v);
-    case FieldType::WideString:
-        return putBytes(out, units, toUtf16Le(fittedText(def, v)));
-    case FieldType::ShortInt: return put<qint8>(out, qint8(toInteger(def, v)));
-    case FieldType::SmallInt: return put<qint16>(out, qint16(toInteger(def, v)));
-    case FieldType::Integer: return put<qint32>(out, qint32(toInteger(def, v)));
-    case FieldType::LargeInt: return put<qint64>(out, toInteger(def, v));
-    case FieldType::Byte: return put<quint8>(out, quint8(toInteger(def, v)));
-    case FieldType::Word: return put<quint16>(out, quint16(toInteger(def, v)));
-    case FieldType::LongWord: return put<quint32>(out, quint32(toInteger(def, v)));
-    case FieldType::Boolean: return put<quint16>(out, v.toBool() ? 1 : 0);
-    case FieldType::Single: return put<float>(out, float(toDouble(def, v)));
-    case FieldType::Float:
-    case FieldType::Currency: return put<double>(out, toDouble(def, v));
-    case FieldType::Bcd:
-    case FieldType::FmtBcd:
-        out.append(encodeBcd(toDouble(def, v), def.size, def.decimals, units, def.name));
-        return;
     case FieldType::Date: {
         const QDate d = v.metaType().id() == QMetaType::QDateTime ? v.toDateTime().date() : v.toDate();
         if (!d.isValid())
@@ -278,6 +266,39 @@ void writeValue(QByteArray& out, const FieldDef& def, quint32 word, const QVaria
         put<quint16>(out, quint16(dt.time().second()));
         return put<quint32>(out, quint32(dt.time().msec()));
     }
+    default:
+        break;
+    }
+}
+
+void writeValue(QByteArray& out, const FieldDef& def, quint32 word, const QVariant& v)
+{
+    const int units = int(typeUnits(word));
+    switch (def.type) {
+    case FieldType::String:
+    case FieldType::FixedChar:
+        return putText(out, def, units, v);
+    case FieldType::WideString:
+        return putBytes(out, units, toUtf16Le(fittedText(def, v)));
+    case FieldType::ShortInt: return put<qint8>(out, qint8(toInteger(def, v)));
+    case FieldType::SmallInt: return put<qint16>(out, qint16(toInteger(def, v)));
+    case FieldType::Integer: return put<qint32>(out, qint32(toInteger(def, v)));
+    case FieldType::LargeInt: return put<qint64>(out, toInteger(def, v));
+    case FieldType::Byte: return put<quint8>(out, quint8(toInteger(def, v)));
+    case FieldType::Word: return put<quint16>(out, quint16(toInteger(def, v)));
+    case FieldType::LongWord: return put<quint32>(out, quint32(toInteger(def, v)));
+    case FieldType::Boolean: return put<quint16>(out, v.toBool() ? 1 : 0);
+    case FieldType::Single: return put<float>(out, float(toDouble(def, v)));
+    case FieldType::Float:
+    case FieldType::Currency: return put<double>(out, toDouble(def, v));
+    case FieldType::Bcd:
+    case FieldType::FmtBcd:
+        out.append(encodeBcd(toDouble(def, v), def.size, def.decimals, units, def.name));
+        return;
+    case FieldType::Date:
+    case FieldType::Time:
+    case FieldType::DateTime:
+    case FieldType::TimeStamp: return writeDateOrTime(out, def, v);
     case FieldType::Memo: return putBytes(out, 4, toCp1252(v.toString()));
     case FieldType::WideMemo: return putBytes(out, 4, toUtf16Le(v.toString()));
     case FieldType::Bytes: {
@@ -419,13 +440,7 @@ void BinaryPacketBuilder::putValue(const QVariant& value)
 void BinaryPacketBuilder::finishText(qsizetype at, int lengthSize, qsizetype n)
 {
     used_ = at + lengthSize + n;
-    char* p = out_.data() + at;
-    if (lengthSize == 1)
-        *p = char(n);
-    else if (lengthSize == 2)
-        qToLittleEndian<quint16>(quint16(n), p);
-    else
-        qToLittleEndian<quint32>(quint32(n), p);
+    storeLength(out_.data() + at, lengthSize, quint32(n));
     ++field_;
 }
 
@@ -435,7 +450,7 @@ bool BinaryPacketBuilder::putLatin1Text(QStringView text)
     if (def.type != FieldType::String && def.type != FieldType::FixedChar)
         return false;
     const int prefix = int(typeUnits(words_[size_t(field_)]));
-    const int lengthSize = prefix == 1 || prefix == 2 ? prefix : 4;
+    const int lengthSize = lengthSizeOf(prefix);
     qsizetype n = qMin<qsizetype>(text.size(), prefix == 1 ? 0xFF : prefix == 2 ? 0xFFFF : 0x7FFFFFFF);
     if (def.size > 0)
         n = qMin<qsizetype>(n, def.size);
@@ -455,7 +470,7 @@ bool BinaryPacketBuilder::putUtf8Text(const char* data, qsizetype size)
     if (def.type != FieldType::String && def.type != FieldType::FixedChar)
         return false;
     const int prefix = int(typeUnits(words_[size_t(field_)]));
-    const int lengthSize = prefix == 1 || prefix == 2 ? prefix : 4;
+    const int lengthSize = lengthSizeOf(prefix);
     qsizetype limit = qMin<qsizetype>(size, prefix == 1 ? 0xFF : prefix == 2 ? 0xFFFF : 0x7FFFFFFF);
     if (def.size > 0)
         limit = qMin<qsizetype>(limit, def.size);  // characters; here one byte each

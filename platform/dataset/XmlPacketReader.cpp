@@ -114,6 +114,17 @@ private:
 
     [[noreturn]] void fail(const QString& what, qsizetype at = -1) const { scanner_->fail(what, at); }
 
+    // A step whose PacketError (its text without the source) becomes this reader's.
+    template <typename Step>
+    auto located(const Step& step) const
+    {
+        try {
+            return step();
+        } catch (const PacketError& e) {
+            fail(e.text());
+        }
+    }
+
     void readMetadata(XmlLevel& level, int depth)
     {
         XmlScanner& s = *scanner_;
@@ -145,71 +156,92 @@ private:
         }
     }
 
+    // A FIELD element: its attributes, then any PARAM elements and the fields and
+    // parameters of a nested dataset inside it.
     void readField(XmlLevel& level, int depth)
     {
         XmlScanner& s = *scanner_;
         const qsizetype at = s.offset();
         const int index = int(level.fields.size());
+        FieldTag tag = readFieldAttributes(level, index);
+        if (tag.attrName.isEmpty())
+            fail(QStringLiteral("FIELD without attrname"), at);
+        std::unique_ptr<XmlLevel> child;
+        if (!s.selfClosing())
+            child = readFieldContent(level, index, tag.def.name, depth, at);
+        if (child)
+            finishLevel(*child);
+        level.fields.append(tag.def);
+        level.attrNames.append(tag.attrName);
+        level.typeNames.append(tag.typeName);
+        level.nested.push_back(std::move(child));
+    }
+
+    struct FieldTag {
         FieldDef def;
-        QByteArray typeName, attrName;
+        QByteArray typeName;  // fieldtype as written
+        QByteArray attrName;  // the name of its row attribute, raw as in the file
+    };
+
+    FieldTag readFieldAttributes(XmlLevel& level, int index)
+    {
+        XmlScanner& s = *scanner_;
+        FieldTag tag;
         QString fieldName, attrText;
         for (const auto& a : s.attributes()) {
             if (nameIs(a.name, "attrname")) {
-                attrName = a.value.toByteArray();
+                tag.attrName = a.value.toByteArray();
                 attrText = s.decode(a.value);
-                if (attrName.contains('&'))
-                    attrName = utf8_ ? attrText.toUtf8() : toCp1252(attrText);
+                if (tag.attrName.contains('&'))
+                    tag.attrName = utf8_ ? attrText.toUtf8() : toCp1252(attrText);
             } else if (nameIs(a.name, "fieldname") || nameIs(a.name, "tagname")) {
                 fieldName = s.decode(a.value);
             } else if (nameIs(a.name, "fieldtype")) {
-                typeName = s.decode(a.value).toLatin1();
+                tag.typeName = s.decode(a.value).toLatin1();
             } else if (nameIs(a.name, "readonly")) {
-                def.readOnly = isTrue(a.value);
+                tag.def.readOnly = isTrue(a.value);
             } else if (nameIs(a.name, "required")) {
-                def.required = isTrue(a.value);
+                tag.def.required = isTrue(a.value);
             } else if (nameIs(a.name, "hidden")) {
-                def.hidden = isTrue(a.value);
-            } else if (nameIs(a.name, "linkfield")) {
-                // link fields of nested details need nothing beyond the value
-            } else {
+                tag.def.hidden = isTrue(a.value);
+            } else if (!nameIs(a.name, "linkfield")) {  // link fields of nested details need nothing more
                 const QByteArray name = a.name.toByteArray().toUpper();
                 const quint32 word = knownParamType(name, false);
                 level.params.append(makeParam(name, word ? word : knownStringType(), s.decode(a.value), index));
             }
         }
-        def.name = fieldName.isEmpty() ? attrText : fieldName;
-        if (attrName.isEmpty())
-            fail(QStringLiteral("FIELD without attrname"), at);
+        tag.def.name = fieldName.isEmpty() ? attrText : fieldName;
+        return tag;
+    }
+
+    // What a FIELD element holds; the nested dataset's level when it has one.
+    std::unique_ptr<XmlLevel> readFieldContent(XmlLevel& level, int index, const QString& name, int depth,
+                                               qsizetype at)
+    {
+        XmlScanner& s = *scanner_;
         std::unique_ptr<XmlLevel> child;
-        if (!s.selfClosing()) {
-            for (Token t = s.next(); t != Token::End; t = s.next()) {
-                if (t == Token::Eof)
-                    fail(QStringLiteral("truncated XML in FIELD '%1'").arg(def.name));
-                if (nameIs(s.name(), "PARAM")) {
-                    readParamElement(level, index);
-                    if (!s.selfClosing())
-                        s.skipElement(kMaxDepth);
-                } else if (nameIs(s.name(), "FIELDS") || nameIs(s.name(), "PARAMS")) {
-                    if (!child) {
-                        if (depth + 1 >= kMaxNesting)
-                            fail(QStringLiteral("datasets nested too deeply"), at);
-                        child = std::make_unique<XmlLevel>();
-                    }
-                    if (nameIs(s.name(), "PARAMS"))
-                        readParams(*child, -1);
-                    else if (!s.selfClosing())
-                        readFields(*child, depth + 1);
-                } else if (!s.selfClosing()) {
+        for (Token t = s.next(); t != Token::End; t = s.next()) {
+            if (t == Token::Eof)
+                fail(QStringLiteral("truncated XML in FIELD '%1'").arg(name));
+            if (nameIs(s.name(), "PARAM")) {
+                readParamElement(level, index);
+                if (!s.selfClosing())
                     s.skipElement(kMaxDepth);
+            } else if (nameIs(s.name(), "FIELDS") || nameIs(s.name(), "PARAMS")) {
+                if (!child) {
+                    if (depth + 1 >= kMaxNesting)
+                        fail(QStringLiteral("datasets nested too deeply"), at);
+                    child = std::make_unique<XmlLevel>();
                 }
+                if (nameIs(s.name(), "PARAMS"))
+                    readParams(*child, -1);
+                else if (!s.selfClosing())
+                    readFields(*child, depth + 1);
+            } else if (!s.selfClosing()) {
+                s.skipElement(kMaxDepth);
             }
         }
-        if (child)
-            finishLevel(*child);
-        level.fields.append(def);
-        level.attrNames.append(attrName);
-        level.typeNames.append(typeName);
-        level.nested.push_back(std::move(child));
+        return child;
     }
 
     static QString shortName(QByteArrayView name)
@@ -221,11 +253,7 @@ private:
 
     PacketParam makeParam(const QByteArray& name, quint32 word, const QString& text, int field)
     {
-        try {
-            return paramFromText(name, word, text, field);
-        } catch (const PacketError& e) {
-            fail(e.text());
-        }
+        return located([&] { return paramFromText(name, word, text, field); });
     }
 
     // <PARAM Name="..." Value="..." [Type="..."] [Roundtrip="True"]/>
@@ -283,12 +311,7 @@ private:
     {
         level.subtypes.clear();
         level.byAttrName.clear();
-        QList<FieldParams> all;
-        try {
-            all = fieldParamsOf(level.params, int(level.fields.size()));
-        } catch (const PacketError& e) {
-            fail(e.text());
-        }
+        const QList<FieldParams> all = located([&] { return fieldParamsOf(level.params, int(level.fields.size())); });
         for (int i = 0; i < level.fields.size(); ++i) {
             FieldDef& def = level.fields[i];
             const FieldParams& params = all[i];

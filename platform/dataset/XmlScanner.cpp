@@ -74,10 +74,7 @@ XmlScanner::Token XmlScanner::next()
                 skipPast(">", "declaration");
         } else if (c == '/') {
             ++pos_;
-            const qsizetype start = pos_;
-            while (pos_ < size_ && !isNameEnd(p_[pos_]))
-                ++pos_;
-            name_ = QByteArrayView(p_ + start, pos_ - start);
+            name_ = readName();
             skipPast(">", "end tag");
             attrs_.clear();
             selfClosing_ = false;
@@ -89,19 +86,29 @@ XmlScanner::Token XmlScanner::next()
     }
 }
 
+QByteArrayView XmlScanner::readName()
+{
+    const qsizetype start = pos_;
+    while (pos_ < size_ && !isNameEnd(p_[pos_]))
+        ++pos_;
+    return QByteArrayView(p_ + start, pos_ - start);
+}
+
+void XmlScanner::skipSpaces()
+{
+    while (pos_ < size_ && isSpace(p_[pos_]))
+        ++pos_;
+}
+
 void XmlScanner::readStartTag()
 {
     attrs_.clear();
     selfClosing_ = false;
-    const qsizetype nameStart = pos_;
-    while (pos_ < size_ && !isNameEnd(p_[pos_]))
-        ++pos_;
-    name_ = QByteArrayView(p_ + nameStart, pos_ - nameStart);
+    name_ = readName();
     if (name_.isEmpty())
         fail(QStringLiteral("tag without a name"), tagStart_);
     for (;;) {
-        while (pos_ < size_ && isSpace(p_[pos_]))
-            ++pos_;
+        skipSpaces();
         if (pos_ >= size_)
             fail(QStringLiteral("truncated tag <%1>")
                      .arg(QString::fromLatin1(name_.first(qMin<qsizetype>(name_.size(), 40)))),
@@ -109,52 +116,57 @@ void XmlScanner::readStartTag()
         const char c = p_[pos_];
         if (c == '>') {
             ++pos_;
-            checkDistinctAttributes();
-            return;
+            break;
         }
         if (c == '/') {
             ++pos_;
             if (pos_ < size_ && p_[pos_] == '>') {
                 ++pos_;
                 selfClosing_ = true;
-                checkDistinctAttributes();
-                return;
+                break;
             }
             continue;  // stray '/': tolerated
         }
-        const qsizetype attrStart = pos_;
-        while (pos_ < size_ && !isNameEnd(p_[pos_]))
-            ++pos_;
-        Attribute attr{QByteArrayView(p_ + attrStart, pos_ - attrStart), {}};
-        if (attr.name.isEmpty()) {  // '=' without a name
-            ++pos_;
-            continue;
-        }
-        while (pos_ < size_ && isSpace(p_[pos_]))
-            ++pos_;
-        if (pos_ < size_ && p_[pos_] == '=') {
-            ++pos_;
-            while (pos_ < size_ && isSpace(p_[pos_]))
-                ++pos_;
-            if (pos_ >= size_)
-                fail(QStringLiteral("truncated attribute"), attrStart);
-            const char quote = p_[pos_];
-            if (quote == '"' || quote == '\'') {
-                const void* end = std::memchr(p_ + pos_ + 1, quote, size_t(size_ - pos_ - 1));
-                if (!end)
-                    fail(QStringLiteral("unterminated attribute value"), attrStart);
-                const qsizetype endPos = static_cast<const char*>(end) - p_;
-                attr.value = QByteArrayView(p_ + pos_ + 1, endPos - pos_ - 1);
-                pos_ = endPos + 1;
-            } else {  // unquoted value, tolerated
-                const qsizetype valueStart = pos_;
-                while (pos_ < size_ && !isSpace(p_[pos_]) && p_[pos_] != '>')
-                    ++pos_;
-                attr.value = QByteArrayView(p_ + valueStart, pos_ - valueStart);
-            }
-        }
-        attrs_.push_back(attr);
+        readAttribute();
     }
+    checkDistinctAttributes();
+}
+
+void XmlScanner::readAttribute()
+{
+    const qsizetype attrStart = pos_;
+    Attribute attr{readName(), {}};
+    if (attr.name.isEmpty()) {  // '=' without a name
+        ++pos_;
+        return;
+    }
+    skipSpaces();
+    if (pos_ < size_ && p_[pos_] == '=') {
+        ++pos_;
+        skipSpaces();
+        attr.value = readAttributeValue(attrStart);
+    }
+    attrs_.push_back(attr);
+}
+
+QByteArrayView XmlScanner::readAttributeValue(qsizetype attrStart)
+{
+    if (pos_ >= size_)
+        fail(QStringLiteral("truncated attribute"), attrStart);
+    const char quote = p_[pos_];
+    if (quote != '"' && quote != '\'') {  // unquoted value, tolerated
+        const qsizetype valueStart = pos_;
+        while (pos_ < size_ && !isSpace(p_[pos_]) && p_[pos_] != '>')
+            ++pos_;
+        return QByteArrayView(p_ + valueStart, pos_ - valueStart);
+    }
+    const void* end = std::memchr(p_ + pos_ + 1, quote, size_t(size_ - pos_ - 1));
+    if (!end)
+        fail(QStringLiteral("unterminated attribute value"), attrStart);
+    const qsizetype endPos = static_cast<const char*>(end) - p_;
+    const QByteArrayView value(p_ + pos_ + 1, endPos - pos_ - 1);
+    pos_ = endPos + 1;
+    return value;
 }
 
 void XmlScanner::checkDistinctAttributes() const

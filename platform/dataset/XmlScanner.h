@@ -49,7 +49,11 @@ public:
 
 private:
     void skipPast(const char* terminator, const char* what);
+    QByteArrayView readName();
+    void skipSpaces();
     void readStartTag();
+    void readAttribute();
+    QByteArrayView readAttributeValue(qsizetype attrStart);
     void checkDistinctAttributes() const;
     char16_t* decodeInto(char16_t* out, QByteArrayView raw) const;
     char16_t* putText(char16_t* out, QByteArrayView bytes) const;
