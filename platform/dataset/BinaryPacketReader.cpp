@@ -133,7 +133,7 @@ private:
                 continue;
             }
             const FieldType type = level.fields[f].type;
-            if (type == FieldType::String || type == FieldType::FixedChar) {
+            if (traitsOf(type).binaryCode == TcZString) {
                 const quint32 word = level.words[f];
                 QByteArrayView b = bytesOf(word, "text value");
                 if (!(word & kVarying) && b.indexOf('\0') >= 0)
@@ -467,7 +467,7 @@ private:
             const quint64 sign = quint64(1) << (8 * units - 1);
             value = qint64((v ^ sign) - sign);
         }
-        if (type == FieldType::LongWord || type == FieldType::LargeInt)
+        if (isWideInteger(type))
             return QVariant(value);
         return QVariant(int(value));
     }

@@ -447,7 +447,7 @@ void BinaryPacketBuilder::finishText(qsizetype at, int lengthSize, qsizetype n)
 bool BinaryPacketBuilder::putLatin1Text(QStringView text)
 {
     const FieldDef& def = fields_[field_];
-    if (def.type != FieldType::String && def.type != FieldType::FixedChar)
+    if (traitsOf(def.type).binaryCode != TcZString)
         return false;
     const int prefix = int(typeUnits(words_[size_t(field_)]));
     const int lengthSize = lengthSizeOf(prefix);
@@ -467,7 +467,7 @@ bool BinaryPacketBuilder::putUtf8Text(const char* data, qsizetype size)
 {
     checkField();
     const FieldDef& def = fields_[field_];
-    if (def.type != FieldType::String && def.type != FieldType::FixedChar)
+    if (traitsOf(def.type).binaryCode != TcZString)
         return false;
     const int prefix = int(typeUnits(words_[size_t(field_)]));
     const int lengthSize = lengthSizeOf(prefix);

@@ -20,8 +20,7 @@ inline bool isVisibleRow(quint8 state) { return (state & (kRowOriginal | kRowDel
 // nothing.
 inline bool textSurelyFits(const FieldDef& def, qsizetype bytes)
 {
-    const FieldType t = def.type;
-    return (t == FieldType::String || t == FieldType::FixedChar || t == FieldType::WideString) && bytes <= def.size;
+    return isTextType(def.type) && traitsOf(def.type).sizeLimits && bytes <= def.size;
 }
 
 struct StoredRows {
