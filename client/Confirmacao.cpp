@@ -1,6 +1,7 @@
 // Confirming the redemption (F5 and the confirm button).
 #include "client/Cli_Vak04100.h"
 
+#include "hostapi/ArgumentBlocks.h"
 #include "hostapi/fiscaldev.h"
 #include "hostapi/possvc.h"
 #include "client/Venda.h"
@@ -49,12 +50,15 @@ bool cancelaVendaSat(TfrmFidelidade& f)
     const QString contexto = QStringList{f.stNrSeqVenda, f.stCdFilial, f.stCdCaixa,
                                          QLocale::system().toString(movimento.date(), QLocale::ShortFormat)}
                                  .join(QLatin1Char('-'));
-    const QString vazio = QStringLiteral("");
-    const QVariantList bloco{f.stNrSeqVenda, f.stCdFilial, f.stCdCaixa, movimento,
-                             vazio,          vazio,        vazio,       QStringLiteral("SAT")};
+    using Altera = hostapi::block::AlteraVendaCan;
+    const hostapi::ArgumentBlock<Altera> bloco(QStringLiteral(""), {{Altera::NrSeqVenda, f.stNrSeqVenda},
+                                                                    {Altera::CdFilial, f.stCdFilial},
+                                                                    {Altera::CdCaixa, f.stCdCaixa},
+                                                                    {Altera::DtMovimento, movimento},
+                                                                    {Altera::Fixo7, QStringLiteral("SAT")}});
     QString resposta;
     try {
-        possvc::AlteraVendaCan(bloco, 7, f.voRetorno, resposta);
+        possvc::AlteraVendaCan(bloco.values(), bloco.highest(), f.voRetorno, resposta);
     } catch (...) {
         f.AnotaMotivo(QStringLiteral("O cancelamento da venda %1 falhou: %2")
                           .arg(f.stNrSeqVenda, platform::ui::errorText(std::current_exception())));

@@ -3,6 +3,7 @@
 #include "client/Cli_Vak04100.h"
 #include "client/Venda.h"
 
+#include "hostapi/ArgumentBlocks.h"
 #include "hostapi/EmptyParam.h"
 #include "hostapi/possvc.h"
 #include "platform/ui/ErrorDisplay.h"
@@ -16,44 +17,52 @@ namespace {
 
 const QString kVazio = QStringLiteral("");
 
-// The close-out's value block: 42 values, highest index 41.
-QVariantList blocoFechamento(const TfrmFidelidade& f, const QString& tipoDocumento)
+using Conclui = hostapi::block::SetConcluiFechamento;
+using ConcluiDataSets = hostapi::block::ConcluiFechamentoDataSets;
+using Impressao = hostapi::block::DisparaImpressaoNaoFiscal;
+
+// The close-out's value block. Positions not set by name hold an empty text.
+hostapi::ArgumentBlock<Conclui> blocoFechamento(const TfrmFidelidade& f, const QString& tipoDocumento)
 {
-    QVariantList b(42, kVazio);
-    b[0] = f.stCdCaixa;
-    b[1] = f.dtAberCaix;
-    b[2] = f.stCdEmpresa;
-    b[3] = f.stCupNr;
-    b[4] = f.stContCupom;
-    b[5] = f.stCdFilial;
-    b[8] = f.stCdLoja;
-    b[11] = QStringLiteral("POS");
-    b[12] = f.stNrNfce;
-    b[13] = f.stIdPaisIntegra;
-    b[14] = f.stRetFechaCupom;
-    b[15] = f.stNrSerieImp;
-    b[16] = f.inTipoImpFis;
-    b[17] = f.stDsModeloEcf;
-    b[18] = f.stDsMarcaEcf;
-    b[19] = f.stEcfImp;
-    b[20] = f.dtMovimento;
-    b[23] = f.stSgEstadoFili;
-    b[30] = QStringLiteral("R");
-    b[32] = QStringLiteral("BAL_QVN");
-    b[34] = f.stDataEmissNfce;
-    b[35] = f.stIdAmbTrabNfce;
-    b[36] = f.stNrSerieNfce;
-    b[39] = tipoDocumento;
-    b[41] = 0;
-    return b;
+    return hostapi::ArgumentBlock<Conclui>(kVazio, {
+        {Conclui::CdCaixa, f.stCdCaixa},             {Conclui::DtAberCaix, f.dtAberCaix},
+        {Conclui::CdEmpresa, f.stCdEmpresa},         {Conclui::CupNr, f.stCupNr},
+        {Conclui::ContCupom, f.stContCupom},         {Conclui::CdFilial, f.stCdFilial},
+        {Conclui::CdLoja, f.stCdLoja},               {Conclui::Fixo11, QStringLiteral("POS")},
+        {Conclui::NrNfce, f.stNrNfce},               {Conclui::IdPaisIntegra, f.stIdPaisIntegra},
+        {Conclui::RetFechaCupom, f.stRetFechaCupom}, {Conclui::NrSerieImp, f.stNrSerieImp},
+        {Conclui::TipoImpFis, f.inTipoImpFis},       {Conclui::DsModeloEcf, f.stDsModeloEcf},
+        {Conclui::DsMarcaEcf, f.stDsMarcaEcf},       {Conclui::EcfImp, f.stEcfImp},
+        {Conclui::DtMovimento, f.dtMovimento},       {Conclui::SgEstadoFili, f.stSgEstadoFili},
+        {Conclui::Fixo30, QStringLiteral("R")},      {Conclui::Fixo32, QStringLiteral("BAL_QVN")},
+        {Conclui::DataEmissNfce, f.stDataEmissNfce}, {Conclui::IdAmbTrabNfce, f.stIdAmbTrabNfce},
+        {Conclui::NrSerieNfce, f.stNrSerieNfce},     {Conclui::TipoDocumento, tipoDocumento},
+        {Conclui::Reservado41, 0},
+    });
 }
 
-// The non-fiscal print block: 7 values, highest index 6. Index 4 is the marker of an
-// omitted optional parameter.
-QVariantList blocoImpressao(const TfrmFidelidade& f, const QString& tipo)
+// The close-out's datasets; the unused positions hold the empty dataset.
+hostapi::ArgumentBlock<ConcluiDataSets, ClientDataSet*> dataSetsFechamento(const TfrmFidelidade& f)
 {
-    return {false, tipo, f.cdsVenda->data(), f.cdsVenda->data(), hostapi::emptyParam(),
-            f.cdsParamImpCupNF->data(), kVazio};
+    return hostapi::ArgumentBlock<ConcluiDataSets, ClientDataSet*>(
+        f.cdsVazio, {{ConcluiDataSets::Venda, f.cdsVenda},
+                     {ConcluiDataSets::MovCaixa, f.cdsMovCaixa},
+                     {ConcluiDataSets::VendaCancelada, f.cdsVendaCancelada},
+                     {ConcluiDataSets::FamiliaSaldo, f.cdsFamiliaSaldo},
+                     {ConcluiDataSets::EmprestimoFam, f.cdsEmprestimoFam},
+                     {ConcluiDataSets::ItPromoComb, f.cdsItPromoComb},
+                     {ConcluiDataSets::Brinde, f.cdsBrinde}});
+}
+
+// The non-fiscal print block of kind `tipo`.
+hostapi::ArgumentBlock<Impressao> blocoImpressao(const TfrmFidelidade& f, const QString& tipo)
+{
+    return hostapi::ArgumentBlock<Impressao>(kVazio, {{Impressao::Reservado0, false},
+                                                      {Impressao::TipoImpressao, tipo},
+                                                      {Impressao::Venda, f.cdsVenda->data()},
+                                                      {Impressao::VendaCopia, f.cdsVenda->data()},
+                                                      {Impressao::Omitido, hostapi::emptyParam()},
+                                                      {Impressao::ParamImpCupNF, f.cdsParamImpCupNF->data()}});
 }
 
 // An NFC-e number as the numbering hands it out: decimal digits only.
@@ -69,7 +78,8 @@ void imprimeVia(TfrmFidelidade& f, const QString& tipo)
 {
     f.PreencheParamImpCupNF();
     f.voRetorno = TfrmFidelidade::NovoRetorno();
-    if (!possvc::DisparaImpressaoNaoFiscal(blocoImpressao(f, tipo), 6, f.voRetorno))
+    const auto bloco = blocoImpressao(f, tipo);
+    if (!possvc::DisparaImpressaoNaoFiscal(bloco.values(), bloco.highest(), f.voRetorno))
         f.AnotaMotivo(QStringLiteral("A via do consumidor não foi impressa."));
 }
 
@@ -140,11 +150,11 @@ bool TfrmFidelidade::GeraVenda()
     try {
         PreencheVenda();
         voRetorno = NovoRetorno();
-        const QList<ClientDataSet*> dataSets{cdsVenda,        cdsMovCaixa,    cdsVendaCancelada, cdsFamiliaSaldo,
-                                             cdsEmprestimoFam, cdsItPromoComb, cdsVazio,          cdsBrinde,
-                                             cdsVazio,         cdsVazio,       cdsVazio,          cdsVazio};
-        const QString sequencia =
-            possvc::SetConcluiFechamento(dataSets, 11, blocoFechamento(*this, tipoDocumento), 41, voRetorno).toString();
+        const auto dataSets = dataSetsFechamento(*this);
+        const auto bloco = blocoFechamento(*this, tipoDocumento);
+        const QString sequencia = possvc::SetConcluiFechamento(dataSets.values(), dataSets.highest(), bloco.values(),
+                                                               bloco.highest(), voRetorno)
+                                      .toString();
         // A close-out that gives no sale number concluded nothing; its answer says why.
         if (sequencia.trimmed().isEmpty()) {
             const QString recusa = voRetorno.toList().value(0).toString();

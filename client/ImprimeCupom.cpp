@@ -5,6 +5,7 @@
 #include "client/Cli_Vak04100.h"
 #include "client/Venda.h"
 
+#include "hostapi/ArgumentBlocks.h"
 #include "hostapi/fiscaldev.h"
 #include "hostapi/possvc.h"
 #include "platform/ui/ErrorDisplay.h"
@@ -16,35 +17,45 @@ namespace {
 
 const QString kVazio = QStringLiteral("");
 
-// The closing block: 59 values, highest index 58.
-QVariantList blocoFechamento(const TfrmFidelidade& f)
+using Fecha = hostapi::block::FechaCupom;
+
+// The closing block. Positions not set by name hold an empty text.
+hostapi::ArgumentBlock<Fecha> blocoFechamento(const TfrmFidelidade& f)
 {
-    QVariantList b;
-    b.reserve(59);
-    auto vazios = [&](int n) {
-        for (int i = 0; i < n; ++i)
-            b << kVazio;
-    };
-    b << f.stTotCv << f.stMd5 << f.stIdEsquema << f.inTipoImpFis << false << false  // 0-5
-      << hostkit::Trunc2(f.vrTotCupom - 0.01) << 0 << 0                             // 6-8
-      << f.stIdUtilTef << f.stDsObsCupFis << false << kVazio                         // 9-12
-      << f.cdsMovCaixa->data() << f.cdsConfTipoRece->data();                         // 13-14
-    vazios(7);                                                                        // 15-21
-    b << f.stCdOperador << f.stNmOperador;                                            // 22-23
-    vazios(3);                                                                        // 24-26
-    b << f.stIdImpSaldoCupom;                                                         // 27
-    vazios(3);                                                                        // 28-30
-    b << f.stSenhaCupom << f.cdsSaldoCred->data() << f.cdsFamiliaSaldo->data()       // 31-33
-      << f.cdsEmprestimoFam->data() << f.stIdTpTelaVe << QStringLiteral("1") << 0 << 0  // 34-38
-      << f.stDsMensCpfCup << f.stIdImprCupTefRed << kVazio << f.stCupNr               // 39-42
-      << f.stSgEstadoFili << f.stNrInsJurEmpr << f.stCdInscEstaEmpr << f.stIdParImprLimVdc;  // 43-46
-    vazios(2);                                                                        // 47-48
-    b << QVariant();                                                                  // 49
-    for (int i = 0; i < 5; ++i)                                                       // 50-54
-        b << 0;
-    vazios(3);                                                                        // 55-57
-    b << 0;                                                                           // 58
+    hostapi::ArgumentBlock<Fecha> b(kVazio, {
+        {Fecha::TotCv, f.stTotCv},                   {Fecha::Md5, f.stMd5},
+        {Fecha::IdEsquema, f.stIdEsquema},           {Fecha::TipoImpFis, f.inTipoImpFis},
+        {Fecha::Desconto, hostkit::Trunc2(f.vrTotCupom - 0.01)},
+        {Fecha::IdUtilTef, f.stIdUtilTef},           {Fecha::DsObsCupFis, f.stDsObsCupFis},
+        {Fecha::MovCaixa, f.cdsMovCaixa->data()},    {Fecha::ConfTipoRece, f.cdsConfTipoRece->data()},
+        {Fecha::CdOperador, f.stCdOperador},         {Fecha::NmOperador, f.stNmOperador},
+        {Fecha::IdImpSaldoCupom, f.stIdImpSaldoCupom}, {Fecha::SenhaCupom, f.stSenhaCupom},
+        {Fecha::SaldoCred, f.cdsSaldoCred->data()},  {Fecha::FamiliaSaldo, f.cdsFamiliaSaldo->data()},
+        {Fecha::EmprestimoFam, f.cdsEmprestimoFam->data()}, {Fecha::IdTpTelaVe, f.stIdTpTelaVe},
+        {Fecha::Fixo36, QStringLiteral("1")},        {Fecha::DsMensCpfCup, f.stDsMensCpfCup},
+        {Fecha::IdImprCupTefRed, f.stIdImprCupTefRed}, {Fecha::CupNr, f.stCupNr},
+        {Fecha::SgEstadoFili, f.stSgEstadoFili},     {Fecha::NrInsJurEmpr, f.stNrInsJurEmpr},
+        {Fecha::CdInscEstaEmpr, f.stCdInscEstaEmpr}, {Fecha::IdParImprLimVdc, f.stIdParImprLimVdc},
+        {Fecha::Reservado49, QVariant()},
+    });
+    b.fill({Fecha::Reservado4, Fecha::Reservado5, Fecha::Reservado11}, false);
+    b.fill({Fecha::Reservado7, Fecha::Reservado8, Fecha::Reservado37, Fecha::Reservado38, Fecha::Reservado50,
+            Fecha::Reservado51, Fecha::Reservado52, Fecha::Reservado53, Fecha::Reservado54, Fecha::Reservado58},
+           0);
     return b;
+}
+
+using Cancela = hostapi::block::CancelaCupomImp;
+
+// The printer's cancel block; `doProprioCupom` is true for the receipt's own
+// cancellation, false for the confirmation's undo.
+hostapi::ArgumentBlock<Cancela> blocoCancelaCupom(const TfrmFidelidade& f, bool doProprioCupom)
+{
+    return hostapi::ArgumentBlock<Cancela>(false, {{Cancela::IdEsquema, f.stIdEsquema},
+                                                   {Cancela::DoProprioCupom, doProprioCupom},
+                                                   {Cancela::CdFilial, f.stCdFilial},
+                                                   {Cancela::CdCaixa, f.stCdCaixa},
+                                                   {Cancela::NrSerieImp, f.stNrSerieImp}});
 }
 
 }  // namespace
@@ -156,7 +167,8 @@ bool TfrmFidelidade::imprimeCupomAberto(hostapi::ParamRecord& registro, int item
 
     // 7-8. Closing; its result text whatever it returned.
     voRetorno = NovoRetorno();
-    const bool fechou = fiscaldev::FechaCupom(blocoFechamento(*this), 58, 0, voRetorno);
+    const auto fechamento = blocoFechamento(*this);
+    const bool fechou = fiscaldev::FechaCupom(fechamento.values(), fechamento.highest(), 0, voRetorno);
     stRetFechaCupom = voRetorno.toList().value(2).toString();
     if (fechou) {
         boCupomAberto = false;
@@ -182,8 +194,8 @@ bool TfrmFidelidade::CancelaCupom(bool doProprioCupom)
     bool cancelou = false;
     try {
         voRetorno = NovoRetorno();
-        cancelou = fiscaldev::Cancela_Cupom_Imp(
-            blocoCancelaCupom(stIdEsquema, doProprioCupom, stCdFilial, stCdCaixa, stNrSerieImp), 6, voRetorno);
+        const auto bloco = blocoCancelaCupom(*this, doProprioCupom);
+        cancelou = fiscaldev::Cancela_Cupom_Imp(bloco.values(), bloco.highest(), voRetorno);
         if (!cancelou) {
             const QString recusa = voRetorno.toList().value(1).toString();
             AnotaMotivo(QStringLiteral("A impressora não cancelou o cupom %1").arg(stCupNr)

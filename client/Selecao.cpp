@@ -5,6 +5,7 @@
 #include "client/Cli_Vak04100.h"
 #include "client/MessageTable.h"
 
+#include "hostapi/ArgumentBlocks.h"
 #include "hostapi/possvc.h"
 #include "platform/ui/ErrorDisplay.h"
 #include "platform/ui/FieldLayout.h"
@@ -136,11 +137,16 @@ void TfrmFidelidade::blbPesqBrindeClick(QObject*)
 
         // 5-6. The price.
         voRetorno = NovoRetorno();
-        const QVariantList bloco{stCdFilial, stCdCliente,
-                                 cdsPesqBrinde->fieldByName(QStringLiteral("CDPRODUTO")).asString(), stCdLoja,
-                                 stCdConsumidor, QStringLiteral("B")};
+        using Preco = hostapi::block::ChamaFuncaoRetornaPreco;
+        const hostapi::ArgumentBlock<Preco> bloco(
+            QVariant(), {{Preco::CdFilial, stCdFilial},
+                         {Preco::CdCliente, stCdCliente},
+                         {Preco::CdProduto, cdsPesqBrinde->fieldByName(QStringLiteral("CDPRODUTO")).asString()},
+                         {Preco::CdLoja, stCdLoja},
+                         {Preco::CdConsumidor, stCdConsumidor},
+                         {Preco::Fixo5, QStringLiteral("B")}});
         QString resposta;
-        possvc::ChamaFuncaoRetornaPreco(bloco, 5, voRetorno, resposta);
+        possvc::ChamaFuncaoRetornaPreco(bloco.values(), bloco.highest(), voRetorno, resposta);
 
         // 7. A refusal: its message, and no gift.
         for (const QString& codigo : codigosRecusaPreco()) {

@@ -118,12 +118,6 @@ platform::FieldDefs camposParamImpCupNF()
     };
 }
 
-QVariantList blocoCancelaCupom(const QString& idEsquema, bool terceiro, const QString& cdFilial,
-                               const QString& cdCaixa, const QString& nrSerieImp)
-{
-    return {idEsquema, false, false, terceiro, cdFilial, cdCaixa, nrSerieImp};
-}
-
 // ---- SAT answer -------------------------------------------------------------------------
 
 namespace {

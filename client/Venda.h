@@ -1,7 +1,6 @@
 #pragma once
 // Helpers of the receipt and the sale document that do not need the form: number texts,
-// the field lists of the sale's datasets, the argument blocks that several steps build
-// alike, and the reading of the SAT device's answer.
+// the field lists of the sale's datasets and the reading of the SAT device's answer.
 
 #include "platform/dataset/FieldDef.h"
 
@@ -21,12 +20,6 @@ QString textoNumero(double valor);
 platform::FieldDefs camposMovCaixa();       // 43 fields of the cash movement
 platform::FieldDefs camposVenda();          // 71 fields of the sale rows
 platform::FieldDefs camposParamImpCupNF();  // 52 fields of the print parameters
-
-// The printer's cancel block: stIdEsquema, false, false, `terceiro`, branch, register,
-// printer serial (the receipt's own cancellation passes true at index 2, the
-// confirmation's undo false).
-QVariantList blocoCancelaCupom(const QString& idEsquema, bool terceiro, const QString& cdFilial,
-                               const QString& cdCaixa, const QString& nrSerieImp);
 
 // ---- the SAT device's answer (name=value lines) ------------------------------------------
 

@@ -8,8 +8,9 @@
 // functions of the library.
 //
 // Argument blocks are QVariantList passed together with their highest index (not their
-// length). `voRetorno` is the caller's result array (a QVariant holding a QVariantList of
-// 10 values) passed by reference; the library leaves its results in it.
+// length); ArgumentBlocks.h names their positions and sizes. `voRetorno` is the caller's
+// result array (a QVariant holding a QVariantList of 10 values) passed by reference;
+// the library leaves its results in it.
 
 #include "hostapi/ParamRecord.h"
 #include "hostapi/ProcVar.h"

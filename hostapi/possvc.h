@@ -9,8 +9,9 @@
 // "possvc: operation NAME is not assigned".
 //
 // Argument blocks are QVariantList passed together with their highest index (not their
-// length). `voRetorno` is the caller's result array (a QVariant holding a QVariantList of
-// 10 values) passed by reference; answer texts are QString passed by reference.
+// length); ArgumentBlocks.h names their positions and sizes. `voRetorno` is the caller's
+// result array (a QVariant holding a QVariantList of 10 values) passed by reference;
+// answer texts are QString passed by reference.
 
 #include "hostapi/ProcVar.h"
 #include "platform/dataset/ClientDataSet.h"

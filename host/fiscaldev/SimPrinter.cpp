@@ -6,6 +6,7 @@
 
 #include "host/fiscaldev/PrinterState.h"
 #include "host/fiscaldev/ReceiptText.h"
+#include "hostapi/ArgumentBlocks.h"
 #include "hostapi/fiscaldev.h"
 
 #include <QDir>
@@ -21,8 +22,8 @@ namespace {
 constexpr int kCodeOk = 0;
 constexpr int kCodeRefused = 1;
 constexpr int kCodeInjected = 99;
-constexpr int kClosingBlockSize = 59;
-constexpr int kCancelBlockSize = 7;
+using Closing = hostapi::BlockReader<hostapi::block::FechaCupom>;
+using In = hostapi::block::FechaCupom;
 
 double round2(double v)
 {
@@ -58,16 +59,6 @@ void setResult(QVariant& voRetorno, int code, const QString& message, const QVar
     voRetorno = list;
 }
 
-void requireBlock(const char* op, const QVariantList& block, int highest, int minimum)
-{
-    if (highest != block.size() - 1)
-        throw platform::HostError(QStringLiteral("fiscaldev: %1: the argument block has %2 values but its highest index was given as %3")
-                                      .arg(QLatin1String(op)).arg(block.size()).arg(highest));
-    if (block.size() < minimum)
-        throw platform::HostError(QStringLiteral("fiscaldev: %1: the argument block has %2 values, %3 expected")
-                                      .arg(QLatin1String(op)).arg(block.size()).arg(minimum));
-}
-
 class Printer {
 public:
     void setDir(const QString& dir)
@@ -91,7 +82,7 @@ public:
 
     bool open(ParamRecord& record);
     bool item(const ParamRecord& record);
-    bool close(const QVariantList& block, QVariant& voRetorno);
+    bool close(const Closing& block, QVariant& voRetorno);
     bool updateTotals(const ParamRecord& record);
     bool cancel(QVariant& voRetorno);
     QDateTime movementDate();
@@ -224,7 +215,7 @@ bool Printer::item(const ParamRecord& record)
     return done();
 }
 
-bool Printer::close(const QVariantList& block, QVariant& voRetorno)
+bool Printer::close(const Closing& block, QVariant& voRetorno)
 {
     load();
     auto refused = [&](const QString& reason) {
@@ -236,7 +227,7 @@ bool Printer::close(const QVariantList& block, QVariant& voRetorno)
     if (s_.open->items == 0)
         return refused(QStringLiteral("Cupom sem itens não pode ser fechado."));
     const double subtotal = s_.open->subtotal;
-    const double discount = round2(block.at(6).toDouble());
+    const double discount = round2(block[In::Desconto].toDouble());
     if (discount < 0 || discount > subtotal)
         return refused(QStringLiteral("Desconto no total inválido: maior que o subtotal ou negativo."));
     const QDateTime when = now();
@@ -244,8 +235,9 @@ bool Printer::close(const QVariantList& block, QVariant& voRetorno)
     const int coo = s_.open->coo;
     s_.lastReceiptCcf = s_.open->ccf;
     s_.lastReceiptOpened = s_.open->opened;
-    print(text::closingLines({subtotal, discount, total, block.at(22).toString(), block.at(23).toString(),
-                              block.at(31).toString(), block.at(10).toString(), block.at(1).toString(), when, coo}));
+    print(text::closingLines({subtotal, discount, total, block[In::CdOperador].toString(),
+                              block[In::NmOperador].toString(), block[In::SenhaCupom].toString(),
+                              block[In::DsObsCupFis].toString(), block[In::Md5].toString(), when, coo}));
     s_.grandTotal = round2(s_.grandTotal + total);
     s_.lastReceiptCoo = coo;
     s_.lastReceiptTotal = total;
@@ -337,13 +329,12 @@ QDateTime dataMoviFiscal(const QString&) { return printer().movementDate(); }
 
 bool fechaCupom(const QVariantList& block, int highest, int, QVariant& voRetorno)
 {
-    requireBlock("FechaCupom", block, highest, kClosingBlockSize);
-    return printer().close(block, voRetorno);
+    return printer().close(Closing(block, highest), voRetorno);
 }
 
 bool cancelaCupomImp(const QVariantList& block, int highest, QVariant& voRetorno)
 {
-    requireBlock("Cancela_Cupom_Imp", block, highest, kCancelBlockSize);
+    [[maybe_unused]] const hostapi::BlockReader<hostapi::block::CancelaCupomImp> checked(block, highest);
     return printer().cancel(voRetorno);
 }
 

@@ -3,6 +3,8 @@
 #include "host/possvc/SaleServicesModel.h"
 #include "host/possvc/SatDevice.h"
 
+#include "hostapi/ArgumentBlocks.h"
+
 #include "platform/Error.h"
 #include "platform/db/Query.h"
 #include "platform/db/Transaction.h"
@@ -23,18 +25,6 @@ const FieldType S = FieldType::String;
 const FieldType F = FieldType::Float;
 const FieldType D = FieldType::DateTime;
 
-QString text(const QVariantList& block, int index)
-{
-    return block.value(index).toString().trimmed();
-}
-
-void checkBlock(const char* op, const QVariantList& block, int highest, int size)
-{
-    if (block.size() != size || highest != size - 1)
-        throw platform::HostError(QStringLiteral("%1: esperava %2 valores (maior índice %3), recebeu %4 (maior índice %5)")
-                                      .arg(QLatin1String(op)).arg(size).arg(size - 1).arg(block.size()).arg(highest));
-}
-
 }  // namespace
 
 CancelledSaleLog::CancelledSaleLog(platform::db::Connection& db, const QDateTime& now) : db_(db), now_(now) {}
@@ -50,20 +40,21 @@ QMap<QString, int> CancelledSaleLog::productsOf(const db::PacketRows& rows)
 CancelledSaleLog::Entry CancelledSaleLog::include(const QVariantList& block, int highest,
                                                   const QList<ConcludedSale>& concluded)
 {
-    checkBlock("IncluiVendaCan", block, highest, 14);
-    const db::PacketRows rows = db::PacketRows::of(block.value(0));
+    using In = hostapi::block::IncluiVendaCan;
+    const hostapi::BlockReader<In> b(block, highest);
+    const db::PacketRows rows = db::PacketRows::of(b[In::Venda]);
     Entry entry;
     if (rows.count() == 0)
         return entry;  // no sale rows: nothing was sold, nothing to record
     Header h;
     h.branch = rows.text(0, QStringLiteral("CDFILIAL"));
-    h.cashRegister = text(block, 2);
-    h.company = text(block, 3);
-    h.printerSerial = text(block, 5);
-    h.model = text(block, 6);
-    h.brand = text(block, 7);
-    h.printer = text(block, 8);
-    h.movementDate = block.value(13);
+    h.cashRegister = b.text(In::CdCaixa);
+    h.company = b.text(In::CdEmpresa);
+    h.printerSerial = b.text(In::NrSerieImp);
+    h.model = b.text(In::DsModeloEcf);
+    h.brand = b.text(In::DsMarcaEcf);
+    h.printer = b.text(In::EcfImp);
+    h.movementDate = b[In::DtMovimento];
     h.operatorCode = rows.text(0, QStringLiteral("CDOPERADOR"));
     h.receipt = rows.text(0, QStringLiteral("NRCUPOMFIS")).trimmed();
     h.reason = QStringLiteral("Resgate de fidelidade cancelado");
@@ -86,8 +77,9 @@ CancelledSaleLog::Entry CancelledSaleLog::include(const QVariantList& block, int
 
 QString CancelledSaleLog::alter(const QVariantList& block, int highest, const SatMemory* sat, Entry* entry)
 {
-    checkBlock("AlteraVendaCan", block, highest, 8);
-    const QString sale = text(block, 0), branch = text(block, 1), cashRegister = text(block, 2);
+    using Al = hostapi::block::AlteraVendaCan;
+    const hostapi::BlockReader<Al> b(block, highest);
+    const QString sale = b.text(Al::NrSeqVenda), branch = b.text(Al::CdFilial), cashRegister = b.text(Al::CdCaixa);
     if (sale.isEmpty())
         return QStringLiteral("AlteraVendaCan: venda não informada; nada foi cancelado");
     try {
@@ -111,8 +103,8 @@ QString CancelledSaleLog::alter(const QVariantList& block, int highest, const Sa
                 .arg(number, sale);
         }
         const QString logNumber = cancelSale(branch, cashRegister, sale,
-                                             QStringLiteral("Resgate de fidelidade cancelado (%1)").arg(text(block, 7)),
-                                             block.value(3));
+                                             QStringLiteral("Resgate de fidelidade cancelado (%1)").arg(b.text(Al::Fixo7)),
+                                             b[Al::DtMovimento]);
         transaction.commit();
         if (entry)
             *entry = {logNumber, sale};

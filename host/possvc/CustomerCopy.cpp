@@ -281,9 +281,10 @@ void CustomerCopy::writePdf(const QString& path, int height) const
         throw platform::HostError(QStringLiteral("Não foi possível gravar a cópia do cliente em %1").arg(path));
 }
 
-SaleDocument documentFromPrint(const QVariantList& block, int satEnvironment)
+SaleDocument documentFromPrint(const PrintBlock& block, int satEnvironment)
 {
-    const QString kind = block.value(1).toString().trimmed();
+    using In = hostapi::block::DisparaImpressaoNaoFiscal;
+    const QString kind = block.text(In::TipoImpressao);
     SaleDocument doc;
     if (kind.compare(QLatin1String("VENDA_NFCe"), Qt::CaseInsensitive) == 0)
         doc.kind = DocumentKind::Nfce;
@@ -291,8 +292,8 @@ SaleDocument documentFromPrint(const QVariantList& block, int satEnvironment)
         doc.kind = DocumentKind::Sat;
     else
         throw platform::HostError(QStringLiteral("DisparaImpressaoNaoFiscal: tipo de impressão desconhecido '%1'").arg(kind));
-    const db::PacketRows rows = db::PacketRows::of(block.value(2));
-    const db::PacketRows params = db::PacketRows::of(block.value(5));
+    const db::PacketRows rows = db::PacketRows::of(block[In::Venda]);
+    const db::PacketRows params = db::PacketRows::of(block[In::ParamImpCupNF]);
     if (rows.count() == 0)
         throw platform::HostError(QStringLiteral("DisparaImpressaoNaoFiscal: a venda não tem itens"));
 

@@ -9,6 +9,7 @@
 // made or a file cannot be written.
 
 #include "host/possvc/SaleServicesModel.h"
+#include "hostapi/ArgumentBlocks.h"
 
 #include <QImage>
 #include <QRect>
@@ -52,9 +53,10 @@ private:
     Issuer issuer_;
 };
 
-// The document described by DisparaImpressaoNaoFiscal's block: element 1 the print kind
-// ("VENDA_NFCe" or "EXTRATO_SAT"), element 2 the sale rows' packet, element 5 the print
-// parameters' packet. Throws platform::HostError for another kind or a block without rows.
-SaleDocument documentFromPrint(const QVariantList& block, int satEnvironment);
+// The document described by DisparaImpressaoNaoFiscal's block: its print kind
+// ("VENDA_NFCe" or "EXTRATO_SAT"), the sale rows' packet and the print parameters'
+// packet. Throws platform::HostError for another kind or a block without rows.
+using PrintBlock = hostapi::BlockReader<hostapi::block::DisparaImpressaoNaoFiscal>;
+SaleDocument documentFromPrint(const PrintBlock& block, int satEnvironment);
 
 }  // namespace possvc

@@ -86,19 +86,23 @@ SatMemory satMemory()
 }
 
 // What the cancelled-sale log needs to prove that an entry names this very sale.
-ConcludedSale concludedSale(const QList<platform::ClientDataSet*>& dataSets, const QVariantList& block,
-                            const QString& sequence)
+ConcludedSale concludedSale(const QList<platform::ClientDataSet*>& dataSets, int highestDataSet,
+                            const QVariantList& block, int highest, const QString& sequence)
 {
-    const db::PacketRows rows = db::PacketRows::of(dataSets.value(closeout::kVenda));
+    using In = hostapi::block::SetConcluiFechamento;
+    using DataSetsIn = hostapi::block::ConcluiFechamentoDataSets;
+    const hostapi::BlockReader<In> b(block, highest);
+    const hostapi::BlockReader<DataSetsIn, platform::ClientDataSet*> sets(dataSets, highestDataSet);
+    const db::PacketRows rows = db::PacketRows::of(sets[DataSetsIn::Venda]);
     ConcludedSale c;
-    c.branch = block.value(closeout::kFilial).toString().trimmed();
-    c.cashRegister = block.value(closeout::kCaixa).toString().trimmed();
+    c.branch = b.text(In::CdFilial);
+    c.cashRegister = b.text(In::CdCaixa);
     c.sequence = sequence;
     c.receipt = rows.text(0, QStringLiteral("NRCUPOMFIS")).trimmed();
     c.counter = rows.text(0, QStringLiteral("NRCONTCUPOMFISC")).trimmed();
-    c.printerSerial = block.value(closeout::kNrSerieImp).toString().trimmed();
+    c.printerSerial = b.text(In::NrSerieImp);
     c.consumer = rows.text(0, QStringLiteral("CDCONSUMIDOR"));
-    c.movementDate = db::toDateTime(block.value(closeout::kMovimento)).date();
+    c.movementDate = db::toDateTime(b[In::DtMovimento]).date();
     c.products = CancelledSaleLog::productsOf(rows);
     return c;
 }
@@ -111,13 +115,6 @@ void setResult(QVariant& voRetorno, int index, const QVariant& value)
         list.append(QVariant());
     list[index] = value;
     voRetorno = list;
-}
-
-void requireBlock(const char* op, const QVariantList& block, int highest, int size)
-{
-    if (block.size() != size || highest != size - 1)
-        throw platform::HostError(QStringLiteral("%1: esperava %2 valores (maior índice %3), recebeu %4 (maior índice %5)")
-                                      .arg(QLatin1String(op)).arg(size).arg(size - 1).arg(block.size()).arg(highest));
 }
 
 QString seriesOf(const QString& cashRegister)
@@ -150,7 +147,7 @@ QVariant concludeSale(const QList<platform::ClientDataSet*>& dataSets, int highe
         SaleCloseOut closeOut(db, state().config, saleNow(), terminalIdentity());
         return closeOut.conclude(dataSets, highestDataSet, block, highest);
     });
-    state().concluded << concludedSale(dataSets, block, result.sequence);
+    state().concluded << concludedSale(dataSets, highestDataSet, block, highest, result.sequence);
     if (!result.key.isEmpty()) {
         setResult(voRetorno, 1, result.key);
         setResult(voRetorno, 2, result.qrText);
@@ -184,8 +181,8 @@ QVariant updateSatSale(const QString& branch, const QString& cashRegister, const
 
 bool printCustomerCopy(const QVariantList& block, int highest, QVariant& voRetorno)
 {
-    requireBlock("DisparaImpressaoNaoFiscal", block, highest, 7);
-    const SaleDocument doc = documentFromPrint(block, state().config.satEnvironment);
+    const PrintBlock in(block, highest);
+    const SaleDocument doc = documentFromPrint(in, state().config.satEnvironment);
     Issuer issuer = state().config.issuer;
     try {
         issuer = issuerOf(connection(), doc.branch, issuer);
@@ -196,7 +193,8 @@ bool printCustomerCopy(const QVariantList& block, int highest, QVariant& voRetor
     const QString name = doc.key.isEmpty() ? prefix + QStringLiteral("-venda-") + doc.sequence : prefix + doc.key;
     QDir dir(outputDirectory());
     const PrintedCopy copy{dir.filePath(name + QStringLiteral(".pdf")), dir.filePath(name + QStringLiteral(".png")),
-                           block.value(1).toString(), doc.key, QString()};
+                           in[hostapi::block::DisparaImpressaoNaoFiscal::TipoImpressao].toString(), doc.key,
+                           QString()};
     auto print = [copy, doc, issuer] {
         PrintedCopy done = copy;
         try {

@@ -16,14 +16,10 @@ namespace possvc {
 
 using platform::FieldType;
 using db::Column;
-namespace co = closeout;
+using In = hostapi::block::SetConcluiFechamento;
+using DataSetsIn = hostapi::block::ConcluiFechamentoDataSets;
 
 namespace {
-
-QString blockText(const QVariantList& block, int index)
-{
-    return block.value(index).toString().trimmed();
-}
 
 const FieldType S = FieldType::String;
 const FieldType F = FieldType::Float;
@@ -61,14 +57,10 @@ SaleCloseOut::SaleCloseOut(platform::db::Connection& db, const sim::SaleServices
 CloseOutResult SaleCloseOut::conclude(const QList<platform::ClientDataSet*>& dataSets, int highestDataSet,
                                       const QVariantList& block, int highest)
 {
-    if (dataSets.size() != co::kDataSetCount || highestDataSet != co::kDataSetCount - 1)
-        throw platform::HostError(QStringLiteral("SetConcluiFechamento: esperava %1 datasets (maior índice %2), recebeu %3 (maior índice %4)")
-                                      .arg(co::kDataSetCount).arg(co::kDataSetCount - 1).arg(dataSets.size()).arg(highestDataSet));
-    if (block.size() != co::kBlockSize || highest != co::kBlockSize - 1)
-        throw platform::HostError(QStringLiteral("SetConcluiFechamento: esperava %1 valores (maior índice %2), recebeu %3 (maior índice %4)")
-                                      .arg(co::kBlockSize).arg(co::kBlockSize - 1).arg(block.size()).arg(highest));
+    const hostapi::BlockReader<DataSetsIn, platform::ClientDataSet*> sets(dataSets, highestDataSet);
+    block_.emplace(block, highest);
     try {
-        readInput(dataSets, block);
+        readInput(sets);
         checkFiscalRecord();
     } catch (const platform::HostError& e) {
         // The host's log keeps every refusal, whatever the caller shows.
@@ -99,15 +91,14 @@ CloseOutResult SaleCloseOut::conclude(const QList<platform::ClientDataSet*>& dat
     return result_;
 }
 
-void SaleCloseOut::readInput(const QList<platform::ClientDataSet*>& dataSets, const QVariantList& block)
+void SaleCloseOut::readInput(const DataSetsReader& dataSets)
 {
-    block_ = block;
-    items_ = db::PacketRows::of(dataSets[co::kVenda]);
-    cash_ = db::PacketRows::of(dataSets[co::kMovCaixa]);
-    const db::PacketRows gifts = db::PacketRows::of(dataSets[co::kBrinde]);
-    branch_ = blockText(block, co::kFilial);
-    register_ = blockText(block, co::kCaixa);
-    docType_ = blockText(block, co::kTipoDoc).toUpper();
+    items_ = db::PacketRows::of(dataSets[DataSetsIn::Venda]);
+    cash_ = db::PacketRows::of(dataSets[DataSetsIn::MovCaixa]);
+    const db::PacketRows gifts = db::PacketRows::of(dataSets[DataSetsIn::Brinde]);
+    branch_ = in().text(In::CdFilial);
+    register_ = in().text(In::CdCaixa);
+    docType_ = in().text(In::TipoDocumento).toUpper();
     if (branch_.isEmpty() || register_.isEmpty())
         throw platform::HostError(QStringLiteral("SetConcluiFechamento: filial ou caixa não informados"));
     if (items_.count() == 0)
@@ -141,7 +132,7 @@ void SaleCloseOut::readInput(const QList<platform::ClientDataSet*>& dataSets, co
     if (!gifts_.isEmpty() && consumer_.isEmpty())
         throw platform::HostError(QStringLiteral("SetConcluiFechamento: consumidor não informado; os pontos dos brindes não podem ser debitados"));
     if (docType_ == QLatin1String("N")) {
-        const QString number = blockText(block, co::kNrNfce);
+        const QString number = in().text(In::NrNfce);
         const bool digits = !number.isEmpty() && number.size() <= 9
                             && std::all_of(number.begin(), number.end(), [](QChar c) { return c.isDigit(); });
         if (!digits)
@@ -161,13 +152,13 @@ void SaleCloseOut::checkFiscalRecord()
     if (branch_.size() > 4)
         refuse(QStringLiteral("o código da filial '%1' tem mais de 4 caracteres").arg(branch_));
     static const QDate zeroDate(1899, 12, 30);
-    const QDateTime movement = db::toDateTime(block_.value(co::kMovimento));
+    const QDateTime movement = db::toDateTime(in()[In::DtMovimento]);
     if (!movement.isValid() || movement.date() <= zeroDate)
         refuse(QStringLiteral("data do movimento não informada (DataMovimento.cds ausente ou vazio?): '%1'")
-                   .arg(block_.value(co::kMovimento).toString()));
-    const QDateTime opened = db::toDateTime(block_.value(co::kAberCaix));
+                   .arg(in()[In::DtMovimento].toString()));
+    const QDateTime opened = db::toDateTime(in()[In::DtAberCaix]);
     if (!opened.isValid() || opened.date() <= zeroDate)
-        refuse(QStringLiteral("data de abertura do caixa não informada: '%1'").arg(block_.value(co::kAberCaix).toString()));
+        refuse(QStringLiteral("data de abertura do caixa não informada: '%1'").arg(in()[In::DtAberCaix].toString()));
     if (items_.text(0, QStringLiteral("CDOPERADOR")).isEmpty())
         refuse(QStringLiteral("operador não informado (ControleAcess.cds ausente?)"));
     for (int r = 0; r < cash_.count(); ++r)
@@ -203,15 +194,15 @@ void SaleCloseOut::checkBalances()
 void SaleCloseOut::issueNfce()
 {
     const Issuer issuer = issuerOf(db_, branch_, config_.issuer);
-    int uf = nfce::ufCode(blockText(block_, co::kSgEstado));
+    int uf = nfce::ufCode(in().text(In::SgEstadoFili));
     if (uf == 0)
         uf = nfce::ufCode(issuer.uf);
-    QDateTime emitted = QDateTime::fromString(blockText(block_, co::kDataEmissNfce), Qt::ISODate);
+    QDateTime emitted = QDateTime::fromString(in().text(In::DataEmissNfce), Qt::ISODate);
     if (!emitted.isValid())
         emitted = now_;
-    const QString number = blockText(block_, co::kNrNfce);
-    const QString series = blockText(block_, co::kSerieNfce);
-    const int environment = nfce::environmentCode(blockText(block_, co::kAmbNfce));
+    const QString number = in().text(In::NrNfce);
+    const QString series = in().text(In::NrSerieNfce);
+    const int environment = nfce::environmentCode(in().text(In::IdAmbTrabNfce));
 
     nfce::NfceKeyParts parts;
     parts.uf = uf;
@@ -244,28 +235,28 @@ void SaleCloseOut::insertSale()
         {"NRSEQVENDA", S, 10, result_.sequence},
         {"IDSITUVENDA", S, 1, QStringLiteral("O")},
         {"IDIMPVENDA", S, 1, QStringLiteral("I")},
-        {"CDEMPRESA", S, 2, blockText(block_, co::kEmpresa)},
-        {"CDLOJA", S, 10, blockText(block_, co::kLoja)},
+        {"CDEMPRESA", S, 2, in().text(In::CdEmpresa)},
+        {"CDLOJA", S, 10, in().text(In::CdLoja)},
         {"CDOPERADOR", S, 12, item("CDOPERADOR")},
         {"CDCLIENTE", S, 21, client_},
         {"CDCONSUMIDOR", S, 21, consumer_},
         {"NMCONSVEND", S, 50, item("NMCONSVEND")},
         {"NRINSCRCONS", S, 20, item("NRINSCRCONS")},
         {"DSENDEVENDA", S, 60, item("DSENDEVENDA")},
-        {"DTABERCAIX", D, 0, block_.value(co::kAberCaix)},
-        {"DTMOVIMCAIXA", D, 0, block_.value(co::kMovimento)},
+        {"DTABERCAIX", D, 0, in()[In::DtAberCaix]},
+        {"DTMOVIMCAIXA", D, 0, in()[In::DtMovimento]},
         {"DTHRVENDA", D, 0, now_},
         {"VRTOTVENDA", F, 0, roundCents(gross - discount + surcharge)},
         {"VRDESCVENDA", F, 0, roundCents(discount)},
         {"VRACRVENDA", F, 0, roundCents(surcharge)},
-        {"NRCUPOMFIS", S, 10, blockText(block_, co::kCupNr)},
-        {"NRCONTCUPOMFISC", S, 10, blockText(block_, co::kContCupom)},
-        {"NRSERIEIMP", S, 50, blockText(block_, co::kNrSerieImp)},
+        {"NRCUPOMFIS", S, 10, in().text(In::CupNr)},
+        {"NRCONTCUPOMFISC", S, 10, in().text(In::ContCupom)},
+        {"NRSERIEIMP", S, 50, in().text(In::NrSerieImp)},
         {"IDTPDOCVENDA", S, 1, docType_},
-        {"CDSERIENFCE", S, 3, nfceOnly(blockText(block_, co::kSerieNfce))},
-        {"NRNOTAFISCALCE", S, 9, nfceOnly(blockText(block_, co::kNrNfce))},
-        {"IDTPAMBNFCE", S, 1, nfceOnly(blockText(block_, co::kAmbNfce))},
-        {"DTEMISSNFCE", S, 30, nfceOnly(blockText(block_, co::kDataEmissNfce))},
+        {"CDSERIENFCE", S, 3, nfceOnly(in().text(In::NrSerieNfce))},
+        {"NRNOTAFISCALCE", S, 9, nfceOnly(in().text(In::NrNfce))},
+        {"IDTPAMBNFCE", S, 1, nfceOnly(in().text(In::IdAmbTrabNfce))},
+        {"DTEMISSNFCE", S, 30, nfceOnly(in().text(In::DataEmissNfce))},
         {"DSCHAVEACESSO", S, 44, nfceOnly(result_.key)},
         {"DSQRCODE", S, 1000, nfceOnly(result_.qrText)},
         {"NRPROTAUTNFCE", S, 20, nfceOnly(result_.protocol)},

@@ -21,6 +21,7 @@
 #include "host/possvc/SaleServices.h"
 #include "host/possvc/SaleServicesDb.h"
 
+#include "hostapi/ArgumentBlocks.h"
 #include "platform/dataset/ClientDataSet.h"
 #include "platform/db/Connection.h"
 
@@ -29,16 +30,9 @@
 #include <QString>
 #include <QVariantList>
 
-namespace possvc {
+#include <optional>
 
-// Indices of the close-out's value block that the services read.
-namespace closeout {
-inline constexpr int kCaixa = 0, kAberCaix = 1, kEmpresa = 2, kCupNr = 3, kContCupom = 4, kFilial = 5,
-                     kLoja = 8, kNrNfce = 12, kNrSerieImp = 15, kMovimento = 20, kSgEstado = 23,
-                     kDataEmissNfce = 34, kAmbNfce = 35, kSerieNfce = 36, kTipoDoc = 39;
-inline constexpr int kBlockSize = 42, kDataSetCount = 12;
-inline constexpr int kVenda = 0, kMovCaixa = 1, kBrinde = 7;
-}  // namespace closeout
+namespace possvc {
 
 struct CloseOutResult {
     QString sequence;   // NRSEQVENDA
@@ -63,7 +57,11 @@ private:
         double points = 0;
         QString itemSequence;
     };
-    void readInput(const QList<platform::ClientDataSet*>& dataSets, const QVariantList& block);
+    using BlockReader = hostapi::BlockReader<hostapi::block::SetConcluiFechamento>;
+    using DataSetsReader = hostapi::BlockReader<hostapi::block::ConcluiFechamentoDataSets, platform::ClientDataSet*>;
+
+    const BlockReader& in() const { return *block_; }
+    void readInput(const DataSetsReader& dataSets);
     void checkFiscalRecord();
     void checkBalances();
     void issueNfce();
@@ -75,7 +73,7 @@ private:
     platform::db::Connection& db_;
     const sim::SaleServicesConfig& config_;
     QDateTime now_;
-    QVariantList block_;
+    std::optional<BlockReader> block_;  // the value block, once checked
     db::PacketRows items_, cash_;
     QList<Gift> gifts_;
     QString terminal_;

@@ -6,6 +6,7 @@
 #include "host/possvc/PriceLookup.h"
 #include "host/possvc/SearchDialog.h"
 #include "host/possvc/WaitIndicator.h"
+#include "hostapi/ArgumentBlocks.h"
 #include "hostapi/hostkit.h"
 #include "hostapi/possvc.h"
 
@@ -142,18 +143,15 @@ void desativaProcesso()
 
 void chamaFuncaoRetornaPreco(const QVariantList& block, int highest, QVariant& voRetorno, QString& answer)
 {
-    if (highest != block.size() - 1)
-        fail("ChamaFuncaoRetornaPreco", QStringLiteral("the argument block has %1 values but its highest index was given as %2")
-                                            .arg(block.size()).arg(highest));
-    if (block.size() < 4)
-        fail("ChamaFuncaoRetornaPreco", QStringLiteral("the argument block has %1 values, 6 expected").arg(block.size()));
+    using In = hostapi::block::ChamaFuncaoRetornaPreco;
+    const hostapi::BlockReader<In> in(block, highest);
     ScreenState& s = state();
     if (!s.prices.empty()) {
         answer = s.prices.front();
         s.prices.pop_front();
     } else {
-        const PriceRequest request{block[0].toString().trimmed(), block[1].toString().trimmed(),
-                                   block[2].toString().trimmed(), block[3].toString().trimmed()};
+        const PriceRequest request{in.text(In::CdFilial), in.text(In::CdCliente), in.text(In::CdProduto),
+                                   in.text(In::CdLoja)};
         try {
             answer = lookUpPrice(database(), request, QDate::currentDate());
         } catch (const platform::DatabaseError& e) {

@@ -58,6 +58,7 @@ struct PrintJob {
     {
         return {false, kind, sale.venda.data(), sale.venda.data(), QVariant(), params.data(), QString()};
     }
+    possvc::PrintBlock checked(const QString& kind) const { return {block(kind), 6}; }
 };
 
 QString nfceQr()
@@ -124,7 +125,7 @@ TEST_F(CustomerCopyTest, NfceDocumentAsPdfAndPng)
     ASSERT_FALSE(png.isNull());
     EXPECT_EQ(png.width(), possvc::CustomerCopy::kWidth);
 
-    const possvc::SaleDocument doc = possvc::documentFromPrint(job.block(QStringLiteral("VENDA_NFCe")), 2);
+    const possvc::SaleDocument doc = possvc::documentFromPrint(job.checked(QStringLiteral("VENDA_NFCe")), 2);
     EXPECT_EQ(doc.items.size(), 2);
     EXPECT_EQ(doc.items[0].sequence, QStringLiteral("001"));
     EXPECT_DOUBLE_EQ(doc.netTotal(), 0.01);
@@ -154,7 +155,7 @@ TEST_F(CustomerCopyTest, SatExtractCarriesTheLongQrCode)
     EXPECT_EQ(QFileInfo(copy.png).fileName(), QStringLiteral("CFe") + cfe.key + QStringLiteral(".png"));
     EXPECT_TRUE(QFileInfo(copy.pdf).size() > 1000);
 
-    const possvc::SaleDocument doc = possvc::documentFromPrint(job.block(QStringLiteral("EXTRATO_SAT")), 2);
+    const possvc::SaleDocument doc = possvc::documentFromPrint(job.checked(QStringLiteral("EXTRATO_SAT")), 2);
     EXPECT_EQ(doc.number, QStringLiteral("000009"));
     EXPECT_EQ(doc.satSerial, QStringLiteral("900001234"));
     EXPECT_EQ(doc.issuedAt, in.issuedAt);
@@ -167,7 +168,7 @@ TEST_F(CustomerCopyTest, SatExtractCarriesTheLongQrCode)
 TEST_F(CustomerCopyTest, LongSaleIsPrintedWhole)
 {
     PrintJob job(kNfceKey, nfceQr());
-    possvc::SaleDocument doc = possvc::documentFromPrint(job.block(QStringLiteral("VENDA_NFCe")), 2);
+    possvc::SaleDocument doc = possvc::documentFromPrint(job.checked(QStringLiteral("VENDA_NFCe")), 2);
     const possvc::SaleItem item = doc.items.first();
     for (int i = 0; i < 150; ++i) {
         doc.items.append(item);
