@@ -134,11 +134,9 @@ private:
             }
             const FieldType type = level.fields[f].type;
             if (traitsOf(type).binaryCode == TcZString) {
-                const quint32 word = level.words[f];
-                QByteArrayView b = bytesOf(word, "text value");
-                if (!(word & kVarying) && b.indexOf('\0') >= 0)
-                    b = b.first(b.indexOf('\0'));
-                appendCp1252Text(column, b);
+                const QByteArrayView b = textBytes(level.words[f]);
+                if (!column.appendCp1252(b))
+                    checkNoNul(b, level.fields[f].name, false);  // says where the NUL is
             } else {
                 column.append(readValue(level, int(f), 0));
             }
@@ -161,21 +159,6 @@ private:
             const qint64 share = column.isText() ? left * qMax(fields[f].size, 1) / qMax<qint64>(widths, 1) : 0;
             column.reserve(rows, qsizetype(share));
         }
-    }
-
-    // Bytes outside 0x80-0x9F read the same in Windows-1252 and Latin-1: widened as they are.
-    static void appendCp1252Text(detail::Column& column, QByteArrayView b)
-    {
-        qsizetype i = 0;
-        for (quint64 w; i + 8 <= b.size(); i += 8) {  // plain ASCII eight bytes at a time
-            std::memcpy(&w, b.data() + i, 8);
-            if (w & 0x8080808080808080ULL)
-                break;
-        }
-        for (; i < b.size(); ++i)
-            if (quint8(b[i]) >= 0x80 && quint8(b[i]) < 0xA0)
-                return column.appendText(fromCp1252(b.data(), b.size()));
-        column.appendLatin1(b);
     }
 
     [[noreturn]] void fail(const QString& what, qsizetype at = -1) const
@@ -435,11 +418,17 @@ private:
         fail(QStringLiteral("unreadable value"));
     }
 
+    // The bytes of an 8-bit text, without the padding of a fixed-size one.
+    QByteArrayView textBytes(quint32 word)
+    {
+        const QByteArrayView b = bytesOf(word, "text value");
+        const qsizetype padding = word & kVarying ? -1 : b.indexOf('\0');
+        return padding >= 0 ? b.first(padding) : b;
+    }
+
     QVariant readText(quint32 word, const QString& field)
     {
-        QByteArrayView b = bytesOf(word, "text value");
-        if (!(word & kVarying) && b.indexOf('\0') >= 0)
-            b = b.first(b.indexOf('\0'));  // fixed-size text: padding
+        const QByteArrayView b = textBytes(word);
         QVariant text = texts_.cp1252(b);
         if (!text.isValid())
             checkNoNul(b, field, false);  // says where the NUL is

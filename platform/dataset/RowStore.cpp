@@ -1,5 +1,7 @@
 #include "platform/dataset/RowStore.h"
 
+#include "platform/dataset/TextArena.h"
+
 #include "platform/Error.h"
 
 #include <QDate>
@@ -157,17 +159,18 @@ void Column::appendText(QStringView text)
     spans_.push_back(storeText(text));
 }
 
-void Column::appendLatin1(QByteArrayView text)
+bool Column::appendCp1252(QByteArrayView text)
 {
     if (pool_.size() + size_t(text.size()) > std::numeric_limits<quint32>::max())
         throw DataSetError(QStringLiteral("Dataset too large: more than 4 G characters of text in one field"));
     const size_t at = pool_.size();
-    spans_.push_back(TextSpan{quint32(at), qint32(text.size())});
     pool_.resize(at + size_t(text.size()));
-    const auto* in = reinterpret_cast<const unsigned char*>(text.data());
-    char16_t* out = pool_.data() + at;
-    for (qsizetype i = 0; i < text.size(); ++i)
-        out[i] = in[i];
+    if (!packet::TextArena::putCp1252(pool_.data() + at, text)) {
+        pool_.resize(at);
+        return false;
+    }
+    spans_.push_back(TextSpan{quint32(at), qint32(text.size())});
+    return true;
 }
 
 void Column::set(quint32 row, const QVariant& value)

@@ -61,7 +61,9 @@ public:
 
     void append(const QVariant& value);  // a new physical row; value already converted
     void appendText(QStringView text);   // text columns: a new physical row holding `text`
-    void appendLatin1(QByteArrayView text);  // the same for Latin-1 bytes, widened into the pool
+    // The same for Windows-1252 bytes, widened into the pool; false (no row added) when
+    // they hold a NUL.
+    bool appendCp1252(QByteArrayView text);
     void set(quint32 row, const QVariant& value);
     QVariant get(quint32 row) const;
     bool isNull(quint32 row) const;

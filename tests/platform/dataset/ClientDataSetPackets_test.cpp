@@ -100,6 +100,12 @@ TEST(ClientDataSetPackets, MalformedPacketIsAPacketError)
     ClientDataSet ds("cdsConsumidor");
     makeAllTypes(ds);
     EXPECT_THROW(ds.setData(QByteArray("not a packet at all")), PacketError);
+    // A NUL inside a text is corruption whether the packet is read into a dataset or not.
+    DataPacket nul;
+    nul.fields = {def("NM", FieldType::String, 20)};
+    nul.rows = {{QString("0123456789") + QChar(0) + "AB"}};
+    EXPECT_THROW(ds.setData(writePacket(nul)), PacketError);
+    EXPECT_THROW(readPacket(writePacket(nul)), PacketError);
 }
 
 TEST(ClientDataSetPackets, PacketHoldsPostedRowsOfTheWholeTable)
