@@ -178,69 +178,84 @@ FieldType blobTypeFor(const QByteArray& subtype)
 
 }  // namespace
 
-FieldType fieldTypeFor(quint32 word, const QByteArray& subtype, const QString& name)
+namespace {
+
+using MaybeType = std::optional<FieldType>;
+
+MaybeType integerTypeFor(quint32 code, quint32 units)
 {
-    const quint32 units = typeUnits(word);
-    const bool varying = word & kVarying;
-    switch (typeCode(word)) {
-    case TcInt:
-        switch (units) {
-        case 1: return FieldType::ShortInt;
-        case 2: return FieldType::SmallInt;
-        case 4: return FieldType::Integer;
-        case 8: return FieldType::LargeInt;
-        }
-        break;
-    case TcUInt:
-        switch (units) {
-        case 1: return FieldType::Byte;
-        case 2: return FieldType::Word;
-        case 4: return FieldType::LongWord;
-        case 8: return FieldType::LargeInt;
-        }
-        break;
-    case TcBool:
-        if (units == 1 || units == 2 || units == 4)
-            return FieldType::Boolean;
-        break;
+    const bool hasSign = code == TcInt;
+    switch (units) {
+    case 1: return hasSign ? FieldType::ShortInt : FieldType::Byte;
+    case 2: return hasSign ? FieldType::SmallInt : FieldType::Word;
+    case 4: return hasSign ? FieldType::Integer : FieldType::LongWord;
+    case 8: return FieldType::LargeInt;
+    default: return std::nullopt;
+    }
+}
+
+// Texts and bytes: a varying one has a length prefix of 1, 2 or 4 bytes (blobs 4).
+MaybeType textOrBytesTypeFor(quint32 code, quint32 units, bool varying, const QByteArray& subtype)
+{
+    const bool prefixed = units == 1 || units == 2 || units == 4;
+    if (code == TcZString && (!varying || prefixed))
+        return subtype == "FixedChar" ? FieldType::FixedChar : FieldType::String;
+    if (code == TcUnicode && (!varying || prefixed))
+        return FieldType::WideString;
+    if (code != TcBytes)
+        return std::nullopt;
+    if (!varying)
+        return FieldType::Bytes;
+    if (units == 4)
+        return blobTypeFor(subtype);
+    if (units == 1 || units == 2)
+        return FieldType::VarBytes;
+    return std::nullopt;
+}
+
+// Booleans, numbers, dates and times, each of its own sizes.
+MaybeType scalarTypeFor(quint32 code, quint32 units, bool varying, const QByteArray& subtype)
+{
+    switch (code) {
+    case TcBool: return units == 1 || units == 2 || units == 4 ? MaybeType(FieldType::Boolean) : std::nullopt;
     case TcFloat:
-        if (units == 8 || units == 10)
-            return subtype == "Money" ? FieldType::Currency : FieldType::Float;
-        break;
-    case TcSingle:
-        if (units == 4)
-            return FieldType::Single;
-        break;
+        if (units != 8 && units != 10)
+            return std::nullopt;
+        return subtype == "Money" ? FieldType::Currency : FieldType::Float;
+    case TcSingle: return units == 4 ? MaybeType(FieldType::Single) : std::nullopt;
     case TcBcd:
     case TcFmtBcd:
-        if (units >= 2 && units <= 66 && !varying)
-            return typeCode(word) == TcBcd ? FieldType::Bcd : FieldType::FmtBcd;
-        break;
-    case TcDate: if (units == 4) return FieldType::Date; break;
-    case TcTime: if (units == 4) return FieldType::Time; break;
-    case TcTimeStamp: if (units == 8) return FieldType::DateTime; break;
-    case TcDateTime: if (units == 16) return FieldType::TimeStamp; break;
-    case TcDateTimeOffset: if (units == 20) return FieldType::TimeStamp; break;
-    case TcZString:
-        if (!varying || units == 1 || units == 2 || units == 4)
-            return subtype == "FixedChar" ? FieldType::FixedChar : FieldType::String;
-        break;
-    case TcUnicode:
-        if (!varying || units == 1 || units == 2 || units == 4)
-            return FieldType::WideString;
-        break;
-    case TcBytes:
-        if (!varying)
-            return FieldType::Bytes;
-        if (units == 4)
-            return blobTypeFor(subtype);
-        if (units == 1 || units == 2)
-            return FieldType::VarBytes;
-        break;
-    case TcEmbedded:
-        return FieldType::DataSet;
+        if (units < 2 || units > 66 || varying)
+            return std::nullopt;
+        return code == TcBcd ? FieldType::Bcd : FieldType::FmtBcd;
+    case TcDate: return units == 4 ? MaybeType(FieldType::Date) : std::nullopt;
+    case TcTime: return units == 4 ? MaybeType(FieldType::Time) : std::nullopt;
+    case TcTimeStamp: return units == 8 ? MaybeType(FieldType::DateTime) : std::nullopt;
+    case TcDateTime: return units == 16 ? MaybeType(FieldType::TimeStamp) : std::nullopt;
+    case TcDateTimeOffset: return units == 20 ? MaybeType(FieldType::TimeStamp) : std::nullopt;
+    default: return std::nullopt;
     }
-    throw typeError(name, word);
+}
+
+}  // namespace
+
+FieldType fieldTypeFor(quint32 word, const QByteArray& subtype, const QString& name)
+{
+    const quint32 code = typeCode(word);
+    const quint32 units = typeUnits(word);
+    const bool varying = word & kVarying;
+    MaybeType type;
+    if (code == TcEmbedded)
+        type = FieldType::DataSet;
+    else if (code == TcInt || code == TcUInt)
+        type = integerTypeFor(code, units);
+    else if (code == TcZString || code == TcUnicode || code == TcBytes)
+        type = textOrBytesTypeFor(code, units, varying, subtype);
+    else
+        type = scalarTypeFor(code, units, varying, subtype);
+    if (!type)
+        throw typeError(name, word);
+    return *type;
 }
 
 quint32 typeWordFor(const FieldDef& def)

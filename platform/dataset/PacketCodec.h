@@ -133,6 +133,11 @@ std::optional<double> parseDouble(QByteArrayView text);
 QByteArray encodeBcd(double value, int precision, int scale, int byteSize, const QString& fieldName);
 // The value of BCD bytes; nullopt when malformed.
 std::optional<double> decodeBcd(const char* data, int size);
+// A date, time or date-time cell as the writers take it: a date-time gives its date or
+// time, a date a date-time at midnight. Invalid when the value is none of these.
+QDate dateOfValue(const QVariant& v);
+QTime timeOfValue(const QVariant& v);
+QDateTime dateTimeOfValue(const QVariant& v);
 // Fixed-point text for BCD values in XML: "123.45", "-0.5".
 QByteArray formatDecimal(double value, int scale);
 

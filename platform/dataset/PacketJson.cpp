@@ -101,9 +101,9 @@ QJsonValue valueToJson(const QVariant& value, FieldType type)
         return d;
     }
     case ValueKind::Date:
-        return dateText(value.metaType().id() == QMetaType::QDateTime ? value.toDateTime().date() : value.toDate());
+        return dateText(packet::dateOfValue(value));
     case ValueKind::Time:
-        return timeText(value.metaType().id() == QMetaType::QDateTime ? value.toDateTime().time() : value.toTime());
+        return timeText(packet::timeOfValue(value));
     case ValueKind::DateTime: {
         const QDateTime dt = value.toDateTime();
         return dateText(dt.date()) + QLatin1Char('T') + timeText(dt.time());
@@ -186,82 +186,98 @@ QByteArray packetToJsonText(const DataPacket& packet)
     return out;
 }
 
+namespace {
+
+// Texts take numbers and booleans as their text too.
+QVariant textFromJson(const QJsonValue& v, const FieldDef& def)
+{
+    if (v.isString())
+        return v.toString();
+    if (v.isDouble())
+        return QString::fromLatin1(packet::formatDouble(v.toDouble()));
+    if (v.isBool())
+        return QString::fromLatin1(v.toBool() ? "true" : "false");
+    badValue(def, v);
+}
+
+QVariant integerFromJson(const QJsonValue& v, const FieldDef& def)
+{
+    const qint64 n = integerFrom(v, def);
+    if (isWideInteger(def.type))
+        return n;
+    if (n < INT_MIN || n > INT_MAX)
+        badValue(def, v);
+    return int(n);
+}
+
+QVariant booleanFromJson(const QJsonValue& v, const FieldDef& def)
+{
+    if (v.isBool())
+        return v.toBool();
+    const QString s = v.toString().trimmed().toLower();
+    if (s == QLatin1String("true") || s == QLatin1String("1") || s == QLatin1String("t"))
+        return true;
+    if (s == QLatin1String("false") || s == QLatin1String("0") || s == QLatin1String("f"))
+        return false;
+    badValue(def, v);
+}
+
+// Numbers, or their text; JSON has no infinities, so they travel as "Infinity" texts.
+QVariant floatFromJson(const QJsonValue& v, const FieldDef& def)
+{
+    if (v.isDouble())
+        return v.toDouble();
+    const QString s = v.toString().trimmed();
+    const auto d = v.isString() ? packet::parseDouble(s == QLatin1String("Infinity") ? QByteArray("INF")
+                                                      : s == QLatin1String("-Infinity") ? QByteArray("-INF")
+                                                                                        : s.toLatin1())
+                                : std::nullopt;
+    if (!d)
+        badValue(def, v);
+    return *d;
+}
+
+// Dates and times are texts that `parse` reads.
+template <typename T>
+QVariant validFromJson(const QJsonValue& v, const FieldDef& def, T (*parse)(const QString&))
+{
+    const T value = parse(v.toString().trimmed());
+    if (!v.isString() || !value.isValid())
+        badValue(def, v);
+    return value;
+}
+
+QVariant bytesFromJson(const QJsonValue& v, const FieldDef& def)
+{
+    auto bytes = QByteArray::fromBase64Encoding(v.toString().toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
+    if (!v.isString() || !bytes)
+        badValue(def, v);
+    return *bytes;
+}
+
+}  // namespace
+
 QVariant valueFromJson(const QJsonValue& v, const FieldDef& def)
 {
     if (v.isNull() || v.isUndefined())
         return {};
-    if (isTextType(def.type)) {
-        if (v.isString())
-            return v.toString();
-        if (v.isDouble())
-            return QString::fromLatin1(packet::formatDouble(v.toDouble()));
-        if (v.isBool())
-            return QString::fromLatin1(v.toBool() ? "true" : "false");
-        badValue(def, v);
-    }
-    if (v.isString() && v.toString().trimmed().isEmpty() && def.type != FieldType::DataSet)
+    const ValueKind kind = kindOf(def.type);
+    if (kind == ValueKind::Text)
+        return textFromJson(v, def);
+    if (v.isString() && v.toString().trimmed().isEmpty() && kind != ValueKind::DataSet)
         return {};
-    switch (kindOf(def.type)) {
-    case ValueKind::Integer: {
-        const qint64 n = integerFrom(v, def);
-        if (isWideInteger(def.type))
-            return n;
-        if (n < INT_MIN || n > INT_MAX)
-            badValue(def, v);
-        return int(n);
-    }
-    case ValueKind::Boolean: {
-        if (v.isBool())
-            return v.toBool();
-        const QString s = v.toString().trimmed().toLower();
-        if (s == QLatin1String("true") || s == QLatin1String("1") || s == QLatin1String("t"))
-            return true;
-        if (s == QLatin1String("false") || s == QLatin1String("0") || s == QLatin1String("f"))
-            return false;
-        badValue(def, v);
-    }
-    case ValueKind::Float: {
-        if (v.isDouble())
-            return v.toDouble();
-        const QString s = v.toString().trimmed();
-        const auto d = v.isString() ? packet::parseDouble(s == QLatin1String("Infinity") ? QByteArray("INF")
-                                                          : s == QLatin1String("-Infinity") ? QByteArray("-INF")
-                                                                                            : s.toLatin1())
-                                    : std::nullopt;
-        if (!d)
-            badValue(def, v);
-        return *d;
-    }
-    case ValueKind::Date: {
-        const QDate d = parseDate(v.toString().trimmed());
-        if (!v.isString() || !d.isValid())
-            badValue(def, v);
-        return d;
-    }
-    case ValueKind::Time: {
-        const QTime t = parseTime(v.toString().trimmed());
-        if (!v.isString() || !t.isValid())
-            badValue(def, v);
-        return t;
-    }
-    case ValueKind::DateTime: {
-        const QDateTime dt = parseDateTime(v.toString().trimmed());
-        if (!v.isString() || !dt.isValid())
-            badValue(def, v);
-        return dt;
-    }
-    case ValueKind::Bytes: {
-        auto bytes = QByteArray::fromBase64Encoding(v.toString().toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
-        if (!v.isString() || !bytes)
-            badValue(def, v);
-        return *bytes;
-    }
-    case ValueKind::DataSet: {
+    switch (kind) {
+    case ValueKind::Integer: return integerFromJson(v, def);
+    case ValueKind::Boolean: return booleanFromJson(v, def);
+    case ValueKind::Float: return floatFromJson(v, def);
+    case ValueKind::Date: return validFromJson(v, def, parseDate);
+    case ValueKind::Time: return validFromJson(v, def, parseTime);
+    case ValueKind::DateTime: return validFromJson(v, def, parseDateTime);
+    case ValueKind::Bytes: return bytesFromJson(v, def);
+    case ValueKind::DataSet:
         if (!v.isObject())
             badValue(def, v);
-        DataPacket child = packetFromJson(v.toObject());
-        return QVariant::fromValue(child);
-    }
+        return QVariant::fromValue(packetFromJson(v.toObject()));
     default:
         badValue(def, v);
     }

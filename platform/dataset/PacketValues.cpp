@@ -1,8 +1,10 @@
-// Number texts and BCD bytes shared by the packet encodings.
+// Number texts, BCD bytes and date cells shared by the packet encodings.
 
 #include "platform/dataset/PacketCodec.h"
 
 #include "platform/Error.h"
+
+#include <QDateTime>
 
 #include <charconv>
 #include <cmath>
@@ -107,6 +109,24 @@ std::optional<double> decodeBcd(const char* data, int size)
     bool ok = false;
     const double v = text.toDouble(&ok);
     return ok ? std::optional<double>(v) : std::nullopt;
+}
+
+QDate dateOfValue(const QVariant& v)
+{
+    return v.metaType().id() == QMetaType::QDateTime ? v.toDateTime().date() : v.toDate();
+}
+
+QTime timeOfValue(const QVariant& v)
+{
+    return v.metaType().id() == QMetaType::QDateTime ? v.toDateTime().time() : v.toTime();
+}
+
+QDateTime dateTimeOfValue(const QVariant& v)
+{
+    const QDateTime dt = v.toDateTime();
+    if (!dt.isValid() && v.toDate().isValid())
+        return QDateTime(v.toDate(), QTime(0, 0));
+    return dt;
 }
 
 }  // namespace platform::packet

@@ -11,6 +11,8 @@
 #include <QSet>
 #include <QtEndian>
 
+#include <type_traits>
+
 namespace platform::packet {
 
 namespace {
@@ -141,38 +143,12 @@ private:
         out_ += "<FIELDS>";
         for (int i = 0; i < packet.fields.size(); ++i) {
             const FieldDef& def = packet.fields[i];
-            const bool ansi = nameMode_ == TextMode::Ansi;
-            QString attrName = attrNameFor(def.name, ansi);
-            for (int n = 2; used.contains(attrName.toUpper()); ++n)  // keep row attributes distinct
-                attrName = attrNameFor(def.name, ansi) + QLatin1Char('_') + QString::number(n);
-            used.insert(attrName.toUpper());
+            const QString attrName = uniqueAttrName(def.name, used);
             QByteArray encoded;
             appendEscaped(encoded, attrName, nameMode_);
             level.attrNames.append(encoded);
-
-            out_ += "<FIELD";
-            attr("attrname", encoded);
-            if (attrName != def.name)
-                textAttr("fieldname", def.name, nameMode_);
-            attr("fieldtype", xmlTypeNameOf(def.type));
-            if (def.readOnly)
-                attr("readonly", "true");
-            if (def.required)
-                attr("required", "true");
-            if (def.hidden)
-                attr("hidden", "true");
-            QByteArray subtype;
-            QList<PacketParam> others;
-            for (const PacketParam& p : paramsForField(def, i, stored[i])) {
-                if (isAttributeParam(p, false)) {  // WIDTH, DECIMALS, SUBTYPE
-                    textAttr(p.name.constData(), paramToText(p), nameMode_);
-                    if (p.name == "SUBTYPE")
-                        subtype = paramString(p);
-                } else if (p.name != "FIELDNAME") {
-                    others.append(p);
-                }
-            }
-            level.subtypes.append(subtype);
+            const QList<PacketParam> others
+                = writeFieldTag(def, attrName, encoded, paramsForField(def, i, stored[i]), level);
             const bool nested = def.type == FieldType::DataSet;
             if (others.isEmpty() && !nested) {
                 out_ += "/>";
@@ -193,6 +169,50 @@ private:
         out_ += "</FIELDS>";
         writeTableParams(depth == 0 ? tableParams(packet) : QList<PacketParam>());
         return level;
+    }
+
+    // The row attribute of a field: its name as XML can hold it, numbered when another
+    // field of the level already has it.
+    QString uniqueAttrName(const QString& name, QSet<QString>& used) const
+    {
+        const bool ansi = nameMode_ == TextMode::Ansi;
+        QString attrName = attrNameFor(name, ansi);
+        for (int n = 2; used.contains(attrName.toUpper()); ++n)
+            attrName = attrNameFor(name, ansi) + QLatin1Char('_') + QString::number(n);
+        used.insert(attrName.toUpper());
+        return attrName;
+    }
+
+    // The FIELD tag up to its end, with the attribute parameters (WIDTH, DECIMALS,
+    // SUBTYPE); the field's subtype goes to the level. Returns the parameters that are
+    // written as elements.
+    QList<PacketParam> writeFieldTag(const FieldDef& def, const QString& attrName, const QByteArray& encoded,
+                                     const QList<PacketParam>& params, Level& level)
+    {
+        out_ += "<FIELD";
+        attr("attrname", encoded);
+        if (attrName != def.name)
+            textAttr("fieldname", def.name, nameMode_);
+        attr("fieldtype", xmlTypeNameOf(def.type));
+        if (def.readOnly)
+            attr("readonly", "true");
+        if (def.required)
+            attr("required", "true");
+        if (def.hidden)
+            attr("hidden", "true");
+        QByteArray subtype;
+        QList<PacketParam> others;
+        for (const PacketParam& p : params) {
+            if (isAttributeParam(p, false)) {
+                textAttr(p.name.constData(), paramToText(p), nameMode_);
+                if (p.name == "SUBTYPE")
+                    subtype = paramString(p);
+            } else if (p.name != "FIELDNAME") {
+                others.append(p);
+            }
+        }
+        level.subtypes.append(subtype);
+        return others;
     }
 
     void writeParamElements(const QList<PacketParam>& params, bool tableLevel)
@@ -273,102 +293,72 @@ private:
                               .arg(def.name, v.toString().left(40), QString::fromLatin1(xmlTypeNameOf(def.type))));
     }
 
+    // The value of a non-null cell as its attribute's text.
     void appendValue(const FieldDef& def, const QByteArray& subtype, const QVariant& v)
     {
-        const TextMode dataMode = utf8_ ? TextMode::Utf8 : TextMode::Ansi;
+        switch (kindOf(def.type)) {
+        case ValueKind::Text: return appendText(def, subtype, v.toString());
+        case ValueKind::Bytes: return appendBytes(def, v.toByteArray());
+        case ValueKind::Integer: out_ += QByteArray::number(numberOf<qint64>(def, v)); return;
+        case ValueKind::Boolean: out_ += v.toBool() ? "TRUE" : "FALSE"; return;
+        case ValueKind::Float: return appendFloat(def, numberOf<double>(def, v));
+        case ValueKind::Date: out_ += formatXmlDate(valid(def, v, dateOfValue(v))); return;
+        case ValueKind::Time: out_ += formatXmlTime(valid(def, v, timeOfValue(v))); return;
+        case ValueKind::DateTime: out_ += formatXmlDateTime(valid(def, v, dateTimeOfValue(v))); return;
+        case ValueKind::DataSet: return;
+        }
+    }
+
+    template <typename T>
+    static const T& valid(const FieldDef& def, const QVariant& v, const T& value)
+    {
+        if (!value.isValid())
+            badValue(def, v);
+        return value;
+    }
+
+    template <typename T>
+    static T numberOf(const FieldDef& def, const QVariant& v)
+    {
         bool ok = true;
-        switch (def.type) {
-        case FieldType::String:
-        case FieldType::FixedChar: {
-            QString s = v.toString();
-            if (def.size > 0 && s.size() > def.size)
-                s.truncate(def.size);
-            return appendEscaped(out_, s, dataMode);
-        }
-        case FieldType::WideString: {
-            QString s = v.toString();
-            if (def.size > 0 && s.size() > def.size)
-                s.truncate(def.size);
-            return appendEscaped(out_, s, TextMode::Escaped);
-        }
-        case FieldType::Memo:
-        case FieldType::WideMemo: {
-            const QString s = v.toString();
-            if (isTextSubtype(subtype))
-                return appendEscaped(out_, s, def.type == FieldType::WideMemo ? TextMode::Escaped : dataMode);
+        T n;
+        if constexpr (std::is_integral_v<T>)
+            n = v.toLongLong(&ok);
+        else
+            n = v.toDouble(&ok);
+        if (!ok)
+            badValue(def, v);
+        return n;
+    }
+
+    // Texts are cut to their size; memos are Base64 of their encoding unless their
+    // subtype says they are plain text. Wide texts are ASCII with references.
+    void appendText(const FieldDef& def, const QByteArray& subtype, QString s)
+    {
+        if (traitsOf(def.type).sizeLimits && def.size > 0 && s.size() > def.size)
+            s.truncate(def.size);
+        const bool memo = def.type == FieldType::Memo || def.type == FieldType::WideMemo;
+        if (memo && !isTextSubtype(subtype)) {
             out_ += (def.type == FieldType::Memo ? toCp1252(s) : toUtf16Le(s)).toBase64();
             return;
         }
-        case FieldType::Bytes:
-        case FieldType::VarBytes:
-        case FieldType::Blob:
-        case FieldType::Graphic: {
-            QByteArray b = v.toByteArray();
-            if (def.type == FieldType::Bytes)
-                b.resize(qBound(0, def.size, 0xFFFF), '\0');
-            out_ += b.toBase64();
-            return;
-        }
-        case FieldType::ShortInt:
-        case FieldType::SmallInt:
-        case FieldType::Integer:
-        case FieldType::LargeInt:
-        case FieldType::Byte:
-        case FieldType::Word:
-        case FieldType::LongWord: {
-            const qint64 n = v.toLongLong(&ok);
-            if (!ok)
-                badValue(def, v);
-            out_ += QByteArray::number(n);
-            return;
-        }
-        case FieldType::Boolean:
-            out_ += v.toBool() ? "TRUE" : "FALSE";
-            return;
-        case FieldType::Single:
-        case FieldType::Float:
-        case FieldType::Currency: {
-            const double d = v.toDouble(&ok);
-            if (!ok)
-                badValue(def, v);
-            out_ += formatDouble(d, def.type == FieldType::Single);
-            return;
-        }
-        case FieldType::Bcd:
-        case FieldType::FmtBcd: {
-            const double d = v.toDouble(&ok);
-            if (!ok)
-                badValue(def, v);
+        const bool wide = def.type == FieldType::WideString || def.type == FieldType::WideMemo;
+        appendEscaped(out_, s, wide ? TextMode::Escaped : utf8_ ? TextMode::Utf8 : TextMode::Ansi);
+    }
+
+    void appendBytes(const FieldDef& def, QByteArray b)
+    {
+        if (def.type == FieldType::Bytes)
+            b.resize(qBound(0, def.size, 0xFFFF), '\0');  // fixed size: zero-filled
+        out_ += b.toBase64();
+    }
+
+    void appendFloat(const FieldDef& def, double d)
+    {
+        if (def.type == FieldType::Bcd || def.type == FieldType::FmtBcd)
             out_ += formatDecimal(d, def.decimals);
-            return;
-        }
-        case FieldType::Date: {
-            const QDate d = v.metaType().id() == QMetaType::QDateTime ? v.toDateTime().date() : v.toDate();
-            if (!d.isValid())
-                badValue(def, v);
-            out_ += formatXmlDate(d);
-            return;
-        }
-        case FieldType::Time: {
-            const QTime t = v.metaType().id() == QMetaType::QDateTime ? v.toDateTime().time() : v.toTime();
-            if (!t.isValid())
-                badValue(def, v);
-            out_ += formatXmlTime(t);
-            return;
-        }
-        case FieldType::DateTime:
-        case FieldType::TimeStamp: {
-            QDateTime dt = v.toDateTime();
-            if (!dt.isValid() && v.toDate().isValid())
-                dt = QDateTime(v.toDate(), QTime(0, 0));
-            if (!dt.isValid())
-                badValue(def, v);
-            out_ += formatXmlDateTime(dt);
-            return;
-        }
-        case FieldType::DataSet:
-            return;
-        }
+        else
+            out_ += formatDouble(d, def.type == FieldType::Single);
     }
 
     QByteArray out_;

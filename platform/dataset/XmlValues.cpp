@@ -148,31 +148,89 @@ QByteArray formatXmlDateTime(const QDateTime& dt)
     return date + 'T' + formatXmlTime(dt.time());
 }
 
+namespace {
+
+// Texts are the attribute's text; memos stored as bin.hex are Base64 of their encoding.
+QVariant textFromXml(const FieldDef& def, const QByteArray& subtype, QByteArrayView raw, const XmlScanner& scanner)
+{
+    if (!(def.type == FieldType::Memo || def.type == FieldType::WideMemo) || isTextSubtype(subtype))
+        return scanner.decodeValue(raw);
+    const QByteArray bytes = fromBase64(def, scanner.decode(raw).toLatin1());
+    return def.type == FieldType::Memo ? fromCp1252(bytes) : fromUtf16Le(bytes);
+}
+
+QVariant integerFromXml(const FieldDef& def, QByteArrayView text)
+{
+    bool ok = false;
+    qint64 v = text.toLongLong(&ok);
+    if (def.type == FieldType::LargeInt) {
+        if (!ok)
+            v = qint64(text.toULongLong(&ok));  // ui8 beyond the signed range
+        if (!ok)
+            badText(def, text);
+        return v;
+    }
+    // A value beyond the field's range would be cut on writing: refused here.
+    const FieldTypeTraits& traits = traitsOf(def.type);
+    if (!ok || v < traits.low || v > traits.high)
+        badText(def, text);
+    return isWideInteger(def.type) ? QVariant(v) : QVariant(int(v));
+}
+
+QVariant booleanFromXml(const FieldDef& def, QByteArrayView text)
+{
+    const char c = text[0];
+    if (c == 'T' || c == 't' || c == '1')
+        return true;
+    if (c == 'F' || c == 'f' || c == '0')
+        return false;
+    badText(def, text);
+}
+
+QVariant floatFromXml(const FieldDef& def, QByteArrayView text)
+{
+    const auto v = parseDouble(text);
+    if (!v)
+        badText(def, text);
+    // A single holds what a float holds, as the binary encoding keeps it; the shortest
+    // text of a float reads back as that float, not as a nearby double.
+    return def.type == FieldType::Single ? double(float(*v)) : *v;
+}
+
+// The value parsed by `parse`, refused when it is not valid.
+template <typename Parse>
+QVariant validFromXml(const FieldDef& def, QByteArrayView text, Parse parse)
+{
+    const auto value = parse(text);
+    if (!value.isValid())
+        badText(def, text);
+    return value;
+}
+
+// Numbers, booleans, dates and times, from their trimmed, non-empty text.
+QVariant scalarFromXml(const FieldDef& def, QByteArrayView text)
+{
+    switch (kindOf(def.type)) {
+    case ValueKind::Integer: return integerFromXml(def, text);
+    case ValueKind::Boolean: return booleanFromXml(def, text);
+    case ValueKind::Float: return floatFromXml(def, text);
+    case ValueKind::Date: return validFromXml(def, text, parseXmlDate);
+    case ValueKind::Time: return validFromXml(def, text, parseXmlTime);
+    case ValueKind::DateTime: return validFromXml(def, text, parseXmlDateTime);
+    default: return {};
+    }
+}
+
+}  // namespace
+
 QVariant xmlTextToValue(const FieldDef& def, const QByteArray& subtype, QByteArrayView raw,
                         const XmlScanner& scanner)
 {
-    switch (def.type) {
-    case FieldType::String:
-    case FieldType::FixedChar:
-    case FieldType::WideString:
-        return scanner.decodeValue(raw);
-    case FieldType::Memo:
-    case FieldType::WideMemo:
-        if (isTextSubtype(subtype))
-            return scanner.decodeValue(raw);
-        else {
-            const QByteArray bytes = fromBase64(def, scanner.decode(raw).toLatin1());
-            return def.type == FieldType::Memo ? fromCp1252(bytes) : fromUtf16Le(bytes);
-        }
-    case FieldType::Bytes:
-    case FieldType::VarBytes:
-    case FieldType::Blob:
-    case FieldType::Graphic:
-        return fromBase64(def, scanner.decode(raw).toLatin1());
-    case FieldType::DataSet:
-        return {};
-    default:
-        break;
+    switch (kindOf(def.type)) {
+    case ValueKind::Text: return textFromXml(def, subtype, raw, scanner);
+    case ValueKind::Bytes: return fromBase64(def, scanner.decode(raw).toLatin1());
+    case ValueKind::DataSet: return {};
+    default: break;
     }
     QByteArray decoded;
     QByteArrayView text = raw;
@@ -183,76 +241,7 @@ QVariant xmlTextToValue(const FieldDef& def, const QByteArray& subtype, QByteArr
     text = text.trimmed();
     if (text.isEmpty())
         return {};
-    bool ok = false;
-    switch (def.type) {
-    case FieldType::ShortInt:
-    case FieldType::SmallInt:
-    case FieldType::Integer:
-    case FieldType::Byte:
-    case FieldType::Word: {
-        // A value beyond the field's range would be cut on writing: refused here.
-        const qint64 v = text.toLongLong(&ok);
-        const FieldTypeTraits& traits = traitsOf(def.type);
-        if (!ok || v < traits.low || v > traits.high)
-            badText(def, text);
-        return int(v);
-    }
-    case FieldType::LongWord: {
-        const qint64 v = text.toLongLong(&ok);
-        if (!ok || v < 0 || v > 0xFFFFFFFFll)
-            badText(def, text);
-        return v;
-    }
-    case FieldType::LargeInt: {
-        qint64 v = text.toLongLong(&ok);
-        if (!ok)
-            v = qint64(text.toULongLong(&ok));  // ui8 beyond the signed range
-        if (!ok)
-            badText(def, text);
-        return v;
-    }
-    case FieldType::Boolean: {
-        const char c = text[0];
-        if (c == 'T' || c == 't' || c == '1')
-            return true;
-        if (c == 'F' || c == 'f' || c == '0')
-            return false;
-        badText(def, text);
-    }
-    case FieldType::Single:
-    case FieldType::Float:
-    case FieldType::Currency:
-    case FieldType::Bcd:
-    case FieldType::FmtBcd: {
-        const auto v = parseDouble(text);
-        if (!v)
-            badText(def, text);
-        // A single holds what a float holds, as the binary encoding keeps it; the shortest
-        // text of a float reads back as that float, not as a nearby double.
-        return def.type == FieldType::Single ? double(float(*v)) : *v;
-    }
-    case FieldType::Date: {
-        const QDate d = parseXmlDate(text);
-        if (!d.isValid())
-            badText(def, text);
-        return d;
-    }
-    case FieldType::Time: {
-        const QTime t = parseXmlTime(text);
-        if (!t.isValid())
-            badText(def, text);
-        return t;
-    }
-    case FieldType::DateTime:
-    case FieldType::TimeStamp: {
-        const QDateTime dt = parseXmlDateTime(text);
-        if (!dt.isValid())
-            badText(def, text);
-        return dt;
-    }
-    default:
-        return {};
-    }
+    return scalarFromXml(def, text);
 }
 
 }  // namespace platform::packet

@@ -220,75 +220,83 @@ QDateTime toDateTime(const FieldDef& f, const QVariant& v)
     return dt;
 }
 
+QVariant textFromDb(const FieldDef& f, const QVariant& v)
+{
+    if (f.type == FieldType::FixedChar) {
+        const QString s = v.toString();
+        return f.size > 0 ? s.leftJustified(f.size, QLatin1Char(' '), true) : s;
+    }
+    QString s = v.typeId() == QMetaType::QByteArray ? QString::fromUtf8(v.toByteArray()) : v.toString();
+    if (traitsOf(f.type).sizeLimits && f.size > 0 && s.size() > f.size)
+        s.truncate(f.size);
+    return s;
+}
+
+QVariant integerFromDb(const FieldDef& f, const QVariant& v)
+{
+    const qint64 n = toInteger(f, v);
+    if (isWideInteger(f.type))
+        return n;
+    if (n < INT_MIN || n > INT_MAX)
+        cannot(f, v, "a 32-bit integer");
+    return int(n);
+}
+
+QVariant floatFromDb(const FieldDef& f, const QVariant& v)
+{
+    switch (v.typeId()) {
+    case QMetaType::Double: case QMetaType::Float: case QMetaType::Int: case QMetaType::LongLong:
+    case QMetaType::UInt: case QMetaType::ULongLong: case QMetaType::Bool:
+        return v.toDouble();
+    default:
+        return textToDouble(f, v);
+    }
+}
+
+QVariant dateFromDb(const FieldDef& f, const QVariant& v)
+{
+    if (v.typeId() == QMetaType::QDate)
+        return v.toDate();
+    const QDateTime dt = toDateTime(f, v);
+    return dt.isValid() ? QVariant(dt.date()) : QVariant();
+}
+
+QVariant timeFromDb(const FieldDef& f, const QVariant& v)
+{
+    if (v.typeId() == QMetaType::QTime)
+        return v.toTime();
+    if (v.typeId() == QMetaType::QDateTime)
+        return toDateTime(f, v).time();
+    const QString s = v.toString().trimmed();
+    if (s.isEmpty())
+        return {};
+    bool ok = true;
+    int end = 0;
+    QTime t = s.size() >= 10 && s[4] == QLatin1Char('-') ? toDateTime(f, v).time() : parseTime(s, 0, ok, end);
+    if (!ok || !t.isValid())
+        cannot(f, v, "a time");
+    return t;
+}
+
 }  // namespace
 
 QVariant convertDbValue(const FieldDef& f, const QVariant& v)
 {
     if (v.isNull() || !v.isValid())
         return {};
-    switch (f.type) {
-    case FieldType::String: case FieldType::WideString: {
-        QString s = v.typeId() == QMetaType::QByteArray ? QString::fromUtf8(v.toByteArray()) : v.toString();
-        if (f.size > 0 && s.size() > f.size)
-            s.truncate(f.size);
-        return s;
-    }
-    case FieldType::FixedChar: {
-        QString s = v.toString();
-        if (f.size > 0)
-            s = s.leftJustified(f.size, QLatin1Char(' '), true);
-        return s;
-    }
-    case FieldType::Memo: case FieldType::WideMemo:
-        return v.typeId() == QMetaType::QByteArray ? QString::fromUtf8(v.toByteArray()) : v.toString();
-    case FieldType::ShortInt: case FieldType::SmallInt: case FieldType::Integer:
-    case FieldType::Byte: case FieldType::Word: {
-        const qint64 n = toInteger(f, v);
-        if (n < INT_MIN || n > INT_MAX)
-            cannot(f, v, "a 32-bit integer");
-        return int(n);
-    }
-    case FieldType::LongWord: case FieldType::LargeInt:
-        return toInteger(f, v);
-    case FieldType::Boolean:
-        return toBoolean(f, v);
-    case FieldType::Single: case FieldType::Float: case FieldType::Currency:
-    case FieldType::Bcd: case FieldType::FmtBcd:
-        switch (v.typeId()) {
-        case QMetaType::Double: case QMetaType::Float: case QMetaType::Int: case QMetaType::LongLong:
-        case QMetaType::UInt: case QMetaType::ULongLong: case QMetaType::Bool:
-            return v.toDouble();
-        default:
-            return textToDouble(f, v);
-        }
-    case FieldType::Date: {
-        if (v.typeId() == QMetaType::QDate)
-            return v.toDate();
-        const QDateTime dt = toDateTime(f, v);
-        return dt.isValid() ? QVariant(dt.date()) : QVariant();
-    }
-    case FieldType::Time: {
-        if (v.typeId() == QMetaType::QTime)
-            return v.toTime();
-        if (v.typeId() == QMetaType::QDateTime)
-            return toDateTime(f, v).time();
-        const QString s = v.toString().trimmed();
-        if (s.isEmpty())
-            return {};
-        bool ok = true;
-        int end = 0;
-        QTime t = s.size() >= 10 && s[4] == QLatin1Char('-') ? toDateTime(f, v).time() : parseTime(s, 0, ok, end);
-        if (!ok || !t.isValid())
-            cannot(f, v, "a time");
-        return t;
-    }
-    case FieldType::DateTime: case FieldType::TimeStamp: {
+    switch (kindOf(f.type)) {
+    case ValueKind::Text: return textFromDb(f, v);
+    case ValueKind::Integer: return integerFromDb(f, v);
+    case ValueKind::Boolean: return toBoolean(f, v);
+    case ValueKind::Float: return floatFromDb(f, v);
+    case ValueKind::Date: return dateFromDb(f, v);
+    case ValueKind::Time: return timeFromDb(f, v);
+    case ValueKind::DateTime: {
         const QDateTime dt = toDateTime(f, v);
         return dt.isValid() ? QVariant(dt) : QVariant();
     }
-    case FieldType::Bytes: case FieldType::VarBytes: case FieldType::Blob: case FieldType::Graphic:
-        return v.toByteArray();
-    case FieldType::DataSet:
+    case ValueKind::Bytes: return v.toByteArray();
+    case ValueKind::DataSet:
         throw DatabaseError(QStringLiteral("Field '%1': a nested dataset cannot come from a query").arg(f.name));
     }
     return v;
@@ -297,7 +305,7 @@ QVariant convertDbValue(const FieldDef& f, const QVariant& v)
 namespace {
 
 // A null of the parameter's type, so the driver binds the matching SQL type. Dates and
-// times go to SQLite as text, and date-times to PostgreSQL too (see bindValue).
+// times go to SQLite as text, and date-times to PostgreSQL too (see dateParameter).
 QVariant typedNull(FieldType type, Backend backend)
 {
     const ValueKind kind = kindOf(type);
@@ -309,38 +317,35 @@ QVariant typedNull(FieldType type, Backend backend)
     return QVariant(QMetaType(traitsOf(type).variantType));
 }
 
+// Dates and times go to SQLite as text, date-times to PostgreSQL too: its driver would
+// send a zoned literal otherwise.
+QVariant dateParameter(const FieldDef& def, const QVariant& v, Backend backend)
+{
+    const QVariant c = convertDbValue(def, v);
+    if (c.isNull())
+        return typedNull(def.type, backend);
+    const bool textDates = backend == Backend::SQLite;
+    switch (kindOf(def.type)) {
+    case ValueKind::Date: return textDates ? QVariant(c.toDate().toString(QStringLiteral("yyyy-MM-dd"))) : c;
+    case ValueKind::Time: return textDates ? QVariant(c.toTime().toString(QStringLiteral("HH:mm:ss"))) : c;
+    default: return textDates || backend == Backend::PostgreSQL ? QVariant(dbDateTimeText(c.toDateTime())) : c;
+    }
+}
+
 }  // namespace
 
 QVariant bindValue(FieldType type, const QVariant& v, Backend backend)
 {
-    const bool textDates = backend == Backend::SQLite;
     FieldDef def;
     def.name = QStringLiteral("parameter");
     def.type = type;
     if (v.isNull() || !v.isValid())
         return typedNull(type, backend);
     switch (kindOf(type)) {
-    case ValueKind::Date: {
-        const QVariant c = convertDbValue(def, v);
-        if (c.isNull())
-            return bindValue(type, QVariant(), backend);
-        return textDates ? QVariant(c.toDate().toString(QStringLiteral("yyyy-MM-dd"))) : c;
-    }
-    case ValueKind::Time: {
-        const QVariant c = convertDbValue(def, v);
-        if (c.isNull())
-            return bindValue(type, QVariant(), backend);
-        return textDates ? QVariant(c.toTime().toString(QStringLiteral("HH:mm:ss"))) : c;
-    }
-    case ValueKind::DateTime: {
-        const QVariant c = convertDbValue(def, v);
-        if (c.isNull())
-            return bindValue(type, QVariant(), backend);
-        // PostgreSQL gets text too: the driver would send a zoned literal otherwise.
-        if (textDates || backend == Backend::PostgreSQL)
-            return dbDateTimeText(c.toDateTime());
-        return c;
-    }
+    case ValueKind::Date:
+    case ValueKind::Time:
+    case ValueKind::DateTime:
+        return dateParameter(def, v, backend);
     case ValueKind::Text:
         if (v.typeId() == QMetaType::QDate)
             return v.toDate().toString(QStringLiteral("yyyy-MM-dd"));
