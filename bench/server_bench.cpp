@@ -86,7 +86,7 @@ class RawPg {
 public:
     RawPg()
     {
-        const platform::db::ConnectionSpec t = platform::db::parseConnectionString(benchPg());
+        const platform::db::ConnectionTarget t = platform::db::parseConnectionString(benchPg());
         const QByteArray info = QStringLiteral("host=%1 port=%2 dbname=%3 user=%4 password=%5")
                                     .arg(t.host).arg(t.port > 0 ? t.port : 5432).arg(t.databaseName, t.user, t.password)
                                     .toUtf8();

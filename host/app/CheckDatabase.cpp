@@ -169,7 +169,7 @@ std::unique_ptr<platform::db::Connection> checkDatabase(const Terminal& t, const
             return nullptr;
         }
     }
-    platform::db::ConnectionSpec target;
+    platform::db::ConnectionTarget target;
     try {
         target = platform::db::parseConnectionString(text);
     } catch (const platform::Error& e) {

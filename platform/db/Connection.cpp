@@ -18,7 +18,7 @@ namespace platform::db {
 struct Connection::Impl {
     QString connectionString;
     Event beforeConnect, afterConnect;
-    ConnectionSpec target;
+    ConnectionTarget target;
     QString qtName;
     bool open = false;
     bool inTransaction = false;
@@ -27,6 +27,8 @@ struct Connection::Impl {
     Backend backend = Backend::Other;
     QString dbmsName;
     int appliedTimeout = -1;  // PostgreSQL statement_timeout last set, -1 unknown
+
+    void identifyServer(const QSqlDatabase& db, const ConnectionTarget& opened);
 };
 
 namespace {
@@ -87,7 +89,7 @@ bool Connection::connected() const { return d->open; }
 Dialect Connection::dialect() const { return d->dialect; }
 Backend Connection::backend() const { return d->backend; }
 QString Connection::dbmsName() const { return d->dbmsName; }
-const ConnectionSpec& Connection::connectionSpec() const { return d->target; }
+const ConnectionTarget& Connection::connectionTarget() const { return d->target; }
 QString Connection::qtConnectionName() const { return d->qtName; }
 bool Connection::inTransaction() const { return d->inTransaction; }
 
@@ -114,7 +116,68 @@ void requireExistingSqliteFile(const QString& path)
         throw DatabaseError(QStringLiteral("Cannot connect (SQLite): %1 is not a database file").arg(path));
 }
 
+// A Qt connection named `qtName` to the target, open. Throws DatabaseError naming the
+// provider when it does not open, and leaves no connection of that name behind.
+QSqlDatabase openQtDatabase(const ConnectionTarget& target, const QString& qtName)
+{
+    if (target.driver == QLatin1String("QSQLITE"))
+        requireExistingSqliteFile(target.databaseName);
+    if (!QSqlDatabase::isDriverAvailable(target.driver))
+        throw DatabaseError(QStringLiteral("Database driver %1 is not available (provider %2)").arg(target.driver, target.provider));
+    QSqlDatabase db = QSqlDatabase::addDatabase(target.driver, qtName);
+    db.setDatabaseName(target.databaseName);
+    if (!target.host.isEmpty())
+        db.setHostName(target.host);
+    if (target.port > 0)
+        db.setPort(target.port);
+    if (!target.user.isEmpty())
+        db.setUserName(target.user);
+    if (!target.password.isEmpty())
+        db.setPassword(target.password);
+    if (!target.connectOptions.isEmpty())
+        db.setConnectOptions(target.connectOptions);
+    if (!db.open()) {
+        const QString text = errorText(db.lastError());
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(qtName);
+        throw DatabaseError(QStringLiteral("Cannot connect (%1): %2").arg(target.provider, text));
+    }
+    return db;
+}
+
+// This system's statements are short lookups. PostgreSQL compiles a statement to machine
+// code when its estimated cost is high, which a join on a range (the product tree)
+// inflates far beyond what it reads: the compilation then costs more than the statement.
+// A server without the setting has nothing to turn off.
+void turnOffPostgresJit(const QString& qtName)
+{
+    QSqlQuery(QStringLiteral("SET jit = off"), QSqlDatabase::database(qtName, false));
+}
+
 }  // namespace
+
+// What the open connection reaches: its dialect, engine and DBMS name (an ODBC data source
+// may say them only once connected); SQLite gets its busy wait.
+void Connection::Impl::identifyServer(const QSqlDatabase& db, const ConnectionTarget& opened)
+{
+    target = opened;
+    dialect = target.dialect;
+    backend = target.backend;
+    dbmsName = target.driver;
+    if (target.driver == QLatin1String("QODBC")) {
+        dbmsName = odbcDbmsName(db);
+        if (target.dialectFromServer) {
+            dialect = dialectForDbmsName(dbmsName);
+            backend = backendForDbmsName(dbmsName);
+        }
+    } else if (target.driver == QLatin1String("QSQLITE")) {
+        dbmsName = QStringLiteral("SQLite");
+        if (sqlite3* handle = SqliteStatement::handleOf(db))
+            sqlitebusy::install(handle, target.databaseName, target.busyTimeoutMs);
+    } else if (target.driver == QLatin1String("QPSQL")) {
+        dbmsName = QStringLiteral("PostgreSQL");
+    }
+}
 
 void Connection::open()
 {
@@ -122,58 +185,13 @@ void Connection::open()
         return;
     if (d->beforeConnect)
         d->beforeConnect(*this);
-    ConnectionSpec target = parseConnectionString(d->connectionString);
-    if (target.driver == QLatin1String("QSQLITE"))
-        requireExistingSqliteFile(target.databaseName);
-    if (!QSqlDatabase::isDriverAvailable(target.driver))
-        throw DatabaseError(QStringLiteral("Database driver %1 is not available (provider %2)").arg(target.driver, target.provider));
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(target.driver, d->qtName);
-        db.setDatabaseName(target.databaseName);
-        if (!target.host.isEmpty())
-            db.setHostName(target.host);
-        if (target.port > 0)
-            db.setPort(target.port);
-        if (!target.user.isEmpty())
-            db.setUserName(target.user);
-        if (!target.password.isEmpty())
-            db.setPassword(target.password);
-        if (!target.connectOptions.isEmpty())
-            db.setConnectOptions(target.connectOptions);
-        if (!db.open()) {
-            const QString text = errorText(db.lastError());
-            db = QSqlDatabase();
-            QSqlDatabase::removeDatabase(d->qtName);
-            throw DatabaseError(QStringLiteral("Cannot connect (%1): %2").arg(target.provider, text));
-        }
-        d->target = target;
-        d->dialect = target.dialect;
-        d->backend = target.backend;
-        d->dbmsName = target.driver;
-        if (target.driver == QLatin1String("QODBC")) {
-            d->dbmsName = odbcDbmsName(db);
-            if (target.dialectFromServer) {
-                d->dialect = dialectForDbmsName(d->dbmsName);
-                d->backend = backendForDbmsName(d->dbmsName);
-            }
-        } else if (target.driver == QLatin1String("QSQLITE")) {
-            d->dbmsName = QStringLiteral("SQLite");
-            if (sqlite3* handle = SqliteStatement::handleOf(db))
-                sqlitebusy::install(handle, target.databaseName, target.busyTimeoutMs);
-        } else if (target.driver == QLatin1String("QPSQL")) {
-            d->dbmsName = QStringLiteral("PostgreSQL");
-        }
-    }
+    const ConnectionTarget target = parseConnectionString(d->connectionString);
+    d->identifyServer(openQtDatabase(target, d->qtName), target);
     d->open = true;
     d->inTransaction = false;
     d->appliedTimeout = -1;
-    if (d->backend == Backend::PostgreSQL) {
-        // This system's statements are short lookups. PostgreSQL compiles a statement to
-        // machine code when its estimated cost is high, which a join on a range (the
-        // product tree) inflates far beyond what it reads: the compilation then costs more
-        // than the statement. A server without the setting has nothing to turn off.
-        QSqlQuery(QStringLiteral("SET jit = off"), QSqlDatabase::database(d->qtName, false));
-    }
+    if (d->backend == Backend::PostgreSQL)
+        turnOffPostgresJit(d->qtName);
     try {
         if (d->afterConnect)
             d->afterConnect(*this);

@@ -49,7 +49,7 @@ public:
     Dialect dialect() const;         // valid while connected
     Backend backend() const;         // valid while connected
     QString dbmsName() const;        // the server's name for itself (ODBC), else the driver
-    const ConnectionSpec& connectionSpec() const;  // of the last open
+    const ConnectionTarget& connectionTarget() const;  // of the last open
     QString qtConnectionName() const;
     QSqlDatabase database() const;   // the Qt handle; invalid while closed
 

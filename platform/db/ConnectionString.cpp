@@ -104,7 +104,7 @@ QString odbcValue(const QString& v)
     return v;
 }
 
-void parsePort(ConnectionSpec& target, const QString& text)
+void parsePort(ConnectionTarget& target, const QString& text)
 {
     if (text.isEmpty())
         return;
@@ -131,10 +131,10 @@ void hostAndPort(const QString& source, QString& host, QString& port)
 
 // An OLE DB provider served by an ODBC driver: the driver's name comes from the string
 // ("ODBC Driver=..."), else from the environment, else the usual default.
-ConnectionSpec odbcSpec(const Keys& keys, Dialect dialect, Backend backend, const char* envVar,
-                        const char* defaultDriver, QString& driver)
+ConnectionTarget odbcTarget(const Keys& keys, Dialect dialect, Backend backend, const char* envVar,
+                            const char* defaultDriver, QString& driver)
 {
-    ConnectionSpec target;
+    ConnectionTarget target;
     target.driver = QStringLiteral("QODBC");
     target.dialect = dialect;
     target.backend = backend;
@@ -146,11 +146,11 @@ ConnectionSpec odbcSpec(const Keys& keys, Dialect dialect, Backend backend, cons
     return target;
 }
 
-ConnectionSpec parseMsSql(const Keys& keys)
+ConnectionTarget parseMsSql(const Keys& keys)
 {
     QString driver;
-    ConnectionSpec target = odbcSpec(keys, Dialect::MsSql, Backend::MsSql, "VAK_ODBC_MSSQL_DRIVER",
-                                   "ODBC Driver 18 for SQL Server", driver);
+    ConnectionTarget target = odbcTarget(keys, Dialect::MsSql, Backend::MsSql, "VAK_ODBC_MSSQL_DRIVER",
+                                         "ODBC Driver 18 for SQL Server", driver);
     QString host, port;
     hostAndPort(keys.get({"data source", "server", "address", "addr"}), host, port);
     QString odbc = QStringLiteral("Driver={%1};Server=%2").arg(driver, odbcValue(host));
@@ -175,18 +175,18 @@ ConnectionSpec parseMsSql(const Keys& keys)
     return target;
 }
 
-ConnectionSpec parseOracle(const Keys& keys)
+ConnectionTarget parseOracle(const Keys& keys)
 {
     QString driver;
-    ConnectionSpec target = odbcSpec(keys, Dialect::Oracle, Backend::Oracle, "VAK_ODBC_ORACLE_DRIVER", "Oracle", driver);
+    ConnectionTarget target = odbcTarget(keys, Dialect::Oracle, Backend::Oracle, "VAK_ODBC_ORACLE_DRIVER", "Oracle", driver);
     target.databaseName = QStringLiteral("Driver={%1};DBQ=%2")
-                            .arg(driver, odbcValue(keys.get({"data source", "dbq", "server"})));
+                              .arg(driver, odbcValue(keys.get({"data source", "dbq", "server"})));
     return target;
 }
 
-ConnectionSpec parseMsdasql(const QList<ConnectionPair>& pairs, const Keys& keys)
+ConnectionTarget parseMsdasql(const QList<ConnectionPair>& pairs, const Keys& keys)
 {
-    ConnectionSpec target;
+    ConnectionTarget target;
     target.driver = QStringLiteral("QODBC");
     target.dialectFromServer = true;
     if (!keys.has("dsn") && !keys.has("driver") && !keys.has("filedsn"))
@@ -215,9 +215,60 @@ ConnectionSpec parseMsdasql(const QList<ConnectionPair>& pairs, const Keys& keys
     return target;
 }
 
+ConnectionTarget parseSqlite(const Keys& keys)
+{
+    ConnectionTarget target;
+    target.driver = QStringLiteral("QSQLITE");
+    target.backend = Backend::SQLite;
+    target.databaseName = keys.get({"data source", "database", "datasource"});
+    if (target.databaseName.isEmpty())
+        throw DatabaseError(QStringLiteral("Connection string: Provider=SQLite needs Data Source="));
+    const QString busy = keys.get({"busy timeout"});
+    if (!busy.isEmpty()) {
+        bool ok = false;
+        const double seconds = busy.toDouble(&ok);
+        if (!ok || seconds < 0 || seconds > 3600)
+            throw DatabaseError(QStringLiteral("Connection string: Busy Timeout must be seconds from 0 to 3600, not '%1'").arg(busy));
+        target.busyTimeoutMs = int(seconds * 1000);
+    }
+    return target;
+}
+
+// Connect Timeout and Search Path become libpq connection options.
+QString postgresOptions(const Keys& keys)
+{
+    QStringList options;
+    QString timeout = keys.get({"timeout", "connect timeout"});
+    if (!timeout.isEmpty())
+        options << QStringLiteral("connect_timeout=") + timeout;
+    // The schema(s) the statements see first: "Search Path=loja,public".
+    QString searchPath = keys.get({"search path", "searchpath"});
+    if (!searchPath.isEmpty()) {
+        static const QRegularExpression safe(QStringLiteral("^[A-Za-z_][A-Za-z0-9_]*(,[A-Za-z_][A-Za-z0-9_]*)*$"));
+        if (!safe.match(searchPath).hasMatch())
+            throw DatabaseError(QStringLiteral("Connection string: invalid Search Path '%1'").arg(searchPath));
+        options << QStringLiteral("options=-csearch_path=") + searchPath;
+    }
+    return options.join(QLatin1Char(';'));
+}
+
+ConnectionTarget parsePostgres(const Keys& keys)
+{
+    ConnectionTarget target;
+    target.driver = QStringLiteral("QPSQL");
+    target.backend = Backend::PostgreSQL;
+    target.host = keys.get({"host", "server", "data source"});
+    parsePort(target, keys.get({"port"}));
+    target.databaseName = keys.get({"database", "initial catalog"});
+    target.user = keys.get({"user id", "user", "uid", "username"});
+    target.password = keys.get({"password", "pwd"});
+    target.connectOptions = postgresOptions(keys);
+    return target;
+}
+
 }  // namespace
 
-ConnectionSpec parseConnectionString(const QString& text)
+ConnectionTarget parseConnectionString(const QString& text)
 {
     const QList<ConnectionPair> pairs = splitConnectionString(text);
     const Keys keys(pairs);
@@ -230,42 +281,11 @@ ConnectionSpec parseConnectionString(const QString& text)
     name.remove(version);
     const QString p = name.toLower();
 
-    ConnectionSpec target;
+    ConnectionTarget target;
     if (p == QLatin1String("sqlite") || p == QLatin1String("sqlite3")) {
-        target.driver = QStringLiteral("QSQLITE");
-        target.backend = Backend::SQLite;
-        target.databaseName = keys.get({"data source", "database", "datasource"});
-        if (target.databaseName.isEmpty())
-            throw DatabaseError(QStringLiteral("Connection string: Provider=SQLite needs Data Source="));
-        const QString busy = keys.get({"busy timeout"});
-        if (!busy.isEmpty()) {
-            bool ok = false;
-            const double seconds = busy.toDouble(&ok);
-            if (!ok || seconds < 0 || seconds > 3600)
-                throw DatabaseError(QStringLiteral("Connection string: Busy Timeout must be seconds from 0 to 3600, not '%1'").arg(busy));
-            target.busyTimeoutMs = int(seconds * 1000);
-        }
+        target = parseSqlite(keys);
     } else if (p == QLatin1String("postgresql") || p == QLatin1String("postgres") || p == QLatin1String("pgsql")) {
-        target.driver = QStringLiteral("QPSQL");
-        target.backend = Backend::PostgreSQL;
-        target.host = keys.get({"host", "server", "data source"});
-        parsePort(target, keys.get({"port"}));
-        target.databaseName = keys.get({"database", "initial catalog"});
-        target.user = keys.get({"user id", "user", "uid", "username"});
-        target.password = keys.get({"password", "pwd"});
-        QStringList options;
-        QString timeout = keys.get({"timeout", "connect timeout"});
-        if (!timeout.isEmpty())
-            options << QStringLiteral("connect_timeout=") + timeout;
-        // The schema(s) the statements see first: "Search Path=loja,public".
-        QString searchPath = keys.get({"search path", "searchpath"});
-        if (!searchPath.isEmpty()) {
-            static const QRegularExpression safe(QStringLiteral("^[A-Za-z_][A-Za-z0-9_]*(,[A-Za-z_][A-Za-z0-9_]*)*$"));
-            if (!safe.match(searchPath).hasMatch())
-                throw DatabaseError(QStringLiteral("Connection string: invalid Search Path '%1'").arg(searchPath));
-            options << QStringLiteral("options=-csearch_path=") + searchPath;
-        }
-        target.connectOptions = options.join(QLatin1Char(';'));
+        target = parsePostgres(keys);
     } else if (p == QLatin1String("msdasql")) {
         target = parseMsdasql(pairs, keys);
     } else if (p == QLatin1String("sqloledb") || p == QLatin1String("msoledbsql") || p.startsWith(QLatin1String("sqlncli"))) {

@@ -43,7 +43,7 @@ using ConnectionPair = QPair<QString, QString>;
 QList<ConnectionPair> splitConnectionString(const QString& text);
 
 // What a connection string asks for, ready for QSqlDatabase.
-struct ConnectionSpec {
+struct ConnectionTarget {
     QString provider;      // as written, without a version suffix
     QString driver;        // "QSQLITE", "QPSQL", "QODBC"
     QString databaseName;  // QSqlDatabase::setDatabaseName (file, database, or ODBC string)
@@ -60,7 +60,7 @@ struct ConnectionSpec {
 
 // Throws DatabaseError naming the provider when it is missing or unknown, or when a
 // required key (Data Source of SQLite, DSN/Driver of MSDASQL) is absent.
-ConnectionSpec parseConnectionString(const QString& text);
+ConnectionTarget parseConnectionString(const QString& text);
 
 // The dialect and backend for a DBMS name reported by an ODBC driver
 // ("Microsoft SQL Server", "Oracle", "PostgreSQL", "SQLite", ...).

@@ -195,6 +195,17 @@ void Statement::run(bool forwardOnly)
     if (prepared_.trimmed().isEmpty())
         fail(QStringLiteral("run"), QStringLiteral("empty SQL text"));
     // Binding first: a value that cannot be converted fails before anything is sent.
+    const QVariantList values = boundValues(conn);
+    const QString key = conn.qtConnectionName() + QLatin1Char('\n') + prepared_;
+    if (sqlite3* handle = SqliteStatement::handleOf(conn.database()))
+        runOnSqlite(handle, key, values);
+    else
+        runOnDriver(conn, key, values, forwardOnly);
+}
+
+// The parameters' values at the markers, as the connection's driver binds them.
+QVariantList Statement::boundValues(const Connection& conn)
+{
     QVariantList values;
     values.reserve(markers_.size());
     for (const QString& name : std::as_const(markers_)) {
@@ -205,30 +216,37 @@ void Statement::run(bool forwardOnly)
             fail(QStringLiteral("bind"), QStringLiteral("parameter '%1': %2").arg(name, e.text()));
         }
     }
-    const QString key = conn.qtConnectionName() + QLatin1Char('\n') + prepared_;
-    if (sqlite3* handle = SqliteStatement::handleOf(conn.database())) {
-        try {
-            if (preparedFor_ != key || !lite_) {
-                releaseQuery();
-                lite_ = std::make_unique<SqliteStatement>(handle, prepared_);
-                preparedFor_ = key;
-            } else {
-                lite_->reset();
-            }
-            for (int i = 0; i < values.size(); ++i)
-                lite_->bind(i, values[i]);
-            firstRow_ = lite_->step();
-        } catch (const DatabaseError& e) {
+    return values;
+}
+
+// The statement prepared once per text and connection on the engine's handle, stepped to
+// its first row.
+void Statement::runOnSqlite(sqlite3* handle, const QString& key, const QVariantList& values)
+{
+    try {
+        if (preparedFor_ != key || !lite_) {
             releaseQuery();
-            fail(QStringLiteral("execute"), e.text());
+            lite_ = std::make_unique<SqliteStatement>(handle, prepared_);
+            preparedFor_ = key;
+        } else {
+            lite_->reset();
         }
-        return;
+        for (int i = 0; i < values.size(); ++i)
+            lite_->bind(i, values[i]);
+        firstRow_ = lite_->step();
+    } catch (const DatabaseError& e) {
+        releaseQuery();
+        fail(QStringLiteral("execute"), e.text());
     }
+}
+
+void Statement::runOnDriver(Connection& conn, const QString& key, const QVariantList& values, bool forwardOnly)
+{
     if (preparedFor_ != key) {
         query_ = QSqlQuery(conn.database());
         // On PostgreSQL a forward-only query is fetched a row at a time, one result from
         // the server per row; the whole result at once is what a provider reads.
-        query_.setForwardOnly(forwardOnly && conn.connectionSpec().driver != QLatin1String("QPSQL"));
+        query_.setForwardOnly(forwardOnly && conn.connectionTarget().driver != QLatin1String("QPSQL"));
         if (!query_.prepare(prepared_)) {
             const QString text = query_.lastError().text();
             releaseQuery();
@@ -238,7 +256,7 @@ void Statement::run(bool forwardOnly)
     } else {
         query_.finish();
     }
-    if (conn.connectionSpec().driver == QLatin1String("QODBC"))
+    if (conn.connectionTarget().driver == QLatin1String("QODBC"))
         setOdbcTimeout(query_, commandTimeout_);
     else
         conn.applyStatementTimeout(commandTimeout_);

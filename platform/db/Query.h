@@ -34,6 +34,8 @@
 #include <memory>
 #include <vector>
 
+struct sqlite3;
+
 namespace platform {
 class BinaryPacketBuilder;
 }
@@ -114,6 +116,9 @@ protected:
 
 private:
     void parse();
+    QVariantList boundValues(const Connection& conn);
+    void runOnSqlite(sqlite3* handle, const QString& key, const QVariantList& values);
+    void runOnDriver(Connection& conn, const QString& key, const QVariantList& values, bool forwardOnly);
     QPointer<Connection> connection_;
     QSqlQuery query_;
     std::unique_ptr<SqliteStatement> lite_;

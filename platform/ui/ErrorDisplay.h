@@ -2,10 +2,11 @@
 // The application's standard error display: where an error that escaped a screen's event
 // handler ends up (the handler's guard hands it over; the screen stays open).
 //
-// The display is one per process even though this library is linked statically into the
-// host program and into every module: it is kept as a property of the QCoreApplication
-// object, which all of them share. Without an application, or before a host sets one,
-// the default display shows a message box (GUI application) or writes to stderr.
+// The display is one per process: it is kept as properties of the QCoreApplication
+// object, which the host program and every module it loads share, whichever copy of this
+// library each of them reaches. Until a display is set (or without an application) the
+// default one shows a critical message box titled "Erro" in a GUI application and writes
+// the text to stderr otherwise.
 
 #include <QString>
 
@@ -16,7 +17,8 @@ namespace platform::ui {
 // A display: called with the error's text and the context given to setErrorDisplay.
 using ErrorDisplayFunction = void (*)(const QString& text, void* context);
 
-// Installs the process's display (nullptr: back to the default). Needs a QCoreApplication.
+// Installs the process's display (nullptr: back to the default). Without a
+// QCoreApplication there is nowhere to keep it, and nothing happens.
 void setErrorDisplay(ErrorDisplayFunction display, void* context = nullptr);
 
 // Hands an error text to the display. Never throws.
@@ -26,6 +28,8 @@ void showError(const QString& text);
 template <typename Action>
 bool guarded(Action&& action) noexcept;
 
+// The text of an error: a platform error's text, an exception's what(), "Erro
+// desconhecido." for anything else; empty for no error.
 QString errorText(std::exception_ptr error);
 
 template <typename Action>

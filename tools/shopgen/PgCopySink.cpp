@@ -50,7 +50,7 @@ void appendNumber(QByteArray& out, double v)
 // Loads a PostgreSQL database table by table through COPY.
 class PgCopySink final : public Sink {
 public:
-    explicit PgCopySink(const platform::db::ConnectionSpec& target) : Sink(QStringLiteral("VACUUM ANALYZE"))
+    explicit PgCopySink(const platform::db::ConnectionTarget& target) : Sink(QStringLiteral("VACUUM ANALYZE"))
     {
         const QByteArray host = target.host.toUtf8(), port = QByteArray::number(target.port > 0 ? target.port : 5432);
         const QByteArray db = target.databaseName.toUtf8(), user = target.user.toUtf8();
@@ -191,7 +191,7 @@ void PgCopySink::endTable()
 
 }  // namespace
 
-std::unique_ptr<Sink> pgCopySink(const platform::db::ConnectionSpec& target)
+std::unique_ptr<Sink> pgCopySink(const platform::db::ConnectionTarget& target)
 {
     return std::make_unique<PgCopySink>(target);
 }

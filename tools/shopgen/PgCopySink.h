@@ -16,6 +16,6 @@
 namespace shopgen {
 
 // Connects to the target (host, port, database, user, password of the string).
-std::unique_ptr<Sink> pgCopySink(const platform::db::ConnectionSpec& target);
+std::unique_ptr<Sink> pgCopySink(const platform::db::ConnectionTarget& target);
 
 }  // namespace shopgen

@@ -148,7 +148,7 @@ int runShopCommand(const QStringList& args)
     if (const auto status = parse(args, parsed))
         return *status;
     try {
-        const platform::db::ConnectionSpec target = platform::db::parseConnectionString(parsed.connectionString);
+        const platform::db::ConnectionTarget target = platform::db::parseConnectionString(parsed.connectionString);
         if (target.driver == QLatin1String("QSQLITE")) {
             // Only shopgen creates a shop's SQLite file; it says so.
             if (!QFileInfo::exists(target.databaseName))

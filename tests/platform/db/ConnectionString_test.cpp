@@ -19,7 +19,7 @@ TEST(ConnectionString, SplitsQuotedAndBracedValues)
 
 TEST(ConnectionString, SQLiteAndPostgreSQL)
 {
-    ConnectionSpec s = parseConnectionString(QStringLiteral("provider=sqlite;data source=/var/loja.db"));
+    ConnectionTarget s = parseConnectionString(QStringLiteral("provider=sqlite;data source=/var/loja.db"));
     EXPECT_EQ(s.driver, QStringLiteral("QSQLITE"));
     EXPECT_EQ(s.databaseName, QStringLiteral("/var/loja.db"));
     EXPECT_EQ(s.dialect, Dialect::Ansi);
@@ -44,7 +44,7 @@ TEST(ConnectionString, SQLiteAndPostgreSQL)
 TEST(ConnectionString, SqlServerProvidersGoThroughOdbc)
 {
     for (const char* provider : {"SQLOLEDB.1", "MSOLEDBSQL", "SQLNCLI11", "SQLNCLI10.1"}) {
-        const ConnectionSpec s = parseConnectionString(
+        const ConnectionTarget s = parseConnectionString(
             QStringLiteral("Provider=%1;Data Source=srv\\LOJA,1433;Initial Catalog=QVN;User ID=sa;Password=pw")
                 .arg(QLatin1String(provider)));
         EXPECT_EQ(s.driver, QStringLiteral("QODBC")) << provider;
@@ -56,7 +56,7 @@ TEST(ConnectionString, SqlServerProvidersGoThroughOdbc)
         EXPECT_EQ(s.user, QStringLiteral("sa"));
         EXPECT_EQ(s.password, QStringLiteral("pw"));
     }
-    const ConnectionSpec s = parseConnectionString(
+    const ConnectionTarget s = parseConnectionString(
         QStringLiteral("Provider=SQLOLEDB;ODBC Driver=FreeTDS;Data Source=srv;Integrated Security=SSPI"));
     EXPECT_TRUE(s.databaseName.startsWith(QStringLiteral("Driver={FreeTDS};Server=srv")));
     EXPECT_TRUE(s.databaseName.contains(QStringLiteral("Trusted_Connection=yes")));
@@ -65,7 +65,7 @@ TEST(ConnectionString, SqlServerProvidersGoThroughOdbc)
 TEST(ConnectionString, OracleProviders)
 {
     for (const char* provider : {"MSDAORA.1", "MSDAORA", "OraOLEDB.Oracle", "OraOLEDB.Oracle.1"}) {
-        const ConnectionSpec s = parseConnectionString(
+        const ConnectionTarget s = parseConnectionString(
             QStringLiteral("Provider=%1;Data Source=QVNPROD;User ID=qvn;Password=x").arg(QLatin1String(provider)));
         EXPECT_EQ(s.driver, QStringLiteral("QODBC")) << provider;
         EXPECT_EQ(s.dialect, Dialect::Oracle) << provider;
@@ -76,7 +76,7 @@ TEST(ConnectionString, OracleProviders)
 
 TEST(ConnectionString, MsdasqlPassesTheOdbcPartOnAndAsksTheServer)
 {
-    ConnectionSpec s = parseConnectionString(
+    ConnectionTarget s = parseConnectionString(
         QStringLiteral("Provider=MSDASQL.1;Driver={PostgreSQL Unicode};Server=127.0.0.1;Port=5432;User ID=u;Password=p"));
     EXPECT_EQ(s.driver, QStringLiteral("QODBC"));
     EXPECT_TRUE(s.dialectFromServer);
