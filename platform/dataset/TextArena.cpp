@@ -38,9 +38,12 @@ QVariant TextArena::take(const char16_t* end)
     // reference), so that handing it over costs no copy.
     QVariant value{QString()};
     QString& text = *static_cast<QString*>(const_cast<void*>(value.constData()));
-    if (!single_.isNull()) {
-        single_.truncate(chars);
-        text = std::exchange(single_, QString());
+    // A long text's own string, when one was reserved for this text (one reserved for a
+    // text abandoned half way, by an error, is dropped here).
+    QString own = std::exchange(single_, QString());
+    if (!own.isNull() && text_ == reinterpret_cast<const char16_t*>(own.constData())) {
+        own.truncate(chars);
+        text = std::move(own);
     } else if (chars == 0) {
         // Empty texts share no block: an empty value must not keep other texts' block alive.
         text = QString(reinterpret_cast<const QChar*>(u""), 0);
