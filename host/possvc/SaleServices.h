@@ -100,4 +100,17 @@ struct PrintedCopy {
 };
 PrintedCopy lastCustomerCopy();
 
+// How long the close-outs of this process waited for another terminal's hold on their
+// consumer (the lock that keeps two terminals from spending the same points): close-outs
+// that took it, those that found it held, and the time spent waiting, in milliseconds.
+// On SQLite the database's write lock is taken instead, and nothing is counted as waiting.
+struct ConsumerLockWaits {
+    qint64 taken = 0;
+    qint64 waited = 0;
+    double lastMs = 0;
+    double totalMs = 0;
+    double longestMs = 0;
+};
+ConsumerLockWaits consumerLockWaits();
+
 }  // namespace possvc::sim

@@ -1,10 +1,13 @@
 #include "host/possvc/SaleServicesDb.h"
 
+#include "host/possvc/SaleServices.h"
+
 #include "loyaltysql/BalanceSql.h"
 #include "platform/Error.h"
 #include "platform/db/Query.h"
 
 #include <QCryptographicHash>
+#include <QElapsedTimer>
 
 namespace possvc::db {
 
@@ -202,40 +205,78 @@ bool clearPending(platform::db::Connection& db, const QString& branch, const QSt
     return c.execute() > 0;
 }
 
+namespace {
+
+sim::ConsumerLockWaits g_lockWaits;
+
+void recordLockWait(double ms)
+{
+    ++g_lockWaits.taken;
+    g_lockWaits.waited += ms > 0 ? 1 : 0;
+    g_lockWaits.lastMs = ms;
+    g_lockWaits.totalMs += ms;
+    g_lockWaits.longestMs = qMax(g_lockWaits.longestMs, ms);
+}
+
+// PostgreSQL: an advisory lock also serialises consumers that have no CONSUMIDOR row. It
+// is tried first, so that a close-out tells a free consumer (no wait at all) from one
+// another terminal holds (the wait is then the blocking statement's time).
+double lockConsumerAdvisory(platform::db::Connection& db, const QString& client, const QString& consumer)
+{
+    const QByteArray hash = QCryptographicHash::hash(
+        (QStringLiteral("VAK-FIDELIDADE|") + client + QLatin1Char('|') + consumer).toUtf8(), QCryptographicHash::Sha1);
+    qint64 key = 0;
+    for (int i = 0; i < 8; ++i)
+        key = (key << 8) | quint8(hash[i]);
+    Query attempt(&db);
+    attempt.setSql(QStringLiteral("SELECT pg_try_advisory_xact_lock(:P_CHAVE)"));
+    attempt.declareParam(QStringLiteral("P_CHAVE"), FieldType::LargeInt).setValue(key);
+    attempt.open();
+    if (attempt.value(0).toBool())
+        return 0;
+    QElapsedTimer waiting;
+    waiting.start();
+    Command lock(&db);
+    lock.setSql(QStringLiteral("SELECT pg_advisory_xact_lock(:P_CHAVE)"));
+    lock.declareParam(QStringLiteral("P_CHAVE"), FieldType::LargeInt).setValue(key);
+    lock.setCommandTimeout(0);
+    lock.execute();
+    return qMax(waiting.nsecsElapsed() / 1e6, 1e-6);
+}
+
+// SQL Server and Oracle: an update lock on the consumer's row, held to the end of the
+// transaction. The statement's whole time counts as the wait.
+double lockConsumerRow(platform::db::Connection& db, const QString& client, const QString& consumer)
+{
+    QElapsedTimer waiting;
+    waiting.start();
+    const bool msSql = db.backend() == platform::db::Backend::MsSql;
+    Query q(&db);
+    q.setSql(QStringLiteral("SELECT CDCONSUMIDOR FROM CONSUMIDOR %1 WHERE CDCLIENTE = :P_CDCLIENTE AND "
+                            "CDCONSUMIDOR = :P_CDCONSUMIDOR %2")
+                 .arg(msSql ? QStringLiteral("WITH (UPDLOCK, HOLDLOCK)") : QString(),
+                      msSql ? QString() : QStringLiteral("FOR UPDATE")));
+    q.setParam(QStringLiteral("P_CDCLIENTE"), client);
+    q.setParam(QStringLiteral("P_CDCONSUMIDOR"), consumer);
+    q.open();
+    return waiting.nsecsElapsed() / 1e6;
+}
+
+}  // namespace
+
 void lockConsumer(platform::db::Connection& db, const QString& client, const QString& consumer)
 {
     using platform::db::Backend;
     switch (db.backend()) {
     case Backend::SQLite:
+        recordLockWait(0);  // the transaction's BEGIN IMMEDIATE did the waiting
         return;
-    case Backend::PostgreSQL: {
-        // An advisory lock also serialises consumers that have no CONSUMIDOR row.
-        const QByteArray hash = QCryptographicHash::hash(
-            (QStringLiteral("VAK-FIDELIDADE|") + client + QLatin1Char('|') + consumer).toUtf8(),
-            QCryptographicHash::Sha1);
-        qint64 key = 0;
-        for (int i = 0; i < 8; ++i)
-            key = (key << 8) | quint8(hash[i]);
-        Command lock(&db);
-        lock.setSql(QStringLiteral("SELECT pg_advisory_xact_lock(:P_CHAVE)"));
-        lock.declareParam(QStringLiteral("P_CHAVE"), FieldType::LargeInt).setValue(key);
-        lock.setCommandTimeout(0);
-        lock.execute();
+    case Backend::PostgreSQL:
+        recordLockWait(lockConsumerAdvisory(db, client, consumer));
         return;
-    }
-    default: {
-        // An update lock on the consumer's row, held to the end of the transaction.
-        const bool msSql = db.backend() == Backend::MsSql;
-        Query q(&db);
-        q.setSql(QStringLiteral("SELECT CDCONSUMIDOR FROM CONSUMIDOR %1 WHERE CDCLIENTE = :P_CDCLIENTE AND "
-                                "CDCONSUMIDOR = :P_CDCONSUMIDOR %2")
-                     .arg(msSql ? QStringLiteral("WITH (UPDLOCK, HOLDLOCK)") : QString(),
-                          msSql ? QString() : QStringLiteral("FOR UPDATE")));
-        q.setParam(QStringLiteral("P_CDCLIENTE"), client);
-        q.setParam(QStringLiteral("P_CDCONSUMIDOR"), consumer);
-        q.open();
+    default:
+        recordLockWait(lockConsumerRow(db, client, consumer));
         return;
-    }
     }
 }
 
@@ -319,3 +360,12 @@ QDateTime toDateTime(const QVariant& value)
 }
 
 }  // namespace possvc::db
+
+namespace possvc::sim {
+
+ConsumerLockWaits consumerLockWaits()
+{
+    return db::g_lockWaits;
+}
+
+}  // namespace possvc::sim

@@ -61,7 +61,8 @@ bool clearPending(platform::db::Connection& db, const QString& branch, const QSt
 // Serialises every close-out of one consumer until the caller's transaction ends.
 // SQLite: nothing to do, the transaction holds the database's write lock (BEGIN
 // IMMEDIATE). PostgreSQL: a transaction-level advisory lock on the client and consumer.
-// SQL Server and Oracle: an update lock on the consumer's row.
+// SQL Server and Oracle: an update lock on the consumer's row. The time spent waiting for
+// another terminal's hold is added to sim::consumerLockWaits().
 void lockConsumer(platform::db::Connection& db, const QString& client, const QString& consumer);
 
 // A consumer's balances in one campaign, as the data service computes them.

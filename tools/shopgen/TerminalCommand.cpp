@@ -82,7 +82,7 @@ void gravaParametros(const TerminalOptions& o, const Perfil& p, const QString& d
         {"CDFILIAL", FieldType::String, QStringLiteral("0001")},
         {"CDLOJA", FieldType::String, QStringLiteral("0001")},
         {"NMLOJA", FieldType::String, QStringLiteral("Loja Centro")},
-        {"CDCAIXA", FieldType::String, QString::fromLatin1(p.caixa)},
+        {"CDCAIXA", FieldType::String, o.cashRegister.isEmpty() ? QString::fromLatin1(p.caixa) : o.cashRegister},
         {"CDCLIENTE", FieldType::String, QStringLiteral("000001")},
         {"INCOR1", FieldType::Integer, 0xCC5B2C}, {"INCOR2", FieldType::Integer, 0xFFFFFF},
         {"INCOR3", FieldType::Integer, 0x333333}, {"INCOR4", FieldType::Integer, 0xEEEEEE},
@@ -207,6 +207,8 @@ void moveIntoPlace(const QString& built, const QString& target)
 void writeTerminal(const TerminalOptions& o)
 {
     const Perfil p = perfil(o.profile);
+    if (o.cashRegister.size() > 3)
+        throw platform::Error(QStringLiteral("register code '%1' has more than 3 characters").arg(o.cashRegister));
     const QString target = QDir(o.dir).absolutePath();
     // The shop is read before anything is written: a shop that cannot be read leaves nothing behind.
     const QList<QVariantList> aliquotas = taxas(o.db);
@@ -254,11 +256,13 @@ int checkTerminal(const TerminalOptions& o)
 
 int runTerminalCommand(const QStringList& args)
 {
-    const QString usage = QStringLiteral("usage: shopgen terminal DIR --profile fiscal|nfce|sat [--db CONNSTR]\n");
+    const QString usage =
+        QStringLiteral("usage: shopgen terminal DIR --profile fiscal|nfce|sat [--register CODE] [--db CONNSTR]\n");
     QCommandLineParser parser;
     parser.addOption(QCommandLineOption(QStringLiteral("profile"), QString(), QStringLiteral("PROFILE"),
                                         QStringLiteral("fiscal")));
     parser.addOption(QCommandLineOption(QStringLiteral("db"), QString(), QStringLiteral("CONNSTR")));
+    parser.addOption(QCommandLineOption(QStringLiteral("register"), QString(), QStringLiteral("CODE")));
     if (const auto status = platform::cli::parse(parser, args, "shopgen terminal", usage))
         return *status;
     if (parser.positionalArguments().size() != 1)
@@ -271,6 +275,7 @@ int runTerminalCommand(const QStringList& args)
     o.dir = parser.positionalArguments()[0];
     o.profile = parser.value(QStringLiteral("profile"));
     o.db = parser.value(QStringLiteral("db"));
+    o.cashRegister = parser.value(QStringLiteral("register"));
     try {
         writeTerminal(o);
     } catch (const platform::Error& e) {

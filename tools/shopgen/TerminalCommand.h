@@ -1,6 +1,6 @@
 #pragma once
 // The terminal subcommand of shopgen: `shopgen terminal DIR --profile fiscal|nfce|sat
-// [--db CONNSTR]`. Writes a terminal directory for the demo shop in the client-dataset
+// [--register CODE] [--db CONNSTR]`. Writes a terminal directory for the demo shop in the client-dataset
 // binary format:
 //   DIR/PARAMETROSQVN.CDS                 every key of the terminal parameters
 //   DIR/Dados/Cadastros/AliqImpFis.cds    tax rates matching the shop's tax rows
@@ -26,6 +26,7 @@ struct TerminalOptions {
     QString dir;
     QString profile = QStringLiteral("fiscal");
     QString db;
+    QString cashRegister;  // empty: the profile's register (fiscal and sat "001", nfce "002")
     QDate today = QDate::currentDate();
 };
 

@@ -6,27 +6,16 @@
 #include "RedemptionFixture.h"
 #include "TerminalFixture.h"
 
-#include <QDateTime>
-#include <QFile>
+#include "bench/terminal/TerminalRun.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 
 #include <gtest/gtest.h>
 
 namespace redemption {
 namespace {
-
-QJsonObject executa(QProcess& p, const QString& saida)
-{
-    EXPECT_TRUE(p.waitForFinished(120000)) << p.errorString().toStdString();
-    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
-    QFile f(saida);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    return QJsonDocument::fromJson(f.readAll()).object();
-}
 
 TEST(DoisTerminais, MesmosUltimosPontosNoMesmoInstante)
 {
@@ -50,22 +39,12 @@ TEST(DoisTerminais, MesmosUltimosPontosNoMesmoInstante)
         escreveTiposRecebimento(t->dir());
     }
 
-    const qint64 instante = QDateTime::currentMSecsSinceEpoch() + 4000;
-    QProcess p1, p2;
-    const QString saida1 = t1.dir() + QStringLiteral("/resultado.json");
-    const QString saida2 = t2.dir() + QStringLiteral("/resultado.json");
-    auto inicia = [&](QProcess& p, const testsupport::TerminalFixture& t, const QString& saida) {
-        p.setProcessChannelMode(QProcess::ForwardedChannels);
-        p.start(QStringLiteral(REDEMPTION_TERMINAL),
-                {QStringLiteral("--dir"), t.dir(), QStringLiteral("--db"), t1.connectionString(),
-                 QStringLiteral("--consumer"), QStringLiteral("C1"), QStringLiteral("--client"), QStringLiteral("001"),
-                 QStringLiteral("--campaign"), QStringLiteral("CP1"), QStringLiteral("--gift"), QStringLiteral("P2"),
-                 QStringLiteral("--at"), QString::number(instante), QStringLiteral("--out"), saida});
-    };
-    inicia(p1, t1, saida1);
-    inicia(p2, t2, saida2);
-    const QJsonObject r1 = executa(p1, saida1);
-    const QJsonObject r2 = executa(p2, saida2);
+    QList<terminalrun::Run> runs{{t1.dir(), QStringLiteral("C1")}, {t2.dir(), QStringLiteral("C1")}};
+    terminalrun::runTerminals({t1.connectionString(), QStringLiteral("001"), QStringLiteral("CP1"), QStringLiteral("P2")}, runs);
+    const QStringList problemas = terminalrun::problems(runs, 0);
+    EXPECT_TRUE(problemas.isEmpty()) << problemas.join(u'\n').toStdString();
+    const QJsonObject& r1 = runs[0].result;
+    const QJsonObject& r2 = runs[1].result;
 
     for (const QJsonObject& r : {r1, r2}) {
         EXPECT_EQ(r[QStringLiteral("selected")].toInt(), 1) << QJsonDocument(r).toJson().toStdString();

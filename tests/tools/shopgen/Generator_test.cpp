@@ -214,6 +214,7 @@ TEST(ShopgenTool, OnlyShopgenCreatesAShopAndATerminalIsWholeOrAbsent)
         {{"terminal", term, "--db", sqliteConn(missing)}, 1, "nao.db does not exist"},
         {{"terminal", term, "--db", sqliteConn(empty)}, 1, "table ALIQIMPFIS of the shop cannot be read: no such table"},
         {{"terminal", term, "--profile", "balcao"}, 1, "unknown profile 'balcao'"},
+        {{"terminal", term, "--register", "0001"}, 1, "register code '0001' has more than 3 characters"},
         {{"terminal"}, 2, "DIR is required"},
         {{"terminal", term, "--bogus"}, 2, "Unknown option 'bogus'"},
     };
