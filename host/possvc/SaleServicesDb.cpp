@@ -73,17 +73,48 @@ void bindSaleKey(platform::db::Statement& s, const QString& branch, const QStrin
 
 namespace {
 
+// The sale services run the same few statements for every sale. Each is prepared once per
+// connection and kept as the connection's child (released with it), so that a close-out
+// sends each statement's execution alone, without a preparation and a release around it:
+// on a database server every one of those is a round trip, and with many terminals the
+// server's time goes to them.
+template <class S>
+S& kept(platform::db::Connection& db, const QString& sql)
+{
+    const QString name = QStringLiteral("possvc.db:") + sql;
+    if (auto* s = db.findChild<S*>(name, Qt::FindDirectChildrenOnly))
+        return *s;
+    auto* s = new S(&db, &db);
+    s->setObjectName(name);
+    s->setSql(sql);
+    return *s;
+}
+
+// A kept query for one use: closed before and after it, since an open cursor keeps a read
+// lock (SQLite) and the next use opens it again.
+class KeptQuery {
+public:
+    KeptQuery(platform::db::Connection& db, const QString& sql) : q_(kept<Query>(db, sql)) { q_.close(); }
+    ~KeptQuery() { q_.close(); }
+    KeptQuery(const KeptQuery&) = delete;
+    KeptQuery& operator=(const KeptQuery&) = delete;
+    Query* operator->() { return &q_; }
+    Query& operator*() { return q_; }
+
+private:
+    Query& q_;
+};
+
 qint64 storedCounter(platform::db::Connection& db, const QString& key)
 {
-    Query q(&db);
-    q.setSql(QStringLiteral("SELECT NRSEQUENCIAL FROM NOVOCODIGO WHERE CDCONTADOR = :P_CDCONTADOR"));
-    q.setParam(QStringLiteral("P_CDCONTADOR"), key);
-    q.open();
+    KeptQuery q(db, QStringLiteral("SELECT NRSEQUENCIAL FROM NOVOCODIGO WHERE CDCONTADOR = :P_CDCONTADOR"));
+    q->setParam(QStringLiteral("P_CDCONTADOR"), key);
+    q->open();
     bool ok = false;
-    const qint64 value = q.value(0).toString().trimmed().toLongLong(&ok);
+    const qint64 value = q->value(0).toString().trimmed().toLongLong(&ok);
     if (!ok)
         throw platform::HostError(QStringLiteral("O contador %1 não guarda um número: '%2'")
-                                      .arg(key, q.value(0).toString()));
+                                      .arg(key, q->value(0).toString()));
     return value;
 }
 
@@ -109,23 +140,25 @@ qint64 highestUsed(platform::db::Connection& db, const QString& table, const QSt
 }
 
 // Whether `number` is already used by the register, however the column writes it: other
-// programs store sale numbers zero-padded ("0000000025"), the services store "25".
+// programs store sale numbers zero-padded ("0000000025"), the services store "25". The
+// number is looked up in each of its forms up to the column's ten characters, so that the
+// key's index finds it at once, however many sales the register already holds.
+constexpr int kNumberWidth = 10;
+
 bool taken(platform::db::Connection& db, const QString& table, const QString& column, const QString& branch,
            const QString& cashRegister, qint64 number)
 {
-    Query q(&db);
-    q.setSql(QStringLiteral("SELECT %1 FROM %2 WHERE CDFILIAL = :P_CDFILIAL AND CDCAIXA = :P_CDCAIXA AND %1 LIKE :P_NR")
-                 .arg(column, table));
-    q.setParam(QStringLiteral("P_CDFILIAL"), branch);
-    q.setParam(QStringLiteral("P_CDCAIXA"), cashRegister);
-    q.setParam(QStringLiteral("P_NR"), QStringLiteral("%") + QString::number(number));
-    q.open();
-    for (; !q.eof(); q.next()) {
-        bool ok = false;
-        if (q.value(0).toString().trimmed().toLongLong(&ok) == number && ok)
-            return true;
-    }
-    return false;
+    QStringList markers;
+    for (int width = 1; width <= kNumberWidth; ++width)
+        markers << QStringLiteral(":P_NR%1").arg(width);
+    KeptQuery q(db, QStringLiteral("SELECT %1 FROM %2 WHERE CDFILIAL = :P_CDFILIAL AND CDCAIXA = :P_CDCAIXA AND %1 IN (%3)")
+                        .arg(column, table, markers.join(QStringLiteral(", "))));
+    q->setParam(QStringLiteral("P_CDFILIAL"), branch);
+    q->setParam(QStringLiteral("P_CDCAIXA"), cashRegister);
+    for (int width = 1; width <= kNumberWidth; ++width)
+        q->setParam(QStringLiteral("P_NR%1").arg(width), QString::number(number).rightJustified(width, QLatin1Char('0')));
+    q->open();
+    return !q->eof();
 }
 
 // Creates a counter row seen for the first time. Another terminal may create it at the
@@ -156,8 +189,8 @@ QString nextSequence(platform::db::Connection& db, const QString& counterKey, co
 {
     // Touching the row first takes its lock, so that two writers of one counter queue
     // up instead of both reading the same last value.
-    Command touch(&db);
-    touch.setSql(QStringLiteral("UPDATE NOVOCODIGO SET NRSEQUENCIAL = NRSEQUENCIAL WHERE CDCONTADOR = :P_CDCONTADOR"));
+    Command& touch =
+        kept<Command>(db, QStringLiteral("UPDATE NOVOCODIGO SET NRSEQUENCIAL = NRSEQUENCIAL WHERE CDCONTADOR = :P_CDCONTADOR"));
     touch.setParam(QStringLiteral("P_CDCONTADOR"), counterKey);
     for (int attempt = 0; touch.execute() == 0; ++attempt) {
         // First use: start after the highest number the register already used.
@@ -175,8 +208,8 @@ QString nextSequence(platform::db::Connection& db, const QString& counterKey, co
     if (number > 9999999999LL)
         throw platform::HostError(QStringLiteral("O contador %1 chegou ao fim").arg(counterKey));
 
-    Command store(&db);
-    store.setSql(QStringLiteral("UPDATE NOVOCODIGO SET NRSEQUENCIAL = :P_NRSEQUENCIAL WHERE CDCONTADOR = :P_CDCONTADOR"));
+    Command& store =
+        kept<Command>(db, QStringLiteral("UPDATE NOVOCODIGO SET NRSEQUENCIAL = :P_NRSEQUENCIAL WHERE CDCONTADOR = :P_CDCONTADOR"));
     store.setParam(QStringLiteral("P_CDCONTADOR"), counterKey);
     store.setParam(QStringLiteral("P_NRSEQUENCIAL"), QString::number(number));
     store.execute();
@@ -228,16 +261,14 @@ double lockConsumerAdvisory(platform::db::Connection& db, const QString& client,
     qint64 key = 0;
     for (int i = 0; i < 8; ++i)
         key = (key << 8) | quint8(hash[i]);
-    Query attempt(&db);
-    attempt.setSql(QStringLiteral("SELECT pg_try_advisory_xact_lock(:P_CHAVE)"));
-    attempt.declareParam(QStringLiteral("P_CHAVE"), FieldType::LargeInt).setValue(key);
-    attempt.open();
-    if (attempt.value(0).toBool())
+    KeptQuery attempt(db, QStringLiteral("SELECT pg_try_advisory_xact_lock(:P_CHAVE)"));
+    attempt->declareParam(QStringLiteral("P_CHAVE"), FieldType::LargeInt).setValue(key);
+    attempt->open();
+    if (attempt->value(0).toBool())
         return 0;
     QElapsedTimer waiting;
     waiting.start();
-    Command lock(&db);
-    lock.setSql(QStringLiteral("SELECT pg_advisory_xact_lock(:P_CHAVE)"));
+    Command& lock = kept<Command>(db, QStringLiteral("SELECT pg_advisory_xact_lock(:P_CHAVE)"));
     lock.declareParam(QStringLiteral("P_CHAVE"), FieldType::LargeInt).setValue(key);
     lock.setCommandTimeout(0);
     lock.execute();
@@ -283,8 +314,8 @@ void lockConsumer(platform::db::Connection& db, const QString& client, const QSt
 QMap<QString, CampaignBalance> balances(platform::db::Connection& db, const QString& client,
                                         const QString& consumer, const QDate& today)
 {
-    Query q(&db);
-    q.setSql(loyaltysql::saldoConsCamp(db.dialect()));
+    KeptQuery kq(db, loyaltysql::saldoConsCamp(db.dialect()));
+    Query& q = *kq;
     auto field = [](const char* name, FieldType type, int size) {
         platform::FieldDef def;
         def.name = QLatin1String(name);
@@ -320,9 +351,8 @@ void insertRow(platform::db::Connection& db, const QString& table, const QList<C
         names << c.name;
         markers << QStringLiteral(":P_") + c.name;
     }
-    Command insert(&db);
-    insert.setSql(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                      .arg(table, names.join(QStringLiteral(", ")), markers.join(QStringLiteral(", "))));
+    Command& insert = kept<Command>(db, QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                            .arg(table, names.join(QStringLiteral(", ")), markers.join(QStringLiteral(", "))));
     for (const Column& c : columns) {
         QVariant v = c.value;
         if (!v.isNull()) {
