@@ -13,6 +13,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QMap>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSqlQuery>
@@ -27,9 +28,10 @@ namespace {
 
 QString sqliteConn(const QString& file) { return QStringLiteral("Provider=SQLite;Data Source=") + file; }
 
-void makeDemo(const QString& file, quint64 seed, const QDate& today)
+void makeDemo(const QString& file, quint64 seed, const QDate& today, const Progress& progress = {})
 {
     const auto sink = sqliteSink(file);
+    sink->setProgress(progress);
     createTables(*sink, QStringLiteral("sqlite"), false);
     ShopOptions options;
     options.seed = seed;
@@ -122,6 +124,30 @@ TEST(DemoShop, SameSeedAndDayGiveTheSameShopAnotherSeedAnother)
     static const QRegularExpression stamp(QStringLiteral(R"(\|\d{4}-\d\d-\d\d \d\d:\d\d:\d\d(\.\d{3})?(\||$))"));
     EXPECT_TRUE(a.filter(stamp).size() > 50);
     EXPECT_TRUE(a.filter(QRegularExpression(QStringLiteral(R"(\d{4}-\d\d-\d\dT)"))).isEmpty());
+}
+
+TEST(DemoShop, ProgressEndsEveryStepOnceWithTheRowsItWrote)
+{
+    QTemporaryDir dir;
+    QMap<QString, qint64> rows;
+    QMap<QString, int> endings;
+    makeDemo(dir.filePath("p.db"), 1, QDate(2026, 12, 7), [&](const QString& step, qint64 done, qint64 total, bool ended) {
+        EXPECT_TRUE(total == 0 || done <= total) << step.toStdString();
+        if (ended) {
+            ++endings[step];
+            rows[step] = done;
+        }
+    });
+    for (const QString& line : dump(sqliteConn(dir.filePath("p.db"))).filter(QRegularExpression("^[A-Z]+:\\d+$"))) {
+        const QString table = line.section(QLatin1Char(':'), 0, 0);
+        const qint64 count = line.section(QLatin1Char(':'), 1).toLongLong();
+        if (count > 0) {
+            EXPECT_EQ(rows.value(table, -1), count) << table.toStdString();
+        }
+    }
+    EXPECT_TRUE(endings.contains(QStringLiteral("indexes")) && endings.contains(QStringLiteral("statistics")));
+    for (auto it = endings.cbegin(); it != endings.cend(); ++it)
+        EXPECT_EQ(it.value(), 1) << it.key().toStdString();
 }
 
 TEST(DemoShop, FixedCasesOnSQLite)
