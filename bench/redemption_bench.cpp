@@ -52,7 +52,7 @@ void tabela(const QString& caminho, const platform::FieldDefs& campos, const QLi
     platform::writePacketFile(p, caminho);
 }
 
-FieldDef texto(const char* nome, int tamanho = 40) { return {QString::fromLatin1(nome), FieldType::String, tamanho}; }
+FieldDef texto(const char* nome, int tamanho = 40) { return FieldDef::text(QString::fromLatin1(nome), tamanho); }
 
 // A fiscal-printer terminal of branch 0001, register 099.
 void escreveTerminal(const QString& dir)
@@ -73,19 +73,20 @@ void escreveTerminal(const QString& dir)
     platform::FieldDefs campos;
     QVariantList linha;
     for (const auto& [nome, valor] : parametros) {
-        FieldDef f{QString::fromLatin1(nome), FieldType::String, 200};
+        const QString name = QString::fromLatin1(nome);
         if (valor.typeId() == QMetaType::Int)
-            f = {f.name, FieldType::Integer};
+            campos << FieldDef::integer(name);
         else if (valor.typeId() == QMetaType::Bool)
-            f = {f.name, FieldType::Boolean};
+            campos << FieldDef::boolean(name);
         else if (valor.typeId() == QMetaType::QDateTime)
-            f = {f.name, FieldType::DateTime};
-        campos << f;
+            campos << FieldDef::dateTime(name);
+        else
+            campos << FieldDef::text(name, 200);
         linha << valor;
     }
     tabela(dir + QStringLiteral("/PARAMETROSQVN.CDS"), campos, {linha});
     tabela(dir + QStringLiteral("/Dados/Cadastros/AliqImpFis.cds"),
-           {texto("CDALIQIMPFIS", 2), {QStringLiteral("VRALIQIMPFIS"), FieldType::Float}, texto("IDALIQIMPFIS", 1)},
+           {texto("CDALIQIMPFIS", 2), FieldDef::number("VRALIQIMPFIS"), texto("IDALIQIMPFIS", 1)},
            {{QStringLiteral("01"), 18.0, QStringLiteral("T")}});
     tabela(dir + QStringLiteral("/Dados/Cadastros/ConfTipoRece.cds"),
            {texto("CDTIPORECE", 3), texto("NMTIPORECE"), texto("IDTIPORECE", 1), texto("IDMOSTRARECE", 1),

@@ -75,21 +75,10 @@ void TfrmFidelidade::criaDataSets()
 void TfrmFidelidade::DefineCamposBrinde()
 {
     auto texto = [](const char* name, int size, const char* label = nullptr) {
-        FieldDef f;
-        f.name = QString::fromLatin1(name);
-        f.type = FieldType::String;
-        f.size = size;
-        if (label)
-            f.displayLabel = QString::fromUtf8(label);
-        return f;
+        return FieldDef::text(QString::fromLatin1(name), size).labelled(QString::fromUtf8(label));
     };
     auto numero = [](const char* name, const char* label = nullptr) {
-        FieldDef f;
-        f.name = QString::fromLatin1(name);
-        f.type = FieldType::Float;
-        if (label)
-            f.displayLabel = QString::fromUtf8(label);
-        return f;
+        return FieldDef::number(QString::fromLatin1(name)).labelled(QString::fromUtf8(label));
     };
     cdsBrinde->fieldDefs() = {
         texto("CDFILIAL", 4),         texto("CDCLIENTE", 21),   texto("CDCAMPANHA", 10),

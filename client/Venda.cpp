@@ -19,21 +19,14 @@ QString textoNumero(double valor)
 
 namespace {
 
-FieldDef campo(const char* nome, FieldType tipo, int tamanho = 0)
-{
-    FieldDef f;
-    f.name = QString::fromLatin1(nome);
-    f.type = tipo;
-    f.size = tamanho;
-    return f;
-}
-FieldDef texto(const char* nome, int tamanho = 20) { return campo(nome, FieldType::String, tamanho); }
-FieldDef fixo(const char* nome, int tamanho) { return campo(nome, FieldType::FixedChar, tamanho); }
-FieldDef real(const char* nome) { return campo(nome, FieldType::Float); }
-FieldDef inteiro(const char* nome) { return campo(nome, FieldType::Integer); }
-FieldDef logico(const char* nome) { return campo(nome, FieldType::Boolean); }
-FieldDef dataHora(const char* nome) { return campo(nome, FieldType::DateTime); }
-FieldDef data(const char* nome) { return campo(nome, FieldType::Date); }
+// Short names keep the field lists below one column of a table.
+FieldDef texto(const char* nome, int tamanho = 20) { return FieldDef::text(QString::fromLatin1(nome), tamanho); }
+FieldDef fixo(const char* nome, int tamanho) { return FieldDef::fixedText(QString::fromLatin1(nome), tamanho); }
+FieldDef real(const char* nome) { return FieldDef::number(QString::fromLatin1(nome)); }
+FieldDef inteiro(const char* nome) { return FieldDef::integer(QString::fromLatin1(nome)); }
+FieldDef logico(const char* nome) { return FieldDef::boolean(QString::fromLatin1(nome)); }
+FieldDef dataHora(const char* nome) { return FieldDef::dateTime(QString::fromLatin1(nome)); }
+FieldDef data(const char* nome) { return FieldDef::date(QString::fromLatin1(nome)); }
 
 }  // namespace
 

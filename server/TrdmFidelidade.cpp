@@ -13,32 +13,6 @@ namespace Srv_Vak04100 {
 
 namespace {
 
-FieldDef texto(const QString& name, int size, const QString& label = {}, int width = 0)
-{
-    FieldDef f;
-    f.name = name;
-    f.type = FieldType::String;
-    f.size = size;
-    f.displayLabel = label;
-    f.displayWidth = width;
-    return f;
-}
-
-FieldDef oculto(const QString& name, int size)
-{
-    FieldDef f = texto(name, size);
-    f.visible = false;
-    return f;
-}
-
-FieldDef flutuante(const QString& name)
-{
-    FieldDef f;
-    f.name = name;
-    f.type = FieldType::Float;
-    return f;
-}
-
 // Every parameter is text unless declared otherwise; naming them here makes the
 // statement fail early (at construction) if a text and its parameters drift apart.
 void declaraTextos(platform::db::Statement* s, const QStringList& names)
@@ -87,13 +61,13 @@ void TrdmFidelidade::criaContadores()
     adqCupomInicial = new Query(adcFidelidade, this);
     adqCupomInicial->setObjectName(QStringLiteral("adqCupomInicial"));
     adqCupomInicial->setSql(sql::cupomInicial);
-    adqCupomInicial->setFieldDefs({texto(QStringLiteral("NRSEQUENCIAL"), 20)});
+    adqCupomInicial->setFieldDefs({FieldDef::text(QStringLiteral("NRSEQUENCIAL"), 20)});
     declaraTextos(adqCupomInicial, {QStringLiteral("P_CDCONTADOR")});
 
     adqPesqNumNFCe = new Query(adcFidelidade, this);
     adqPesqNumNFCe->setObjectName(QStringLiteral("adqPesqNumNFCe"));
     adqPesqNumNFCe->setSql(sql::pesqNumNFCe);
-    adqPesqNumNFCe->setFieldDefs({texto(QStringLiteral("NRSEQUENCIAL"), 9)});
+    adqPesqNumNFCe->setFieldDefs({FieldDef::text(QStringLiteral("NRSEQUENCIAL"), 9)});
     declaraTextos(adqPesqNumNFCe, {QStringLiteral("P_CDCONTADOR")});
 
     acmInsNumeroNFCePri = new Command(adcFidelidade, this);
@@ -118,13 +92,13 @@ void TrdmFidelidade::criaConsultas()
     adqConsumidor->setObjectName(QStringLiteral("adqConsumidor"));
     adqConsumidor->setSql(sql::consumidor);
     adqConsumidor->setFieldDefs({
-        texto(QStringLiteral("CDCONSUMIDOR"), 21, QStringLiteral("Código do Consumidor"), 25),
-        texto(QStringLiteral("NMCONSUMIDOR"), 50, QStringLiteral("Nome do Consumidor"), 30),
-        texto(QStringLiteral("CDIDCONSUMID"), 21, QStringLiteral("Crachá")),
-        texto(QStringLiteral("CDCLIENTE"), 21, QStringLiteral("Código do Cliente"), 25),
-        texto(QStringLiteral("NMFANTCLIE"), 50, QStringLiteral("Nome Fantasia")),
-        oculto(QStringLiteral("NRCPFRESPCON"), 11),
-        oculto(QStringLiteral("DSENDECONS"), 50),
+        FieldDef::text(QStringLiteral("CDCONSUMIDOR"), 21).labelled(QStringLiteral("Código do Consumidor"), 25),
+        FieldDef::text(QStringLiteral("NMCONSUMIDOR"), 50).labelled(QStringLiteral("Nome do Consumidor"), 30),
+        FieldDef::text(QStringLiteral("CDIDCONSUMID"), 21).labelled(QStringLiteral("Crachá")),
+        FieldDef::text(QStringLiteral("CDCLIENTE"), 21).labelled(QStringLiteral("Código do Cliente"), 25),
+        FieldDef::text(QStringLiteral("NMFANTCLIE"), 50).labelled(QStringLiteral("Nome Fantasia")),
+        FieldDef::text(QStringLiteral("NRCPFRESPCON"), 11).invisible(),
+        FieldDef::text(QStringLiteral("DSENDECONS"), 50).invisible(),
     });
     dspConsumidor.setQuery(adqConsumidor);
 
@@ -132,14 +106,14 @@ void TrdmFidelidade::criaConsultas()
     adqSaldoConsCamp->setObjectName(QStringLiteral("adqSaldoConsCamp"));
     adqSaldoConsCamp->setSql(sql::saldoConsCampOracle);
     adqSaldoConsCamp->setFieldDefs({
-        texto(QStringLiteral("CDCAMPANHA"), 10),
-        texto(QStringLiteral("CDCLIENTE"), 21),
-        texto(QStringLiteral("CDCONSUMIDOR"), 21),
-        texto(QStringLiteral("DSCAMPANHA"), 40),
-        flutuante(QStringLiteral("VRSALDOCONS")),
-        flutuante(QStringLiteral("VRRESTANTE")),
-        flutuante(QStringLiteral("VRPTOVOUCHER")),
-        texto(QStringLiteral("IDUTILVOUCHER"), 1),
+        FieldDef::text(QStringLiteral("CDCAMPANHA"), 10),
+        FieldDef::text(QStringLiteral("CDCLIENTE"), 21),
+        FieldDef::text(QStringLiteral("CDCONSUMIDOR"), 21),
+        FieldDef::text(QStringLiteral("DSCAMPANHA"), 40),
+        FieldDef::number(QStringLiteral("VRSALDOCONS")),
+        FieldDef::number(QStringLiteral("VRRESTANTE")),
+        FieldDef::number(QStringLiteral("VRPTOVOUCHER")),
+        FieldDef::text(QStringLiteral("IDUTILVOUCHER"), 1),
     });
     declaraTextos(adqSaldoConsCamp, {QStringLiteral("P_CDCLIENTE"), QStringLiteral("P_CDCONSUMIDOR")});
     adqSaldoConsCamp->declareParam(QStringLiteral("P_DATAHOJE"), FieldType::DateTime);
@@ -149,17 +123,17 @@ void TrdmFidelidade::criaConsultas()
     adqBrinde->setObjectName(QStringLiteral("adqBrinde"));
     adqBrinde->setSql(sql::brindeOracle);
     adqBrinde->setFieldDefs({
-        texto(QStringLiteral("CDCAMPANHA"), 10),
-        texto(QStringLiteral("CDPRODUTO"), 10),
-        flutuante(QStringLiteral("VRPONTOBRINDE")),
-        texto(QStringLiteral("CDARVPROD"), 20),
-        texto(QStringLiteral("NMPRODUTO"), 50),
-        texto(QStringLiteral("SGUNIDADE"), 10),
-        flutuante(QStringLiteral("VRPRECITEM")),
-        flutuante(QStringLiteral("VRPEALIMPFIS")),
-        texto(QStringLiteral("CDIMPOSTO"), 2),
-        texto(QStringLiteral("IDTPIMPOSFIS"), 1),
-        texto(QStringLiteral("CDPRODIMPFIS"), 20),
+        FieldDef::text(QStringLiteral("CDCAMPANHA"), 10),
+        FieldDef::text(QStringLiteral("CDPRODUTO"), 10),
+        FieldDef::number(QStringLiteral("VRPONTOBRINDE")),
+        FieldDef::text(QStringLiteral("CDARVPROD"), 20),
+        FieldDef::text(QStringLiteral("NMPRODUTO"), 50),
+        FieldDef::text(QStringLiteral("SGUNIDADE"), 10),
+        FieldDef::number(QStringLiteral("VRPRECITEM")),
+        FieldDef::number(QStringLiteral("VRPEALIMPFIS")),
+        FieldDef::text(QStringLiteral("CDIMPOSTO"), 2),
+        FieldDef::text(QStringLiteral("IDTPIMPOSFIS"), 1),
+        FieldDef::text(QStringLiteral("CDPRODIMPFIS"), 20),
     });
     declaraTextos(adqBrinde, {QStringLiteral("P_CDCAMPANHA"), QStringLiteral("P_CDFILIAL")});
     dspBrinde.setQuery(adqBrinde);

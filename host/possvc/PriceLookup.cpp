@@ -30,18 +30,9 @@ std::optional<QVariantList> firstRow(Connection& db, const QString& sql, const p
     return q.currentRow();
 }
 
-FieldDef field(const char* name, FieldType type, int size = 0)
-{
-    FieldDef f;
-    f.name = QString::fromLatin1(name);
-    f.type = type;
-    f.size = size;
-    return f;
-}
-
 QString tableOf(Connection& db, const QString& sql, const QList<QPair<QString, QString>>& params)
 {
-    const auto row = firstRow(db, sql, {field("CDTABPRECO", FieldType::String, 10)}, params);
+    const auto row = firstRow(db, sql, {FieldDef::text("CDTABPRECO", 10)}, params);
     return row ? row->value(0).toString().trimmed() : QString();
 }
 
@@ -61,7 +52,7 @@ bool isCurrent(const QVariant& start, const QVariant& end, const QDate& today)
 QString lookUpPrice(Connection& db, const PriceRequest& r, const QDate& today)
 {
     const auto product = firstRow(db, QStringLiteral("SELECT IDPRODBLOQ FROM PRODUTO WHERE CDPRODUTO = :P_CDPRODUTO"),
-                                  {field("IDPRODBLOQ", FieldType::String, 1)}, {{QStringLiteral("P_CDPRODUTO"), r.product}});
+                                  {FieldDef::text("IDPRODBLOQ", 1)}, {{QStringLiteral("P_CDPRODUTO"), r.product}});
     if (product && product->value(0).toString().trimmed().compare(QLatin1String("S"), Qt::CaseInsensitive) == 0)
         return QString::fromLatin1(price::Blocked);
 
@@ -88,7 +79,7 @@ QString lookUpPrice(Connection& db, const PriceRequest& r, const QDate& today)
         anyTable = true;
         const auto table = firstRow(
             db, QStringLiteral("SELECT DTINIVGTABPR, DTFINVGTABPR FROM TABPRECO WHERE CDTABPRECO = :P_CDTABPRECO"),
-            {field("DTINIVGTABPR", FieldType::DateTime), field("DTFINVGTABPR", FieldType::DateTime)},
+            {FieldDef::dateTime("DTINIVGTABPR"), FieldDef::dateTime("DTFINVGTABPR")},
             {{QStringLiteral("P_CDTABPRECO"), level.table}});
         if (!table)
             return QString::fromLatin1(price::NoTable);
@@ -97,7 +88,7 @@ QString lookUpPrice(Connection& db, const PriceRequest& r, const QDate& today)
         const auto item = firstRow(db,
                                    QStringLiteral("SELECT VRPRECITEM FROM ITTABPRECO "
                                                   "WHERE CDTABPRECO = :P_CDTABPRECO AND CDPRODUTO = :P_CDPRODUTO"),
-                                   {field("VRPRECITEM", FieldType::Float)},
+                                   {FieldDef::number("VRPRECITEM")},
                                    {{QStringLiteral("P_CDTABPRECO"), level.table}, {QStringLiteral("P_CDPRODUTO"), r.product}});
         if (!item || item->value(0).isNull())
             continue;  // this table does not price the product: the next level may
@@ -119,7 +110,7 @@ QString priceText(double price)
 QVariantList productFiscalCodes(Connection& db, const QString& product)
 {
     const auto row = firstRow(db, QStringLiteral("SELECT CDCEST, CDNCM FROM PRODUTO WHERE CDPRODUTO = :P_CDPRODUTO"),
-                              {field("CDCEST", FieldType::String, 7), field("CDNCM", FieldType::String, 8)},
+                              {FieldDef::text("CDCEST", 7), FieldDef::text("CDNCM", 8)},
                               {{QStringLiteral("P_CDPRODUTO"), product}});
     if (!row)
         return {QString(), QString()};

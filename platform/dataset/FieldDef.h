@@ -25,6 +25,38 @@ struct FieldDef {
     bool visible = true;
     QString displayFormat; // e.g. "#,##0.00" for floats, "dd/MM/yyyy" for dates
 
+    // Definitions of the usual kinds; everything else keeps its default.
+    static FieldDef of(const QString& name, FieldType type, int size = 0)
+    {
+        FieldDef f;
+        f.name = name;
+        f.type = type;
+        f.size = size;
+        return f;
+    }
+    static FieldDef text(const QString& name, int size) { return of(name, FieldType::String, size); }
+    static FieldDef fixedText(const QString& name, int size) { return of(name, FieldType::FixedChar, size); }
+    static FieldDef integer(const QString& name) { return of(name, FieldType::Integer); }
+    static FieldDef number(const QString& name) { return of(name, FieldType::Float); }
+    static FieldDef boolean(const QString& name) { return of(name, FieldType::Boolean); }
+    static FieldDef date(const QString& name) { return of(name, FieldType::Date); }
+    static FieldDef dateTime(const QString& name) { return of(name, FieldType::DateTime); }
+    // The same definition shown under `label`, `width` characters wide (0: from the size).
+    FieldDef labelled(const QString& label, int width = 0) const
+    {
+        FieldDef f = *this;
+        f.displayLabel = label;
+        f.displayWidth = width;
+        return f;
+    }
+    // The same definition, not shown in grids and search lists.
+    FieldDef invisible() const
+    {
+        FieldDef f = *this;
+        f.visible = false;
+        return f;
+    }
+
     // Written out (FieldDef.cpp): a defaulted comparison cannot see through the
     // recursive `children` list.
     friend bool operator==(const FieldDef& a, const FieldDef& b);

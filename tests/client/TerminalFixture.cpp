@@ -24,18 +24,13 @@ namespace {
 
 FieldDef campo(const QString& name, const QVariant& sample)
 {
-    FieldDef f;
-    f.name = name;
     switch (sample.typeId()) {
-    case QMetaType::Int: f.type = FieldType::Integer; break;
-    case QMetaType::Bool: f.type = FieldType::Boolean; break;
-    case QMetaType::Double: f.type = FieldType::Float; break;
-    case QMetaType::QDateTime: f.type = FieldType::DateTime; break;
-    default:
-        f.type = FieldType::String;
-        f.size = qMax<int>(1, sample.toString().size() + 20);
+    case QMetaType::Int: return FieldDef::integer(name);
+    case QMetaType::Bool: return FieldDef::boolean(name);
+    case QMetaType::Double: return FieldDef::number(name);
+    case QMetaType::QDateTime: return FieldDef::dateTime(name);
+    default: return FieldDef::text(name, qMax<int>(1, sample.toString().size() + 20));
     }
-    return f;
 }
 
 QString sourceDir()
@@ -115,46 +110,44 @@ void TerminalFixture::writeParams(const QString& without, const QString& fileNam
 
 void TerminalFixture::writeTaxRates()
 {
-    FieldDef rate{QStringLiteral("VRALIQIMPFIS"), FieldType::Float};
-    FieldDef type{QStringLiteral("IDALIQIMPFIS"), FieldType::String, 1};
-    FieldDef code{QStringLiteral("CDALIQIMPFIS"), FieldType::String, 2};
-    writeTable(dir() + QStringLiteral("/Dados/Cadastros/AliqImpFis.cds"), {code, rate, type},
+    writeTable(dir() + QStringLiteral("/Dados/Cadastros/AliqImpFis.cds"),
+               {FieldDef::text("CDALIQIMPFIS", 2), FieldDef::number("VRALIQIMPFIS"), FieldDef::text("IDALIQIMPFIS", 1)},
                {{QStringLiteral("01"), 18.0, QStringLiteral("t")}, {QStringLiteral("03"), 0.0, QStringLiteral("I")}});
 }
 
 void TerminalFixture::writeHostData(const QString& md5Plain)
 {
-    FieldDef md5{QStringLiteral("MD5ARQUIVOTXT"), FieldType::String, 200};
-    writeTable(params.value(QStringLiteral("DSDIRCAD")).toString() + QStringLiteral("QUORVAN.CDS"), {md5},
+    writeTable(params.value(QStringLiteral("DSDIRCAD")).toString() + QStringLiteral("QUORVAN.CDS"),
+               {FieldDef::text("MD5ARQUIVOTXT", 200)},
                {{hostkit::Cripto(md5Plain, Cli_Vak04100::kChaveCripto)}});
 }
 
 void TerminalFixture::writeAccessControl()
 {
     writeTable(dir() + QStringLiteral("/Dados/Cadastros/ControleAcess.cds"),
-               {FieldDef{QStringLiteral("CDOPERADOR"), FieldType::String, 10},
-                FieldDef{QStringLiteral("NMOPERADOR"), FieldType::String, 40}},
+               {FieldDef::text("CDOPERADOR", 10),
+                FieldDef::text("NMOPERADOR", 40)},
                {{QStringLiteral("7"), QStringLiteral("Caixa Teste")}});
 }
 
 void TerminalFixture::writeReceiptTypes()
 {
     writeTable(dir() + QStringLiteral("/Dados/Cadastros/ConfTipoRece.cds"),
-               {FieldDef{QStringLiteral("CDTIPORECE"), FieldType::String, 3},
-                FieldDef{QStringLiteral("IDTIPORECE"), FieldType::String, 1}},
+               {FieldDef::text("CDTIPORECE", 3),
+                FieldDef::text("IDTIPORECE", 1)},
                {{QStringLiteral("010"), QStringLiteral("4")}});
 }
 
 void TerminalFixture::writeBusinessDate(const QDateTime& date)
 {
     writeTable(dir() + QStringLiteral("/Dados/Cadastros/DataMovimento.cds"),
-               {FieldDef{QStringLiteral("DATAMOVIMENTO"), FieldType::DateTime}}, {{date}});
+               {FieldDef::dateTime("DATAMOVIMENTO")}, {{date}});
 }
 
 void TerminalFixture::writeRegisterOpening(const QString& activationPlain)
 {
     writeTable(dir() + QStringLiteral("/Dados/Cadastros/AberturaCaixa.cds"),
-               {FieldDef{QStringLiteral("CDATIVACAOSAT"), FieldType::String, 200}},
+               {FieldDef::text("CDATIVACAOSAT", 200)},
                {{hostkit::Cripto(activationPlain, Cli_Vak04100::kChaveCripto)}});
 }
 

@@ -29,23 +29,6 @@ namespace {
 using platform::FieldDef;
 using platform::FieldType;
 
-FieldDef texto(const char* name, int size)
-{
-    FieldDef f;
-    f.name = QString::fromLatin1(name);
-    f.type = FieldType::String;
-    f.size = size;
-    return f;
-}
-
-FieldDef tipo(const char* name, FieldType type)
-{
-    FieldDef f;
-    f.name = QString::fromLatin1(name);
-    f.type = type;
-    return f;
-}
-
 void grava(const QString& path, const platform::FieldDefs& fields, const QList<QVariantList>& rows)
 {
     platform::DataPacket packet;
@@ -118,10 +101,8 @@ void gravaParametros(const TerminalOptions& o, const Perfil& p, const QString& d
     platform::FieldDefs fields;
     QVariantList row;
     for (const auto& [nome, tipoCampo, valor] : chaves) {
-        FieldDef f = tipo(nome, tipoCampo);
-        if (tipoCampo == FieldType::String)
-            f.size = qMax(10, int(valor.toString().size()) + 10);
-        fields << f;
+        const int size = tipoCampo == FieldType::String ? qMax(10, int(valor.toString().size()) + 10) : 0;
+        fields << FieldDef::of(QString::fromLatin1(nome), tipoCampo, size);
         row << valor;
     }
     grava(o.dir + QStringLiteral("/PARAMETROSQVN.CDS"), fields, {row});
@@ -153,12 +134,13 @@ void gravaCadastros(const TerminalOptions& o, const QString& dados, const QList<
 {
     const QString cad = dados + QStringLiteral("/Cadastros/");
     grava(cad + QStringLiteral("AliqImpFis.cds"),
-          {texto("CDALIQIMPFIS", 2), tipo("VRALIQIMPFIS", FieldType::Float), texto("IDALIQIMPFIS", 1)}, aliquotas);
+          {FieldDef::text("CDALIQIMPFIS", 2), FieldDef::number("VRALIQIMPFIS"), FieldDef::text("IDALIQIMPFIS", 1)},
+          aliquotas);
 
     grava(cad + QStringLiteral("ConfTipoRece.cds"),
-          {texto("CDTIPORECE", 3), texto("NMTIPORECE", 30), texto("IDTIPORECE", 1), texto("IDMOSTRARECE", 1),
-           texto("CDTIPOTROCO", 3), texto("NRORDTROCO", 3), texto("DSIMPFISCAL", 20), texto("CDBANCARTCR", 3),
-           texto("CDFPIMPFIS", 2)},
+          {FieldDef::text("CDTIPORECE", 3), FieldDef::text("NMTIPORECE", 30), FieldDef::text("IDTIPORECE", 1),
+           FieldDef::text("IDMOSTRARECE", 1), FieldDef::text("CDTIPOTROCO", 3), FieldDef::text("NRORDTROCO", 3),
+           FieldDef::text("DSIMPFISCAL", 20), FieldDef::text("CDBANCARTCR", 3), FieldDef::text("CDFPIMPFIS", 2)},
           {{QStringLiteral("001"), QStringLiteral("Dinheiro"), QStringLiteral("1"), QStringLiteral("S"),
             QStringLiteral("001"), QStringLiteral("1"), QStringLiteral("DINHEIRO"), QVariant(), QStringLiteral("01")},
            {QStringLiteral("003"), QStringLiteral("Cartão de Crédito"), QStringLiteral("3"), QStringLiteral("S"),
@@ -168,11 +150,12 @@ void gravaCadastros(const TerminalOptions& o, const QString& dados, const QList<
            {QStringLiteral("011"), QStringLiteral("Resgate Fidelidade"), QStringLiteral("4"), QVariant(),
             QStringLiteral("001"), QStringLiteral("1"), QStringLiteral("FIDELIDADE"), QVariant(), QStringLiteral("10")}});
 
-    grava(cad + QStringLiteral("ControleAcess.cds"), {texto("CDOPERADOR", 10), texto("NMOPERADOR", 40)},
+    grava(cad + QStringLiteral("ControleAcess.cds"),
+          {FieldDef::text("CDOPERADOR", 10), FieldDef::text("NMOPERADOR", 40)},
           {{QStringLiteral("101"), QStringLiteral("Operador de Caixa")}});
-    grava(cad + QStringLiteral("DataMovimento.cds"), {tipo("DATAMOVIMENTO", FieldType::DateTime)},
+    grava(cad + QStringLiteral("DataMovimento.cds"), {FieldDef::dateTime("DATAMOVIMENTO")},
           {{QDateTime(o.today, QTime(0, 0))}});
-    grava(cad + QStringLiteral("AberturaCaixa.cds"), {texto("CDATIVACAOSAT", 100)},
+    grava(cad + QStringLiteral("AberturaCaixa.cds"), {FieldDef::text("CDATIVACAOSAT", 100)},
           {{hostkit::Cripto(QStringLiteral("12345678"), terminal::kChaveCripto)}});
 }
 
@@ -227,7 +210,7 @@ void writeTerminal(const TerminalOptions& o)
     const QString dirCad = target + QStringLiteral("/Dados/");
     gravaParametros(inBuild, p, dirCad);
     gravaCadastros(inBuild, built.path() + QStringLiteral("/Dados"), aliquotas);
-    grava(built.path() + QStringLiteral("/Dados/QUORVAN.CDS"), {texto("MD5ARQUIVOTXT", 100)},
+    grava(built.path() + QStringLiteral("/Dados/QUORVAN.CDS"), {FieldDef::text("MD5ARQUIVOTXT", 100)},
           {{hostkit::Cripto(QStringLiteral("8F14E45FCEEA167A5A36DEDD4BEA2543"), terminal::kChaveCripto)}});
     if (!o.db.isEmpty())
         hostkit::saveStringConexQvn(built.path(), o.db);

@@ -43,7 +43,7 @@ Chamada deRegistro(const hostapi::CallRecord& r)
 
 void escreveTiposRecebimento(const QString& dir)
 {
-    auto texto = [](const char* nome, int tamanho) { return FieldDef{QString::fromLatin1(nome), FieldType::String, tamanho}; };
+    auto texto = [](const char* nome, int tamanho) { return FieldDef::text(QString::fromLatin1(nome), tamanho); };
     testsupport::TerminalFixture::writeTable(
         dir + QStringLiteral("/Dados/Cadastros/ConfTipoRece.cds"),
         {texto("CDTIPORECE", 3), texto("NMTIPORECE", 40), texto("IDTIPORECE", 1), texto("IDMOSTRARECE", 1),

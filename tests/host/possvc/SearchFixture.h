@@ -10,14 +10,8 @@ namespace possvc_test {
 
 inline platform::FieldDef fieldDef(const char* name, int size, const char* label, int width, bool visible = true)
 {
-    platform::FieldDef f;
-    f.name = QString::fromLatin1(name);
-    f.type = platform::FieldType::String;
-    f.size = size;
-    f.displayLabel = QString::fromUtf8(label);
-    f.displayWidth = width;
-    f.visible = visible;
-    return f;
+    const auto f = platform::FieldDef::text(QString::fromLatin1(name), size).labelled(QString::fromUtf8(label), width);
+    return visible ? f : f.invisible();
 }
 
 inline std::unique_ptr<platform::ClientDataSet> consumerList(const QList<QStringList>& rows)

@@ -160,11 +160,7 @@ namespace {
 
 FieldDef def(const char* name, FieldType type, int size = 0)
 {
-    FieldDef d;
-    d.name = QLatin1String(name);
-    d.type = type;
-    d.size = size;
-    return d;
+    return FieldDef::of(QLatin1String(name), type, size);
 }
 
 }  // namespace

@@ -24,11 +24,7 @@ private:
 
 inline platform::FieldDef def(const QString& name, platform::FieldType type, int size = 0)
 {
-    platform::FieldDef d;
-    d.name = name;
-    d.type = type;
-    d.size = size;
-    return d;
+    return platform::FieldDef::of(name, type, size);
 }
 
 // CD integer, NM string(10), VR float, DT date, AT boolean; active and empty.

@@ -16,12 +16,7 @@ namespace {
 
 FieldDef def(const char* name, FieldType type, int size = 0, const char* label = "")
 {
-    FieldDef f;
-    f.name = QLatin1String(name);
-    f.type = type;
-    f.size = size;
-    f.displayLabel = QString::fromUtf8(label);
-    return f;
+    return FieldDef::of(QLatin1String(name), type, size).labelled(QString::fromUtf8(label));
 }
 
 FieldDefs balanceFields()

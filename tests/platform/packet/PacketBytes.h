@@ -63,10 +63,7 @@ private:
 // A field definition in one line.
 inline platform::FieldDef fieldDef(const QString& name, platform::FieldType type, int size = 0, int decimals = 0)
 {
-    platform::FieldDef d;
-    d.name = name;
-    d.type = type;
-    d.size = size;
+    platform::FieldDef d = platform::FieldDef::of(name, type, size);
     d.decimals = decimals;
     return d;
 }

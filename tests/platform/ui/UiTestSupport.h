@@ -21,21 +21,10 @@ inline QApplication* app()
 inline void fillCampaigns(platform::ClientDataSet& ds, int rows)
 {
     using platform::FieldDef;
-    using platform::FieldType;
-    FieldDef code;
-    code.name = QStringLiteral("CODE");
-    code.size = 10;
-    code.visible = false;
-    FieldDef name;
-    name.name = QStringLiteral("NAME");
-    name.size = 40;
-    name.displayLabel = QStringLiteral("Campanha");
-    FieldDef points;
-    points.name = QStringLiteral("POINTS");
-    points.type = FieldType::Float;
-    points.displayLabel = QStringLiteral("Pontos");
     ds.close();
-    ds.fieldDefs() = {code, name, points};
+    ds.fieldDefs() = {FieldDef::text(QStringLiteral("CODE"), 10).invisible(),
+                      FieldDef::text(QStringLiteral("NAME"), 40).labelled(QStringLiteral("Campanha")),
+                      FieldDef::number(QStringLiteral("POINTS")).labelled(QStringLiteral("Pontos"))};
     ds.createDataSet();
     for (int i = 1; i <= rows; ++i)
         ds.appendRecord({QStringLiteral("C%1").arg(i), QStringLiteral("Campanha %1").arg(i), i * 10.5});
