@@ -173,6 +173,17 @@ void ClientDataSet::Impl::notify(void (ClientDataSet::*signal)(Args...), Args...
         pendingReset = true;  // views re-read everything once controls are enabled again
 }
 
+void ClientDataSet::Impl::dropCursor(DataSetState s)
+{
+    order.clear();
+    filtered.clear();
+    cur = -1;
+    bof = eof = true;
+    notifyReset();
+    setState(s);
+    notifyCurrentRow();
+}
+
 void ClientDataSet::Impl::notifyReset() { notify(&ClientDataSet::reset); }
 void ClientDataSet::Impl::notifyRowInserted(int row) { notify(&ClientDataSet::rowInserted, row); }
 void ClientDataSet::Impl::notifyRowRemoved(int row) { notify(&ClientDataSet::rowRemoved, row); }
@@ -242,13 +253,7 @@ void ClientDataSet::emptyDataSet()
     d->buffer.clear();
     d->modified = false;
     d->store.reset(d->defs);
-    d->order.clear();
-    d->filtered.clear();
-    d->cur = -1;
-    d->bof = d->eof = true;
-    d->notifyReset();
-    d->setState(DataSetState::Browse);
-    d->notifyCurrentRow();
+    d->dropCursor(DataSetState::Browse);
     emit afterScroll();
 }
 
@@ -260,13 +265,7 @@ void ClientDataSet::close()
     d->modified = false;
     d->active = false;
     d->store.clear();
-    d->order.clear();
-    d->filtered.clear();
-    d->cur = -1;
-    d->bof = d->eof = true;
-    d->notifyReset();
-    d->setState(DataSetState::Inactive);
-    d->notifyCurrentRow();
+    d->dropCursor(DataSetState::Inactive);
 }
 
 void ClientDataSet::open()

@@ -63,6 +63,7 @@ struct ClientDataSet::Impl {
 
     // --- state and movement ---------------------------------------------------
     void setState(DataSetState s);
+    void dropCursor(DataSetState s);  // no rows in view any more: order, filter, position; views reset
     void moveTo(int row);           // sets cur, emits the row-change signals when it moved
     void checkBrowseMode();         // posts a modified edit, cancels an unmodified one
     void activate();                // after the rows are in place: view, first row, signals

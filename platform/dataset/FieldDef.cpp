@@ -65,14 +65,21 @@ QVariant toText(const FieldDef& def, const QVariant& value)
     return s;
 }
 
+// A text value read by `parse`; refused, naming `what` it should be, when it does not read.
+template <typename T>
+T parsedText(const FieldDef& def, const QVariant& value, std::optional<T> (*parse)(const QString&), const char* what)
+{
+    const std::optional<T> parsed = parse(value.toString());
+    if (!parsed)
+        cannotConvert(def, value, what);
+    return *parsed;
+}
+
 QVariant toInteger(const FieldDef& def, const QVariant& value)
 {
     qint64 v = 0;
     if (value.typeId() == QMetaType::QString) {
-        const auto parsed = detail::parseInteger(value.toString());
-        if (!parsed)
-            cannotConvert(def, value, "integer");
-        v = *parsed;
+        v = parsedText(def, value, detail::parseInteger, "integer");
     } else if (isFloatVariant(value)) {
         const double d = value.toDouble();
         if (!std::isfinite(d) || std::fabs(d) >= 9.2e18)
@@ -98,10 +105,7 @@ QVariant toFloat(const FieldDef& def, const QVariant& value)
 {
     double v = 0;
     if (value.typeId() == QMetaType::QString) {
-        const auto parsed = detail::parseNumber(value.toString());
-        if (!parsed)
-            cannotConvert(def, value, "number");
-        v = *parsed;
+        v = parsedText(def, value, detail::parseNumber, "number");
     } else if (isNumberVariant(value)) {
         v = value.toDouble();
     } else {
@@ -116,43 +120,28 @@ QVariant toBoolean(const FieldDef& def, const QVariant& value)
 {
     if (value.typeId() == QMetaType::Bool)
         return value;
-    if (value.typeId() == QMetaType::QString) {
-        const auto parsed = detail::parseBoolean(value.toString());
-        if (!parsed)
-            cannotConvert(def, value, "boolean");
-        return *parsed;
-    }
+    if (value.typeId() == QMetaType::QString)
+        return parsedText(def, value, detail::parseBoolean, "boolean");
     if (isNumberVariant(value))
         return value.toDouble() != 0;
     cannotConvert(def, value, "boolean");
 }
 
-QVariant toDate(const FieldDef& def, const QVariant& value)
+// A date or a time: from a value of its own type, the part of a date-time, or a text.
+template <typename T>
+QVariant toDateOrTime(const FieldDef& def, const QVariant& value, T (QDateTime::*part)() const,
+                      std::optional<T> (*parse)(const QString&), const char* what)
 {
-    QDate d;
-    switch (value.typeId()) {
-    case QMetaType::QDate: d = value.toDate(); break;
-    case QMetaType::QDateTime: d = value.toDateTime().date(); break;
-    case QMetaType::QString: d = detail::parseDate(value.toString()).value_or(QDate()); break;
-    default: break;
-    }
-    if (!d.isValid())
-        cannotConvert(def, value, "date");
-    return d;
-}
-
-QVariant toTime(const FieldDef& def, const QVariant& value)
-{
-    QTime t;
-    switch (value.typeId()) {
-    case QMetaType::QTime: t = value.toTime(); break;
-    case QMetaType::QDateTime: t = value.toDateTime().time(); break;
-    case QMetaType::QString: t = detail::parseTime(value.toString()).value_or(QTime()); break;
-    default: break;
-    }
-    if (!t.isValid())
-        cannotConvert(def, value, "time");
-    return t;
+    T v;
+    if (value.metaType() == QMetaType::fromType<T>())
+        v = value.value<T>();
+    else if (value.typeId() == QMetaType::QDateTime)
+        v = (value.toDateTime().*part)();
+    else if (value.typeId() == QMetaType::QString)
+        v = parse(value.toString()).value_or(T());
+    if (!v.isValid())
+        cannotConvert(def, value, what);
+    return v;
 }
 
 QVariant toDateTime(const FieldDef& def, const QVariant& value)
@@ -205,8 +194,8 @@ QVariant convertToFieldType(const FieldDef& def, const QVariant& value)
     case ValueKind::Integer: return toInteger(def, value);
     case ValueKind::Float: return toFloat(def, value);
     case ValueKind::Boolean: return toBoolean(def, value);
-    case ValueKind::Date: return toDate(def, value);
-    case ValueKind::Time: return toTime(def, value);
+    case ValueKind::Date: return toDateOrTime(def, value, &QDateTime::date, detail::parseDate, "date");
+    case ValueKind::Time: return toDateOrTime(def, value, &QDateTime::time, detail::parseTime, "time");
     case ValueKind::DateTime: return toDateTime(def, value);
     case ValueKind::Bytes: return toBytes(def, value);
     case ValueKind::DataSet:

@@ -96,34 +96,44 @@ std::optional<bool> parseBoolean(const QString& text)
     return std::nullopt;
 }
 
-std::optional<QDate> parseDate(const QString& text)
+namespace {
+
+// The first valid value `read` makes of the trimmed text with one of `formats`; nothing
+// for an empty text or one longer than any such value (`maxSize`).
+template <typename T, typename Read>
+std::optional<T> readFirstFormat(const QString& text, qsizetype maxSize, const QStringList& formats, Read read)
 {
     const QString t = text.trimmed();
-    if (t.isEmpty() || t.size() > kMaxDateText)
+    if (t.isEmpty() || t.size() > maxSize)
         return std::nullopt;
-    for (const QString& f : {shortDateFormat(), QStringLiteral("d/M/yyyy"), QStringLiteral("d/M/yy"),
-                             QStringLiteral("yyyy-MM-dd")}) {
-        const QDate d = tryDateFormat(t, f);
-        if (d.isValid())
-            return d;
+    for (const QString& f : formats) {
+        const T v = read(t, f);
+        if (v.isValid())
+            return v;
     }
     return std::nullopt;
 }
 
+}  // namespace
+
+std::optional<QDate> parseDate(const QString& text)
+{
+    return readFirstFormat<QDate>(text, kMaxDateText,
+                                  {shortDateFormat(), QStringLiteral("d/M/yyyy"), QStringLiteral("d/M/yy"),
+                                   QStringLiteral("yyyy-MM-dd")},
+                                  tryDateFormat);
+}
+
 std::optional<QTime> parseTime(const QString& text)
 {
-    const QString t = text.trimmed();
-    if (t.isEmpty() || t.size() > kMaxTimeText)
-        return std::nullopt;
-    for (const char* f : {"H:mm:ss.zzz", "H:mm:ss", "H:mm"}) {
-        const QTime v = QTime::fromString(t, QLatin1String(f));
-        if (v.isValid())
-            return v;
-    }
-    const QTime v = QLocale().toTime(t, QLocale::ShortFormat);
-    if (v.isValid())
-        return v;
-    return std::nullopt;
+    // The empty format, tried last, is the locale's short time format.
+    return readFirstFormat<QTime>(text, kMaxTimeText,
+                                  {QStringLiteral("H:mm:ss.zzz"), QStringLiteral("H:mm:ss"), QStringLiteral("H:mm"),
+                                   QString()},
+                                  [](const QString& t, const QString& f) {
+                                      return f.isEmpty() ? QLocale().toTime(t, QLocale::ShortFormat)
+                                                         : QTime::fromString(t, f);
+                                  });
 }
 
 std::optional<QDateTime> parseDateTime(const QString& text)

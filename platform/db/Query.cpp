@@ -354,41 +354,29 @@ void Query::first()
 
 namespace {
 
+FieldType fieldTypeForDriverType(int typeId)
+{
+    switch (typeId) {
+    case QMetaType::Int: case QMetaType::Short: case QMetaType::UShort: case QMetaType::UInt:
+        return FieldType::Integer;
+    case QMetaType::LongLong: case QMetaType::ULongLong: case QMetaType::Long: case QMetaType::ULong:
+        return FieldType::LargeInt;
+    case QMetaType::Double: case QMetaType::Float: return FieldType::Float;
+    case QMetaType::Bool: return FieldType::Boolean;
+    case QMetaType::QDate: return FieldType::Date;
+    case QMetaType::QTime: return FieldType::Time;
+    case QMetaType::QDateTime: return FieldType::DateTime;
+    case QMetaType::QByteArray: return FieldType::Blob;
+    default: return FieldType::String;
+    }
+}
+
+// A column as the driver describes it; a text of no usable length is 255 wide.
 FieldDef fieldFromDriver(const QSqlField& f)
 {
-    FieldDef def;
-    def.name = f.name();
-    switch (f.metaType().id()) {
-    case QMetaType::Int: case QMetaType::Short: case QMetaType::UShort: case QMetaType::UInt:
-        def.type = FieldType::Integer;
-        break;
-    case QMetaType::LongLong: case QMetaType::ULongLong: case QMetaType::Long: case QMetaType::ULong:
-        def.type = FieldType::LargeInt;
-        break;
-    case QMetaType::Double: case QMetaType::Float:
-        def.type = FieldType::Float;
-        break;
-    case QMetaType::Bool:
-        def.type = FieldType::Boolean;
-        break;
-    case QMetaType::QDate:
-        def.type = FieldType::Date;
-        break;
-    case QMetaType::QTime:
-        def.type = FieldType::Time;
-        break;
-    case QMetaType::QDateTime:
-        def.type = FieldType::DateTime;
-        break;
-    case QMetaType::QByteArray:
-        def.type = FieldType::Blob;
-        break;
-    default:
-        def.type = FieldType::String;
-        def.size = f.length() > 0 && f.length() < 8192 ? f.length() : 255;
-        break;
-    }
-    return def;
+    const FieldType type = fieldTypeForDriverType(f.metaType().id());
+    const int size = f.length() > 0 && f.length() < 8192 ? f.length() : 255;
+    return FieldDef::of(f.name(), type, type == FieldType::String ? size : 0);
 }
 
 }  // namespace
