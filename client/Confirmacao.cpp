@@ -4,7 +4,6 @@
 #include "hostapi/ArgumentBlocks.h"
 #include "hostapi/fiscaldev.h"
 #include "hostapi/possvc.h"
-#include "client/Venda.h"
 #include "platform/ui/ErrorDisplay.h"
 
 #include <QLocale>

@@ -41,6 +41,77 @@ QLabel* label(QWidget* owner, const char* name, const QRect& geometry, const QSt
     return l;
 }
 
+// The window's own colours, which the light buttons take.
+struct CoresJanela {
+    QColor janela, textoJanela;
+};
+
+TBlendedBitBtn* botao(QWidget* owner, const char* name, const QRect& g, TBlendedBitBtn::Shape shape,
+                      glyphs::Kind kind, int glyphSize)
+{
+    auto* b = new TBlendedBitBtn(owner);
+    b->setObjectName(QString::fromLatin1(name));
+    b->setGeometry(g);
+    b->setShape(shape);
+    b->setFocusPolicy(Qt::NoFocus);
+    b->setGlyph(glyphs::draw(kind, glyphSize, Qt::white));
+    b->setDisabledGlyph(glyphs::draw(kind, glyphSize, kDesabilitado.lighter(115)));
+    return b;
+}
+
+// The three grey action buttons: white 11 px caption below the picture.
+TBlendedBitBtn* botaoCinza(QWidget* owner, const char* name, const QRect& g, glyphs::Kind kind,
+                           const QString& caption, const QString& hint, const CoresJanela& cores)
+{
+    TBlendedBitBtn* b = botao(owner, name, g, TBlendedBitBtn::Shape::RoundRect, kind, 22);
+    b->setText(caption);
+    b->setFont(arial(11));
+    b->setFaceColor(kCinza);
+    b->setTextColor(Qt::white);
+    b->setPressedFaceColor(Qt::red);
+    b->setPressedTextColor(cores.janela);
+    b->setDisabledFaceColor(kDesabilitado);
+    b->setDisabledTextColor(Qt::white);
+    b->setGlyphLayout(TBlendedBitBtn::GlyphLayout::Top);
+    b->setMargin(3);
+    b->setSpacing(0);
+    b->setHint(hint);
+    b->setShowHint(true);
+    return b;
+}
+
+// Circles and the exit button: window-colour face, no hint.
+TBlendedBitBtn* botaoClaro(QWidget* owner, const char* name, const QRect& g, TBlendedBitBtn::Shape shape,
+                           glyphs::Kind kind, int glyphSize, const CoresJanela& cores)
+{
+    TBlendedBitBtn* b = botao(owner, name, g, shape, kind, glyphSize);
+    b->setGlyph(glyphs::draw(kind, glyphSize, kAcento));
+    b->setFaceColor(cores.janela);
+    b->setTextColor(cores.textoJanela);
+    b->setPressedFaceColor(cores.textoJanela);
+    b->setPressedTextColor(cores.janela);
+    b->setDisabledFaceColor(Qt::white);
+    b->setDisabledTextColor(Qt::white);
+    b->setShowHint(false);
+    return b;
+}
+
+// The green confirmation button.
+TBlendedBitBtn* botaoConfirma(QWidget* owner, const CoresJanela& cores)
+{
+    TBlendedBitBtn* b = botao(owner, "blbConfirma", {655, 514, 60, 50}, TBlendedBitBtn::Shape::RoundRect,
+                              glyphs::Kind::Confirm, 30);
+    b->setFaceColor(kVerde);
+    b->setTextColor(Qt::white);
+    b->setPressedFaceColor(cores.textoJanela);
+    b->setPressedTextColor(cores.janela);
+    b->setDisabledFaceColor(kDesabilitado);
+    b->setDisabledTextColor(Qt::white);
+    b->setHint(QStringLiteral("Confirmar"));
+    b->setShowHint(true);
+    return b;
+}
+
 }  // namespace
 
 TShape::TShape(QWidget* parent) : QWidget(parent)
@@ -104,71 +175,20 @@ void TfrmFidelidade::criaBotoes()
 {
     using Shape = TBlendedBitBtn::Shape;
     using glyphs::Kind;
-    const QColor janela = palette().color(QPalette::Base);
-    const QColor textoJanela = palette().color(QPalette::WindowText);
+    const CoresJanela cores{palette().color(QPalette::Base), palette().color(QPalette::WindowText)};
 
-    auto botao = [&](const char* name, const QRect& g, Shape shape, Kind kind, int glyphSize) {
-        auto* b = new TBlendedBitBtn(this);
-        b->setObjectName(QString::fromLatin1(name));
-        b->setGeometry(g);
-        b->setShape(shape);
-        b->setFocusPolicy(Qt::NoFocus);
-        b->setGlyph(glyphs::draw(kind, glyphSize, Qt::white));
-        b->setDisabledGlyph(glyphs::draw(kind, glyphSize, kDesabilitado.lighter(115)));
-        return b;
-    };
-    // The three grey action buttons: white 11 px caption below the picture.
-    auto cinza = [&](const char* name, const QRect& g, Kind kind, const QString& caption, const QString& hint) {
-        TBlendedBitBtn* b = botao(name, g, Shape::RoundRect, kind, 22);
-        b->setText(caption);
-        b->setFont(arial(11));
-        b->setFaceColor(kCinza);
-        b->setTextColor(Qt::white);
-        b->setPressedFaceColor(Qt::red);
-        b->setPressedTextColor(janela);
-        b->setDisabledFaceColor(kDesabilitado);
-        b->setDisabledTextColor(Qt::white);
-        b->setGlyphLayout(TBlendedBitBtn::GlyphLayout::Top);
-        b->setMargin(3);
-        b->setSpacing(0);
-        b->setHint(hint);
-        b->setShowHint(true);
-        return b;
-    };
-    // Circles and the exit button: window-colour face, no hint.
-    auto claro = [&](const char* name, const QRect& g, Shape shape, Kind kind, int glyphSize) {
-        TBlendedBitBtn* b = botao(name, g, shape, kind, glyphSize);
-        b->setGlyph(glyphs::draw(kind, glyphSize, kAcento));
-        b->setFaceColor(janela);
-        b->setTextColor(textoJanela);
-        b->setPressedFaceColor(textoJanela);
-        b->setPressedTextColor(janela);
-        b->setDisabledFaceColor(Qt::white);
-        b->setDisabledTextColor(Qt::white);
-        b->setShowHint(false);
-        return b;
-    };
-
-    blbPesqConsumidor = cinza("blbPesqConsumidor", {655, 63, 60, 50}, Kind::Search, QStringLiteral("F2"),
-                              QStringLiteral("Pesquisar Consumidor"));
-    blbAnteriorCamp = claro("blbAnteriorCamp", {662, 116, 49, 46}, Shape::Circle, Kind::Up, 24);
-    blbProximoCamp = claro("blbProximoCamp", {662, 240, 49, 46}, Shape::Circle, Kind::Down, 24);
-    blbAnteriorBrinde = claro("blbAnteriorBrinde", {662, 300, 49, 46}, Shape::Circle, Kind::Up, 24);
-    blbPesqBrinde = cinza("blbPesqBrinde", {655, 350, 60, 50}, Kind::Search, QStringLiteral("F4"),
-                          QStringLiteral("Pesquisar Brinde"));
-    blbCancelaBrinde = cinza("blbCancelaBrinde", {655, 414, 60, 50}, Kind::Cancel, QStringLiteral("F3"),
-                             QStringLiteral("Cancelar Brinde"));
-    blbProximoBrinde = claro("blbProximoBrinde", {661, 464, 49, 46}, Shape::Circle, Kind::Down, 24);
-    blbConfirma = botao("blbConfirma", {655, 514, 60, 50}, Shape::RoundRect, Kind::Confirm, 30);
-    blbConfirma->setFaceColor(kVerde);
-    blbConfirma->setTextColor(Qt::white);
-    blbConfirma->setPressedFaceColor(textoJanela);
-    blbConfirma->setPressedTextColor(janela);
-    blbConfirma->setDisabledFaceColor(kDesabilitado);
-    blbConfirma->setDisabledTextColor(Qt::white);
-    blbConfirma->setHint(QStringLiteral("Confirmar"));
-    blbConfirma->setShowHint(true);
-    lblSair = claro("lblSair", {684, 5, 37, 30}, Shape::RoundRect, Kind::Exit, 22);
+    blbPesqConsumidor = botaoCinza(this, "blbPesqConsumidor", {655, 63, 60, 50}, Kind::Search, QStringLiteral("F2"),
+                                   QStringLiteral("Pesquisar Consumidor"), cores);
+    blbAnteriorCamp = botaoClaro(this, "blbAnteriorCamp", {662, 116, 49, 46}, Shape::Circle, Kind::Up, 24, cores);
+    blbProximoCamp = botaoClaro(this, "blbProximoCamp", {662, 240, 49, 46}, Shape::Circle, Kind::Down, 24, cores);
+    blbAnteriorBrinde = botaoClaro(this, "blbAnteriorBrinde", {662, 300, 49, 46}, Shape::Circle, Kind::Up, 24, cores);
+    blbPesqBrinde = botaoCinza(this, "blbPesqBrinde", {655, 350, 60, 50}, Kind::Search, QStringLiteral("F4"),
+                               QStringLiteral("Pesquisar Brinde"), cores);
+    blbCancelaBrinde = botaoCinza(this, "blbCancelaBrinde", {655, 414, 60, 50}, Kind::Cancel, QStringLiteral("F3"),
+                                  QStringLiteral("Cancelar Brinde"), cores);
+    blbProximoBrinde = botaoClaro(this, "blbProximoBrinde", {661, 464, 49, 46}, Shape::Circle, Kind::Down, 24, cores);
+    blbConfirma = botaoConfirma(this, cores);
+    lblSair = botaoClaro(this, "lblSair", {684, 5, 37, 30}, Shape::RoundRect, Kind::Exit, 22, cores);
 
     blbPesqConsumidor->setEnabled(true);
     blbPesqBrinde->setEnabled(false);

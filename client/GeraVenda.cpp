@@ -1,10 +1,10 @@
 // Booking the redemption as a sale in the host (the close-out) and, on terminals that
 // issue electronic documents, the NFC-e or the SAT CF-e with its customer copy.
 #include "client/Cli_Vak04100.h"
-#include "client/Venda.h"
 
 #include "hostapi/ArgumentBlocks.h"
 #include "hostapi/EmptyParam.h"
+#include "hostapi/SatAnswer.h"
 #include "hostapi/possvc.h"
 #include "platform/ui/ErrorDisplay.h"
 #include "server/Srv_Vak04100.h"
@@ -93,16 +93,16 @@ void emiteSat(TfrmFidelidade& f)
                                            f.stCdAtivacaoSat, kVazio, QStringLiteral("0"), QStringLiteral("0"),
                                            f.slRetornoSat);
     if (!emitido) {
-        const QString mensagem = valorRetornoSat(f.slRetornoSat, QStringLiteral("mensagem"));
+        const QString mensagem = hostapi::sat::answerValue(f.slRetornoSat, QStringLiteral("mensagem"));
         throw platform::HostError(mensagem.isEmpty() ? QStringLiteral("SAT: CF-e não emitido") : mensagem);
     }
     f.boDocumentoEmitido = true;
 
     // The QR code carries the 44-digit key without its "CFe" prefix; the key itself is
     // kept as the device gave it.
-    f.stChaveAcesso = valorRetornoSat(f.slRetornoSat, QStringLiteral("chaveConsulta"));
-    f.stNrCfe = numeroCfe(xmlRetornoSat(f.slRetornoSat), f.stChaveAcesso);
-    f.stQrCode = qrCodeSat(f.slRetornoSat);
+    f.stChaveAcesso = hostapi::sat::answerValue(f.slRetornoSat, QStringLiteral("chaveConsulta"));
+    f.stNrCfe = hostapi::sat::cfeNumber(hostapi::sat::answerXml(f.slRetornoSat), f.stChaveAcesso);
+    f.stQrCode = hostapi::sat::qrText(f.slRetornoSat);
     hostkit::CriaCodBarra(f.stChaveAcesso, kVazio);
 
     const QString contexto = QStringList{f.stCdFilial, f.stCdCaixa, f.stNrSeqVenda, QStringLiteral("stlXmlSat"),

@@ -3,7 +3,7 @@
 // less 0.01 as its discount, the totals update. Without a fiscal printer only the
 // password and the cash movement are prepared.
 #include "client/Cli_Vak04100.h"
-#include "client/Venda.h"
+#include "client/TextoNumero.h"
 
 #include "hostapi/ArgumentBlocks.h"
 #include "hostapi/fiscaldev.h"
@@ -56,6 +56,55 @@ hostapi::ArgumentBlock<Cancela> blocoCancelaCupom(const TfrmFidelidade& f, bool 
                                                    {Cancela::CdFilial, f.stCdFilial},
                                                    {Cancela::CdCaixa, f.stCdCaixa},
                                                    {Cancela::NrSerieImp, f.stNrSerieImp}});
+}
+
+// The item's description: the NCM and the CEST, each followed by "#" when the product
+// has it, then the gift's name.
+QString descricaoItem(const QVariant& cestNcm, const QString& nome)
+{
+    const QString codigo0 = cestNcm.toList().value(0).toString();
+    const QString codigo1 = cestNcm.toList().value(1).toString();
+    QString descricao;
+    if (!codigo1.isEmpty())
+        descricao += codigo1 + QLatin1Char('#');
+    if (!codigo0.isEmpty())
+        descricao += codigo0 + QLatin1Char('#');
+    return descricao + nome;
+}
+
+// Registers the current gift of cdsBrinde as one item, quantity 1, at its price cut to two
+// decimals (left in `preco`). Returns why the item was refused, or "" when it was not.
+QString registraBrinde(TfrmFidelidade& f, hostapi::ParamRecord& registro, int itemTrabalho, double& preco)
+{
+    auto brinde = [&f](const char* nome) -> platform::Field& {
+        return f.cdsBrinde->fieldByName(QString::fromLatin1(nome));
+    };
+    platform::LocateOptions semCaixa;
+    semCaixa.caseInsensitive = true;
+    const double quantidade = 1.0;
+    const QString aliquota = textoNumero(brinde("VRPEALIMPFIS").asFloat());
+    const QVariantList chave{aliquota, brinde("IDTPIMPOSFIS").asString()};
+    // A gift whose rate the printer does not know cannot be registered: it counts as a
+    // refused item, and no record of another command is sent in its place.
+    if (!f.cdsAliqImpFis->locate(QStringLiteral("VRALIQIMPFIS;IDALIQIMPFIS"), chave, semCaixa))
+        return QStringLiteral("A alíquota %1 %2 do brinde %3 não está na tabela da impressora.")
+            .arg(aliquota, chave.value(1).toString(), brinde("CDPRODUTO").asString());
+
+    f.voCestNcm = QVariantList(2);
+    possvc::getProdCodCestNcm(brinde("CDPRODUTO").asString(), f.voCestNcm);
+    const QString codigo = hostkit::iif(hostkit::EmptyString(brinde("CDPRODIMPFIS").asString()),
+                                        brinde("CDARVPROD").asString(), brinde("CDPRODIMPFIS").asString())
+                               .toString();
+    const QString descricao = descricaoItem(f.voCestNcm, brinde("NMPRODUTO").asString());
+    preco = hostkit::Trunc2(brinde("VRPRECITEM").asFloat());
+    registro = fiscaldev::Params_VendaItem_Kdx00000(
+        f.stIdEsquema, kVazio, QStringLiteral("D"), codigo, descricao,
+        f.cdsAliqImpFis->fieldByName(QStringLiteral("CDALIQIMPFIS")).asString(),
+        f.cdsAliqImpFis->fieldByName(QStringLiteral("IDALIQIMPFIS")).asString(), brinde("SGUNIDADE").asString(), kVazio,
+        aliquota, kVazio, itemTrabalho, quantidade, preco, 0.0, 0.0, false);
+    if (!fiscaldev::VendaItem(registro))  // failure B
+        return QStringLiteral("A impressora recusou o item %1 (%2).").arg(codigo, brinde("NMPRODUTO").asString());
+    return {};
 }
 
 }  // namespace
@@ -118,45 +167,12 @@ bool TfrmFidelidade::imprimeCupomAberto(hostapi::ParamRecord& registro, int item
 
     // 4. One item per gift.
     vrTotCupom = 0;
-    platform::LocateOptions semCaixa;
-    semCaixa.caseInsensitive = true;
-    auto brinde = [this](const char* nome) -> platform::Field& {
-        return cdsBrinde->fieldByName(QString::fromLatin1(nome));
-    };
     cdsBrinde->first();
     while (!cdsBrinde->eof()) {
-        const double quantidade = 1.0;
-        const QString aliquota = textoNumero(brinde("VRPEALIMPFIS").asFloat());
-        const QVariantList chave{aliquota, brinde("IDTPIMPOSFIS").asString()};
-        // A gift whose rate the printer does not know cannot be registered: it counts as
-        // a refused item, and no record of another command is sent in its place.
-        if (!cdsAliqImpFis->locate(QStringLiteral("VRALIQIMPFIS;IDALIQIMPFIS"), chave, semCaixa))
-            return falhaCupomAberto(QStringLiteral("A alíquota %1 %2 do brinde %3 não está na tabela da impressora.")
-                                        .arg(aliquota, chave.value(1).toString(), brinde("CDPRODUTO").asString()));
-
-        voCestNcm = QVariantList(2);
-        possvc::getProdCodCestNcm(brinde("CDPRODUTO").asString(), voCestNcm);
-        const QString codigo0 = voCestNcm.toList().value(0).toString();
-        const QString codigo1 = voCestNcm.toList().value(1).toString();
-        const QString codigo = hostkit::iif(hostkit::EmptyString(brinde("CDPRODIMPFIS").asString()),
-                                            brinde("CDARVPROD").asString(), brinde("CDPRODIMPFIS").asString())
-                                   .toString();
-        QString descricao;
-        if (!codigo1.isEmpty())
-            descricao += codigo1 + QLatin1Char('#');
-        if (!codigo0.isEmpty())
-            descricao += codigo0 + QLatin1Char('#');
-        descricao += brinde("NMPRODUTO").asString();
-        const double preco = hostkit::Trunc2(brinde("VRPRECITEM").asFloat());
-
-        registro = fiscaldev::Params_VendaItem_Kdx00000(
-            stIdEsquema, kVazio, QStringLiteral("D"), codigo, descricao,
-            cdsAliqImpFis->fieldByName(QStringLiteral("CDALIQIMPFIS")).asString(),
-            cdsAliqImpFis->fieldByName(QStringLiteral("IDALIQIMPFIS")).asString(), brinde("SGUNIDADE").asString(),
-            kVazio, aliquota, kVazio, itemTrabalho, quantidade, preco, 0.0, 0.0, false);
-        if (!fiscaldev::VendaItem(registro))  // failure B
-            return falhaCupomAberto(
-                QStringLiteral("A impressora recusou o item %1 (%2).").arg(codigo, brinde("NMPRODUTO").asString()));
+        double preco = 0;
+        const QString recusa = registraBrinde(*this, registro, itemTrabalho, preco);
+        if (!recusa.isEmpty())
+            return falhaCupomAberto(recusa);
         vrTotCupom += preco;
         cdsBrinde->next();
     }

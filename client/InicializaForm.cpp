@@ -19,6 +19,87 @@ QString arquivoDoHost(terminal::File arquivo)
     return terminal::findHostFile(QString::fromLatin1(terminal::fileDef(arquivo).relative));
 }
 
+// The file's data in `ds`, when the terminal has the file; false when it has none.
+bool carregaDoHost(ClientDataSet& ds, terminal::File arquivo)
+{
+    const QString caminho = arquivoDoHost(arquivo);
+    if (caminho.isEmpty())
+        return false;
+    ds.loadFromFile(caminho);
+    return true;
+}
+
+// Step 2: the terminal parameters, which the screen cannot do without. There is no
+// short path form here: the path serves as is.
+void carregaParametros(TfrmFidelidade& f)
+{
+    const QString parametros = arquivoDoHost(terminal::File::Parametros);
+    if (parametros.isEmpty())  // named as missing, not as a field the empty dataset lacks
+        throw platform::Error(QStringLiteral("O arquivo de parâmetros do terminal %1 não foi encontrado.")
+                                  .arg(QDir(hostkit::hostDirectory())
+                                           .filePath(QString::fromLatin1(terminal::fileDef(terminal::File::Parametros).relative))));
+    f.cdsParametrosQvn->loadFromFile(parametros);
+    if (!f.cdsParametrosQvn->active())
+        f.cdsParametrosQvn->open();
+    // A file without a row would open the screen with every parameter empty.
+    if (f.cdsParametrosQvn->recordCount() == 0)
+        throw platform::Error(QStringLiteral("O arquivo de parâmetros do terminal %1 não tem nenhum registro.").arg(parametros));
+}
+
+// Step 4: the host data, under the directory the parameters name.
+void carregaDadosHost(TfrmFidelidade& f)
+{
+    const QString dirCad = f.cdsParametrosQvn->fieldByName(QStringLiteral("DSDIRCAD")).asString();
+    const QString quorvan = terminal::findInDirectoryText(dirCad + QLatin1String(terminal::kHostDataFile));
+    if (quorvan.isEmpty())
+        return;
+    f.cdsDadosQuorvan->loadFromFile(quorvan);
+    if (!f.cdsDadosQuorvan->active())
+        f.cdsDadosQuorvan->open();
+    const QString md5 = f.cdsDadosQuorvan->fieldByName(QStringLiteral("MD5ARQUIVOTXT")).asString();
+    f.stMd5 = QStringLiteral("MD-5:") + hostkit::Uncripto(md5, kChaveCripto);
+}
+
+// Steps 3 and 5 to 8: the terminal's other files; a missing one leaves its values empty.
+void carregaArquivosTerminal(TfrmFidelidade& f)
+{
+    carregaDoHost(*f.cdsAliqImpFis, terminal::File::AliqImpFis);
+    carregaDadosHost(f);
+    if (carregaDoHost(*f.cdsControleAcess, terminal::File::ControleAcess)) {
+        f.stCdOperador = f.cdsControleAcess->fieldByName(QStringLiteral("CDOPERADOR")).asString();
+        f.stNmOperador = f.cdsControleAcess->fieldByName(QStringLiteral("NMOPERADOR")).asString();
+    }
+    carregaDoHost(*f.cdsConfTipoRece, terminal::File::ConfTipoRece);
+    if (carregaDoHost(*f.cdsDataMovimento, terminal::File::DataMovimento))
+        f.dtMovimento = f.cdsDataMovimento->fieldByName(QStringLiteral("DATAMOVIMENTO")).asDateTime();
+    // The SAT activation code, only on SAT terminals.
+    if (f.boSistemaSat && carregaDoHost(*f.cdsValidaAbertura, terminal::File::AberturaCaixa)) {
+        const QString codigo = f.cdsValidaAbertura->fieldByName(QStringLiteral("CDATIVACAOSAT")).asString();
+        f.stCdAtivacaoSat = hostkit::Uncripto(codigo, kChaveCripto);
+    }
+}
+
+// Step 10: the given consumer's balances, or the consumer list.
+void mostraPrimeirosDados(TfrmFidelidade& f)
+{
+    if (!f.stArgCdConsumidor.isEmpty()) {
+        f.stCdConsumidor = f.stArgCdConsumidor;
+        f.stNmConsumidor = f.stArgNmConsumidor;
+        f.stNrCpfConsumidor = f.stArgNrCpf;
+        f.stDsEndeConsumidor = f.stArgDsEndereco;
+        f.stCdCliente = f.stArgCdCliente;
+        f.lblConsumidor->setText(f.stNmConsumidor);
+        f.blbPesqConsumidor->setEnabled(false);
+        f.CarregaSaldos();
+        return;
+    }
+    const QVariant lista = hostkit::MensagemMetodo(Srv_Vak04100::GetConsumidor(), true, 0,
+                                                   QStringLiteral("GetConsumidor"), QStringLiteral("Cli_Vak04100"),
+                                                   {}, QStringLiteral("002"));
+    f.cdsConsumidor->setData(lista);
+    apresentaConsumidores(*f.cdsConsumidor);
+}
+
 }  // namespace
 
 void TfrmFidelidade::InicializaForm()
@@ -29,91 +110,17 @@ void TfrmFidelidade::InicializaForm()
         rdmFidelidade = new Srv_Vak04100::TrdmFidelidade(nullptr);
     rdmFidelidade->adcFidelidade->setConnected(true);
 
-    // 2. Terminal parameters. There is no short path form here: the path serves as is.
-    const QString parametros = arquivoDoHost(terminal::File::Parametros);
-    if (parametros.isEmpty())  // named as missing, not as a field the empty dataset lacks
-        throw platform::Error(QStringLiteral("O arquivo de parâmetros do terminal %1 não foi encontrado.")
-                                  .arg(QDir(hostkit::hostDirectory())
-                                           .filePath(QString::fromLatin1(terminal::fileDef(terminal::File::Parametros).relative))));
-    if (!parametros.isEmpty()) {
-        cdsParametrosQvn->loadFromFile(parametros);
-        if (!cdsParametrosQvn->active())
-            cdsParametrosQvn->open();
-        // A file without a row would open the screen with every parameter empty.
-        if (cdsParametrosQvn->recordCount() == 0)
-            throw platform::Error(
-                QStringLiteral("O arquivo de parâmetros do terminal %1 não tem nenhum registro.").arg(parametros));
-        leParametros();
-    }
-
-    // 3. Tax rates.
-    const QString aliquotas = arquivoDoHost(terminal::File::AliqImpFis);
-    if (!aliquotas.isEmpty())
-        cdsAliqImpFis->loadFromFile(aliquotas);
-
-    // 4. Host data. DSDIRCAD is read again, whether or not step 2 found the file: without
-    //    the parameter file this read fails and stops the opening.
-    const QString dirCad = cdsParametrosQvn->fieldByName(QStringLiteral("DSDIRCAD")).asString();
-    const QString quorvan = terminal::findInDirectoryText(dirCad + QLatin1String(terminal::kHostDataFile));
-    if (!quorvan.isEmpty()) {
-        cdsDadosQuorvan->loadFromFile(quorvan);
-        if (!cdsDadosQuorvan->active())
-            cdsDadosQuorvan->open();
-        const QString md5 = cdsDadosQuorvan->fieldByName(QStringLiteral("MD5ARQUIVOTXT")).asString();
-        stMd5 = QStringLiteral("MD-5:") + hostkit::Uncripto(md5, kChaveCripto);
-    }
-
-    // 5. Access control.
-    const QString controle = arquivoDoHost(terminal::File::ControleAcess);
-    if (!controle.isEmpty()) {
-        cdsControleAcess->loadFromFile(controle);
-        stCdOperador = cdsControleAcess->fieldByName(QStringLiteral("CDOPERADOR")).asString();
-        stNmOperador = cdsControleAcess->fieldByName(QStringLiteral("NMOPERADOR")).asString();
-    }
-
-    // 6. Receipt types.
-    const QString tipos = arquivoDoHost(terminal::File::ConfTipoRece);
-    if (!tipos.isEmpty())
-        cdsConfTipoRece->loadFromFile(tipos);
-
-    // 7. Business date.
-    const QString data = arquivoDoHost(terminal::File::DataMovimento);
-    if (!data.isEmpty()) {
-        cdsDataMovimento->loadFromFile(data);
-        dtMovimento = cdsDataMovimento->fieldByName(QStringLiteral("DATAMOVIMENTO")).asDateTime();
-    }
-
-    // 8. SAT activation code, only on SAT terminals.
-    if (boSistemaSat) {
-        const QString abertura = arquivoDoHost(terminal::File::AberturaCaixa);
-        if (!abertura.isEmpty()) {
-            cdsValidaAbertura->loadFromFile(abertura);
-            const QString codigo = cdsValidaAbertura->fieldByName(QStringLiteral("CDATIVACAOSAT")).asString();
-            stCdAtivacaoSat = hostkit::Uncripto(codigo, kChaveCripto);
-        }
-    }
+    // 2. Terminal parameters; 3 to 8, the other files of the terminal.
+    carregaParametros(*this);
+    leParametros();
+    carregaArquivosTerminal(*this);
 
     // 9. Grids.
     dbgCampanha->setDefaultColors(true);
     dbgBrinde->setDefaultColors(true);
 
-    // 10. First data: the given consumer's balances, or the consumer list.
-    if (!stArgCdConsumidor.isEmpty()) {
-        stCdConsumidor = stArgCdConsumidor;
-        stNmConsumidor = stArgNmConsumidor;
-        stNrCpfConsumidor = stArgNrCpf;
-        stDsEndeConsumidor = stArgDsEndereco;
-        stCdCliente = stArgCdCliente;
-        lblConsumidor->setText(stNmConsumidor);
-        blbPesqConsumidor->setEnabled(false);
-        CarregaSaldos();
-    } else {
-        const QVariant lista = hostkit::MensagemMetodo(Srv_Vak04100::GetConsumidor(), true, 0,
-                                                       QStringLiteral("GetConsumidor"),
-                                                       QStringLiteral("Cli_Vak04100"), {}, QStringLiteral("002"));
-        cdsConsumidor->setData(lista);
-        apresentaConsumidores(*cdsConsumidor);
-    }
+    // 10. First data.
+    mostraPrimeirosDados(*this);
 
     // 11. Footer.
     if (boSistemaLumivend || boSistemaNfce)

@@ -1,7 +1,7 @@
 // The redemption's cash movement: one record of 0.01 received through the terminal's
 // redemption receipt type. It travels on as a data packet (receipt closing, close-out).
 #include "client/Cli_Vak04100.h"
-#include "client/Venda.h"
+#include "client/CamposVenda.h"
 #include "terminal/TerminalFiles.h"
 
 namespace Cli_Vak04100 {

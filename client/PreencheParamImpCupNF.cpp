@@ -1,7 +1,7 @@
 // The one-row record of print parameters that goes with the customer copy of an NFC-e or
 // a SAT extract. The restaurant parameters a redemption does not use go empty or zero.
 #include "client/Cli_Vak04100.h"
-#include "client/Venda.h"
+#include "client/CamposVenda.h"
 
 namespace Cli_Vak04100 {
 

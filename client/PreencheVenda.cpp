@@ -1,12 +1,53 @@
 // The sale rows of a redemption: one row per gift, quantity 1, at its list price and
 // discounted so that the whole sale comes to 0.01 (only the last row keeps 0.01 to pay).
 #include "client/Cli_Vak04100.h"
-#include "client/Venda.h"
+#include "client/CamposVenda.h"
+#include "client/TextoNumero.h"
+
+#include <utility>
 
 namespace Cli_Vak04100 {
 
 namespace {
+
 const QString kVazio = QStringLiteral("");  // an empty text, not a null field
+
+// The values of a sale row that no gift decides: the screen's state and the restaurant
+// fields a redemption leaves empty or zero.
+void preencheDoTerminal(const TfrmFidelidade& f, ClientDataSet& venda)
+{
+    const std::pair<const char*, QString> textos[] = {
+        {"CDFILIAL", f.stCdFilial},         {"NRCUPOMFIS", f.stCupNr},           {"CDOPERADOR", f.stCdOperador},
+        {"CDLOJA", f.stCdLoja},             {"CDLOJAIT", f.stCdLoja},            {"NMOPERADOR", f.stNmOperador},
+        {"NMLOJA", f.stNmLoja},             {"NMCONSVEND", f.stNmConsumidor},    {"NRINSCRCONS", f.stNrCpfConsumidor},
+        {"NRCONTCUPOMFISC", f.stContCupom}, {"DSENDEVENDA", f.stDsEndeConsumidor}, {"CDCLIENTE", f.stCdCliente},
+        {"CDCONSUMIDOR", f.stCdConsumidor}, {"CDPREFINTGCOLVEN", f.stCdPrefIntgCol},
+    };
+    for (const auto& [nome, valor] : textos)
+        venda.fieldByName(QString::fromLatin1(nome)).setAsString(valor);
+    for (const char* nome : {"NRLUGARMESA", "CDVENDEDOR", "CDFAMILISALD", "CDSERVFILI", "CDVENDEDORITEM", "NRMESA",
+                             "DSOBSDESC", "CDGRPOCORDESC"})
+        venda.fieldByName(QString::fromLatin1(nome)).setAsString(kVazio);
+    for (const char* nome : {"VRDESCOMANDA", "VRTXSERVICO", "VRACRCOMANDA", "VRUNITVENDCL", "ACRESITEM", "VRACRCOMVEN"})
+        venda.fieldByName(QString::fromLatin1(nome)).setAsFloat(0);
+    venda.fieldByName(QStringLiteral("QTPRODCOMVEN")).setAsFloat(1.0);
+    venda.fieldByName(QStringLiteral("DTABERCAIX")).setAsDateTime(f.dtAberCaix);
+    venda.fieldByName(QStringLiteral("NRPESMESAVEN")).setAsInteger(1);
+}
+
+// The values a sale row takes from its gift (the current row of `brinde`).
+void preencheDoBrinde(ClientDataSet& brinde, ClientDataSet& venda)
+{
+    auto copia = [&](const char* de, const char* para) {
+        venda.fieldByName(QString::fromLatin1(para)).setAsString(brinde.fieldByName(QString::fromLatin1(de)).asString());
+    };
+    for (const char* nome : {"CDPRODUTO", "CDARVPROD", "NMPRODUTO", "IDTPIMPOSFIS", "CDIMPOSTO", "CDPRODIMPFIS"})
+        copia(nome, nome);
+    copia("CDPRODUTO", "CDPRODPROMOCAO");
+    venda.fieldByName(QStringLiteral("VRPRECCOMVEN")).setAsFloat(brinde.fieldByName(QStringLiteral("VRPRECITEM")).asFloat());
+    venda.fieldByName(QStringLiteral("VRALIQIMPR")).setAsFloat(brinde.fieldByName(QStringLiteral("VRPEALIMPFIS")).asFloat());
+}
+
 }  // namespace
 
 void TfrmFidelidade::DefineCamposVenda()
@@ -61,49 +102,11 @@ void TfrmFidelidade::PreencheVenda()
 
         // 3.3 The row.
         cdsVenda->insert();
-        venda("CDFILIAL").setAsString(stCdFilial);
-        venda("CDPRODUTO").setAsString(brinde("CDPRODUTO").asString());
-        venda("QTPRODCOMVEN").setAsFloat(1.0);
-        venda("VRPRECCOMVEN").setAsFloat(brinde("VRPRECITEM").asFloat());
-        venda("NRLUGARMESA").setAsString(kVazio);
-        venda("CDARVPROD").setAsString(brinde("CDARVPROD").asString());
-        venda("NMPRODUTO").setAsString(brinde("NMPRODUTO").asString());
-        venda("CDVENDEDOR").setAsString(kVazio);
-        venda("VRDESCOMANDA").setAsFloat(0);
-        venda("NRCUPOMFIS").setAsString(stCupNr);
-        venda("CDOPERADOR").setAsString(stCdOperador);
-        venda("CDLOJA").setAsString(stCdLoja);
-        venda("IDTPIMPOSFIS").setAsString(brinde("IDTPIMPOSFIS").asString());
-        venda("CDIMPOSTO").setAsString(brinde("CDIMPOSTO").asString());
-        venda("VRTXSERVICO").setAsFloat(0);
+        preencheDoTerminal(*this, *cdsVenda);
+        preencheDoBrinde(*cdsBrinde, *cdsVenda);
         venda("VRPEALIMPFIS").setAsString(aliquota);
-        venda("CDLOJAIT").setAsString(stCdLoja);
-        venda("NMOPERADOR").setAsString(stNmOperador);
-        venda("NMLOJA").setAsString(stNmLoja);
-        venda("DTABERCAIX").setAsDateTime(dtAberCaix);
-        venda("VRACRCOMANDA").setAsFloat(0);
-        venda("CDFAMILISALD").setAsString(kVazio);
-        venda("CDSERVFILI").setAsString(kVazio);
-        venda("NMCONSVEND").setAsString(stNmConsumidor);
-        venda("NRINSCRCONS").setAsString(stNrCpfConsumidor);
         venda("NRSEQ").setAsString(nrSeq);
-        venda("VRUNITVENDCL").setAsFloat(0);
-        venda("ACRESITEM").setAsFloat(0);
-        venda("CDPRODPROMOCAO").setAsString(brinde("CDPRODUTO").asString());
-        venda("NRCONTCUPOMFISC").setAsString(stContCupom);
         venda("CDORDALIQIMPR").setAsString(ordemAliquota);
-        venda("VRALIQIMPR").setAsFloat(brinde("VRPEALIMPFIS").asFloat());
-        venda("DSENDEVENDA").setAsString(stDsEndeConsumidor);
-        venda("CDVENDEDORITEM").setAsString(kVazio);
-        venda("VRACRCOMVEN").setAsFloat(0);
-        venda("NRMESA").setAsString(kVazio);
-        venda("CDCLIENTE").setAsString(stCdCliente);
-        venda("CDCONSUMIDOR").setAsString(stCdConsumidor);
-        venda("CDPREFINTGCOLVEN").setAsString(stCdPrefIntgCol);
-        venda("NRPESMESAVEN").setAsInteger(1);
-        venda("DSOBSDESC").setAsString(kVazio);
-        venda("CDGRPOCORDESC").setAsString(kVazio);
-        venda("CDPRODIMPFIS").setAsString(brinde("CDPRODIMPFIS").asString());
 
         // 3.4 Discount: everything but 0.01 on the last gift, everything on the others.
         //     The difference is taken in extended precision and rounded to double.

@@ -3,6 +3,8 @@
 #include "hostapi/hostkit.h"
 #include "server/FidelidadeSql.h"
 
+#include <initializer_list>
+
 using platform::FieldDef;
 using platform::FieldType;
 using platform::db::Command;
@@ -19,6 +21,53 @@ void declaraTextos(platform::db::Statement* s, const QStringList& names)
 {
     for (const QString& name : names)
         s->declareParam(name, FieldType::String);
+}
+
+QStringList nomes(std::initializer_list<const char*> lista)
+{
+    QStringList n;
+    for (const char* nome : lista)
+        n << QString::fromLatin1(nome);
+    return n;
+}
+
+// A command of the data module, with its text parameters; it waits as long as the
+// database takes.
+Command* novoComando(Connection* c, QObject* owner, const char* nome, const QString& texto,
+                     std::initializer_list<const char*> textos)
+{
+    auto* cmd = new Command(c, owner);
+    cmd->setObjectName(QString::fromLatin1(nome));
+    cmd->setSql(texto);
+    cmd->setCommandTimeout(0);
+    declaraTextos(cmd, nomes(textos));
+    return cmd;
+}
+
+// A query of the data module, with its result fields and its text parameters.
+Query* novaConsulta(Connection* c, QObject* owner, const char* nome, const QString& texto,
+                    const platform::FieldDefs& campos, std::initializer_list<const char*> textos)
+{
+    auto* q = new Query(c, owner);
+    q->setObjectName(QString::fromLatin1(nome));
+    q->setSql(texto);
+    q->setFieldDefs(campos);
+    declaraTextos(q, nomes(textos));
+    return q;
+}
+
+// The three dialect texts of a query, the one for the connection's provider installed at
+// each connect.
+hostkit::TADOSqlStorage* novoArmazem(QObject* owner, const char* nome, const QString& oracle, const QString& msSql,
+                                     const QString& ansi, Query* consulta)
+{
+    auto* a = new hostkit::TADOSqlStorage(owner);
+    a->setObjectName(QString::fromLatin1(nome));
+    a->setSQLORACLE(oracle);
+    a->setSQLMSSQL(msSql);
+    a->setSQLANSI(ansi);
+    a->setADOQuery(consulta);
+    return a;
 }
 
 }  // namespace
@@ -52,46 +101,23 @@ void TrdmFidelidade::criaConexao()
 
 void TrdmFidelidade::criaContadores()
 {
-    acmInsCupomInicial = new Command(adcFidelidade, this);
-    acmInsCupomInicial->setObjectName(QStringLiteral("acmInsCupomInicial"));
-    acmInsCupomInicial->setSql(sql::insNovoCodigo);
-    acmInsCupomInicial->setCommandTimeout(0);
-    declaraTextos(acmInsCupomInicial, {QStringLiteral("P_CDCONTADOR"), QStringLiteral("P_NRSEQUENCIAL")});
-
-    adqCupomInicial = new Query(adcFidelidade, this);
-    adqCupomInicial->setObjectName(QStringLiteral("adqCupomInicial"));
-    adqCupomInicial->setSql(sql::cupomInicial);
-    adqCupomInicial->setFieldDefs({FieldDef::text(QStringLiteral("NRSEQUENCIAL"), 20)});
-    declaraTextos(adqCupomInicial, {QStringLiteral("P_CDCONTADOR")});
-
-    adqPesqNumNFCe = new Query(adcFidelidade, this);
-    adqPesqNumNFCe->setObjectName(QStringLiteral("adqPesqNumNFCe"));
-    adqPesqNumNFCe->setSql(sql::pesqNumNFCe);
-    adqPesqNumNFCe->setFieldDefs({FieldDef::text(QStringLiteral("NRSEQUENCIAL"), 9)});
-    declaraTextos(adqPesqNumNFCe, {QStringLiteral("P_CDCONTADOR")});
-
-    acmInsNumeroNFCePri = new Command(adcFidelidade, this);
-    acmInsNumeroNFCePri->setObjectName(QStringLiteral("acmInsNumeroNFCePri"));
-    acmInsNumeroNFCePri->setSql(sql::insNovoCodigo);
-    acmInsNumeroNFCePri->setCommandTimeout(0);
-    declaraTextos(acmInsNumeroNFCePri, {QStringLiteral("P_CDCONTADOR"), QStringLiteral("P_NRSEQUENCIAL")});
-
-    acmInsInutilizaNFCe = new Command(adcFidelidade, this);
-    acmInsInutilizaNFCe->setObjectName(QStringLiteral("acmInsInutilizaNFCe"));
-    acmInsInutilizaNFCe->setSql(sql::insInutilizaNFCe);
-    acmInsInutilizaNFCe->setCommandTimeout(0);
-    declaraTextos(acmInsInutilizaNFCe,
-                  {QStringLiteral("CDFILIAL"), QStringLiteral("CDCAIXA"), QStringLiteral("NRNOTAFISCALCE"),
-                   QStringLiteral("CDSERIENFCE"), QStringLiteral("IDTPAMBNFCE"), QStringLiteral("IDSTATUSNFCE")});
+    acmInsCupomInicial = novoComando(adcFidelidade, this, "acmInsCupomInicial", sql::insNovoCodigo,
+                                     {"P_CDCONTADOR", "P_NRSEQUENCIAL"});
+    adqCupomInicial = novaConsulta(adcFidelidade, this, "adqCupomInicial", sql::cupomInicial,
+                                   {FieldDef::text(QStringLiteral("NRSEQUENCIAL"), 20)}, {"P_CDCONTADOR"});
+    adqPesqNumNFCe = novaConsulta(adcFidelidade, this, "adqPesqNumNFCe", sql::pesqNumNFCe,
+                                  {FieldDef::text(QStringLiteral("NRSEQUENCIAL"), 9)}, {"P_CDCONTADOR"});
+    acmInsNumeroNFCePri = novoComando(adcFidelidade, this, "acmInsNumeroNFCePri", sql::insNovoCodigo,
+                                      {"P_CDCONTADOR", "P_NRSEQUENCIAL"});
+    acmInsInutilizaNFCe =
+        novoComando(adcFidelidade, this, "acmInsInutilizaNFCe", sql::insInutilizaNFCe,
+                    {"CDFILIAL", "CDCAIXA", "NRNOTAFISCALCE", "CDSERIENFCE", "IDTPAMBNFCE", "IDSTATUSNFCE"});
     acmInsInutilizaNFCe->declareParam(QStringLiteral("DTENTRVENDA"), FieldType::DateTime);
 }
 
 void TrdmFidelidade::criaConsultas()
 {
-    adqConsumidor = new Query(adcFidelidade, this);
-    adqConsumidor->setObjectName(QStringLiteral("adqConsumidor"));
-    adqConsumidor->setSql(sql::consumidor);
-    adqConsumidor->setFieldDefs({
+    const platform::FieldDefs consumidor{
         FieldDef::text(QStringLiteral("CDCONSUMIDOR"), 21).labelled(QStringLiteral("Código do Consumidor"), 25),
         FieldDef::text(QStringLiteral("NMCONSUMIDOR"), 50).labelled(QStringLiteral("Nome do Consumidor"), 30),
         FieldDef::text(QStringLiteral("CDIDCONSUMID"), 21).labelled(QStringLiteral("Crachá")),
@@ -99,58 +125,45 @@ void TrdmFidelidade::criaConsultas()
         FieldDef::text(QStringLiteral("NMFANTCLIE"), 50).labelled(QStringLiteral("Nome Fantasia")),
         FieldDef::text(QStringLiteral("NRCPFRESPCON"), 11).invisible(),
         FieldDef::text(QStringLiteral("DSENDECONS"), 50).invisible(),
-    });
+    };
+    adqConsumidor = novaConsulta(adcFidelidade, this, "adqConsumidor", sql::consumidor, consumidor, {});
     dspConsumidor.setQuery(adqConsumidor);
 
-    adqSaldoConsCamp = new Query(adcFidelidade, this);
-    adqSaldoConsCamp->setObjectName(QStringLiteral("adqSaldoConsCamp"));
-    adqSaldoConsCamp->setSql(sql::saldoConsCampOracle);
-    adqSaldoConsCamp->setFieldDefs({
-        FieldDef::text(QStringLiteral("CDCAMPANHA"), 10),
-        FieldDef::text(QStringLiteral("CDCLIENTE"), 21),
-        FieldDef::text(QStringLiteral("CDCONSUMIDOR"), 21),
-        FieldDef::text(QStringLiteral("DSCAMPANHA"), 40),
-        FieldDef::number(QStringLiteral("VRSALDOCONS")),
-        FieldDef::number(QStringLiteral("VRRESTANTE")),
-        FieldDef::number(QStringLiteral("VRPTOVOUCHER")),
-        FieldDef::text(QStringLiteral("IDUTILVOUCHER"), 1),
-    });
-    declaraTextos(adqSaldoConsCamp, {QStringLiteral("P_CDCLIENTE"), QStringLiteral("P_CDCONSUMIDOR")});
+    adqSaldoConsCamp = novaConsulta(adcFidelidade, this, "adqSaldoConsCamp", sql::saldoConsCampOracle,
+                                    {
+                                        FieldDef::text(QStringLiteral("CDCAMPANHA"), 10),
+                                        FieldDef::text(QStringLiteral("CDCLIENTE"), 21),
+                                        FieldDef::text(QStringLiteral("CDCONSUMIDOR"), 21),
+                                        FieldDef::text(QStringLiteral("DSCAMPANHA"), 40),
+                                        FieldDef::number(QStringLiteral("VRSALDOCONS")),
+                                        FieldDef::number(QStringLiteral("VRRESTANTE")),
+                                        FieldDef::number(QStringLiteral("VRPTOVOUCHER")),
+                                        FieldDef::text(QStringLiteral("IDUTILVOUCHER"), 1),
+                                    },
+                                    {"P_CDCLIENTE", "P_CDCONSUMIDOR"});
     adqSaldoConsCamp->declareParam(QStringLiteral("P_DATAHOJE"), FieldType::DateTime);
     dspSaldoConsCamp.setQuery(adqSaldoConsCamp);
 
-    adqBrinde = new Query(adcFidelidade, this);
-    adqBrinde->setObjectName(QStringLiteral("adqBrinde"));
-    adqBrinde->setSql(sql::brindeOracle);
-    adqBrinde->setFieldDefs({
-        FieldDef::text(QStringLiteral("CDCAMPANHA"), 10),
-        FieldDef::text(QStringLiteral("CDPRODUTO"), 10),
-        FieldDef::number(QStringLiteral("VRPONTOBRINDE")),
-        FieldDef::text(QStringLiteral("CDARVPROD"), 20),
-        FieldDef::text(QStringLiteral("NMPRODUTO"), 50),
-        FieldDef::text(QStringLiteral("SGUNIDADE"), 10),
-        FieldDef::number(QStringLiteral("VRPRECITEM")),
-        FieldDef::number(QStringLiteral("VRPEALIMPFIS")),
-        FieldDef::text(QStringLiteral("CDIMPOSTO"), 2),
-        FieldDef::text(QStringLiteral("IDTPIMPOSFIS"), 1),
-        FieldDef::text(QStringLiteral("CDPRODIMPFIS"), 20),
-    });
-    declaraTextos(adqBrinde, {QStringLiteral("P_CDCAMPANHA"), QStringLiteral("P_CDFILIAL")});
+    adqBrinde = novaConsulta(adcFidelidade, this, "adqBrinde", sql::brindeOracle,
+                             {
+                                 FieldDef::text(QStringLiteral("CDCAMPANHA"), 10),
+                                 FieldDef::text(QStringLiteral("CDPRODUTO"), 10),
+                                 FieldDef::number(QStringLiteral("VRPONTOBRINDE")),
+                                 FieldDef::text(QStringLiteral("CDARVPROD"), 20),
+                                 FieldDef::text(QStringLiteral("NMPRODUTO"), 50),
+                                 FieldDef::text(QStringLiteral("SGUNIDADE"), 10),
+                                 FieldDef::number(QStringLiteral("VRPRECITEM")),
+                                 FieldDef::number(QStringLiteral("VRPEALIMPFIS")),
+                                 FieldDef::text(QStringLiteral("CDIMPOSTO"), 2),
+                                 FieldDef::text(QStringLiteral("IDTPIMPOSFIS"), 1),
+                                 FieldDef::text(QStringLiteral("CDPRODIMPFIS"), 20),
+                             },
+                             {"P_CDCAMPANHA", "P_CDFILIAL"});
     dspBrinde.setQuery(adqBrinde);
 
-    assBrinde = new hostkit::TADOSqlStorage(this);
-    assBrinde->setObjectName(QStringLiteral("assBrinde"));
-    assBrinde->setSQLORACLE(sql::brindeOracle);
-    assBrinde->setSQLMSSQL(sql::brindeMsSql);
-    assBrinde->setSQLANSI(sql::brindeAnsi);
-    assBrinde->setADOQuery(adqBrinde);
-
-    assSaldoConsCamp = new hostkit::TADOSqlStorage(this);
-    assSaldoConsCamp->setObjectName(QStringLiteral("assSaldoConsCamp"));
-    assSaldoConsCamp->setSQLORACLE(sql::saldoConsCampOracle);
-    assSaldoConsCamp->setSQLMSSQL(sql::saldoConsCampMsSql);
-    assSaldoConsCamp->setSQLANSI(sql::saldoConsCampAnsi);
-    assSaldoConsCamp->setADOQuery(adqSaldoConsCamp);
+    assBrinde = novoArmazem(this, "assBrinde", sql::brindeOracle, sql::brindeMsSql, sql::brindeAnsi, adqBrinde);
+    assSaldoConsCamp = novoArmazem(this, "assSaldoConsCamp", sql::saldoConsCampOracle, sql::saldoConsCampMsSql,
+                                   sql::saldoConsCampAnsi, adqSaldoConsCamp);
 }
 
 }  // namespace Srv_Vak04100

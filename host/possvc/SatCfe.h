@@ -7,6 +7,7 @@
 // key (see NFCeKey.h).
 
 #include "host/possvc/SaleServicesModel.h"
+#include "hostapi/SatAnswer.h"
 
 #include <QDateTime>
 #include <QString>
@@ -54,19 +55,12 @@ QStringList issuedAnswer(int session, const Cfe& cfe, XmlForm form);
 // The answer to a refused sale: numeroSessao, EEEEE, CCCC, mensagem, cod, mensagemSEFAZ.
 QStringList refusedAnswer(int session, const QString& code, const QString& message);
 
-// Readers. The value of a name is the text after the first "=" of the first line with
-// that name (names compared without regard to case); a missing name gives "".
-QString answerValue(const QStringList& lines, const QString& name);
-// The CF-e XML of an "arqxmlnfce" value, whether base64 or already XML (a BOM is
-// tolerated). Empty when it is neither.
-QString decodeXml(const QString& value);
-// The nCFe of the document (any namespace prefix), or positions 32 to 37 of the key
-// when the document carries none.
-QString cfeNumber(const QString& arqxml, const QString& chaveConsulta);
-// The QR-code text: key without its "CFe" prefix | timeStamp | valorTotalCFe |
-// CPFCNPJValue | assinaturaQRCODE.
-QString qrText(const QStringList& answer);
-// The 44-digit key of a "chaveConsulta" value.
-QString bareKey(const QString& chaveConsulta);
+// Readers of the answer, shared with the module (hostapi/SatAnswer.h).
+using hostapi::sat::answerValue;
+using hostapi::sat::answerXml;
+using hostapi::sat::bareKey;
+using hostapi::sat::cfeNumber;
+using hostapi::sat::decodeXml;
+using hostapi::sat::qrText;
 
 }  // namespace possvc::sat

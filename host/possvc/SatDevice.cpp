@@ -168,7 +168,7 @@ QString registerCfe(platform::db::Connection& db, const QString& branch, const Q
                     const QString& sequence, const QStringList& answer, const QString& qrCode)
 {
     const QString chave = sat::answerValue(answer, QStringLiteral("chaveConsulta"));
-    const QString number = sat::cfeNumber(sat::answerValue(answer, QStringLiteral("arqxmlnfce")), chave).trimmed();
+    const QString number = sat::cfeNumber(sat::answerXml(answer), chave).trimmed();
     if (!isCfeNumber(number))
         throw platform::HostError(QStringLiteral("número do CF-e inválido: '%1'").arg(number));
     if (!writeCfe(db, branch, cashRegister, sequence, number, sat::bareKey(chave),

@@ -4,7 +4,8 @@
 #include "Blocos.h"
 #include "RedemptionFixture.h"
 
-#include "client/Venda.h"
+#include "client/CamposVenda.h"
+#include "client/TextoNumero.h"
 #include "hostapi/fiscaldev.h"
 #include "server/Srv_Vak04100.h"
 

@@ -1,7 +1,7 @@
 // Reading the SAT device's answer: values by name, the QR-code text, the CF-e number in
 // every form the document may arrive in.
 
-#include "client/Venda.h"
+#include "hostapi/SatAnswer.h"
 #include "host/possvc/SatCfe.h"
 
 #include <QDateTime>
@@ -10,7 +10,7 @@
 
 namespace {
 
-using namespace Cli_Vak04100;
+using namespace hostapi::sat;
 
 const QString kChave = QStringLiteral("35150708723218000186599000040190000215133408");
 
@@ -39,19 +39,19 @@ const QString kXml = QStringLiteral(
 TEST(RetornoSat, ValorPeloNomeAteOPrimeiroIgual)
 {
     const QStringList r = resposta(QStringLiteral("PD94bWw="));
-    EXPECT_EQ(valorRetornoSat(r, QStringLiteral("ASSINATURAQRCODE")), QStringLiteral("Z5nVOl+/IwQ=="));
-    EXPECT_EQ(valorRetornoSat(r, QStringLiteral("arqxmlnfce")), QStringLiteral("PD94bWw="));
-    EXPECT_EQ(valorRetornoSat(r, QStringLiteral("CPFCNPJValue")), QString());
-    EXPECT_EQ(valorRetornoSat(r, QStringLiteral("naoExiste")), QString());
+    EXPECT_EQ(answerValue(r, QStringLiteral("ASSINATURAQRCODE")), QStringLiteral("Z5nVOl+/IwQ=="));
+    EXPECT_EQ(answerValue(r, QStringLiteral("arqxmlnfce")), QStringLiteral("PD94bWw="));
+    EXPECT_EQ(answerValue(r, QStringLiteral("CPFCNPJValue")), QString());
+    EXPECT_EQ(answerValue(r, QStringLiteral("naoExiste")), QString());
 }
 
 TEST(RetornoSat, QrCodeSemPrefixoDaChaveComOsCincoCampos)
 {
-    EXPECT_EQ(qrCodeSat(resposta({})), kChave + QStringLiteral("|20150718154423|2.00||Z5nVOl+/IwQ=="));
-    EXPECT_EQ(qrCodeSat(resposta({}, QStringLiteral("46541673000150"))),
+    EXPECT_EQ(qrText(resposta({})), kChave + QStringLiteral("|20150718154423|2.00||Z5nVOl+/IwQ=="));
+    EXPECT_EQ(qrText(resposta({}, QStringLiteral("46541673000150"))),
               kChave + QStringLiteral("|20150718154423|2.00|46541673000150|Z5nVOl+/IwQ=="));
-    EXPECT_EQ(chaveSemPrefixo(QStringLiteral("CFe") + kChave), kChave);
-    EXPECT_EQ(chaveSemPrefixo(kChave), kChave);
+    EXPECT_EQ(bareKey(QStringLiteral("CFe") + kChave), kChave);
+    EXPECT_EQ(bareKey(kChave), kChave);
 }
 
 TEST(RetornoSat, NumeroDoCfeEmBase64)
@@ -60,19 +60,19 @@ TEST(RetornoSat, NumeroDoCfeEmBase64)
     const QStringList r = resposta(base64);
     // The base64 text does not contain "nCFe": the element is found only after decoding.
     ASSERT_FALSE(base64.contains(QLatin1String("nCFe")));
-    EXPECT_EQ(numeroCfe(xmlRetornoSat(r), valorRetornoSat(r, QStringLiteral("chaveConsulta"))), QStringLiteral("000123"));
+    EXPECT_EQ(cfeNumber(answerXml(r), answerValue(r, QStringLiteral("chaveConsulta"))), QStringLiteral("000123"));
 }
 
 TEST(RetornoSat, NumeroDoCfeEmXmlQuebradoEmLinhas)
 {
     // A pretty-printed document whose lines became lines of the answer.
     const QStringList r = resposta(kXml).join(QLatin1Char('\n')).split(QLatin1Char('\n'));
-    const QString xml = xmlRetornoSat(r);
+    const QString xml = answerXml(r);
     EXPECT_TRUE(xml.contains(QLatin1String("<nCFe>000123</nCFe>")));
     EXPECT_TRUE(xml.trimmed().endsWith(QLatin1String("</CFe>")));
-    EXPECT_EQ(numeroCfe(xml, QStringLiteral("CFe") + kChave), QStringLiteral("000123"));
+    EXPECT_EQ(cfeNumber(xml, QStringLiteral("CFe") + kChave), QStringLiteral("000123"));
     // The lines after the document keep their own values.
-    EXPECT_EQ(valorRetornoSat(r, QStringLiteral("timeStamp")), QStringLiteral("20150718154423"));
+    EXPECT_EQ(answerValue(r, QStringLiteral("timeStamp")), QStringLiteral("20150718154423"));
 }
 
 TEST(RetornoSat, NumeroDoCfeComPrefixoDeNamespace)
@@ -82,21 +82,21 @@ TEST(RetornoSat, NumeroDoCfeComPrefixoDeNamespace)
         .replace(QLatin1String("</CFe>"), QLatin1String("</sat:CFe>"))
         .replace(QLatin1String("<nCFe>"), QLatin1String("<sat:nCFe>"))
         .replace(QLatin1String("</nCFe>"), QLatin1String("</sat:nCFe>"));
-    EXPECT_EQ(numeroCfe(declarado, {}), QStringLiteral("000123"));
+    EXPECT_EQ(cfeNumber(declarado, {}), QStringLiteral("000123"));
     // A prefix that is never declared: the reader gives up, the element is still found.
     QString solto = kXml;
     solto.replace(QLatin1String("<nCFe>"), QLatin1String("<ns0:nCFe>")).replace(QLatin1String("</nCFe>"), QLatin1String("</ns0:nCFe>"));
-    EXPECT_EQ(numeroCfe(solto, {}), QStringLiteral("000123"));
+    EXPECT_EQ(cfeNumber(solto, {}), QStringLiteral("000123"));
 }
 
 TEST(RetornoSat, SemElementoUsaAsPosicoesDaChave)
 {
-    EXPECT_EQ(numeroCfe(QStringLiteral("<CFe><infCFe/></CFe>"), QStringLiteral("CFe") + kChave), QStringLiteral("000021"));
-    EXPECT_EQ(numeroCfe(QString(), QStringLiteral("CFe") + kChave), QStringLiteral("000021"));
-    EXPECT_EQ(numeroCfe(QStringLiteral("lixo"), kChave), QStringLiteral("000021"));
-    EXPECT_EQ(numeroCfe(QString(), QString()), QString());
+    EXPECT_EQ(cfeNumber(QStringLiteral("<CFe><infCFe/></CFe>"), QStringLiteral("CFe") + kChave), QStringLiteral("000021"));
+    EXPECT_EQ(cfeNumber(QString(), QStringLiteral("CFe") + kChave), QStringLiteral("000021"));
+    EXPECT_EQ(cfeNumber(QStringLiteral("lixo"), kChave), QStringLiteral("000021"));
+    EXPECT_EQ(cfeNumber(QString(), QString()), QString());
     // Not the text after the word "nCFe" anywhere: only the element counts.
-    EXPECT_EQ(numeroCfe(QStringLiteral("<CFe><obs>nCFe>999999</obs></CFe>"), kChave), QStringLiteral("000021"));
+    EXPECT_EQ(cfeNumber(QStringLiteral("<CFe><obs>nCFe>999999</obs></CFe>"), kChave), QStringLiteral("000021"));
 }
 
 // The reference device's answers, in each form it can send the document.
@@ -123,11 +123,11 @@ TEST(RetornoSat, RespostasDoDispositivoDeReferencia)
             QStringList r = possvc::sat::issuedAnswer(1, cfe, forma);
             if (quebrada)
                 r = r.join(QLatin1Char('\n')).split(QLatin1Char('\n'));
-            const QString chave = valorRetornoSat(r, QStringLiteral("chaveConsulta"));
+            const QString chave = answerValue(r, QStringLiteral("chaveConsulta"));
             EXPECT_EQ(chave, QStringLiteral("CFe") + cfe.key);
-            EXPECT_EQ(numeroCfe(xmlRetornoSat(r), chave), QStringLiteral("000321")) << int(forma) << quebrada;
-            EXPECT_EQ(qrCodeSat(r), possvc::sat::qrText(r));
-            EXPECT_TRUE(qrCodeSat(r).startsWith(cfe.key + QLatin1Char('|')));
+            EXPECT_EQ(cfeNumber(answerXml(r), chave), QStringLiteral("000321")) << int(forma) << quebrada;
+            EXPECT_EQ(qrText(r), possvc::sat::qrText(r));
+            EXPECT_TRUE(qrText(r).startsWith(cfe.key + QLatin1Char('|')));
         }
     }
 }

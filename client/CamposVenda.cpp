@@ -1,21 +1,9 @@
-#include "client/Venda.h"
-
-#include <QByteArray>
-#include <QLocale>
-#include <QRegularExpression>
-#include <QXmlStreamReader>
+#include "client/CamposVenda.h"
 
 namespace Cli_Vak04100 {
 
 using platform::FieldDef;
 using platform::FieldType;
-
-QString textoNumero(double valor)
-{
-    QLocale local = QLocale::system();
-    local.setNumberOptions(QLocale::OmitGroupSeparator);
-    return local.toString(valor, 'g', 15);
-}
 
 namespace {
 
@@ -109,141 +97,6 @@ platform::FieldDefs camposParamImpCupNF()
         texto("SENHACUPOM", 6),        texto("PROTAUTNFCE", 30),     texto("IDIMPCOMPCUPVEN", 1),
         texto("QRCODENFCe", 8000),     texto("IDREIMPRNFCE", 10),
     };
-}
-
-// ---- SAT answer -------------------------------------------------------------------------
-
-namespace {
-
-// The names of the answer's lines; a line that starts with one of them and "=" begins a
-// new value, any other line continues the one before (a pretty-printed document).
-const QStringList& nomesRetornoSat()
-{
-    static const QStringList nomes{
-        QStringLiteral("numeroSessao"), QStringLiteral("EEEEE"),         QStringLiteral("CCCC"),
-        QStringLiteral("mensagem"),     QStringLiteral("cod"),           QStringLiteral("mensagemSEFAZ"),
-        QStringLiteral("arqxmlnfce"),   QStringLiteral("timeStamp"),     QStringLiteral("chaveConsulta"),
-        QStringLiteral("valorTotalCFe"), QStringLiteral("CPFCNPJValue"), QStringLiteral("assinaturaQRCODE"),
-    };
-    return nomes;
-}
-
-// The name a line gives a value to, or "" for a line that names none.
-QString nomeDaLinha(const QString& linha)
-{
-    const qsizetype igual = linha.indexOf(QLatin1Char('='));
-    return igual < 0 ? QString() : linha.left(igual).trimmed();
-}
-
-bool comecaCampo(const QString& linha)
-{
-    const QString nome = nomeDaLinha(linha);
-    if (nome.isEmpty())
-        return false;
-    for (const QString& conhecido : nomesRetornoSat())
-        if (nome.compare(conhecido, Qt::CaseInsensitive) == 0)
-            return true;
-    return false;
-}
-
-// The document as XML text: as it stands when it starts with "<" (after a byte-order
-// mark), decoded when it is base64; "" otherwise.
-QString comoXml(const QString& valor)
-{
-    QString v = valor.trimmed();
-    if (v.startsWith(QChar(0xFEFF)))
-        v.remove(0, 1);
-    if (v.startsWith(QLatin1Char('<')))
-        return v;
-    QByteArray base64 = v.toLatin1();
-    base64.replace('\n', QByteArray()).replace('\r', QByteArray()).replace(' ', QByteArray());
-    const auto decodificado = QByteArray::fromBase64Encoding(base64, QByteArray::AbortOnBase64DecodingErrors);
-    if (!decodificado)
-        return {};
-    QString xml = QString::fromUtf8(decodificado.decoded).trimmed();
-    if (xml.startsWith(QChar(0xFEFF)))
-        xml.remove(0, 1);
-    return xml.startsWith(QLatin1Char('<')) ? xml : QString();
-}
-
-// A CF-e number of one to six digits, brought to its six places.
-QString seisDigitos(const QString& texto)
-{
-    static const QRegularExpression re(QStringLiteral("^\\d{1,6}$"));
-    return re.match(texto).hasMatch() ? texto.rightJustified(6, QLatin1Char('0')) : QString();
-}
-
-}  // namespace
-
-QString valorRetornoSat(const QStringList& linhas, const QString& nome)
-{
-    for (const QString& linha : linhas) {
-        const qsizetype igual = linha.indexOf(QLatin1Char('='));
-        if (igual >= 0 && linha.left(igual).trimmed().compare(nome, Qt::CaseInsensitive) == 0)
-            return linha.mid(igual + 1);
-    }
-    return {};
-}
-
-QString xmlRetornoSat(const QStringList& linhas)
-{
-    // An element of the list may itself hold several lines.
-    const QStringList todas = linhas.join(QLatin1Char('\n')).split(QLatin1Char('\n'));
-    QStringList partes;
-    bool dentro = false;
-    for (const QString& linha : todas) {
-        if (!dentro) {
-            if (nomeDaLinha(linha).compare(QLatin1String("arqxmlnfce"), Qt::CaseInsensitive) == 0) {
-                partes << linha.mid(linha.indexOf(QLatin1Char('=')) + 1);
-                dentro = true;
-            }
-        } else if (comecaCampo(linha)) {
-            break;
-        } else {
-            partes << linha;
-        }
-    }
-    return partes.join(QLatin1Char('\n'));
-}
-
-QString chaveSemPrefixo(const QString& chaveConsulta)
-{
-    const QString chave = chaveConsulta.trimmed();
-    return chave.startsWith(QLatin1String("CFe"), Qt::CaseInsensitive) ? chave.mid(3) : chave;
-}
-
-QString numeroCfe(const QString& arqxml, const QString& chaveConsulta)
-{
-    const QString xml = comoXml(arqxml);
-    if (!xml.isEmpty()) {
-        QXmlStreamReader leitor(xml);
-        while (!leitor.atEnd()) {
-            if (leitor.readNext() == QXmlStreamReader::StartElement && leitor.name() == QLatin1String("nCFe")) {
-                const QString n = seisDigitos(leitor.readElementText().trimmed());
-                if (!n.isEmpty())
-                    return n;
-                break;
-            }
-        }
-        // A document the reader cannot take whole (cut, or an undeclared prefix) may
-        // still carry the element.
-        static const QRegularExpression elemento(QStringLiteral("<(?:[\\w.-]+:)?nCFe\\s*>\\s*(\\d{1,6})\\s*<"));
-        const auto m = elemento.match(xml);
-        if (m.hasMatch())
-            return seisDigitos(m.captured(1));
-    }
-    const QString chave = chaveSemPrefixo(chaveConsulta);
-    return chave.size() == 44 ? chave.mid(31, 6) : QString();
-}
-
-QString qrCodeSat(const QStringList& linhas)
-{
-    return QStringList{chaveSemPrefixo(valorRetornoSat(linhas, QStringLiteral("chaveConsulta"))),
-                       valorRetornoSat(linhas, QStringLiteral("timeStamp")),
-                       valorRetornoSat(linhas, QStringLiteral("valorTotalCFe")),
-                       valorRetornoSat(linhas, QStringLiteral("CPFCNPJValue")),
-                       valorRetornoSat(linhas, QStringLiteral("assinaturaQRCODE"))}
-        .join(QLatin1Char('|'));
 }
 
 }  // namespace Cli_Vak04100
