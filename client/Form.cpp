@@ -142,30 +142,31 @@ bool TfrmFidelidade::eventFilter(QObject* watched, QEvent* event)
 
 void TfrmFidelidade::FormKeyDown(QObject*, int& key, Qt::KeyboardModifiers)
 {
+    // The function keys press their button when it is enabled; Esc closes the screen.
+    struct Atalho {
+        int tecla;
+        TBlendedBitBtn* TfrmFidelidade::*botao;
+        void (TfrmFidelidade::*clique)(QObject*);
+    };
+    static const Atalho atalhos[] = {
+        {Qt::Key_F2, &TfrmFidelidade::blbPesqConsumidor, &TfrmFidelidade::blbPesqConsumidorClick},
+        {Qt::Key_F3, &TfrmFidelidade::blbCancelaBrinde, &TfrmFidelidade::blbCancelaBrindeClick},
+        {Qt::Key_F4, &TfrmFidelidade::blbPesqBrinde, &TfrmFidelidade::blbPesqBrindeClick},
+        {Qt::Key_F5, &TfrmFidelidade::blbConfirma, &TfrmFidelidade::blbConfirmaClick},
+    };
     guarded([&] {
         // The modifier state is not looked at: Shift+F4 and Ctrl+F4 act like F4.
-        switch (key) {
-        case Qt::Key_F2:
-            if (blbPesqConsumidor->isEnabled())
-                blbPesqConsumidorClick(blbPesqConsumidor);
-            break;
-        case Qt::Key_F3:
-            if (blbCancelaBrinde->isEnabled())
-                blbCancelaBrindeClick(blbCancelaBrinde);
-            break;
-        case Qt::Key_F4:
-            if (blbPesqBrinde->isEnabled())
-                blbPesqBrindeClick(blbPesqBrinde);
-            break;
-        case Qt::Key_F5:
-            if (blbConfirma->isEnabled())
-                blbConfirmaClick(blbConfirma);
-            break;
-        case Qt::Key_Escape:
+        if (key == Qt::Key_Escape) {
             lblSairClick(lblSair);
-            break;
-        default:
-            break;
+            return;
+        }
+        for (const Atalho& a : atalhos) {
+            if (a.tecla != key)
+                continue;
+            TBlendedBitBtn* b = this->*a.botao;
+            if (b->isEnabled())
+                (this->*a.clique)(b);
+            return;
         }
     });
 }

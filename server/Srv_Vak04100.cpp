@@ -53,6 +53,29 @@ QVariant lePacote(Query& query, platform::db::Provider& provider)
     return provider.data();
 }
 
+// A data-service function's body run on the data module: its result, or the text of the
+// error it raised (the functions never raise).
+template <typename Corpo>
+QVariant servico(Corpo&& corpo)
+{
+    try {
+        return corpo(modulo());
+    } catch (const std::exception& erro) {
+        return textoErro(erro);
+    }
+}
+
+// A query that has a text per database: the connection's text is installed before binding
+// (the texts differ in their parameters), `liga` binds, the rows come as a packet.
+template <typename Liga>
+QVariant lePacoteDialeto(Query& query, hostkit::TADOSqlStorage& textos, platform::db::Provider& provider, Liga&& liga)
+{
+    query.close();
+    textos.Aplica();
+    liga(query);
+    return lePacote(query, provider);
+}
+
 // Inserts a first-of-day marker unless its key exists. Another terminal may insert the
 // same key between the lookup and the insert: the database's unique key then rejects this
 // insert, and a second lookup that finds the key means the first writer won, which is
@@ -143,69 +166,53 @@ QString textoData(const QDate& date)
 
 QVariant GetConsumidor()
 {
-    try {
-        TrdmFidelidade& rdm = modulo();
+    return servico([](TrdmFidelidade& rdm) {
         rdm.adqConsumidor->close();
         // The list's texts are 8-bit: a code the code page cannot hold would reach the
         // screen with substitutes and name another consumer. Such a consumer stays listed,
         // with no code, so that choosing it loads nobody's points.
         rdm.dspConsumidor.setNullUnlessCp1252({QStringLiteral("CDCONSUMIDOR"), QStringLiteral("CDCLIENTE")});
         return lePacote(*rdm.adqConsumidor, rdm.dspConsumidor);
-    } catch (const std::exception& erro) {
-        return textoErro(erro);
-    }
+    });
 }
 
 QVariant GetSaldoConsCamp(const QString& cdCliente, const QString& cdConsumidor)
 {
-    try {
-        TrdmFidelidade& rdm = modulo();
-        Query& q = *rdm.adqSaldoConsCamp;
-        q.close();
-        rdm.assSaldoConsCamp->Aplica();
-        q.setParam(QStringLiteral("P_CDCLIENTE"), codigo(cdCliente));
-        q.setParam(QStringLiteral("P_CDCONSUMIDOR"), codigo(cdConsumidor));
-        q.setParam(QStringLiteral("P_DATAHOJE"), QDateTime(QDate::currentDate(), QTime(0, 0)));
-        return lePacote(q, rdm.dspSaldoConsCamp);
-    } catch (const std::exception& erro) {
-        return textoErro(erro);
-    }
+    return servico([&](TrdmFidelidade& rdm) {
+        return lePacoteDialeto(*rdm.adqSaldoConsCamp, *rdm.assSaldoConsCamp, rdm.dspSaldoConsCamp, [&](Query& q) {
+            q.setParam(QStringLiteral("P_CDCLIENTE"), codigo(cdCliente));
+            q.setParam(QStringLiteral("P_CDCONSUMIDOR"), codigo(cdConsumidor));
+            q.setParam(QStringLiteral("P_DATAHOJE"), QDateTime(QDate::currentDate(), QTime(0, 0)));
+        });
+    });
 }
 
 QVariant GetBrinde(const QString& cdCampanha, const QString& cdFilial)
 {
-    try {
-        TrdmFidelidade& rdm = modulo();
-        Query& q = *rdm.adqBrinde;
-        q.close();
-        // The text for the connection's database is installed before binding: the ANSI
-        // text has the range bound of the product-tree join as one more parameter.
-        rdm.assBrinde->Aplica();
-        q.setParam(QStringLiteral("P_CDCAMPANHA"), codigo(cdCampanha));
-        q.setParam(QStringLiteral("P_CDFILIAL"), codigo(cdFilial));
-        if (platform::db::Parameter* fim = q.findParam(QStringLiteral("P_FIMARVPROD"))) {
-            const char32_t maior = sql::kFimArvProd;
-            fim->setValue(QString::fromUcs4(&maior, 1));
-        }
-        return lePacote(q, rdm.dspBrinde);
-    } catch (const std::exception& erro) {
-        return textoErro(erro);
-    }
+    return servico([&](TrdmFidelidade& rdm) {
+        return lePacoteDialeto(*rdm.adqBrinde, *rdm.assBrinde, rdm.dspBrinde, [&](Query& q) {
+            q.setParam(QStringLiteral("P_CDCAMPANHA"), codigo(cdCampanha));
+            q.setParam(QStringLiteral("P_CDFILIAL"), codigo(cdFilial));
+            // The ANSI text has the range bound of the product-tree join as one more
+            // parameter.
+            if (platform::db::Parameter* fim = q.findParam(QStringLiteral("P_FIMARVPROD"))) {
+                const char32_t maior = sql::kFimArvProd;
+                fim->setValue(QString::fromUcs4(&maior, 1));
+            }
+        });
+    });
 }
 
 QVariant SetGravaCupomInicial(const QString& cdFilial, const QString& cdCaixa, const QString& nrCupom,
                               const QDateTime& dtFiscal)
 {
-    try {
-        TrdmFidelidade& rdm = modulo();
+    return servico([&](TrdmFidelidade& rdm) {
         const QString chave = QStringLiteral("CUPINICIAL") + textoAnsi(cdFilial) + textoAnsi(cdCaixa)
                               + textoData(dtFiscal.date());
         gravaMarcador(*rdm.adqCupomInicial, *rdm.acmInsCupomInicial, chave,
                       hostkit::Ajusta(textoAnsi(nrCupom), 10));
         return QVariant();
-    } catch (const std::exception& erro) {
-        return textoErro(erro);
-    }
+    });
 }
 
 QVariant GetSenhaCupom(const QString& cdFilial, const QDateTime& data)
@@ -223,8 +230,7 @@ QVariant getNumeroNFCe(const QString& cdFilial, const QString& serie, const QStr
 QVariant setNumeroNFCe(const QString& cdFilial, const QString& cdCaixa, const QString& serie,
                        const QString& ambiente, bool gravaInutiliza)
 {
-    try {
-        TrdmFidelidade& rdm = modulo();
+    return servico([&](TrdmFidelidade& rdm) -> QVariant {
         const QString filial = textoAnsi(cdFilial), caixa = textoAnsi(cdCaixa);
         const QString nrSerie = textoAnsi(serie), amb = textoAnsi(ambiente);
         // The register takes no part in the numbering.
@@ -248,9 +254,7 @@ QVariant setNumeroNFCe(const QString& cdFilial, const QString& cdCaixa, const QS
             c.execute();
         }
         return numero;
-    } catch (const std::exception& erro) {
-        return textoErro(erro);
-    }
+    });
 }
 
 // Date-time values of the C interface: whole days since 1899-12-30, the fraction the time

@@ -5,11 +5,25 @@
 
 #include "hostapi/fiscaldev.h"
 
+#include <initializer_list>
+
 namespace fiscaldev {
 
 namespace {
 
 using hostapi::Observed;
+
+// A printer command's record: the command under "COMANDO", then each value under its
+// name, in order.
+ParamRecord record(const char* command, std::initializer_list<const char*> names, const QVariantList& values)
+{
+    Q_ASSERT(qsizetype(names.size()) == values.size());
+    ParamRecord r{{QString::fromLatin1(hostapi::param::Comando), QString::fromLatin1(command)}};
+    auto value = values.cbegin();
+    for (const char* name : names)
+        r.insert(QString::fromLatin1(name), *value++);
+    return r;
+}
 
 ParamRecord buildAbreCupom(const QString& idEsquema, int& itemTrabalho, QString& nrCpf,
                            QString& nmConsumidor, QString& dsEndereco, QString& cupNr,
@@ -17,24 +31,12 @@ ParamRecord buildAbreCupom(const QString& idEsquema, int& itemTrabalho, QString&
                            const QString& r10, const QString& r11, const QString& r12,
                            const QString& r13, const QString& r14, bool r15)
 {
-    return ParamRecord{
-        {QStringLiteral("COMANDO"), QStringLiteral("AbreCupom")},
-        {QStringLiteral("IDESQUEMA"), idEsquema},
-        {QStringLiteral("ITEMTRABALHO"), itemTrabalho},
-        {QStringLiteral("NRCPF"), nrCpf},
-        {QStringLiteral("NMCONSUMIDOR"), nmConsumidor},
-        {QStringLiteral("DSENDERECO"), dsEndereco},
-        {QStringLiteral("CUPNR"), cupNr},
-        {QStringLiteral("CONTCUPOM"), contCupom},
-        {QStringLiteral("RESERVADO8"), r8},
-        {QStringLiteral("RESERVADO9"), r9},
-        {QStringLiteral("RESERVADO10"), r10},
-        {QStringLiteral("RESERVADO11"), r11},
-        {QStringLiteral("RESERVADO12"), r12},
-        {QStringLiteral("RESERVADO13"), r13},
-        {QStringLiteral("RESERVADO14"), r14},
-        {QStringLiteral("RESERVADO15"), r15},
-    };
+    return record("AbreCupom",
+                  {"IDESQUEMA", "ITEMTRABALHO", "NRCPF", "NMCONSUMIDOR", "DSENDERECO", "CUPNR", "CONTCUPOM",
+                   "RESERVADO8", "RESERVADO9", "RESERVADO10", "RESERVADO11", "RESERVADO12", "RESERVADO13",
+                   "RESERVADO14", "RESERVADO15"},
+                  {idEsquema, itemTrabalho, nrCpf, nmConsumidor, dsEndereco, cupNr, contCupom, r8, r9, r10, r11, r12,
+                   r13, r14, r15});
 }
 
 ParamRecord buildVendaItem(const QString& idEsquema, const QString& r2, const QString& tipoDescAcre,
@@ -44,26 +46,12 @@ ParamRecord buildVendaItem(const QString& idEsquema, const QString& r2, const QS
                            double quantidade, double precoUnitario, double desconto, double acrescimo,
                            bool r17)
 {
-    return ParamRecord{
-        {QStringLiteral("COMANDO"), QStringLiteral("VendaItem")},
-        {QStringLiteral("IDESQUEMA"), idEsquema},
-        {QStringLiteral("RESERVADO2"), r2},
-        {QStringLiteral("TIPODESCACRE"), tipoDescAcre},
-        {QStringLiteral("CODIGO"), codigo},
-        {QStringLiteral("DESCRICAO"), descricao},
-        {QStringLiteral("CDALIQUOTA"), cdAliquota},
-        {QStringLiteral("IDALIQUOTA"), idAliquota},
-        {QStringLiteral("UNIDADE"), unidade},
-        {QStringLiteral("RESERVADO9"), r9},
-        {QStringLiteral("ALIQUOTA"), aliquota},
-        {QStringLiteral("RESERVADO11"), r11},
-        {QStringLiteral("ITEMTRABALHO"), itemTrabalho},
-        {QStringLiteral("QUANTIDADE"), quantidade},
-        {QStringLiteral("PRECOUNITARIO"), precoUnitario},
-        {QStringLiteral("DESCONTO"), desconto},
-        {QStringLiteral("ACRESCIMO"), acrescimo},
-        {QStringLiteral("RESERVADO17"), r17},
-    };
+    return record("VendaItem",
+                  {"IDESQUEMA", "RESERVADO2", "TIPODESCACRE", "CODIGO", "DESCRICAO", "CDALIQUOTA", "IDALIQUOTA",
+                   "UNIDADE", "RESERVADO9", "ALIQUOTA", "RESERVADO11", "ITEMTRABALHO", "QUANTIDADE",
+                   "PRECOUNITARIO", "DESCONTO", "ACRESCIMO", "RESERVADO17"},
+                  {idEsquema, r2, tipoDescAcre, codigo, descricao, cdAliquota, idAliquota, unidade, r9, aliquota, r11,
+                   itemTrabalho, quantidade, precoUnitario, desconto, acrescimo, r17});
 }
 
 ParamRecord buildAtuTotGeral(const QString& cdFilial, const QString& cdCaixa, const QString& nrSerieImp,
@@ -71,21 +59,10 @@ ParamRecord buildAtuTotGeral(const QString& cdFilial, const QString& cdCaixa, co
                              const QString& r7, const QString& r8, const QString& r9, const QString& r10,
                              double valor11, double valor12)
 {
-    return ParamRecord{
-        {QStringLiteral("COMANDO"), QStringLiteral("Atu_TotGeral")},
-        {QStringLiteral("CDFILIAL"), cdFilial},
-        {QStringLiteral("CDCAIXA"), cdCaixa},
-        {QStringLiteral("NRSERIEIMP"), nrSerieImp},
-        {QStringLiteral("IDESQUEMA"), idEsquema},
-        {QStringLiteral("IDREDUCAO"), idReducao},
-        {QStringLiteral("RESERVADO6"), r6},
-        {QStringLiteral("RESERVADO7"), r7},
-        {QStringLiteral("RESERVADO8"), r8},
-        {QStringLiteral("RESERVADO9"), r9},
-        {QStringLiteral("RESERVADO10"), r10},
-        {QStringLiteral("VALOR11"), valor11},
-        {QStringLiteral("VALOR12"), valor12},
-    };
+    return record("Atu_TotGeral",
+                  {"CDFILIAL", "CDCAIXA", "NRSERIEIMP", "IDESQUEMA", "IDREDUCAO", "RESERVADO6", "RESERVADO7",
+                   "RESERVADO8", "RESERVADO9", "RESERVADO10", "VALOR11", "VALOR12"},
+                  {cdFilial, cdCaixa, nrSerieImp, idEsquema, idReducao, r6, r7, r8, r9, r10, valor11, valor12});
 }
 
 }  // namespace
