@@ -158,6 +158,12 @@ void SearchDialog::accept()
     QDialog::accept();
 }
 
+void SearchDialog::done(int result)
+{
+    model_->stopPreparing();
+    QDialog::done(result);
+}
+
 bool SearchDialog::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() != QEvent::KeyPress)

@@ -41,6 +41,8 @@ public:
     SearchModel* model() const { return model_; }
 
     void accept() override;
+    // Closing ends the model's work on the dataset: the caller may move or edit it next.
+    void done(int result) override;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

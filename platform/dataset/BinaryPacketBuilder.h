@@ -35,6 +35,10 @@ public:
     bool putUtf8Text(const char* data, qsizetype size);
     // A Float or Currency field's value.
     bool putDouble(double value);
+    // The bytes written so far, and room for `bytes` more at once: a producer that knows
+    // how many rows follow grows the buffer once rather than by doubling.
+    qsizetype size() const { return used_; }
+    void reserve(qsizetype bytes);
     // The bytes, with the row count filled in. The builder is spent afterwards.
     QByteArray finish();
 

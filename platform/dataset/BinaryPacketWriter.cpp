@@ -387,6 +387,12 @@ char* BinaryPacketBuilder::extend(qsizetype n)
     return p;
 }
 
+void BinaryPacketBuilder::reserve(qsizetype bytes)
+{
+    if (out_.size() - used_ < bytes)
+        out_.resize(used_ + bytes);
+}
+
 void BinaryPacketBuilder::beginRow()
 {
     const qsizetype bitmapSize = (fields_.size() + 3) / 4;

@@ -43,8 +43,7 @@ QVariant Provider::data()
     BinaryPacketBuilder builder(shape);
     for (const QString& name : std::as_const(nullUnlessCp1252_))
         builder.setNullUnlessCp1252(shape.indexOf(name));
-    for (; !q.eof(); q.next())
-        q.writeRow(builder);
+    q.writeRows(builder);
     return QVariant(builder.finish());
 }
 

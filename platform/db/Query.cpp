@@ -465,24 +465,39 @@ bool isPgText(Oid type)
     return type == kText || type == kVarchar || type == kBpchar || type == kChar || type == kName;
 }
 
-// A value of the current row read from libpq's text straight into the packet: texts into
-// String fields and numbers into Float fields; false for anything else.
-bool writePgValue(const PGresult* result, int row, int column, const FieldDef& field, BinaryPacketBuilder& builder)
+// Rows written before the packet's room for the rest of a PostgreSQL result is judged.
+constexpr int kSampleRows = 256;
+
+// How a result column of libpq's text goes into the packet.
+enum class PgCopy { Text, Number, General };
+
+PgCopy pgCopyFor(const PGresult* result, int column, const FieldDef& field)
 {
-    if (PQgetisnull(result, row, column)) {
+    if (field.type == FieldType::String && isPgText(PQftype(result, column)))
+        return PgCopy::Text;
+    if (field.type == FieldType::Float || field.type == FieldType::Currency)
+        return PgCopy::Number;
+    return PgCopy::General;
+}
+
+// A value read from libpq's text straight into the packet: texts into String fields and
+// numbers into Float fields; false (nothing written) for anything else.
+bool writePgValue(const PGresult* result, int row, int column, PgCopy copy, BinaryPacketBuilder& builder)
+{
+    if (copy == PgCopy::General)
+        return false;
+    // libpq gives a null as an empty text: only an empty one needs the second look.
+    const int length = PQgetlength(result, row, column);
+    if (length == 0 && PQgetisnull(result, row, column)) {
         builder.putNull();
         return true;
     }
     const char* text = PQgetvalue(result, row, column);
-    const int length = PQgetlength(result, row, column);
-    if (field.type == FieldType::String && isPgText(PQftype(result, column)))
+    if (copy == PgCopy::Text)
         return builder.putUtf8Text(text, length);
-    if (field.type == FieldType::Float || field.type == FieldType::Currency) {
-        bool ok = false;
-        const double value = QByteArrayView(text, length).toDouble(&ok);
-        return ok && builder.putDouble(value);
-    }
-    return false;
+    bool ok = false;
+    const double value = QByteArrayView(text, length).toDouble(&ok);
+    return ok && builder.putDouble(value);
 }
 
 }  // namespace
@@ -492,13 +507,43 @@ void Query::writeRow(BinaryPacketBuilder& builder) const
     if (!active_ || eof_)
         throw DatabaseError(QStringLiteral("%1: no current row").arg(objectName().isEmpty() ? QStringLiteral("query") : objectName()));
     builder.beginRow();
-    const PGresult* pg = lite() ? nullptr : pgResult(query());
     for (int i = 0; i < resultFields_.size(); ++i) {
         const int column = columnOf_[size_t(i)];
         if (lite())
             lite()->writeValue(column, resultFields_[i], builder);
-        else if (!pg || !writePgValue(pg, query().at(), column, resultFields_[i], builder))
+        else
             builder.putValue(convertDbValue(resultFields_[i], query().value(column)));
+    }
+}
+
+void Query::writeRows(BinaryPacketBuilder& builder)
+{
+    const PGresult* pg = active_ && !eof_ && !lite() ? pgResult(query()) : nullptr;
+    if (!pg) {
+        for (; active_ && !eof_; next())
+            writeRow(builder);
+        return;
+    }
+    // PostgreSQL: the whole result is at hand, each column's way into the packet is
+    // chosen once, and the cells are read from libpq's result where they lie.
+    std::vector<PgCopy> copies;
+    for (int i = 0; i < resultFields_.size(); ++i)
+        copies.push_back(pgCopyFor(pg, columnOf_[size_t(i)], resultFields_[i]));
+    const int first = query().at(), rows = PQntuples(pg);
+    const qsizetype start = builder.size();
+    for (; !eof_; fetch()) {
+        const int row = query().at();
+        if (row == first + kSampleRows && rows > row) {
+            // The rows so far tell the size of the rest, with an eighth to spare.
+            const qsizetype perRow = (builder.size() - start) / kSampleRows;
+            builder.reserve(perRow * (rows - row) * 9 / 8);
+        }
+        builder.beginRow();
+        for (int i = 0; i < resultFields_.size(); ++i) {
+            const int column = columnOf_[size_t(i)];
+            if (!writePgValue(pg, row, column, copies[size_t(i)], builder))
+                builder.putValue(convertDbValue(resultFields_[i], query().value(column)));
+        }
     }
 }
 

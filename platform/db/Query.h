@@ -168,6 +168,8 @@ public:
     QVariantList currentRow() const;
     // The current row into a packet being built, its values as value() gives them.
     void writeRow(BinaryPacketBuilder& builder) const;
+    // The current row and every one after it, the same way; the query is at eof after.
+    void writeRows(BinaryPacketBuilder& builder);
 
 protected:
     void releaseQuery() override;

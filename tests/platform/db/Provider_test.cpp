@@ -104,6 +104,28 @@ TEST_P(ProviderOnBackend, PacketEqualsTheDeclaredFieldsAndValues)
     EXPECT_EQ(packetFromVariant(data).rows, p.rows);
 }
 
+// A result of hundreds of rows (the packet's room is judged from the first ones), with
+// empty texts beside nulls: streamed, it is still the packet of its values.
+TEST_P(ProviderOnBackend, ALongResultStreamsAsItsPacket)
+{
+    Query q(&conn);
+    q.setSql(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 200) "
+                            "SELECT t.CDCAMPANHA, CASE WHEN n.i % 2 = 0 THEN '' ELSE t.DSCAMPANHA END AS DSCAMPANHA, "
+                            "t.VRSALDOCONS, t.QTPONTOS, t.DTVALIDADE, t.DTMOVIMENTO, t.IDUTILVOUCHER "
+                            "FROM %1 t, n ORDER BY n.i, t.CDCAMPANHA")
+                 .arg(table));
+    q.setFieldDefs(balanceFields());
+    Provider provider(&q);
+    const DataPacket p = provider.packet();
+    ASSERT_EQ(p.rows.size(), 600);
+    EXPECT_FALSE(p.rows[2][1].isValid()) << "null where the row has none";
+    EXPECT_EQ(p.rows[5][1], QVariant(QString())) << "an empty text stays a text";
+    EXPECT_TRUE(p.rows[5][1].isValid());
+    const QVariant data = provider.data();
+    EXPECT_EQ(data.toByteArray(), writePacket(p));
+    EXPECT_EQ(packetFromVariant(data).rows, p.rows);
+}
+
 TEST_P(ProviderOnBackend, ADeclaredFieldMissingFromTheResultIsAnError)
 {
     Query q(&conn);
