@@ -22,8 +22,13 @@ SearchModel::SearchModel(platform::ClientDataSet* dataSet, QObject* parent)
         rows_[r] = r;
     // A long list is folded on another processor while it opens and the operator reads
     // it: the first keystroke then finds the texts ready, or waits only for what is left.
-    // Only the dataset's read calls run there, on a dataset the list leaves unchanged.
-    if (n >= kPrepareRows)
+    // Only the dataset's read calls run there, on a dataset the list leaves unchanged;
+    // their first call, which may settle the dataset's shared lists, is made here.
+    if (n >= kPrepareRows) {
+        QStringView text;
+        for (int f : std::as_const(fields_))
+            if (!ds_->textAt(0, f, text))
+                ds_->displayTextAt(0, f);
         preparing_ = std::thread([this] {
             try {
                 buildKeys();
@@ -31,6 +36,7 @@ SearchModel::SearchModel(platform::ClientDataSet* dataSet, QObject* parent)
                 keysBuilt_ = false;  // built again, at the first keystroke, where its error shows
             }
         });
+    }
 }
 
 SearchModel::~SearchModel() { stopPreparing(); }
