@@ -20,6 +20,7 @@ vak_start_postgres() {
   VAK_SVC_DIR=$(mktemp -d /tmp/vak-services.XXXXXX)
   chmod 755 "$VAK_SVC_DIR"
   local data="${1:-$VAK_SVC_DIR/pg}" port
+  data=$(realpath -m "$data")  # the server runs in its data directory: -k needs the full path
   port=$(vak_free_port)
   mkdir -p "$data"
   VAK_PG_LOG="$VAK_SVC_DIR/pg.log"
