@@ -1,13 +1,25 @@
-# vak_add_test(NAME SOURCES... LIBS... [LABELS...]) — one GoogleTest executable, its cases
-# discovered by CTest. Every test executable gets tests/support/TestEnvironment.cpp, which
-# sets QT_QPA_PLATFORM=offscreen, VAK_SOURCE_DIR and VAK_BIN_DIR when they are not set.
+# vak_add_test(NAME GUI|CORE SOURCES... LIBS... [LOCALE locale] [LABELS...]) — one GoogleTest
+# executable, its cases discovered by CTest. Its main() is tests/support/TestMain.cpp: it
+# sets QT_QPA_PLATFORM=offscreen, VAK_SOURCE_DIR and VAK_BIN_DIR when they are not set (and
+# LC_ALL to LOCALE when given), then makes the application object: a QApplication for GUI,
+# a QCoreApplication for CORE. Every test links test_support.
 function(vak_add_test name)
-  cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS" ${ARGN})
-  add_executable(${name} ${T_SOURCES} ${PROJECT_SOURCE_DIR}/tests/support/TestEnvironment.cpp)
-  target_link_libraries(${name} PRIVATE ${T_LIBS} Qt6::Core GTest::gtest GTest::gmock GTest::gtest_main)
+  cmake_parse_arguments(T "GUI;CORE" "LOCALE" "SOURCES;LIBS;LABELS" ${ARGN})
+  if(T_GUI STREQUAL T_CORE)
+    message(FATAL_ERROR "vak_add_test(${name}): say GUI or CORE")
+  endif()
+  add_executable(${name} ${T_SOURCES} ${PROJECT_SOURCE_DIR}/tests/support/TestMain.cpp)
+  target_link_libraries(${name} PRIVATE ${T_LIBS} test_support Qt6::Core GTest::gtest GTest::gmock)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/tests)
   target_compile_definitions(${name} PRIVATE
     VAK_TEST_SOURCE_DIR="${PROJECT_SOURCE_DIR}" VAK_TEST_BIN_DIR="${CMAKE_BINARY_DIR}/bin")
+  if(T_GUI)
+    target_link_libraries(${name} PRIVATE Qt6::Widgets)
+    target_compile_definitions(${name} PRIVATE VAK_TEST_GUI)
+  endif()
+  if(T_LOCALE)
+    target_compile_definitions(${name} PRIVATE VAK_TEST_LOCALE="${T_LOCALE}")
+  endif()
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   gtest_discover_tests(${name}
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/tests

@@ -6,16 +6,6 @@
 
 namespace testsupport {
 
-QApplication* app()
-{
-    static int argc = 1;
-    static char name[] = "client_test";
-    static char* argv[] = {name, nullptr};
-    if (!QCoreApplication::instance())
-        new QApplication(argc, argv);
-    return qobject_cast<QApplication*>(QCoreApplication::instance());
-}
-
 namespace {
 void recordError(const QString& text, void* context)
 {
@@ -25,7 +15,6 @@ void recordError(const QString& text, void* context)
 
 HostFakes::HostFakes()
 {
-    app();
     possvc::Pesquisa = [this](platform::ClientDataSet* ds, const QVariant& campos, const QString& flag, int c1,
                               int c2, int c3, int c5, int opcao) {
         SearchCall call;

@@ -17,8 +17,6 @@
 
 namespace testsupport {
 
-QApplication* app();
-
 struct SearchCall {
     QString dataSet;
     QStringList visibleFields;  // the fields the list would show

@@ -1,5 +1,8 @@
 #include "TerminalFixture.h"
 
+#include "support/SchemaFile.h"
+#include "support/ScratchDatabase.h"
+
 #include "client/Chave.h"
 #include "hostapi/hostkit.h"
 
@@ -10,7 +13,6 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
-#include <QRegularExpression>
 #include <QUuid>
 
 #include <stdexcept>
@@ -31,12 +33,6 @@ FieldDef campo(const QString& name, const QVariant& sample)
     case QMetaType::QDateTime: return FieldDef::dateTime(name);
     default: return FieldDef::text(name, qMax<int>(1, sample.toString().size() + 20));
     }
-}
-
-QString sourceDir()
-{
-    const QByteArray dir = qgetenv("VAK_SOURCE_DIR");
-    return dir.isEmpty() ? QStringLiteral(VAK_SOURCE_DIR_DEFAULT) : QString::fromLocal8Bit(dir);
 }
 
 }  // namespace
@@ -169,18 +165,10 @@ void TerminalFixture::removeFile(const QString& relative)
 
 namespace {
 
-// The statements of a schema file, comments (which may hold semicolons) left out.
+// A schema script's statements as one text, for run().
 QString schemaSql(const char* file)
 {
-    QFile schema(sourceDir() + QStringLiteral("/schema/") + QString::fromLatin1(file));
-    if (!schema.open(QIODevice::ReadOnly))
-        throw std::runtime_error(std::string("schema not found: ") + file);
-    QStringList lines;
-    for (const QString& line : QString::fromUtf8(schema.readAll()).split(QLatin1Char('\n'))) {
-        const int comment = line.indexOf(QStringLiteral("--"));
-        lines << (comment >= 0 ? line.left(comment) : line);
-    }
-    return lines.join(QLatin1Char('\n'));
+    return testsupport::schemaStatements(QString::fromLatin1(file)).join(QLatin1Char(';'));
 }
 
 void run(QSqlDatabase& db, const QString& sql)
@@ -212,11 +200,9 @@ QSqlDatabase openPostgres(const QString& connection, const QString& database)
 // the process ends.
 class PostgresShop {
 public:
-    PostgresShop() : name_(QStringLiteral("vak_terminal_%1").arg(QCoreApplication::applicationPid()))
+    PostgresShop()
+        : scratch_(testsupport::ScratchDatabase::create(testsupport::DbKind::PostgreSQL, QStringLiteral("terminal")))
     {
-        QSqlDatabase admin = openPostgres(QStringLiteral("terminal_pg_admin"), qEnvironmentVariable("VAK_PG_DATABASE"));
-        run(admin, QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(name_));
-        run(admin, QStringLiteral("CREATE DATABASE %1").arg(name_));
         QSqlDatabase shop = db();
         run(shop, schemaSql("postgresql.sql"));
         QSqlQuery q(shop);
@@ -224,27 +210,17 @@ public:
         while (q.next())
             tables_ << q.value(0).toString();
     }
-    ~PostgresShop()
-    {
-        QSqlDatabase::removeDatabase(QStringLiteral("terminal_pg_shop"));
-        QSqlDatabase admin = openPostgres(QStringLiteral("terminal_pg_admin"), qEnvironmentVariable("VAK_PG_DATABASE"));
-        QSqlQuery(admin).exec(QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(name_));
-    }
-    QSqlDatabase db() const { return openPostgres(QStringLiteral("terminal_pg_shop"), name_); }
+    ~PostgresShop() { QSqlDatabase::removeDatabase(QStringLiteral("terminal_pg_shop")); }
+    QSqlDatabase db() const { return openPostgres(QStringLiteral("terminal_pg_shop"), scratch_->serverDatabase()); }
     void empty()
     {
         QSqlDatabase shop = db();
         run(shop, QStringLiteral("TRUNCATE %1 RESTART IDENTITY").arg(tables_.join(QStringLiteral(", "))));
     }
-    QString connectionString() const
-    {
-        QString s = qEnvironmentVariable("VAK_PG_CONNSTR");
-        s.replace(QRegularExpression(QStringLiteral("Database=[^;]*")), QStringLiteral("Database=") + name_);
-        return s;
-    }
+    QString connectionString() const { return scratch_->connectionString(); }
 
 private:
-    QString name_;
+    std::unique_ptr<testsupport::ScratchDatabase> scratch_;
     QStringList tables_;
 };
 

@@ -4,6 +4,7 @@
 
 #include "RedemptionFixture.h"
 #include "TerminalFixture.h"
+#include "support/Transcript.h"
 
 #include <QDir>
 #include <QFile>
@@ -21,50 +22,8 @@ namespace {
 
 using redemption::Perfil;
 
-struct Execucao {
-    QList<QJsonObject> linhas;
-    QList<QJsonObject> chamadas(const QString& op) const
-    {
-        QList<QJsonObject> r;
-        for (const QJsonObject& l : linhas)
-            if (l.value(QStringLiteral("op")).toString() == op)
-                r << l;
-        return r;
-    }
-    QJsonObject ultimoEstado() const
-    {
-        for (auto it = linhas.crbegin(); it != linhas.crend(); ++it)
-            if (it->contains(QStringLiteral("step")))
-                return it->value(QStringLiteral("state")).toObject();
-        return {};
-    }
-    QStringList mensagens() const
-    {
-        QStringList r;
-        for (const QJsonObject& c : chamadas(QStringLiteral("Mensagem")))
-            r << c.value(QStringLiteral("args")).toArray().at(0).toString();
-        return r;
-    }
-};
-
-// The value of `campo` in the row of `cdCampanha` of a dataset as the transcript writes it.
-double valorCampanha(const QJsonObject& ds, const QString& cdCampanha, const QString& campo)
-{
-    const QJsonArray campos = ds.value(QStringLiteral("fields")).toArray();
-    int iCampanha = -1, iCampo = -1;
-    for (int i = 0; i < campos.size(); ++i) {
-        const QString nome = campos.at(i).toObject().value(QStringLiteral("name")).toString();
-        if (nome == QLatin1String("CDCAMPANHA"))
-            iCampanha = i;
-        if (nome == campo)
-            iCampo = i;
-    }
-    for (const QJsonValue& linha : ds.value(QStringLiteral("rows")).toArray())
-        if (linha.toArray().at(iCampanha).toString() == cdCampanha)
-            return linha.toArray().at(iCampo).toDouble();
-    ADD_FAILURE() << "no row for " << cdCampanha.toStdString();
-    return 0;
-}
+using Execucao = testsupport::Transcript;
+using testsupport::campaignValue;
 
 class Pdvhost : public ::testing::TestWithParam<Perfil> {
 protected:
@@ -100,13 +59,7 @@ protected:
                  dir + QStringLiteral("/out")});
         EXPECT_TRUE(p.waitForFinished(120000));
         EXPECT_EQ(p.exitCode(), 0);
-        Execucao e;
-        QFile t(transcricao);
-        if (t.open(QIODevice::ReadOnly))
-            for (const QByteArray& linha : t.readAll().split('\n'))
-                if (!linha.trimmed().isEmpty())
-                    e.linhas << QJsonDocument::fromJson(linha).object();
-        return e;
+        return Execucao::read(transcricao);
     }
 
     QString valor(const QString& sql) const
@@ -144,20 +97,20 @@ const QString kErroImpCup = QStringLiteral("Ocorreu um erro na impressão do cup
 TEST_P(Pdvhost, ResgateConcluido)
 {
     const Execucao e = executa(escolheEConfirma());
-    ASSERT_EQ(e.chamadas(QStringLiteral("SetConcluiFechamento")).size(), 1);
-    EXPECT_FALSE(e.chamadas(QStringLiteral("SetConcluiFechamento"))[0].value(QStringLiteral("result")).toString().isEmpty());
-    EXPECT_TRUE(e.mensagens().isEmpty()) << e.mensagens().join(u'\n').toStdString();
-    const QJsonObject estado = e.ultimoEstado();
+    ASSERT_EQ(e.calls(QStringLiteral("SetConcluiFechamento")).size(), 1);
+    EXPECT_FALSE(e.calls(QStringLiteral("SetConcluiFechamento"))[0].value(QStringLiteral("result")).toString().isEmpty());
+    EXPECT_TRUE(e.messages().isEmpty()) << e.messages().join(u'\n').toStdString();
+    const QJsonObject estado = e.lastState();
     EXPECT_TRUE(estado.value(QStringLiteral("cdsBrinde")).toObject().value(QStringLiteral("rows")).toArray().isEmpty());
     EXPECT_FALSE(estado.value(QStringLiteral("enabled")).toObject().value(QStringLiteral("blbConfirma")).toBool());
-    EXPECT_DOUBLE_EQ(valorCampanha(estado.value(QStringLiteral("cdsCampanha")).toObject(), QStringLiteral("CP1"),
+    EXPECT_DOUBLE_EQ(campaignValue(estado.value(QStringLiteral("cdsCampanha")).toObject(), QStringLiteral("CP1"),
                                    QStringLiteral("VRRESTANTE")),
                      70.0);
     EXPECT_EQ(vendas("O"), 1);
     if (GetParam() == Perfil::Fiscal)
         EXPECT_TRUE(QFile::exists(term.dir() + QStringLiteral("/out/fiscal/journal.txt")));
     if (GetParam() != Perfil::Fiscal) {
-        const auto impressao = e.chamadas(QStringLiteral("DisparaImpressaoNaoFiscal"));
+        const auto impressao = e.calls(QStringLiteral("DisparaImpressaoNaoFiscal"));
         ASSERT_EQ(impressao.size(), 1);
         EXPECT_EQ(impressao[0].value(QStringLiteral("args")).toArray().at(0).toArray().at(4).toObject(),
                   (QJsonObject{{QStringLiteral("empty"), true}}));
@@ -167,12 +120,12 @@ TEST_P(Pdvhost, ResgateConcluido)
 TEST_P(Pdvhost, FechamentoRecusadoDesfazOResgate)
 {
     const Execucao e = executa(escolheEConfirma(QStringLiteral("fail SetConcluiFechamento\n")));
-    EXPECT_EQ(e.mensagens().value(0), kErroImpCup);
+    EXPECT_EQ(e.messages().value(0), kErroImpCup);
     const bool impressora = GetParam() == Perfil::Fiscal;
-    EXPECT_EQ(e.chamadas(QStringLiteral("Cancela_Cupom_Imp")).size(), impressora ? 1 : 0);
-    EXPECT_EQ(e.chamadas(QStringLiteral("IncluiVendaCan")).size(), impressora ? 1 : 0);
-    EXPECT_TRUE(e.chamadas(QStringLiteral("AlteraVendaCan")).isEmpty());
-    EXPECT_DOUBLE_EQ(valorCampanha(e.ultimoEstado().value(QStringLiteral("cdsCampanha")).toObject(), QStringLiteral("CP1"),
+    EXPECT_EQ(e.calls(QStringLiteral("Cancela_Cupom_Imp")).size(), impressora ? 1 : 0);
+    EXPECT_EQ(e.calls(QStringLiteral("IncluiVendaCan")).size(), impressora ? 1 : 0);
+    EXPECT_TRUE(e.calls(QStringLiteral("AlteraVendaCan")).isEmpty());
+    EXPECT_DOUBLE_EQ(campaignValue(e.lastState().value(QStringLiteral("cdsCampanha")).toObject(), QStringLiteral("CP1"),
                                    QStringLiteral("VRRESTANTE")),
                      100.0);
     EXPECT_EQ(vendas("O"), 0);
@@ -183,11 +136,11 @@ TEST_P(Pdvhost, FalhaDepoisDoFechamento)
     if (GetParam() != Perfil::Sat)
         GTEST_SKIP() << "on these terminals no refusal follows the close-out that fails the sale";
     const Execucao e = executa(escolheEConfirma(QStringLiteral("fail SATOnline\n")));
-    ASSERT_EQ(e.chamadas(QStringLiteral("AlteraVendaCan")).size(), 1);
-    const QJsonArray bloco = e.chamadas(QStringLiteral("AlteraVendaCan"))[0].value(QStringLiteral("args")).toArray().at(0).toArray();
+    ASSERT_EQ(e.calls(QStringLiteral("AlteraVendaCan")).size(), 1);
+    const QJsonArray bloco = e.calls(QStringLiteral("AlteraVendaCan"))[0].value(QStringLiteral("args")).toArray().at(0).toArray();
     EXPECT_EQ(bloco.size(), 8);
     EXPECT_EQ(bloco.at(0).toString(),
-              e.chamadas(QStringLiteral("SetConcluiFechamento"))[0].value(QStringLiteral("result")).toString());
+              e.calls(QStringLiteral("SetConcluiFechamento"))[0].value(QStringLiteral("result")).toString());
     EXPECT_EQ(bloco.at(7).toString(), QStringLiteral("SAT"));
     EXPECT_EQ(vendas("O"), 0);
     EXPECT_EQ(vendas("C"), 1);
@@ -198,10 +151,10 @@ TEST_P(Pdvhost, CupomRecusado)
     if (GetParam() != Perfil::Fiscal)
         GTEST_SKIP() << "a terminal without a fiscal printer prints no receipt";
     const Execucao e = executa(escolheEConfirma(QStringLiteral("fail AbreCupom\n")));
-    EXPECT_EQ(e.mensagens(), (QStringList{kErroImpCup, kErroImpCup}));
-    ASSERT_EQ(e.chamadas(QStringLiteral("IncluiVendaCan")).size(), 1);
+    EXPECT_EQ(e.messages(), (QStringList{kErroImpCup, kErroImpCup}));
+    ASSERT_EQ(e.calls(QStringLiteral("IncluiVendaCan")).size(), 1);
     const QJsonObject venda =
-        e.chamadas(QStringLiteral("IncluiVendaCan"))[0].value(QStringLiteral("args")).toArray().at(0).toArray().at(0).toObject();
+        e.calls(QStringLiteral("IncluiVendaCan"))[0].value(QStringLiteral("args")).toArray().at(0).toArray().at(0).toObject();
     EXPECT_EQ(venda.value(QStringLiteral("fields")).toArray().size(), 71);
     EXPECT_TRUE(venda.value(QStringLiteral("rows")).toArray().isEmpty());
     EXPECT_EQ(vendas("O"), 0);

@@ -9,6 +9,9 @@
 #include "TerminalFixture.h"
 
 #include "hostapi/ProcVar.h"
+#include "support/SchemaFile.h"
+#include "support/ScratchDatabase.h"
+#include "support/Transcript.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -17,7 +20,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QSet>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -33,12 +35,6 @@ namespace {
 
 using redemption::Perfil;
 
-QString sourceDir()
-{
-    const QByteArray dir = qgetenv("VAK_SOURCE_DIR");
-    return dir.isEmpty() ? QStringLiteral(VAK_SOURCE_DIR_DEFAULT) : QString::fromLocal8Bit(dir);
-}
-
 // The shop of a terminal fixture, on its SQLite file or copied into a PostgreSQL
 // database of its own (dropped at the end).
 class Shop {
@@ -50,29 +46,17 @@ public:
             handle_ = open(QStringLiteral("QSQLITE"), sqlite_);
             return;
         }
-        static int serial = 0;
-        pgName_ = QStringLiteral("vak_e2e_%1_%2").arg(QCoreApplication::applicationPid()).arg(++serial);
-        run(open(QStringLiteral("QPSQL"), qEnvironmentVariable("VAK_PG_DATABASE")), QStringLiteral("CREATE DATABASE ") + pgName_);
-        handle_ = open(QStringLiteral("QPSQL"), pgName_);
-        QFile schema(sourceDir() + QStringLiteral("/schema/postgresql.sql"));
-        schema.open(QIODevice::ReadOnly);
-        QStringList lines;
-        for (const QString& l : QString::fromUtf8(schema.readAll()).split(QLatin1Char('\n')))
-            lines << l.section(QStringLiteral("--"), 0, 0);
-        for (const QString& s : lines.join(QLatin1Char('\n')).split(QLatin1Char(';')))
-            if (!s.trimmed().isEmpty())
-                run(db(), s);
+        scratch_ = testsupport::ScratchDatabase::create(testsupport::DbKind::PostgreSQL, QStringLiteral("e2e"));
+        handle_ = open(QStringLiteral("QPSQL"), scratch_->serverDatabase());
+        for (const QString& statement : testsupport::schemaStatements(QStringLiteral("postgresql.sql")))
+            run(db(), statement);
         copyFrom(open(QStringLiteral("QSQLITE"), sqlite_));
-        connectionString_ = qEnvironmentVariable("VAK_PG_CONNSTR");
-        connectionString_.replace(QRegularExpression(QStringLiteral("Database=[^;]*")), QStringLiteral("Database=") + pgName_);
+        connectionString_ = scratch_->connectionString();
     }
     ~Shop()
     {
         for (const QString& name : names_)
             QSqlDatabase::removeDatabase(name);
-        if (!pgName_.isEmpty())
-            run(open(QStringLiteral("QPSQL"), qEnvironmentVariable("VAK_PG_DATABASE")),
-                QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(pgName_));
     }
     const QString& connectionString() const { return connectionString_; }
     QSqlDatabase db() const { return QSqlDatabase::database(handle_); }
@@ -146,7 +130,8 @@ private:
             }
         }
     }
-    QString sqlite_, pgName_, connectionString_, handle_;
+    std::unique_ptr<testsupport::ScratchDatabase> scratch_;  // dropped after the connections go
+    QString sqlite_, connectionString_, handle_;
     QStringList names_;
 };
 
@@ -165,18 +150,10 @@ void configure(testsupport::TerminalFixture& term, Perfil profile, const QString
     redemption::escreveTiposRecebimento(term.dir());
 }
 
-struct HostRun {
+struct HostRun : testsupport::Transcript {
     int exitCode = -1;
-    QList<QJsonObject> lines;
-    QStringList messages() const
-    {
-        QStringList r;
-        for (const QJsonObject& l : lines)
-            if (l.value(QStringLiteral("op")).toString() == QLatin1String("Mensagem"))
-                r << l.value(QStringLiteral("args")).toArray().at(0).toString();
-        return r;
-    }
-    QStringList events(const QString& name) const
+    // The texts of the events called `name`.
+    QStringList eventTexts(const QString& name) const
     {
         QStringList r;
         for (const QJsonObject& l : lines)
@@ -184,31 +161,13 @@ struct HostRun {
                 r << l.value(QStringLiteral("text")).toString();
         return r;
     }
-    QList<QJsonObject> calls(const QString& op) const
-    {
-        QList<QJsonObject> r;
-        for (const QJsonObject& l : lines)
-            if (l.value(QStringLiteral("op")).toString() == op)
-                r << l;
-        return r;
-    }
-    // VRRESTANTE of CP1 in the last state recorded.
+    // VRRESTANTE of CP1 in the last state that shows the balances (-1: none does).
     double balance() const
     {
         for (auto it = lines.crbegin(); it != lines.crend(); ++it) {
             const QJsonObject ds = it->value(QStringLiteral("state")).toObject().value(QStringLiteral("cdsCampanha")).toObject();
-            if (ds.isEmpty())
-                continue;
-            const QJsonArray fields = ds.value(QStringLiteral("fields")).toArray();
-            int code = -1, rest = -1;
-            for (int i = 0; i < fields.size(); ++i) {
-                const QString n = fields.at(i).toObject().value(QStringLiteral("name")).toString();
-                code = n == QLatin1String("CDCAMPANHA") ? i : code;
-                rest = n == QLatin1String("VRRESTANTE") ? i : rest;
-            }
-            for (const QJsonValue& row : ds.value(QStringLiteral("rows")).toArray())
-                if (row.toArray().at(code).toString() == QLatin1String("CP1"))
-                    return row.toArray().at(rest).toDouble();
+            if (!ds.isEmpty())
+                return testsupport::campaignValue(ds, QStringLiteral("CP1"), QStringLiteral("VRRESTANTE"));
         }
         return -1;
     }
@@ -238,14 +197,9 @@ std::unique_ptr<QProcess> startHost(const testsupport::TerminalFixture& term, co
 
 HostRun finish(QProcess& p, const testsupport::TerminalFixture& term, const QString& name)
 {
-    HostRun r;
     EXPECT_TRUE(p.waitForFinished(180000)) << name.toStdString();
+    HostRun r{testsupport::Transcript::read(term.dir() + QLatin1Char('/') + name + QStringLiteral(".jsonl"))};
     r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    QFile t(term.dir() + QLatin1Char('/') + name + QStringLiteral(".jsonl"));
-    if (t.open(QIODevice::ReadOnly))
-        for (const QByteArray& line : t.readAll().split('\n'))
-            if (!line.trimmed().isEmpty())
-                r.lines << QJsonDocument::fromJson(line).object();
     return r;
 }
 
@@ -300,9 +254,9 @@ TEST_P(HostKilled, RestartLeavesTheRedemptionCompleteOrUndone)
     const HostRun restarted = finish(*second, term, QStringLiteral("restart"));
     ASSERT_EQ(restarted.exitCode, 0);
     EXPECT_TRUE(restarted.messages().isEmpty()) << restarted.messages().join(u'\n').toStdString();
-    EXPECT_TRUE(restarted.events(QStringLiteral("error")).isEmpty());
+    EXPECT_TRUE(restarted.eventTexts(QStringLiteral("error")).isEmpty());
 
-    const QString recovered = restarted.events(QStringLiteral("recovered")).join(u'\n');
+    const QString recovered = restarted.eventTexts(QStringLiteral("recovered")).join(u'\n');
     const QList<QStringList> concluded = shop.rows(QStringLiteral("SELECT CDCAIXA, NRSEQVENDA, NRCFE, DSCHAVEACESSO, NRCUPOMFIS FROM VENDA WHERE IDSITUVENDA = 'O'"));
     ASSERT_EQ(concluded.size(), c.complete ? 1 : 0) << recovered.toStdString();
     EXPECT_EQ(shop.value(QStringLiteral("SELECT COUNT(*) FROM VENDAPENDENTE")), QStringLiteral("0"));
@@ -422,7 +376,7 @@ TEST_P(EightTerminals, NoCompletedSaleIsCancelledByAnotherAttempt)
     QSet<QString> own, undoneByOwner;
     for (int i = 0; i < runs.size(); ++i) {
         EXPECT_EQ(runs[i].exitCode, 0) << i;
-        EXPECT_TRUE(runs[i].events(QStringLiteral("error")).isEmpty()) << i;
+        EXPECT_TRUE(runs[i].eventTexts(QStringLiteral("error")).isEmpty()) << i;
         const QString reg = QString::fromLatin1(layout[i].cashRegister);
         for (const QJsonObject& c : runs[i].calls(QStringLiteral("SetConcluiFechamento")))
             if (c.contains(QStringLiteral("result")))

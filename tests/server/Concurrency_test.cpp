@@ -30,7 +30,7 @@ TEST_P(Concurrency, TerminalsNeverShareANumberOrAMarker)
     const Crowd run = GetParam();
     srvtest::ShopDb* db = srvtest::ShopDb::get(run.kind);
     if (!db)
-        GTEST_SKIP() << srvtest::kindName(run.kind) << " is not configured here";
+        GTEST_SKIP() << testsupport::dbKindName(run.kind) << " is not configured here";
     db->clear();
     const QString worker = QCoreApplication::applicationDirPath() + QStringLiteral("/server_counter_worker");
 
@@ -75,6 +75,6 @@ TEST_P(Concurrency, TerminalsNeverShareANumberOrAMarker)
 
 INSTANTIATE_TEST_SUITE_P(Backends, Concurrency,
                          ::testing::Values(Crowd{srvtest::Kind::SQLite, 8, 6}, Crowd{srvtest::Kind::PostgreSQL, 4, 25}),
-                         [](const ::testing::TestParamInfo<Crowd>& info) { return srvtest::kindName(info.param.kind); });
+                         [](const ::testing::TestParamInfo<Crowd>& info) { return testsupport::dbKindName(info.param.kind); });
 
 }  // namespace

@@ -160,5 +160,5 @@ TEST(CountersWithoutDatabase, NumberingErrorsReachTheCaller)
     hostkit::setStringConexQvn(QString());
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, Counters, ::testing::ValuesIn(srvtest::allKinds()),
-                         [](const auto& info) { return srvtest::kindName(info.param); });
+INSTANTIATE_TEST_SUITE_P(Backends, Counters, ::testing::ValuesIn(testsupport::allDbKinds()),
+                         [](const auto& info) { return testsupport::dbKindName(info.param); });

@@ -1,7 +1,6 @@
 #include "ShopDb.h"
 
 #include "host/hostkit/HostHooks.h"
-#include "support/SqliteFile.h"
 
 #include "hostapi/hostkit.h"
 #include "platform/Error.h"
@@ -9,8 +8,6 @@
 #include "tools/shopgen/Schema.h"
 #include "tools/shopgen/Sink.h"
 
-#include <QCoreApplication>
-#include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -29,43 +26,23 @@ std::map<Kind, std::unique_ptr<ShopDb>>& databases()
     return all;
 }
 
-QString withDatabase(QString connStr, const QString& database)
-{
-    static const QRegularExpression key(QStringLiteral("(Database\\s*=)[^;]*"),
-                                        QRegularExpression::CaseInsensitiveOption);
-    return connStr.replace(key, QStringLiteral("\\1") + database);
-}
+// The databases go when the tests end, while the application object still exists.
+class ReleaseDatabases : public ::testing::Environment {
+public:
+    void TearDown() override { ShopDb::releaseAll(); }
+};
+
+[[maybe_unused]] auto* const releaseAtEnd = ::testing::AddGlobalTestEnvironment(new ReleaseDatabases);
 
 }  // namespace
-
-std::vector<Kind> allKinds()
-{
-    return {Kind::SQLite, Kind::PostgreSQL, Kind::OdbcPostgreSQL, Kind::OdbcSQLite};
-}
-
-std::string kindName(Kind kind)
-{
-    switch (kind) {
-    case Kind::SQLite: return "SQLite";
-    case Kind::PostgreSQL: return "PostgreSQL";
-    case Kind::OdbcPostgreSQL: return "OdbcPostgreSQL";
-    case Kind::OdbcSQLite: return "OdbcSQLite";
-    }
-    return "?";
-}
 
 ShopDb* ShopDb::get(Kind kind)
 {
     auto& all = databases();
     auto it = all.find(kind);
     if (it == all.end()) {
-        const QString pg = qEnvironmentVariable("VAK_PG_CONNSTR");
-        const bool configured = kind == Kind::SQLite
-                                || (kind == Kind::PostgreSQL && !pg.isEmpty())
-                                || (kind == Kind::OdbcPostgreSQL && !pg.isEmpty()
-                                    && !qEnvironmentVariable("VAK_ODBC_PG_CONNSTR").isEmpty())
-                                || (kind == Kind::OdbcSQLite && !qEnvironmentVariable("VAK_ODBC_SQLITE_PREFIX").isEmpty());
-        it = all.emplace(kind, configured ? std::unique_ptr<ShopDb>(new ShopDb(kind)) : nullptr).first;
+        auto scratch = testsupport::ScratchDatabase::create(kind, QStringLiteral("srv"));
+        it = all.emplace(kind, scratch ? std::unique_ptr<ShopDb>(new ShopDb(std::move(scratch))) : nullptr).first;
     }
     return it->second.get();
 }
@@ -75,28 +52,9 @@ void ShopDb::releaseAll()
     databases().clear();
 }
 
-ShopDb::ShopDb(Kind kind) : kind_(kind)
+ShopDb::ShopDb(std::unique_ptr<testsupport::ScratchDatabase> scratch) : scratch_(std::move(scratch))
 {
-    if (kind == Kind::SQLite || kind == Kind::OdbcSQLite) {
-        dir_ = std::make_unique<QTemporaryDir>();
-        const QString file = sqliteFile(dir_->path(), QStringLiteral("loja.db"));
-        nativeConnStr_ = QStringLiteral("Provider=SQLite;Data Source=") + file;
-        moduleConnStr_ = kind == Kind::SQLite ? nativeConnStr_ : qEnvironmentVariable("VAK_ODBC_SQLITE_PREFIX") + file;
-    } else {
-        // A database of its own, so that test processes running at once never meet.
-        static int serial = 0;
-        pgDatabase_ = QStringLiteral("vak_srv_%1_%2").arg(QCoreApplication::applicationPid()).arg(++serial);
-        pgMaintenanceConnStr_ = qEnvironmentVariable("VAK_PG_CONNSTR");
-        platform::db::Connection maintenance(pgMaintenanceConnStr_);
-        maintenance.open();
-        maintenance.execute(QStringLiteral("DROP DATABASE IF EXISTS ") + pgDatabase_);
-        maintenance.execute(QStringLiteral("CREATE DATABASE ") + pgDatabase_);
-        nativeConnStr_ = withDatabase(pgMaintenanceConnStr_, pgDatabase_);
-        moduleConnStr_ = kind == Kind::PostgreSQL
-                             ? nativeConnStr_
-                             : withDatabase(qEnvironmentVariable("VAK_ODBC_PG_CONNSTR"), pgDatabase_);
-    }
-    native_ = std::make_unique<platform::db::Connection>(nativeConnStr_);
+    native_ = std::make_unique<platform::db::Connection>(scratch_->nativeConnectionString());
     native_->open();
     shopgen::createSchema(*native_);
     tables_ = shopgen::tablesOf(shopgen::schemaScript(shopgen::schemaNameFor(*native_)));
@@ -104,16 +62,7 @@ ShopDb::ShopDb(Kind kind) : kind_(kind)
 
 ShopDb::~ShopDb()
 {
-    native_.reset();
-    if (!pgDatabase_.isEmpty()) {
-        try {
-            platform::db::Connection maintenance(pgMaintenanceConnStr_);
-            maintenance.open();
-            maintenance.execute(QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(pgDatabase_));
-        } catch (const platform::Error&) {
-            // A database left behind lives in the test server's temporary directory.
-        }
-    }
+    native_.reset();  // before the scratch database is dropped
 }
 
 void ShopDb::clear()

@@ -5,6 +5,8 @@
 // connection strings. Fixture rows go in through a native connection; the data module
 // connects with moduleConnectionString() (through ODBC for the ODBC kinds).
 
+#include "support/ScratchDatabase.h"
+
 #include "platform/db/Connection.h"
 #include "server/Srv_Vak04100.h"
 
@@ -23,23 +25,20 @@
 
 namespace srvtest {
 
-enum class Kind { SQLite, PostgreSQL, OdbcPostgreSQL, OdbcSQLite };
-
-std::vector<Kind> allKinds();
-std::string kindName(Kind kind);
+using Kind = testsupport::DbKind;
 
 class ShopDb {
 public:
     // The database of `kind` for this process, or nullptr when the kind is not configured.
     static ShopDb* get(Kind kind);
-    // Drops the PostgreSQL databases made by this process (called at exit).
+    // Drops the PostgreSQL databases made by this process (called when the tests end).
     static void releaseAll();
 
     ~ShopDb();
 
-    Kind kind() const { return kind_; }
-    QString moduleConnectionString() const { return moduleConnStr_; }
-    QString nativeConnectionString() const { return nativeConnStr_; }
+    Kind kind() const { return scratch_->kind(); }
+    QString moduleConnectionString() const { return scratch_->connectionString(); }
+    QString nativeConnectionString() const { return scratch_->nativeConnectionString(); }
     platform::db::Connection& native() { return *native_; }
 
     // Removes every row of every shop table.
@@ -51,10 +50,8 @@ public:
     QList<QStringList> rows(const QString& sql);
 
 private:
-    explicit ShopDb(Kind kind);
-    Kind kind_;
-    QString nativeConnStr_, moduleConnStr_, pgDatabase_, pgMaintenanceConnStr_;
-    std::unique_ptr<QTemporaryDir> dir_;
+    explicit ShopDb(std::unique_ptr<testsupport::ScratchDatabase> scratch);
+    std::unique_ptr<testsupport::ScratchDatabase> scratch_;
     std::unique_ptr<platform::db::Connection> native_;
     QStringList tables_;
 };
@@ -75,7 +72,7 @@ protected:
     {
         db = ShopDb::get(GetParam());
         if (!db)
-            GTEST_SKIP() << kindName(GetParam()) << " is not configured here";
+            GTEST_SKIP() << testsupport::dbKindName(GetParam()) << " is not configured here";
         db->clear();
     }
     ShopDb* db = nullptr;

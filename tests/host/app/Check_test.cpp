@@ -4,6 +4,7 @@
 #include "host/fiscaldev/PrinterState.h"
 #include "platform/dataset/DataPacket.h"
 #include "platform/db/Connection.h"
+#include "support/ScratchDatabase.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -25,10 +26,10 @@
 
 namespace {
 
+// The built programs (TestMain.cpp sets VAK_BIN_DIR when the runner did not).
 QString binDir()
 {
-    const QByteArray dir = qgetenv("VAK_BIN_DIR");
-    return dir.isEmpty() ? QStringLiteral(VAK_BIN_DIR_DEFAULT) : QString::fromLocal8Bit(dir);
+    return qEnvironmentVariable("VAK_BIN_DIR");
 }
 
 struct Outcome {
@@ -383,21 +384,14 @@ TEST_F(CheckTest, CommandLineAnswersInTheCommonStyle)
 // The database part on the server backends, when scripts/services.sh configured them: a
 // healthy terminal, then codes too wide for the server's columns (which, unlike SQLite,
 // refuses them).
-class CheckBackendTest : public CheckTest, public ::testing::WithParamInterface<const char*> {};
+class CheckBackendTest : public CheckTest, public ::testing::WithParamInterface<testsupport::DbKind> {};
 
 TEST_P(CheckBackendTest, HealthyThenCodesWiderThanTheColumns)
 {
-    const QString pg = qEnvironmentVariable("VAK_PG_CONNSTR"), backend = qEnvironmentVariable(GetParam());
-    if (pg.isEmpty() || backend.isEmpty())
-        GTEST_SKIP() << GetParam() << " is not configured here (scripts/services.sh)";
-    const QString name = QStringLiteral("vak_check_%1").arg(QCoreApplication::applicationPid());
-    platform::db::Connection maintenance(pg);
-    maintenance.open();
-    maintenance.execute(QStringLiteral("DROP DATABASE IF EXISTS ") + name);
-    maintenance.execute(QStringLiteral("CREATE DATABASE ") + name);
-    const QRegularExpression database(QStringLiteral("Database=[^;]*"));
-    const QString shop = QString(pg).replace(database, QStringLiteral("Database=") + name);
-    const QString cs = QString(backend).replace(database, QStringLiteral("Database=") + name);
+    const auto scratch = testsupport::ScratchDatabase::create(GetParam(), QStringLiteral("check"));
+    if (!scratch)
+        GTEST_SKIP() << testsupport::dbKindName(GetParam()) << " is not configured here (scripts/services.sh)";
+    const QString shop = scratch->nativeConnectionString(), cs = scratch->connectionString();
     ASSERT_EQ(run(QStringLiteral("shopgen"), {QStringLiteral("--db"), shop, QStringLiteral("--size"), QStringLiteral("demo")}).status, 0);
     const Outcome made = run(QStringLiteral("shopgen"), {QStringLiteral("terminal"), dir(), QStringLiteral("--profile"),
                                                          QStringLiteral("nfce"), QStringLiteral("--db"), cs});
@@ -408,10 +402,11 @@ TEST_P(CheckBackendTest, HealthyThenCodesWiderThanTheColumns)
     EXPECT_EQ(findingsOf(r.report).join(QLatin1Char('|')).toStdString(),
               "error PARAMETROSQVN.CDS CDCAIXA|error PARAMETROSQVN.CDS CDLOJA") << r.out.toStdString();
     EXPECT_EQ(r.status, 1);
-    maintenance.execute(QStringLiteral("DROP DATABASE %1 WITH (FORCE)").arg(name));
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, CheckBackendTest, ::testing::Values("VAK_PG_CONNSTR", "VAK_ODBC_PG_CONNSTR"));
+INSTANTIATE_TEST_SUITE_P(Backends, CheckBackendTest,
+                         ::testing::Values(testsupport::DbKind::PostgreSQL, testsupport::DbKind::OdbcPostgreSQL),
+                         [](const auto& info) { return testsupport::dbKindName(info.param); });
 
 // What the check reports as an error, the host itself refuses with a message instead of
 // ending abnormally.

@@ -1,6 +1,7 @@
 // pdvhost end to end on SQLite: scripts played against the real module, checked through
 // the transcript (host calls, states after each line, events) and the exit status.
-#include "tests/client/TerminalFixture.h"
+#include "TerminalFixture.h"
+#include "support/Transcript.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,10 +16,10 @@
 
 namespace {
 
+// The built programs (TestMain.cpp sets VAK_BIN_DIR when the runner did not).
 QString binDir()
 {
-    const QByteArray dir = qgetenv("VAK_BIN_DIR");
-    return dir.isEmpty() ? QStringLiteral(VAK_BIN_DIR_DEFAULT) : QString::fromLocal8Bit(dir);
+    return qEnvironmentVariable("VAK_BIN_DIR");
 }
 
 class PdvhostTest : public ::testing::Test {
@@ -51,61 +52,21 @@ protected:
             return -1;
         }
         stderrText = QString::fromLocal8Bit(p.readAllStandardError());
-        linhas.clear();
-        QFile t(transcriptPath);
-        if (t.open(QIODevice::ReadOnly))
-            for (const QByteArray& line : t.readAll().split('\n'))
-                if (!line.isEmpty())
-                    linhas << QJsonDocument::fromJson(line).object();
+        transcript = testsupport::Transcript::read(transcriptPath);
         return p.exitCode();
     }
-    QList<QJsonObject> chamadas(const QString& op) const
-    {
-        QList<QJsonObject> r;
-        for (const auto& l : linhas)
-            if (l.value(QStringLiteral("op")).toString() == op)
-                r << l;
-        return r;
-    }
-    QJsonObject estado(const QString& step) const
-    {
-        for (const auto& l : linhas)
-            if (l.value(QStringLiteral("step")).toString() == step)
-                return l.value(QStringLiteral("state")).toObject();
-        ADD_FAILURE() << "no step " << step.toStdString();
-        return {};
-    }
-    QStringList eventos() const
-    {
-        QStringList r;
-        for (const auto& l : linhas)
-            if (l.contains(QStringLiteral("event")))
-                r << l.value(QStringLiteral("event")).toString();
-        return r;
-    }
+    QList<QJsonObject> chamadas(const QString& op) const { return transcript.calls(op); }
+    QJsonObject estado(const QString& step) const { return transcript.state(step); }
+    QStringList eventos() const { return transcript.events(); }
     // VRRESTANTE (or another field) of a campaign in a state's cdsCampanha.
     static double saldo(const QJsonObject& state, const QString& campanha, const QString& campo)
     {
-        const QJsonObject ds = state.value(QStringLiteral("cdsCampanha")).toObject();
-        const QJsonArray fields = ds.value(QStringLiteral("fields")).toArray();
-        int idCampanha = -1, idCampo = -1;
-        for (int i = 0; i < fields.size(); ++i) {
-            const QString name = fields[i].toObject().value(QStringLiteral("name")).toString();
-            if (name == QLatin1String("CDCAMPANHA"))
-                idCampanha = i;
-            if (name == campo)
-                idCampo = i;
-        }
-        for (const auto& row : ds.value(QStringLiteral("rows")).toArray())
-            if (row.toArray().at(idCampanha).toString() == campanha)
-                return row.toArray().at(idCampo).toDouble();
-        ADD_FAILURE() << "campaign not in the state: " << campanha.toStdString();
-        return 0;
+        return testsupport::campaignValue(state.value(QStringLiteral("cdsCampanha")).toObject(), campanha, campo);
     }
 
     testsupport::TerminalFixture term;
     QString transcriptPath, stderrText;
-    QList<QJsonObject> linhas;
+    testsupport::Transcript transcript;
 };
 
 TEST_F(PdvhostTest, AWalkThroughIsTranscribedCallByCallAndStepByStep)
@@ -236,7 +197,7 @@ TEST_F(PdvhostTest, EscEndsTheScriptAndABadScriptNeverOpensTheScreen)
 
     EXPECT_EQ(roda(QStringLiteral("key F2\nfail Voar\n")), 2);
     EXPECT_TRUE(stderrText.contains(QStringLiteral(":2:")));
-    EXPECT_TRUE(linhas.isEmpty());
+    EXPECT_TRUE(transcript.lines.isEmpty());
 }
 
 TEST_F(PdvhostTest, AnErrorInAHandlerReachesTheHostsDisplayAndTheScreenStaysOpen)
@@ -252,7 +213,7 @@ TEST_F(PdvhostTest, AnErrorInAHandlerReachesTheHostsDisplayAndTheScreenStaysOpen
     EXPECT_FALSE(precos[0].contains(QStringLiteral("result")));
     // The first F4 added nothing; the screen went on and the second one added the gift.
     EXPECT_EQ(saldo(estado(QStringLiteral("key F4")), QStringLiteral("CP1"), QStringLiteral("VRRESTANTE")), 100);
-    const QJsonObject fim = linhas[linhas.size() - 2].value(QStringLiteral("state")).toObject();
+    const QJsonObject fim = transcript.lines[transcript.lines.size() - 2].value(QStringLiteral("state")).toObject();
     EXPECT_EQ(saldo(fim, QStringLiteral("CP1"), QStringLiteral("VRRESTANTE")), 70);
 }
 

@@ -1,7 +1,7 @@
 // The price lookup on the price tables: every refusal code arises from the data, and the
 // price travels as decimal text. Runs on SQLite always, on PostgreSQL when configured.
 
-#include "support/SqliteFile.h"
+#include "support/ScratchDatabase.h"
 #include "host/possvc/PriceLookup.h"
 #include "host/possvc/ScreenOps.h"
 #include "hostapi/possvc.h"
@@ -10,8 +10,6 @@
 
 #include <QCoreApplication>
 #include <QLocale>
-#include <QRegularExpression>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -24,43 +22,19 @@ using platform::db::Command;
 using platform::db::Connection;
 using namespace possvc::sim;
 
-enum class Backend { SQLite, PostgreSQL };
+using testsupport::DbKind;
 
 // A shop database of its own: a SQLite file, or a PostgreSQL database created for the test.
 class PriceDb {
 public:
-    explicit PriceDb(Backend backend) : backend_(backend)
+    explicit PriceDb(DbKind kind) : scratch_(testsupport::ScratchDatabase::create(kind, QStringLiteral("price")))
     {
-        if (backend == Backend::SQLite) {
-            connStr_ = QStringLiteral("Provider=SQLite;Data Source=") + sqliteFile(dir_.path(), QStringLiteral("loja.db"));
-        } else {
-            static int serial = 0;
-            pgName_ = QStringLiteral("vak_price_%1_%2").arg(QCoreApplication::applicationPid()).arg(++serial);
-            Connection admin(qEnvironmentVariable("VAK_PG_CONNSTR"));
-            admin.open();
-            admin.execute(QStringLiteral("DROP DATABASE IF EXISTS ") + pgName_);
-            admin.execute(QStringLiteral("CREATE DATABASE ") + pgName_);
-            connStr_ = qEnvironmentVariable("VAK_PG_CONNSTR")
-                           .replace(QRegularExpression(QStringLiteral("Database=[^;]*")), QStringLiteral("Database=") + pgName_);
-        }
-        db_ = std::make_unique<Connection>(connStr_);
+        db_ = std::make_unique<Connection>(scratch_->connectionString());
         db_->open();
         shopgen::createSchema(*db_);
     }
-    ~PriceDb()
-    {
-        db_.reset();
-        if (!pgName_.isEmpty()) {
-            try {
-                Connection admin(qEnvironmentVariable("VAK_PG_CONNSTR"));
-                admin.open();
-                admin.execute(QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(pgName_));
-            } catch (const platform::Error&) {
-            }
-        }
-    }
     Connection& db() { return *db_; }
-    const QString& connStr() const { return connStr_; }
+    const QString& connStr() const { return scratch_->connectionString(); }
 
     void run(const QString& sql, const QList<QPair<QString, QVariant>>& params = {})
     {
@@ -94,11 +68,8 @@ public:
     }
 
 private:
-    Backend backend_;
-    QTemporaryDir dir_;
-    QString pgName_;
-    QString connStr_;
-    std::unique_ptr<Connection> db_;
+    std::unique_ptr<testsupport::ScratchDatabase> scratch_;
+    std::unique_ptr<Connection> db_;  // closed before the database is dropped
 };
 
 QDateTime daysFromToday(int days)
@@ -106,11 +77,11 @@ QDateTime daysFromToday(int days)
     return QDateTime(QDate::currentDate().addDays(days), QTime(0, 0));
 }
 
-class PriceLookupTest : public ::testing::TestWithParam<Backend> {
+class PriceLookupTest : public ::testing::TestWithParam<DbKind> {
 protected:
     void SetUp() override
     {
-        if (GetParam() == Backend::PostgreSQL && qEnvironmentVariable("VAK_PG_CONNSTR").isEmpty())
+        if (!testsupport::dbKindConfigured(GetParam()))
             GTEST_SKIP() << "VAK_PG_CONNSTR not set";
         shop = std::make_unique<PriceDb>(GetParam());
         // Branch 0001 defaults to PADRAO; shop 01 has no table of its own, shop 02 has LOJA2;
@@ -211,8 +182,8 @@ TEST_P(PriceLookupTest, ThroughTheProcedureVariablesWithTheHostConnection)
     possvc::library().unassignAll();
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, PriceLookupTest, ::testing::Values(Backend::SQLite, Backend::PostgreSQL),
-                         [](const auto& info) { return info.param == Backend::SQLite ? "SQLite" : "PostgreSQL"; });
+INSTANTIATE_TEST_SUITE_P(Backends, PriceLookupTest, ::testing::Values(DbKind::SQLite, DbKind::PostgreSQL),
+                         [](const auto& info) { return testsupport::dbKindName(info.param); });
 
 TEST(PriceText, UsesTheSystemDecimalSeparatorWithoutGrouping)
 {

@@ -1,5 +1,6 @@
-#include "support/SqliteFile.h"
 #include "SaleTestDb.h"
+
+#include "support/SchemaFile.h"
 
 #include "host/possvc/SaleServices.h"
 #include "host/possvc/SaleServicesDb.h"
@@ -7,10 +8,6 @@
 #include "platform/Error.h"
 #include "platform/db/Query.h"
 
-#include <QAtomicInt>
-#include <QCoreApplication>
-#include <QFile>
-#include <QRegularExpression>
 
 namespace saletest {
 
@@ -51,41 +48,21 @@ void bindPositional(S& s, const QVariantList& values)
 
 std::unique_ptr<TestDatabase> TestDatabase::create(const QString& backend)
 {
+    const bool sqlite = backend == QLatin1String("sqlite");
+    auto scratch = testsupport::ScratchDatabase::create(
+        sqlite ? testsupport::DbKind::SQLite : testsupport::DbKind::PostgreSQL, QStringLiteral("sale"));
+    if (!scratch)
+        return nullptr;
     std::unique_ptr<TestDatabase> db(new TestDatabase);
-    if (backend == QLatin1String("sqlite")) {
-        db->connectionString_ = QStringLiteral("Provider=SQLite;Data Source=%1").arg(sqliteFile(db->dir_.path(), QStringLiteral("loja.db")));
-        db->conn_ = openConnection(db->connectionString_);
-        db->loadSchema(QStringLiteral("sqlite.sql"));
-    } else {
-        const QString admin = qEnvironmentVariable("VAK_PG_CONNSTR");
-        if (admin.isEmpty())
-            return nullptr;
-        static QAtomicInt serial;
-        db->pgDatabase_ = QStringLiteral("vak_sale_%1_%2").arg(QCoreApplication::applicationPid()).arg(serial.fetchAndAddRelaxed(1));
-        db->adminConnectionString_ = admin;
-        openConnection(admin)->execute(QStringLiteral("CREATE DATABASE %1").arg(db->pgDatabase_));
-        QString text = admin;
-        text.replace(QRegularExpression(QStringLiteral("Database=[^;]*"), QRegularExpression::CaseInsensitiveOption),
-                     QStringLiteral("Database=") + db->pgDatabase_);
-        db->connectionString_ = text;
-        db->conn_ = openConnection(text);
-        db->loadSchema(QStringLiteral("postgresql.sql"));
-    }
+    db->scratch_ = std::move(scratch);
+    db->connectionString_ = db->scratch_->connectionString();
+    db->conn_ = openConnection(db->connectionString_);
+    db->loadSchema(sqlite ? QStringLiteral("sqlite.sql") : QStringLiteral("postgresql.sql"));
     db->seedShop();
     return db;
 }
 
-TestDatabase::~TestDatabase()
-{
-    conn_.reset();
-    if (!pgDatabase_.isEmpty()) {
-        try {
-            openConnection(adminConnectionString_)
-                ->execute(QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(pgDatabase_));
-        } catch (const platform::Error&) {
-        }
-    }
-}
+TestDatabase::~TestDatabase() = default;
 
 std::unique_ptr<Connection> TestDatabase::open() const
 {
@@ -94,22 +71,10 @@ std::unique_ptr<Connection> TestDatabase::open() const
 
 void TestDatabase::loadSchema(const QString& file)
 {
-    QFile f(qEnvironmentVariable("VAK_SOURCE_DIR") + QStringLiteral("/schema/") + file);
-    if (!f.open(QIODevice::ReadOnly))
-        throw platform::Error(QStringLiteral("schema file %1 not found (VAK_SOURCE_DIR)").arg(f.fileName()));
     // One transaction: a file database would otherwise sync after every statement.
     conn_->beginTransaction();
-    QString statement;
-    for (const QString& raw : QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'))) {
-        const QString line = raw.section(QStringLiteral("--"), 0, 0);
-        statement += line + QLatin1Char('\n');
-        if (line.trimmed().endsWith(QLatin1Char(';'))) {
-            statement = statement.trimmed();
-            statement.chop(1);
-            conn_->execute(statement);
-            statement.clear();
-        }
-    }
+    for (const QString& statement : testsupport::schemaStatements(file))
+        conn_->execute(statement);
     conn_->commit();
 }
 

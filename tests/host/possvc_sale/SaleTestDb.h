@@ -4,6 +4,8 @@
 // branch 0001, client CLI1 with consumer CONS1, campaign PTS (paid from points) with 100
 // valid points and campaign VOU (paid from vouchers) with 50 voucher points.
 
+#include "support/ScratchDatabase.h"
+
 #include "platform/dataset/ClientDataSet.h"
 #include "platform/db/Connection.h"
 
@@ -41,10 +43,8 @@ private:
     void loadSchema(const QString& file);
     void seedShop();
     QString connectionString_;
-    QString adminConnectionString_;
-    QString pgDatabase_;
-    QTemporaryDir dir_;
-    std::unique_ptr<platform::db::Connection> conn_;
+    std::unique_ptr<testsupport::ScratchDatabase> scratch_;
+    std::unique_ptr<platform::db::Connection> conn_;  // closed before the database is dropped
 };
 
 struct Gift {

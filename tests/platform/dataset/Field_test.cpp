@@ -2,6 +2,7 @@
 // dependent texts, display formats and metadata.
 
 #include "DataSetTestSupport.h"
+#include "support/ExpectError.h"
 
 #include "platform/Error.h"
 #include "platform/dataset/ValueText.h"
@@ -148,12 +149,7 @@ TEST_F(OneRow, ImpossibleConversionNamesTheFieldAndKeepsTheValue)
 {
     open({def("VRPRECO", FieldType::Float)});
     ds.field(0).setAsFloat(1.5);
-    try {
-        ds.field(0).setAsString("doze");
-        FAIL() << "no error";
-    } catch (const DataSetError& e) {
-        EXPECT_TRUE(e.text().contains("'VRPRECO'")) << e.what();
-    }
+    testsupport::expectErrorNaming<DataSetError>([&] { ds.field(0).setAsString("doze"); }, "'VRPRECO'");
     EXPECT_EQ(ds.field(0).asFloat(), 1.5);
 }
 

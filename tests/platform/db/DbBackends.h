@@ -1,7 +1,8 @@
 #pragma once
-// The database backends a test can run on: SQLite always; PostgreSQL and ODBC (to
-// PostgreSQL and to SQLite) when scripts/services.sh exported their connection strings.
+// Connections and scratch tables on each database kind a test can run on (SQLite always;
+// PostgreSQL and ODBC when scripts/services.sh exported their connection strings).
 
+#include "support/DbKinds.h"
 #include "support/SqliteFile.h"
 #include "platform/Error.h"
 #include "platform/db/Connection.h"
@@ -10,31 +11,12 @@
 #include <QString>
 #include <QTemporaryDir>
 
-#include <memory>
 #include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
 
 namespace testdb {
 
-enum class Kind { SQLite, PostgreSQL, OdbcPostgreSQL, OdbcSQLite };
-
-inline std::vector<Kind> allKinds()
-{
-    return {Kind::SQLite, Kind::PostgreSQL, Kind::OdbcPostgreSQL, Kind::OdbcSQLite};
-}
-
-inline std::string kindName(Kind k)
-{
-    switch (k) {
-    case Kind::SQLite: return "SQLite";
-    case Kind::PostgreSQL: return "PostgreSQL";
-    case Kind::OdbcPostgreSQL: return "OdbcPostgreSQL";
-    case Kind::OdbcSQLite: return "OdbcSQLite";
-    }
-    return "?";
-}
+using Kind = testsupport::DbKind;
+using testsupport::isPostgres;
 
 // The connection string for `kind`, or "" when that backend is not configured here.
 // SQLite files are created in `dir`.
@@ -54,8 +36,6 @@ inline QString connectionString(Kind kind, const QString& dir)
     }
     return {};
 }
-
-inline bool isPostgres(Kind k) { return k == Kind::PostgreSQL || k == Kind::OdbcPostgreSQL; }
 
 // A table name unique to this process, so tests running at once on one server never meet.
 inline QString uniqueName(const char* base)

@@ -1,6 +1,7 @@
 // Statements: named parameters, typed values and nulls, errors; on every configured backend.
 
 #include "DbBackends.h"
+#include "support/ExpectError.h"
 
 #include "platform/Error.h"
 #include "platform/db/Provider.h"
@@ -48,6 +49,15 @@ TEST(StatementText, UseWithoutOpenConnectionIsAnError)
 
 class StatementOnBackend : public testdb::TableFixture {
 protected:
+    // Opens `q` and gives the first column of every row, as texts.
+    static QStringList firstColumn(Query& q)
+    {
+        q.open();
+        QStringList got;
+        for (; !q.eof(); q.next())
+            got << q.value(0).toString();
+        return got;
+    }
     void SetUp() override
     {
         createTable("VAK_STMT", QStringLiteral("CD VARCHAR(10) NOT NULL PRIMARY KEY, NM VARCHAR(40), QT INTEGER, VR %1, "
@@ -70,15 +80,9 @@ protected:
     }
     FieldDefs fields() const
     {
-        auto def = [](const char* n, FieldType t, int size = 0) {
-            FieldDef f;
-            f.name = QLatin1String(n);
-            f.type = t;
-            f.size = size;
-            return f;
-        };
-        return {def("CD", FieldType::String, 10), def("NM", FieldType::String, 40), def("QT", FieldType::Integer),
-                def("VR", FieldType::Float), def("DT", FieldType::Date), def("DH", FieldType::DateTime)};
+        return {{QStringLiteral("CD"), FieldType::String, 10}, {QStringLiteral("NM"), FieldType::String, 40},
+                {QStringLiteral("QT"), FieldType::Integer},      {QStringLiteral("VR"), FieldType::Float},
+                {QStringLiteral("DT"), FieldType::Date},         {QStringLiteral("DH"), FieldType::DateTime}};
     }
 };
 
@@ -91,11 +95,7 @@ TEST_P(StatementOnBackend, RepeatedParameterGetsOneValueAtEveryOccurrence)
     q.declareParam(QStringLiteral("P_QT"), FieldType::Integer);
     q.setParam(QStringLiteral("P_CD"), QStringLiteral("Bia"));
     q.setParam(QStringLiteral("P_QT"), 1);
-    q.open();
-    QStringList got;
-    for (; !q.eof(); q.next())
-        got << q.value(0).toString();
-    EXPECT_EQ(got, (QStringList{"A", "B"}));
+    EXPECT_EQ(firstColumn(q), (QStringList{"A", "B"}));
 }
 
 TEST_P(StatementOnBackend, TypedNullsAndValuesRoundTrip)
@@ -130,23 +130,15 @@ TEST_P(StatementOnBackend, DateParametersCompareWithStoredDates)
     q.setSql(QStringLiteral("SELECT CD FROM %1 WHERE DT >= :P_DATAHOJE AND DH >= :P_DH ORDER BY CD").arg(table));
     q.declareParam(QStringLiteral("P_DATAHOJE"), FieldType::Date).setValue(QDate(2026, 12, 7));
     q.declareParam(QStringLiteral("P_DH"), FieldType::DateTime).setValue(QDateTime(QDate(2026, 12, 7), QTime(0, 0)));
-    q.open();
-    QStringList got;
-    for (; !q.eof(); q.next())
-        got << q.value(0).toString();
-    EXPECT_EQ(got, (QStringList{"B", "C"}));
+    EXPECT_EQ(firstColumn(q), (QStringList{"B", "C"}));
 }
 
 TEST_P(StatementOnBackend, DatabaseErrorsCarryTheDriverText)
 {
     Query q(&conn);
     q.setSql(QStringLiteral("SELECT NO_SUCH_COLUMN FROM %1").arg(table));
-    try {
-        q.open();
-        FAIL() << "no error raised";
-    } catch (const DatabaseError& e) {
-        EXPECT_TRUE(e.text().contains(QStringLiteral("NO_SUCH_COLUMN"), Qt::CaseInsensitive)) << e.what();
-    }
+    testsupport::expectErrorNaming<DatabaseError>([&] { q.open(); }, QStringLiteral("NO_SUCH_COLUMN"),
+                                                  Qt::CaseInsensitive);
     EXPECT_FALSE(q.active());
     insert(QStringLiteral("A"), QStringLiteral("a"), 1, 1.0, QVariant(), QVariant());
     Command dup(&conn);
@@ -164,12 +156,7 @@ TEST_P(StatementOnBackend, AValueThatCannotTakeTheParameterTypeFailsBeforeExecut
     c.setSql(QStringLiteral("INSERT INTO %1 (CD, QT) VALUES (:P_CD, :P_QT)").arg(table));
     c.setParam(QStringLiteral("P_CD"), QStringLiteral("X"));
     c.declareParam(QStringLiteral("P_QT"), FieldType::Integer).setValue(QStringLiteral("doze"));
-    try {
-        c.execute();
-        FAIL() << "no error raised";
-    } catch (const DatabaseError& e) {
-        EXPECT_TRUE(e.text().contains(QStringLiteral("P_QT"))) << e.what();
-    }
+    testsupport::expectErrorNaming<DatabaseError>([&] { c.execute(); }, QStringLiteral("P_QT"));
     Query count(&conn);
     count.setSql(QStringLiteral("SELECT COUNT(*) FROM %1").arg(table));
     count.open();
@@ -205,5 +192,5 @@ TEST_P(StatementOnBackend, TransactionsCommitAndRollBack)
     EXPECT_TRUE(q.eof());
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, StatementOnBackend, ::testing::ValuesIn(testdb::allKinds()),
-                         [](const auto& info) { return testdb::kindName(info.param); });
+INSTANTIATE_TEST_SUITE_P(Backends, StatementOnBackend, ::testing::ValuesIn(testsupport::allDbKinds()),
+                         [](const auto& info) { return testsupport::dbKindName(info.param); });

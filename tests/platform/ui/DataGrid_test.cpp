@@ -15,9 +15,6 @@ namespace {
 
 class DataGridTest : public ::testing::Test {
 protected:
-    // Before the fixture is built: its grid is a widget and needs the application (CTest
-    // runs each case in a process of its own).
-    static void SetUpTestSuite() { uitest::app(); }
     void SetUp() override
     {
         uitest::fillCampaigns(ds, 5);

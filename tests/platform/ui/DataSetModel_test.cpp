@@ -15,7 +15,6 @@ namespace {
 
 class DataSetModelTest : public ::testing::Test {
 protected:
-    void SetUp() override { uitest::app(); }
     ClientDataSet ds{QStringLiteral("cdsTeste")};
 };
 

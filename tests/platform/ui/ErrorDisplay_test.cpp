@@ -16,7 +16,6 @@ void record(const QString& text, void* context)
 
 TEST(ErrorDisplay, GuardHandsEscapedErrorsToTheInstalledDisplay)
 {
-    uitest::app();
     int calls = 0;
     shown.clear();
     platform::ui::setErrorDisplay(&record, &calls);

@@ -1,21 +1,9 @@
 #pragma once
-// A QApplication for widget tests (offscreen), and a small dataset to show.
+// A small dataset for the widget tests to show (their QApplication is made by TestMain.cpp).
 
 #include "platform/dataset/ClientDataSet.h"
 
-#include <QApplication>
-
 namespace uitest {
-
-inline QApplication* app()
-{
-    static int argc = 1;
-    static char name[] = "platform_ui_test";
-    static char* argv[] = {name, nullptr};
-    if (!QCoreApplication::instance())
-        new QApplication(argc, argv);
-    return qobject_cast<QApplication*>(QCoreApplication::instance());
-}
 
 // Campaign-like rows: CODE (hidden), NAME, POINTS.
 inline void fillCampaigns(platform::ClientDataSet& ds, int rows)

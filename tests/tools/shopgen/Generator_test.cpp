@@ -6,6 +6,7 @@
 #include "platform/Error.h"
 #include "platform/dataset/DataPacket.h"
 #include "server/Srv_Vak04100.h"
+#include "support/ScratchDatabase.h"
 #include "tools/shopgen/Generator.h"
 #include "tools/shopgen/PgCopySink.h"
 #include "tools/shopgen/Schema.h"
@@ -161,18 +162,12 @@ TEST(DemoShop, FixedCasesOnSQLite)
 // (what the tool uses there).
 TEST(DemoShop, FixedCasesOnPostgreSQLThroughEitherSink)
 {
-    const QString pg = qEnvironmentVariable("VAK_PG_CONNSTR");
-    if (pg.isEmpty())
+    if (!testsupport::dbKindConfigured(testsupport::DbKind::PostgreSQL))
         GTEST_SKIP() << "PostgreSQL is not configured here";
     for (const bool copy : {false, true}) {
         SCOPED_TRACE(copy ? "COPY" : "Qt SQL");
-        const QString name = QStringLiteral("vak_shopgen_%1").arg(QCoreApplication::applicationPid());
-        platform::db::Connection maintenance(pg);
-        maintenance.open();
-        maintenance.execute(QStringLiteral("DROP DATABASE IF EXISTS ") + name);
-        maintenance.execute(QStringLiteral("CREATE DATABASE ") + name);
-        const QString cs = QString(pg).replace(QRegularExpression(QStringLiteral("Database=[^;]*")),
-                                               QStringLiteral("Database=") + name);
+        const auto scratch = testsupport::ScratchDatabase::create(testsupport::DbKind::PostgreSQL, QStringLiteral("shopgen"));
+        const QString cs = scratch->connectionString();
         {
             platform::db::Connection c(cs);
             c.open();
@@ -186,7 +181,6 @@ TEST(DemoShop, FixedCasesOnPostgreSQLThroughEitherSink)
             EXPECT_THROW(createTables(sink, QStringLiteral("postgresql"), false), platform::Error);
         }
         checkDemoCases(cs);
-        maintenance.execute(QStringLiteral("DROP DATABASE %1 WITH (FORCE)").arg(name));
     }
 }
 
