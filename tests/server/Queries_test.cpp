@@ -1,11 +1,17 @@
 // GetConsumidor, GetSaldoConsCamp and GetBrinde on every configured backend: the
-// consumer list, the balance rules and the gift catalogue's product-tree rules.
+// consumer list, the balance rules and the gift catalogue's product-tree rules; and the
+// statement texts each provider's dialect gets.
 
 #include "ShopDb.h"
 
 #include "hostapi/hostkit.h"
 #include "platform/dataset/DataPacket.h"
+#include "platform/db/ConnectionString.h"
+#include "server/FidelidadeSql.h"
+#include "server/TrdmFidelidade.h"
 #include "tools/shopgen/Schema.h"
+
+#include <QSet>
 
 #include <gtest/gtest.h>
 
@@ -300,5 +306,48 @@ TEST(LoyaltyQueriesWithoutModule, ReturnErrorTextInsteadOfRaising)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, LoyaltyQueries, ::testing::ValuesIn(srvtest::allKinds()),
-                         [](const auto& info) { return srvtest::kindName(info.param); });
+INSTANTIATE_TEST_SUITE_P(Backends, LoyaltyQueries, ::testing::ValuesIn(testsupport::allDbKinds()),
+                         [](const auto& info) { return testsupport::dbKindName(info.param); });
+
+// The texts the data service's SQL stores install for each provider's dialect: Oracle
+// providers get the Oracle texts (also the queries' own), SQL Server providers the SQL
+// Server texts, every other database the ANSI texts.
+TEST(DataServiceDialects, EachProviderGetsTheTextsOfItsDialect)
+{
+    using platform::db::Dialect;
+    struct Case {
+        const char* connection;
+        Dialect dialect;
+        const QString& brinde;
+        const QString& saldo;
+    };
+    const Case cases[] = {
+        {"Provider=MSDAORA.1;Data Source=QVNPROD;User ID=qvn", Dialect::Oracle, sql::brindeOracle, sql::saldoConsCampOracle},
+        {"Provider=OraOLEDB.Oracle;Data Source=QVNPROD", Dialect::Oracle, sql::brindeOracle, sql::saldoConsCampOracle},
+        {"Provider=SQLOLEDB.1;Data Source=srv;Initial Catalog=QVN", Dialect::MsSql, sql::brindeMsSql, sql::saldoConsCampMsSql},
+        {"Provider=SQLNCLI11;Data Source=srv;Initial Catalog=QVN", Dialect::MsSql, sql::brindeMsSql, sql::saldoConsCampMsSql},
+        {"Provider=SQLite;Data Source=loja.db", Dialect::Ansi, sql::brindeAnsi, sql::saldoConsCampAnsi},
+        {"Provider=PostgreSQL;Host=db;Database=loja", Dialect::Ansi, sql::brindeAnsi, sql::saldoConsCampAnsi},
+    };
+    const auto installed = [](const hostkit::TADOSqlStorage& store, Dialect dialect) {
+        switch (dialect) {
+        case Dialect::Oracle: return store.SQLORACLE();
+        case Dialect::MsSql: return store.SQLMSSQL();
+        case Dialect::Ansi: return store.SQLANSI();
+        }
+        return QString();
+    };
+    TrdmFidelidade rdm;
+    EXPECT_EQ(rdm.adqBrinde->sql(), sql::brindeOracle);
+    EXPECT_EQ(rdm.adqSaldoConsCamp->sql(), sql::saldoConsCampOracle);
+    for (const Case& c : cases) {
+        const Dialect dialect = platform::db::parseConnectionString(QString::fromLatin1(c.connection)).dialect;
+        EXPECT_EQ(dialect, c.dialect) << c.connection;
+        EXPECT_EQ(installed(*rdm.assBrinde, dialect), c.brinde) << c.connection;
+        EXPECT_EQ(installed(*rdm.assSaldoConsCamp, dialect), c.saldo) << c.connection;
+    }
+    // Three distinct texts each: a store that gave one dialect's text to another would pass
+    // the comparisons above only if the texts were equal.
+    EXPECT_EQ(QSet<QString>({sql::brindeOracle, sql::brindeMsSql, sql::brindeAnsi}).size(), 3);
+    EXPECT_EQ(QSet<QString>({sql::saldoConsCampOracle, sql::saldoConsCampMsSql, sql::saldoConsCampAnsi}).size(), 3);
+}

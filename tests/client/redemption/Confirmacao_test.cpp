@@ -35,7 +35,11 @@ protected:
         fakes.messages.clear();
     }
     bool impressora() const { return GetParam() == Perfil::Fiscal || GetParam() == Perfil::NfceComImpressora; }
-    bool nfce() const { return GetParam() == Perfil::Nfce || GetParam() == Perfil::NfceComImpressora; }
+    // A terminal with both flags set is an NFC-e terminal: document "N", no SAT call.
+    bool nfce() const
+    {
+        return GetParam() == Perfil::Nfce || GetParam() == Perfil::NfceComImpressora || GetParam() == Perfil::NfceESat;
+    }
     bool sat() const { return GetParam() == Perfil::Sat; }
 
     // What every outcome after issuing leaves: the indicator gone, the gift list open and
@@ -209,6 +213,56 @@ TEST_P(Confirmacao, SaldoExatamenteZeroPassa)
     EXPECT_DOUBLE_EQ(saldoBanco(QStringLiteral("CP1"), "VRRESTANTE"), 0.0);
     EXPECT_DOUBLE_EQ(saldo(QStringLiteral("CP1"), "VRRESTANTE"), 0.0);
 }
+
+// ---- the campaigns the balance check walks ----------------------------------------------
+
+// Gifts of CP2 chosen first, then of CP1: the list shows the last chosen first, so the
+// check walks CP1's gifts before CP2's. A campaign may be taken out of the balances grid
+// before F5, as a reload that no longer lists it leaves it.
+struct CasoSaldo {
+    const char* nome;
+    QStringList cp2, cp1;
+    const char* foraDosSaldos;  // nullptr: every campaign listed
+    bool recusa;
+};
+
+class SaldosNaConfirmacao : public RedemptionFixture, public ::testing::WithParamInterface<CasoSaldo> {};
+
+TEST_P(SaldosNaConfirmacao, SoAsCampanhasListadasEAteAPrimeiraEstouradaContam)
+{
+    const CasoSaldo& caso = GetParam();
+    perfil(Perfil::Nfce);
+    abreC1();
+    campanha(QStringLiteral("CP2"));
+    escolhe(caso.cp2);
+    campanha(QStringLiteral("CP1"));
+    escolhe(caso.cp1);
+    if (caso.foraDosSaldos) {
+        ASSERT_TRUE(form->cdsCampanha->locate(QStringLiteral("CDCAMPANHA"), QString::fromLatin1(caso.foraDosSaldos)));
+        form->cdsCampanha->remove();
+    }
+    esqueceChamadas();
+    fakes.messages.clear();
+    confirma();
+    EXPECT_EQ(fakes.messageTexts().contains(kSaldoInsuf), caso.recusa) << fakes.messageTexts().join(u'\n').toStdString();
+    EXPECT_EQ(vendasAtivas(), caso.recusa ? 0 : 1);
+    EXPECT_EQ(indicadores, caso.recusa ? 0 : 1);
+}
+
+const QString kP1 = QStringLiteral("P1"), kP2 = QStringLiteral("P2");
+
+INSTANTIATE_TEST_SUITE_P(
+    Casos, SaldosNaConfirmacao,
+    ::testing::Values(
+        // CP2's gift is skipped, CP1 (30 of 100) pays: the sale goes ahead.
+        CasoSaldo{"CampanhaForaDosSaldos", {kP1}, {kP1}, "CP2", false},
+        // No gift's campaign is listed: nothing can pay.
+        CasoSaldo{"NenhumaCampanhaEncontrada", {}, {kP1}, "CP1", true},
+        // CP1 pays, CP2 (5 x 20 of 80 voucher points) does not.
+        CasoSaldo{"SoASegundaEstourada", {kP1, kP1, kP1, kP1, kP1}, {kP1}, nullptr, true},
+        // CP1 (3 x 50 of 100) does not pay; CP2, walked after it, would.
+        CasoSaldo{"SoAPrimeiraEstourada", {kP1}, {kP2, kP2, kP2}, nullptr, true}),
+    [](const ::testing::TestParamInfo<CasoSaldo>& info) { return std::string(info.param.nome); });
 
 // ---- the sale generated -------------------------------------------------------------------
 
@@ -495,7 +549,8 @@ TEST_P(Confirmacao, NumeracaoNfceComErro)
 }
 
 INSTANTIATE_TEST_SUITE_P(Perfis, Confirmacao,
-                         ::testing::Values(Perfil::Fiscal, Perfil::Nfce, Perfil::Sat, Perfil::NfceComImpressora),
+                         ::testing::Values(Perfil::Fiscal, Perfil::Nfce, Perfil::Sat, Perfil::NfceComImpressora,
+                                           Perfil::NfceESat),
                          [](const ::testing::TestParamInfo<Perfil>& info) { return std::string(nomePerfil(info.param)); });
 
 }  // namespace

@@ -11,6 +11,9 @@
 
 #include <QLocale>
 
+#include <algorithm>
+#include <iterator>
+
 namespace redemption {
 namespace {
 
@@ -247,6 +250,42 @@ TEST_F(Passos, SemImpressoraSoSenhaEMovimento)
     EXPECT_FALSE(form->stSenhaCupom.isEmpty());
     EXPECT_EQ(form->cdsMovCaixa->recordCount(), 1);
     EXPECT_TRUE(form->stCupNr.isEmpty());
+}
+
+// The item's code is the gift's fiscal product code, or its product-tree code when it has
+// none; its description is NCM#CEST#name, each code only when the services know it.
+TEST_F(Passos, CodigoEDescricaoDoItemComESemCodigosFiscais)
+{
+    struct Caso {
+        const char *produto, *fiscal, *cest, *ncm, *codigo, *descricao;
+    };
+    const Caso casos[] = {
+        {"P5", "789555", "0100100", "69120000", "789555", "69120000#0100100#Brinde P5"},
+        {"P6", "", "", "", "ARV-P6", "Brinde P6"},
+        {"P7", "", "0100100", "", "ARV-P7", "0100100#Brinde P7"},
+        {"P8", "", "", "69120000", "ARV-P8", "69120000#Brinde P8"},
+    };
+    abreFiscal();
+    possvc::getProdCodCestNcm = [&casos](const QString& produto, QVariant& codigos) {
+        for (const Caso& c : casos)
+            if (produto == QLatin1String(c.produto))
+                codigos = QVariantList{QString::fromLatin1(c.cest), QString::fromLatin1(c.ncm)};
+    };
+    for (const Caso& c : casos)
+        brinde(c.produto, 18, "T", 1.0, c.fiscal);
+    esqueceChamadas();
+    ASSERT_TRUE(form->ImprimeCupom());
+    const auto itens = de(QStringLiteral("Params_VendaItem_Kdx00000"));
+    ASSERT_EQ(itens.size(), int(std::size(casos)));
+    for (const Caso& c : casos) {
+        const QString nome = QStringLiteral("Brinde ") + QLatin1String(c.produto);
+        const auto item = std::find_if(itens.cbegin(), itens.cend(), [&](const Chamada& i) {
+            return i.args.value(4).toString().endsWith(nome);
+        });
+        ASSERT_NE(item, itens.cend()) << c.produto;
+        EXPECT_EQ(item->args.value(3).toString(), QLatin1String(c.codigo)) << c.produto;
+        EXPECT_EQ(item->args.value(4).toString(), QString::fromUtf8(c.descricao)) << c.produto;
+    }
 }
 
 // ---- sale rows ---------------------------------------------------------------------------------

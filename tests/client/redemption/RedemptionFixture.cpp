@@ -23,6 +23,7 @@ const char* nomePerfil(Perfil perfil)
     case Perfil::Nfce: return "nfce";
     case Perfil::Sat: return "sat";
     case Perfil::NfceComImpressora: return "nfce_impressora";
+    case Perfil::NfceESat: return "nfce_e_sat";
     }
     return "?";
 }
@@ -118,8 +119,9 @@ void RedemptionFixture::perfil(Perfil p)
 {
     const bool impressora = p == Perfil::Fiscal || p == Perfil::NfceComImpressora;
     term.params[QStringLiteral("UTILIZAIMPFIS")] = impressora;
-    term.params[QStringLiteral("SISTEMAQVNNFCE")] = p == Perfil::Nfce || p == Perfil::NfceComImpressora;
-    term.params[QStringLiteral("SISTEMAQVNSAT")] = p == Perfil::Sat;
+    term.params[QStringLiteral("SISTEMAQVNNFCE")] =
+        p == Perfil::Nfce || p == Perfil::NfceComImpressora || p == Perfil::NfceESat;
+    term.params[QStringLiteral("SISTEMAQVNSAT")] = p == Perfil::Sat || p == Perfil::NfceESat;
     term.writeParams();
 }
 

@@ -4,8 +4,9 @@
 // reference host's simulated fiscal printer and sale services against the terminal's
 // SQLite shop, every call into fiscaldev, possvc and hostkit recorded in order.
 //
-// Terminal profiles: a fiscal printer only; NFC-e; SAT; and NFC-e issued by a terminal
-// that also prints on a fiscal printer (the undo of a concluded sale through the printer).
+// Terminal profiles: a fiscal printer only; NFC-e; SAT; NFC-e issued by a terminal that
+// also prints on a fiscal printer (the undo of a concluded sale through the printer); and
+// a terminal with both the NFC-e and the SAT flag set, which is an NFC-e terminal.
 
 #include "ScreenFixture.h"
 
@@ -20,7 +21,7 @@
 
 namespace redemption {
 
-enum class Perfil { Fiscal, Nfce, Sat, NfceComImpressora };
+enum class Perfil { Fiscal, Nfce, Sat, NfceComImpressora, NfceESat };
 const char* nomePerfil(Perfil perfil);
 
 // The shop database: the terminal's SQLite file, or PostgreSQL when scripts/services.sh
