@@ -106,16 +106,9 @@ TEST(RetornoSat, RespostasDoDispositivoDeReferencia)
     in.cashRegister = QStringLiteral("003");
     in.number = 321;
     in.issuedAt = QDateTime(QDate(2026, 12, 7), QTime(10, 0));
-    possvc::SaleItem item;
-    item.sequence = QStringLiteral("001");
-    item.product = QStringLiteral("P1");
-    item.barcode = QStringLiteral("7890000000011");
-    item.name = QStringLiteral("Caneca");
-    item.unitPrice = 10.0;
-    item.discount = 9.99;
-    item.taxRate = 18;
-    item.taxType = QStringLiteral("T");
-    in.items = {item};
+    in.items = {possvc::SaleItem{.sequence = QStringLiteral("001"), .product = QStringLiteral("P1"),
+                                 .barcode = QStringLiteral("7890000000011"), .name = QStringLiteral("Caneca"),
+                                 .unitPrice = 10.0, .discount = 9.99, .taxRate = 18, .taxType = QStringLiteral("T")}};
     in.paid = 0.01;
     const possvc::sat::Cfe cfe = possvc::sat::buildCfe(in);
     for (auto forma : {possvc::sat::XmlForm::Base64, possvc::sat::XmlForm::Xml, possvc::sat::XmlForm::XmlPrefixed}) {

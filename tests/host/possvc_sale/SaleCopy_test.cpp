@@ -33,18 +33,12 @@ struct PrintJob {
 
     PrintJob(const QString& key, const QString& qr)
     {
-        auto def = [](const char* name, FieldType type, int size = 0) {
-            FieldDef d;
-            d.name = QLatin1String(name);
-            d.type = type;
-            d.size = size;
-            return d;
-        };
-        params.fieldDefs() = {def("NRSEQVENDA", FieldType::String, 50), def("NRNAOFISCAL", FieldType::String, 20),
-                              def("TOTALPAGO", FieldType::Float), def("DATAEMISSNFCE", FieldType::String, 30),
-                              def("CHAVEACESSONFCe", FieldType::String, 55), def("SENHACUPOM", FieldType::String, 6),
-                              def("PROTAUTNFCE", FieldType::String, 30), def("QRCODENFCe", FieldType::String, 8000),
-                              def("IDAMBTRABNFCE", FieldType::String, 1)};
+        const FieldType S = FieldType::String;
+        params.fieldDefs() = {{QStringLiteral("NRSEQVENDA"), S, 50},     {QStringLiteral("NRNAOFISCAL"), S, 20},
+                              {QStringLiteral("TOTALPAGO"), FieldType::Float}, {QStringLiteral("DATAEMISSNFCE"), S, 30},
+                              {QStringLiteral("CHAVEACESSONFCe"), S, 55}, {QStringLiteral("SENHACUPOM"), S, 6},
+                              {QStringLiteral("PROTAUTNFCE"), S, 30},    {QStringLiteral("QRCODENFCe"), S, 8000},
+                              {QStringLiteral("IDAMBTRABNFCE"), S, 1}};
         params.createDataSet();
         params.append();
         const QVariantList values{QStringLiteral("7"), QStringLiteral("57"), 0.01, QStringLiteral("2026-12-07T10:00:00-03:00"),

@@ -36,28 +36,18 @@ TEST(AccessKey, RemainderZeroAndOneGiveDigitZero)
 
 TEST(AccessKey, NfceLayout)
 {
-    NfceKeyParts p;
-    p.uf = 35;
-    p.issued = QDate(2026, 12, 7);
-    p.cnpj = QStringLiteral("11.222.333/0001-81");
-    p.series = QStringLiteral("1");
-    p.number = QStringLiteral("123");
-    p.randomCode = QStringLiteral("1");
-    const QString key = nfceKey(p);
+    const QString key = nfceKey({.uf = 35, .issued = QDate(2026, 12, 7), .cnpj = QStringLiteral("11.222.333/0001-81"),
+                                 .series = QStringLiteral("1"), .number = QStringLiteral("123"),
+                                 .randomCode = QStringLiteral("1")});
     EXPECT_EQ(key, QStringLiteral("35261211222333000181650010000001231000000013"));
     EXPECT_TRUE(isValidKey(key));
 }
 
 TEST(AccessKey, CfeLayoutKeepsNumberAtPositions32To37)
 {
-    CfeKeyParts p;
-    p.uf = 35;
-    p.issued = QDate(2026, 12, 1);
-    p.cnpj = QStringLiteral("11222333000181");
-    p.satSerial = QStringLiteral("900001234");
-    p.number = QStringLiteral("42");
-    p.randomCode = QStringLiteral("123456");
-    const QString key = cfeKey(p);
+    const QString key = cfeKey({.uf = 35, .issued = QDate(2026, 12, 1), .cnpj = QStringLiteral("11222333000181"),
+                                .satSerial = QStringLiteral("900001234"), .number = QStringLiteral("42"),
+                                .randomCode = QStringLiteral("123456")});
     EXPECT_EQ(key, QStringLiteral("35261211222333000181599000012340000421234562"));
     EXPECT_EQ(key.mid(31, 6), QStringLiteral("000042"));
 }

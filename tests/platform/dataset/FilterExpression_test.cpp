@@ -50,71 +50,87 @@ QString parseError(const QString& expression)
 
 const QVariantList jo = {1, "Joana", 12.5, QDate(2026, 12, 7), true, "Loja Centro"};
 const QVariantList nulls = {QVariant(), QVariant(), QVariant(), QVariant(), QVariant(), QVariant()};
+// Expressions evaluated on one row, grouped by what they show; each case is a test.
+struct Evaluation {
+    const char* group;
+    const char* expression;
+    const QVariantList* row;
+    bool matches;
+};
+
+const QVariantList obrien = {1, "O'Brien", 0.0, QVariant(), false, QVariant()};
+const QVariantList star = {1, "Jo*", 0.0, QVariant(), false, QVariant()};
+
+const Evaluation kEvaluations[] = {
+    {"Comparisons", "CD = 1", &jo, true},
+    {"Comparisons", "CD <> 2", &jo, true},
+    {"Comparisons", "CD != 2", &jo, true},
+    {"Comparisons", "VR > 12", &jo, true},
+    {"Comparisons", "VR >= 12.5", &jo, true},
+    {"Comparisons", "VR < 12.5", &jo, false},
+    {"Comparisons", "VR <= 12.5", &jo, true},
+    {"Comparisons", "CD > 0.5", &jo, true},  // an integer field against a fraction is not rounded
+    {"Comparisons", "CD > 1.5", &jo, false},
+    {"Comparisons", "CD > -5", &jo, true},
+    {"Comparisons", "2 > CD", &jo, true},  // a literal on the left
+    {"Comparisons", "NM = 'Joana'", &jo, true},
+    {"Comparisons", "NM = 'joana'", &jo, false},  // texts compare case-sensitively
+    {"Comparisons", "NM > 'Ja'", &jo, true},
+    {"Comparisons", "nm = 'Joana' and cd = 1", &jo, true},  // keywords and names in any case
+    {"Comparisons", "[Nome Fantasia] = 'Loja Centro'", &jo, true},
+    {"Comparisons", "AT", &jo, true},
+    {"Comparisons", "AT = TRUE", &jo, true},
+    {"Comparisons", "NOT AT", &jo, false},
+    {"Comparisons", "DT = '07/12/2026' OR DT = '2026-12-07'", &jo, true},
+    {"QuotesAndPrefixes", "NM = 'O''Brien'", &obrien, true},
+    {"QuotesAndPrefixes", "NM = 'Jo*'", &jo, true},
+    {"QuotesAndPrefixes", "NM = 'Ja*'", &jo, false},
+    {"QuotesAndPrefixes", "NM <> 'Ja*'", &jo, true},
+    {"QuotesAndPrefixes", "'Jo*' = NM", &jo, true},
+    {"QuotesAndPrefixes", "NM > 'Jo*'", &star, false},  // '*' is a wildcard only for = and <>
+    {"QuotesAndPrefixes", "NM >= 'Jo*'", &star, true},
+    // A OR B AND C is A OR (B AND C)
+    {"PrecedenceNotAndOr", "CD = 1 OR CD = 2 AND NM = 'x'", &jo, true},
+    {"PrecedenceNotAndOr", "(CD = 1 OR CD = 2) AND NM = 'x'", &jo, false},
+    // NOT binds tighter than AND
+    {"PrecedenceNotAndOr", "NOT CD = 1 AND NM = 'Joana'", &jo, false},
+    {"PrecedenceNotAndOr", "NOT (CD = 1 AND NM = 'x')", &jo, true},
+    {"PrecedenceNotAndOr", "NOT NOT CD = 1", &jo, true},
+    {"PrecedenceNotAndOr", "((CD = 1))", &jo, true},
+    {"NullsCompareFalse", "NM IS NULL", &nulls, true},
+    {"NullsCompareFalse", "NM IS NOT NULL", &nulls, false},
+    {"NullsCompareFalse", "NM is not null", &jo, true},
+    // Any comparison with a null is false.
+    {"NullsCompareFalse", "NM = 'x'", &nulls, false},
+    {"NullsCompareFalse", "NM <> 'x'", &nulls, false},
+    {"NullsCompareFalse", "NM < 'x'", &nulls, false},
+    {"NullsCompareFalse", "CD > 0", &nulls, false},
+    {"NullsCompareFalse", "CD <= 0", &nulls, false},
+    {"NullsCompareFalse", "AT", &nulls, false},
+    {"NullsCompareFalse", "AT = FALSE", &nulls, false},
+    {"NullsCompareFalse", "NM = 'J*'", &nulls, false},
+    {"NullsCompareFalse", "CD = NULL", &nulls, false},
+    {"NullsCompareFalse", "NM <> NULL", &nulls, false},
+    {"NullsCompareFalse", "NOT (CD = 1)", &nulls, true},  // the comparison is false, so its negation is true
+    {"NullsCompareFalse", "(NM = 'S' OR NM IS NULL) AND CD IS NULL", &nulls, true},
+};
+
+class FilterGrammar : public ::testing::TestWithParam<Evaluation> {};
+
+TEST_P(FilterGrammar, Evaluates)
+{
+    const Evaluation& c = GetParam();
+    EXPECT_EQ(eval(QString::fromUtf8(c.expression), *c.row), c.matches) << c.expression;
+}
+
+INSTANTIATE_TEST_SUITE_P(Expressions, FilterGrammar, ::testing::ValuesIn(kEvaluations),
+                         [](const ::testing::TestParamInfo<Evaluation>& info) {
+                             return std::string(info.param.group) + "_" + std::to_string(info.index);
+                         });
 
 }  // namespace
 
-TEST(FilterGrammar, Comparisons)
-{
-    EXPECT_TRUE(eval("CD = 1", jo));
-    EXPECT_TRUE(eval("CD <> 2", jo));
-    EXPECT_TRUE(eval("CD != 2", jo));
-    EXPECT_TRUE(eval("VR > 12", jo));
-    EXPECT_TRUE(eval("VR >= 12.5", jo));
-    EXPECT_FALSE(eval("VR < 12.5", jo));
-    EXPECT_TRUE(eval("VR <= 12.5", jo));
-    EXPECT_TRUE(eval("CD > 0.5", jo));   // an integer field against a fraction is not rounded
-    EXPECT_FALSE(eval("CD > 1.5", jo));
-    EXPECT_TRUE(eval("CD > -5", jo));
-    EXPECT_TRUE(eval("2 > CD", jo));     // a literal on the left
-    EXPECT_TRUE(eval("NM = 'Joana'", jo));
-    EXPECT_FALSE(eval("NM = 'joana'", jo));  // texts compare case-sensitively
-    EXPECT_TRUE(eval("NM > 'Ja'", jo));
-    EXPECT_TRUE(eval("nm = 'Joana' and cd = 1", jo));  // keywords and names in any case
-    EXPECT_TRUE(eval("[Nome Fantasia] = 'Loja Centro'", jo));
-    EXPECT_TRUE(eval("AT", jo));
-    EXPECT_TRUE(eval("AT = TRUE", jo));
-    EXPECT_FALSE(eval("NOT AT", jo));
-    EXPECT_TRUE(eval("DT = '07/12/2026' OR DT = '2026-12-07'", jo));
-}
-
-TEST(FilterGrammar, QuotesAndPrefixes)
-{
-    const QVariantList obrien = {1, "O'Brien", 0.0, QVariant(), false, QVariant()};
-    EXPECT_TRUE(eval("NM = 'O''Brien'", obrien));
-    EXPECT_TRUE(eval("NM = 'Jo*'", jo));
-    EXPECT_FALSE(eval("NM = 'Ja*'", jo));
-    EXPECT_TRUE(eval("NM <> 'Ja*'", jo));
-    EXPECT_TRUE(eval("'Jo*' = NM", jo));
-    const QVariantList star = {1, "Jo*", 0.0, QVariant(), false, QVariant()};
-    EXPECT_FALSE(eval("NM > 'Jo*'", star));  // '*' is a wildcard only for = and <>
-    EXPECT_TRUE(eval("NM >= 'Jo*'", star));
-}
-
-TEST(FilterGrammar, PrecedenceNotAndOr)
-{
-    // A OR B AND C is A OR (B AND C)
-    EXPECT_TRUE(eval("CD = 1 OR CD = 2 AND NM = 'x'", jo));
-    EXPECT_FALSE(eval("(CD = 1 OR CD = 2) AND NM = 'x'", jo));
-    // NOT binds tighter than AND
-    EXPECT_FALSE(eval("NOT CD = 1 AND NM = 'Joana'", jo));
-    EXPECT_TRUE(eval("NOT (CD = 1 AND NM = 'x')", jo));
-    EXPECT_TRUE(eval("NOT NOT CD = 1", jo));
-    EXPECT_TRUE(eval("((CD = 1))", jo));
-}
-
-TEST(FilterGrammar, NullsCompareFalse)
-{
-    EXPECT_TRUE(eval("NM IS NULL", nulls));
-    EXPECT_FALSE(eval("NM IS NOT NULL", nulls));
-    EXPECT_TRUE(eval("NM is not null", jo));
-    for (const char* e : {"NM = 'x'", "NM <> 'x'", "NM < 'x'", "CD > 0", "CD <= 0", "AT", "AT = FALSE", "NM = 'J*'",
-                          "CD = NULL", "NM <> NULL"})
-        EXPECT_FALSE(eval(QLatin1String(e), nulls)) << e;
-    EXPECT_TRUE(eval("NOT (CD = 1)", nulls));  // the comparison is false, so its negation is true
-    EXPECT_TRUE(eval("(NM = 'S' OR NM IS NULL) AND CD IS NULL", nulls));
-}
-
-TEST(FilterGrammar, FieldAgainstField)
+TEST(FilterFields, FieldAgainstField)
 {
     const FieldDefs defs = {def("A", FieldType::Integer), def("B", FieldType::Float), def("C", FieldType::String, 5)};
     FilterExpression e("A < B");
