@@ -7,6 +7,7 @@
 // terminal is written by shopgen's terminal command (fiscal profile) pointing at it; the
 // check finds the module beside this executable, as pdvhost does.
 
+#include "bench/GuiApplication.h"
 #include "host/app/Check.h"
 #include "host/app/CheckCommand.h"
 #include "host/hostkit/HostHooks.h"
@@ -76,10 +77,5 @@ BENCHMARK(BM_Check_TerminalFilesOnly)->Unit(benchmark::kMillisecond)->UseRealTim
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return bench::runWithGuiApplication(argc, argv);
 }

@@ -11,6 +11,7 @@
 // (shopgen --size large; a few minutes). The reference-host benchmark books its sales on
 // register "099" and removes them again at the end, so the cached shop stays as it was.
 
+#include "bench/GuiApplication.h"
 #include "client/Cli_Vak04100.h"
 #include "host/fiscaldev/SimPrinter.h"
 #include "host/hostkit/HostHooks.h"
@@ -111,12 +112,7 @@ struct Bancada {
 
     Bancada()
     {
-        static int argc = 1;
-        static char nome[] = "redemption_bench";
-        static char* argv[] = {nome, nullptr};
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        if (!QCoreApplication::instance())
-            new QApplication(argc, argv);
+        bench::ensureGuiApplication();
         bench::ensureLargeShop();
         escreveTerminal(dir.path());
         hostkit::setHostDirectory(dir.path());

@@ -14,6 +14,7 @@
 // consumer named is consumer 1 of client 1, who has the most point movements (1,000) in
 // both large shops: the heaviest balance query.
 
+#include "bench/GuiApplication.h"
 #include "client/Cli_Vak04100.h"
 #include "host/fiscaldev/SimPrinter.h"
 #include "host/hostkit/HostHooks.h"
@@ -83,12 +84,7 @@ struct Bancada {
 
     Bancada()
     {
-        static int argc = 1;
-        static char nome[] = "screen_bench";
-        static char* argv[] = {nome, nullptr};
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        if (!QCoreApplication::instance())
-            new QApplication(argc, argv);
+        bench::ensureGuiApplication();
         QString conexao = qEnvironmentVariable("VAK_BENCH_PG");
         if (conexao.isEmpty()) {
             bench::ensureLargeShop();

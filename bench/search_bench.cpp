@@ -11,11 +11,12 @@
 //
 // The shop is the one of bench/LargeShop.h (VAK_BENCH_SHOP, or generated on first use).
 
+#include "bench/GuiApplication.h"
 #include "bench/LargeShop.h"
 #include "host/hostkit/HostHooks.h"
-#include "hostapi/hostkit.h"
 #include "host/possvc/SearchDialog.h"
 #include "host/possvc/SearchModel.h"
+#include "hostapi/hostkit.h"
 #include "platform/dataset/ClientDataSet.h"
 #include "server/Srv_Vak04100.h"
 
@@ -150,11 +151,5 @@ BENCHMARK(BM_Digita)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return bench::runWithGuiApplication(argc, argv);
 }
