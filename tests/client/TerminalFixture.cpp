@@ -2,6 +2,7 @@
 
 #include "support/SchemaFile.h"
 #include "support/ScratchDatabase.h"
+#include "support/SqlRows.h"
 
 #include "client/Chave.h"
 #include "hostapi/hostkit.h"
@@ -273,12 +274,7 @@ QList<QStringList> TerminalFixture::rows(const QString& sql) const
         QSqlQuery q(db);
         if (!q.exec(sql))
             throw std::runtime_error((q.lastError().text() + QStringLiteral(": ") + sql).toStdString());
-        while (q.next()) {
-            QStringList row;
-            for (int i = 0; i < q.record().count(); ++i)
-                row << q.value(i).toString();
-            result << row;
-        }
+        result = testsupport::textRows(q);
     };
     if (postgres_) {
         read(postgresShop().db());

@@ -11,6 +11,7 @@
 #include "hostapi/ProcVar.h"
 #include "support/SchemaFile.h"
 #include "support/ScratchDatabase.h"
+#include "support/SqlRows.h"
 #include "support/Transcript.h"
 
 #include <QCoreApplication>
@@ -67,16 +68,9 @@ public:
     }
     QList<QStringList> rows(const QString& sql) const
     {
-        QList<QStringList> r;
         QSqlQuery q(db());
         EXPECT_TRUE(q.exec(sql)) << q.lastError().text().toStdString();
-        while (q.next()) {
-            QStringList row;
-            for (int i = 0; i < q.record().count(); ++i)
-                row << q.value(i).toString().trimmed();
-            r << row;
-        }
-        return r;
+        return testsupport::textRows(q, true);
     }
     void exec(const QString& sql) const { run(db(), sql); }
 

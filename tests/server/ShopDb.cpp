@@ -1,6 +1,7 @@
 #include "ShopDb.h"
 
 #include "host/hostkit/HostHooks.h"
+#include "support/SqlRows.h"
 
 #include "hostapi/hostkit.h"
 #include "platform/Error.h"
@@ -95,14 +96,7 @@ QList<QStringList> ShopDb::rows(const QString& sql)
     QSqlQuery q(native_->database());
     if (!q.exec(sql))
         throw platform::DatabaseError(q.lastError().text());
-    QList<QStringList> result;
-    while (q.next()) {
-        QStringList row;
-        for (int i = 0; i < q.record().count(); ++i)
-            row << q.value(i).toString();
-        result << row;
-    }
-    return result;
+    return testsupport::textRows(q);
 }
 
 ModuleScope::ModuleScope(const QString& connectionString)

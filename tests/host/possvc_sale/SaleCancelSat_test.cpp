@@ -30,21 +30,6 @@ protected:
         return possvc::SetConcluiFechamento(r.dataSets(), 11, closeOutBlock(docType, receipt), 41, vo).toString();
     }
 
-    QString situation(const QString& seq)
-    {
-        return db->scalar(QStringLiteral("SELECT IDSITUVENDA FROM VENDA WHERE CDFILIAL = '0001' AND CDCAIXA = '003' AND NRSEQVENDA = :P1"),
-                          {seq})
-            .toString();
-    }
-
-    static QVariantList includeBlock(const platform::ClientDataSet& venda)
-    {
-        platform::ClientDataSet cancelled;
-        return {venda.data(), cancelled.data(), QStringLiteral("003"), QStringLiteral("01"), QString(),
-                QStringLiteral("SERIE-ECF-1"), QStringLiteral("MODELO"), QStringLiteral("MARCA"), QStringLiteral("ECF1"),
-                QString(), QString(), QString(), QString(), QDateTime(QDate::currentDate(), QTime(0, 0))};
-    }
-
     static QVariantList alterBlock(const QString& seq)
     {
         return {seq, QStringLiteral("0001"), QStringLiteral("003"), QDateTime(QDate::currentDate(), QTime(0, 0)),

@@ -35,17 +35,6 @@ public:
         QVariant vo = QVariantList(10);
         return possvc::SetConcluiFechamento(r.dataSets(), 11, block, 41, vo).toString();
     }
-    QString situation(const QString& seq)
-    {
-        return db->scalar(QStringLiteral("SELECT IDSITUVENDA FROM VENDA WHERE NRSEQVENDA = :P1"), {seq}).toString();
-    }
-    static QVariantList includeBlock(const platform::ClientDataSet& venda)
-    {
-        platform::ClientDataSet cancelled;
-        return {venda.data(), cancelled.data(), QStringLiteral("003"), QStringLiteral("01"), QString(),
-                QStringLiteral("SERIE-ECF-1"), QStringLiteral("MODELO"), QStringLiteral("MARCA"), QStringLiteral("ECF1"),
-                QString(), QString(), QString(), QString(), QDateTime(QDate::currentDate(), QTime(0, 0))};
-    }
     QString include(const QVariantList& block)
     {
         QVariant vo = QVariantList(10);

@@ -271,4 +271,20 @@ double SaleServicesTest::vouchers(const QString& campaign)
     return possvc::db::balances(*c, QStringLiteral("CLI1"), QStringLiteral("CONS1"), QDate::currentDate()).value(campaign).vouchers;
 }
 
+QString SaleServicesTest::situation(const QString& seq)
+{
+    return db->scalar(QStringLiteral("SELECT IDSITUVENDA FROM VENDA WHERE CDFILIAL = '0001' AND CDCAIXA = '003' "
+                                     "AND NRSEQVENDA = :P1"),
+                      {seq})
+        .toString();
+}
+
+QVariantList SaleServicesTest::includeBlock(const platform::ClientDataSet& venda)
+{
+    platform::ClientDataSet cancelled;
+    return {venda.data(), cancelled.data(), QStringLiteral("003"), QStringLiteral("01"), QString(),
+            QStringLiteral("SERIE-ECF-1"), QStringLiteral("MODELO"), QStringLiteral("MARCA"), QStringLiteral("ECF1"),
+            QString(), QString(), QString(), QString(), QDateTime(QDate::currentDate(), QTime(0, 0))};
+}
+
 }  // namespace saletest

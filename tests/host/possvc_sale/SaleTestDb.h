@@ -78,6 +78,10 @@ protected:
     // The consumer's balance of a campaign as the data service computes it now.
     double points(const QString& campaign = QStringLiteral("PTS"));
     double vouchers(const QString& campaign = QStringLiteral("VOU"));
+    // The situation (IDSITUVENDA) of sale `seq` of branch 0001, register 003.
+    QString situation(const QString& seq);
+    // The block of IncluiVendaCan for the sale rows `venda` of register 003 (no cancelled rows).
+    static QVariantList includeBlock(const platform::ClientDataSet& venda);
     std::unique_ptr<TestDatabase> db;
     QTemporaryDir satDir;  // the SAT device's memory, one per test
 };

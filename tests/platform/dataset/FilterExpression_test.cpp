@@ -144,17 +144,28 @@ TEST(FilterFields, FieldAgainstField)
 
 TEST(FilterErrors, SyntaxErrorsNameThePosition)
 {
-    EXPECT_EQ(parseError("NM = "), "Error in filter expression at position 6: expected a field name or a value but found end of expression");
-    EXPECT_EQ(parseError("NM = 'abc"), "Error in filter expression at position 6: text not closed by a quote");
-    EXPECT_EQ(parseError("(CD = 1"), "Error in filter expression at position 8: expected ')' but found end of expression");
-    EXPECT_EQ(parseError("CD = 1 NM = 2"), "Error in filter expression at position 8: expected AND, OR or the end but found 'NM'");
-    EXPECT_EQ(parseError("CD @ 1"), "Error in filter expression at position 4: unexpected character '@'");
-    EXPECT_EQ(parseError("CD IS 1"), "Error in filter expression at position 7: expected NULL but found '1'");
-    EXPECT_EQ(parseError("'x'"), "Error in filter expression at position 4: expected a comparison after 'x' but found end of expression");
-    EXPECT_EQ(parseError("[NM = 1"), "Error in filter expression at position 1: field name not closed by ']'");
-    EXPECT_EQ(parseError("CD = 12abc"), "Error in filter expression at position 8: unexpected character 'a' in a number");
-    EXPECT_EQ(parseError("  "), "Error in filter expression at position 1: the expression is empty");
-    EXPECT_EQ(parseError("CD = 1 AND"), "Error in filter expression at position 11: expected a field name or a value but found end of expression");
+    const struct {
+        const char* expression;
+        int position;
+        const char* error;
+    } cases[] = {
+        {"NM = ", 6, "expected a field name or a value but found end of expression"},
+        {"NM = 'abc", 6, "text not closed by a quote"},
+        {"(CD = 1", 8, "expected ')' but found end of expression"},
+        {"CD = 1 NM = 2", 8, "expected AND, OR or the end but found 'NM'"},
+        {"CD @ 1", 4, "unexpected character '@'"},
+        {"CD IS 1", 7, "expected NULL but found '1'"},
+        {"'x'", 4, "expected a comparison after 'x' but found end of expression"},
+        {"[NM = 1", 1, "field name not closed by ']'"},
+        {"CD = 12abc", 8, "unexpected character 'a' in a number"},
+        {"  ", 1, "the expression is empty"},
+        {"CD = 1 AND", 11, "expected a field name or a value but found end of expression"},
+    };
+    for (const auto& c : cases) {
+        const QString expected = QStringLiteral("Error in filter expression at position %1: %2");
+        EXPECT_EQ(parseError(QString::fromUtf8(c.expression)), expected.arg(c.position).arg(QString::fromUtf8(c.error)))
+            << c.expression;
+    }
 }
 
 TEST(FilterErrors, HostileInputIsRefusedNotFatal)
