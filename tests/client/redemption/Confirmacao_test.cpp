@@ -237,6 +237,8 @@ TEST_P(SaldosNaConfirmacao, SoAsCampanhasListadasEAteAPrimeiraEstouradaContam)
     escolhe(caso.cp2);
     campanha(QStringLiteral("CP1"));
     escolhe(caso.cp1);
+    form->cdsBrinde->first();
+    ASSERT_EQ(form->cdsBrinde->fieldByName(QStringLiteral("CDCAMPANHA")).asString(), QStringLiteral("CP1"));
     if (caso.foraDosSaldos) {
         ASSERT_TRUE(form->cdsCampanha->locate(QStringLiteral("CDCAMPANHA"), QString::fromLatin1(caso.foraDosSaldos)));
         form->cdsCampanha->remove();

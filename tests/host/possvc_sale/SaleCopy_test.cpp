@@ -2,6 +2,7 @@
 // a QR code that reads back module by module.
 
 #include "SaleTestDb.h"
+#include "support/FieldDefs.h"
 
 #include "host/possvc/CustomerCopy.h"
 #include "host/possvc/SaleServices.h"
@@ -33,12 +34,11 @@ struct PrintJob {
 
     PrintJob(const QString& key, const QString& qr)
     {
+        using testsupport::def;
         const FieldType S = FieldType::String;
-        params.fieldDefs() = {{QStringLiteral("NRSEQVENDA"), S, 50},     {QStringLiteral("NRNAOFISCAL"), S, 20},
-                              {QStringLiteral("TOTALPAGO"), FieldType::Float}, {QStringLiteral("DATAEMISSNFCE"), S, 30},
-                              {QStringLiteral("CHAVEACESSONFCe"), S, 55}, {QStringLiteral("SENHACUPOM"), S, 6},
-                              {QStringLiteral("PROTAUTNFCE"), S, 30},    {QStringLiteral("QRCODENFCe"), S, 8000},
-                              {QStringLiteral("IDAMBTRABNFCE"), S, 1}};
+        params.fieldDefs() = {def("NRSEQVENDA", S, 50),        def("NRNAOFISCAL", S, 20), def("TOTALPAGO", FieldType::Float),
+                              def("DATAEMISSNFCE", S, 30),     def("CHAVEACESSONFCe", S, 55), def("SENHACUPOM", S, 6),
+                              def("PROTAUTNFCE", S, 30),       def("QRCODENFCe", S, 8000), def("IDAMBTRABNFCE", S, 1)};
         params.createDataSet();
         params.append();
         const QVariantList values{QStringLiteral("7"), QStringLiteral("57"), 0.01, QStringLiteral("2026-12-07T10:00:00-03:00"),

@@ -1,5 +1,6 @@
 #include "SaleTestDb.h"
 
+#include "support/FieldDefs.h"
 #include "support/SchemaFile.h"
 
 #include "host/possvc/SaleServices.h"
@@ -121,14 +122,7 @@ void TestDatabase::seedShop()
          {QDate::currentDate().addDays(30)});
 }
 
-namespace {
-
-FieldDef def(const char* name, FieldType type, int size = 0)
-{
-    return FieldDef::of(QLatin1String(name), type, size);
-}
-
-}  // namespace
+using testsupport::def;
 
 Redemption::Redemption(const QList<Gift>& gifts, const QString& receipt, const QString& counter)
 {

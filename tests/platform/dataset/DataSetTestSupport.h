@@ -1,6 +1,8 @@
 #pragma once
 // Helpers of the dataset tests: a small typed table, a locale switch, a signal recorder.
 
+#include "support/FieldDefs.h"
+
 #include "platform/dataset/ClientDataSet.h"
 
 #include <QDate>
@@ -22,10 +24,7 @@ private:
     QLocale saved_;
 };
 
-inline platform::FieldDef def(const QString& name, platform::FieldType type, int size = 0)
-{
-    return platform::FieldDef::of(name, type, size);
-}
+using testsupport::def;
 
 // CD integer, NM string(10), VR float, DT date, AT boolean; active and empty.
 inline void makeTable(platform::ClientDataSet& ds)

@@ -3,6 +3,7 @@
 
 #include "DbBackends.h"
 #include "support/ExpectError.h"
+#include "support/FieldDefs.h"
 
 #include "platform/Error.h"
 #include "platform/db/Provider.h"
@@ -15,10 +16,7 @@ using namespace platform::db;
 
 namespace {
 
-FieldDef def(const char* name, FieldType type, int size = 0, const char* label = "")
-{
-    return FieldDef::of(QLatin1String(name), type, size).labelled(QString::fromUtf8(label));
-}
+using testsupport::def;
 
 FieldDefs balanceFields()
 {

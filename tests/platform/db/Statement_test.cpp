@@ -2,6 +2,7 @@
 
 #include "DbBackends.h"
 #include "support/ExpectError.h"
+#include "support/FieldDefs.h"
 
 #include "platform/Error.h"
 #include "platform/db/Provider.h"
@@ -80,9 +81,9 @@ protected:
     }
     FieldDefs fields() const
     {
-        return {{QStringLiteral("CD"), FieldType::String, 10}, {QStringLiteral("NM"), FieldType::String, 40},
-                {QStringLiteral("QT"), FieldType::Integer},      {QStringLiteral("VR"), FieldType::Float},
-                {QStringLiteral("DT"), FieldType::Date},         {QStringLiteral("DH"), FieldType::DateTime}};
+        using testsupport::def;
+        return {def("CD", FieldType::String, 10), def("NM", FieldType::String, 40), def("QT", FieldType::Integer),
+                def("VR", FieldType::Float),      def("DT", FieldType::Date),       def("DH", FieldType::DateTime)};
     }
 };
 
