@@ -16,6 +16,7 @@
 #include <QSqlRecord>
 #include <QUuid>
 
+#include <functional>
 #include <stdexcept>
 
 namespace testsupport {
@@ -248,47 +249,45 @@ bool TerminalFixture::usePostgres()
     return true;
 }
 
-void TerminalFixture::exec(const QString& sql)
+namespace {
+
+// Runs `work` on the shop: the process's PostgreSQL shop, or a connection of its own to
+// the SQLite file, removed afterwards.
+void onShop(bool postgres, const QString& sqlitePath, const std::function<void(QSqlDatabase&)>& work)
 {
-    if (postgres_) {
+    if (postgres) {
         QSqlDatabase db = postgresShop().db();
-        run(db, sql);
+        work(db);
         return;
     }
     const QString name = QUuid::createUuid().toString();
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(dbPath());
+        db.setDatabaseName(sqlitePath);
         if (!db.open())
             throw std::runtime_error(db.lastError().text().toStdString());
         QSqlQuery(db).exec(QStringLiteral("PRAGMA synchronous = OFF"));
-        run(db, sql);
+        work(db);
     }
     QSqlDatabase::removeDatabase(name);
+}
+
+}  // namespace
+
+void TerminalFixture::exec(const QString& sql)
+{
+    onShop(postgres_, dbPath(), [&](QSqlDatabase& db) { run(db, sql); });
 }
 
 QList<QStringList> TerminalFixture::rows(const QString& sql) const
 {
     QList<QStringList> result;
-    auto read = [&](QSqlDatabase db) {
+    onShop(postgres_, dbPath(), [&](QSqlDatabase& db) {
         QSqlQuery q(db);
         if (!q.exec(sql))
             throw std::runtime_error((q.lastError().text() + QStringLiteral(": ") + sql).toStdString());
         result = testsupport::textRows(q);
-    };
-    if (postgres_) {
-        read(postgresShop().db());
-        return result;
-    }
-    const QString name = QUuid::createUuid().toString();
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(dbPath());
-        if (!db.open())
-            throw std::runtime_error(db.lastError().text().toStdString());
-        read(db);
-    }
-    QSqlDatabase::removeDatabase(name);
+    });
     return result;
 }
 

@@ -9,12 +9,8 @@
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QSqlDatabase>
-#include <QSqlQuery>
-#include <QUuid>
 
 #include <gtest/gtest.h>
 
@@ -62,22 +58,7 @@ protected:
         return Execucao::read(transcricao);
     }
 
-    QString valor(const QString& sql) const
-    {
-        QString r;
-        const QString nome = QUuid::createUuid().toString();
-        {
-            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), nome);
-            db.setDatabaseName(term.dbPath());
-            if (db.open()) {
-                QSqlQuery q(db);
-                if (q.exec(sql) && q.next())
-                    r = q.value(0).toString();
-            }
-        }
-        QSqlDatabase::removeDatabase(nome);
-        return r;
-    }
+    QString valor(const QString& sql) const { return term.rows(sql).value(0).value(0); }
     int vendas(const char* situacao) const
     {
         return valor(QStringLiteral("SELECT COUNT(*) FROM VENDA WHERE IDSITUVENDA = '%1'").arg(QLatin1String(situacao)))

@@ -26,12 +26,6 @@
 
 namespace {
 
-// The built programs (TestMain.cpp sets VAK_BIN_DIR when the runner did not).
-QString binDir()
-{
-    return qEnvironmentVariable("VAK_BIN_DIR");
-}
-
 struct Outcome {
     int status = -1;
     QJsonObject report;
@@ -45,7 +39,7 @@ Outcome run(const QString& program, const QStringList& args)
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     p.setProcessEnvironment(env);
-    p.start(binDir() + QLatin1Char('/') + program, args);
+    p.start(qEnvironmentVariable("VAK_BIN_DIR") + QLatin1Char('/') + program, args);
     Outcome r;
     if (!p.waitForFinished(120000)) {
         p.kill();
@@ -422,7 +416,8 @@ TEST_F(CheckTest, HostRefusesAnUnreadablePrinterState)
     ASSERT_TRUE(script.open(QIODevice::WriteOnly));
     script.close();
     QProcess p;
-    p.start(binDir() + QStringLiteral("/pdvhost"), {QStringLiteral("--terminal"), dir(), QStringLiteral("--script"), script.fileName()});
+    p.start(qEnvironmentVariable("VAK_BIN_DIR") + QStringLiteral("/pdvhost"),
+            {QStringLiteral("--terminal"), dir(), QStringLiteral("--script"), script.fileName()});
     ASSERT_TRUE(p.waitForFinished(60000));
     EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(p.exitCode(), 1);

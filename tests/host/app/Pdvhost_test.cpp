@@ -16,12 +16,6 @@
 
 namespace {
 
-// The built programs (TestMain.cpp sets VAK_BIN_DIR when the runner did not).
-QString binDir()
-{
-    return qEnvironmentVariable("VAK_BIN_DIR");
-}
-
 class PdvhostTest : public ::testing::Test {
 protected:
     void SetUp() override { term.writeAll(); }
@@ -41,7 +35,7 @@ protected:
         // The platform of this test run: offscreen, or a real X server in the xvfb run.
         env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
         p.setProcessEnvironment(env);
-        p.start(binDir() + QStringLiteral("/pdvhost"),
+        p.start(qEnvironmentVariable("VAK_BIN_DIR") + QStringLiteral("/pdvhost"),
                 QStringList{QStringLiteral("--terminal"), term.dir(), QStringLiteral("--db"), term.connectionString(),
                             QStringLiteral("--script"), scriptPath, QStringLiteral("--transcript"), transcriptPath,
                             QStringLiteral("--out"), term.dir() + QStringLiteral("/out")} +

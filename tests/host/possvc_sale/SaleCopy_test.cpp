@@ -40,12 +40,8 @@ struct PrintJob {
                               def("DATAEMISSNFCE", S, 30),     def("CHAVEACESSONFCe", S, 55), def("SENHACUPOM", S, 6),
                               def("PROTAUTNFCE", S, 30),       def("QRCODENFCe", S, 8000), def("IDAMBTRABNFCE", S, 1)};
         params.createDataSet();
-        params.append();
-        const QVariantList values{QStringLiteral("7"), QStringLiteral("57"), 0.01, QStringLiteral("2026-12-07T10:00:00-03:00"),
-                                  key, QStringLiteral("12"), QStringLiteral("135260000000057"), qr, QStringLiteral("2")};
-        for (int i = 0; i < values.size(); ++i)
-            params.field(i).setValue(values[i]);
-        params.post();
+        params.appendRecord({QStringLiteral("7"), QStringLiteral("57"), 0.01, QStringLiteral("2026-12-07T10:00:00-03:00"),
+                             key, QStringLiteral("12"), QStringLiteral("135260000000057"), qr, QStringLiteral("2")});
     }
 
     QVariantList block(const QString& kind) const

@@ -140,18 +140,14 @@ Redemption::Redemption(const QList<Gift>& gifts, const QString& receipt, const Q
     for (int i = int(gifts.size()) - 1; i >= 0; --i) {
         const Gift& g = gifts[i];
         const bool last = i == gifts.size() - 1;
-        venda.append();
-        const QVariantList values{QStringLiteral("0001"), g.product, 1.0, g.price, last ? g.price - 0.01 : g.price,
-                                  QStringLiteral("01.") + g.product, QStringLiteral("Brinde ") + g.product, receipt,
-                                  QStringLiteral("OP1"), QStringLiteral("L1"), QStringLiteral("T"), QStringLiteral("01"),
-                                  QStringLiteral("18"), QStringLiteral("Operador Um"), QStringLiteral("Maria"),
-                                  QStringLiteral("12345678909"), QString::number(i + 1).rightJustified(3, QLatin1Char('0')),
-                                  g.product, counter, QStringLiteral("T01"), 18.0, QStringLiteral("Rua A, 1"), 0.0,
-                                  QStringLiteral("CLI1"), QStringLiteral("CONS1"), QStringLiteral("789000000000") + QString::number(i),
-                                  QStringLiteral("L1")};
-        for (int f = 0; f < values.size(); ++f)
-            venda.field(f).setValue(values[f]);
-        venda.post();
+        venda.appendRecord({QStringLiteral("0001"), g.product, 1.0, g.price, last ? g.price - 0.01 : g.price,
+                            QStringLiteral("01.") + g.product, QStringLiteral("Brinde ") + g.product, receipt,
+                            QStringLiteral("OP1"), QStringLiteral("L1"), QStringLiteral("T"), QStringLiteral("01"),
+                            QStringLiteral("18"), QStringLiteral("Operador Um"), QStringLiteral("Maria"),
+                            QStringLiteral("12345678909"), QString::number(i + 1).rightJustified(3, QLatin1Char('0')),
+                            g.product, counter, QStringLiteral("T01"), 18.0, QStringLiteral("Rua A, 1"), 0.0,
+                            QStringLiteral("CLI1"), QStringLiteral("CONS1"), QStringLiteral("789000000000") + QString::number(i),
+                            QStringLiteral("L1")});
     }
 
     movCaixa.fieldDefs() = {def("CDFILIAL", S, 4), def("NRSEQUMOVI", S, 10), def("IDTIPOMOVIVE", S, 1),
@@ -159,18 +155,9 @@ Redemption::Redemption(const QList<Gift>& gifts, const QString& receipt, const Q
                             def("VRMOVIVEND", F), def("NMTIPORECE", S, 40), def("CDCLIENTE", S, 21),
                             def("CDCONSUMIDOR", S, 21), def("DTMOVIMCAIXA", FieldType::Date), def("IDTIPORECE", S, 1)};
     movCaixa.createDataSet();
-    movCaixa.append();
-    movCaixa.fieldByName(QStringLiteral("CDFILIAL")).setValue(QStringLiteral("0001"));
-    movCaixa.fieldByName(QStringLiteral("IDTIPOMOVIVE")).setValue(QStringLiteral("E"));
-    movCaixa.fieldByName(QStringLiteral("CDTIPORECE")).setValue(QStringLiteral("FID"));
-    movCaixa.fieldByName(QStringLiteral("DTHRINCMOV")).setValue(QDateTime::currentDateTime());
-    movCaixa.fieldByName(QStringLiteral("VRMOVIVEND")).setValue(0.01);
-    movCaixa.fieldByName(QStringLiteral("NMTIPORECE")).setValue(QStringLiteral("Fidelidade"));
-    movCaixa.fieldByName(QStringLiteral("CDCLIENTE")).setValue(QStringLiteral("CLI1"));
-    movCaixa.fieldByName(QStringLiteral("CDCONSUMIDOR")).setValue(QStringLiteral("CONS1"));
-    movCaixa.fieldByName(QStringLiteral("DTMOVIMCAIXA")).setValue(QDate::currentDate());
-    movCaixa.fieldByName(QStringLiteral("IDTIPORECE")).setValue(QStringLiteral("4"));
-    movCaixa.post();
+    movCaixa.appendRecord({QStringLiteral("0001"), QVariant(), QStringLiteral("E"), QVariant(), QStringLiteral("FID"),
+                           QDateTime::currentDateTime(), 0.01, QStringLiteral("Fidelidade"), QStringLiteral("CLI1"),
+                           QStringLiteral("CONS1"), QDate::currentDate(), QStringLiteral("4")});
 
     brinde.fieldDefs() = {def("CDFILIAL", S, 4), def("CDCLIENTE", S, 21), def("CDCAMPANHA", S, 10), def("CDPRODUTO", S, 10),
                           def("VRPONTOBRINDE", F), def("CDARVPROD", S, 20), def("NMPRODUTO", S, 50), def("SGUNIDADE", S, 10),
@@ -178,14 +165,10 @@ Redemption::Redemption(const QList<Gift>& gifts, const QString& receipt, const Q
                           def("CDPRODIMPFIS", S, 20), def("IDUTILVOUCHER", S, 1)};
     brinde.createDataSet();
     for (const Gift& g : gifts) {
-        brinde.append();
-        const QVariantList values{QStringLiteral("0001"), QStringLiteral("CLI1"), g.campaign, g.product, g.points,
-                                  QStringLiteral("01.") + g.product, QStringLiteral("Brinde ") + g.product,
-                                  QStringLiteral("UN"), g.price, 18.0, QStringLiteral("01"), QStringLiteral("T"),
-                                  QStringLiteral("7890000000000"), g.voucherFlag};
-        for (int f = 0; f < values.size(); ++f)
-            brinde.field(f).setValue(values[f]);
-        brinde.post();
+        brinde.appendRecord({QStringLiteral("0001"), QStringLiteral("CLI1"), g.campaign, g.product, g.points,
+                             QStringLiteral("01.") + g.product, QStringLiteral("Brinde ") + g.product,
+                             QStringLiteral("UN"), g.price, 18.0, QStringLiteral("01"), QStringLiteral("T"),
+                             QStringLiteral("7890000000000"), g.voucherFlag});
     }
 }
 
