@@ -223,6 +223,9 @@ void TfrmFidelidade::blbConfirmaClick(QObject*)
 void TfrmFidelidade::IniciaResgate()
 {
     boCupomAberto = boCupomEmitido = boCancelamentoRecusado = boDocumentoEmitido = false;
+    // No sale of this attempt exists yet: an undo must never take the last redemption's
+    // number for a pending sale of this one.
+    stNrSeqVenda.clear();
     slMotivosFalha.clear();
 }
 

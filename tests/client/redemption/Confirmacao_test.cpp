@@ -381,6 +381,30 @@ TEST_P(Confirmacao, CupomRecusadoCancelaSemNomearVendaAnterior)
     EXPECT_DOUBLE_EQ(saldo(QStringLiteral("CP1"), "VRRESTANTE"), 70.0);
 }
 
+// A receipt step that raises, after an earlier completed redemption, with the cancelled
+// sale's entry failing too: no sale of this attempt exists, so no message may name the
+// earlier one as pending.
+TEST_P(Confirmacao, ErroNoCupomNaoNomeiaVendaAnteriorComoPendente)
+{
+    if (!impressora())
+        GTEST_SKIP() << "without a fiscal printer the receipt step cannot raise";
+    prepara();
+    confirma();  // an earlier, completed redemption
+    ASSERT_EQ(vendasAtivas(), 1);
+    campanha(QStringLiteral("CP1"));
+    escolhe({QStringLiteral("P1")});
+    esqueceChamadas();
+    fiscaldev::library().failNext(QStringLiteral("VendaItem"), 1, hostapi::Fault::Raise);
+    possvc::library().failNext(QStringLiteral("IncluiVendaCan"), 1, hostapi::Fault::Raise);
+    confirma();
+    const QString pendente = form->msgPadrao->Msg(QStringLiteral("VENDA_NAO_CANC")).section(u'%', 0, 0);
+    for (const QString& m : mensagens())
+        EXPECT_FALSE(m.startsWith(pendente)) << m.toStdString();
+    EXPECT_TRUE(mensagens().contains(kErroImpCup));
+    EXPECT_EQ(vendasAtivas(), 1);  // the earlier sale is untouched
+    EXPECT_DOUBLE_EQ(saldo(QStringLiteral("CP1"), "VRRESTANTE"), 70.0);
+}
+
 TEST_P(Confirmacao, ItemRecusadoCancelaCupom)
 {
     if (!impressora())
