@@ -12,6 +12,7 @@
 // result array (a QVariant holding a QVariantList of 10 values) passed by reference;
 // the library leaves its results in it.
 
+#include "FiscaldevExport.h"
 #include "hostapi/ParamRecord.h"
 #include "hostapi/ProcVar.h"
 
@@ -25,7 +26,7 @@ namespace fiscaldev {
 using hostapi::ParamRecord;
 
 // The library's registry: its procedure variables, call observer and fault plan.
-hostapi::ProcLib& library();
+FISCALDEV_EXPORT hostapi::ProcLib& library();
 
 // ---- parameter builders (ordinary functions) --------------------------------------------
 
@@ -33,49 +34,49 @@ hostapi::ProcLib& library();
 // before the opening); the consumer's CPF, name and address identify the buyer; the
 // receipt number and counter variables are those the caller keeps them in (the printer
 // reports the new ones in the record after AbreCupom, under "CUPNR" and "CONTCUPOM").
-ParamRecord Params_AbreCupom_Kdx00000(const QString& idEsquema, int& itemTrabalho, QString& nrCpf,
-                                      QString& nmConsumidor, QString& dsEndereco, QString& cupNr,
-                                      QString& contCupom, const QString& reservado8,
-                                      const QString& reservado9, const QString& reservado10,
-                                      const QString& reservado11, const QString& reservado12,
-                                      const QString& reservado13, const QString& reservado14,
-                                      bool reservado15);
+FISCALDEV_EXPORT ParamRecord Params_AbreCupom_Kdx00000(const QString& idEsquema, int& itemTrabalho, QString& nrCpf,
+                                                       QString& nmConsumidor, QString& dsEndereco, QString& cupNr,
+                                                       QString& contCupom, const QString& reservado8,
+                                                       const QString& reservado9, const QString& reservado10,
+                                                       const QString& reservado11, const QString& reservado12,
+                                                       const QString& reservado13, const QString& reservado14,
+                                                       bool reservado15);
 
 // Record of one item. `tipoDescAcre` is "D" (discount) or "A" (surcharge) for the two
 // adjustment values; `cdAliquota` is the printer's code of the tax rate, `idAliquota` the
 // tax type, `aliquota` the rate as text.
-ParamRecord Params_VendaItem_Kdx00000(const QString& idEsquema, const QString& reservado2,
-                                      const QString& tipoDescAcre, const QString& codigo,
-                                      const QString& descricao, const QString& cdAliquota,
-                                      const QString& idAliquota, const QString& unidade,
-                                      const QString& reservado9, const QString& aliquota,
-                                      const QString& reservado11, int itemTrabalho, double quantidade,
-                                      double precoUnitario, double desconto, double acrescimo,
-                                      bool reservado17);
+FISCALDEV_EXPORT ParamRecord Params_VendaItem_Kdx00000(const QString& idEsquema, const QString& reservado2,
+                                                       const QString& tipoDescAcre, const QString& codigo,
+                                                       const QString& descricao, const QString& cdAliquota,
+                                                       const QString& idAliquota, const QString& unidade,
+                                                       const QString& reservado9, const QString& aliquota,
+                                                       const QString& reservado11, int itemTrabalho, double quantidade,
+                                                       double precoUnitario, double desconto, double acrescimo,
+                                                       bool reservado17);
 
 // Record of the register's totals update.
-ParamRecord Params_Atu_TotGeral_Kdx00000(const QString& cdFilial, const QString& cdCaixa,
-                                         const QString& nrSerieImp, const QString& idEsquema,
-                                         const QString& idReducao, bool reservado6,
-                                         const QString& reservado7, const QString& reservado8,
-                                         const QString& reservado9, const QString& reservado10,
-                                         double valor11, double valor12);
+FISCALDEV_EXPORT ParamRecord Params_Atu_TotGeral_Kdx00000(const QString& cdFilial, const QString& cdCaixa,
+                                                          const QString& nrSerieImp, const QString& idEsquema,
+                                                          const QString& idReducao, bool reservado6,
+                                                          const QString& reservado7, const QString& reservado8,
+                                                          const QString& reservado9, const QString& reservado10,
+                                                          double valor11, double valor12);
 
 // ---- printer commands (procedure variables) ---------------------------------------------
 
 // Opens a receipt; true on success. Leaves "CUPNR" and "CONTCUPOM" in the record.
-extern hostapi::ProcVar<bool(ParamRecord& record)> AbreCupom;
+extern FISCALDEV_EXPORT hostapi::ProcVar<bool(ParamRecord& record)> AbreCupom;
 // Registers one item on the open receipt; true on success.
-extern hostapi::ProcVar<bool(ParamRecord& record)> VendaItem;
+extern FISCALDEV_EXPORT hostapi::ProcVar<bool(ParamRecord& record)> VendaItem;
 // Closes the open receipt with the closing block (59 values, highest index 58); the third
 // argument is always 0. True on success; the closing result text is element 2 of voRetorno.
-extern hostapi::ProcVar<bool(const QVariantList& bloco, int maiorIndice, int valor, QVariant& voRetorno)> FechaCupom;
+extern FISCALDEV_EXPORT hostapi::ProcVar<bool(const QVariantList& bloco, int maiorIndice, int valor, QVariant& voRetorno)> FechaCupom;
 // Updates the register's totals from the record. The module does not read the result.
-extern hostapi::ProcVar<bool(ParamRecord& record)> Atu_TotGeral;
+extern FISCALDEV_EXPORT hostapi::ProcVar<bool(ParamRecord& record)> Atu_TotGeral;
 // Cancels the open or the last receipt (block of 7 values, highest index 6). True when the
 // receipt was cancelled.
-extern hostapi::ProcVar<bool(const QVariantList& bloco, int maiorIndice, QVariant& voRetorno)> Cancela_Cupom_Imp;
+extern FISCALDEV_EXPORT hostapi::ProcVar<bool(const QVariantList& bloco, int maiorIndice, QVariant& voRetorno)> Cancela_Cupom_Imp;
 // The printer's fiscal movement date.
-extern hostapi::ProcVar<QDateTime(const QString& idEsquema)> DataMoviFiscal;
+extern FISCALDEV_EXPORT hostapi::ProcVar<QDateTime(const QString& idEsquema)> DataMoviFiscal;
 
 }  // namespace fiscaldev

@@ -6,6 +6,7 @@
 // the host program and tests set (the message presenter, the call observer, the host
 // directory, the connection string) is in host/hostkit/HostHooks.h.
 
+#include "HostkitExport.h"
 #include "platform/Error.h"
 #include "platform/dataset/ClientDataSet.h"
 #include "platform/dataset/DataPacket.h"
@@ -55,9 +56,9 @@ enum TTipoMsg : int {
 //   codigo     message number (shown in the title when not 0)
 //   dataset    rows shown under the text (nullptr: none)
 // Returns true when acknowledged (or answered yes). Never throws for display problems.
-bool Mensagem(const QString& texto, const QString& titulo, const QString& pergunta,
-              const QString& registra, TTipoMsg tipo, const QString& detalhe,
-              const QString& idEsquema, int codigo, platform::ClientDataSet* dataset);
+HOSTKIT_EXPORT bool Mensagem(const QString& texto, const QString& titulo, const QString& pergunta,
+                             const QString& registra, TTipoMsg tipo, const QString& detalhe,
+                             const QString& idEsquema, int codigo, platform::ClientDataSet* dataset);
 
 // Takes a data-service or host-service result apart.
 //
@@ -85,17 +86,17 @@ bool Mensagem(const QString& texto, const QString& titulo, const QString& pergun
 // (which closes a dataset it is loaded into). A payload is returned unchanged.
 // `nivel` is the caller's message level (0 for data services, 10 for SAT updates); it is
 // shown in the message title when not 0.
-QVariant MensagemMetodo(const QVariant& resultado, bool mostraErros, int nivel,
-                        const QString& metodo, const QString& unidade,
-                        const QString& contexto, const QString& codigo);
+HOSTKIT_EXPORT QVariant MensagemMetodo(const QVariant& resultado, bool mostraErros, int nivel,
+                                       const QString& metodo, const QString& unidade,
+                                       const QString& contexto, const QString& codigo);
 
 // True when MensagemMetodo would treat `resultado` as an error text.
-bool isErrorResult(const QVariant& resultado);
+HOSTKIT_EXPORT bool isErrorResult(const QVariant& resultado);
 
 // The message table of a form: lines "KEY|text". Msg(key) returns the text after the
 // first bar of the first line that begins with exactly key + "|" (keys are compared as
 // written, so "DTCLI" never matches "DTCLIENTE|..."); a key not in the table gives "".
-class TMessages : public QObject {
+class HOSTKIT_EXPORT TMessages : public QObject {
     Q_OBJECT
 public:
     explicit TMessages(QObject* owner = nullptr) : QObject(owner) {}
@@ -117,7 +118,7 @@ private:
 //   (true, "VAK04100", "S") -> "F1 - Menu Fiscal - Vak04100"
 //   (true, "VAK04100", "N") -> "Menu Fiscal - Vak04100"
 //   (false, "VAK04100", any) -> "Vak04100"
-QString MontaRodapeGeral(bool menuFiscal, const QString& codTela, const QString& teclaF1);
+HOSTKIT_EXPORT QString MontaRodapeGeral(bool menuFiscal, const QString& codTela, const QString& teclaF1);
 
 // ---------------------------------------------------------------------------------------
 // Database
@@ -126,23 +127,23 @@ QString MontaRodapeGeral(bool menuFiscal, const QString& codTela, const QString&
 // The text a data-service function returns for an error: "Erro de banco de dados: " +
 // the error's text, and, when the connection is given and knows more, its driver text.
 // `complemento`, when not empty, is appended on a new line. Never empty, never a number.
-QString ADOExceptionMessage(const std::exception& erro, platform::db::Connection* conexao,
-                            const QString& complemento);
+HOSTKIT_EXPORT QString ADOExceptionMessage(const std::exception& erro, platform::db::Connection* conexao,
+                                           const QString& complemento);
 
 // The terminal's connection string. In order: the one set by setStringConexQvn; the one
 // stored (encoded with Cripto) in <host dir>/Dados/StringConexao.txt; the demo shop's
 // SQLite file "Provider=SQLite;Data Source=<host dir>/Dados/loja.db".
-QString GetStringConexQvn(const QString& chave = {});
+HOSTKIT_EXPORT QString GetStringConexQvn(const QString& chave = {});
 
 // Session set-up after each connect. SQLite: busy timeout 10 s, foreign keys on.
 // PostgreSQL: DateStyle ISO, client encoding UTF8, standard_conforming_strings on.
 // SQL Server (ODBC): DATEFORMAT ymd. Oracle: NLS date formats. Throws DatabaseError.
-void SetADODBSession(platform::db::Connection* conexao);
+HOSTKIT_EXPORT void SetADODBSession(platform::db::Connection* conexao);
 
 // SQL-variant store linked to one query (property ADOQuery) with its Oracle, SQL Server
 // and ANSI (SQLite, PostgreSQL) texts; installs the text for the connection's database
 // whenever the query is opened. Does not own the query.
-class TADOSqlStorage : public QObject {
+class HOSTKIT_EXPORT TADOSqlStorage : public QObject {
     Q_OBJECT
 public:
     explicit TADOSqlStorage(QObject* owner = nullptr);
@@ -174,7 +175,7 @@ private:
 // connection given), so numbers are committed whatever the caller's transaction does.
 // Throws platform::DatabaseError on a database failure and platform::HostError on a
 // counter holding something that is not a number or an NFC-e counter past 999999999.
-class TdtmQvnProxCodigo : public QObject {
+class HOSTKIT_EXPORT TdtmQvnProxCodigo : public QObject {
     Q_OBJECT
 public:
     explicit TdtmQvnProxCodigo(QObject* owner = nullptr);
@@ -210,39 +211,39 @@ private:
 // byte = s >> 16). Uncripto reverses it; it throws platform::HostError for text that is
 // not such an encoding (odd length, non-hex digits, invalid UTF-8 after decoding).
 // Empty text encodes to empty text.
-QString Cripto(const QString& texto, int chave);
-QString Uncripto(const QString& texto, int chave);
+HOSTKIT_EXPORT QString Cripto(const QString& texto, int chave);
+HOSTKIT_EXPORT QString Uncripto(const QString& texto, int chave);
 
 // `texto` brought to exactly `largura` characters. Digits only (after trimming blanks):
 // right-aligned, filled with '0' on the left; longer numbers keep their last `largura`
 // digits. Any other text: left-aligned, filled with blanks on the right, cut to
 // `largura`. largura <= 0 gives "".
-QString Ajusta(const QString& texto, int largura);
+HOSTKIT_EXPORT QString Ajusta(const QString& texto, int largura);
 
 // True for an empty text or one of blanks only.
-bool EmptyString(const QString& texto);
+HOSTKIT_EXPORT bool EmptyString(const QString& texto);
 
-QVariant iif(bool condicao, const QVariant& seVerdadeiro, const QVariant& seFalso);
+HOSTKIT_EXPORT QVariant iif(bool condicao, const QVariant& seVerdadeiro, const QVariant& seFalso);
 
 // Cut (not rounded) to two decimals, decimal-correct: the number is first rounded to 9
 // decimals (removing binary noise such as 0.28999999999999998), then cut towards zero:
 // 0.29 -> 0.29, 10.00 - 0.01 -> 9.99, 1.999 -> 1.99, -1.999 -> -1.99.
-double Trunc2(double valor);
+HOSTKIT_EXPORT double Trunc2(double valor);
 
 // A parameter record of fiscaldev's builders is a QVariantMap (name -> value). Returns the
 // value under `nome` (names compared without regard to letter case), or null when the
 // record has no such name or is not a record. A QVariantHash and a list of "NAME=value"
 // texts are accepted too.
-QVariant RecebeParams(const QVariant& parametros, const QString& nome);
+HOSTKIT_EXPORT QVariant RecebeParams(const QVariant& parametros, const QString& nome);
 
 // Makes the barcode (Code 128) of `texto` for the document print and saves it as PNG:
 // to `arquivo` when given, else to <host dir>/Temp/CodBarra.png. Returns the path written.
 // Throws platform::HostError when the text cannot be encoded (empty or non-ASCII) or the
 // file cannot be written.
-QString CriaCodBarra(const QString& texto, const QString& arquivo);
+HOSTKIT_EXPORT QString CriaCodBarra(const QString& texto, const QString& arquivo);
 // The Code 128 image itself (black bars on white, `moduleWidth` pixels per module,
 // quiet zone of 10 modules). Throws platform::HostError like CriaCodBarra.
-QImage code128Image(const QString& texto, int moduleWidth = 2, int height = 60);
+HOSTKIT_EXPORT QImage code128Image(const QString& texto, int moduleWidth = 2, int height = 60);
 
 // ---------------------------------------------------------------------------------------
 // Picture button
@@ -253,7 +254,7 @@ QImage code128Image(const QString& texto, int moduleWidth = 2, int height = 60);
 // optional caption, a hint shown on hover, and distinct face and text colours for the
 // pressed and the disabled state. The image is placed by layout (above the caption by
 // default) with `margin` pixels from the edge and `spacing` between image and caption.
-class TBlendedBitBtn : public QPushButton {
+class HOSTKIT_EXPORT TBlendedBitBtn : public QPushButton {
     Q_OBJECT
 public:
     enum class Shape { Rectangle, RoundRect, Circle };
@@ -322,11 +323,11 @@ private:
 
 // The directory of the running host executable, without a trailing separator, unless
 // the host set another (host/hostkit/HostHooks.h).
-QString hostDirectory();
+HOSTKIT_EXPORT QString hostDirectory();
 
 // The existing file or directory `relativePath` under `dir`, each part matched without
 // regard to letter case when the exact name is absent (terminal folders copied from
 // Windows); '\\' and '/' both separate parts. Returns the real path, or "" when absent.
-QString findFileIgnoringCase(const QString& dir, const QString& relativePath);
+HOSTKIT_EXPORT QString findFileIgnoringCase(const QString& dir, const QString& relativePath);
 
 }  // namespace hostkit

@@ -7,6 +7,7 @@
 // cannot be read or understood (numbers are never silently restarted); save() throws
 // HostError when the file cannot be written (written whole or not at all).
 
+#include "FiscaldevExport.h"
 #include <QDate>
 #include <QDateTime>
 #include <QJsonObject>
@@ -24,7 +25,7 @@ struct OpenReceipt {
     QDateTime opened;
 };
 
-struct PrinterState {
+struct FISCALDEV_EXPORT PrinterState {
     QString serial = QStringLiteral("ECFSIM000001");
     int coo = 0;                 // last document number (every document counts)
     int ccf = 0;                 // last fiscal receipt counter

@@ -3,6 +3,7 @@
 // prints them. Pure functions of their arguments (no state, no files); amounts are
 // written the Brazilian way (comma, two decimals) whatever the system locale.
 
+#include "FiscaldevExport.h"
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
@@ -12,15 +13,15 @@ namespace fiscaldev::sim::text {
 inline constexpr int kWidth = 48;
 
 // "25,90"; quantities with three decimals ("1,000") through `decimals`.
-QString money(double value, int decimals = 2);
+FISCALDEV_EXPORT QString money(double value, int decimals = 2);
 // `left` and `right` on one line of `width`, the gap filled with blanks; a `left` too
 // long is cut so that `right` always shows whole.
-QString spread(const QString& left, const QString& right, int width = kWidth);
-QString centred(const QString& text, int width = kWidth);
+FISCALDEV_EXPORT QString spread(const QString& left, const QString& right, int width = kWidth);
+FISCALDEV_EXPORT QString centred(const QString& text, int width = kWidth);
 // Word-wrapped lines of at most `width` characters (long words are cut).
-QStringList wrapped(const QString& text, int width = kWidth);
-QString rule(QChar c = QLatin1Char('-'));
-QString number6(int n);  // "000123"
+FISCALDEV_EXPORT QStringList wrapped(const QString& text, int width = kWidth);
+FISCALDEV_EXPORT QString rule(QChar c = QLatin1Char('-'));
+FISCALDEV_EXPORT QString number6(int n);  // "000123"
 
 struct Opening {
     QString serial;
@@ -29,16 +30,16 @@ struct Opening {
     int ccf = 0;
     QString cpf, name, address;
 };
-QStringList openingLines(const Opening& o);
+FISCALDEV_EXPORT QStringList openingLines(const Opening& o);
 
-struct Item {
+struct FISCALDEV_EXPORT Item {
     int number = 0;
     QString code, description, unit;
     QString taxCode, taxType, rate;  // printer's code, tax type, rate text
     double quantity = 0, unitPrice = 0, discount = 0, surcharge = 0;
     double total() const;            // quantity * unit price - discount + surcharge, to the cent
 };
-QStringList itemLines(const Item& item);
+FISCALDEV_EXPORT QStringList itemLines(const Item& item);
 
 struct Closing {
     double subtotal = 0;
@@ -48,7 +49,7 @@ struct Closing {
     QDateTime when;
     int coo = 0;
 };
-QStringList closingLines(const Closing& c);
+FISCALDEV_EXPORT QStringList closingLines(const Closing& c);
 
 struct Cancellation {
     QDateTime when;
@@ -57,6 +58,6 @@ struct Cancellation {
     double total = 0;
     QString reason;
 };
-QStringList cancellationLines(const Cancellation& c);
+FISCALDEV_EXPORT QStringList cancellationLines(const Cancellation& c);
 
 }  // namespace fiscaldev::sim::text

@@ -10,6 +10,7 @@
 // Errors: platform::HostError when the output directory or the state file cannot be
 // written or read, and for unknown operations in failNext().
 
+#include "FiscaldevExport.h"
 #include <QDate>
 #include <QDateTime>
 #include <QString>
@@ -21,24 +22,24 @@ namespace fiscaldev::sim {
 
 // Assigns the simulated printer to AbreCupom, VendaItem, FechaCupom, Atu_TotGeral,
 // Cancela_Cupom_Imp and DataMoviFiscal.
-void installAll();
+FISCALDEV_EXPORT void installAll();
 
 // Where the journal ("journal.txt") and the state ("printer-state.json") are kept.
 // Created when missing; the state there is loaded (an open receipt is forgotten).
 // Until set, the current directory's "fiscal" folder is used.
-void setOutputDir(const QString& dir);
-QString outputDir();
-QString journalPath();
-QString statePath();
+FISCALDEV_EXPORT void setOutputDir(const QString& dir);
+FISCALDEV_EXPORT QString outputDir();
+FISCALDEV_EXPORT QString journalPath();
+FISCALDEV_EXPORT QString statePath();
 
 // The printer's clock (receipt date-times, the movement date). Empty: the system clock.
-void setClock(std::function<QDateTime()> clock);
+FISCALDEV_EXPORT void setClock(std::function<QDateTime()> clock);
 
 // The n-th next call (n >= 1) of `op` refuses: the command returns false (and leaves an
 // error code and text at indices 0 and 1 of voRetorno where it takes one), DataMoviFiscal
 // throws. Throws HostError for an operation fiscaldev does not have.
-void failNext(const QString& op, int n = 1);
-void clearFaults();
+FISCALDEV_EXPORT void failNext(const QString& op, int n = 1);
+FISCALDEV_EXPORT void clearFaults();
 
 struct Status {
     int coo = 0;             // number of the last document printed
@@ -50,7 +51,7 @@ struct Status {
     int openItems = 0;       // items on the open receipt
     QDate movementDate;      // null before the first receipt
 };
-Status status();
+FISCALDEV_EXPORT Status status();
 
 // At the host's start, after a crash: a receipt left open is cancelled, and the last
 // receipt, while it can still be cancelled, is cancelled unless `hasSale` says that a
@@ -58,9 +59,9 @@ Status status();
 // opened). Returns one line per receipt cancelled. Throws what `hasSale` throws (nothing
 // is cancelled then but the open receipt) and HostError when the state cannot be saved.
 using ReceiptHasSale = std::function<bool(const QString& receipt, const QString& counter, const QDateTime& opened)>;
-QStringList recover(const ReceiptHasSale& hasSale);
+FISCALDEV_EXPORT QStringList recover(const ReceiptHasSale& hasSale);
 
 // The reason of the printer's last refusal (empty after a command that succeeded).
-QString lastError();
+FISCALDEV_EXPORT QString lastError();
 
 }  // namespace fiscaldev::sim

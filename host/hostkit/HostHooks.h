@@ -4,6 +4,7 @@
 // string, how messages are shown, and the observer of the transcribed calls. The module
 // never includes this header.
 
+#include "HostkitExport.h"
 #include "hostapi/CallRecord.h"
 #include "hostapi/hostkit.h"
 
@@ -15,13 +16,13 @@
 namespace hostkit {
 
 // Sets the directory hostDirectory() answers; "" goes back to the executable's directory.
-void setHostDirectory(const QString& dir);
+HOSTKIT_EXPORT void setHostDirectory(const QString& dir);
 
 // The connection string GetStringConexQvn returns ("" = back to the stored/default one).
-void setStringConexQvn(const QString& connectionString);
+HOSTKIT_EXPORT void setStringConexQvn(const QString& connectionString);
 // Stores `connectionString`, encoded, in <hostDir>/Dados/StringConexao.txt (directories
 // created). Throws platform::HostError when the file cannot be written.
-void saveStringConexQvn(const QString& hostDir, const QString& connectionString);
+HOSTKIT_EXPORT void saveStringConexQvn(const QString& hostDir, const QString& connectionString);
 // The fixed key of that file's encoding.
 constexpr int kChaveStringConexao = 7411;
 
@@ -38,11 +39,11 @@ struct MessageRequest {
 using MessagePresenter = std::function<bool(const MessageRequest&)>;
 // Replaces the presenter; an empty function restores the default (a QMessageBox when a
 // GUI application exists, else the text on stderr, acknowledged).
-void setMessagePresenter(MessagePresenter presenter);
+HOSTKIT_EXPORT void setMessagePresenter(MessagePresenter presenter);
 // Scripted mode: every message is recorded and acknowledged at once (true).
-void setScriptedMessages(bool on);
-QList<MessageRequest> recordedMessages();
-void clearRecordedMessages();
+HOSTKIT_EXPORT void setScriptedMessages(bool on);
+HOSTKIT_EXPORT QList<MessageRequest> recordedMessages();
+HOSTKIT_EXPORT void clearRecordedMessages();
 
 // The transcribed calls: Mensagem, MensagemMetodo, MontaRodapeGeral, CriaCodBarra,
 // PrxVendaDia, PrxNumeroNFCe, reported as the procedure variables report theirs, with
@@ -52,6 +53,6 @@ void clearRecordedMessages();
 using hostapi::CallObserver;
 using hostapi::CallRecord;
 // Called after each transcribed call, on the calling thread. Empty: none.
-void setCallObserver(CallObserver observer);
+HOSTKIT_EXPORT void setCallObserver(CallObserver observer);
 
 }  // namespace hostkit

@@ -30,7 +30,8 @@ R observed(const QString& op, const QVariantList& args, Body&& body)
 bool showMessage(const MessageRequest& request);
 
 // Code 128 symbol values of a text: start, data, check (stop not included). Throws HostError.
-QList<int> code128Symbols(const QString& text);
+// Exported for the toolkit's tests, which check the symbols themselves.
+HOSTKIT_EXPORT QList<int> code128Symbols(const QString& text);
 
 // A dataset as a transcript argument: its packet, or null.
 QVariant datasetArg(platform::ClientDataSet* dataset);

@@ -16,6 +16,7 @@
 // Works on a connection it does not own. Each call runs in one transaction; a cancelled
 // sale's pending mark goes with it.
 
+#include "PossvcExport.h"
 #include "host/possvc/SaleServicesDb.h"
 
 #include "platform/db/Connection.h"
@@ -39,7 +40,7 @@ struct ConcludedSale {
     QMap<QString, int> products;  // product code -> count
 };
 
-class CancelledSaleLog {
+class POSSVC_EXPORT CancelledSaleLog {
 public:
     CancelledSaleLog(platform::db::Connection& db, const QDateTime& now);
 

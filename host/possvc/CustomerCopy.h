@@ -8,6 +8,7 @@
 // Needs a QGuiApplication (fonts). Throws platform::HostError when the QR code cannot be
 // made or a file cannot be written.
 
+#include "PossvcExport.h"
 #include "host/possvc/SaleServicesModel.h"
 #include "hostapi/ArgumentBlocks.h"
 
@@ -26,7 +27,7 @@ struct QrMatrix {
     std::vector<bool> dark;
     bool at(int x, int y) const { return dark[size_t(y) * size_t(width) + size_t(x)]; }
 };
-QrMatrix qrMatrix(const QString& text);
+POSSVC_EXPORT QrMatrix qrMatrix(const QString& text);
 
 // Where the QR code landed on the image: its modules' area and the module size.
 struct CopyLayout {
@@ -35,7 +36,7 @@ struct CopyLayout {
     int modules = 0;
 };
 
-class CustomerCopy {
+class POSSVC_EXPORT CustomerCopy {
 public:
     CustomerCopy(SaleDocument document, Issuer issuer);
 
@@ -57,6 +58,6 @@ private:
 // ("VENDA_NFCe" or "EXTRATO_SAT"), the sale rows' packet and the print parameters'
 // packet. Throws platform::HostError for another kind or a block without rows.
 using PrintBlock = hostapi::BlockReader<hostapi::block::DisparaImpressaoNaoFiscal>;
-SaleDocument documentFromPrint(const PrintBlock& block, int satEnvironment);
+POSSVC_EXPORT SaleDocument documentFromPrint(const PrintBlock& block, int satEnvironment);
 
 }  // namespace possvc

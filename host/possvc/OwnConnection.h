@@ -6,6 +6,7 @@
 //
 // Not thread-safe. get() throws platform::DatabaseError when the database cannot be opened.
 
+#include "PossvcExport.h"
 #include "platform/db/Connection.h"
 
 #include <QString>
@@ -15,7 +16,7 @@
 
 namespace possvc {
 
-class OwnConnection {
+class POSSVC_EXPORT OwnConnection {
 public:
     platform::db::Connection& get();
     // Sets where the connection text comes from (empty: hostkit's) and closes the connection.

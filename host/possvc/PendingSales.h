@@ -16,6 +16,7 @@
 // Throws platform::DatabaseError when the database fails (the sale at hand is left as
 // it was, still pending).
 
+#include "PossvcExport.h"
 #include "host/possvc/SatMemory.h"
 
 #include "platform/db/Connection.h"
@@ -26,7 +27,7 @@
 
 namespace possvc {
 
-struct Resolution {
+struct POSSVC_EXPORT Resolution {
     enum class Outcome { Registered, Stands, Cancelled, AlreadyCancelled };
     QString branch, cashRegister, sequence, docType;
     Outcome outcome = Outcome::Stands;
@@ -34,12 +35,12 @@ struct Resolution {
     QString text() const;  // one line for the host's log
 };
 
-QList<Resolution> resolvePending(platform::db::Connection& db, const QString& terminal, const SatMemory& sat,
-                                 const QDateTime& now);
+POSSVC_EXPORT QList<Resolution> resolvePending(platform::db::Connection& db, const QString& terminal, const SatMemory& sat,
+                                               const QDateTime& now);
 
 // Whether a receipt of the fiscal printer belongs to a concluded sale: a VENDA of that
 // receipt number and counter, concluded, booked at or after the receipt was opened.
-bool receiptHasSale(platform::db::Connection& db, const QString& receipt, const QString& counter,
-                    const QDateTime& opened);
+POSSVC_EXPORT bool receiptHasSale(platform::db::Connection& db, const QString& receipt, const QString& counter,
+                                  const QDateTime& opened);
 
 }  // namespace possvc

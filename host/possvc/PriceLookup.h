@@ -18,6 +18,7 @@
 //
 // Throws platform::DatabaseError when a statement fails.
 
+#include "PossvcExport.h"
 #include "platform/db/Connection.h"
 
 #include <QDate>
@@ -43,13 +44,13 @@ struct PriceRequest {
     QString shop;      // CDLOJA
 };
 
-QString lookUpPrice(platform::db::Connection& db, const PriceRequest& request, const QDate& today);
+POSSVC_EXPORT QString lookUpPrice(platform::db::Connection& db, const PriceRequest& request, const QDate& today);
 
 // The price as the module reads it back: the system's decimal separator, no grouping,
 // the shortest exact form ("25,9" under a comma locale).
-QString priceText(double price);
+POSSVC_EXPORT QString priceText(double price);
 
 // {CEST, NCM} of the product, texts; both empty when the product is unknown.
-QVariantList productFiscalCodes(platform::db::Connection& db, const QString& product);
+POSSVC_EXPORT QVariantList productFiscalCodes(platform::db::Connection& db, const QString& product);
 
 }  // namespace possvc::sim

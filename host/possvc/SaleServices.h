@@ -14,6 +14,7 @@
 // error text, DisparaImpressaoNaoFiscal returns false without printing, the others throw
 // platform::HostError.
 
+#include "PossvcExport.h"
 #include "host/possvc/SaleServicesModel.h"
 #include "host/possvc/SatCfe.h"
 
@@ -28,11 +29,11 @@ namespace possvc::sim {
 // Assigns getNumeroSerieNFCe, getDataEmissNFCe, SetConcluiFechamento, SATOnline,
 // AtualizaVendaSat, DisparaImpressaoNaoFiscal, IncluiVendaCan and AlteraVendaCan, and
 // the refusals of the ones whose faults answer instead of throwing.
-void installSaleServices();
+POSSVC_EXPORT void installSaleServices();
 
 // Everything the simulated services cannot learn from the database. The issuer is the
 // fallback for a branch without a usable FILIAL row (name, state, 14-digit CNPJ).
-struct SaleServicesConfig {
+struct POSSVC_EXPORT SaleServicesConfig {
     Issuer issuer;
     QString nfceSeries;            // empty: the register's number (register "003" -> "3")
     QString nfceIdToken = QStringLiteral("000001");
@@ -46,48 +47,48 @@ struct SaleServicesConfig {
     sat::XmlForm satXmlForm = sat::XmlForm::Base64;
     QString terminal;              // empty: terminalIdentity()'s default
 };
-SaleServicesConfig& config();
-void resetConfig();
+POSSVC_EXPORT SaleServicesConfig& config();
+POSSVC_EXPORT void resetConfig();
 
 // The database of the services. By default the text that hostkit's GetStringConexQvn
 // returns. The connection is opened at the first call and kept until the source changes.
 // closeSaleConnection also waits for the copies still being printed.
-void setSaleConnectionSource(std::function<QString()> source);
-void closeSaleConnection();
+POSSVC_EXPORT void setSaleConnectionSource(std::function<QString()> source);
+POSSVC_EXPORT void closeSaleConnection();
 
 // Where the simulated SAT device keeps what it issued (SatMemory.h). Until set (or set
 // empty) it remembers for the life of the process only.
-void setSatDirectory(const QString& dir);
-QString satDirectory();
+POSSVC_EXPORT void setSatDirectory(const QString& dir);
+POSSVC_EXPORT QString satDirectory();
 
 // The terminal as the pending marks name it: config().terminal, or the machine's name
 // and the SAT device's folder (one device, one terminal); without a folder, this process.
-QString terminalIdentity();
+POSSVC_EXPORT QString terminalIdentity();
 
 // Before a screen opens (and at the host's start): forgets the sales concluded under the
 // previous screen and resolves the redemptions this terminal left pending
 // (PendingSales.h). Returns one line per sale resolved. Throws platform::Error when the
 // database fails.
-QStringList prepareScreen();
+POSSVC_EXPORT QStringList prepareScreen();
 
 // Whether a fiscal printer's receipt belongs to a concluded sale (PendingSales.h).
-bool receiptHasSale(const QString& receipt, const QString& counter, const QDateTime& opened);
+POSSVC_EXPORT bool receiptHasSale(const QString& receipt, const QString& counter, const QDateTime& opened);
 
 // The clock of the services (sale date-times, emission dates). Empty: the system clock.
-void setSaleClock(std::function<QDateTime()> clock);
-QDateTime saleNow();
+POSSVC_EXPORT void setSaleClock(std::function<QDateTime()> clock);
+POSSVC_EXPORT QDateTime saleNow();
 
 // Where the customer copies are written (created when missing). Until set, the current
 // directory's "copias" folder.
-void setOutputDirectory(const QString& dir);
-QString outputDirectory();
+POSSVC_EXPORT void setOutputDirectory(const QString& dir);
+POSSVC_EXPORT QString outputDirectory();
 
 // Customer copies are drawn by a print queue of their own, one after the other, as a
 // printer spools them: DisparaImpressaoNaoFiscal returns once the copy is queued.
 // setPrintInBackground(false) draws it within the call. waitForPrints() returns when
 // the queue is empty (also done when the application ends).
-void setPrintInBackground(bool on);
-void waitForPrints();
+POSSVC_EXPORT void setPrintInBackground(bool on);
+POSSVC_EXPORT void waitForPrints();
 
 // The files of the last customer copy printed (empty before the first); waits for the
 // print queue first. `error` holds why the files could not be written, if they could not.
@@ -98,7 +99,7 @@ struct PrintedCopy {
     QString key;
     QString error;
 };
-PrintedCopy lastCustomerCopy();
+POSSVC_EXPORT PrintedCopy lastCustomerCopy();
 
 // How long the close-outs of this process waited for another terminal's hold on their
 // consumer (the lock that keeps two terminals from spending the same points): close-outs
@@ -111,6 +112,6 @@ struct ConsumerLockWaits {
     double totalMs = 0;
     double longestMs = 0;
 };
-ConsumerLockWaits consumerLockWaits();
+POSSVC_EXPORT ConsumerLockWaits consumerLockWaits();
 
 }  // namespace possvc::sim

@@ -18,6 +18,7 @@
 // the reason also goes to the host's log); platform::DatabaseError for database failures
 // (rolled back).
 
+#include "PossvcExport.h"
 #include "host/possvc/SaleServices.h"
 #include "host/possvc/SaleServicesDb.h"
 
@@ -41,7 +42,7 @@ struct CloseOutResult {
     QString protocol;
 };
 
-class SaleCloseOut {
+class POSSVC_EXPORT SaleCloseOut {
 public:
     // `terminal` names the terminal in the pending mark of a sale whose document is still
     // to come (SAT, NFC-e).
@@ -83,6 +84,6 @@ private:
 
 // The issuer of a branch: its FILIAL row where it has a name, state and a 14-character
 // CNPJ, the configured issuer otherwise.
-Issuer issuerOf(platform::db::Connection& db, const QString& branch, const Issuer& fallback);
+POSSVC_EXPORT Issuer issuerOf(platform::db::Connection& db, const QString& branch, const Issuer& fallback);
 
 }  // namespace possvc

@@ -7,6 +7,7 @@
 // Everything throws platform::DatabaseError on a database failure and
 // platform::HostError on data that cannot be used.
 
+#include "PossvcExport.h"
 #include "platform/dataset/ClientDataSet.h"
 #include "platform/dataset/DataPacket.h"
 #include "platform/db/Connection.h"
@@ -20,7 +21,7 @@
 namespace possvc::db {
 
 // Read-only view of a packet's rows by field name. A field the packet lacks reads null.
-class PacketRows {
+class POSSVC_EXPORT PacketRows {
 public:
     PacketRows() = default;
     explicit PacketRows(platform::DataPacket packet);
@@ -41,29 +42,29 @@ private:
 
 // The condition naming one sale, and its binding.
 inline const QString kSaleKey = QStringLiteral("CDFILIAL = :P_CDFILIAL AND CDCAIXA = :P_CDCAIXA AND NRSEQVENDA = :P_NRSEQVENDA");
-void bindSaleKey(platform::db::Statement& s, const QString& branch, const QString& cashRegister, const QString& sequence);
+POSSVC_EXPORT void bindSaleKey(platform::db::Statement& s, const QString& branch, const QString& cashRegister, const QString& sequence);
 
 // The next number of `counterKey` in NOVOCODIGO, drawn inside the caller's transaction
 // (so that a rolled-back sale gives its number back). A counter that does not exist yet
 // starts after the highest number already in `table`.`column` for the branch and
 // register; a number already taken there is skipped.
-QString nextSequence(platform::db::Connection& db, const QString& counterKey, const QString& table,
-                     const QString& column, const QString& branch, const QString& cashRegister);
+POSSVC_EXPORT QString nextSequence(platform::db::Connection& db, const QString& counterKey, const QString& table,
+                                   const QString& column, const QString& branch, const QString& cashRegister);
 
 // The pending mark of a sale whose document is still to come (VENDAPENDENTE), written
 // and removed inside the caller's transaction. clearPending returns whether a mark was
 // removed (false when there was none or another terminal removed it first).
-void markPending(platform::db::Connection& db, const QString& branch, const QString& cashRegister,
-                 const QString& sequence, const QString& docType, const QString& terminal, const QDateTime& now);
-bool clearPending(platform::db::Connection& db, const QString& branch, const QString& cashRegister,
-                  const QString& sequence);
+POSSVC_EXPORT void markPending(platform::db::Connection& db, const QString& branch, const QString& cashRegister,
+                               const QString& sequence, const QString& docType, const QString& terminal, const QDateTime& now);
+POSSVC_EXPORT bool clearPending(platform::db::Connection& db, const QString& branch, const QString& cashRegister,
+                                const QString& sequence);
 
 // Serialises every close-out of one consumer until the caller's transaction ends.
 // SQLite: nothing to do, the transaction holds the database's write lock (BEGIN
 // IMMEDIATE). PostgreSQL: a transaction-level advisory lock on the client and consumer.
 // SQL Server and Oracle: an update lock on the consumer's row. The time spent waiting for
 // another terminal's hold is added to sim::consumerLockWaits().
-void lockConsumer(platform::db::Connection& db, const QString& client, const QString& consumer);
+POSSVC_EXPORT void lockConsumer(platform::db::Connection& db, const QString& client, const QString& consumer);
 
 // A consumer's balances in one campaign, as the data service computes them.
 struct CampaignBalance {
@@ -71,8 +72,8 @@ struct CampaignBalance {
     double vouchers = 0;  // VRPTOVOUCHER: open vouchers less 'V' redemptions
 };
 // Keyed by campaign code; a campaign without valid credits is absent.
-QMap<QString, CampaignBalance> balances(platform::db::Connection& db, const QString& client,
-                                        const QString& consumer, const QDate& today);
+POSSVC_EXPORT QMap<QString, CampaignBalance> balances(platform::db::Connection& db, const QString& client,
+                                                      const QString& consumer, const QDate& today);
 
 // One column of a row to insert. Texts longer than `size` keep their first `size`
 // characters (as a dataset field of that size would), except codes and numbers (CD…,
@@ -84,10 +85,10 @@ struct Column {
     int size = 0;
     QVariant value;  // null: NULL
 };
-bool isCode(const QString& column);
-void insertRow(platform::db::Connection& db, const QString& table, const QList<Column>& columns);
+POSSVC_EXPORT bool isCode(const QString& column);
+POSSVC_EXPORT void insertRow(platform::db::Connection& db, const QString& table, const QList<Column>& columns);
 
 // The text of a date-time column value in every backend's representation.
-QDateTime toDateTime(const QVariant& value);
+POSSVC_EXPORT QDateTime toDateTime(const QVariant& value);
 
 }  // namespace possvc::db

@@ -4,6 +4,7 @@
 // datasets, from the stored sale, or from the non-fiscal print's packets; read by the
 // CF-e builder and by the customer copy.
 
+#include "PossvcExport.h"
 #include <QDateTime>
 #include <QList>
 #include <QString>
@@ -12,7 +13,7 @@ namespace possvc {
 
 // The shop that issues the documents. Simulated values, settable by the host
 // (possvc::sim::setIssuer); the CNPJ carries valid check digits.
-struct Issuer {
+struct POSSVC_EXPORT Issuer {
     QString cnpj = QStringLiteral("11222333000181");
     QString stateRegistration = QStringLiteral("111111111111");
     QString name = QStringLiteral("Loja de Demonstração Ltda.");
@@ -25,7 +26,7 @@ struct Issuer {
     QString uf = QStringLiteral("SP");
 };
 
-struct SaleItem {
+struct POSSVC_EXPORT SaleItem {
     QString sequence;     // "001", "002", ...
     QString product;      // internal product code
     QString barcode;      // code on fiscal documents
@@ -44,7 +45,7 @@ struct SaleItem {
 
 enum class DocumentKind { Nfce, Sat };
 
-struct SaleDocument {
+struct POSSVC_EXPORT SaleDocument {
     DocumentKind kind = DocumentKind::Nfce;
     QString branch;
     QString cashRegister;
@@ -72,12 +73,12 @@ struct SaleDocument {
 };
 
 // Money with a dot and two decimals ("0.01"), as fiscal documents write it.
-QString fiscalMoney(double value);
+POSSVC_EXPORT QString fiscalMoney(double value);
 // Money as the customer reads it ("1.234,56").
-QString displayMoney(double value);
+POSSVC_EXPORT QString displayMoney(double value);
 // The digits of a text, in order ("123.456.789-09" -> "12345678909").
-QString onlyDigits(const QString& text);
+POSSVC_EXPORT QString onlyDigits(const QString& text);
 // A value rounded to cents, half away from zero, free of binary noise.
-double roundCents(double value);
+POSSVC_EXPORT double roundCents(double value);
 
 }  // namespace possvc

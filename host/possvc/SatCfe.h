@@ -6,6 +6,7 @@
 // Pure functions; buildCfe throws platform::HostError when the sale cannot make a valid
 // key (see NFCeKey.h).
 
+#include "PossvcExport.h"
 #include "host/possvc/SaleServicesModel.h"
 #include "hostapi/SatAnswer.h"
 
@@ -15,7 +16,7 @@
 
 namespace possvc::sat {
 
-struct CfeInput {
+struct POSSVC_EXPORT CfeInput {
     Issuer issuer;
     QString satSerial = QStringLiteral("900001234");  // nserieSAT, 9 digits
     QString softwareHouseCnpj = QStringLiteral("16716114000172");
@@ -39,7 +40,7 @@ struct Cfe {
     QString number;             // nCFe, 6 digits
 };
 
-Cfe buildCfe(const CfeInput& input);
+POSSVC_EXPORT Cfe buildCfe(const CfeInput& input);
 
 // How the document travels in the answer's "arqxmlnfce" line.
 enum class XmlForm {
@@ -51,9 +52,9 @@ enum class XmlForm {
 // The answer to a sale that was issued: numeroSessao, EEEEE 06000, CCCC, mensagem,
 // cod, mensagemSEFAZ, arqxmlnfce, timeStamp, chaveConsulta ("CFe" + key),
 // valorTotalCFe, CPFCNPJValue, assinaturaQRCODE, one name=value line each.
-QStringList issuedAnswer(int session, const Cfe& cfe, XmlForm form);
+POSSVC_EXPORT QStringList issuedAnswer(int session, const Cfe& cfe, XmlForm form);
 // The answer to a refused sale: numeroSessao, EEEEE, CCCC, mensagem, cod, mensagemSEFAZ.
-QStringList refusedAnswer(int session, const QString& code, const QString& message);
+POSSVC_EXPORT QStringList refusedAnswer(int session, const QString& code, const QString& message);
 
 // Readers of the answer, shared with the module (hostapi/SatAnswer.h).
 using hostapi::sat::answerValue;

@@ -7,6 +7,7 @@
 // Works on a connection it does not own. The device refuses (answer with EEEEE other
 // than 06000 and a "mensagem") a wrong activation code and a sale that is not concluded.
 
+#include "PossvcExport.h"
 #include "host/possvc/SaleServices.h"
 #include "host/possvc/SaleServicesModel.h"
 #include "host/possvc/SatMemory.h"
@@ -27,17 +28,17 @@ struct StoredSale {
     QString situation;
     SaleDocument document;
 };
-StoredSale loadSale(platform::db::Connection& db, const QString& branch, const QString& cashRegister,
-                    const QString& sequence);
+POSSVC_EXPORT StoredSale loadSale(platform::db::Connection& db, const QString& branch, const QString& cashRegister,
+                                  const QString& sequence);
 
 // Records an issued CF-e with its sale (number, key, QR-code text) and removes the sale's
 // pending mark, inside the caller's transaction. Returns the CF-e number. Throws
 // platform::HostError for an answer without a valid CF-e number or a sale that does not
 // exist, platform::DatabaseError on a database failure.
-QString registerCfe(platform::db::Connection& db, const QString& branch, const QString& cashRegister,
-                    const QString& sequence, const QStringList& answer, const QString& qrCode = QString());
+POSSVC_EXPORT QString registerCfe(platform::db::Connection& db, const QString& branch, const QString& cashRegister,
+                                  const QString& sequence, const QStringList& answer, const QString& qrCode = QString());
 
-class SatDevice {
+class POSSVC_EXPORT SatDevice {
 public:
     // `memory` keeps what the device issued (see SatMemory.h).
     SatDevice(platform::db::Connection& db, const sim::SaleServicesConfig& config, const QDateTime& now,

@@ -11,6 +11,7 @@
 //
 // Errors: platform::HostError naming the file when it cannot be read or written.
 
+#include "PossvcExport.h"
 #include <QString>
 #include <QStringList>
 
@@ -24,7 +25,7 @@ struct IssuedCfe {
     QStringList answer;                      // the device's answer, name=value lines
 };
 
-class SatMemory {
+class POSSVC_EXPORT SatMemory {
 public:
     SatMemory(QString path, QString database) : path_(std::move(path)), database_(std::move(database)) {}
 

@@ -6,6 +6,7 @@
 //
 // Not thread-safe: called on the screen's thread only.
 
+#include "PossvcExport.h"
 #include <QString>
 #include <QVariant>
 
@@ -17,13 +18,13 @@ namespace possvc::sim {
 
 // Assigns Pesquisa, AtivaProcesso, DesativaProcesso, ChamaFuncaoRetornaPreco and
 // getProdCodCestNcm.
-void installScreenOps();
+POSSVC_EXPORT void installScreenOps();
 
 // Scripted mode: the search list never opens a dialog; it answers from the queue and
 // gives up when nothing is queued. Outside scripted mode a queued answer is still used
 // first, and the dialog opens when the queue is empty.
-void setScripted(bool on);
-bool scripted();
+POSSVC_EXPORT void setScripted(bool on);
+POSSVC_EXPORT bool scripted();
 
 // A queued answer of the next search list.
 struct PickAnswer {
@@ -33,29 +34,29 @@ struct PickAnswer {
     QString field;   // Match: the first row whose FIELD shows VALUE
     QString value;
 };
-void queuePick(const PickAnswer& answer);
+POSSVC_EXPORT void queuePick(const PickAnswer& answer);
 // The text of a script's pick line after "pick ": "N", "FIELD=VALUE" or "cancel".
 // Throws HostError on any other text.
-void queuePick(const QString& text);
+POSSVC_EXPORT void queuePick(const QString& text);
 // The answer of the next price lookup (a price as decimal text or a refusal code),
 // given instead of the price tables' answer.
-void queuePrice(const QString& answer);
-void clearQueues();
-int pendingPicks();
-int pendingPrices();
+POSSVC_EXPORT void queuePrice(const QString& answer);
+POSSVC_EXPORT void clearQueues();
+POSSVC_EXPORT int pendingPicks();
+POSSVC_EXPORT int pendingPrices();
 
 // The n-th next call (n >= 1) of the possvc operation `op` fails (Pesquisa gives up,
 // operations without a boolean result throw HostError). Throws HostError for an
 // operation possvc does not have.
-void failNext(const QString& op, int n = 1);
+POSSVC_EXPORT void failNext(const QString& op, int n = 1);
 
 // The database the price lookup and the fiscal codes read. By default the text that
 // hostkit's GetStringConexQvn returns; a host or a test may supply its own. The
 // connection is opened at the first lookup and kept until the source changes.
-void setConnectionSource(std::function<QString()> source);
-void closeConnection();
+POSSVC_EXPORT void setConnectionSource(std::function<QString()> source);
+POSSVC_EXPORT void closeConnection();
 
 // The wait indicator currently shown, or nullptr.
-QWidget* activeIndicator();
+POSSVC_EXPORT QWidget* activeIndicator();
 
 }  // namespace possvc::sim

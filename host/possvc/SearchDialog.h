@@ -7,6 +7,7 @@
 // current). The terminal's colours, when usable, paint the column titles and the
 // highlighted row.
 
+#include "PossvcExport.h"
 #include "host/possvc/ScreenColours.h"
 
 #include <QDialog>
@@ -28,7 +29,7 @@ struct SearchColours {
     ColourPair highlight;  // the current row
 };
 
-class SearchDialog : public QDialog {
+class POSSVC_EXPORT SearchDialog : public QDialog {
     Q_OBJECT
 public:
     SearchDialog(platform::ClientDataSet* dataSet, const SearchColours& colours, QWidget* parent = nullptr);

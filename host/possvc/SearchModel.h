@@ -16,6 +16,7 @@
 // dataset must stay unchanged while the model lives (the search list is modal), or until
 // stopPreparing() when the model outlives the list's use.
 
+#include "PossvcExport.h"
 #include "platform/dataset/ClientDataSet.h"
 
 #include <QAbstractTableModel>
@@ -47,7 +48,7 @@ struct UnsetAllocator : std::allocator<T> {
     }
 };
 
-class SearchModel : public QAbstractTableModel {
+class POSSVC_EXPORT SearchModel : public QAbstractTableModel {
     Q_OBJECT
 public:
     explicit SearchModel(platform::ClientDataSet* dataSet, QObject* parent = nullptr);

@@ -12,6 +12,7 @@
 // A child of the form, destroyed with it. Without a form it is a small window of its own
 // in the centre of the screen.
 
+#include "PossvcExport.h"
 #include "host/possvc/ScreenColours.h"
 
 #include <QBasicTimer>
@@ -23,7 +24,7 @@ class QPainter;
 
 namespace possvc::sim {
 
-class WaitIndicator : public QWidget {
+class POSSVC_EXPORT WaitIndicator : public QWidget {
     Q_OBJECT
 public:
     WaitIndicator(QWidget* form, const QString& text, const ColourPair& colours);
