@@ -123,9 +123,6 @@ void emiteSat(TfrmFidelidade& f)
 
 bool TfrmFidelidade::GeraVenda()
 {
-    // No sale is concluded yet: nothing may name an earlier one if this attempt fails.
-    stNrSeqVenda.clear();
-
     // 1. Document type.
     const QString tipoDocumento = boSistemaNfce ? QStringLiteral("N") : boSistemaSat ? QStringLiteral("S")
                                                                                      : QStringLiteral("E");

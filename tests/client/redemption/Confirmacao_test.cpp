@@ -158,6 +158,18 @@ protected:
         EXPECT_EQ(v("VENDAREALIZADA").toString(), QStringLiteral("A"));
     }
 
+    // A completed redemption, then gift P1 of CP1 chosen for the next one, with the call
+    // record emptied: where the cases about a later attempt start.
+    void depoisDeUmResgate()
+    {
+        prepara();
+        confirma();
+        ASSERT_EQ(vendasAtivas(), 1);
+        campanha(QStringLiteral("CP1"));
+        escolhe({QStringLiteral("P1")});
+        esqueceChamadas();
+    }
+
     void confereIncluiVendaCan(const Chamada& c, int linhasVenda)
     {
         ASSERT_EQ(c.args.size(), 4);
@@ -362,12 +374,7 @@ TEST_P(Confirmacao, CupomRecusadoCancelaSemNomearVendaAnterior)
 {
     if (!impressora())
         GTEST_SKIP() << "without a fiscal printer the receipt step cannot refuse";
-    prepara();
-    confirma();  // an earlier, completed redemption
-    ASSERT_EQ(vendasAtivas(), 1);
-    campanha(QStringLiteral("CP1"));
-    escolhe({QStringLiteral("P1")});
-    esqueceChamadas();
+    ASSERT_NO_FATAL_FAILURE(depoisDeUmResgate());
     fiscaldev::library().failNext(QStringLiteral("AbreCupom"));
     confirma();
     EXPECT_EQ(mensagens(), (QStringList{kErroImpCup, kErroImpCup}));
@@ -388,12 +395,7 @@ TEST_P(Confirmacao, ErroNoCupomNaoNomeiaVendaAnteriorComoPendente)
 {
     if (!impressora())
         GTEST_SKIP() << "without a fiscal printer the receipt step cannot raise";
-    prepara();
-    confirma();  // an earlier, completed redemption
-    ASSERT_EQ(vendasAtivas(), 1);
-    campanha(QStringLiteral("CP1"));
-    escolhe({QStringLiteral("P1")});
-    esqueceChamadas();
+    ASSERT_NO_FATAL_FAILURE(depoisDeUmResgate());
     fiscaldev::library().failNext(QStringLiteral("VendaItem"), 1, hostapi::Fault::Raise);
     possvc::library().failNext(QStringLiteral("IncluiVendaCan"), 1, hostapi::Fault::Raise);
     confirma();
@@ -542,12 +544,7 @@ TEST_P(Confirmacao, FalhaDepoisDeConcluirAVenda)
 // The SAT update names only a sale this attempt concluded, never an earlier one.
 TEST_P(Confirmacao, FechamentoRecusadoNaoCancelaVendaAnterior)
 {
-    prepara();
-    confirma();
-    ASSERT_EQ(vendasAtivas(), 1);
-    campanha(QStringLiteral("CP1"));
-    escolhe({QStringLiteral("P1")});
-    esqueceChamadas();
+    ASSERT_NO_FATAL_FAILURE(depoisDeUmResgate());
     possvc::library().failNext(QStringLiteral("SetConcluiFechamento"));
     confirma();
     EXPECT_TRUE(de(QStringLiteral("AlteraVendaCan")).isEmpty());
