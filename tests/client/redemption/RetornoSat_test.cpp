@@ -14,20 +14,17 @@ using namespace hostapi::sat;
 
 const QString kChave = QStringLiteral("35150708723218000186599000040190000215133408");
 
+// A sale's answer as the device gives it, the document in `arq` as it stands.
 QStringList resposta(const QString& arq, const QString& cpf = {})
 {
-    return {QStringLiteral("numeroSessao=123456"),
-            QStringLiteral("EEEEE=06000"),
-            QStringLiteral("CCCC=0000"),
-            QStringLiteral("mensagem=Emitido com sucesso + conteúdo notas."),
-            QStringLiteral("cod="),
-            QStringLiteral("mensagemSEFAZ="),
-            QStringLiteral("arqxmlnfce=") + arq,
-            QStringLiteral("timeStamp=20150718154423"),
-            QStringLiteral("chaveConsulta=CFe") + kChave,
-            QStringLiteral("valorTotalCFe=2.00"),
-            QStringLiteral("CPFCNPJValue=") + cpf,
-            QStringLiteral("assinaturaQRCODE=Z5nVOl+/IwQ==")};
+    possvc::sat::Cfe cfe;
+    cfe.key = kChave;
+    cfe.xml = arq;
+    cfe.timeStamp = QStringLiteral("20150718154423");
+    cfe.total = QStringLiteral("2.00");
+    cfe.consumer = cpf;
+    cfe.qrSignature = QStringLiteral("Z5nVOl+/IwQ==");
+    return possvc::sat::issuedAnswer(123456, cfe, possvc::sat::XmlForm::Xml);
 }
 
 const QString kXml = QStringLiteral(
