@@ -13,7 +13,7 @@ using platform::ui::GridColumn;
 
 namespace {
 
-class DataGridTest : public ::testing::Test {
+class DataGridTest : public uitest::DataSetTest {
 protected:
     void SetUp() override
     {
@@ -27,7 +27,6 @@ protected:
         const auto rows = grid.selectionModel()->selectedRows();
         return rows.size() == 1 ? rows.first().row() : -1;
     }
-    ClientDataSet ds;
     DataGrid grid;
 };
 

@@ -13,10 +13,7 @@ using platform::ui::GridColumn;
 
 namespace {
 
-class DataSetModelTest : public ::testing::Test {
-protected:
-    ClientDataSet ds{QStringLiteral("cdsTeste")};
-};
+using DataSetModelTest = uitest::DataSetTest;
 
 TEST_F(DataSetModelTest, ShowsVisibleFieldsWithTheirLabelsAndTexts)
 {

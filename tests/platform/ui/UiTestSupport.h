@@ -3,6 +3,8 @@
 
 #include "platform/dataset/ClientDataSet.h"
 
+#include <gtest/gtest.h>
+
 namespace uitest {
 
 // Campaign-like rows: CODE (hidden), NAME, POINTS.
@@ -18,5 +20,11 @@ inline void fillCampaigns(platform::ClientDataSet& ds, int rows)
         ds.appendRecord({QStringLiteral("C%1").arg(i), QStringLiteral("Campanha %1").arg(i), i * 10.5});
     ds.first();
 }
+
+// The fixture of the tests that show a dataset: `ds`, filled by each test or set-up.
+class DataSetTest : public ::testing::Test {
+protected:
+    platform::ClientDataSet ds{QStringLiteral("cdsTeste")};
+};
 
 }  // namespace uitest
