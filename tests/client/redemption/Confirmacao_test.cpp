@@ -34,12 +34,16 @@ protected:
         esqueceChamadas();
         fakes.messages.clear();
     }
-    bool impressora() const { return GetParam() == Perfil::Fiscal || GetParam() == Perfil::NfceComImpressora; }
-    // A terminal with both flags set is an NFC-e terminal: document "N", no SAT call.
-    bool nfce() const
+    // Prepares the sale and confirms it with the fiscal printer refusing `op` once.
+    void confirmaComRecusa(const char* op)
     {
-        return GetParam() == Perfil::Nfce || GetParam() == Perfil::NfceComImpressora || GetParam() == Perfil::NfceESat;
+        prepara();
+        fiscaldev::library().failNext(QString::fromLatin1(op));
+        confirma();
     }
+    bool impressora() const { return temImpressora(GetParam()); }
+    // A terminal with both flags set is an NFC-e terminal: document "N", no SAT call.
+    bool nfce() const { return marcaNfce(GetParam()); }
     bool sat() const { return GetParam() == Perfil::Sat; }
 
     // What every outcome after issuing leaves: the indicator gone, the gift list open and
@@ -411,9 +415,7 @@ TEST_P(Confirmacao, ItemRecusadoCancelaCupom)
 {
     if (!impressora())
         GTEST_SKIP() << "without a fiscal printer the receipt step cannot refuse";
-    prepara();
-    fiscaldev::library().failNext(QStringLiteral("VendaItem"));
-    confirma();
+    confirmaComRecusa("VendaItem");
     const auto cancela = de(QStringLiteral("Cancela_Cupom_Imp"));
     ASSERT_EQ(cancela.size(), 1);
     confereBloco(cancela[0].args.value(0).toList(),
@@ -431,9 +433,7 @@ TEST_P(Confirmacao, FechamentoRecusadoAtualizaTotaisECancela)
 {
     if (!impressora())
         GTEST_SKIP() << "without a fiscal printer the receipt step cannot refuse";
-    prepara();
-    fiscaldev::library().failNext(QStringLiteral("FechaCupom"));
-    confirma();
+    confirmaComRecusa("FechaCupom");
     QStringList ops = dispositivos();
     const int fecha = ops.indexOf(QStringLiteral("FechaCupom"));
     ASSERT_GE(fecha, 0);

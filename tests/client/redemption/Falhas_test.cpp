@@ -116,10 +116,7 @@ protected:
         const QString nome = QString::fromLatin1(op);
         biblioteca(nome).failNext(nome, 1, modo == Modo::Erro ? hostapi::Fault::Raise : hostapi::Fault::Refuse);
     }
-    bool impressora() const
-    {
-        return GetParam().falha.perfil == Fiscal || GetParam().falha.perfil == NfceComImpressora;
-    }
+    bool impressora() const { return temImpressora(GetParam().falha.perfil); }
     // The message the operator reads last for the outcome, with its values.
     QString esperada(Fim fim) const
     {

@@ -28,6 +28,13 @@ const char* nomePerfil(Perfil perfil)
     return "?";
 }
 
+bool temImpressora(Perfil perfil) { return perfil == Perfil::Fiscal || perfil == Perfil::NfceComImpressora; }
+bool marcaNfce(Perfil perfil)
+{
+    return perfil == Perfil::Nfce || perfil == Perfil::NfceComImpressora || perfil == Perfil::NfceESat;
+}
+bool marcaSat(Perfil perfil) { return perfil == Perfil::Sat || perfil == Perfil::NfceESat; }
+
 const char* nomeBanco(Banco banco)
 {
     return banco == Banco::SQLite ? "sqlite" : "postgresql";
@@ -117,11 +124,9 @@ void RedemptionFixture::TearDown()
 
 void RedemptionFixture::perfil(Perfil p)
 {
-    const bool impressora = p == Perfil::Fiscal || p == Perfil::NfceComImpressora;
-    term.params[QStringLiteral("UTILIZAIMPFIS")] = impressora;
-    term.params[QStringLiteral("SISTEMAQVNNFCE")] =
-        p == Perfil::Nfce || p == Perfil::NfceComImpressora || p == Perfil::NfceESat;
-    term.params[QStringLiteral("SISTEMAQVNSAT")] = p == Perfil::Sat || p == Perfil::NfceESat;
+    term.params[QStringLiteral("UTILIZAIMPFIS")] = temImpressora(p);
+    term.params[QStringLiteral("SISTEMAQVNNFCE")] = marcaNfce(p);
+    term.params[QStringLiteral("SISTEMAQVNSAT")] = marcaSat(p);
     term.writeParams();
 }
 

@@ -23,6 +23,10 @@ namespace redemption {
 
 enum class Perfil { Fiscal, Nfce, Sat, NfceComImpressora, NfceESat };
 const char* nomePerfil(Perfil perfil);
+// What the profile's parameter file says: a fiscal printer, the NFC-e flag, the SAT flag.
+bool temImpressora(Perfil perfil);
+bool marcaNfce(Perfil perfil);
+bool marcaSat(Perfil perfil);
 
 // The shop database: the terminal's SQLite file, or PostgreSQL when scripts/services.sh
 // started one.
