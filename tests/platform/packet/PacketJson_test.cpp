@@ -4,12 +4,16 @@
 
 #include "platform/Error.h"
 #include "platform/dataset/DataPacket.h"
+#include "platform/dataset/PacketCodec.h"
 #include "platform/dataset/PacketJson.h"
 
 #include <QDateTime>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
 
 using namespace platform;
 using packettest::fieldDef;
@@ -109,3 +113,64 @@ TEST(PacketJson, RefusesValuesTheFieldCannotHoldNamingIt)
         EXPECT_EQ(e.text(), "field 'A' has an unknown type 'money'");
     }
 }
+
+namespace {
+
+// A number as each writer spells it. The JSON writer gives integral values up to 2^53 as
+// integers and any other in the shortest text that reads back, with trailing zeros where
+// that text is not in exponent form; the XML writer gives the shortest text, in exponent
+// form whenever that is shorter, and the exact digits of large integral values. So they
+// differ on round values from 100000 up, on large integral values and on negative zero.
+struct Numero {
+    double value;
+    const char* json;
+    const char* xml;
+};
+
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
+const Numero kNumeros[] = {
+    {0, "0", "0"},
+    {-0.0, "0", "-0"},
+    {-20, "-20", "-20"},
+    {70, "70", "70"},
+    {10000, "10000", "10000"},
+    {100000, "100000", "1e+05"},
+    {1200000, "1200000", "1200000"},
+    {1e15, "1000000000000000", "1e+15"},
+    {9007199254740992.0, "9007199254740992", "9007199254740992"},
+    {287345119790351776.0, "287345119790351780", "287345119790351776"},
+    {1e21, "1e+21", "1e+21"},
+    {0.1, "0.1", "0.1"},
+    {0.1 + 0.2, "0.30000000000000004", "0.30000000000000004"},
+    {1e-7, "1e-07", "1e-07"},
+    {0.0001, "1e-04", "1e-04"},
+    {1234567.89, "1234567.89", "1234567.89"},
+    {99999999.99, "99999999.99", "99999999.99"},
+    {-123456789012.34, "-123456789012.34", "-123456789012.34"},
+    {std::numeric_limits<double>::quiet_NaN(), "\"NaN\"", "NAN"},
+    {kInf, "\"Infinity\"", "INF"},
+    {-kInf, "\"-Infinity\"", "-INF"},
+};
+
+class PacketJsonNumbers : public ::testing::TestWithParam<Numero> {};
+
+TEST_P(PacketJsonNumbers, EachWriterSpellsItsOwnWayAndJsonReadsBack)
+{
+    const Numero& n = GetParam();
+    DataPacket p;
+    p.fields = {fieldDef("V", FieldType::Float)};
+    p.rows = {{n.value}};
+    const QByteArray text = packetToJsonText(p);
+    EXPECT_EQ(text, QByteArray(R"({"fields":[{"name":"V","type":"r8","size":0}],"rows":[[)") + n.json + "]]}");
+    EXPECT_EQ(packet::formatDouble(n.value), QByteArray(n.xml));
+    const double back = packetFromJson(QJsonDocument::fromJson(text).object()).rows.value(0).value(0).toDouble();
+    if (std::isnan(n.value))
+        EXPECT_TRUE(std::isnan(back));
+    else
+        EXPECT_EQ(back, n.value);  // negative zero reads back as zero, which compares equal
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, PacketJsonNumbers, ::testing::ValuesIn(kNumeros));
+
+}  // namespace
