@@ -5,6 +5,8 @@
 #include "tools/shopgen/Generator.h"
 #include "tools/shopgen/ShopData.h"
 
+#include <limits>
+
 namespace shopgen {
 
 namespace {
@@ -179,6 +181,41 @@ void writeConsumidores(Sink& sink, Demo& demo)
     sink.end();
 }
 
+// A day counted from today; kSemData: none.
+constexpr int kSemData = std::numeric_limits<int>::min();
+
+QVariant diaOuNada(const QDate& today, int dias)
+{
+    return dias == kSemData ? QVariant() : QVariant(dia(today, dias));
+}
+
+// The fixed cases of the first consumers (Generator.h): consumer (index), campaign,
+// movement type, points and validity.
+struct CreditoFixo {
+    int consumidor;
+    const char* campanha;
+    const char* tipo;
+    double pontos;
+    int validade;
+};
+const CreditoFixo kCreditosFixos[] = {
+    {0, "FID2026", "C", 100, kSemData}, {0, "FID2026", "C", 50, 90},  {0, "FID2026", "C", 40, -10},
+    {0, "FID2026", "D", 25, kSemData},  {0, "NATAL26", "C", 200, 60}, {0, "CLUBE", "C", 75, 180},
+    {1, "FID2026", "C", 20, 30},        {1, "FID2026", "C", 100, -40}, {2, "FID2026", "C", 60, -1},
+    {2, "VERAO25", "C", 90, -200},      {3, "FID2026", "C", 10, kSemData},
+};
+
+// Their vouchers of NATAL26: consumer (index), used ("S") or not, points and validity.
+struct VoucherFixo {
+    int consumidor;
+    const char* usado;
+    double pontos;
+    int validade;
+};
+const VoucherFixo kVouchersFixos[] = {
+    {0, "N", 80, 20}, {0, "S", 50, 20}, {0, "N", 30, -5}, {0, "N", 25, kSemData}, {2, "N", 40, 15},
+};
+
 // Credits: fixed cases, then drawn ones (validity: none, ahead, or past).
 void writeCreditos(Sink& sink, Demo& demo)
 {
@@ -192,17 +229,8 @@ void writeCreditos(Sink& sink, Demo& demo)
         sink.row({c.cliente, c.codigo, QString::fromLatin1(campanha), QString::fromLatin1(tipo), valor, validade,
                   dia(today, -int(pontos.range(1, 200))), QStringLiteral("0001")});
     };
-    credito(consumidores[0], "FID2026", "C", 100, QVariant());
-    credito(consumidores[0], "FID2026", "C", 50, dia(today, 90));
-    credito(consumidores[0], "FID2026", "C", 40, dia(today, -10));
-    credito(consumidores[0], "FID2026", "D", 25, QVariant());
-    credito(consumidores[0], "NATAL26", "C", 200, dia(today, 60));
-    credito(consumidores[0], "CLUBE", "C", 75, dia(today, 180));
-    credito(consumidores[1], "FID2026", "C", 20, dia(today, 30));
-    credito(consumidores[1], "FID2026", "C", 100, dia(today, -40));
-    credito(consumidores[2], "FID2026", "C", 60, dia(today, -1));
-    credito(consumidores[2], "VERAO25", "C", 90, dia(today, -200));
-    credito(consumidores[3], "FID2026", "C", 10, QVariant());
+    for (const CreditoFixo& f : kCreditosFixos)
+        credito(consumidores[f.consumidor], f.campanha, f.tipo, f.pontos, diaOuNada(today, f.validade));
     for (int k = 4; k < consumidores.size(); ++k) {
         const int n = int(pontos.range(1, 8));
         for (int m = 0; m < n; ++m) {
@@ -234,11 +262,8 @@ void writeVouchers(Sink& sink, Demo& demo)
         sink.row({c.cliente, c.codigo, QStringLiteral("NATAL26"), QString::fromLatin1(usado), valor, validade,
                   QStringLiteral("VC") + codigo(++nrVoucher, 8), dia(today, -int(pontos.range(1, 20)))});
     };
-    voucher(consumidores[0], "N", 80, dia(today, 20));
-    voucher(consumidores[0], "S", 50, dia(today, 20));
-    voucher(consumidores[0], "N", 30, dia(today, -5));
-    voucher(consumidores[0], "N", 25, QVariant());
-    voucher(consumidores[2], "N", 40, dia(today, 15));
+    for (const VoucherFixo& f : kVouchersFixos)
+        voucher(consumidores[f.consumidor], f.usado, f.pontos, diaOuNada(today, f.validade));
     for (int k = 4; k < consumidores.size(); k += 3)
         voucher(consumidores[k], pontos.chance(25) ? "S" : "N", double(pontos.range(2, 20) * 5),
                 pontos.chance(20) ? dia(today, -int(pontos.range(1, 30))) : dia(today, int(pontos.range(0, 40))));

@@ -85,6 +85,32 @@ QString nomeFantasia(Rng& rng, int n)
 
 namespace {
 
+// A redeemed gift is sold at a price of its own and discounted in full, but for the last
+// item of the sale, which keeps the 0.01 the sale is paid with.
+double precoItem(const ItemResgate& i)
+{
+    return 10.0 + i.pontos / 10.0;
+}
+
+double descontoItem(const VendaResgate& v, int n)
+{
+    const double preco = precoItem(v.itens.at(n));
+    return n == v.itens.size() - 1 ? preco - 0.01 : preco;
+}
+
+// Calls f(sale, item position, item) for every item of the sales that `incluir` accepts.
+template <class F>
+void cadaItem(const QList<VendaResgate>& vendas, bool (*incluir)(const VendaResgate&), F&& f)
+{
+    for (const VendaResgate& v : vendas)
+        if (incluir(v))
+            for (int n = 0; n < v.itens.size(); ++n)
+                f(v, n, v.itens.at(n));
+}
+
+bool todas(const VendaResgate&) { return true; }
+bool cancelada(const VendaResgate& v) { return v.situacao == 'C'; }
+
 void writeVendasEItens(Sink& sink, const QList<VendaResgate>& vendas)
 {
     sink.begin(QStringLiteral("VENDA"),
@@ -94,26 +120,22 @@ void writeVendasEItens(Sink& sink, const QList<VendaResgate>& vendas)
     for (const VendaResgate& v : vendas) {
         double total = 0;
         for (const ItemResgate& i : v.itens)
-            total += 10.0 + i.pontos / 10.0;
+            total += precoItem(i);
         const QDateTime dia0(v.quando.date(), QTime(0, 0));
         sink.row({v.filial, v.caixa, v.numero, QString(QChar(v.situacao)), QString(QChar(v.impressa)),
                   QStringLiteral("01"), QStringLiteral("0001"), QStringLiteral("OPER01"), v.cliente, v.consumidor,
                   v.nomeConsumidor, dia0, dia0, v.quando, 0.01, total - 0.01, QStringLiteral("E"),
-                  v.situacao == 'C' ? QVariant(v.quando.addSecs(120)) : QVariant()});
+                  cancelada(v) ? QVariant(v.quando.addSecs(120)) : QVariant()});
     }
     sink.end();
 
     sink.begin(QStringLiteral("ITVENDA"),
                {"CDFILIAL", "CDCAIXA", "NRSEQVENDA", "NRSEQITVEND", "CDPRODUTO", "NMPRODUTO", "CDARVPROD",
                 "QTPRODVEND", "VRUNITVEND", "VRDESCITVEND", "CDLOJA"});
-    for (const VendaResgate& v : vendas)
-        for (int n = 0; n < v.itens.size(); ++n) {
-            const ItemResgate& i = v.itens.at(n);
-            const double preco = 10.0 + i.pontos / 10.0;
-            const bool ultimo = n == v.itens.size() - 1;
-            sink.row({v.filial, v.caixa, v.numero, codigo(n + 1, 3), i.produto, i.nome, i.arvore, 1.0, preco,
-                      ultimo ? preco - 0.01 : preco, QStringLiteral("0001")});
-        }
+    cadaItem(vendas, todas, [&](const VendaResgate& v, int n, const ItemResgate& i) {
+        sink.row({v.filial, v.caixa, v.numero, codigo(n + 1, 3), i.produto, i.nome, i.arvore, 1.0, precoItem(i),
+                  descontoItem(v, n), QStringLiteral("0001")});
+    });
     sink.end();
 }
 
@@ -122,12 +144,10 @@ void writeFidelidadeECaixa(Sink& sink, const QList<VendaResgate>& vendas)
     sink.begin(QStringLiteral("ITFIDELIDADE"),
                {"CDFILIAL", "CDCAIXA", "NRSEQVENDA", "CDCLIENTE", "CDCONSUMIDOR", "CDCAMPANHA", "IDTPOPERITFIDEL",
                 "VRPONTOBRINDE", "CDPRODUTO", "NRSEQITVEND"});
-    for (const VendaResgate& v : vendas)
-        for (int n = 0; n < v.itens.size(); ++n) {
-            const ItemResgate& i = v.itens.at(n);
-            sink.row({v.filial, v.caixa, v.numero, v.cliente, v.consumidor, i.campanha, QString(QChar(i.tipo)),
-                      i.pontos, i.produto, codigo(n + 1, 3)});
-        }
+    cadaItem(vendas, todas, [&](const VendaResgate& v, int n, const ItemResgate& i) {
+        sink.row({v.filial, v.caixa, v.numero, v.cliente, v.consumidor, i.campanha, QString(QChar(i.tipo)), i.pontos,
+                  i.produto, codigo(n + 1, 3)});
+    });
     sink.end();
 
     sink.begin(QStringLiteral("MOVCAIXA"),
@@ -146,7 +166,7 @@ void writeCanceladas(Sink& sink, const QList<VendaResgate>& vendas)
                {"CDFILIAL", "CDCAIXA", "NRSEQVENDACAN", "NRSEQVENDA", "CDEMPRESA", "CDOPERADOR", "DTMOVIMCAIXA",
                 "DTHRCANCVEN", "VRTOTVENDA", "DSMOTIVOCANC"});
     for (const VendaResgate& v : vendas)
-        if (v.situacao == 'C')
+        if (cancelada(v))
             sink.row({v.filial, v.caixa, v.numero, v.numero, QStringLiteral("01"), QStringLiteral("OPER01"),
                       QDateTime(v.quando.date(), QTime(0, 0)), v.quando.addSecs(120), 0.01,
                       QStringLiteral("Falha na emissão do documento")});
@@ -155,16 +175,10 @@ void writeCanceladas(Sink& sink, const QList<VendaResgate>& vendas)
     sink.begin(QStringLiteral("ITVENDACANCELADA"),
                {"CDFILIAL", "CDCAIXA", "NRSEQVENDACAN", "NRSEQITVEND", "CDPRODUTO", "NMPRODUTO", "QTPRODVEND",
                 "VRUNITVEND", "VRDESCITVEND"});
-    for (const VendaResgate& v : vendas) {
-        if (v.situacao != 'C')
-            continue;
-        for (int n = 0; n < v.itens.size(); ++n) {
-            const ItemResgate& i = v.itens.at(n);
-            const double preco = 10.0 + i.pontos / 10.0;
-            sink.row({v.filial, v.caixa, v.numero, codigo(n + 1, 3), i.produto, i.nome, 1.0, preco,
-                      n == v.itens.size() - 1 ? preco - 0.01 : preco});
-        }
-    }
+    cadaItem(vendas, cancelada, [&](const VendaResgate& v, int n, const ItemResgate& i) {
+        sink.row({v.filial, v.caixa, v.numero, codigo(n + 1, 3), i.produto, i.nome, 1.0, precoItem(i),
+                  descontoItem(v, n)});
+    });
     sink.end();
 }
 
