@@ -3,7 +3,6 @@
 #include <QStringList>
 
 #include <algorithm>
-#include <array>
 
 namespace possvc::sim {
 
@@ -15,150 +14,26 @@ SearchModel::SearchModel(platform::ClientDataSet* dataSet, QObject* parent)
     for (int f = 0; f < ds_->fieldCount(); ++f)
         if (ds_->field(f).visible())
             fields_.append(f);
-    const int n = ds_->recordCount();
-    total_ = n;
-    rows_.resize(n);
-    for (int r = 0; r < n; ++r)
-        rows_[r] = r;
+    total_ = ds_->recordCount();
+    rows_.resize(size_t(total_));
+    for (int r = 0; r < total_; ++r)
+        rows_[size_t(r)] = r;
+    keys_ = std::make_unique<SearchKeys>(ds_, fields_, total_);
     // A long list is folded on another processor while it opens and the operator reads
-    // it: the first keystroke then finds the texts ready, or waits only for what is left.
-    // Only the dataset's read calls run there, on a dataset the list leaves unchanged;
-    // their first call, which may settle the dataset's shared lists, is made here.
-    if (n >= kPrepareRows) {
-        QStringView text;
-        for (int f : std::as_const(fields_))
-            if (!ds_->textAt(0, f, text))
-                ds_->displayTextAt(0, f);
-        preparing_ = std::thread([this] {
-            try {
-                buildKeys();
-            } catch (const std::exception&) {
-                keysBuilt_ = false;  // built again, at the first keystroke, where its error shows
-            }
-        });
-    }
+    // it: the first keystroke then finds the texts ready, or folds the rest with it.
+    if (total_ >= kPrepareRows)
+        keys_->startHelper();
 }
 
-SearchModel::~SearchModel() { stopPreparing(); }
+SearchModel::~SearchModel() = default;
 
 void SearchModel::stopPreparing()
 {
-    if (!preparing_.joinable())
-        return;
-    stop_ = true;
-    preparing_.join();
-    stop_ = false;
+    if (keys_)
+        keys_->stopHelper();
 }
 
-void SearchModel::waitForKeys()
-{
-    if (preparing_.joinable())
-        preparing_.join();
-    if (!keysBuilt_)
-        buildKeys();
-}
-
-void SearchModel::buildKeys()
-{
-    // The block is sized ahead and written in place; it grows only for long texts.
-    const int n = total_;
-    keyStart_.assign(size_t(n) + 1, 0);
-    keys_.resize(size_t(n) * size_t(fields_.size()) * 16);
-    size_t used = 0;
-    QStringView text;
-    QString formatted;
-    for (int r = 0; r < n; ++r) {
-        if (stop_)
-            return;
-        keyStart_[size_t(r)] = quint32(used);
-        for (int f : fields_) {
-            if (!ds_->textAt(r, f, text)) {
-                formatted = ds_->displayTextAt(r, f);
-                text = formatted;
-            }
-            used = appendFolded(text, used);
-            keys_[used++] = u'\n';  // words never match across two fields
-        }
-    }
-    keyStart_[size_t(n)] = quint32(used);
-    keys_.resize(used);
-    keysBuilt_ = true;
-}
-
-namespace {
-
-// fold() of each Latin-1 character that folds to one character ("Ã" -> "a"), 0 for the
-// others: the shop's texts are almost all Latin-1, and a table lookup per character is
-// what keeps the first keystroke fast.
-const std::array<char16_t, 256>& latin1Folds()
-{
-    static const std::array<char16_t, 256> table = [] {
-        std::array<char16_t, 256> t{};
-        for (char16_t c = 0; c < 256; ++c) {
-            const QString folded = SearchModel::fold(QString(QChar(c)));
-            t[c] = folded.size() == 1 ? folded.at(0).unicode() : 0;
-        }
-        return t;
-    }();
-    return table;
-}
-
-}  // namespace
-
-size_t SearchModel::appendFolded(QStringView text, size_t at)
-{
-    // Room for the text, its folding (rarely longer) and the '\n' that follows.
-    const size_t room = at + size_t(text.size()) * 3 + 1;
-    if (room > keys_.size())
-        keys_.resize(std::max(room, keys_.size() * 2));
-    char16_t* out = keys_.data() + at;
-    const char16_t* p = text.utf16();
-    // Most texts are ASCII, whose folding is the lower case: one pass with no lookups.
-    char16_t all = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t c = p[i];
-        all |= c;
-        out[i] = char16_t(c + (char16_t(c - u'A') < 26 ? 32 : 0));
-    }
-    if (all < 0x80)
-        return at + size_t(text.size());
-    // Folding works character by character for these texts (a Latin-1 letter decomposes
-    // into itself and marks only), so the table gives what fold() of the whole gives.
-    const std::array<char16_t, 256>& table = latin1Folds();
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t c = p[i];
-        const char16_t f = c < 256 ? table[c] : 0;
-        if (f == 0) {  // other scripts, or a letter that folds to two ("ß"): the full folding
-            const QString folded = fold(text.toString());
-            if (at + size_t(folded.size()) + 1 > keys_.size())
-                keys_.resize(std::max(at + size_t(folded.size()) + 1, keys_.size() * 2));
-            std::copy(folded.utf16(), folded.utf16() + folded.size(), keys_.data() + at);
-            return at + size_t(folded.size());
-        }
-        out[i] = f;
-    }
-    return at + size_t(text.size());
-}
-
-QString SearchModel::fold(const QString& text)
-{
-    bool ascii = true;
-    for (QChar c : text)
-        if (c.unicode() > 0x7F) {
-            ascii = false;
-            break;
-        }
-    if (ascii)
-        return text.toLower();
-    // Decompose, drop the combining marks, fold the case: "JOÃO" -> "joao".
-    const QString decomposed = text.normalized(QString::NormalizationForm_D);
-    QString out;
-    out.reserve(decomposed.size());
-    for (QChar c : decomposed)
-        if (!c.isMark())
-            out.append(c);
-    return out.toCaseFolded();
-}
+QString SearchModel::fold(const QString& text) { return SearchKeys::fold(text); }
 
 int SearchModel::rowCount(const QModelIndex& parent) const
 {
@@ -175,7 +50,7 @@ QVariant SearchModel::data(const QModelIndex& index, int role) const
     if (!index.isValid() || index.row() >= rowCount() || index.column() >= fields_.size())
         return {};
     if (role == Qt::DisplayRole)
-        return ds_->displayTextAt(rows_[index.row()], fields_[index.column()]);
+        return ds_->displayTextAt(rows_[size_t(index.row())], fields_[index.column()]);
     if (role == Qt::TextAlignmentRole) {
         const bool number = platform::isNumericType(ds_->field(fields_[index.column()]).dataType());
         return QVariant::fromValue(Qt::AlignVCenter | (number ? Qt::AlignRight : Qt::AlignLeft));
@@ -194,121 +69,109 @@ QVariant SearchModel::headerData(int section, Qt::Orientation orientation, int r
     return ds_->field(fields_[section]).displayLabel();
 }
 
-qsizetype SearchModel::find(QStringView word, qsizetype from, qsizetype end) const
+void SearchModel::searchAll(const QList<QByteArray>& words)
 {
-    // The first letter through the library's vectorised character search, the rest
-    // compared in place: far quicker on this block than a general search for short words.
-    const QStringView all(keys_.data(), end);
-    const qsizetype last = end - word.size();
-    const QChar first = word.front();
-    const char16_t* rest = word.utf16() + 1;
-    const qsizetype restSize = word.size() - 1;
-    for (qsizetype at = all.indexOf(first, from); at >= 0 && at <= last; at = all.indexOf(first, at + 1))
-        if (std::equal(rest, rest + restSize, keys_.data() + at + 1))
-            return at;
-    return -1;
-}
-
-void SearchModel::searchAll(const QStringList& words)
-{
-    // One pass through the block for the longest word (it leaves the fewest rows to look
+    // One pass through each block for the longest word (it leaves the fewest rows to look
     // at); after a match the pass goes on at the next row's texts. Every row's texts end
     // in '\n', which a word never holds, so no match runs from one row into the next.
-    const qsizetype longest = std::max_element(words.begin(), words.end(), [](const QString& a, const QString& b) {
+    const qsizetype longest = std::max_element(words.begin(), words.end(), [](const QByteArray& a, const QByteArray& b) {
                                   return a.size() < b.size();
                               }) - words.begin();
     const qsizetype lastWord = words.size() - 1;
-    const qsizetype end = qsizetype(keys_.size());
-    std::vector<int> rows;
-    std::vector<qsizetype> at;
-    int row = 0;
-    for (qsizetype p = find(words[longest], 0, end); p >= 0;) {
-        while (rowEnd(row) <= p)
-            ++row;
-        qsizetype lastAt = p;
-        bool keep = true;
-        for (qsizetype w = 0; keep && w < words.size(); ++w) {
-            if (w == longest)
-                continue;
-            const qsizetype q = find(words[w], keyStart_[size_t(row)], rowEnd(row));
-            keep = q >= 0;
-            if (w == lastWord)
-                lastAt = q;
+    for (int b = 0; b < keys_->blockCount(); ++b) {
+        const SearchKeys::Block& block = keys_->block(b);
+        const char* base = block.bytes.data();
+        const char* end = base + block.start.back();
+        size_t i = 0;  // the block's row holding p
+        for (const char* p = SearchKeys::find(words[longest], base, end); p;) {
+            while (base + block.start[i + 1] <= p)
+                ++i;
+            const char* rowBegin = base + block.start[i];
+            const char* rowEnd = base + block.start[i + 1];
+            const char* lastAt = p;
+            for (qsizetype w = 0; lastAt && w < words.size(); ++w) {
+                const char* q = w == longest ? p : SearchKeys::find(words[w], rowBegin, rowEnd);
+                if (!q || w == lastWord)
+                    lastAt = q;
+            }
+            if (lastAt) {
+                found_.push_back(block.firstRow + int(i));
+                foundAt_.push_back(int(lastAt - rowBegin));
+            }
+            p = SearchKeys::find(words[longest], rowEnd, end);
         }
-        if (keep) {
-            rows.push_back(row);
-            at.push_back(lastAt);
-        }
-        p = find(words[longest], rowEnd(row), end);
     }
-    keepOnly(rows, at);
 }
 
-void SearchModel::narrow(const QStringList& words)
+void SearchModel::narrow(const QList<QByteArray>& words)
 {
     // The text grew at its end: the old words but the last stand as they were, the last
     // may have grown, and new words may follow. A grown word first occurs no earlier than
     // where the shorter one did, so the search in each row starts there.
     const qsizetype grown = words_.size() - 1;
-    const QString& word = words[grown];
-    std::vector<int> rows;
-    std::vector<qsizetype> at;
-    rows.reserve(rows_.size());
-    at.reserve(rows_.size());
+    const QByteArray& word = words[grown];
     for (size_t i = 0; i < rows_.size(); ++i) {
-        const int row = rows_[i];
-        qsizetype p = lastAt_[i];
-        const bool stillThere = p + word.size() <= rowEnd(row)
-                                && std::equal(word.utf16(), word.utf16() + word.size(), keys_.data() + p);
+        const SearchKeys::Span row = keys_->row(rows_[i]);
+        const char* p = row.begin + lastAt_[i];
+        const bool stillThere = p + word.size() <= row.end && SearchKeys::startsWith(p, word);
         if (!stillThere)
-            p = find(word, p + 1, rowEnd(row));
-        for (qsizetype w = grown + 1; p >= 0 && w < words.size(); ++w)
-            p = find(words[w], keyStart_[size_t(row)], rowEnd(row));
-        if (p >= 0) {
-            rows.push_back(row);
-            at.push_back(p);
+            p = SearchKeys::find(word, p + 1, row.end);
+        for (qsizetype w = grown + 1; p && w < words.size(); ++w)
+            p = SearchKeys::find(words[w], row.begin, row.end);
+        if (p) {
+            found_.push_back(rows_[i]);
+            foundAt_.push_back(int(p - row.begin));
         }
     }
-    keepOnly(rows, at);
 }
 
-void SearchModel::keepOnly(const std::vector<int>& rows, const std::vector<qsizetype>& at)
+void SearchModel::showAll()
 {
-    lastAt_ = at;
-    if (rows == rows_)
-        return;  // the view has nothing to redo
-    beginResetModel();
-    rows_ = rows;
-    endResetModel();
+    found_.resize(size_t(total_));
+    for (int r = 0; r < total_; ++r)
+        found_[size_t(r)] = r;
+}
+
+void SearchModel::keepFound()
+{
+    lastAt_.swap(foundAt_);
+    if (found_ != rows_) {  // else the view has nothing to redo
+        beginResetModel();
+        rows_.swap(found_);
+        endResetModel();
+    }
 }
 
 void SearchModel::setFilterText(const QString& text)
 {
     const QString folded = fold(text);
     filter_ = text;
-    if (folded == folded_)
+    if (folded == folded_ || !keys_)
         return;
     const QStringList words = folded.split(QLatin1Char(' '), Qt::SkipEmptyParts);
     // More letters typed at the end only narrow what was found; anything else starts over.
     const bool narrowing = !words_.isEmpty() && folded.startsWith(folded_);
-    folded_ = folded;
+    found_.clear();
+    foundAt_.clear();
     if (words.isEmpty()) {
-        std::vector<int> all(static_cast<size_t>(total_));
-        for (size_t i = 0; i < all.size(); ++i)
-            all[i] = static_cast<int>(i);
-        keepOnly(all, {});
+        showAll();
     } else {
-        waitForKeys();
-        narrowing ? narrow(words) : searchAll(words);
+        keys_->ready();
+        QList<QByteArray> utf8;
+        for (const QString& w : words)
+            utf8.append(w.toUtf8());
+        narrowing ? narrow(utf8) : searchAll(utf8);
     }
+    folded_ = folded;
     words_ = words;
+    keepFound();
 }
 
 int SearchModel::dataSetRow(int modelRow) const
 {
     if (modelRow < 0 || modelRow >= rowCount())
         return -1;
-    return rows_[modelRow];
+    return rows_[size_t(modelRow)];
 }
 
 int SearchModel::modelRow(int dataSetRow) const

@@ -1,0 +1,225 @@
+#include "host/possvc/SearchKeys.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+namespace possvc::sim {
+
+namespace {
+
+// fold() of each Latin-1 character that folds to one character ("Ã" -> "a"), 0 for the
+// others: the shop's texts are almost all Latin-1, and a table lookup per character is
+// what keeps the folding of a long list fast.
+const std::array<char16_t, 256>& latin1Folds()
+{
+    static const std::array<char16_t, 256> table = [] {
+        std::array<char16_t, 256> t{};
+        for (char16_t c = 0; c < 256; ++c) {
+            const QString folded = SearchKeys::fold(QString(QChar(c)));
+            t[c] = folded.size() == 1 ? folded.at(0).unicode() : 0;
+        }
+        return t;
+    }();
+    return table;
+}
+
+// Writes `c` (never a surrogate) as UTF-8 at `out`; returns the bytes written.
+int putUtf8(char16_t c, char* out)
+{
+    if (c < 0x80) {
+        out[0] = char(c);
+        return 1;
+    }
+    if (c < 0x800) {
+        out[0] = char(0xC0 | (c >> 6));
+        out[1] = char(0x80 | (c & 0x3F));
+        return 2;
+    }
+    out[0] = char(0xE0 | (c >> 12));
+    out[1] = char(0x80 | ((c >> 6) & 0x3F));
+    out[2] = char(0x80 | (c & 0x3F));
+    return 3;
+}
+
+void makeRoom(SearchKeys::Bytes& bytes, size_t needed)
+{
+    if (needed > bytes.size())
+        bytes.resize(std::max(needed, bytes.size() * 2));
+}
+
+// Texts that hold characters the Latin-1 table does not fold alone: the full folding.
+size_t appendFullyFolded(SearchKeys::Bytes& bytes, QStringView text, size_t at)
+{
+    const QByteArray folded = SearchKeys::fold(text.toString()).toUtf8();
+    makeRoom(bytes, at + size_t(folded.size()) + 1);
+    std::copy(folded.begin(), folded.end(), bytes.data() + at);
+    return at + size_t(folded.size());
+}
+
+// Writes the folded text into `bytes` at `at` (growing it as needed, with room for a byte
+// more); returns its end.
+size_t appendFolded(SearchKeys::Bytes& bytes, QStringView text, size_t at)
+{
+    // Room for the text in UTF-8 (at most 3 bytes a character) and the '\n' that follows.
+    makeRoom(bytes, at + size_t(text.size()) * 3 + 1);
+    char* out = bytes.data() + at;
+    const char16_t* p = text.utf16();
+    // Most texts are ASCII, whose folding is the lower case: one pass with no lookups.
+    char16_t all = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = p[i];
+        all |= c;
+        out[i] = char(c + (char16_t(c - u'A') < 26 ? 32 : 0));
+    }
+    if (all < 0x80)
+        return at + size_t(text.size());
+    // Folding works character by character for these texts (a Latin-1 letter decomposes
+    // into itself and marks only), so the table gives what fold() of the whole gives.
+    const std::array<char16_t, 256>& table = latin1Folds();
+    char* o = out;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t f = p[i] < 256 ? table[p[i]] : 0;
+        if (f == 0)  // other scripts, or a letter that folds to two ("ß")
+            return appendFullyFolded(bytes, text, at);
+        o += putUtf8(f, o);
+    }
+    return at + size_t(o - out);
+}
+
+}  // namespace
+
+SearchKeys::SearchKeys(const platform::ClientDataSet* dataSet, QList<int> fields, int rows)
+    : ds_(dataSet), fields_(std::move(fields)), rows_(rows),
+      blocks_(size_t((rows + kBlockRows - 1) / kBlockRows)),
+      done_(std::make_unique<std::atomic<bool>[]>(blocks_.size()))
+{
+    for (size_t b = 0; b < blocks_.size(); ++b) {
+        blocks_[b].firstRow = int(b) * kBlockRows;
+        done_[b] = false;
+    }
+}
+
+SearchKeys::~SearchKeys() { stopHelper(); }
+
+void SearchKeys::startHelper()
+{
+    if (helper_.joinable() || allDone_)
+        return;
+    // The dataset's first reads may settle its shared lists: they are made on this thread.
+    QStringView text;
+    for (int f : fields_)
+        if (rows_ > 0 && !ds_->textAt(0, f, text))
+            ds_->displayTextAt(0, f);
+    helper_ = std::thread([this] {
+        try {
+            foldBlocks();
+        } catch (const std::exception&) {
+            // The block is left for ready(), where its error shows.
+        }
+    });
+}
+
+void SearchKeys::stopHelper()
+{
+    if (!helper_.joinable())
+        return;
+    stop_ = true;
+    helper_.join();
+    stop_ = false;
+}
+
+void SearchKeys::ready()
+{
+    if (allDone_)
+        return;
+    foldBlocks();
+    if (helper_.joinable())
+        helper_.join();  // it ends with the block it is folding
+    // Blocks a stopped or failed helper took but did not finish.
+    for (int b = 0; b < blockCount(); ++b)
+        if (!done_[size_t(b)].load(std::memory_order_acquire))
+            foldBlock(b);
+    allDone_ = true;
+}
+
+void SearchKeys::foldBlocks()
+{
+    for (int b = next_++; b < blockCount() && !stop_; b = next_++)
+        foldBlock(b);
+}
+
+void SearchKeys::foldBlock(int b)
+{
+    Block& block = blocks_[size_t(b)];
+    const int count = std::min(kBlockRows, rows_ - block.firstRow);
+    // Sized ahead and written in place; it grows only for long texts.
+    block.start.assign(size_t(count) + 1, 0);
+    block.bytes.resize(size_t(count) * size_t(fields_.size()) * 16);
+    size_t used = 0;
+    QStringView text;
+    QString formatted;
+    for (int i = 0; i < count; ++i) {
+        block.start[size_t(i)] = quint32(used);
+        for (int f : fields_) {
+            if (!ds_->textAt(block.firstRow + i, f, text)) {
+                formatted = ds_->displayTextAt(block.firstRow + i, f);
+                text = formatted;
+            }
+            used = appendFolded(block.bytes, text, used);
+            block.bytes[used++] = '\n';  // words never match across two fields
+        }
+    }
+    block.start[size_t(count)] = quint32(used);
+    block.bytes.resize(used);
+    done_[size_t(b)].store(true, std::memory_order_release);
+}
+
+SearchKeys::Span SearchKeys::row(int r) const
+{
+    const Block& block = blocks_[size_t(r / kBlockRows)];
+    const size_t i = size_t(r % kBlockRows);
+    const char* base = block.bytes.data();
+    return {base + block.start[i], base + block.start[i + 1]};
+}
+
+QString SearchKeys::fold(const QString& text)
+{
+    bool ascii = true;
+    for (QChar c : text)
+        if (c.unicode() > 0x7F) {
+            ascii = false;
+            break;
+        }
+    if (ascii)
+        return text.toLower();
+    // Decompose, drop the combining marks, fold the case: "JOÃO" -> "joao".
+    const QString decomposed = text.normalized(QString::NormalizationForm_D);
+    QString out;
+    out.reserve(decomposed.size());
+    for (QChar c : decomposed)
+        if (!c.isMark())
+            out.append(c);
+    return out.toCaseFolded();
+}
+
+const char* SearchKeys::find(QByteArrayView word, const char* from, const char* end)
+{
+    // The first byte through the library's vectorised search, the rest compared here: far
+    // quicker on these blocks than a general search for short words.
+    const size_t size = size_t(word.size());
+    if (end - from < qsizetype(size))
+        return nullptr;
+    const char* last = end - size;
+    const char first = word.front();
+    for (const char* p = from; p <= last; ++p) {
+        p = static_cast<const char*>(std::memchr(p, first, size_t(last - p) + 1));
+        if (!p)
+            return nullptr;
+        if (startsWith(p, word, 1))
+            return p;
+    }
+    return nullptr;
+}
+
+}  // namespace possvc::sim
