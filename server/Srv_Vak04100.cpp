@@ -215,16 +215,34 @@ QVariant SetGravaCupomInicial(const QString& cdFilial, const QString& cdCaixa, c
     });
 }
 
-QVariant GetSenhaCupom(const QString& cdFilial, const QDateTime& data)
+namespace {
+
+// A number drawn on the open screen's connection while it is between transactions (the
+// numbering commits it in a transaction of its own there), so that a redemption opens no
+// connection for it: a new connection costs the server more than the whole rest of a
+// confirmation. Without the screen, on a connection of the numbering's own.
+template <typename Saque>
+QString numera(Saque&& saque)
 {
     hostkit::TdtmQvnProxCodigo numerador(nullptr);  // released on every path
-    return numerador.PrxVendaDia(textoAnsi(cdFilial), data);
+    platform::db::Connection* tela = rdmFidelidade ? rdmFidelidade->adcFidelidade : nullptr;
+    if (tela && tela->connected() && !tela->inTransaction())
+        numerador.setConnection(tela);
+    return saque(numerador);
+}
+
+}  // namespace
+
+QVariant GetSenhaCupom(const QString& cdFilial, const QDateTime& data)
+{
+    return numera([&](hostkit::TdtmQvnProxCodigo& n) { return n.PrxVendaDia(textoAnsi(cdFilial), data); });
 }
 
 QVariant getNumeroNFCe(const QString& cdFilial, const QString& serie, const QString& ambiente)
 {
-    hostkit::TdtmQvnProxCodigo numerador(nullptr);  // released on every path
-    return numerador.PrxNumeroNFCe(textoAnsi(cdFilial), textoAnsi(serie), textoAnsi(ambiente));
+    return numera([&](hostkit::TdtmQvnProxCodigo& n) {
+        return n.PrxNumeroNFCe(textoAnsi(cdFilial), textoAnsi(serie), textoAnsi(ambiente));
+    });
 }
 
 QVariant setNumeroNFCe(const QString& cdFilial, const QString& cdCaixa, const QString& serie,

@@ -117,6 +117,22 @@ TEST_P(Counters, DailySaleNumbersCountPerBranchAndDay)
     EXPECT_EQ(GetSenhaCupom("0001", hoje.addDays(1)).toString(), QStringLiteral("1"));
 }
 
+TEST_P(Counters, NumbersDrawnOnTheOpenScreenNeedNoConnectionOfTheirOwn)
+{
+    // Once the screen is connected, the host's connection text no longer reaches any
+    // database: the numbers still come, committed on the screen's connection.
+    srvtest::ModuleScope module(db->moduleConnectionString());
+    hostkit::setStringConexQvn(QStringLiteral("Provider=SQLite;Data Source=/sem/pasta/loja.db"));
+    const QDateTime hoje = srvtest::day(0);
+    EXPECT_EQ(GetSenhaCupom("0001", hoje).toString(), QStringLiteral("1"));
+    EXPECT_EQ(GetSenhaCupom("0001", hoje).toString(), QStringLiteral("2"));
+    EXPECT_EQ(getNumeroNFCe("0001", "1", "2").toString(), QStringLiteral("1"));
+    EXPECT_EQ(marcadores(QStringLiteral("PRX")),
+              QList<QStringList>({{QStringLiteral("PRXNFCE_0001_1_2"), QStringLiteral("1")},
+                                  {QStringLiteral("PRXVENDADIA_0001_") + hoje.toString(QStringLiteral("yyyyMMdd")),
+                                   QStringLiteral("2")}}));
+}
+
 TEST_P(Counters, VoidingFailureReturnsTextAfterTheMarkerAndTheNumberAreTaken)
 {
     srvtest::ModuleScope module(db->moduleConnectionString());
