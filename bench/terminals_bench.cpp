@@ -12,6 +12,11 @@
 // terminal), redemptions_per_s concluded by all terminals together, and the time the
 // close-outs waited for another terminal's hold on their consumer (lock_wait_ms in all,
 // lock_wait_max_ms, lock_waited: how many found it held). The runs check what they did:
+// p90_ms as well, first_max_ms the slowest of the terminals' first confirmations;
+// processor time per confirmation: terminal_cpu_ms (the terminal process, measured by
+// itself over each F5) and server_cpu_ms (every process of the database server while the
+// terminals redeemed, over all confirmations; reported when the server runs on this
+// machine). The runs check what they did:
 // every redemption of a consumer of its own concluded; on one consumer, exactly the
 // redemptions its points cover concluded and the database holds the rest of its points.
 // A failed check is printed and makes the program end with status 1.
@@ -35,12 +40,14 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <unistd.h>
 
 namespace {
 
@@ -127,6 +134,39 @@ public:
         return q.next() ? std::pair{q.value(0).toInt(), q.value(1).toDouble()} : std::pair{-1, -1.0};
     }
 
+    // Processor time of every process of the server so far, in milliseconds: its own, its
+    // children's that have ended (the backends of terminals gone) and its live children's.
+    // Negative when the server is not on this machine. After a run, first waits (up to 2 s)
+    // for the backends of the terminals to end.
+    double processadorServidor(bool depois)
+    {
+        QSqlQuery q(db_->database());
+        for (int i = 0; depois && i < 200; ++i) {
+            q.exec(QStringLiteral("SELECT COUNT(*) FROM pg_stat_activity WHERE datname = current_database() "
+                                  "AND pid <> pg_backend_pid()"));
+            if (!q.next() || q.value(0).toInt() == 0)
+                break;
+            QThread::msleep(10);
+        }
+        q.exec(QStringLiteral("SELECT pg_backend_pid()"));
+        const QStringList meu = q.next() ? estado(q.value(0).toLongLong()) : QStringList();
+        const QStringList mestre = meu.size() > 1 ? estado(meu[1].toLongLong()) : QStringList();
+        if (mestre.size() < 15)
+            return -1;
+        double tiques = 0;
+        for (int campo = 11; campo <= 14; ++campo)  // utime, stime, cutime, cstime
+            tiques += mestre[campo].toDouble();
+        QFile filhos(QStringLiteral("/proc/%1/task/%1/children").arg(meu[1]));
+        if (!filhos.open(QIODevice::ReadOnly))
+            return -1;
+        for (const QByteArray& pid : filhos.readAll().split(' ')) {
+            const QStringList filho = pid.trimmed().isEmpty() ? QStringList() : estado(pid.trimmed().toLongLong());
+            if (filho.size() > 12)
+                tiques += filho[11].toDouble() + filho[12].toDouble();
+        }
+        return tiques * 1000.0 / double(sysconf(_SC_CLK_TCK));
+    }
+
     // The consumer's points in the campaign as the screen and the close-out compute them.
     double saldo(const QString& codigo)
     {
@@ -143,6 +183,16 @@ public:
     }
 
 private:
+    // The fields of /proc/PID/stat after the command's name: state, ppid, ... (utime is
+    // index 11); empty when there is no such process here.
+    static QStringList estado(qint64 pid)
+    {
+        QFile f(QStringLiteral("/proc/%1/stat").arg(pid));
+        if (pid <= 0 || !f.open(QIODevice::ReadOnly))
+            return {};
+        const QByteArray texto = f.readAll();
+        return QString::fromLatin1(texto.mid(texto.lastIndexOf(')') + 2)).split(QLatin1Char(' '));
+    }
     static void manutencao(const QString& conexao, const QString& sql)
     {
         platform::db::Connection c(conexao);
@@ -230,8 +280,10 @@ void BM_Terminals(benchmark::State& state)
         terminalrun::Job job{l.conexao(), kCliente, kCampanha, l.presente(), vezes};
         QList<Run> runs;
         for (int t = 0; t < terminais; ++t)
-            runs << Run{pastas[t], consumidores.value(t, consumidores.first())};
-        const double segundos = terminalrun::runTerminals(job, runs);
+            runs << Run{pastas[t], consumidores.value(t, consumidores.first()), {}, {}, {}};
+        double servidorAntes = -1;
+        const double segundos = terminalrun::runTerminals(job, runs, [&] { servidorAntes = l.processadorServidor(false); });
+        const double servidor = l.processadorServidor(true) - servidorAntes;
         state.SetIterationTime(segundos);
 
         const terminalrun::Figures f = terminalrun::figures(runs, segundos);
@@ -242,7 +294,12 @@ void BM_Terminals(benchmark::State& state)
         if (terminais == 1 && !mesmo)
             g_p50Sozinho = f.p50;
         state.counters["p50_ms"] = f.p50;
+        state.counters["p90_ms"] = f.p90;
         state.counters["p99_ms"] = f.p99;
+        state.counters["first_max_ms"] = f.firstMax;
+        state.counters["terminal_cpu_ms"] = f.cpuMs;
+        if (servidorAntes >= 0 && f.attempts > 0)
+            state.counters["server_cpu_ms"] = servidor / f.attempts;
         state.counters["max_ms"] = f.max;
         state.counters["redemptions_per_s"] = f.perSecond;
         state.counters["concluded"] = f.concluded;

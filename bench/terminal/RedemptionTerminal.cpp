@@ -10,10 +10,14 @@
 // spent). The first confirmation waits for the given moment; without --at the terminal
 // prints "ready" once the screen is open and waits for a line on its standard input.
 //
+// Before the screen opens the terminal starts as the reference host does: what an earlier
+// run left pending is put right, which opens the sale services' own connection.
+//
 // Writes what happened: for each confirmation the time from F5 to the balances reloaded,
-// the time its close-out waited for another terminal's hold on the consumer and the sale
-// number (empty when none was concluded); and, of the last one, the sale, the messages
-// shown, the errors displayed and the campaign balances reloaded afterwards.
+// the processor time this process spent on it, the time its close-out waited for another
+// terminal's hold on the consumer and the sale number (empty when none was concluded);
+// and, of the last one, the sale, the messages shown, the errors displayed and the
+// campaign balances reloaded afterwards.
 
 #include "client/Cli_Vak04100.h"
 #include "host/fiscaldev/SimPrinter.h"
@@ -37,6 +41,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <ctime>
 #include <execinfo.h>
 #include <iostream>
 #include <string>
@@ -85,6 +90,24 @@ void instalaHost(const QString& dir, const QString& presente)
     possvc::sim::installSaleServices();
 }
 
+// The host's start before its screen: the sales this terminal left pending are resolved
+// and the printer is left with no receipt of a sale that was not concluded.
+void recuperaTerminal()
+{
+    possvc::sim::prepareScreen();
+    fiscaldev::sim::recover([](const QString& cupom, const QString& contador, const QDateTime& aberto) {
+        return possvc::sim::receiptHasSale(cupom, contador, aberto);
+    });
+}
+
+// Processor time of this process, all its threads, in milliseconds.
+double processadorMs()
+{
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
+}
+
 // Chooses the gift in the campaign as the operator would; false when it is not offered.
 bool escolhe(Cli_Vak04100::TfrmFidelidade& form, const QString& campanha)
 {
@@ -114,11 +137,13 @@ QJsonObject confirma(Cli_Vak04100::TfrmFidelidade& form)
 {
     form.stNrSeqVenda.clear();
     const double esperaAntes = possvc::sim::consumerLockWaits().totalMs;
+    const double processadorAntes = processadorMs();
     QElapsedTimer relogio;
     relogio.start();
     form.blbConfirmaClick(form.blbConfirma);
     const double ms = relogio.nsecsElapsed() / 1e6;
     return {{QStringLiteral("ms"), ms},
+            {QStringLiteral("cpuMs"), processadorMs() - processadorAntes},
             {QStringLiteral("lockWaitMs"), possvc::sim::consumerLockWaits().totalMs - esperaAntes},
             {QStringLiteral("sale"), form.stNrSeqVenda}};
 }
@@ -135,6 +160,7 @@ QJsonObject saldos(Cli_Vak04100::TfrmFidelidade& form)
 
 void resgata(Cli_Vak04100::TfrmFidelidade& form, const QCommandLineParser& p, QJsonObject& resultado)
 {
+    recuperaTerminal();
     form.stArgCdConsumidor = p.value(QStringLiteral("consumer"));
     form.stArgNmConsumidor = QStringLiteral("Consumidor");
     form.stArgCdCliente = p.value(QStringLiteral("client"));

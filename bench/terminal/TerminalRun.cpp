@@ -64,8 +64,8 @@ void collect(QProcess& p, Run& run)
     run.end = qint64(run.result.value(QStringLiteral("end")).toDouble());
     for (const QJsonValue& v : run.result.value(QStringLiteral("redemptions")).toArray()) {
         const QJsonObject o = v.toObject();
-        run.redemptions << Redemption{o.value(QStringLiteral("ms")).toDouble(), o.value(QStringLiteral("lockWaitMs")).toDouble(),
-                                      o.value(QStringLiteral("sale")).toString()};
+        run.redemptions << Redemption{o.value(QStringLiteral("ms")).toDouble(), o.value(QStringLiteral("cpuMs")).toDouble(),
+                                      o.value(QStringLiteral("lockWaitMs")).toDouble(), o.value(QStringLiteral("sale")).toString()};
     }
 }
 
@@ -86,7 +86,7 @@ int Run::concluded() const
     return int(std::count_if(redemptions.begin(), redemptions.end(), [](const Redemption& r) { return !r.sale.isEmpty(); }));
 }
 
-double runTerminals(const Job& job, QList<Run>& runs)
+double runTerminals(const Job& job, QList<Run>& runs, const std::function<void()>& atGo)
 {
     std::vector<std::unique_ptr<QProcess>> processes;
     for (const Run& run : runs)
@@ -94,6 +94,8 @@ double runTerminals(const Job& job, QList<Run>& runs)
     for (size_t i = 0; i < processes.size(); ++i)
         if (!waitReady(*processes[i]))
             runs[int(i)].failure = QStringLiteral("terminal %1 did not open its screen").arg(runs[int(i)].dir);
+    if (atGo)
+        atGo();
     const qint64 go = QDateTime::currentMSecsSinceEpoch();
     for (auto& p : processes) {
         p->write("go\n");
@@ -111,9 +113,13 @@ Figures figures(const QList<Run>& runs, double seconds)
 {
     Figures f;
     std::vector<double> times;
+    double cpuMs = 0;
     for (const Run& run : runs) {
+        if (!run.redemptions.isEmpty())
+            f.firstMax = std::max(f.firstMax, run.redemptions.first().ms);
         for (const Redemption& r : run.redemptions) {
             times.push_back(r.ms);
+            cpuMs += r.cpuMs;
             f.lockWaitMs += r.lockWaitMs;
             f.lockWaitMaxMs = std::max(f.lockWaitMaxMs, r.lockWaitMs);
             f.lockWaited += r.lockWaitMs > 0 ? 1 : 0;
@@ -122,9 +128,11 @@ Figures figures(const QList<Run>& runs, double seconds)
     }
     f.attempts = int(times.size());
     f.p50 = percentile(times, 0.50);
+    f.p90 = percentile(times, 0.90);
     f.p99 = percentile(times, 0.99);
     f.max = percentile(times, 1.0);
     f.perSecond = seconds > 0 ? f.concluded / seconds : 0;
+    f.cpuMs = times.empty() ? 0 : cpuMs / double(times.size());
     return f;
 }
 

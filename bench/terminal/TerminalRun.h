@@ -12,6 +12,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 namespace terminalrun {
 
 // What every terminal does: `count` times the gift of the campaign for its consumer.
@@ -25,6 +27,7 @@ struct Job {
 
 struct Redemption {
     double ms = 0;          // F5 to the balances reloaded
+    double cpuMs = 0;       // the terminal process's processor time over the same span
     double lockWaitMs = 0;  // the close-out waiting for another terminal's hold on the consumer
     QString sale;           // empty: no sale concluded
 };
@@ -42,13 +45,15 @@ struct Run {
 };
 
 // Runs the terminals; returns the seconds from the moment they were let go to the end of
-// the last confirmation.
-double runTerminals(const Job& job, QList<Run>& runs);
+// the last confirmation. `atGo`, when given, is called just before they are let go.
+double runTerminals(const Job& job, QList<Run>& runs, const std::function<void()>& atGo = {});
 
 // Over all confirmations of all terminals.
 struct Figures {
-    double p50 = 0, p99 = 0, max = 0;
+    double p50 = 0, p90 = 0, p99 = 0, max = 0;
+    double firstMax = 0;   // the slowest of the terminals' first confirmations
     double perSecond = 0;  // concluded redemptions per second of the whole run
+    double cpuMs = 0;      // terminal processor time per confirmation, on average
     int attempts = 0, concluded = 0;
     double lockWaitMs = 0, lockWaitMaxMs = 0;
     int lockWaited = 0;
