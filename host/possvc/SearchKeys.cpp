@@ -114,7 +114,7 @@ void SearchKeys::startHelper()
     helper_ = std::thread([this] {
         try {
             foldBlocks();
-        } catch (const std::exception&) {
+        } catch (...) {
             // The block is left for ready(), where its error shows.
         }
     });
