@@ -13,20 +13,9 @@ namespace {
 using T = ValueType;
 
 constexpr std::array<Key, kParamCount> kParametros = {{
-    {"IDESQUEMA", T::Text},       {"NRSERIEIMP", T::Text},      {"DSDIRCAD", T::Text},
-    {"CDFILIAL", T::Text},        {"CDLOJA", T::Text},          {"NMLOJA", T::Text},
-    {"CDCAIXA", T::Text},         {"CDCLIENTE", T::Text},       {"INCOR1", T::Integer},
-    {"INCOR2", T::Integer},       {"INCOR3", T::Integer},       {"INCOR4", T::Integer},
-    {"INCOR5", T::Integer},       {"INCOR6", T::Integer},       {"STTOTCV", T::Text},
-    {"IDTIPOIMPFIS", T::Integer}, {"IDUTILTEF", T::Text},       {"DSOBSCUPFIS", T::Text},
-    {"IDIMPSALDOCUPOM", T::Text}, {"IDTPTELAVE", T::Text},      {"DSMENSCPFCUP", T::Text},
-    {"IDIMPRCUPTEFRED", T::Text}, {"CDCCUSCLIE", T::Text},      {"DTABERCAIX", T::DateTime},
-    {"CDEMPRESA", T::Text},       {"IDPAISINTEGRA", T::Text},   {"DSMODELOECFVE", T::Text},
-    {"DSMARCAECFVE", T::Text},    {"ECFIMP", T::Text},          {"CDPREFINTGCOL", T::Text},
-    {"SISTEMALUMIVEND", T::Boolean}, {"SISTEMAQVNNFCE", T::Boolean}, {"SISTEMAQVNSAT", T::Boolean},
-    {"SGESTADOFILI", T::Text},    {"NRINSJUREMPR", T::Text},    {"CDINSCESTAEMPR", T::Text},
-    {"IDPARIMPRLIMVDC", T::Text}, {"UTILIZAIMPFIS", T::Boolean}, {"IDAMBTRABNFCE", T::Text},
-    {"IDIMPCOMPCUPVEN", T::Text}, {"IDUTILSATCOMP", T::Text},
+#define VAK_PARAM_KEY(name, type) {#name, T::type},
+    VAK_TERMINAL_PARAMS(VAK_PARAM_KEY)
+#undef VAK_PARAM_KEY
 }};
 
 QList<Key> keysOf(const std::array<Key, kParamCount>& keys)

@@ -31,15 +31,56 @@ struct Key {
     ValueType type;
 };
 
-// The keys of the parameter file, in the order the opening reads them. Param indexes
-// parameterKeys().
+// The keys of the parameter file, in the order the opening reads them, each with the type
+// it is read as: the one list the Param names and parameterKeys() are both made from.
+#define VAK_TERMINAL_PARAMS(X) \
+    X(IDESQUEMA, Text) \
+    X(NRSERIEIMP, Text) \
+    X(DSDIRCAD, Text) \
+    X(CDFILIAL, Text) \
+    X(CDLOJA, Text) \
+    X(NMLOJA, Text) \
+    X(CDCAIXA, Text) \
+    X(CDCLIENTE, Text) \
+    X(INCOR1, Integer) \
+    X(INCOR2, Integer) \
+    X(INCOR3, Integer) \
+    X(INCOR4, Integer) \
+    X(INCOR5, Integer) \
+    X(INCOR6, Integer) \
+    X(STTOTCV, Text) \
+    X(IDTIPOIMPFIS, Integer) \
+    X(IDUTILTEF, Text) \
+    X(DSOBSCUPFIS, Text) \
+    X(IDIMPSALDOCUPOM, Text) \
+    X(IDTPTELAVE, Text) \
+    X(DSMENSCPFCUP, Text) \
+    X(IDIMPRCUPTEFRED, Text) \
+    X(CDCCUSCLIE, Text) \
+    X(DTABERCAIX, DateTime) \
+    X(CDEMPRESA, Text) \
+    X(IDPAISINTEGRA, Text) \
+    X(DSMODELOECFVE, Text) \
+    X(DSMARCAECFVE, Text) \
+    X(ECFIMP, Text) \
+    X(CDPREFINTGCOL, Text) \
+    X(SISTEMALUMIVEND, Boolean) \
+    X(SISTEMAQVNNFCE, Boolean) \
+    X(SISTEMAQVNSAT, Boolean) \
+    X(SGESTADOFILI, Text) \
+    X(NRINSJUREMPR, Text) \
+    X(CDINSCESTAEMPR, Text) \
+    X(IDPARIMPRLIMVDC, Text) \
+    X(UTILIZAIMPFIS, Boolean) \
+    X(IDAMBTRABNFCE, Text) \
+    X(IDIMPCOMPCUPVEN, Text) \
+    X(IDUTILSATCOMP, Text)
+
+// Param indexes parameterKeys().
 enum class Param {
-    IDESQUEMA, NRSERIEIMP, DSDIRCAD, CDFILIAL, CDLOJA, NMLOJA, CDCAIXA, CDCLIENTE,
-    INCOR1, INCOR2, INCOR3, INCOR4, INCOR5, INCOR6, STTOTCV, IDTIPOIMPFIS, IDUTILTEF,
-    DSOBSCUPFIS, IDIMPSALDOCUPOM, IDTPTELAVE, DSMENSCPFCUP, IDIMPRCUPTEFRED, CDCCUSCLIE,
-    DTABERCAIX, CDEMPRESA, IDPAISINTEGRA, DSMODELOECFVE, DSMARCAECFVE, ECFIMP, CDPREFINTGCOL,
-    SISTEMALUMIVEND, SISTEMAQVNNFCE, SISTEMAQVNSAT, SGESTADOFILI, NRINSJUREMPR, CDINSCESTAEMPR,
-    IDPARIMPRLIMVDC, UTILIZAIMPFIS, IDAMBTRABNFCE, IDIMPCOMPCUPVEN, IDUTILSATCOMP,
+#define VAK_PARAM_NAME(name, type) name,
+    VAK_TERMINAL_PARAMS(VAK_PARAM_NAME)
+#undef VAK_PARAM_NAME
     Count
 };
 constexpr int kParamCount = int(Param::Count);
