@@ -54,58 +54,82 @@ Perfil perfil(const QString& nome)
     throw platform::Error(QStringLiteral("unknown profile '%1' (fiscal, nfce or sat)").arg(nome));
 }
 
+FieldType tipoDoCampo(terminal::ValueType tipo)
+{
+    switch (tipo) {
+    case terminal::ValueType::Integer: return FieldType::Integer;
+    case terminal::ValueType::Float: return FieldType::Float;
+    case terminal::ValueType::Boolean: return FieldType::Boolean;
+    case terminal::ValueType::DateTime: return FieldType::DateTime;
+    default: return FieldType::String;
+    }
+}
+
+// The parameter file with one value a key, in the screen's order and types.
+void gravaTabelaDeParametros(const QString& path, const QHash<QByteArray, QVariant>& valores)
+{
+    platform::FieldDefs fields;
+    QVariantList row;
+    for (const terminal::Key& chave : terminal::parameterKeys()) {
+        if (!valores.contains(chave.name))
+            throw platform::Error(QStringLiteral("no value for the terminal parameter %1").arg(QLatin1String(chave.name)));
+        const QVariant valor = valores.value(chave.name);
+        const FieldType tipo = tipoDoCampo(chave.type);
+        const int size = tipo == FieldType::String ? qMax(10, int(valor.toString().size()) + 10) : 0;
+        fields << FieldDef::of(QString::fromLatin1(chave.name), tipo, size);
+        row << valor;
+    }
+    if (valores.size() != terminal::kParamCount)
+        throw platform::Error(QStringLiteral("values for terminal parameters the screen does not read"));
+    grava(path, fields, {row});
+}
+
 void gravaParametros(const TerminalOptions& o, const Perfil& p, const QString& dirCad)
 {
     const QDateTime abertura(o.today, QTime(7, 30));
-    // Key, type, value, in the order the screen reads them.
-    const QList<std::tuple<const char*, FieldType, QVariant>> chaves = {
-        {"IDESQUEMA", FieldType::String, QStringLiteral("002")},
-        {"NRSERIEIMP", FieldType::String, p.impressora ? QStringLiteral("BE091210100011201234") : QString()},
-        {"DSDIRCAD", FieldType::String, dirCad},
-        {"CDFILIAL", FieldType::String, QStringLiteral("0001")},
-        {"CDLOJA", FieldType::String, QStringLiteral("0001")},
-        {"NMLOJA", FieldType::String, QStringLiteral("Loja Centro")},
-        {"CDCAIXA", FieldType::String, o.cashRegister.isEmpty() ? QString::fromLatin1(p.caixa) : o.cashRegister},
-        {"CDCLIENTE", FieldType::String, QStringLiteral("000001")},
-        {"INCOR1", FieldType::Integer, 0xCC5B2C}, {"INCOR2", FieldType::Integer, 0xFFFFFF},
-        {"INCOR3", FieldType::Integer, 0x333333}, {"INCOR4", FieldType::Integer, 0xEEEEEE},
-        {"INCOR5", FieldType::Integer, 0xF5E6DF}, {"INCOR6", FieldType::Integer, 0x22DD64},
-        {"STTOTCV", FieldType::String, QStringLiteral("N")},
-        {"IDTIPOIMPFIS", FieldType::Integer, p.impressora ? 1 : 0},
-        {"IDUTILTEF", FieldType::String, QStringLiteral("N")},
-        {"DSOBSCUPFIS", FieldType::String, QStringLiteral("Obrigado pela preferência!")},
-        {"IDIMPSALDOCUPOM", FieldType::String, QStringLiteral("S")},
-        {"IDTPTELAVE", FieldType::String, QStringLiteral("1")},
-        {"DSMENSCPFCUP", FieldType::String, QStringLiteral("CPF/CNPJ do consumidor")},
-        {"IDIMPRCUPTEFRED", FieldType::String, QStringLiteral("N")},
-        {"CDCCUSCLIE", FieldType::String, QStringLiteral("001")},
-        {"DTABERCAIX", FieldType::DateTime, abertura},
-        {"CDEMPRESA", FieldType::String, QStringLiteral("01")},
-        {"IDPAISINTEGRA", FieldType::String, QStringLiteral("N")},
-        {"DSMODELOECFVE", FieldType::String, p.impressora ? QStringLiteral("MP-4200 TH FI") : QString()},
-        {"DSMARCAECFVE", FieldType::String, p.impressora ? QStringLiteral("BEMATECH") : QString()},
-        {"ECFIMP", FieldType::String, p.impressora ? QStringLiteral("001") : QString()},
-        {"CDPREFINTGCOL", FieldType::String, QStringLiteral("QV")},
-        {"SISTEMALUMIVEND", FieldType::Boolean, false},
-        {"SISTEMAQVNNFCE", FieldType::Boolean, p.nfce},
-        {"SISTEMAQVNSAT", FieldType::Boolean, p.sat},
-        {"SGESTADOFILI", FieldType::String, QStringLiteral("SP")},
-        {"NRINSJUREMPR", FieldType::String, QStringLiteral("11222333000181")},
-        {"CDINSCESTAEMPR", FieldType::String, QStringLiteral("111222333444")},
-        {"IDPARIMPRLIMVDC", FieldType::String, QStringLiteral("N")},
-        {"UTILIZAIMPFIS", FieldType::Boolean, p.impressora},
-        {"IDAMBTRABNFCE", FieldType::String, QStringLiteral("2")},
-        {"IDIMPCOMPCUPVEN", FieldType::String, QStringLiteral("S")},
-        {"IDUTILSATCOMP", FieldType::String, QStringLiteral("N")},
+    // The value of each key; the keys, their order and their types are the screen's own
+    // (terminal::parameterKeys()).
+    const QHash<QByteArray, QVariant> valores = {
+        {"IDESQUEMA", QStringLiteral("002")},
+        {"NRSERIEIMP", p.impressora ? QStringLiteral("BE091210100011201234") : QString()},
+        {"DSDIRCAD", dirCad},
+        {"CDFILIAL", QStringLiteral("0001")},
+        {"CDLOJA", QStringLiteral("0001")},
+        {"NMLOJA", QStringLiteral("Loja Centro")},
+        {"CDCAIXA", o.cashRegister.isEmpty() ? QString::fromLatin1(p.caixa) : o.cashRegister},
+        {"CDCLIENTE", QStringLiteral("000001")},
+        {"INCOR1", 0xCC5B2C}, {"INCOR2", 0xFFFFFF},
+        {"INCOR3", 0x333333}, {"INCOR4", 0xEEEEEE},
+        {"INCOR5", 0xF5E6DF}, {"INCOR6", 0x22DD64},
+        {"STTOTCV", QStringLiteral("N")},
+        {"IDTIPOIMPFIS", p.impressora ? 1 : 0},
+        {"IDUTILTEF", QStringLiteral("N")},
+        {"DSOBSCUPFIS", QStringLiteral("Obrigado pela preferência!")},
+        {"IDIMPSALDOCUPOM", QStringLiteral("S")},
+        {"IDTPTELAVE", QStringLiteral("1")},
+        {"DSMENSCPFCUP", QStringLiteral("CPF/CNPJ do consumidor")},
+        {"IDIMPRCUPTEFRED", QStringLiteral("N")},
+        {"CDCCUSCLIE", QStringLiteral("001")},
+        {"DTABERCAIX", abertura},
+        {"CDEMPRESA", QStringLiteral("01")},
+        {"IDPAISINTEGRA", QStringLiteral("N")},
+        {"DSMODELOECFVE", p.impressora ? QStringLiteral("MP-4200 TH FI") : QString()},
+        {"DSMARCAECFVE", p.impressora ? QStringLiteral("BEMATECH") : QString()},
+        {"ECFIMP", p.impressora ? QStringLiteral("001") : QString()},
+        {"CDPREFINTGCOL", QStringLiteral("QV")},
+        {"SISTEMALUMIVEND", false},
+        {"SISTEMAQVNNFCE", p.nfce},
+        {"SISTEMAQVNSAT", p.sat},
+        {"SGESTADOFILI", QStringLiteral("SP")},
+        {"NRINSJUREMPR", QStringLiteral("11222333000181")},
+        {"CDINSCESTAEMPR", QStringLiteral("111222333444")},
+        {"IDPARIMPRLIMVDC", QStringLiteral("N")},
+        {"UTILIZAIMPFIS", p.impressora},
+        {"IDAMBTRABNFCE", QStringLiteral("2")},
+        {"IDIMPCOMPCUPVEN", QStringLiteral("S")},
+        {"IDUTILSATCOMP", QStringLiteral("N")},
     };
-    platform::FieldDefs fields;
-    QVariantList row;
-    for (const auto& [nome, tipoCampo, valor] : chaves) {
-        const int size = tipoCampo == FieldType::String ? qMax(10, int(valor.toString().size()) + 10) : 0;
-        fields << FieldDef::of(QString::fromLatin1(nome), tipoCampo, size);
-        row << valor;
-    }
-    grava(o.dir + QStringLiteral("/PARAMETROSQVN.CDS"), fields, {row});
+    gravaTabelaDeParametros(o.dir + QStringLiteral("/PARAMETROSQVN.CDS"), valores);
 }
 
 // The rows of the terminal's tax table (code, rate, type): one per distinct rate and
