@@ -468,6 +468,9 @@ bool isPgText(Oid type)
 // Rows written before the packet's room for the rest of a PostgreSQL result is judged.
 constexpr int kSampleRows = 256;
 
+// A result of libpq at least this large is not kept once its rows are in a packet.
+constexpr size_t kKeptResultBytes = 256 * 1024;
+
 // How a result column of libpq's text goes into the packet.
 enum class PgCopy { Text, Number, General };
 
@@ -524,20 +527,39 @@ void Query::writeRows(BinaryPacketBuilder& builder)
             writeRow(builder);
         return;
     }
-    // PostgreSQL: the whole result is at hand, each column's way into the packet is
-    // chosen once, and the cells are read from libpq's result where they lie.
+    const int rows = PQntuples(pg);
+    writePgRows(pg, builder);
+    position_ = rows;
+    eof_ = true;
+    // The driver would hold a large result until the statement runs again, beside the
+    // packet and whatever the packet is loaded into: once every row is written it is let
+    // go, with the prepared statement (prepared anew on the next open). A small one is
+    // kept, which spares that round trip.
+    if (PQresultMemorySize(pg) >= kKeptResultBytes)
+        Statement::releaseQuery();
+}
+
+// PostgreSQL: the whole result is at hand, each column's way into the packet is chosen
+// once, and the cells are read from libpq's result where they lie, from the current row
+// on. The driver's cursor is moved only for a column its conversion reads.
+void Query::writePgRows(const PGresult* pg, BinaryPacketBuilder& builder)
+{
     std::vector<PgCopy> copies;
-    for (int i = 0; i < resultFields_.size(); ++i)
+    bool general = false;
+    for (int i = 0; i < resultFields_.size(); ++i) {
         copies.push_back(pgCopyFor(pg, columnOf_[size_t(i)], resultFields_[i]));
+        general = general || copies.back() == PgCopy::General;
+    }
     const int first = query().at(), rows = PQntuples(pg);
     const qsizetype start = builder.size();
-    for (; !eof_; fetch()) {
-        const int row = query().at();
-        if (row == first + kSampleRows && rows > row) {
+    for (int row = first; row < rows; ++row) {
+        if (row == first + kSampleRows) {
             // The rows so far tell the size of the rest, with an eighth to spare.
             const qsizetype perRow = (builder.size() - start) / kSampleRows;
             builder.reserve(perRow * (rows - row) * 9 / 8);
         }
+        if (general)
+            query().seek(row);
         builder.beginRow();
         for (int i = 0; i < resultFields_.size(); ++i) {
             const int column = columnOf_[size_t(i)];

@@ -35,6 +35,7 @@
 #include <vector>
 
 struct sqlite3;
+struct pg_result;
 
 namespace platform {
 class BinaryPacketBuilder;
@@ -168,7 +169,8 @@ public:
     QVariantList currentRow() const;
     // The current row into a packet being built, its values as value() gives them.
     void writeRow(BinaryPacketBuilder& builder) const;
-    // The current row and every one after it, the same way; the query is at eof after.
+    // The current row and every one after it, the same way; the query is at eof after
+    // (and a large PostgreSQL result is released: first() runs the statement again).
     void writeRows(BinaryPacketBuilder& builder);
 
 protected:
@@ -177,6 +179,7 @@ protected:
 private:
     void fetch();
     void mapColumns();
+    void writePgRows(const pg_result* pg, BinaryPacketBuilder& builder);
     FieldDefs fields_;
     FieldDefs resultFields_;
     std::vector<int> columnOf_;   // result column for each result field
