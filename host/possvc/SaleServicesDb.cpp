@@ -9,6 +9,8 @@
 #include <QCryptographicHash>
 #include <QElapsedTimer>
 
+#include <optional>
+
 namespace possvc::db {
 
 using platform::FieldType;
@@ -105,11 +107,26 @@ private:
     Query& q_;
 };
 
-qint64 storedCounter(platform::db::Connection& db, const QString& key)
+// The counter's last number, its row locked until the transaction ends so that two
+// writers of one counter queue up instead of both reading the same last value; none when
+// the counter has no row yet. PostgreSQL locks the row as it reads it, one statement for
+// both; elsewhere touching the row first takes its lock.
+std::optional<qint64> lockedCounter(platform::db::Connection& db, const QString& key)
 {
-    KeptQuery q(db, QStringLiteral("SELECT NRSEQUENCIAL FROM NOVOCODIGO WHERE CDCONTADOR = :P_CDCONTADOR"));
+    const QString read = QStringLiteral("SELECT NRSEQUENCIAL FROM NOVOCODIGO WHERE CDCONTADOR = :P_CDCONTADOR");
+    const bool readLocks = db.backend() == platform::db::Backend::PostgreSQL;
+    if (!readLocks) {
+        Command& touch = kept<Command>(
+            db, QStringLiteral("UPDATE NOVOCODIGO SET NRSEQUENCIAL = NRSEQUENCIAL WHERE CDCONTADOR = :P_CDCONTADOR"));
+        touch.setParam(QStringLiteral("P_CDCONTADOR"), key);
+        if (touch.execute() == 0)
+            return std::nullopt;
+    }
+    KeptQuery q(db, readLocks ? read + QStringLiteral(" FOR UPDATE") : read);
     q->setParam(QStringLiteral("P_CDCONTADOR"), key);
     q->open();
+    if (readLocks && q->eof())
+        return std::nullopt;
     bool ok = false;
     const qint64 value = q->value(0).toString().trimmed().toLongLong(&ok);
     if (!ok)
@@ -139,26 +156,53 @@ qint64 highestUsed(platform::db::Connection& db, const QString& table, const QSt
     return highest;
 }
 
-// Whether `number` is already used by the register, however the column writes it: other
-// programs store sale numbers zero-padded ("0000000025"), the services store "25". The
-// number is looked up in each of its forms up to the column's ten characters, so that the
-// key's index finds it at once, however many sales the register already holds.
+// A number is used by the register however the column writes it: other programs store
+// sale numbers zero-padded ("0000000025"), the services store "25". The number is looked
+// up in each of its forms up to the column's ten characters, so that the key's index
+// finds it at once, however many sales the register already holds.
 constexpr int kNumberWidth = 10;
 
-bool taken(platform::db::Connection& db, const QString& table, const QString& column, const QString& branch,
-           const QString& cashRegister, qint64 number)
+// The rows of the register that use the number in any of its forms, and their binding.
+QString usedByRegister(const QString& table, const QString& column)
 {
     QStringList markers;
     for (int width = 1; width <= kNumberWidth; ++width)
         markers << QStringLiteral(":P_NR%1").arg(width);
-    KeptQuery q(db, QStringLiteral("SELECT %1 FROM %2 WHERE CDFILIAL = :P_CDFILIAL AND CDCAIXA = :P_CDCAIXA AND %1 IN (%3)")
-                        .arg(column, table, markers.join(QStringLiteral(", "))));
-    q->setParam(QStringLiteral("P_CDFILIAL"), branch);
-    q->setParam(QStringLiteral("P_CDCAIXA"), cashRegister);
+    return QStringLiteral("SELECT %1 FROM %2 WHERE CDFILIAL = :P_CDFILIAL AND CDCAIXA = :P_CDCAIXA AND %1 IN (%3)")
+        .arg(column, table, markers.join(QStringLiteral(", ")));
+}
+
+void bindUsedByRegister(platform::db::Statement& s, const QString& branch, const QString& cashRegister, qint64 number)
+{
+    s.setParam(QStringLiteral("P_CDFILIAL"), branch);
+    s.setParam(QStringLiteral("P_CDCAIXA"), cashRegister);
     for (int width = 1; width <= kNumberWidth; ++width)
-        q->setParam(QStringLiteral("P_NR%1").arg(width), QString::number(number).rightJustified(width, QLatin1Char('0')));
+        s.setParam(QStringLiteral("P_NR%1").arg(width), QString::number(number).rightJustified(width, QLatin1Char('0')));
+}
+
+bool taken(platform::db::Connection& db, const QString& table, const QString& column, const QString& branch,
+           const QString& cashRegister, qint64 number)
+{
+    KeptQuery q(db, usedByRegister(table, column));
+    bindUsedByRegister(*q, branch, cashRegister, number);
     q->open();
     return !q->eof();
+}
+
+// Stores `number` as the counter's last number unless the register already used it: one
+// statement for both on the usual path, where the number is free. False when it is used
+// (or when the counter's row is gone).
+bool storeIfFree(platform::db::Connection& db, const QString& counterKey, const QString& table, const QString& column,
+                 const QString& branch, const QString& cashRegister, qint64 number)
+{
+    Command& store = kept<Command>(
+        db, QStringLiteral("UPDATE NOVOCODIGO SET NRSEQUENCIAL = :P_NRSEQUENCIAL WHERE CDCONTADOR = :P_CDCONTADOR "
+                           "AND NOT EXISTS (%1)")
+                .arg(usedByRegister(table, column)));
+    store.setParam(QStringLiteral("P_CDCONTADOR"), counterKey);
+    store.setParam(QStringLiteral("P_NRSEQUENCIAL"), QString::number(number));
+    bindUsedByRegister(store, branch, cashRegister, number);
+    return store.execute() > 0;
 }
 
 // Creates a counter row seen for the first time. Another terminal may create it at the
@@ -187,12 +231,8 @@ bool createCounter(platform::db::Connection& db, const QString& key, qint64 numb
 QString nextSequence(platform::db::Connection& db, const QString& counterKey, const QString& table,
                      const QString& column, const QString& branch, const QString& cashRegister)
 {
-    // Touching the row first takes its lock, so that two writers of one counter queue
-    // up instead of both reading the same last value.
-    Command& touch =
-        kept<Command>(db, QStringLiteral("UPDATE NOVOCODIGO SET NRSEQUENCIAL = NRSEQUENCIAL WHERE CDCONTADOR = :P_CDCONTADOR"));
-    touch.setParam(QStringLiteral("P_CDCONTADOR"), counterKey);
-    for (int attempt = 0; touch.execute() == 0; ++attempt) {
+    std::optional<qint64> stored;
+    for (int attempt = 0; !(stored = lockedCounter(db, counterKey)); ++attempt) {
         // First use: start after the highest number the register already used.
         qint64 number = highestUsed(db, table, column, branch, cashRegister) + 1;
         while (taken(db, table, column, branch, cashRegister, number))
@@ -202,18 +242,16 @@ QString nextSequence(platform::db::Connection& db, const QString& counterKey, co
         if (attempt >= 3)
             throw platform::HostError(QStringLiteral("O contador %1 não pôde ser criado").arg(counterKey));
     }
-    qint64 number = storedCounter(db, counterKey) + 1;
-    while (taken(db, table, column, branch, cashRegister, number))
-        ++number;
-    if (number > 9999999999LL)
-        throw platform::HostError(QStringLiteral("O contador %1 chegou ao fim").arg(counterKey));
-
-    Command& store =
-        kept<Command>(db, QStringLiteral("UPDATE NOVOCODIGO SET NRSEQUENCIAL = :P_NRSEQUENCIAL WHERE CDCONTADOR = :P_CDCONTADOR"));
-    store.setParam(QStringLiteral("P_CDCONTADOR"), counterKey);
-    store.setParam(QStringLiteral("P_NRSEQUENCIAL"), QString::number(number));
-    store.execute();
-    return QString::number(number);
+    for (qint64 number = *stored + 1;; ++number) {
+        if (number > 9999999999LL)
+            throw platform::HostError(QStringLiteral("O contador %1 chegou ao fim").arg(counterKey));
+        if (storeIfFree(db, counterKey, table, column, branch, cashRegister, number))
+            return QString::number(number);
+        // Not stored: the number is used (look past it), or the row held by this
+        // transaction has gone, which no retry would mend.
+        if (!taken(db, table, column, branch, cashRegister, number))
+            throw platform::HostError(QStringLiteral("O contador %1 sumiu durante a numeração").arg(counterKey));
+    }
 }
 
 void markPending(platform::db::Connection& db, const QString& branch, const QString& cashRegister,
