@@ -42,6 +42,13 @@ public:
     // The bytes, with the row count filled in. The builder is spent afterwards.
     QByteArray finish();
 
+    // Where a text field's characters go: at most `limit` of them after a length of
+    // `lengthSize` bytes (0: the field is no text).
+    struct TextRoom {
+        qint32 limit = 0;
+        quint8 lengthSize = 0;
+    };
+
 private:
     void checkField() const;
     char* extend(qsizetype n);  // n more bytes at the end, to be written
@@ -49,6 +56,7 @@ private:
     void finishText(qsizetype at, int lengthSize, qsizetype n);
     FieldDefs fields_;
     std::vector<quint32> words_;  // type word of each field
+    std::vector<TextRoom> textRooms_;
     std::vector<bool> nullUnlessCp1252_;
     QByteArray out_;
     qsizetype used_ = 0;          // bytes of out_ written

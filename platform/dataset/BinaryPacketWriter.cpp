@@ -130,6 +130,46 @@ void storeLength(char* at, int prefix, quint32 n)
         qToLittleEndian<quint32>(n, at);
 }
 
+// A field's room for one text in the rows (none for a field that is no text).
+BinaryPacketBuilder::TextRoom textRoomOf(const FieldDef& def, quint32 word)
+{
+    if (traitsOf(def.type).binaryCode != TcZString)
+        return {};
+    const int prefix = int(typeUnits(word));
+    qsizetype limit = prefix == 1 ? 0xFF : prefix == 2 ? 0xFFFF : 0x7FFFFFFF;
+    if (def.size > 0)
+        limit = qMin<qsizetype>(limit, def.size);
+    return {qint32(limit), quint8(lengthSizeOf(prefix))};
+}
+
+// Copies the bytes of `in` up to the first that is not ASCII (at most n) to `out`, eight
+// at a time, the last eight overlapping those before; how many were copied.
+qsizetype copyAscii(const char* in, qsizetype n, char* out)
+{
+    constexpr quint64 kHigh = 0x8080808080808080ULL;
+    if (n < 8) {
+        qsizetype i = 0;
+        for (; i < n && quint8(in[i]) < 0x80; ++i)
+            out[i] = in[i];
+        return i;
+    }
+    quint64 w;
+    qsizetype i = 0;
+    for (; i + 8 <= n; i += 8) {
+        std::memcpy(&w, in + i, 8);
+        if (w & kHigh)
+            return i;
+        std::memcpy(out + i, &w, 8);
+    }
+    if (i < n) {
+        std::memcpy(&w, in + n - 8, 8);
+        if (w & kHigh)
+            return i;
+        std::memcpy(out + n - 8, &w, 8);
+    }
+    return n;
+}
+
 void putLength(QByteArray& out, int prefix, quint32 n)
 {
     char b[4];
@@ -356,8 +396,10 @@ BinaryPacketBuilder::BinaryPacketBuilder(const DataPacket& shape) : fields_(shap
 {
     words_.reserve(size_t(fields_.size()));
     nullUnlessCp1252_.assign(size_t(fields_.size()), false);
-    for (const FieldDef& def : std::as_const(fields_))
+    for (const FieldDef& def : std::as_const(fields_)) {
         words_.push_back(typeWordFor(def));
+        textRooms_.push_back(textRoomOf(def, words_.back()));
+    }
     out_.reserve(4096);
     out_.append("\x96\x19\xE0\xBD", 4);
     put<quint16>(out_, usesNesting(fields_) ? 2 : 1);
@@ -472,24 +514,13 @@ bool BinaryPacketBuilder::putLatin1Text(QStringView text)
 bool BinaryPacketBuilder::putUtf8Text(const char* data, qsizetype size)
 {
     checkField();
-    const FieldDef& def = fields_[field_];
-    if (traitsOf(def.type).binaryCode != TcZString)
+    const TextRoom room = textRooms_[size_t(field_)];
+    if (room.lengthSize == 0)
         return false;
-    const int prefix = int(typeUnits(words_[size_t(field_)]));
-    const int lengthSize = lengthSizeOf(prefix);
-    qsizetype limit = qMin<qsizetype>(size, prefix == 1 ? 0xFF : prefix == 2 ? 0xFFFF : 0x7FFFFFFF);
-    if (def.size > 0)
-        limit = qMin<qsizetype>(limit, def.size);  // characters; here one byte each
+    const qsizetype limit = qMin<qsizetype>(size, room.limit);  // characters; here one byte each
     const qsizetype at = used_;
-    char* o = extend(lengthSize + limit) + lengthSize;
-    // Plain ASCII eight bytes at a time, then character by character.
-    qsizetype n = 0;
-    for (quint64 w; n + 8 <= limit; n += 8) {
-        std::memcpy(&w, data + n, 8);
-        if (w & 0x8080808080808080ULL)
-            break;
-        std::memcpy(o + n, &w, 8);
-    }
+    char* o = extend(room.lengthSize + limit) + room.lengthSize;
+    qsizetype n = copyAscii(data, limit, o);
     for (qsizetype i = n; i < size && n < limit; ++n) {
         const auto c = quint8(data[i]);
         if (c < 0x80) {
@@ -505,7 +536,7 @@ bool BinaryPacketBuilder::putUtf8Text(const char* data, qsizetype size)
             return false;
         }
     }
-    finishText(at, lengthSize, n);
+    finishText(at, room.lengthSize, n);
     return true;
 }
 

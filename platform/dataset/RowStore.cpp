@@ -195,7 +195,7 @@ void Column::set(quint32 row, const QVariant& value)
 
 void Column::compactPool()
 {
-    std::vector<char16_t> pool;
+    TextPool pool;
     pool.reserve(pool_.size() - size_t(garbage_));
     for (TextSpan& span : spans_) {
         if (span.length < 0)

@@ -16,7 +16,9 @@
 #include <QStringView>
 #include <QVariant>
 
+#include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace platform::detail {
@@ -49,6 +51,27 @@ inline bool textEquals(QStringView a, QStringView b, Qt::CaseSensitivity cs)
         return a == b;
     return a.compare(b, cs) == 0;
 }
+
+// The allocator of a text pool: a pool grown to take characters about to be written
+// leaves the new room as it is rather than filling it with zeros first.
+template <typename T>
+struct UninitializedAllocator : std::allocator<T> {
+    template <typename U>
+    struct rebind {
+        using other = UninitializedAllocator<U>;
+    };
+    template <typename U>
+    void construct(U* p) noexcept
+    {
+        ::new (static_cast<void*>(p)) U;
+    }
+    template <typename U, typename... Args>
+    void construct(U* p, Args&&... args)
+    {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+};
+using TextPool = std::vector<char16_t, UninitializedAllocator<char16_t>>;
 
 class Column {
 public:
@@ -91,7 +114,7 @@ private:
     std::vector<QVariant> values_;  // non-text columns, up to the last non-null row; later rows are null
     quint32 count_ = 0;             // rows of a non-text column
     std::vector<TextSpan> spans_;   // text columns
-    std::vector<char16_t> pool_;
+    TextPool pool_;
     qsizetype garbage_ = 0;         // pool characters no span refers to any more
 };
 
