@@ -4,9 +4,11 @@
 #include "PacketBytes.h"
 
 #include "platform/Error.h"
+#include "platform/dataset/BinaryPacketBuilder.h"
 #include "platform/dataset/DataPacket.h"
 
 #include <QDateTime>
+#include <algorithm>
 #include <gtest/gtest.h>
 
 using namespace platform;
@@ -384,12 +386,13 @@ TEST(BinaryPacket, PacketsTravelInVariantsAsTheirBinaryBytes)
 // values: every length around eight and past a block's share, with a character at each
 // edge of the code page's agreement with Latin-1 at the start, middle and end, must
 // survive each encoding, and a value changed after reading must leave the others alone.
-class TextsOfEveryLength : public testing::TestWithParam<PacketFormat> {};
+namespace {
 
-TEST_P(TextsOfEveryLength, SurviveAndStayApart)
+// A packet of one String field of `size` holding those texts, and an empty one.
+DataPacket oddTexts(int size)
 {
     DataPacket p;
-    p.fields = {fieldDef("S", FieldType::String, 3000)};
+    p.fields = {fieldDef("S", FieldType::String, size)};
     for (const int length : {1, 2, 7, 8, 9, 15, 16, 17, 2049, 3000})
         for (const char16_t odd : {u'~', u'\u00A0', u'\u00FF', u'\u20AC', u'\u0081', u'\u017D'})
             for (const int at : {0, length / 2, length - 1}) {
@@ -398,6 +401,16 @@ TEST_P(TextsOfEveryLength, SurviveAndStayApart)
                 p.rows.append({text});
             }
     p.rows.append({QString("")});
+    return p;
+}
+
+}  // namespace
+
+class TextsOfEveryLength : public testing::TestWithParam<PacketFormat> {};
+
+TEST_P(TextsOfEveryLength, SurviveAndStayApart)
+{
+    const DataPacket p = oddTexts(3000);
     DataPacket back = readPacket(writePacket(p, GetParam()));
     ASSERT_EQ(back.rows.size(), p.rows.size());
     for (qsizetype r = 0; r < back.rows.size(); r += 2)
@@ -405,6 +418,31 @@ TEST_P(TextsOfEveryLength, SurviveAndStayApart)
     for (qsizetype r = 0; r < back.rows.size(); ++r) {
         const QString expected = p.rows[r][0].toString();
         EXPECT_EQ(back.rows[r][0].toString(), r % 2 ? expected : expected + '!') << "row " << r;
+    }
+}
+
+// A database's UTF-8 texts written straight into the rows: the bytes of the same values
+// written whole, texts of Latin-1 letters taken, anything else left to the general way,
+// whole or cut to the field's size.
+TEST(BinaryPacket, TextsFromUtf8AreTheBytesOfTheirValues)
+{
+    for (const int size : {3000, 8, 5}) {
+        const DataPacket p = oddTexts(size);
+        BinaryPacketBuilder builder(p);
+        for (const QVariantList& row : p.rows) {
+            const QString text = row[0].toString();
+            const QByteArray utf8 = text.toUtf8();
+            builder.beginRow();
+            const bool taken = builder.putUtf8Text(utf8.constData(), utf8.size());
+            const QString kept = text.left(size);
+            const bool latin1 = std::all_of(kept.begin(), kept.end(), [](QChar c) {
+                return c.unicode() < 0x80 || (c.unicode() >= 0xA0 && c.unicode() <= 0xFF);
+            });
+            EXPECT_EQ(taken, latin1) << "size " << size << ": " << qPrintable(text.left(20));
+            if (!taken)
+                builder.putValue(text);
+        }
+        EXPECT_EQ(builder.finish(), writePacket(p)) << "size " << size;
     }
 }
 
