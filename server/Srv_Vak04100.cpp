@@ -80,7 +80,7 @@ QVariant lePacoteDialeto(Query& query, hostkit::TADOSqlStorage& textos, platform
 // same key between the lookup and the insert: the database's unique key then rejects this
 // insert, and a second lookup that finds the key means the first writer won, which is
 // what the marker is for, so it is not an error.
-void gravaMarcador(Query& pesquisa, Command& insere, const QString& chave, const QString& valor)
+void gravaMarcadorNovo(Query& pesquisa, Command& insere, const QString& chave, const QString& valor)
 {
     pesquisa.close();
     pesquisa.setParam(QStringLiteral("P_CDCONTADOR"), chave);
@@ -103,6 +103,16 @@ void gravaMarcador(Query& pesquisa, Command& insere, const QString& chave, const
         if (!gravadoPorOutro)
             throw;
     }
+}
+
+// The same, once per key while the screen is open: markers are never taken back, and
+// every redemption records the day's first receipt.
+void gravaMarcador(TrdmFidelidade& rdm, Query& pesquisa, Command& insere, const QString& chave, const QString& valor)
+{
+    if (rdm.marcadoresGravados.contains(chave))
+        return;
+    gravaMarcadorNovo(pesquisa, insere, chave, valor);
+    rdm.marcadoresGravados.insert(chave);
 }
 
 // The first-of-day NFC-e marker holds the day's first number. A terminal draws its number
@@ -209,7 +219,7 @@ QVariant SetGravaCupomInicial(const QString& cdFilial, const QString& cdCaixa, c
     return servico([&](TrdmFidelidade& rdm) {
         const QString chave = QStringLiteral("CUPINICIAL") + textoAnsi(cdFilial) + textoAnsi(cdCaixa)
                               + textoData(dtFiscal.date());
-        gravaMarcador(*rdm.adqCupomInicial, *rdm.acmInsCupomInicial, chave,
+        gravaMarcador(rdm, *rdm.adqCupomInicial, *rdm.acmInsCupomInicial, chave,
                       hostkit::Ajusta(textoAnsi(nrCupom), 10));
         return QVariant();
     });
@@ -257,7 +267,7 @@ QVariant setNumeroNFCe(const QString& cdFilial, const QString& cdCaixa, const QS
 
         const QString chave = QStringLiteral("NFCEPRIM_") + filial + nrSerie + QLatin1Char('-') + textoData(hoje)
                               + QStringLiteral("_AMB") + amb;
-        gravaMarcador(*rdm.adqPesqNumNFCe, *rdm.acmInsNumeroNFCePri, chave, numero);
+        gravaMarcador(rdm, *rdm.adqPesqNumNFCe, *rdm.acmInsNumeroNFCePri, chave, numero);
         baixaMarcador(*rdm.adqPesqNumNFCe, *rdm.adcFidelidade, chave, numero);
 
         if (gravaInutiliza) {

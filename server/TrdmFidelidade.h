@@ -13,6 +13,7 @@
 #include "platform/db/Query.h"
 
 #include <QObject>
+#include <QSet>
 
 namespace hostkit {
 class TADOSqlStorage;
@@ -41,6 +42,10 @@ public:
     platform::db::Query* adqPesqNumNFCe = nullptr;
     platform::db::Command* acmInsNumeroNFCePri = nullptr;
     platform::db::Command* acmInsInutilizaNFCe = nullptr;
+
+    // Keys of the first-of-day markers known to be stored, looked up no more while the
+    // module lives.
+    QSet<QString> marcadoresGravados;
 
 private:
     void criaConexao();
