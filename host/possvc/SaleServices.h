@@ -41,7 +41,7 @@ struct POSSVC_EXPORT SaleServicesConfig {
     QString nfceQrUrlProduction = QStringLiteral("https://www.nfce.fazenda.sp.gov.br/NFCeConsultaPublica/Paginas/ConsultaQRCode.aspx");
     QString nfceQrUrlHomologation = QStringLiteral("https://www.homologacao.nfce.fazenda.sp.gov.br/NFCeConsultaPublica/Paginas/ConsultaQRCode.aspx");
     QString nfceConsultUrl = QStringLiteral("https://www.nfce.fazenda.sp.gov.br/consulta");
-    QString satSerial = QStringLiteral("900001234");
+    QString satSerial = QString::fromLatin1(sat::kSimulatedSerial);
     QString satActivationCode;     // empty: any code is accepted
     int satEnvironment = 2;        // tpAmb of the CF-e
     sat::XmlForm satXmlForm = sat::XmlForm::Base64;

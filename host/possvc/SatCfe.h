@@ -16,9 +16,12 @@
 
 namespace possvc::sat {
 
+// The serial number of the simulated device (nserieSAT, 9 digits).
+constexpr char kSimulatedSerial[] = "900001234";
+
 struct POSSVC_EXPORT CfeInput {
     Issuer issuer;
-    QString satSerial = QStringLiteral("900001234");  // nserieSAT, 9 digits
+    QString satSerial = QString::fromLatin1(kSimulatedSerial);
     QString softwareHouseCnpj = QStringLiteral("16716114000172");
     QString cashRegister;       // numeroCaixa, up to 3 digits
     int number = 1;             // nCFe
