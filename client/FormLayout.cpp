@@ -46,6 +46,21 @@ struct CoresJanela {
     QColor janela, textoJanela;
 };
 
+// A button's face and caption colours at rest, pressed and disabled.
+struct CoresBotao {
+    QColor face, texto, facePressionada, textoPressionado, faceDesabilitada, textoDesabilitado;
+};
+
+void pinta(TBlendedBitBtn* b, const CoresBotao& c)
+{
+    b->setFaceColor(c.face);
+    b->setTextColor(c.texto);
+    b->setPressedFaceColor(c.facePressionada);
+    b->setPressedTextColor(c.textoPressionado);
+    b->setDisabledFaceColor(c.faceDesabilitada);
+    b->setDisabledTextColor(c.textoDesabilitado);
+}
+
 TBlendedBitBtn* botao(QWidget* owner, const char* name, const QRect& g, TBlendedBitBtn::Shape shape,
                       glyphs::Kind kind, int glyphSize)
 {
@@ -66,12 +81,7 @@ TBlendedBitBtn* botaoCinza(QWidget* owner, const char* name, const QRect& g, gly
     TBlendedBitBtn* b = botao(owner, name, g, TBlendedBitBtn::Shape::RoundRect, kind, 22);
     b->setText(caption);
     b->setFont(arial(11));
-    b->setFaceColor(kCinza);
-    b->setTextColor(Qt::white);
-    b->setPressedFaceColor(Qt::red);
-    b->setPressedTextColor(cores.janela);
-    b->setDisabledFaceColor(kDesabilitado);
-    b->setDisabledTextColor(Qt::white);
+    pinta(b, {kCinza, Qt::white, Qt::red, cores.janela, kDesabilitado, Qt::white});
     b->setGlyphLayout(TBlendedBitBtn::GlyphLayout::Top);
     b->setMargin(3);
     b->setSpacing(0);
@@ -86,12 +96,7 @@ TBlendedBitBtn* botaoClaro(QWidget* owner, const char* name, const QRect& g, TBl
 {
     TBlendedBitBtn* b = botao(owner, name, g, shape, kind, glyphSize);
     b->setGlyph(glyphs::draw(kind, glyphSize, kAcento));
-    b->setFaceColor(cores.janela);
-    b->setTextColor(cores.textoJanela);
-    b->setPressedFaceColor(cores.textoJanela);
-    b->setPressedTextColor(cores.janela);
-    b->setDisabledFaceColor(Qt::white);
-    b->setDisabledTextColor(Qt::white);
+    pinta(b, {cores.janela, cores.textoJanela, cores.textoJanela, cores.janela, Qt::white, Qt::white});
     b->setShowHint(false);
     return b;
 }
@@ -101,12 +106,7 @@ TBlendedBitBtn* botaoConfirma(QWidget* owner, const CoresJanela& cores)
 {
     TBlendedBitBtn* b = botao(owner, "blbConfirma", {655, 514, 60, 50}, TBlendedBitBtn::Shape::RoundRect,
                               glyphs::Kind::Confirm, 30);
-    b->setFaceColor(kVerde);
-    b->setTextColor(Qt::white);
-    b->setPressedFaceColor(cores.textoJanela);
-    b->setPressedTextColor(cores.janela);
-    b->setDisabledFaceColor(kDesabilitado);
-    b->setDisabledTextColor(Qt::white);
+    pinta(b, {kVerde, Qt::white, cores.textoJanela, cores.janela, kDesabilitado, Qt::white});
     b->setHint(QStringLiteral("Confirmar"));
     b->setShowHint(true);
     return b;
