@@ -18,14 +18,11 @@
 #include "host/possvc/SaleServices.h"
 #include "hostapi/fiscaldev.h"
 #include "hostapi/possvc.h"
-#include "platform/dataset/DataPacket.h"
 #include "platform/ui/ErrorDisplay.h"
 #include "server/Srv_Vak04100.h"
-#include "tools/shopgen/Generator.h"
+#include "tools/shopgen/TerminalCommand.h"
 
 #include <QApplication>
-#include <QDir>
-#include <QFile>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QStandardPaths>
@@ -40,64 +37,7 @@
 
 namespace {
 
-using platform::FieldDef;
-using platform::FieldType;
-
 const QString kCaixa = QStringLiteral("099");
-
-void tabela(const QString& caminho, const platform::FieldDefs& campos, const QList<QVariantList>& linhas)
-{
-    platform::DataPacket p;
-    p.fields = campos;
-    p.rows = linhas;
-    platform::writePacketFile(p, caminho);
-}
-
-FieldDef texto(const char* nome, int tamanho = 40) { return FieldDef::text(QString::fromLatin1(nome), tamanho); }
-
-// A fiscal-printer terminal of branch 0001, register 099.
-void escreveTerminal(const QString& dir)
-{
-    QDir(dir).mkpath(QStringLiteral("Dados/Cadastros"));
-    const QList<QPair<const char*, QVariant>> parametros{
-        {"IDESQUEMA", "002"}, {"NRSERIEIMP", "BE0001"}, {"DSDIRCAD", dir + QStringLiteral("/Dados/")},
-        {"CDFILIAL", "0001"}, {"CDLOJA", "0001"}, {"NMLOJA", "Loja"}, {"CDCAIXA", kCaixa}, {"CDCLIENTE", "000001"},
-        {"INCOR1", 1}, {"INCOR2", 2}, {"INCOR3", 3}, {"INCOR4", 4}, {"INCOR5", 5}, {"INCOR6", 6}, {"STTOTCV", "S"},
-        {"IDTIPOIMPFIS", 1}, {"IDUTILTEF", "N"}, {"DSOBSCUPFIS", ""}, {"IDIMPSALDOCUPOM", "N"}, {"IDTPTELAVE", "1"},
-        {"DSMENSCPFCUP", ""}, {"IDIMPRCUPTEFRED", "N"}, {"CDCCUSCLIE", ""},
-        {"DTABERCAIX", QDateTime::currentDateTime()}, {"CDEMPRESA", "01"}, {"IDPAISINTEGRA", "N"},
-        {"DSMODELOECFVE", "M"}, {"DSMARCAECFVE", "M"}, {"ECFIMP", "E"}, {"CDPREFINTGCOL", ""},
-        {"SISTEMALUMIVEND", false}, {"SISTEMAQVNNFCE", false}, {"SISTEMAQVNSAT", false}, {"SGESTADOFILI", "SP"},
-        {"NRINSJUREMPR", "11222333000181"}, {"CDINSCESTAEMPR", "1"}, {"IDPARIMPRLIMVDC", "N"},
-        {"UTILIZAIMPFIS", true}, {"IDAMBTRABNFCE", "2"}, {"IDIMPCOMPCUPVEN", "N"}, {"IDUTILSATCOMP", "N"},
-    };
-    platform::FieldDefs campos;
-    QVariantList linha;
-    for (const auto& [nome, valor] : parametros) {
-        const QString name = QString::fromLatin1(nome);
-        if (valor.typeId() == QMetaType::Int)
-            campos << FieldDef::integer(name);
-        else if (valor.typeId() == QMetaType::Bool)
-            campos << FieldDef::boolean(name);
-        else if (valor.typeId() == QMetaType::QDateTime)
-            campos << FieldDef::dateTime(name);
-        else
-            campos << FieldDef::text(name, 200);
-        linha << valor;
-    }
-    tabela(dir + QStringLiteral("/PARAMETROSQVN.CDS"), campos, {linha});
-    tabela(dir + QStringLiteral("/Dados/Cadastros/AliqImpFis.cds"),
-           {texto("CDALIQIMPFIS", 2), FieldDef::number("VRALIQIMPFIS"), texto("IDALIQIMPFIS", 1)},
-           {{QStringLiteral("01"), 18.0, QStringLiteral("T")}});
-    tabela(dir + QStringLiteral("/Dados/Cadastros/ConfTipoRece.cds"),
-           {texto("CDTIPORECE", 3), texto("NMTIPORECE"), texto("IDTIPORECE", 1), texto("IDMOSTRARECE", 1),
-            texto("CDTIPOTROCO", 3), texto("NRORDTROCO", 3), texto("DSIMPFISCAL"), texto("CDBANCARTCR"),
-            texto("CDFPIMPFIS")},
-           {{QStringLiteral("010"), QStringLiteral("Fidelidade"), QStringLiteral("4"), QStringLiteral("S"),
-             QStringLiteral("001"), QStringLiteral("1"), QStringLiteral("FIDELIDADE"), QString(), QStringLiteral("10")}});
-    tabela(dir + QStringLiteral("/Dados/Cadastros/ControleAcess.cds"), {texto("CDOPERADOR"), texto("NMOPERADOR")},
-           {{QStringLiteral("1"), QStringLiteral("Caixa")}});
-}
 
 void semErro(const QString& texto, void*)
 {
@@ -114,9 +54,10 @@ struct Bancada {
     {
         bench::ensureGuiApplication();
         bench::ensureLargeShop();
-        escreveTerminal(dir.path());
+        const QString loja = QStringLiteral("Provider=SQLite;Data Source=") + bench::largeShopFile();
+        shopgen::writeTerminal({dir.path(), QStringLiteral("fiscal"), loja, kCaixa});
         hostkit::setHostDirectory(dir.path());
-        hostkit::setStringConexQvn(QStringLiteral("Provider=SQLite;Data Source=") + bench::largeShopFile());
+        hostkit::setStringConexQvn(loja);
         hostkit::setMessagePresenter([](const hostkit::MessageRequest& m) {
             std::fprintf(stderr, "message: %s\n", qPrintable(m.texto));
             return true;
