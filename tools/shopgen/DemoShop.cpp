@@ -222,9 +222,7 @@ void writeCreditos(Sink& sink, Demo& demo)
     const QDate& today = demo.today;
     const QList<Consumidor>& consumidores = demo.consumidores;
     Rng& pontos = demo.pontos;
-    sink.begin(QStringLiteral("MOVPONTOCONS"),
-               {"CDCLIENTE", "CDCONSUMIDOR", "CDCAMPANHA", "IDTPMOVCONS", "VRSALDOCONS", "DTVALIDAPONTO", "DTMOVCONS",
-                "CDFILIAL"});
+    sink.begin(QStringLiteral("MOVPONTOCONS"), colunasMovimentoPontos());
     auto credito = [&](const Consumidor& c, const char* campanha, const char* tipo, double valor, const QVariant& validade) {
         sink.row({c.cliente, c.codigo, QString::fromLatin1(campanha), QString::fromLatin1(tipo), valor, validade,
                   dia(today, -int(pontos.range(1, 200))), QStringLiteral("0001")});

@@ -194,9 +194,7 @@ void writeMovimentos(Sink& sink, Loja& loja)
     for (int f = 1; f <= e.filiaisComMovimento; ++f)
         filiais << codigo(f, 4);
     const QString tipoC = QStringLiteral("C"), tipoD = QStringLiteral("D");
-    sink.begin(QStringLiteral("MOVPONTOCONS"),
-               {"CDCLIENTE", "CDCONSUMIDOR", "CDCAMPANHA", "IDTPMOVCONS", "VRSALDOCONS", "DTVALIDAPONTO", "DTMOVCONS",
-                "CDFILIAL"},
+    sink.begin(QStringLiteral("MOVPONTOCONS"), colunasMovimentoPontos(),
                qint64(kConsumidoresPesados) * kMovimentosPesados
                    + qint64(e.consumidores - kConsumidoresPesados) * (e.movimentosMin + e.movimentosMax) / 2);
     Rng& pontos = loja.pontos;

@@ -31,6 +31,13 @@ const QList<Aliquota> kAliquotas = {
     {18.0, "T", "01"}, {12.0, "T", "02"}, {7.0, "T", "03"}, {0.0, "F", "FF"}, {0.0, "I", "II"},
 };
 
+QStringList colunasMovimentoPontos()
+{
+    return {QStringLiteral("CDCLIENTE"),   QStringLiteral("CDCONSUMIDOR"),  QStringLiteral("CDCAMPANHA"),
+            QStringLiteral("IDTPMOVCONS"), QStringLiteral("VRSALDOCONS"),   QStringLiteral("DTVALIDAPONTO"),
+            QStringLiteral("DTMOVCONS"),   QStringLiteral("CDFILIAL")};
+}
+
 QDateTime dia(const QDate& today, int offset)
 {
     return QDateTime(today.addDays(offset), QTime(0, 0));

@@ -9,6 +9,7 @@
 #include <QDateTime>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 namespace shopgen {
 
@@ -31,6 +32,9 @@ struct Aliquota {
     const char* codigo;  // CDIMPOSTO
 };
 extern const QList<Aliquota> kAliquotas;
+
+// The columns of a point movement, in the order both shops write them.
+QStringList colunasMovimentoPontos();
 
 // One loyalty item of an earlier redemption sale.
 struct ItemResgate {
