@@ -18,6 +18,7 @@ namespace redemption {
 namespace {
 
 using platform::FieldType;
+using platform::FieldDef;
 using Cli_Vak04100::camposMovCaixa;
 using Cli_Vak04100::textoNumero;
 
@@ -121,11 +122,11 @@ TEST_F(Passos, MovimentoSemTipoDeResgateAindaEGravado)
 {
     testsupport::TerminalFixture::writeTable(
         term.dir() + QStringLiteral("/Dados/Cadastros/ConfTipoRece.cds"),
-        {{QStringLiteral("CDTIPORECE"), FieldType::String, 3}, {QStringLiteral("NMTIPORECE"), FieldType::String, 40},
-         {QStringLiteral("IDTIPORECE"), FieldType::String, 1}, {QStringLiteral("IDMOSTRARECE"), FieldType::String, 1},
-         {QStringLiteral("CDTIPOTROCO"), FieldType::String, 3}, {QStringLiteral("NRORDTROCO"), FieldType::String, 3},
-         {QStringLiteral("DSIMPFISCAL"), FieldType::String, 50}, {QStringLiteral("CDBANCARTCR"), FieldType::String, 10},
-         {QStringLiteral("CDFPIMPFIS"), FieldType::String, 10}},
+        {FieldDef::text(QStringLiteral("CDTIPORECE"), 3), FieldDef::text(QStringLiteral("NMTIPORECE"), 40),
+         FieldDef::text(QStringLiteral("IDTIPORECE"), 1), FieldDef::text(QStringLiteral("IDMOSTRARECE"), 1),
+         FieldDef::text(QStringLiteral("CDTIPOTROCO"), 3), FieldDef::text(QStringLiteral("NRORDTROCO"), 3),
+         FieldDef::text(QStringLiteral("DSIMPFISCAL"), 50), FieldDef::text(QStringLiteral("CDBANCARTCR"), 10),
+         FieldDef::text(QStringLiteral("CDFPIMPFIS"), 10)},
         {{QStringLiteral("001"), QStringLiteral("Dinheiro"), QStringLiteral("1"), QStringLiteral("S"), QString(),
           QString(), QString(), QString(), QString()},
          {QStringLiteral("004"), QStringLiteral("Outro"), QStringLiteral("4"), QStringLiteral("X"), QString(),

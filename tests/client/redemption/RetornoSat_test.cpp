@@ -105,7 +105,8 @@ TEST(RetornoSat, RespostasDoDispositivoDeReferencia)
     in.issuedAt = QDateTime(QDate(2026, 12, 7), QTime(10, 0));
     in.items = {possvc::SaleItem{.sequence = QStringLiteral("001"), .product = QStringLiteral("P1"),
                                  .barcode = QStringLiteral("7890000000011"), .name = QStringLiteral("Caneca"),
-                                 .unitPrice = 10.0, .discount = 9.99, .taxRate = 18, .taxType = QStringLiteral("T")}};
+                                 .unitPrice = 10.0, .discount = 9.99, .taxRate = 18, .taxType = QStringLiteral("T"),
+                                 .taxCode = {}}};
     in.paid = 0.01;
     const possvc::sat::Cfe cfe = possvc::sat::buildCfe(in);
     for (auto forma : {possvc::sat::XmlForm::Base64, possvc::sat::XmlForm::Xml, possvc::sat::XmlForm::XmlPrefixed}) {
