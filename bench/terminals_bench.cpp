@@ -21,7 +21,8 @@
 // redemptions its points cover concluded and the database holds the rest of its points.
 // A failed check is printed and makes the program end with status 1.
 //
-// Needs VAK_PG_CONNSTR (scripts/services.sh: vak_start_postgres). The shop is shopgen's
+// Needs VAK_PG_CONNSTR (scripts/services.sh: vak_start_postgres; bench/terminals.sh
+// starts a private server and runs this with five repetitions). The shop is shopgen's
 // (VAK_BENCH_TERMINALS_SIZE: demo, the default, or large) in a database of its own,
 // dropped at the end (kept with VAK_BENCH_TERMINALS_KEEP set); VAK_BENCH_TERMINALS_COUNT redemptions per terminal (default 20).
 
