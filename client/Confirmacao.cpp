@@ -65,6 +65,12 @@ bool cancelaVendaSat(TfrmFidelidade& f)
     }
     hostkit::MensagemMetodo(QVariant(resposta), true, 0, QStringLiteral("AlteraVendaCan"),
                             QStringLiteral("Cli_Vak04100"), contexto, QString());
+    // The device's answer may have been lost after it issued the CF-e: the sale stands.
+    const QString cfeEmitido = f.voRetorno.toList().value(3).toString();
+    if (!cfeEmitido.isEmpty()) {
+        f.boDocumentoEmitido = true;
+        f.stNrCfe = cfeEmitido;
+    }
     if (hostkit::isErrorResult(QVariant(resposta))) {
         f.AnotaMotivo(resposta);
         return false;
@@ -86,20 +92,25 @@ bool registraCancelamento(TfrmFidelidade& f)
     }
 }
 
+// Tells the operator that the sale stands with its issued NFC-e or CF-e.
+void informaDocumentoEmitido(TfrmFidelidade& f)
+{
+    if (f.boSistemaNfce)
+        f.MostraMensagem(QStringLiteral("NFCE_SEM_VIA"), hostkit::tmErro, f.MotivoFalha(), {f.stNrNfce});
+    else
+        f.MostraMensagem(QStringLiteral("CFE_EMITIDO"), hostkit::tmErro, f.MotivoFalha(),
+                         {f.stNrCfe.isEmpty() ? f.stChaveAcesso : f.stNrCfe, f.stNrSeqVenda});
+}
+
 // Undoes what a failed or interrupted attempt did and tells the operator how it ended.
 // A sale whose NFC-e or CF-e was issued stands. A receipt is cancelled on the printer
 // once, and the sale entered as cancelled only when no receipt of it stands; a SAT sale
-// with no CF-e is entered as cancelled through the SAT update.
+// with no CF-e is entered as cancelled through the SAT update, which may find that the
+// device did issue it.
 void desfazEInforma(TfrmFidelidade& f)
 {
-    if (f.boDocumentoEmitido) {
-        if (f.boSistemaNfce)
-            f.MostraMensagem(QStringLiteral("NFCE_SEM_VIA"), hostkit::tmErro, f.MotivoFalha(), {f.stNrNfce});
-        else
-            f.MostraMensagem(QStringLiteral("CFE_EMITIDO"), hostkit::tmErro, f.MotivoFalha(),
-                             {f.stNrCfe.isEmpty() ? f.stChaveAcesso : f.stNrCfe, f.stNrSeqVenda});
-        return;
-    }
+    if (f.boDocumentoEmitido)
+        return informaDocumentoEmitido(f);
     bool vendaPendente = false;
     if (f.boUtilizaImpFis) {
         if (f.CupomPendente() && !f.boCancelamentoRecusado)
@@ -108,6 +119,8 @@ void desfazEInforma(TfrmFidelidade& f)
             vendaPendente = !registraCancelamento(f) && !f.stNrSeqVenda.isEmpty();
     } else if (f.boSistemaSat && !f.stNrSeqVenda.isEmpty()) {
         vendaPendente = !cancelaVendaSat(f);
+        if (f.boDocumentoEmitido)
+            return informaDocumentoEmitido(f);
     }
     if (f.CupomPendente())
         f.MostraMensagem(QStringLiteral("CUPOM_NAO_CANC"), hostkit::tmErro, f.MotivoFalha(), {f.stCupNr});

@@ -83,7 +83,9 @@ extern POSSVC_EXPORT hostapi::ProcVar<bool(const QVariantList& bloco, int maiorI
 extern POSSVC_EXPORT hostapi::ProcVar<void(const QVariantList& bloco, int maiorIndice, QVariant& voRetorno,
                                            QString& resposta)> IncluiVendaCan;
 // Updates a cancelled-sale entry (block of 8 values, highest index 7); `resposta`
-// receives the service's answer text (a service result for MensagemMetodo).
+// receives the service's answer text (a service result for MensagemMetodo). `voRetorno`
+// holds at 3 the CF-e number when the device had issued the sale's CF-e: the sale then
+// stands and nothing was cancelled.
 extern POSSVC_EXPORT hostapi::ProcVar<void(const QVariantList& bloco, int maiorIndice, QVariant& voRetorno,
                                            QString& resposta)> AlteraVendaCan;
 

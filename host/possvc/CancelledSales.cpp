@@ -99,6 +99,8 @@ QString CancelledSaleLog::alter(const QVariantList& block, int highest, const Sa
             // A CF-e exists for the sale: it stands, and the CF-e is recorded with it.
             const QString number = registerCfe(db_, branch, cashRegister, sale, cfe->answer);
             transaction.commit();
+            if (entry)
+                entry->standingCfe = number;
             return QStringLiteral("AlteraVendaCan: o CF-e %1 foi emitido para a venda %2; a venda não foi cancelada")
                 .arg(number, sale);
         }
@@ -107,7 +109,7 @@ QString CancelledSaleLog::alter(const QVariantList& block, int highest, const Sa
                                              b[Al::DtMovimento]);
         transaction.commit();
         if (entry)
-            *entry = {logNumber, sale};
+            *entry = {logNumber, sale, {}};
     } catch (const platform::Error& e) {
         // The transaction was rolled back when it went out of scope.
         return QStringLiteral("AlteraVendaCan: %1").arg(e.text());

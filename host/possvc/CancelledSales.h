@@ -47,6 +47,7 @@ public:
     struct Entry {
         QString logNumber;       // NRSEQVENDACAN; empty when nothing was logged
         QString cancelledSale;   // NRSEQVENDA of the sale marked cancelled, if any
+        QString standingCfe;     // the CF-e number of a sale that stands with its CF-e
     };
 
     // The 14-value block of IncluiVendaCan; `concluded` the sales concluded while the
@@ -56,7 +57,8 @@ public:
 
     // The 8-value block of AlteraVendaCan. Returns the service's answer: empty text on
     // success (also when the sale was already cancelled), an error text otherwise — also
-    // when `sat` remembers a CF-e of the sale, which is then registered with it.
+    // when `sat` remembers a CF-e of the sale, which is then registered with it and its
+    // number left in `entry`'s standingCfe.
     QString alter(const QVariantList& block, int highest, const SatMemory* sat, Entry* entry = nullptr);
 
     // Inside the caller's transaction: logs the concluded sale as cancelled, copying its

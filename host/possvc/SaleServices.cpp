@@ -253,6 +253,7 @@ void alterCancelled(const QVariantList& block, int highest, QVariant& voRetorno,
         answer = log.alter(block, highest, &memory, &entry);
         setResult(voRetorno, 1, entry.logNumber);
         setResult(voRetorno, 2, entry.cancelledSale);
+        setResult(voRetorno, 3, entry.standingCfe);
     } catch (const platform::HostError&) {
         throw;  // a block of the wrong shape is the caller's error
     } catch (const platform::Error& e) {

@@ -1,6 +1,6 @@
 // Faults at every host call of the confirmation, on each terminal profile and shop
-// database, each as a false answer (the call's refusal) and as a raised error; and every
-// failure whose undo fails too. Whatever happens, the shop database, the simulated printer and what the operator
+// database, each as a false answer (the call's refusal) and as a raised error; calls whose
+// answer is lost after they did their work; and every failure whose undo fails too. Whatever happens, the shop database, the simulated printer and what the operator
 // read agree: the redemption is complete (sale concluded, points spent, document issued),
 // or it is undone (no active sale, points back, no open or valid receipt of it), or the
 // operator is told exactly what stands.
@@ -10,8 +10,12 @@
 #include "host/fiscaldev/SimPrinter.h"
 #include "hostapi/fiscaldev.h"
 #include "hostapi/possvc.h"
+#include "platform/Error.h"
 
 #include <QSet>
+
+#include <functional>
+#include <optional>
 
 namespace redemption {
 namespace {
@@ -26,22 +30,29 @@ enum class Fim {
     Mantido,        // the document was issued, a later step failed: the sale stands
 };
 
-enum class Modo { Falso, Erro };
+// Perdida: the call does its work, then raises, as a lost answer of a device or a
+// service would.
+enum class Modo { Falso, Erro, Perdida };
 
 // A fault at `op`, or, with `desfaz`, a refusal at `op` followed by a fault at the undo
-// call `desfaz`. The mode applies to the last fault; what follows for each mode.
+// call `desfaz`. The mode applies to the last fault; what follows for each mode (a lost
+// answer is tried only where `perdida` says what follows).
 struct Falha {
     Perfil perfil;
     const char* op;
     const char* desfaz;
     Fim falso, erro;
+    std::optional<Fim> perdida = {};
 };
 
 struct Caso {
     Falha falha;
     Modo modo;
     Banco banco;
-    Fim fim() const { return modo == Modo::Falso ? falha.falso : falha.erro; }
+    Fim fim() const
+    {
+        return modo == Modo::Falso ? falha.falso : modo == Modo::Erro ? falha.erro : *falha.perdida;
+    }
 };
 
 using enum Fim;
@@ -56,7 +67,7 @@ const Falha kFalhas[] = {
     {Fiscal, "VendaItem", nullptr, Desfeito, Desfeito},
     {Fiscal, "FechaCupom", nullptr, Desfeito, Desfeito},
     {Fiscal, "Atu_TotGeral", nullptr, Concluido, Desfeito},
-    {Fiscal, "SetConcluiFechamento", nullptr, Desfeito, Desfeito},
+    {Fiscal, "SetConcluiFechamento", nullptr, Desfeito, Desfeito, Desfeito},
     {Fiscal, "DesativaProcesso", nullptr, Concluido, Concluido},
     {Nfce, "AtivaProcesso", nullptr, Nada, Nada},
     {Nfce, "getNumeroSerieNFCe", nullptr, Desfeito, Desfeito},
@@ -66,7 +77,7 @@ const Falha kFalhas[] = {
     {Nfce, "DesativaProcesso", nullptr, Concluido, Concluido},
     {Sat, "AtivaProcesso", nullptr, Nada, Nada},
     {Sat, "SetConcluiFechamento", nullptr, Desfeito, Desfeito},
-    {Sat, "SATOnline", nullptr, Desfeito, Desfeito},
+    {Sat, "SATOnline", nullptr, Desfeito, Desfeito, Mantido},
     {Sat, "AtualizaVendaSat", nullptr, Mantido, Mantido},
     {Sat, "DisparaImpressaoNaoFiscal", nullptr, Mantido, Mantido},
     {Sat, "DesativaProcesso", nullptr, Concluido, Concluido},
@@ -99,8 +110,9 @@ std::vector<Caso> casos()
     std::vector<Caso> c;
     for (Banco b : {Banco::SQLite, Banco::PostgreSQL})
         for (const Falha& f : kFalhas)
-            for (Modo m : {Modo::Falso, Modo::Erro})
-                c.push_back({f, m, b});
+            for (Modo m : {Modo::Falso, Modo::Erro, Modo::Perdida})
+                if (m != Modo::Perdida || f.perdida)
+                    c.push_back({f, m, b});
     return c;
 }
 
@@ -109,13 +121,30 @@ hostapi::ProcLib& biblioteca(const QString& op)
     return fiscaldev::library().find(op) ? fiscaldev::library() : possvc::library();
 }
 
+// Makes `var` do its work and then raise; the returned action puts the call back.
+template <typename R, typename... A>
+std::function<void()> perdeResposta(hostapi::ProcVar<R(A...)>& var)
+{
+    auto chamada = var.function();
+    var = [chamada](A... a) -> R {
+        chamada(a...);
+        throw platform::HostError(QStringLiteral("a resposta se perdeu (fault injected by the test)"));
+    };
+    return [&var, chamada] { var = chamada; };
+}
+
 class FalhaNaConfirmacao : public RedemptionFixture, public ::testing::WithParamInterface<Caso> {
 protected:
     void planeja(const char* op, Modo modo)
     {
         const QString nome = QString::fromLatin1(op);
-        biblioteca(nome).failNext(nome, 1, modo == Modo::Erro ? hostapi::Fault::Raise : hostapi::Fault::Refuse);
+        if (modo == Modo::Perdida)
+            restaura = nome == QLatin1String("SATOnline") ? perdeResposta(possvc::SATOnline)
+                                                          : perdeResposta(possvc::SetConcluiFechamento);
+        else
+            biblioteca(nome).failNext(nome, 1, modo == Modo::Erro ? hostapi::Fault::Raise : hostapi::Fault::Refuse);
     }
+    std::function<void()> restaura = [] {};
     bool impressora() const { return temImpressora(GetParam().falha.perfil); }
     // The message the operator reads last for the outcome, with its values.
     QString esperada(Fim fim) const
@@ -157,9 +186,10 @@ TEST_P(FalhaNaConfirmacao, BancoImpressoraEMensagemConcordam)
     confirma();
 
     for (const char* op : {f.op, f.desfaz})
-        if (op)
+        if (op && caso.modo != Modo::Perdida) {
             EXPECT_EQ(biblioteca(QString::fromLatin1(op)).pendingFaults(QString::fromLatin1(op)), 0)
                 << op << " was never called";
+        }
     const Fim fim = caso.fim();
     EXPECT_TRUE(form->isVisible());
     EXPECT_FALSE(indicador);
@@ -190,8 +220,8 @@ TEST_P(FalhaNaConfirmacao, BancoImpressoraEMensagemConcordam)
     // SAT: an undone sale has no CF-e; a sale that stands has one.
     if (f.perfil == Sat && fim != Nada) {
         bool emitido = false;
-        for (const Chamada& c : de(QStringLiteral("SATOnline")))
-            emitido = emitido || c.result.toBool();
+        for (const Chamada& c : de(QStringLiteral("SATOnline")))  // a lost answer was of a CF-e issued
+            emitido = emitido || c.result.toBool() || (c.raised && caso.modo == Modo::Perdida);
         EXPECT_EQ(emitido, vendaFica && fim != VendaPendente);
     }
 
@@ -207,15 +237,17 @@ TEST_P(FalhaNaConfirmacao, BancoImpressoraEMensagemConcordam)
         EXPECT_EQ(lidas.last(), esperada(fim));
         EXPECT_EQ(fakes.messages.last().tipo, hostkit::tmErro);
         EXPECT_FALSE(fakes.messages.last().motivo.isEmpty()) << "the reason is not passed on";
-        if (caso.modo == Modo::Erro)
+        if (caso.modo != Modo::Falso) {
             EXPECT_TRUE(fakes.messages.last().motivo.contains(QStringLiteral("fault injected")) ||
                         fakes.errors.join(u'\n').contains(QStringLiteral("fault injected")))
                 << fakes.messages.last().motivo.toStdString();
+        }
     }
 
     // The screen takes the next redemption.
     fiscaldev::library().clearFaults();
     possvc::library().clearFaults();
+    restaura();
     campanha(QStringLiteral("CP1"));
     escolhe({QStringLiteral("P1")});
     confirma();
@@ -228,7 +260,9 @@ INSTANTIATE_TEST_SUITE_P(Chamadas, FalhaNaConfirmacao, ::testing::ValuesIn(casos
                              const Falha& f = info.param.falha;
                              return std::string(nomeBanco(info.param.banco)) + "_" + nomePerfil(f.perfil) + "_" + f.op +
                                     (f.desfaz ? std::string("_") + f.desfaz : std::string()) +
-                                    (info.param.modo == Modo::Falso ? "_falso" : "_erro");
+                                    (info.param.modo == Modo::Falso  ? "_falso"
+                                     : info.param.modo == Modo::Erro ? "_erro"
+                                                                     : "_perdida");
                          });
 
 // The table above covers every procedure variable a successful confirmation calls.
