@@ -9,6 +9,7 @@
 // Throws platform::DatabaseError, with the driver's text, when the connection cannot be
 // opened, a statement fails or a transaction cannot be started or ended.
 
+#include "PlatformDbExport.h"
 #include "platform/db/ConnectionString.h"
 
 #include <QObject>
@@ -19,7 +20,7 @@
 
 namespace platform::db {
 
-class Connection : public QObject {
+class PLATFORM_DB_EXPORT Connection : public QObject {
     Q_OBJECT
 public:
     using Event = std::function<void(Connection&)>;

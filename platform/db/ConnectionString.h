@@ -17,6 +17,8 @@
 // the connection-string key "ODBC Driver" or the environment variables VAK_ODBC_MSSQL_DRIVER
 // and VAK_ODBC_ORACLE_DRIVER (defaults: "ODBC Driver 18 for SQL Server", "Oracle").
 
+#include "PlatformDbExport.h"
+
 #include <QList>
 #include <QPair>
 #include <QString>
@@ -30,7 +32,7 @@ enum class Dialect {
     Oracle,
 };
 
-QString dialectName(Dialect d);  // "ansi", "mssql", "oracle"
+PLATFORM_DB_EXPORT QString dialectName(Dialect d);  // "ansi", "mssql", "oracle"
 
 // The engine behind a connection, where it matters for binding and session set-up
 // (dates on SQLite are text, PostgreSQL has its own session settings).
@@ -40,7 +42,7 @@ enum class Backend { SQLite, PostgreSQL, MsSql, Oracle, Other };
 using ConnectionPair = QPair<QString, QString>;
 
 // Splits "a=b;c={d;e}" into pairs. Throws DatabaseError on an unterminated quote or brace.
-QList<ConnectionPair> splitConnectionString(const QString& text);
+PLATFORM_DB_EXPORT QList<ConnectionPair> splitConnectionString(const QString& text);
 
 // What a connection string asks for, ready for QSqlDatabase.
 struct ConnectionTarget {
@@ -60,11 +62,11 @@ struct ConnectionTarget {
 
 // Throws DatabaseError naming the provider when it is missing or unknown, or when a
 // required key (Data Source of SQLite, DSN/Driver of MSDASQL) is absent.
-ConnectionTarget parseConnectionString(const QString& text);
+PLATFORM_DB_EXPORT ConnectionTarget parseConnectionString(const QString& text);
 
 // The dialect and backend for a DBMS name reported by an ODBC driver
 // ("Microsoft SQL Server", "Oracle", "PostgreSQL", "SQLite", ...).
-Dialect dialectForDbmsName(const QString& dbmsName);
-Backend backendForDbmsName(const QString& dbmsName);
+PLATFORM_DB_EXPORT Dialect dialectForDbmsName(const QString& dbmsName);
+PLATFORM_DB_EXPORT Backend backendForDbmsName(const QString& dbmsName);
 
 }  // namespace platform::db

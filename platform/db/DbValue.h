@@ -1,6 +1,7 @@
 #pragma once
 // Value conversions between database drivers and dataset field types.
 
+#include "PlatformDbExport.h"
 #include "platform/dataset/FieldDef.h"
 #include "platform/db/ConnectionString.h"
 
@@ -15,17 +16,17 @@ namespace platform::db {
 // dates and numbers, numerics as text from PostgreSQL, fixed texts padded to their size,
 // texts longer than a String field's size cut). Null stays null (an invalid QVariant).
 // Throws DatabaseError naming the field when the value cannot be converted.
-QVariant convertDbValue(const FieldDef& field, const QVariant& value);
+PLATFORM_DB_EXPORT QVariant convertDbValue(const FieldDef& field, const QVariant& value);
 
 // The value to bind for a parameter of `type` on `backend`: converted to the type, dates
 // as text on SQLite (and date-times as text on PostgreSQL), a null as a null of the type.
 // Throws DatabaseError when the value cannot be converted.
-QVariant bindValue(FieldType type, const QVariant& value, Backend backend);
+PLATFORM_DB_EXPORT QVariant bindValue(FieldType type, const QVariant& value, Backend backend);
 
 // "yyyy-MM-dd", "yyyy-MM-dd HH:mm[:ss[.fff]]" or with 'T', optionally followed by a zone
 // (Z, +hh:mm; converted to local time). Invalid QDateTime for anything else.
-QDateTime parseDbDateTime(QStringView text, bool* hasTime = nullptr);
+PLATFORM_DB_EXPORT QDateTime parseDbDateTime(QStringView text, bool* hasTime = nullptr);
 // "yyyy-MM-dd HH:mm:ss", with ".zzz" when there are milliseconds.
-QString dbDateTimeText(const QDateTime& dt);
+PLATFORM_DB_EXPORT QString dbDateTimeText(const QDateTime& dt);
 
 }  // namespace platform::db

@@ -6,6 +6,7 @@
 // Throws platform::DatabaseError when the query has no connection, fails, or lacks a
 // declared field in its result.
 
+#include "PlatformDbExport.h"
 #include "platform/dataset/DataPacket.h"
 #include "platform/db/Query.h"
 
@@ -14,7 +15,7 @@
 
 namespace platform::db {
 
-class Provider {
+class PLATFORM_DB_EXPORT Provider {
 public:
     explicit Provider(Query* query = nullptr) : query_(query) {}
 

@@ -19,6 +19,7 @@
 // Throws platform::DatabaseError with the driver's text on any failure to prepare, bind
 // or execute, and on use without an open connection or with an unknown parameter name.
 
+#include "PlatformDbExport.h"
 #include "platform/dataset/FieldDef.h"
 #include "platform/db/Connection.h"
 #include "platform/db/DbValue.h"
@@ -69,7 +70,7 @@ private:
 };
 
 // Common part of Query and Command: connection, text, parameters, time-out.
-class Statement : public QObject {
+class PLATFORM_DB_EXPORT Statement : public QObject {
     Q_OBJECT
 public:
     explicit Statement(Connection* connection = nullptr, QObject* parent = nullptr);
@@ -135,7 +136,7 @@ private:
 // A statement that returns rows. After open() the first row is current (eof() when the
 // result is empty); next() moves forward. The result is read forward only; first()
 // re-executes the statement when the cursor has moved.
-class Query : public Statement {
+class PLATFORM_DB_EXPORT Query : public Statement {
     Q_OBJECT
 public:
     using Statement::Statement;
@@ -190,7 +191,7 @@ private:
 };
 
 // A statement that changes data.
-class Command : public Statement {
+class PLATFORM_DB_EXPORT Command : public Statement {
     Q_OBJECT
 public:
     using Statement::Statement;

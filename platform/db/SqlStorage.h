@@ -5,6 +5,7 @@
 //
 // Does not own the query; detaches itself when destroyed.
 
+#include "PlatformDbExport.h"
 #include "platform/db/ConnectionString.h"
 #include "platform/db/Query.h"
 
@@ -14,7 +15,7 @@
 
 namespace platform::db {
 
-class SqlStorage {
+class PLATFORM_DB_EXPORT SqlStorage {
 public:
     SqlStorage() = default;
     explicit SqlStorage(Query* query) { setQuery(query); }

@@ -8,6 +8,7 @@
 // must be finalized (destroyed) before that connection closes.
 // Throws platform::DatabaseError with SQLite's message on any failure.
 
+#include "PlatformDbExport.h"
 #include "platform/dataset/FieldDef.h"
 
 #include <QSqlDatabase>
@@ -23,7 +24,7 @@ class BinaryPacketBuilder;
 
 namespace platform::db {
 
-class SqliteStatement {
+class PLATFORM_DB_EXPORT SqliteStatement {
 public:
     // The sqlite3 handle of a QSQLITE connection, or nullptr for any other driver.
     static sqlite3* handleOf(const QSqlDatabase& db);
