@@ -8,6 +8,7 @@
 #include "platform/db/Connection.h"
 #include "platform/db/ConnectionString.h"
 #include "platform/db/Query.h"
+#include "platform/db/Transaction.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -132,7 +133,7 @@ void checkCountersAndEncoding(const Terminal& t, platform::db::Connection& db, F
     platform::db::Query read(&db);
     read.setSql(QStringLiteral("SELECT CDCONTADOR FROM NOVOCODIGO WHERE CDCONTADOR = :P_CDCONTADOR"));
     try {
-        db.beginTransaction(true);
+        platform::db::Transaction transaction(db, /*writeLock=*/true);
         for (const QString& text : texts) {
             const QString key = (QStringLiteral("pdvhost check ") + text).left(100);
             insert.setParam(QStringLiteral("P_CDCONTADOR"), key);
@@ -146,9 +147,8 @@ void checkCountersAndEncoding(const Terminal& t, platform::db::Connection& db, F
                         QStringLiteral("create the database with an encoding that holds Windows-1252 text (UTF-8)"));
         }
         read.close();
-        db.rollback();
+        transaction.rollback();  // the check leaves nothing behind
     } catch (const platform::Error& e) {
-        db.rollback();
         f.error(kDb, QStringLiteral("NOVOCODIGO"), QStringLiteral("the counters table takes no write: %1").arg(e.text()),
                 QStringLiteral("grant the terminal's database user INSERT and UPDATE on NOVOCODIGO, and make the "
                                "database writable"));

@@ -3,11 +3,14 @@
 #include "platform/Error.h"
 #include "platform/db/DbValue.h"
 #include "platform/db/SqliteStatement.h"
+#include "platform/db/Transaction.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
 
 #include <sqlite3.h>
+
+#include <optional>
 
 using platform::DatabaseError;
 
@@ -146,17 +149,14 @@ QString statisticsOf(const platform::db::Connection& connection)
     }
 }
 
-// Writes through a Qt connection, some hundreds of values per INSERT statement.
+// Writes through a Qt connection, some hundreds of values per INSERT statement. A
+// transaction spans many statements; one left open by an error is rolled back when the
+// sink goes.
 class QtSqlSink final : public Sink {
 public:
     explicit QtSqlSink(platform::db::Connection& connection)
         : Sink(statisticsOf(connection)), connection_(connection)
     {
-    }
-    ~QtSqlSink() override
-    {
-        if (inTransaction_)
-            connection_.rollback();
     }
 
     void execute(const QString& sql) override { connection_.execute(sql); }
@@ -182,29 +182,35 @@ protected:
     void endTable() override
     {
         flush();
-        if (inTransaction_) {
-            connection_.commit();
-            inTransaction_ = 0;
-        }
+        commit();
     }
 
 private:
     void flush();
+    void commit()
+    {
+        if (transaction_) {
+            transaction_->commit();
+            transaction_.reset();
+            inTransaction_ = 0;
+        }
+    }
 
     platform::db::Connection& connection_;
     QString table_;
     QStringList columns_;
     QList<QVariantList> pending_;
     int batchRows_ = 1;
-    qint64 inTransaction_ = 0;
+    std::optional<platform::db::Transaction> transaction_;
+    qint64 inTransaction_ = 0;  // rows written in transaction_
 };
 
 void QtSqlSink::flush()
 {
     if (pending_.isEmpty())
         return;
-    if (!inTransaction_)
-        connection_.beginTransaction();
+    if (!transaction_)
+        transaction_.emplace(connection_);
     QSqlQuery q(connection_.database());
     if (!q.prepare(insertText(table_, columns_, int(pending_.size()), false)))
         throw DatabaseError(QStringLiteral("Preparing the insert into %1: %2").arg(table_, q.lastError().text()));
@@ -221,10 +227,8 @@ void QtSqlSink::flush()
         throw DatabaseError(QStringLiteral("Inserting into %1: %2").arg(table_, q.lastError().text()));
     inTransaction_ += pending_.size();
     pending_.clear();
-    if (inTransaction_ >= kRowsPerTransaction) {
-        connection_.commit();
-        inTransaction_ = 0;
-    }
+    if (inTransaction_ >= kRowsPerTransaction)
+        commit();
 }
 
 }  // namespace
