@@ -62,6 +62,11 @@ platform::db::Connection& connection()
 {
     platform::db::Connection& c = state().db.get();
     hookApplication();
+    // Once per connection, on its first use: before any transaction of the services.
+    if (!c.property("possvc.prepared").toBool()) {
+        c.setProperty("possvc.prepared", true);
+        SaleCloseOut::prepare(c);
+    }
     return c;
 }
 

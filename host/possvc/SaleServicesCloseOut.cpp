@@ -25,6 +25,35 @@ const FieldType S = FieldType::String;
 const FieldType F = FieldType::Float;
 const FieldType D = FieldType::DateTime;
 
+// Every column of MOVCAIXA that the cash movement record carries, with its type.
+using CashColumns = QList<QPair<const char*, QPair<FieldType, int>>>;
+const CashColumns& cashColumns()
+{
+    static const CashColumns columns{
+        {"IDTIPOMOVIVE", {S, 1}}, {"DSMOVIVEND", {S, 250}}, {"CDTIPORECE", {S, 3}}, {"DTHRINCMOV", {D, 0}},
+        {"DTDEPCHEQUE", {D, 0}}, {"NRCONTRAVALE", {S, 10}}, {"CDTIPOTROCO", {S, 3}}, {"VRMOVIVEND", {F, 0}},
+        {"NMTIPORECE", {S, 40}}, {"NRORDTROCO", {S, 3}}, {"CDCLIENTE", {S, 21}}, {"CDCONSUMIDOR", {S, 21}},
+        {"DTMOVIMCAIXA", {D, 0}}, {"VRMOVIVEOUT", {F, 0}}, {"VRCOTINDOUT", {F, 0}}, {"CDAGECHEQVEN", {S, 5}},
+        {"CDBANCHEQVEN", {S, 3}}, {"CDCNTCHEQVEN", {S, 16}}, {"DTDEPCHEQVEN", {D, 0}}, {"NRCHEQUEVEND", {S, 6}},
+        {"DSIMPFISCAL", {S, 50}}, {"IDTIPORECE", {S, 1}}, {"CDFPIMPFIS", {S, 10}}, {"NRCARTBANCO", {S, 10}},
+        {"CDBANCARTCR", {S, 10}}, {"CDTIPORECEORIG", {S, 3}}, {"CDCCUSCLIE", {S, 10}}, {"CDNSUHOSTTEF", {S, 50}},
+        {"NMTIPORECEORIG", {S, 40}}, {"QTPARCRECEB", {F, 0}}, {"NRCONTROLTEF", {S, 50}}, {"NMBANDTEF", {S, 100}},
+        {"NRAUTORIZATEF", {S, 50}}, {"IDFILAPAGMFE", {S, 10}}, {"CDAUTORIZMFE", {S, 10}}, {"CDBINCARTMFE", {S, 10}},
+        {"NMINSTFINMFE", {S, 50}}, {"CDPAGAMENMFE", {S, 10}}, {"CDNSUTEF", {S, 50}}, {"DSCARTDIGITAL", {S, 100}},
+    };
+    return columns;
+}
+
+QList<Column> cashKey(const QString& branch, const QString& cashRegister, const QString& number, const QString& sale)
+{
+    return {
+        {"CDFILIAL", S, 4, branch},
+        {"CDCAIXA", S, 3, cashRegister},
+        {"NRSEQUMOVI", S, 10, number},
+        {"NRSEQVENDA", S, 10, sale},
+    };
+}
+
 }  // namespace
 
 Issuer issuerOf(platform::db::Connection& db, const QString& branch, const Issuer& fallback)
@@ -52,6 +81,21 @@ SaleCloseOut::SaleCloseOut(platform::db::Connection& db, const sim::SaleServices
                            const QString& terminal)
     : db_(db), config_(config), now_(now), terminal_(terminal)
 {
+}
+
+void SaleCloseOut::prepare(platform::db::Connection& db)
+{
+    QStringList cash;
+    for (const Column& c : cashKey({}, {}, {}, {}))
+        cash << c.name;
+    for (const auto& column : cashColumns())
+        cash << QLatin1String(column.first);
+    QStringList gift;
+    for (const Column& c : giftRow({}, {}, {}, {}, Gift{}))
+        gift << c.name;
+    db::prepareCloseOut(db, {{QStringLiteral("VENDA"), QStringLiteral("NRSEQVENDA")},
+                             {QStringLiteral("MOVCAIXA"), QStringLiteral("NRSEQUMOVI")}},
+                        {{QStringLiteral("MOVCAIXA"), cash}, {QStringLiteral("ITFIDELIDADE"), gift}});
 }
 
 CloseOutResult SaleCloseOut::conclude(const QList<platform::ClientDataSet*>& dataSets, int highestDataSet,
@@ -298,47 +342,34 @@ void SaleCloseOut::insertItems()
 
 void SaleCloseOut::insertGifts()
 {
-    for (const Gift& g : gifts_) {
-        db::insertRow(db_, QStringLiteral("ITFIDELIDADE"), {
-            {"CDFILIAL", S, 4, branch_},
-            {"CDCAIXA", S, 3, register_},
-            {"NRSEQVENDA", S, 10, result_.sequence},
-            {"CDCLIENTE", S, 21, g.client},
-            {"CDCONSUMIDOR", S, 21, consumer_},
-            {"CDCAMPANHA", S, 10, g.campaign},
-            {"IDTPOPERITFIDEL", S, 1, g.operation},
-            {"VRPONTOBRINDE", F, 0, g.points},
-            {"CDPRODUTO", S, 10, g.product},
-            {"NRSEQITVEND", S, 3, g.itemSequence.isEmpty() ? QVariant() : QVariant(g.itemSequence)},
-        });
-    }
+    for (const Gift& g : gifts_)
+        db::insertRow(db_, QStringLiteral("ITFIDELIDADE"), giftRow(branch_, register_, result_.sequence, consumer_, g));
+}
+
+QList<Column> SaleCloseOut::giftRow(const QString& branch, const QString& cashRegister, const QString& sale,
+                                    const QString& consumer, const Gift& g)
+{
+    return {
+        {"CDFILIAL", S, 4, branch},
+        {"CDCAIXA", S, 3, cashRegister},
+        {"NRSEQVENDA", S, 10, sale},
+        {"CDCLIENTE", S, 21, g.client},
+        {"CDCONSUMIDOR", S, 21, consumer},
+        {"CDCAMPANHA", S, 10, g.campaign},
+        {"IDTPOPERITFIDEL", S, 1, g.operation},
+        {"VRPONTOBRINDE", F, 0, g.points},
+        {"CDPRODUTO", S, 10, g.product},
+        {"NRSEQITVEND", S, 3, g.itemSequence.isEmpty() ? QVariant() : QVariant(g.itemSequence)},
+    };
 }
 
 void SaleCloseOut::insertCashMovements()
 {
-    // Every column of MOVCAIXA that the cash movement record carries, with its type.
-    static const QList<QPair<const char*, QPair<FieldType, int>>> columns{
-        {"IDTIPOMOVIVE", {S, 1}}, {"DSMOVIVEND", {S, 250}}, {"CDTIPORECE", {S, 3}}, {"DTHRINCMOV", {D, 0}},
-        {"DTDEPCHEQUE", {D, 0}}, {"NRCONTRAVALE", {S, 10}}, {"CDTIPOTROCO", {S, 3}}, {"VRMOVIVEND", {F, 0}},
-        {"NMTIPORECE", {S, 40}}, {"NRORDTROCO", {S, 3}}, {"CDCLIENTE", {S, 21}}, {"CDCONSUMIDOR", {S, 21}},
-        {"DTMOVIMCAIXA", {D, 0}}, {"VRMOVIVEOUT", {F, 0}}, {"VRCOTINDOUT", {F, 0}}, {"CDAGECHEQVEN", {S, 5}},
-        {"CDBANCHEQVEN", {S, 3}}, {"CDCNTCHEQVEN", {S, 16}}, {"DTDEPCHEQVEN", {D, 0}}, {"NRCHEQUEVEND", {S, 6}},
-        {"DSIMPFISCAL", {S, 50}}, {"IDTIPORECE", {S, 1}}, {"CDFPIMPFIS", {S, 10}}, {"NRCARTBANCO", {S, 10}},
-        {"CDBANCARTCR", {S, 10}}, {"CDTIPORECEORIG", {S, 3}}, {"CDCCUSCLIE", {S, 10}}, {"CDNSUHOSTTEF", {S, 50}},
-        {"NMTIPORECEORIG", {S, 40}}, {"QTPARCRECEB", {F, 0}}, {"NRCONTROLTEF", {S, 50}}, {"NMBANDTEF", {S, 100}},
-        {"NRAUTORIZATEF", {S, 50}}, {"IDFILAPAGMFE", {S, 10}}, {"CDAUTORIZMFE", {S, 10}}, {"CDBINCARTMFE", {S, 10}},
-        {"NMINSTFINMFE", {S, 50}}, {"CDPAGAMENMFE", {S, 10}}, {"CDNSUTEF", {S, 50}}, {"DSCARTDIGITAL", {S, 100}},
-    };
     for (int r = 0; r < cash_.count(); ++r) {
         const QString number = db::nextSequence(db_, QStringLiteral("NRSEQUMOVI_%1_%2").arg(branch_, register_),
                                                 QStringLiteral("MOVCAIXA"), QStringLiteral("NRSEQUMOVI"), branch_, register_);
-        QList<Column> row{
-            {"CDFILIAL", S, 4, branch_},
-            {"CDCAIXA", S, 3, register_},
-            {"NRSEQUMOVI", S, 10, number},
-            {"NRSEQVENDA", S, 10, result_.sequence},
-        };
-        for (const auto& [name, type] : columns) {
+        QList<Column> row = cashKey(branch_, register_, number, result_.sequence);
+        for (const auto& [name, type] : cashColumns()) {
             QVariant v = cash_.value(r, QLatin1String(name));
             if (type.first == S && !v.isNull())
                 v = cash_.text(r, QLatin1String(name));

@@ -49,6 +49,10 @@ public:
     SaleCloseOut(platform::db::Connection& db, const sim::SaleServicesConfig& config, const QDateTime& now,
                  const QString& terminal);
 
+    // Prepares on a connection just opened the statements conclude() runs (see
+    // db::prepareCloseOut): nothing runs, and nothing is thrown.
+    static void prepare(platform::db::Connection& db);
+
     CloseOutResult conclude(const QList<platform::ClientDataSet*>& dataSets, int highestDataSet,
                             const QVariantList& block, int highest);
 
@@ -70,6 +74,8 @@ private:
     void insertItems();
     void insertGifts();
     void insertCashMovements();
+    static QList<db::Column> giftRow(const QString& branch, const QString& cashRegister, const QString& sale,
+                                     const QString& consumer, const Gift& g);
 
     platform::db::Connection& db_;
     const sim::SaleServicesConfig& config_;

@@ -7,6 +7,7 @@
 #include "platform/db/Query.h"
 
 #include <QCryptographicHash>
+#include <QDebug>
 #include <QElapsedTimer>
 
 #include <optional>
@@ -111,18 +112,30 @@ private:
 // writers of one counter queue up instead of both reading the same last value; none when
 // the counter has no row yet. PostgreSQL locks the row as it reads it, one statement for
 // both; elsewhere touching the row first takes its lock.
-std::optional<qint64> lockedCounter(platform::db::Connection& db, const QString& key)
+bool counterReadLocks(const platform::db::Connection& db)
+{
+    return db.backend() == platform::db::Backend::PostgreSQL;
+}
+
+const QString kCounterTouch =
+    QStringLiteral("UPDATE NOVOCODIGO SET NRSEQUENCIAL = NRSEQUENCIAL WHERE CDCONTADOR = :P_CDCONTADOR");
+
+QString counterRead(const platform::db::Connection& db)
 {
     const QString read = QStringLiteral("SELECT NRSEQUENCIAL FROM NOVOCODIGO WHERE CDCONTADOR = :P_CDCONTADOR");
-    const bool readLocks = db.backend() == platform::db::Backend::PostgreSQL;
+    return counterReadLocks(db) ? read + QStringLiteral(" FOR UPDATE") : read;
+}
+
+std::optional<qint64> lockedCounter(platform::db::Connection& db, const QString& key)
+{
+    const bool readLocks = counterReadLocks(db);
     if (!readLocks) {
-        Command& touch = kept<Command>(
-            db, QStringLiteral("UPDATE NOVOCODIGO SET NRSEQUENCIAL = NRSEQUENCIAL WHERE CDCONTADOR = :P_CDCONTADOR"));
+        Command& touch = kept<Command>(db, kCounterTouch);
         touch.setParam(QStringLiteral("P_CDCONTADOR"), key);
         if (touch.execute() == 0)
             return std::nullopt;
     }
-    KeptQuery q(db, readLocks ? read + QStringLiteral(" FOR UPDATE") : read);
+    KeptQuery q(db, counterRead(db));
     q->setParam(QStringLiteral("P_CDCONTADOR"), key);
     q->open();
     if (readLocks && q->eof())
@@ -189,16 +202,20 @@ bool taken(platform::db::Connection& db, const QString& table, const QString& co
     return !q->eof();
 }
 
+QString storeIfFreeSql(const QString& table, const QString& column)
+{
+    return QStringLiteral("UPDATE NOVOCODIGO SET NRSEQUENCIAL = :P_NRSEQUENCIAL WHERE CDCONTADOR = :P_CDCONTADOR "
+                          "AND NOT EXISTS (%1)")
+        .arg(usedByRegister(table, column));
+}
+
 // Stores `number` as the counter's last number unless the register already used it: one
 // statement for both on the usual path, where the number is free. False when it is used
 // (or when the counter's row is gone).
 bool storeIfFree(platform::db::Connection& db, const QString& counterKey, const QString& table, const QString& column,
                  const QString& branch, const QString& cashRegister, qint64 number)
 {
-    Command& store = kept<Command>(
-        db, QStringLiteral("UPDATE NOVOCODIGO SET NRSEQUENCIAL = :P_NRSEQUENCIAL WHERE CDCONTADOR = :P_CDCONTADOR "
-                           "AND NOT EXISTS (%1)")
-                .arg(usedByRegister(table, column)));
+    Command& store = kept<Command>(db, storeIfFreeSql(table, column));
     store.setParam(QStringLiteral("P_CDCONTADOR"), counterKey);
     store.setParam(QStringLiteral("P_NRSEQUENCIAL"), QString::number(number));
     bindUsedByRegister(store, branch, cashRegister, number);
@@ -254,17 +271,27 @@ QString nextSequence(platform::db::Connection& db, const QString& counterKey, co
     }
 }
 
-void markPending(platform::db::Connection& db, const QString& branch, const QString& cashRegister,
-                 const QString& sequence, const QString& docType, const QString& terminal, const QDateTime& now)
+namespace {
+
+QList<Column> pendingRow(const QString& branch, const QString& cashRegister, const QString& sequence,
+                         const QString& docType, const QString& terminal, const QDateTime& now)
 {
-    insertRow(db, QStringLiteral("VENDAPENDENTE"), {
+    return {
         {QStringLiteral("CDFILIAL"), FieldType::String, 4, branch},
         {QStringLiteral("CDCAIXA"), FieldType::String, 3, cashRegister},
         {QStringLiteral("NRSEQVENDA"), FieldType::String, 10, sequence},
         {QStringLiteral("IDTPDOCVENDA"), FieldType::String, 1, docType},
         {QStringLiteral("DSTERMINAL"), FieldType::String, 200, terminal.right(200)},
         {QStringLiteral("DTHRINCLUSAO"), FieldType::DateTime, 0, now},
-    });
+    };
+}
+
+}  // namespace
+
+void markPending(platform::db::Connection& db, const QString& branch, const QString& cashRegister,
+                 const QString& sequence, const QString& docType, const QString& terminal, const QDateTime& now)
+{
+    insertRow(db, QStringLiteral("VENDAPENDENTE"), pendingRow(branch, cashRegister, sequence, docType, terminal, now));
 }
 
 bool clearPending(platform::db::Connection& db, const QString& branch, const QString& cashRegister,
@@ -289,6 +316,9 @@ void recordLockWait(double ms)
     g_lockWaits.longestMs = qMax(g_lockWaits.longestMs, ms);
 }
 
+const QString kAdvisoryTry = QStringLiteral("SELECT pg_try_advisory_xact_lock(:P_CHAVE)");
+const QString kAdvisoryWait = QStringLiteral("SELECT pg_advisory_xact_lock(:P_CHAVE)");
+
 // PostgreSQL: an advisory lock also serialises consumers that have no CONSUMIDOR row. It
 // is tried first, so that a close-out tells a free consumer (no wait at all) from one
 // another terminal holds (the wait is then the blocking statement's time).
@@ -299,14 +329,14 @@ double lockConsumerAdvisory(platform::db::Connection& db, const QString& client,
     qint64 key = 0;
     for (int i = 0; i < 8; ++i)
         key = (key << 8) | quint8(hash[i]);
-    KeptQuery attempt(db, QStringLiteral("SELECT pg_try_advisory_xact_lock(:P_CHAVE)"));
+    KeptQuery attempt(db, kAdvisoryTry);
     attempt->declareParam(QStringLiteral("P_CHAVE"), FieldType::LargeInt).setValue(key);
     attempt->open();
     if (attempt->value(0).toBool())
         return 0;
     QElapsedTimer waiting;
     waiting.start();
-    Command& lock = kept<Command>(db, QStringLiteral("SELECT pg_advisory_xact_lock(:P_CHAVE)"));
+    Command& lock = kept<Command>(db, kAdvisoryWait);
     lock.declareParam(QStringLiteral("P_CHAVE"), FieldType::LargeInt).setValue(key);
     lock.setCommandTimeout(0);
     lock.execute();
@@ -382,15 +412,25 @@ bool isCode(const QString& column)
     return column.startsWith(QLatin1String("CD")) || column.startsWith(QLatin1String("NR"));
 }
 
+namespace {
+
+QString insertSql(const QString& table, const QStringList& names)
+{
+    QStringList markers;
+    for (const QString& name : names)
+        markers << QStringLiteral(":P_") + name;
+    return QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+        .arg(table, names.join(QStringLiteral(", ")), markers.join(QStringLiteral(", ")));
+}
+
+}  // namespace
+
 void insertRow(platform::db::Connection& db, const QString& table, const QList<Column>& columns)
 {
-    QStringList names, markers;
-    for (const Column& c : columns) {
+    QStringList names;
+    for (const Column& c : columns)
         names << c.name;
-        markers << QStringLiteral(":P_") + c.name;
-    }
-    Command& insert = kept<Command>(db, QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                            .arg(table, names.join(QStringLiteral(", ")), markers.join(QStringLiteral(", "))));
+    Command& insert = kept<Command>(db, insertSql(table, names));
     for (const Column& c : columns) {
         QVariant v = c.value;
         if (!v.isNull()) {
@@ -409,6 +449,72 @@ void insertRow(platform::db::Connection& db, const QString& table, const QList<C
         insert.declareParam(QStringLiteral("P_") + c.name, c.type, c.size).setValue(v);
     }
     insert.execute();
+}
+
+namespace {
+
+// Work done ahead of a statement's first use. A failure leaves the statement to that use,
+// which prepares it again and reports the error then, as it would have without this.
+template <class F>
+void ahead(F&& work)
+{
+    try {
+        work();
+    } catch (const platform::Error& e) {
+        qInfo().noquote() << "possvc: preparado no primeiro uso:" << e.text();
+    }
+}
+
+template <class S>
+void prepareKept(platform::db::Connection& db, const QString& sql)
+{
+    ahead([&] { kept<S>(db, sql).prepare(); });
+}
+
+// A statement's first run on a database server also costs what preparing does not: the
+// server plans it and loads what it knows of the tables and indexes it reads, and the
+// driver looks up the tables of its result. The reads are run once with a key no row has
+// (a blank code: codes are never blank; not null, which the server would answer without
+// reading), so they read nothing and hold nothing after they end; nothing is written and
+// no lock is taken.
+void runReadsOnce(platform::db::Connection& db, const QList<Counter>& counters)
+{
+    const QString none = QStringLiteral(" ");
+    ahead([&] { balances(db, none, none, QDate::currentDate()); });
+    ahead([&] {
+        KeptQuery q(db, counterRead(db));
+        q->setParam(QStringLiteral("P_CDCONTADOR"), none);
+        q->open();
+    });
+    for (const Counter& c : counters)
+        ahead([&] { taken(db, c.table, c.column, none, none, 0); });
+}
+
+}  // namespace
+
+void prepareCloseOut(platform::db::Connection& db, const QList<Counter>& counters,
+                     const QList<QPair<QString, QStringList>>& inserts)
+{
+    if (db.backend() == platform::db::Backend::PostgreSQL) {
+        prepareKept<Query>(db, kAdvisoryTry);
+        prepareKept<Command>(db, kAdvisoryWait);
+    }
+    prepareKept<Query>(db, loyaltysql::saldoConsCamp(db.dialect()));
+    if (!counterReadLocks(db))
+        prepareKept<Command>(db, kCounterTouch);
+    prepareKept<Query>(db, counterRead(db));
+    for (const Counter& c : counters) {
+        prepareKept<Command>(db, storeIfFreeSql(c.table, c.column));
+        prepareKept<Query>(db, usedByRegister(c.table, c.column));
+    }
+    QStringList pending;
+    for (const Column& c : pendingRow({}, {}, {}, {}, {}, {}))
+        pending << c.name;
+    prepareKept<Command>(db, insertSql(QStringLiteral("VENDAPENDENTE"), pending));
+    for (const auto& [table, names] : inserts)
+        prepareKept<Command>(db, insertSql(table, names));
+    if (db.backend() != platform::db::Backend::SQLite && !db.inTransaction())
+        runReadsOnce(db, counters);
 }
 
 QDateTime toDateTime(const QVariant& value)

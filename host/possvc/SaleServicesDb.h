@@ -88,6 +88,19 @@ struct Column {
 POSSVC_EXPORT bool isCode(const QString& column);
 POSSVC_EXPORT void insertRow(platform::db::Connection& db, const QString& table, const QList<Column>& columns);
 
+// Prepares on the connection, ahead of their first use, the statements a close-out runs:
+// the consumer lock, the balances, the pending mark, the numbering of each counter
+// (nextSequence over `table`.`column`) and an insert of each table with the columns
+// named, so that the first sale costs what the later ones cost. Nothing runs: no row is
+// read or written and no lock is taken. A statement that cannot be prepared is prepared
+// at its first use, as without this, and its error reported then; nothing is thrown.
+struct Counter {
+    QString table;
+    QString column;
+};
+POSSVC_EXPORT void prepareCloseOut(platform::db::Connection& db, const QList<Counter>& counters,
+                                   const QList<QPair<QString, QStringList>>& inserts);
+
 // The text of a date-time column value in every backend's representation.
 POSSVC_EXPORT QDateTime toDateTime(const QVariant& value);
 

@@ -196,11 +196,36 @@ void Statement::run(bool forwardOnly)
         fail(QStringLiteral("run"), QStringLiteral("empty SQL text"));
     // Binding first: a value that cannot be converted fails before anything is sent.
     const QVariantList values = boundValues(conn);
-    const QString key = conn.qtConnectionName() + QLatin1Char('\n') + prepared_;
+    const QString key = preparationKey(conn);
     if (sqlite3* handle = SqliteStatement::handleOf(conn.database()))
         runOnSqlite(handle, key, values);
     else
         runOnDriver(conn, key, values, forwardOnly);
+}
+
+void Statement::prepare()
+{
+    Connection& conn = requireConnection();
+    if (prepared_.trimmed().isEmpty())
+        fail(QStringLiteral("prepare"), QStringLiteral("empty SQL text"));
+    const QString key = preparationKey(conn);
+    if (preparedFor_ == key)
+        return;
+    if (sqlite3* handle = SqliteStatement::handleOf(conn.database())) {
+        try {
+            prepareOnSqlite(handle, key);
+        } catch (const DatabaseError& e) {
+            releaseQuery();
+            fail(QStringLiteral("prepare"), e.text());
+        }
+    } else {
+        prepareOnDriver(conn, key, true);  // as open() and execute() run it
+    }
+}
+
+QString Statement::preparationKey(const Connection& conn) const
+{
+    return conn.qtConnectionName() + QLatin1Char('\n') + prepared_;
 }
 
 // The parameters' values at the markers, as the connection's driver binds them.
@@ -224,13 +249,10 @@ QVariantList Statement::boundValues(const Connection& conn)
 void Statement::runOnSqlite(sqlite3* handle, const QString& key, const QVariantList& values)
 {
     try {
-        if (preparedFor_ != key || !lite_) {
-            releaseQuery();
-            lite_ = std::make_unique<SqliteStatement>(handle, prepared_);
-            preparedFor_ = key;
-        } else {
+        if (preparedFor_ != key || !lite_)
+            prepareOnSqlite(handle, key);
+        else
             lite_->reset();
-        }
         for (int i = 0; i < values.size(); ++i)
             lite_->bind(i, values[i]);
         firstRow_ = lite_->step();
@@ -240,22 +262,33 @@ void Statement::runOnSqlite(sqlite3* handle, const QString& key, const QVariantL
     }
 }
 
+void Statement::prepareOnSqlite(sqlite3* handle, const QString& key)
+{
+    releaseQuery();
+    lite_ = std::make_unique<SqliteStatement>(handle, prepared_);
+    preparedFor_ = key;
+}
+
+void Statement::prepareOnDriver(Connection& conn, const QString& key, bool forwardOnly)
+{
+    query_ = QSqlQuery(conn.database());
+    // On PostgreSQL a forward-only query is fetched a row at a time, one result from the
+    // server per row; the whole result at once is what a provider reads.
+    query_.setForwardOnly(forwardOnly && conn.connectionTarget().driver != QLatin1String("QPSQL"));
+    if (!query_.prepare(prepared_)) {
+        const QString text = query_.lastError().text();
+        releaseQuery();
+        fail(QStringLiteral("prepare"), text);
+    }
+    preparedFor_ = key;
+}
+
 void Statement::runOnDriver(Connection& conn, const QString& key, const QVariantList& values, bool forwardOnly)
 {
-    if (preparedFor_ != key) {
-        query_ = QSqlQuery(conn.database());
-        // On PostgreSQL a forward-only query is fetched a row at a time, one result from
-        // the server per row; the whole result at once is what a provider reads.
-        query_.setForwardOnly(forwardOnly && conn.connectionTarget().driver != QLatin1String("QPSQL"));
-        if (!query_.prepare(prepared_)) {
-            const QString text = query_.lastError().text();
-            releaseQuery();
-            fail(QStringLiteral("prepare"), text);
-        }
-        preparedFor_ = key;
-    } else {
+    if (preparedFor_ != key)
+        prepareOnDriver(conn, key, forwardOnly);
+    else
         query_.finish();
-    }
     if (conn.connectionTarget().driver == QLatin1String("QODBC"))
         setOdbcTimeout(query_, commandTimeout_);
     else

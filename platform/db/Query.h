@@ -100,6 +100,11 @@ public:
     QString preparedSql() const;
     QStringList markerNames() const;
 
+    // Prepares the text on the connection ahead of its first run, so that the run only
+    // executes. Nothing runs: no row is read or written and no lock is taken. Throws
+    // DatabaseError; the statement is then prepared again by its next run.
+    void prepare();
+
 protected:
     // Prepares (once per text and connection) and executes the statement with the bound
     // parameters. Throws DatabaseError.
@@ -121,6 +126,9 @@ private:
     QVariantList boundValues(const Connection& conn);
     void runOnSqlite(sqlite3* handle, const QString& key, const QVariantList& values);
     void runOnDriver(Connection& conn, const QString& key, const QVariantList& values, bool forwardOnly);
+    QString preparationKey(const Connection& conn) const;
+    void prepareOnSqlite(sqlite3* handle, const QString& key);
+    void prepareOnDriver(Connection& conn, const QString& key, bool forwardOnly);
     QPointer<Connection> connection_;
     QSqlQuery query_;
     std::unique_ptr<SqliteStatement> lite_;

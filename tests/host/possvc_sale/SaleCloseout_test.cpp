@@ -168,6 +168,26 @@ TEST_P(CloseOut, FaultPlannedByTheHostThrows)
     EXPECT_EQ(conclude({kPoints30}), QStringLiteral("1"));
 }
 
+// The services prepare their statements when their connection opens; one that cannot be
+// prepared then (its table missing) stops nothing, fails where it is used, and is
+// prepared again at its next use.
+TEST_P(CloseOut, AStatementThatCannotBePreparedAheadFailsOnlyWhereItIsUsed)
+{
+    possvc::sim::closeSaleConnection();
+    db->exec(QStringLiteral("ALTER TABLE ITFIDELIDADE RENAME TO ITFIDELIDADE_FORA"));
+    EXPECT_NO_THROW(possvc::sim::prepareScreen());
+    if (GetParam() == QLatin1String("postgresql"))
+        EXPECT_EQ(db->count(QStringLiteral("pg_stat_activity"),
+                            QStringLiteral("datname = current_database() AND state LIKE 'idle in transaction%'")),
+                  0);
+    testsupport::expectErrorNaming<platform::Error>([&] { conclude({kPoints30}); }, QStringLiteral("ITFIDELIDADE"),
+                                                    Qt::CaseInsensitive);
+    EXPECT_EQ(db->count(QStringLiteral("VENDA")), 0);
+    db->exec(QStringLiteral("ALTER TABLE ITFIDELIDADE_FORA RENAME TO ITFIDELIDADE"));
+    EXPECT_EQ(conclude({kPoints30}), QStringLiteral("1"));
+    EXPECT_EQ(points(), 70);
+}
+
 // Two terminals (registers 001 and 002, each with its own connection) spend the
 // consumer's last 100 points at the same moment: exactly one sale goes through.
 TEST_P(CloseOut, TwoTerminalsCannotSpendTheSamePoints)

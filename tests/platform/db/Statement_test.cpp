@@ -193,5 +193,39 @@ TEST_P(StatementOnBackend, TransactionsCommitAndRollBack)
     EXPECT_TRUE(q.eof());
 }
 
+TEST_P(StatementOnBackend, PreparingAheadRunsNothingAndHoldsNothing)
+{
+    Command add(&conn);
+    add.setSql(QStringLiteral("INSERT INTO %1 (CD) VALUES (:P_CD)").arg(table));
+    add.prepare();
+    Query rows(&conn);
+    rows.setSql(QStringLiteral("SELECT CD FROM %1 ORDER BY CD").arg(table));
+    rows.prepare();
+    rows.prepare();  // once per connection and text
+    EXPECT_FALSE(conn.inTransaction());
+    // Another connection writes at once: the prepared statements hold no lock and wrote nothing.
+    Connection other(testdb::connectionString(GetParam(), dir.path()));
+    other.open();
+    {
+        Transaction t(other, /*writeLock=*/true);
+        other.execute(QStringLiteral("INSERT INTO %1 (CD) VALUES ('O')").arg(table));
+        t.commit();
+    }
+    add.setParam(QStringLiteral("P_CD"), QStringLiteral("A"));
+    EXPECT_EQ(add.execute(), 1);
+    EXPECT_EQ(firstColumn(rows), (QStringList{"A", "O"}));
+
+    // A text that cannot be prepared fails ahead, and again with the same error at its run.
+    Query wrong(&conn);
+    wrong.setSql(QStringLiteral("SELECT NO_SUCH_COLUMN FROM %1").arg(table));
+    testsupport::expectErrorNaming<DatabaseError>([&] { wrong.prepare(); }, QStringLiteral("NO_SUCH_COLUMN"),
+                                                  Qt::CaseInsensitive);
+    testsupport::expectErrorNaming<DatabaseError>([&] { wrong.open(); }, QStringLiteral("NO_SUCH_COLUMN"),
+                                                  Qt::CaseInsensitive);
+    // The failure leaves the connection as it was.
+    add.setParam(QStringLiteral("P_CD"), QStringLiteral("B"));
+    EXPECT_EQ(add.execute(), 1);
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, StatementOnBackend, ::testing::ValuesIn(testsupport::allDbKinds()),
                          [](const auto& info) { return testsupport::dbKindName(info.param); });
