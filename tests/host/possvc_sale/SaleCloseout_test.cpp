@@ -174,7 +174,8 @@ TEST_P(CloseOut, FaultPlannedByTheHostThrows)
 TEST_P(CloseOut, AStatementThatCannotBePreparedAheadFailsOnlyWhereItIsUsed)
 {
     possvc::sim::closeSaleConnection();
-    db->exec(QStringLiteral("ALTER TABLE ITFIDELIDADE RENAME TO ITFIDELIDADE_FORA"));
+    auto schema = db->open();
+    schema->execute(QStringLiteral("ALTER TABLE ITFIDELIDADE RENAME TO ITFIDELIDADE_FORA"));
     EXPECT_NO_THROW(possvc::sim::prepareScreen());
     if (GetParam() == QLatin1String("postgresql"))
         EXPECT_EQ(db->count(QStringLiteral("pg_stat_activity"),
@@ -183,7 +184,7 @@ TEST_P(CloseOut, AStatementThatCannotBePreparedAheadFailsOnlyWhereItIsUsed)
     testsupport::expectErrorNaming<platform::Error>([&] { conclude({kPoints30}); }, QStringLiteral("ITFIDELIDADE"),
                                                     Qt::CaseInsensitive);
     EXPECT_EQ(db->count(QStringLiteral("VENDA")), 0);
-    db->exec(QStringLiteral("ALTER TABLE ITFIDELIDADE_FORA RENAME TO ITFIDELIDADE"));
+    schema->execute(QStringLiteral("ALTER TABLE ITFIDELIDADE_FORA RENAME TO ITFIDELIDADE"));
     EXPECT_EQ(conclude({kPoints30}), QStringLiteral("1"));
     EXPECT_EQ(points(), 70);
 }

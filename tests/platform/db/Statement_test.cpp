@@ -215,11 +215,13 @@ TEST_P(StatementOnBackend, PreparingAheadRunsNothingAndHoldsNothing)
     EXPECT_EQ(add.execute(), 1);
     EXPECT_EQ(firstColumn(rows), (QStringList{"A", "O"}));
 
-    // A text that cannot be prepared fails ahead, and again with the same error at its run.
+    // A text that cannot be prepared fails ahead (through ODBC the server sees it only at
+    // its run), and again with the same error at its run.
     Query wrong(&conn);
     wrong.setSql(QStringLiteral("SELECT NO_SUCH_COLUMN FROM %1").arg(table));
-    testsupport::expectErrorNaming<DatabaseError>([&] { wrong.prepare(); }, QStringLiteral("NO_SUCH_COLUMN"),
-                                                  Qt::CaseInsensitive);
+    if (GetParam() == testdb::Kind::SQLite || GetParam() == testdb::Kind::PostgreSQL)
+        testsupport::expectErrorNaming<DatabaseError>([&] { wrong.prepare(); }, QStringLiteral("NO_SUCH_COLUMN"),
+                                                      Qt::CaseInsensitive);
     testsupport::expectErrorNaming<DatabaseError>([&] { wrong.open(); }, QStringLiteral("NO_SUCH_COLUMN"),
                                                   Qt::CaseInsensitive);
     // The failure leaves the connection as it was.
