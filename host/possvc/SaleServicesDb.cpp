@@ -45,9 +45,7 @@ int PacketRows::index(const QString& field) const
 QVariant PacketRows::value(int row, const QString& field) const
 {
     const int i = index(field);
-    if (i < 0 || row < 0 || row >= count() || i >= packet_.rows[row].size())
-        return {};
-    return packet_.rows[row][i];
+    return i < 0 ? QVariant() : packet_.rows.value(row, i);
 }
 
 QString PacketRows::text(int row, const QString& field) const

@@ -30,6 +30,9 @@ public:
     void beginRow();
     void putNull();
     void putValue(const QVariant& value);
+    // A String or FixedChar field's text (cut to the field's size) whose characters
+    // Windows-1252 holds as the same byte as Latin-1.
+    bool putText(QStringView text);
     // A String or FixedChar field's text as UTF-8 bytes (cut to the field's size) whose
     // characters are ASCII or Latin-1 letters (U+00A0 to U+00FF).
     bool putUtf8Text(const char* data, qsizetype size);
@@ -50,10 +53,12 @@ public:
     };
 
 private:
-    void checkField() const;
-    char* extend(qsizetype n);  // n more bytes at the end, to be written
-    bool putLatin1Text(QStringView text);
-    void finishText(qsizetype at, int lengthSize, qsizetype n);
+    // The per-value steps, bound inside the library: a call to a function the library
+    // exports goes through its symbol table, which at a million values a packet counts.
+    Q_DECL_HIDDEN void checkField() const;
+    Q_DECL_HIDDEN char* extend(qsizetype n);  // n more bytes at the end, to be written
+    Q_DECL_HIDDEN bool putLatin1Text(QStringView text);
+    Q_DECL_HIDDEN void finishText(qsizetype at, int lengthSize, qsizetype n);
     FieldDefs fields_;
     std::vector<quint32> words_;  // type word of each field
     std::vector<TextRoom> textRooms_;

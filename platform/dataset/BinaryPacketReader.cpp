@@ -59,23 +59,29 @@ public:
     {
     }
 
+    // The current rows go into column storage when they can (no change log to resolve, no
+    // nested datasets: the usual packet); otherwise they are read again the general way.
     DataPacket read()
     {
         Layout top = readLayout();
-
-        StoredRows stored;
-        // Each row takes at least one byte, so the input bounds what is reserved.
-        stored.values.reserve(qMin<qsizetype>(rowCount_, size_ - pos_));
-        for (quint32 r = 0; r < rowCount_; ++r)
-            readRow(top, stored, 0);
-        // The rows end the packet; anything after them is not ours to drop silently.
-        if (pos_ != size_)
-            fail(QStringLiteral("%1 unexpected bytes after the last row").arg(size_ - pos_));
-
+        const qsizetype rowsAt = pos_;
         DataPacket packet;
+        detail::RowStore columns;
+        if (readColumns(top, columns)) {
+            packet.rows = RowList(std::move(columns));
+        } else {
+            columns.clear();
+            pos_ = rowsAt;
+            StoredRows stored;
+            // Each row takes at least one byte, so the input bounds what is reserved.
+            stored.values.reserve(qMin<qsizetype>(rowCount_, size_ - pos_));
+            for (quint32 r = 0; r < rowCount_; ++r)
+                readRow(top, stored, 0);
+            checkAtEnd();
+            packet.rows = resolveRows(std::move(stored), top.changeLog);
+        }
         packet.fields = top.fields;
         packet.params = top.params;
-        packet.rows = resolveRows(std::move(stored), top.changeLog);
         packet.sourceFormat = PacketFormat::Binary;
         return packet;
     }
@@ -85,16 +91,8 @@ public:
     bool readInto(DataPacket& shape, detail::RowStore& store)
     {
         Layout top = readLayout();
-        for (const FieldDef& def : std::as_const(top.fields))
-            if (def.type == FieldType::DataSet)
-                return false;
-        store.reset(top.fields);
-        reserveColumns(top.fields, store);
-        for (quint32 r = 0; r < rowCount_; ++r)
-            if (!readRowInto(top, store))
-                return false;
-        if (pos_ != size_)
-            fail(QStringLiteral("%1 unexpected bytes after the last row").arg(size_ - pos_));
+        if (!readColumns(top, store))
+            return false;
         shape.fields = top.fields;
         shape.params = top.params;
         shape.sourceFormat = PacketFormat::Binary;
@@ -112,6 +110,27 @@ private:
         readParams(top, -1);
         finishLayout(top);
         return top;
+    }
+
+    bool readColumns(const Layout& top, detail::RowStore& store)
+    {
+        for (const FieldDef& def : std::as_const(top.fields))
+            if (def.type == FieldType::DataSet)
+                return false;
+        store.reset(top.fields);
+        reserveColumns(top.fields, store);
+        for (quint32 r = 0; r < rowCount_; ++r)
+            if (!readRowInto(top, store))
+                return false;
+        checkAtEnd();
+        return true;
+    }
+
+    // The rows end the packet; anything after them is not ours to drop silently.
+    void checkAtEnd() const
+    {
+        if (pos_ != size_)
+            fail(QStringLiteral("%1 unexpected bytes after the last row").arg(size_ - pos_));
     }
 
     bool readRowInto(const Layout& level, detail::RowStore& store)
@@ -132,13 +151,23 @@ private:
                 column.append(QVariant());
                 continue;
             }
-            const FieldType type = level.fields[f].type;
-            if (traitsOf(type).binaryCode == TcZString) {
+            const FieldDef& def = level.fields[f];
+            const qsizetype at = pos_;
+            if (traitsOf(def.type).binaryCode == TcZString) {
+                // One character a byte: the byte count is the text's length.
                 const QByteArrayView b = textBytes(level.words[f]);
                 if (!column.appendCp1252(b))
-                    checkNoNul(b, level.fields[f].name, false);  // says where the NUL is
+                    checkNoNul(b, def.name, false);  // says where the NUL is
+                QStringView text;
+                if (!textSurelyFits(def, b.size()) && column.textAt(store.rowCount(), text)) {
+                    QVariant value = QString::fromRawData(reinterpret_cast<const QChar*>(text.data()), text.size());
+                    checkFits(def, value, at);
+                }
             } else {
-                column.append(readValue(level, int(f), 0));
+                QVariant value = readValue(level, int(f), 0);
+                if (!textSurelyFits(def, pos_ - at))
+                    checkFits(def, value, at);
+                column.append(value);
             }
         }
         store.appendedRow();

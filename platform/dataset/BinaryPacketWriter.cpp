@@ -4,6 +4,7 @@
 #include "platform/dataset/BinaryPacketBuilder.h"
 #include "platform/dataset/PacketCodec.h"
 #include "platform/dataset/PacketEncodings.h"
+#include "platform/dataset/RowStore.h"
 
 #include "platform/Error.h"
 
@@ -371,14 +372,38 @@ void writeRow(QByteArray& out, const FieldDefs& fields, const QVariantList& row)
     }
 }
 
+// Rows held as columns: the texts go from the pools into the bytes without a variant.
+void writeColumns(BinaryPacketBuilder& builder, const detail::RowStore& columns)
+{
+    const int fieldCount = columns.columnCount();
+    for (quint32 r = 0; r < columns.rowCount(); ++r) {
+        builder.beginRow();
+        for (int f = 0; f < fieldCount; ++f) {
+            const detail::Column& column = columns.column(f);
+            QStringView text;
+            if (!column.isText())
+                builder.putValue(column.get(r));
+            else if (!column.textAt(r, text))
+                builder.putNull();
+            else if (!builder.putText(text))
+                builder.putValue(text.toString());
+        }
+    }
+}
+
 }  // namespace
 
 QByteArray writeBinaryPacket(const DataPacket& packet)
 {
     BinaryPacketBuilder builder(packet);
+    const detail::RowStore* columns = packet.rows.columns();
+    if (columns && columns->matches(packet.fields)) {
+        writeColumns(builder, *columns);
+        return builder.finish();
+    }
     static const QVariant kNull;
     const qsizetype fieldCount = packet.fields.size();
-    for (const QVariantList& row : packet.rows) {
+    for (const QVariantList& row : std::as_const(packet.rows)) {
         builder.beginRow();
         for (qsizetype f = 0; f < fieldCount; ++f)
             builder.putValue(f < row.size() ? row[f] : kNull);
@@ -429,6 +454,20 @@ char* BinaryPacketBuilder::extend(qsizetype n)
     return p;
 }
 
+void BinaryPacketBuilder::checkField() const
+{
+    if (bitmapAt_ < 0 || field_ >= fields_.size())
+        throw PacketError(QStringLiteral("a row is given more values than the packet has fields"));
+}
+
+// The writing of a text field's length prefix, after its characters.
+void BinaryPacketBuilder::finishText(qsizetype at, int lengthSize, qsizetype n)
+{
+    used_ = at + lengthSize + n;
+    storeLength(out_.data() + at, lengthSize, quint32(n));
+    ++field_;
+}
+
 void BinaryPacketBuilder::reserve(qsizetype bytes)
 {
     if (out_.size() - used_ < bytes)
@@ -443,12 +482,6 @@ void BinaryPacketBuilder::beginRow()
     bitmapAt_ = used_ - bitmapSize;
     field_ = 0;
     ++rows_;
-}
-
-void BinaryPacketBuilder::checkField() const
-{
-    if (bitmapAt_ < 0 || field_ >= fields_.size())
-        throw PacketError(QStringLiteral("a row is given more values than the packet has fields"));
 }
 
 void BinaryPacketBuilder::putNull()
@@ -467,7 +500,7 @@ void BinaryPacketBuilder::setNullUnlessCp1252(int field)
 
 void BinaryPacketBuilder::putValue(const QVariant& value)
 {
-    const int typeId = value.metaType().id();  // looked up once: the call is not free
+    const int typeId = value.data_ptr().typeId();  // inline: no call into the library a value
     if (typeId == QMetaType::UnknownType || typeId == QMetaType::Nullptr)
         return putNull();
     checkField();
@@ -484,12 +517,10 @@ void BinaryPacketBuilder::putValue(const QVariant& value)
     ++field_;
 }
 
-// The writing of a text field's length prefix, after its characters.
-void BinaryPacketBuilder::finishText(qsizetype at, int lengthSize, qsizetype n)
+bool BinaryPacketBuilder::putText(QStringView text)
 {
-    used_ = at + lengthSize + n;
-    storeLength(out_.data() + at, lengthSize, quint32(n));
-    ++field_;
+    checkField();
+    return !nullUnlessCp1252_[size_t(field_)] && putLatin1Text(text);
 }
 
 bool BinaryPacketBuilder::putLatin1Text(QStringView text)

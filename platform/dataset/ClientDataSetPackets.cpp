@@ -86,7 +86,11 @@ void ClientDataSet::setPacket(const DataPacket& packet)
     }
     // Built aside first: a packet that cannot be loaded leaves the dataset as it was.
     detail::RowStore store;
-    fillStore(store, packet.fields, packet.rows);
+    const detail::RowStore* columns = packet.rows.columns();
+    if (columns && columns->matches(packet.fields))
+        store = *columns;  // read from a binary packet: the columns are the dataset's already
+    else
+        fillStore(store, packet.fields, packet.rows.rows());
     adopt(packet, std::move(store));
 }
 

@@ -11,7 +11,15 @@
 #include <QString>
 #include <QVariant>
 
+#include <initializer_list>
+#include <iterator>
+#include <memory>
+
 namespace platform {
+
+namespace detail {
+class RowStore;
+}
 
 // An optional parameter of the packet or of a field (LCID, DEFAULT_ORDER, WIDTH,
 // SUBTYPE, ...), kept as read so that a packet read and written again is unchanged.
@@ -35,12 +43,96 @@ enum class PacketFormat {
     XmlUtf8,  // XML with encoding="UTF-8"
 };
 
+// The rows of a packet, one value per field. Held either as a list of rows or, as the
+// binary reader leaves them, as column storage (a text column is one pool of
+// characters) whose values are made when they are read: a hundred thousand rows decoded
+// cost a few large allocations rather than a variant per cell. Walking a const list
+// makes each row as it is reached; indexing one (at(), operator[] const) makes all rows
+// once, kept beside the columns, so that references into them stay valid as for a
+// QList; anything that may write (the non-const operator[], begin(), append) turns the
+// columns into a list of rows first. Copies share the columns.
+class RowList {
+public:
+    using value_type = QVariantList;
+    using size_type = qsizetype;
+    using iterator = QList<QVariantList>::iterator;
+
+    // Rows made one by one as the list is walked.
+    class const_iterator {
+    public:
+        using iterator_category = std::forward_iterator_tag;
+        using value_type = QVariantList;
+        using difference_type = qsizetype;
+        using pointer = void;
+        using reference = QVariantList;
+
+        const_iterator() = default;
+        const_iterator(const RowList* rows, qsizetype at) : rows_(rows), at_(at) {}
+        QVariantList operator*() const { return rows_->make(at_); }
+        const_iterator& operator++() { ++at_; return *this; }
+        const_iterator operator++(int) { const_iterator was = *this; ++at_; return was; }
+        friend bool operator==(const const_iterator& a, const const_iterator& b) { return a.at_ == b.at_; }
+
+    private:
+        const RowList* rows_ = nullptr;
+        qsizetype at_ = 0;
+    };
+
+    RowList() = default;
+    RowList(QList<QVariantList> rows) : list_(std::move(rows)) {}
+    RowList(std::initializer_list<QVariantList> rows) : list_(rows) {}
+    // Rows kept in column storage (the fields' representation already).
+    explicit RowList(detail::RowStore&& columns);
+
+    qsizetype size() const;
+    qsizetype count() const { return size(); }
+    bool isEmpty() const { return size() == 0; }
+    bool empty() const { return isEmpty(); }
+
+    const QVariantList& at(qsizetype row) const { return rows().at(row); }
+    const QVariantList& operator[](qsizetype row) const { return at(row); }
+    QVariantList& operator[](qsizetype row) { return list()[row]; }
+    const QVariantList& first() const { return rows().first(); }
+    const QVariantList& last() const { return rows().last(); }
+    // One value without making its row; null when the row or field does not exist.
+    QVariant value(qsizetype row, qsizetype field) const;
+    QList<QVariantList> mid(qsizetype pos, qsizetype length = -1) const { return rows().mid(pos, length); }
+    // The rows as a list (made once from the columns, then shared).
+    const QList<QVariantList>& rows() const;
+
+    const_iterator begin() const { return {this, 0}; }
+    const_iterator end() const { return {this, size()}; }
+    const_iterator cbegin() const { return begin(); }
+    const_iterator cend() const { return end(); }
+    iterator begin() { return list().begin(); }
+    iterator end() { return list().end(); }
+
+    void append(const QVariantList& row) { list().append(row); }
+    void append(QVariantList&& row) { list().append(std::move(row)); }
+    void reserve(qsizetype rows) { list().reserve(rows); }
+    void clear();
+
+    // The column storage, when the rows are held that way (else null): readers of a
+    // whole packet take the values from it without making a variant per cell.
+    const detail::RowStore* columns() const;
+
+    friend bool operator==(const RowList& a, const RowList& b);
+
+private:
+    struct Columns;
+    QVariantList make(qsizetype row) const;  // one row, made afresh from the columns
+    QList<QVariantList>& list();             // the columns, if any, turned into rows first
+
+    QList<QVariantList> list_;
+    std::shared_ptr<Columns> columns_;
+};
+
 struct DataPacket {
     FieldDefs fields;
     QList<PacketParam> params;  // table and field parameters, in file order
     // Current rows only (the change log is resolved on reading), one value per field,
     // in the representation documented in FieldDef.h.
-    QList<QVariantList> rows;
+    RowList rows;
     PacketFormat sourceFormat = PacketFormat::Binary;  // what it was read from
 
     bool isNull() const { return fields.isEmpty(); }

@@ -245,6 +245,16 @@ void RowStore::reset(const FieldDefs& defs)
     rows_ = 0;
 }
 
+bool RowStore::matches(const FieldDefs& defs) const
+{
+    if (size_t(defs.size()) != columns_.size())
+        return false;
+    for (size_t i = 0; i < columns_.size(); ++i)
+        if (columns_[i].type() != defs[qsizetype(i)].type)
+            return false;
+    return true;
+}
+
 void RowStore::clear()
 {
     columns_.clear();

@@ -122,6 +122,7 @@ private:
 class RowStore {
 public:
     void reset(const FieldDefs& defs);  // no rows, one column per field
+    bool matches(const FieldDefs& defs) const;  // one column of each field's type, in order
     void clear();                       // no columns
     int columnCount() const { return int(columns_.size()); }
     quint32 rowCount() const { return rows_; }

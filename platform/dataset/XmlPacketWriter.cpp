@@ -251,7 +251,7 @@ private:
         out_ += "</PARAMS>";
     }
 
-    void writeRows(const Level& level, const QList<QVariantList>& rows, const QByteArray& tag)
+    void writeRows(const Level& level, const RowList& rows, const QByteArray& tag)
     {
         for (const QVariantList& row : rows) {
             out_ += '<';

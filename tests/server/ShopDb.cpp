@@ -128,7 +128,7 @@ PacketRows packetRows(const QVariant& result)
     const platform::DataPacket packet = platform::packetFromVariant(result);
     for (const platform::FieldDef& f : packet.fields)
         out.fields << f.name;
-    out.rows = packet.rows;
+    out.rows = packet.rows.rows();
     return out;
 }
 

@@ -143,6 +143,15 @@ TEST(ClientDataSetPackets, ValuesOfOtherTypesAreConvertedOnLoad)
     p.rows = {{QString("twelve"), QVariant(), QVariant()}};
     EXPECT_THROW(ds.setPacket(p), DataSetError);
     EXPECT_EQ(ds.recordCount(), 2);  // left as it was
+
+    // Rows read from bytes (kept as columns), their field then given another type.
+    DataPacket text;
+    text.fields = {def("CD", FieldType::String, 5)};
+    text.rows = {{QString("12")}};
+    DataPacket read = readPacket(writePacket(text));
+    read.fields[0] = def("CD", FieldType::Integer);
+    ds.setPacket(read);
+    EXPECT_EQ(ds.valueAt(0, 0), QVariant(12));
 }
 
 TEST(ClientDataSetPackets, PresentationSurvivesReloading)

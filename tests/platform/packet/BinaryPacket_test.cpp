@@ -140,6 +140,38 @@ TEST(BinaryPacket, EveryFlatTypeRoundTripsAndRewritesIdentically)
         EXPECT_EQ(read.rows[0][f].typeId(), traitsOf(read.fields[f].type).variantType) << f;
 }
 
+// The reader keeps the rows as columns and makes values as they are read: walking,
+// indexing and single values agree, references from indexing stay valid, and a copy
+// written to leaves the packet it was copied from as read.
+TEST(BinaryPacket, RowsReadAsColumnsBehaveAsAList)
+{
+    const DataPacket original = everyType();
+    const DataPacket read = readPacket(writePacket(original));
+    ASSERT_NE(read.rows.columns(), nullptr) << "the usual packet is read into columns";
+    qsizetype r = 0;
+    for (const QVariantList& row : read.rows) {
+        const QVariantList& indexed = read.rows[r];
+        EXPECT_EQ(row, indexed) << "row " << r;
+        for (qsizetype f = 0; f < read.fields.size(); ++f)
+            EXPECT_EQ(read.rows.value(r, f), indexed[f]) << "row " << r << " field " << f;
+        ++r;
+    }
+    EXPECT_EQ(r, original.rows.size());
+    EXPECT_FALSE(read.rows.value(r, 0).isValid());
+    EXPECT_FALSE(read.rows.value(0, read.fields.size()).isValid());
+
+    DataPacket edited = read;
+    edited.rows[0][0] = QStringLiteral("outro");
+    edited.rows.append(QVariantList(edited.fields.size()));
+    EXPECT_EQ(read.rows.size(), original.rows.size());
+    EXPECT_EQ(read.rows[0][0], original.rows[0][0]);
+    const DataPacket again = readPacket(writePacket(edited));
+    EXPECT_EQ(again.rows[0][0].toString(), "outro");
+    EXPECT_EQ(again.rows.size(), original.rows.size() + 1);
+    EXPECT_NE(again, read);
+    EXPECT_EQ(readPacket(writePacket(read)), read);
+}
+
 TEST(BinaryPacket, WritesWhatTheHostWritesForAPacketBuiltInMemory)
 {
     DataPacket p;

@@ -5,10 +5,13 @@
 #include "platform/packet/PacketBytes.h"
 
 #include "platform/Error.h"
+#include "platform/dataset/ClientDataSet.h"
 #include "platform/dataset/DataPacket.h"
 #include "platform/dataset/PacketJson.h"
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 using namespace platform;
 using packettest::Bytes;
@@ -47,16 +50,27 @@ struct Refused {
 
 class RefusedFile : public testing::TestWithParam<Refused> {};
 
+// Read whole, and loaded by a dataset (a binary packet straight into its columns): the
+// same refusal either way.
 TEST_P(RefusedFile, IsAnErrorNamingFileAndOffset)
 {
-    try {
-        const DataPacket p = readPacket(GetParam().bytes, QStringLiteral("t.cds"));
-        FAIL() << "read " << p.rows.size() << " rows";
-    } catch (const PacketError& e) {
-        EXPECT_TRUE(e.text().startsWith("t.cds: ")) << e.text().toStdString();
-        EXPECT_TRUE(e.text().contains(QLatin1String(GetParam().message))) << e.text().toStdString();
-        EXPECT_TRUE(e.text().contains(" at offset ")) << e.text().toStdString();
-    }
+    const auto expectRefused = [](const std::function<qsizetype()>& read, const char* how) {
+        try {
+            FAIL() << how << " read " << read() << " rows";
+        } catch (const PacketError& e) {
+            EXPECT_TRUE(e.text().startsWith("t.cds: ")) << how << e.text().toStdString();
+            EXPECT_TRUE(e.text().contains(QLatin1String(GetParam().message))) << how << e.text().toStdString();
+            EXPECT_TRUE(e.text().contains(" at offset ")) << how << e.text().toStdString();
+        }
+    };
+    expectRefused([] { return readPacket(GetParam().bytes, QStringLiteral("t.cds")).rows.size(); }, "readPacket");
+    expectRefused(
+        [] {
+            ClientDataSet ds(QStringLiteral("t.cds"));
+            ds.setData(GetParam().bytes);
+            return qsizetype(ds.recordCount());
+        },
+        "setData");
 }
 
 INSTANTIATE_TEST_SUITE_P(

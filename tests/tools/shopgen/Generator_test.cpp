@@ -68,7 +68,7 @@ QStringList dump(const QString& connectionString)
 QList<QVariantList> rowsOf(const QVariant& result)
 {
     EXPECT_EQ(result.userType(), QMetaType::QByteArray) << result.toString().toStdString();
-    return platform::packetFromVariant(result).rows;
+    return platform::packetFromVariant(result).rows.rows();
 }
 
 // The demo shop's fixed cases through the data service.
