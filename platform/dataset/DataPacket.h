@@ -78,11 +78,18 @@ public:
         qsizetype at_ = 0;
     };
 
-    RowList() = default;
-    RowList(QList<QVariantList> rows) : list_(std::move(rows)) {}
-    RowList(std::initializer_list<QVariantList> rows) : list_(rows) {}
+    // The members that copy or release the shared columns are the library's own, so
+    // that code including this header instantiates none of the sharing's internals.
+    RowList();
+    RowList(QList<QVariantList> rows);
+    RowList(std::initializer_list<QVariantList> rows);
     // Rows kept in column storage (the fields' representation already).
     explicit RowList(detail::RowStore&& columns);
+    RowList(const RowList& other);
+    RowList(RowList&& other) noexcept;
+    RowList& operator=(const RowList& other);
+    RowList& operator=(RowList&& other) noexcept;
+    ~RowList();
 
     qsizetype size() const;
     qsizetype count() const { return size(); }
@@ -94,6 +101,8 @@ public:
     QVariantList& operator[](qsizetype row) { return list()[row]; }
     const QVariantList& first() const { return rows().first(); }
     const QVariantList& last() const { return rows().last(); }
+    // The row, or an empty one when it does not exist.
+    QVariantList value(qsizetype row) const { return row >= 0 && row < size() ? at(row) : QVariantList(); }
     // One value without making its row; null when the row or field does not exist.
     QVariant value(qsizetype row, qsizetype field) const;
     QList<QVariantList> mid(qsizetype pos, qsizetype length = -1) const { return rows().mid(pos, length); }

@@ -13,6 +13,15 @@ struct RowList::Columns {
     QList<QVariantList> rows;
 };
 
+RowList::RowList() = default;
+RowList::RowList(QList<QVariantList> rows) : list_(std::move(rows)) {}
+RowList::RowList(std::initializer_list<QVariantList> rows) : list_(rows) {}
+RowList::RowList(const RowList& other) = default;
+RowList::RowList(RowList&& other) noexcept = default;
+RowList& RowList::operator=(const RowList& other) = default;
+RowList& RowList::operator=(RowList&& other) noexcept = default;
+RowList::~RowList() = default;
+
 RowList::RowList(detail::RowStore&& columns) : columns_(std::make_shared<Columns>())
 {
     columns_->store = std::move(columns);
