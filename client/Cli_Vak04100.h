@@ -94,9 +94,10 @@ public:
     // How far the current redemption went, for its undo and for what the operator is told:
     // its receipt is open on the printer, or closed there and valid; a cancellation of
     // it was already tried and refused; its NFC-e or CF-e was issued (from then on the
-    // sale stands); the reasons of what failed, in order.
+    // sale stands); the close-out failed in the database, so a sale may exist whose
+    // number this screen never learnt; the reasons of what failed, in order.
     bool boCupomAberto = false, boCupomEmitido = false, boCancelamentoRecusado = false;
-    bool boDocumentoEmitido = false;
+    bool boDocumentoEmitido = false, boFechamentoIncerto = false;
     QStringList slMotivosFalha;
 
     // Steps of a redemption (each described where it is defined). ImprimeCupom and

@@ -40,6 +40,17 @@ bool saldosSuficientes(ClientDataSet& brindes, ClientDataSet& campanhas)
     return suficiente;
 }
 
+// The device's answer may have been lost after it issued the CF-e: the host's answer
+// names the CF-e, and the sale stands.
+void adotaCfeEmitido(TfrmFidelidade& f)
+{
+    const QString cfeEmitido = f.voRetorno.toList().value(3).toString();
+    if (!cfeEmitido.isEmpty()) {
+        f.boDocumentoEmitido = true;
+        f.stNrCfe = cfeEmitido;
+    }
+}
+
 // The SAT sale concluded by this attempt, entered as cancelled in the host's log. True
 // when the host answered without error.
 bool cancelaVendaSat(TfrmFidelidade& f)
@@ -65,16 +76,31 @@ bool cancelaVendaSat(TfrmFidelidade& f)
     }
     hostkit::MensagemMetodo(QVariant(resposta), true, 0, QStringLiteral("AlteraVendaCan"),
                             QStringLiteral("Cli_Vak04100"), contexto, QString());
-    // The device's answer may have been lost after it issued the CF-e: the sale stands.
-    const QString cfeEmitido = f.voRetorno.toList().value(3).toString();
-    if (!cfeEmitido.isEmpty()) {
-        f.boDocumentoEmitido = true;
-        f.stNrCfe = cfeEmitido;
-    }
+    adotaCfeEmitido(f);
     if (hostkit::isErrorResult(QVariant(resposta))) {
         f.AnotaMotivo(resposta);
         return false;
     }
+    return true;
+}
+
+// A close-out that failed in the database may have kept the sale, whose number this
+// screen never learnt: the host settles the terminal's pending sales now. True when it
+// answered without error.
+bool resolveVendaIncerta(TfrmFidelidade& f)
+{
+    f.voRetorno = TfrmFidelidade::NovoRetorno();
+    QString resposta;
+    try {
+        resposta = possvc::ResolveVendasPendentes(f.voRetorno);
+    } catch (...) {
+        resposta = platform::ui::errorText(std::current_exception());
+    }
+    if (!resposta.isEmpty()) {
+        f.AnotaMotivo(QStringLiteral("A venda pendente não foi resolvida: %1").arg(resposta));
+        return false;
+    }
+    adotaCfeEmitido(f);
     return true;
 }
 
@@ -119,9 +145,11 @@ void desfazEInforma(TfrmFidelidade& f)
             vendaPendente = !registraCancelamento(f) && !f.stNrSeqVenda.isEmpty();
     } else if (f.boSistemaSat && !f.stNrSeqVenda.isEmpty()) {
         vendaPendente = !cancelaVendaSat(f);
-        if (f.boDocumentoEmitido)
-            return informaDocumentoEmitido(f);
+    } else if (f.boSistemaSat && !f.boSistemaNfce && f.boFechamentoIncerto) {
+        vendaPendente = !resolveVendaIncerta(f);
     }
+    if (f.boDocumentoEmitido)
+        return informaDocumentoEmitido(f);
     if (f.CupomPendente())
         f.MostraMensagem(QStringLiteral("CUPOM_NAO_CANC"), hostkit::tmErro, f.MotivoFalha(), {f.stCupNr});
     else if (vendaPendente)
@@ -235,7 +263,7 @@ void TfrmFidelidade::blbConfirmaClick(QObject*)
 
 void TfrmFidelidade::IniciaResgate()
 {
-    boCupomAberto = boCupomEmitido = boCancelamentoRecusado = boDocumentoEmitido = false;
+    boCupomAberto = boCupomEmitido = boCancelamentoRecusado = boDocumentoEmitido = boFechamentoIncerto = false;
     // No sale of this attempt exists yet: an undo must never take the last redemption's
     // number for a pending sale of this one.
     stNrSeqVenda.clear();

@@ -6,6 +6,7 @@
 #include "hostapi/EmptyParam.h"
 #include "hostapi/SatAnswer.h"
 #include "hostapi/possvc.h"
+#include "platform/Error.h"
 #include "platform/ui/ErrorDisplay.h"
 #include "server/Srv_Vak04100.h"
 
@@ -83,6 +84,23 @@ void imprimeVia(TfrmFidelidade& f, const QString& tipo)
         f.AnotaMotivo(QStringLiteral("A via do consumidor não foi impressa."));
 }
 
+// The close-out; its answer is the sale number. After a database error it is not known
+// whether the database kept the sale: only its answer may have been lost.
+QString concluiFechamento(TfrmFidelidade& f, const QString& tipoDocumento)
+{
+    f.voRetorno = TfrmFidelidade::NovoRetorno();
+    const auto dataSets = dataSetsFechamento(f);
+    const auto bloco = blocoFechamento(f, tipoDocumento);
+    try {
+        return possvc::SetConcluiFechamento(dataSets.values(), dataSets.highest(), bloco.values(), bloco.highest(),
+                                            f.voRetorno)
+            .toString();
+    } catch (const platform::DatabaseError&) {
+        f.boFechamentoIncerto = true;
+        throw;
+    }
+}
+
 // The SAT steps after the close-out: the device issues the CF-e; the QR-code text, the key
 // and the CF-e number come from its answer; the result is recorded with the sale; the
 // extract is printed. A refusal raises the device's message. Once the device issued the
@@ -146,12 +164,7 @@ bool TfrmFidelidade::GeraVenda()
     //    what could be undone.
     try {
         PreencheVenda();
-        voRetorno = NovoRetorno();
-        const auto dataSets = dataSetsFechamento(*this);
-        const auto bloco = blocoFechamento(*this, tipoDocumento);
-        const QString sequencia = possvc::SetConcluiFechamento(dataSets.values(), dataSets.highest(), bloco.values(),
-                                                               bloco.highest(), voRetorno)
-                                      .toString();
+        const QString sequencia = concluiFechamento(*this, tipoDocumento);
         // A close-out that gives no sale number concluded nothing; its answer says why.
         if (sequencia.trimmed().isEmpty()) {
             const QString recusa = voRetorno.toList().value(0).toString();

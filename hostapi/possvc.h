@@ -88,5 +88,10 @@ extern POSSVC_EXPORT hostapi::ProcVar<void(const QVariantList& bloco, int maiorI
 // stands and nothing was cancelled.
 extern POSSVC_EXPORT hostapi::ProcVar<void(const QVariantList& bloco, int maiorIndice, QVariant& voRetorno,
                                            QString& resposta)> AlteraVendaCan;
+// Settles now, as the terminal's next start would, the sales it left pending: after a
+// close-out whose answer was lost. A SAT sale with no CF-e is cancelled and its points
+// given back (`voRetorno` at 2 names it); one whose CF-e the device issued stands
+// (`voRetorno` at 3 holds the CF-e number). Returns empty text, or the error's text.
+extern POSSVC_EXPORT hostapi::ProcVar<QString(QVariant& voRetorno)> ResolveVendasPendentes;
 
 }  // namespace possvc

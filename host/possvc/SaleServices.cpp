@@ -249,6 +249,34 @@ void includeCancelled(const QVariantList& block, int highest, QVariant& voRetorn
     answer = QString();
 }
 
+// This terminal's pending sales resolved as at the next start (PendingSales.h).
+QList<Resolution> resolveThisTerminal()
+{
+    return withConnection([&](platform::db::Connection& db) {
+        const SatMemory memory = satMemory();
+        return resolvePending(db, terminalIdentity(), memory, saleNow());
+    });
+}
+
+// After a close-out whose answer was lost: the sale it may have concluded is pending, and
+// is resolved now rather than at the next start.
+QString resolvePendingNow(QVariant& voRetorno)
+{
+    try {
+        for (const Resolution& r : resolveThisTerminal()) {
+            if (r.outcome == Resolution::Outcome::Cancelled) {
+                setResult(voRetorno, 1, r.detail);
+                setResult(voRetorno, 2, r.sequence);
+            } else if (r.outcome == Resolution::Outcome::Registered) {
+                setResult(voRetorno, 3, r.detail);
+            }
+        }
+    } catch (const platform::Error& e) {
+        return QStringLiteral("ResolveVendasPendentes: %1").arg(e.text());
+    }
+    return QString();
+}
+
 void alterCancelled(const QVariantList& block, int highest, QVariant& voRetorno, QString& answer)
 {
     try {
@@ -287,6 +315,7 @@ void installSaleServices()
     possvc::DisparaImpressaoNaoFiscal = printCustomerCopy;
     possvc::IncluiVendaCan = includeCancelled;
     possvc::AlteraVendaCan = alterCancelled;
+    possvc::ResolveVendasPendentes = resolvePendingNow;
     possvc::AlteraVendaCan.setRefusal([](const QVariantList&, int, QVariant&, QString& answer) {
         answer = QStringLiteral("AlteraVendaCan: o serviço recusou a atualização (falha simulada)");
     });
@@ -332,12 +361,8 @@ QString terminalIdentity()
 QStringList prepareScreen()
 {
     state().concluded.clear();
-    const QList<Resolution> done = withConnection([&](platform::db::Connection& db) {
-        const SatMemory memory = satMemory();
-        return resolvePending(db, terminalIdentity(), memory, saleNow());
-    });
     QStringList lines;
-    for (const Resolution& r : done)
+    for (const Resolution& r : resolveThisTerminal())
         lines << r.text();
     return lines;
 }
