@@ -297,6 +297,13 @@ public:
     // returns false, any other operation throws HostError. A library may set a refusal
     // that also fills the by-reference results as its device would.
     void setRefusal(Function refusal) { refusal_ = std::move(refusal); }
+    // Assigns an operation together with its device's refusal, so that the two are set
+    // in one place.
+    void assign(Function function, Function refusal)
+    {
+        function_ = std::move(function);
+        refusal_ = std::move(refusal);
+    }
 
     // Calls the current value; throws HostError when unassigned. A planned fault of the
     // library (ProcLib::failNext) replaces the call by the refusal.

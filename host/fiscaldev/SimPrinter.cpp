@@ -363,18 +363,12 @@ bool refuseAnswering(QVariant& voRetorno)
 
 void installAll()
 {
-    AbreCupom = abreCupom;
-    VendaItem = vendaItem;
-    FechaCupom = fechaCupom;
-    Atu_TotGeral = atuTotGeral;
-    Cancela_Cupom_Imp = cancelaCupomImp;
-    DataMoviFiscal = dataMoviFiscal;
-
-    AbreCupom.setRefusal(refuseRecord);
-    VendaItem.setRefusal(refuseRecord);
-    Atu_TotGeral.setRefusal(refuseRecord);
-    FechaCupom.setRefusal([](const QVariantList&, int, int, QVariant& r) { return refuseAnswering(r); });
-    Cancela_Cupom_Imp.setRefusal([](const QVariantList&, int, QVariant& r) { return refuseAnswering(r); });
+    AbreCupom.assign(abreCupom, refuseRecord);
+    VendaItem.assign(vendaItem, refuseRecord);
+    FechaCupom.assign(fechaCupom, [](const QVariantList&, int, int, QVariant& r) { return refuseAnswering(r); });
+    Atu_TotGeral.assign(atuTotGeral, refuseRecord);
+    Cancela_Cupom_Imp.assign(cancelaCupomImp, [](const QVariantList&, int, QVariant& r) { return refuseAnswering(r); });
+    DataMoviFiscal = dataMoviFiscal;  // a planned fault throws: the default refusal
 }
 
 void setOutputDir(const QString& dir) { printer().setDir(dir); }

@@ -301,24 +301,22 @@ void installSaleServices()
     possvc::getNumeroSerieNFCe = [](const QString&, const QString& cashRegister) { return seriesOf(cashRegister); };
     possvc::getDataEmissNFCe = [] { return emissionText(); };
     possvc::SetConcluiFechamento = concludeSale;
-    possvc::SATOnline = satOnline;
-    possvc::SATOnline.setRefusal([](const QString&, const QString&, const QString&, const QString&, const QString&,
-                                    const QString&, const QString&, const QString&, QStringList& answer) {
+    possvc::SATOnline.assign(satOnline, [](const QString&, const QString&, const QString&, const QString&,
+                                           const QString&, const QString&, const QString&, const QString&,
+                                           QStringList& answer) {
         answer = SatDevice::busyAnswer();
         return false;
     });
-    possvc::AtualizaVendaSat = updateSatSale;
-    possvc::AtualizaVendaSat.setRefusal([](const QString&, const QString&, const QString&, const QString&,
-                                           const QString&, const QStringList&) {
+    possvc::AtualizaVendaSat.assign(updateSatSale, [](const QString&, const QString&, const QString&, const QString&,
+                                                      const QString&, const QStringList&) {
         return QVariant(QStringLiteral("AtualizaVendaSat: o serviço recusou o registro do CF-e (falha simulada)"));
     });
     possvc::DisparaImpressaoNaoFiscal = printCustomerCopy;
     possvc::IncluiVendaCan = includeCancelled;
-    possvc::AlteraVendaCan = alterCancelled;
-    possvc::ResolveVendasPendentes = resolvePendingNow;
-    possvc::AlteraVendaCan.setRefusal([](const QVariantList&, int, QVariant&, QString& answer) {
+    possvc::AlteraVendaCan.assign(alterCancelled, [](const QVariantList&, int, QVariant&, QString& answer) {
         answer = QStringLiteral("AlteraVendaCan: o serviço recusou a atualização (falha simulada)");
     });
+    possvc::ResolveVendasPendentes = resolvePendingNow;
 }
 
 SaleServicesConfig& config()
