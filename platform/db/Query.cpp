@@ -219,7 +219,30 @@ void Statement::prepare()
             fail(QStringLiteral("prepare"), e.text());
         }
     } else {
+        if (runsAsText(conn))
+            checkOnDriver(conn);
         prepareOnDriver(conn, key, true);  // as open() and execute() run it
+    }
+}
+
+// On PostgreSQL the driver prepares with PREPARE and runs with EXECUTE, and the server
+// stores the whole result of an EXECUTE before it sends the first row: a large result
+// then costs a second pass on the server and arrives only once complete. A text without
+// parameters has nothing to bind, so it runs as it stands and its rows stream to the
+// client as the server finds them; only its planning is repeated at each run.
+bool Statement::runsAsText(const Connection& conn) const
+{
+    return markers_.isEmpty() && conn.connectionTarget().driver == QLatin1String("QPSQL");
+}
+
+// A text that runs as it stands is checked ahead on a prepared statement dropped at once.
+void Statement::checkOnDriver(Connection& conn)
+{
+    QSqlQuery check(conn.database());
+    if (!check.prepare(prepared_)) {
+        const QString text = check.lastError().text();
+        releaseQuery();
+        fail(QStringLiteral("prepare"), text);
     }
 }
 
@@ -275,7 +298,7 @@ void Statement::prepareOnDriver(Connection& conn, const QString& key, bool forwa
     // On PostgreSQL a forward-only query is fetched a row at a time, one result from the
     // server per row; the whole result at once is what a provider reads.
     query_.setForwardOnly(forwardOnly && conn.connectionTarget().driver != QLatin1String("QPSQL"));
-    if (!query_.prepare(prepared_)) {
+    if (!runsAsText(conn) && !query_.prepare(prepared_)) {
         const QString text = query_.lastError().text();
         releaseQuery();
         fail(QStringLiteral("prepare"), text);
@@ -295,7 +318,7 @@ void Statement::runOnDriver(Connection& conn, const QString& key, const QVariant
         conn.applyStatementTimeout(commandTimeout_);
     for (int i = 0; i < values.size(); ++i)
         query_.bindValue(i, values[i]);
-    if (!query_.exec()) {
+    if (!(runsAsText(conn) ? query_.exec(prepared_) : query_.exec())) {
         const QString text = query_.lastError().text();
         releaseQuery();
         fail(QStringLiteral("execute"), text);

@@ -102,7 +102,9 @@ public:
 
     // Prepares the text on the connection ahead of its first run, so that the run only
     // executes. Nothing runs: no row is read or written and no lock is taken. Throws
-    // DatabaseError; the statement is then prepared again by its next run.
+    // DatabaseError; the statement is then prepared again by its next run. On PostgreSQL
+    // a text without parameters is only checked: it runs as it stands, so that its rows
+    // stream from the server (see Query.cpp).
     void prepare();
 
 protected:
@@ -129,6 +131,8 @@ private:
     QString preparationKey(const Connection& conn) const;
     void prepareOnSqlite(sqlite3* handle, const QString& key);
     void prepareOnDriver(Connection& conn, const QString& key, bool forwardOnly);
+    bool runsAsText(const Connection& conn) const;
+    void checkOnDriver(Connection& conn);
     QPointer<Connection> connection_;
     QSqlQuery query_;
     std::unique_ptr<SqliteStatement> lite_;
