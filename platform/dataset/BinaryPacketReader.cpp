@@ -28,6 +28,7 @@ bool hasBinarySignature(const QByteArray& bytes)
 namespace {
 
 constexpr int kHeaderSize = 24;
+constexpr quint32 kSampleRows = 256;  // rows read before the text pools' room is judged
 
 // One nesting level of the metadata.
 struct Layout {
@@ -119,9 +120,12 @@ private:
                 return false;
         store.reset(top.fields);
         reserveColumns(top.fields, store);
-        for (quint32 r = 0; r < rowCount_; ++r)
+        for (quint32 r = 0; r < rowCount_; ++r) {
+            if (r == kSampleRows)
+                reserveBySample(store);
             if (!readRowInto(top, store))
                 return false;
+        }
         checkAtEnd();
         return true;
     }
@@ -187,6 +191,19 @@ private:
             detail::Column& column = store.column(f);
             const qint64 share = column.isText() ? left * qMax(fields[f].size, 1) / qMax<qint64>(widths, 1) : 0;
             column.reserve(rows, qsizetype(share));
+        }
+    }
+
+    // The rows read so far tell each text column's share of the rest, with an eighth to
+    // spare: the fields' declared sizes only guess it, and a pool grown past its room
+    // copies every character read before.
+    void reserveBySample(detail::RowStore& store) const
+    {
+        const quint32 read = store.rowCount(), left = rowCount_ - read;
+        for (int f = 0; f < store.columnCount(); ++f) {
+            detail::Column& column = store.column(f);
+            if (column.isText())
+                column.reserve(rowCount_, column.textChars() + column.textChars() * left * 9 / (8 * qsizetype(read)));
         }
     }
 

@@ -81,6 +81,7 @@ public:
     bool isText() const { return text_; }
     quint32 rowCount() const;
     void reserve(quint32 rows, qsizetype chars);
+    qsizetype textChars() const { return qsizetype(pool_.size()); }  // characters in the pool
 
     void append(const QVariant& value);  // a new physical row; value already converted
     void appendText(QStringView text);   // text columns: a new physical row holding `text`
