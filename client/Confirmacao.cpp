@@ -40,14 +40,18 @@ bool saldosSuficientes(ClientDataSet& brindes, ClientDataSet& campanhas)
     return suficiente;
 }
 
-// The device's answer may have been lost after it issued the CF-e: the host's answer
-// names the CF-e, and the sale stands.
-void adotaCfeEmitido(TfrmFidelidade& f)
+// The host's answer may name a document that stands: a CF-e the device issued for the
+// sale, or this attempt's NFC-e, authorised by the close-out. The sale then stands.
+void adotaDocumentoEmitido(TfrmFidelidade& f)
 {
-    const QString cfeEmitido = f.voRetorno.toList().value(3).toString();
-    if (!cfeEmitido.isEmpty()) {
+    const QString emitido = f.voRetorno.toList().value(3).toString();
+    if (emitido.isEmpty())
+        return;
+    if (f.boSistemaNfce) {
+        f.boDocumentoEmitido = emitido == f.stNrNfce;
+    } else {
         f.boDocumentoEmitido = true;
-        f.stNrCfe = cfeEmitido;
+        f.stNrCfe = emitido;
     }
 }
 
@@ -76,7 +80,7 @@ bool cancelaVendaSat(TfrmFidelidade& f)
     }
     hostkit::MensagemMetodo(QVariant(resposta), true, 0, QStringLiteral("AlteraVendaCan"),
                             QStringLiteral("Cli_Vak04100"), contexto, QString());
-    adotaCfeEmitido(f);
+    adotaDocumentoEmitido(f);
     if (hostkit::isErrorResult(QVariant(resposta))) {
         f.AnotaMotivo(resposta);
         return false;
@@ -85,9 +89,10 @@ bool cancelaVendaSat(TfrmFidelidade& f)
 }
 
 // A close-out that failed in the database may have kept the sale, whose number this
-// screen never learnt: the host settles the terminal's pending sales now. True when it
-// answered without error.
-bool resolveVendaIncerta(TfrmFidelidade& f)
+// screen never learnt; a sale of an electronic document is marked pending with it. The
+// host settles the terminal's pending sales now. False when it could not; otherwise the
+// sale stands with its document, or `cancelada` tells whether the host cancelled it.
+bool resolveVendaIncerta(TfrmFidelidade& f, bool& cancelada)
 {
     f.voRetorno = TfrmFidelidade::NovoRetorno();
     QString resposta;
@@ -100,7 +105,9 @@ bool resolveVendaIncerta(TfrmFidelidade& f)
         f.AnotaMotivo(QStringLiteral("A venda pendente não foi resolvida: %1").arg(resposta));
         return false;
     }
-    adotaCfeEmitido(f);
+    adotaDocumentoEmitido(f);
+    // Only this attempt's NFC-e names its sale; a SAT terminal logs no failed attempt.
+    cancelada = f.boSistemaNfce && f.voRetorno.toList().value(4).toString() == f.stNrNfce;
     return true;
 }
 
@@ -128,6 +135,36 @@ void informaDocumentoEmitido(TfrmFidelidade& f)
                          {f.stNrCfe.isEmpty() ? f.stChaveAcesso : f.stNrCfe, f.stNrSeqVenda});
 }
 
+// After a close-out whose answer was lost, the database could not be asked whether it
+// kept the sale: it may stand with its receipt or NFC-e, or nothing of it is left. The
+// terminal's next start settles which (pending sales first, then the printer's last
+// receipt). A SAT sale without a CF-e is always cancelled then.
+void informaVendaIncerta(TfrmFidelidade& f)
+{
+    if (f.boSistemaSat && !f.boSistemaNfce)
+        return f.MostraMensagem(QStringLiteral("VENDA_NAO_CANC"), hostkit::tmErro, f.MotivoFalha(), {f.stNrSeqVenda});
+    QStringList documentos;
+    if (f.boUtilizaImpFis)
+        documentos << QStringLiteral("cupom %1").arg(f.stCupNr);
+    if (f.boSistemaNfce)
+        documentos << QStringLiteral("NFC-e %1").arg(f.stNrNfce);
+    f.MostraMensagem(QStringLiteral("VENDA_INCERTA"), hostkit::tmErro, f.MotivoFalha(),
+                     {documentos.join(QStringLiteral(", "))});
+}
+
+// The sale a close-out whose answer was lost may have kept, settled before anything else
+// is undone. False when it could not be. A sale of an electronic document is settled by
+// the host (it may stand with its document); a receipt's sale is entered as cancelled
+// before its receipt is cancelled, so that no receipt is cancelled under a sale that
+// stands. `cancelada`: the sale is cancelled and logged already.
+bool acertaVendaIncerta(TfrmFidelidade& f, bool& cancelada)
+{
+    if (f.boSistemaSat || f.boSistemaNfce)
+        return resolveVendaIncerta(f, cancelada);
+    cancelada = registraCancelamento(f);
+    return cancelada;
+}
+
 // Undoes what a failed or interrupted attempt did and tells the operator how it ended.
 // A sale whose NFC-e or CF-e was issued stands. A receipt is cancelled on the printer
 // once, and the sale entered as cancelled only when no receipt of it stands; a SAT sale
@@ -137,16 +174,21 @@ void desfazEInforma(TfrmFidelidade& f)
 {
     if (f.boDocumentoEmitido)
         return informaDocumentoEmitido(f);
+    bool vendaCancelada = false;
+    if (f.boFechamentoIncerto) {
+        if (!acertaVendaIncerta(f, vendaCancelada))
+            return informaVendaIncerta(f);
+        if (f.boDocumentoEmitido)
+            return informaDocumentoEmitido(f);
+    }
     bool vendaPendente = false;
     if (f.boUtilizaImpFis) {
         if (f.CupomPendente() && !f.boCancelamentoRecusado)
             f.CancelaCupom(false);
-        if (!f.CupomPendente())
+        if (!f.CupomPendente() && !vendaCancelada)
             vendaPendente = !registraCancelamento(f) && !f.stNrSeqVenda.isEmpty();
     } else if (f.boSistemaSat && !f.stNrSeqVenda.isEmpty()) {
         vendaPendente = !cancelaVendaSat(f);
-    } else if (f.boSistemaSat && !f.boSistemaNfce && f.boFechamentoIncerto) {
-        vendaPendente = !resolveVendaIncerta(f);
     }
     if (f.boDocumentoEmitido)
         return informaDocumentoEmitido(f);

@@ -30,6 +30,10 @@ QStringList tabelaMensagens()
         QStringLiteral("VENDA_NAO_CANC|Ocorreu um erro na emissão da venda %1 e ela não pôde ser cancelada agora: "
                        "os pontos continuam debitados. A venda ficou pendente e será cancelada pelo sistema, com a "
                        "devolução dos pontos; não refaça o resgate antes disso."),
+        QStringLiteral("VENDA_INCERTA|O banco de dados não confirmou o registro da venda do resgate (%1) e não pôde "
+                       "ser consultado agora. Se a venda foi registrada, o resgate está concluído e os pontos foram "
+                       "debitados; se não foi, nada ficou dele. O sistema acerta isso quando o caixa for reaberto: "
+                       "reabra o caixa antes de um novo resgate."),
         QStringLiteral("NFCE_SEM_VIA|A NFC-e %1 foi emitida e a venda está concluída, mas a via do consumidor não foi "
                        "impressa. Os pontos foram debitados: não refaça o resgate; reimprima a via da NFC-e."),
         QStringLiteral("CFE_EMITIDO|O CF-e %1 foi emitido e a venda %2 está concluída, mas houve uma falha depois da "

@@ -89,9 +89,11 @@ extern POSSVC_EXPORT hostapi::ProcVar<void(const QVariantList& bloco, int maiorI
 extern POSSVC_EXPORT hostapi::ProcVar<void(const QVariantList& bloco, int maiorIndice, QVariant& voRetorno,
                                            QString& resposta)> AlteraVendaCan;
 // Settles now, as the terminal's next start would, the sales it left pending: after a
-// close-out whose answer was lost. A SAT sale with no CF-e is cancelled and its points
-// given back (`voRetorno` at 2 names it); one whose CF-e the device issued stands
-// (`voRetorno` at 3 holds the CF-e number). Returns empty text, or the error's text.
+// close-out whose answer was lost. A SAT sale with no CF-e, or an NFC-e sale whose NFC-e
+// was not authorised, is cancelled and its points given back (`voRetorno` at 2 names it,
+// at 4 its NFC-e number); one whose CF-e the device issued or whose NFC-e was authorised
+// stands (`voRetorno` at 3 holds the CF-e or NFC-e number). Returns empty text, or the
+// error's text.
 extern POSSVC_EXPORT hostapi::ProcVar<QString(QVariant& voRetorno)> ResolveVendasPendentes;
 
 }  // namespace possvc

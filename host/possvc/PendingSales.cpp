@@ -48,7 +48,8 @@ bool resolveOne(platform::db::Connection& db, const Pending& p, const SatMemory&
                             && !q.value(2).toString().trimmed().isEmpty();
     const QString nfceNumber = concluded ? q.value(3).toString().trimmed() : QString();
     q.close();
-    r = Resolution{p.branch, p.cashRegister, p.sequence, p.docType, Resolution::Outcome::AlreadyCancelled, {}};
+    r = Resolution{p.branch, p.cashRegister, p.sequence, p.docType, Resolution::Outcome::AlreadyCancelled, {},
+                   nfceNumber};
     if (!concluded)
         return true;
     if (p.docType == QLatin1String("S")) {

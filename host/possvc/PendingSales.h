@@ -31,7 +31,8 @@ struct POSSVC_EXPORT Resolution {
     enum class Outcome { Registered, Stands, Cancelled, AlreadyCancelled };
     QString branch, cashRegister, sequence, docType;
     Outcome outcome = Outcome::Stands;
-    QString detail;  // the CF-e or NFC-e number, or the cancelled-sale log number
+    QString detail;    // the CF-e or NFC-e number, or the cancelled-sale log number
+    QString document;  // the sale's NFC-e number, when it has one
     QString text() const;  // one line for the host's log
 };
 

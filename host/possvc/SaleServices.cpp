@@ -267,7 +267,8 @@ QString resolvePendingNow(QVariant& voRetorno)
             if (r.outcome == Resolution::Outcome::Cancelled) {
                 setResult(voRetorno, 1, r.detail);
                 setResult(voRetorno, 2, r.sequence);
-            } else if (r.outcome == Resolution::Outcome::Registered) {
+                setResult(voRetorno, 4, r.document);
+            } else if (r.outcome == Resolution::Outcome::Registered || r.outcome == Resolution::Outcome::Stands) {
                 setResult(voRetorno, 3, r.detail);
             }
         }

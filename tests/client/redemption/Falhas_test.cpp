@@ -8,6 +8,7 @@
 #include "RedemptionFixture.h"
 
 #include "host/fiscaldev/SimPrinter.h"
+#include "host/possvc/SaleServices.h"
 #include "hostapi/fiscaldev.h"
 #include "hostapi/possvc.h"
 #include "platform/Error.h"
@@ -28,6 +29,8 @@ enum class Fim {
     CupomPendente,  // no sale, but the printer kept its receipt: "CUPOM_NAO_CANC"
     VendaPendente,  // the sale could not be cancelled now: "VENDA_NAO_CANC"
     Mantido,        // the document was issued, a later step failed: the sale stands
+    Incerto,        // the close-out's answer was lost and the database could not be asked
+                    // again: its receipt or NFC-e is left standing, "VENDA_INCERTA"
 };
 
 // Perdida: the call does its work, then raises, as a lost answer of a device or a
@@ -73,7 +76,7 @@ const Falha kFalhas[] = {
     {Nfce, "AtivaProcesso", nullptr, Nada, Nada},
     {Nfce, "getNumeroSerieNFCe", nullptr, Desfeito, Desfeito},
     {Nfce, "getDataEmissNFCe", nullptr, Desfeito, Desfeito},
-    {Nfce, "SetConcluiFechamento", nullptr, Desfeito, Desfeito},
+    {Nfce, "SetConcluiFechamento", nullptr, Desfeito, Desfeito, Mantido},
     {Nfce, "DisparaImpressaoNaoFiscal", nullptr, Mantido, Mantido},
     {Nfce, "DesativaProcesso", nullptr, Concluido, Concluido},
     {Sat, "AtivaProcesso", nullptr, Nada, Nada},
@@ -91,7 +94,7 @@ const Falha kFalhas[] = {
     {NfceComImpressora, "Atu_TotGeral", nullptr, Concluido, Desfeito},
     {NfceComImpressora, "getNumeroSerieNFCe", nullptr, Desfeito, Desfeito},
     {NfceComImpressora, "getDataEmissNFCe", nullptr, Desfeito, Desfeito},
-    {NfceComImpressora, "SetConcluiFechamento", nullptr, Desfeito, Desfeito},
+    {NfceComImpressora, "SetConcluiFechamento", nullptr, Desfeito, Desfeito, Mantido},
     {NfceComImpressora, "DisparaImpressaoNaoFiscal", nullptr, Mantido, Mantido},
     {NfceComImpressora, "DesativaProcesso", nullptr, Concluido, Concluido},
     // A failure, then its undo failing.
@@ -105,6 +108,11 @@ const Falha kFalhas[] = {
     {NfceComImpressora, "SetConcluiFechamento", "Cancela_Cupom_Imp", CupomPendente, CupomPendente},
     {Sat, "SATOnline", "AlteraVendaCan", VendaPendente, VendaPendente},
     {Sat, "SetConcluiFechamento", "ResolveVendasPendentes", Nada, Nada, VendaPendente},
+    // A lost close-out answer, then the settling of the sale it kept failing too.
+    {Fiscal, "SetConcluiFechamento", "IncluiVendaCan", Nada, Nada, Incerto},
+    {Fiscal, "SetConcluiFechamento", "Cancela_Cupom_Imp", Nada, Nada, CupomPendente},
+    {Nfce, "SetConcluiFechamento", "ResolveVendasPendentes", Nada, Nada, Incerto},
+    {NfceComImpressora, "SetConcluiFechamento", "ResolveVendasPendentes", Nada, Nada, Incerto},
 };
 
 std::vector<Caso> casos()
@@ -158,6 +166,14 @@ protected:
         case Desfeito: return msg("ERRO_IMP_CUP");
         case CupomPendente: return msg("CUPOM_NAO_CANC").arg(form->stCupNr);
         case VendaPendente: return msg("VENDA_NAO_CANC").arg(form->stNrSeqVenda);
+        case Incerto: {
+            QStringList documentos;
+            if (impressora())
+                documentos << QStringLiteral("cupom %1").arg(form->stCupNr);
+            if (marcaNfce(GetParam().falha.perfil))
+                documentos << QStringLiteral("NFC-e %1").arg(form->stNrNfce);
+            return msg("VENDA_INCERTA").arg(documentos.join(QStringLiteral(", ")));
+        }
         case Mantido:
             return GetParam().falha.perfil == Sat ? msg("CFE_EMITIDO").arg(form->stNrCfe, form->stNrSeqVenda)
                                                   : msg("NFCE_SEM_VIA").arg(form->stNrNfce);
@@ -200,7 +216,7 @@ TEST_P(FalhaNaConfirmacao, BancoImpressoraEMensagemConcordam)
     EXPECT_EQ(brindes(), 0);
 
     // The database: the sale stands with its points spent, or neither.
-    const bool vendaFica = fim == Concluido || fim == Mantido || fim == VendaPendente;
+    const bool vendaFica = fim == Concluido || fim == Mantido || fim == VendaPendente || fim == Incerto;
     EXPECT_EQ(vendasAtivas(), vendaFica ? 1 : 0);
     const double esperado = vendaFica ? 70.0 : 100.0;
     EXPECT_DOUBLE_EQ(saldoBanco(QStringLiteral("CP1"), "VRRESTANTE"), esperado);
@@ -248,15 +264,29 @@ TEST_P(FalhaNaConfirmacao, BancoImpressoraEMensagemConcordam)
         }
     }
 
-    // The screen takes the next redemption.
     fiscaldev::library().clearFaults();
     possvc::library().clearFaults();
     restaura();
+    // What was left for the next start is settled by it, as the operator was told: a
+    // pending SAT sale without a CF-e is cancelled; the sale of a lost close-out answer
+    // stands with its receipt and NFC-e.
+    int ativas = vendaFica ? 1 : 0;
+    if (fim == VendaPendente || fim == Incerto) {
+        possvc::sim::prepareScreen();
+        const int cancelamentos = fiscaldev::sim::status().cancellations;
+        fiscaldev::sim::recover(possvc::sim::receiptHasSale);
+        EXPECT_EQ(fiscaldev::sim::status().cancellations, cancelamentos);
+        ativas = fim == Incerto ? 1 : 0;
+        EXPECT_EQ(vendasAtivas(), ativas);
+        EXPECT_DOUBLE_EQ(saldoBanco(QStringLiteral("CP1"), "VRRESTANTE"), ativas ? 70.0 : 100.0);
+    }
+
+    // The screen takes the next redemption.
     campanha(QStringLiteral("CP1"));
     escolhe({QStringLiteral("P1")});
     confirma();
-    EXPECT_EQ(vendasAtivas(), vendaFica ? 2 : 1);
-    EXPECT_DOUBLE_EQ(saldo(QStringLiteral("CP1"), "VRRESTANTE"), esperado - 30.0);
+    EXPECT_EQ(vendasAtivas(), ativas + 1);
+    EXPECT_DOUBLE_EQ(saldo(QStringLiteral("CP1"), "VRRESTANTE"), (ativas ? 70.0 : 100.0) - 30.0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Chamadas, FalhaNaConfirmacao, ::testing::ValuesIn(casos()),
