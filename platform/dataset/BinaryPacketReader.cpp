@@ -196,14 +196,18 @@ private:
 
     // The rows read so far tell each text column's share of the rest, with an eighth to
     // spare: the fields' declared sizes only guess it, and a pool grown past its room
-    // copies every character read before.
+    // copies every character read before. As in reserveColumns(), the bytes left bound
+    // both the rows and the characters still to come.
     void reserveBySample(detail::RowStore& store) const
     {
-        const quint32 read = store.rowCount(), left = rowCount_ - read;
+        const qsizetype read = store.rowCount(), bytesLeft = size_ - pos_;
+        const qsizetype rowsLeft = qMin<qsizetype>(rowCount_ - read, bytesLeft);
         for (int f = 0; f < store.columnCount(); ++f) {
             detail::Column& column = store.column(f);
-            if (column.isText())
-                column.reserve(rowCount_, column.textChars() + column.textChars() * left * 9 / (8 * qsizetype(read)));
+            if (column.isText()) {
+                const qsizetype more = qMin(column.textChars() * rowsLeft * 9 / (8 * read), bytesLeft);
+                column.reserve(quint32(read + rowsLeft), column.textChars() + more);
+            }
         }
     }
 

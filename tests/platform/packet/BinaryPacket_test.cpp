@@ -386,6 +386,13 @@ TEST(BinaryPacket, HugeDeclaredCountsAndLengthsAreErrorsNotAllocations)
     nested.header(2, 1, 2).field("N", 0x050E0001).field("A", kInt4).u16(0).u16(0).finishMetadata();
     nested.u8(0).u8(0).u32(0xFFFFFFFF).u8(0).u8(0).i32(1);
     expectError(nested.out, "nested row count");
+    // Past the rows read before the text pools are sized, the declared count still
+    // reserves no more than the bytes left can hold.
+    Bytes texts;
+    texts.header(1, 0xFFFFFFFF).fieldWithWidth("S", kZString1, 20).u16(0).finishMetadata();
+    for (int r = 0; r < 300; ++r)
+        texts.u8(0).u8(0).str("abcdefgh");
+    expectError(texts.out, "row count past the first rows");
 }
 
 TEST(BinaryPacket, UnsupportedTypesAndVersionsAreNamed)
