@@ -136,9 +136,9 @@ bool postgresConfigured()
 
 void configure(testsupport::TerminalFixture& term, Perfil profile, const QString& cashRegister = QStringLiteral("003"))
 {
-    term.params[QStringLiteral("UTILIZAIMPFIS")] = profile == Perfil::Fiscal;
-    term.params[QStringLiteral("SISTEMAQVNNFCE")] = profile == Perfil::Nfce;
-    term.params[QStringLiteral("SISTEMAQVNSAT")] = profile == Perfil::Sat;
+    term.params[QStringLiteral("UTILIZAIMPFIS")] = redemption::temImpressora(profile);
+    term.params[QStringLiteral("SISTEMAQVNNFCE")] = redemption::marcaNfce(profile);
+    term.params[QStringLiteral("SISTEMAQVNSAT")] = redemption::marcaSat(profile);
     term.params[QStringLiteral("CDCAIXA")] = cashRegister;
     term.writeAll();
     redemption::escreveTiposRecebimento(term.dir());
@@ -222,6 +222,7 @@ const QString kChoose = QStringLiteral("pick CDARVPROD=0101\nprice 10.00\nkey F4
 struct Crash {
     Perfil profile;
     const char* op;
+    const char* refused;  // a step refused before, so that the crash comes in its undo; or nullptr
     bool after;
     bool complete;  // the redemption stands after recovery
     bool postgres;
@@ -238,7 +239,9 @@ TEST_P(HostKilled, RestartLeavesTheRedemptionCompleteOrUndone)
     configure(term, c.profile);
     Shop shop(term, c.postgres);
 
-    const QString crash = QStringLiteral("crash %1 %2\n").arg(QLatin1String(c.op), c.after ? QStringLiteral("after") : QStringLiteral("before"));
+    QString crash = QStringLiteral("crash %1 %2\n").arg(QLatin1String(c.op), c.after ? QStringLiteral("after") : QStringLiteral("before"));
+    if (c.refused)
+        crash.prepend(QStringLiteral("fail %1\n").arg(QLatin1String(c.refused)));
     auto first = startHost(term, shop.connectionString(), kChoose + crash + QStringLiteral("key F5\n"), QStringLiteral("crash"));
     const HostRun killed = finish(*first, term, QStringLiteral("crash"));
     ASSERT_EQ(killed.exitCode, hostapi::kCrashExitStatus) << "the planned crash did not happen";
@@ -264,7 +267,7 @@ TEST_P(HostKilled, RestartLeavesTheRedemptionCompleteOrUndone)
     EXPECT_FALSE(printer.contains(QStringLiteral("open")));
     const QJsonObject last = printer.value(QStringLiteral("lastReceipt")).toObject();
     const bool validReceipt = last.value(QStringLiteral("cancellable")).toBool();
-    if (c.profile == Perfil::Fiscal) {
+    if (redemption::temImpressora(c.profile)) {
         EXPECT_EQ(validReceipt, c.complete) << recovered.toStdString();
         if (c.complete)
             EXPECT_EQ(concluded[0][4].toInt(), last.value(QStringLiteral("coo")).toInt());
@@ -276,7 +279,7 @@ TEST_P(HostKilled, RestartLeavesTheRedemptionCompleteOrUndone)
             EXPECT_TRUE(issued.contains(sale[0] + QLatin1Char('/') + sale[1]));
             EXPECT_FALSE(sale[2].isEmpty()) << "the CF-e number reached the sale";
         }
-        if (c.profile == Perfil::Nfce)
+        if (redemption::marcaNfce(c.profile))
             EXPECT_EQ(sale[3].size(), 44) << "the NFC-e key";
     }
     if (c.profile == Perfil::Sat && !c.complete)
@@ -289,6 +292,7 @@ std::vector<Crash> crashes()
         Perfil profile;
         const char* op;
         bool completeBefore, completeAfter;
+        const char* refused = nullptr;
     };
     const Step steps[] = {
         {Perfil::Fiscal, "AbreCupom", false, false},
@@ -302,18 +306,25 @@ std::vector<Crash> crashes()
         {Perfil::Sat, "SATOnline", false, true},
         {Perfil::Sat, "AtualizaVendaSat", true, true},
         {Perfil::Sat, "DisparaImpressaoNaoFiscal", true, true},
+        {Perfil::NfceComImpressora, "FechaCupom", false, false},
+        {Perfil::NfceComImpressora, "SetConcluiFechamento", false, true},
+        // Killed while undoing a refused step.
+        {Perfil::Fiscal, "Cancela_Cupom_Imp", false, false, "FechaCupom"},
+        {Perfil::Fiscal, "IncluiVendaCan", false, false, "SetConcluiFechamento"},
+        {Perfil::Sat, "AlteraVendaCan", false, false, "SATOnline"},
+        {Perfil::NfceComImpressora, "Cancela_Cupom_Imp", false, false, "SetConcluiFechamento"},
     };
     std::vector<Crash> all;
     for (bool postgres : {false, true})
         for (const Step& s : steps)
             for (bool after : {false, true})
-                all.push_back({s.profile, s.op, after, after ? s.completeAfter : s.completeBefore, postgres});
+                all.push_back({s.profile, s.op, s.refused, after, after ? s.completeAfter : s.completeBefore, postgres});
     return all;
 }
 
 INSTANTIATE_TEST_SUITE_P(Steps, HostKilled, ::testing::ValuesIn(crashes()), [](const ::testing::TestParamInfo<Crash>& info) {
     const Crash& c = info.param;
-    return std::string(redemption::nomePerfil(c.profile)) + "_" + c.op + (c.after ? "_after" : "_before")
+    return std::string(redemption::nomePerfil(c.profile)) + (c.refused ? std::string("_") + c.refused + "_refused" : "") + "_" + c.op + (c.after ? "_after" : "_before")
            + (c.postgres ? "_PostgreSQL" : "_SQLite");
 });
 
