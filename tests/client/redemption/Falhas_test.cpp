@@ -17,6 +17,7 @@
 
 #include <functional>
 #include <optional>
+#include <vector>
 
 namespace redemption {
 namespace {
@@ -62,58 +63,59 @@ struct Caso {
 using enum Fim;
 using enum Perfil;
 
-// Every procedure variable a successful confirmation calls, per profile, then the pairs.
-const Falha kFalhas[] = {
-    {Fiscal, "AtivaProcesso", nullptr, Nada, Nada},
-    {Fiscal, "AbreCupom", nullptr, Desfeito, Desfeito},
-    {Fiscal, "DataMoviFiscal", nullptr, Desfeito, Desfeito},
-    {Fiscal, "getProdCodCestNcm", nullptr, Desfeito, Desfeito},
-    {Fiscal, "VendaItem", nullptr, Desfeito, Desfeito},
-    {Fiscal, "FechaCupom", nullptr, Desfeito, Desfeito},
-    {Fiscal, "Atu_TotGeral", nullptr, Concluido, Desfeito},
-    {Fiscal, "SetConcluiFechamento", nullptr, Desfeito, Desfeito, Desfeito},
-    {Fiscal, "DesativaProcesso", nullptr, Concluido, Concluido},
-    {Nfce, "AtivaProcesso", nullptr, Nada, Nada},
-    {Nfce, "getNumeroSerieNFCe", nullptr, Desfeito, Desfeito},
-    {Nfce, "getDataEmissNFCe", nullptr, Desfeito, Desfeito},
-    {Nfce, "SetConcluiFechamento", nullptr, Desfeito, Desfeito, Mantido},
-    {Nfce, "DisparaImpressaoNaoFiscal", nullptr, Mantido, Mantido},
-    {Nfce, "DesativaProcesso", nullptr, Concluido, Concluido},
-    {Sat, "AtivaProcesso", nullptr, Nada, Nada},
-    {Sat, "SetConcluiFechamento", nullptr, Desfeito, Desfeito, Desfeito},
-    {Sat, "SATOnline", nullptr, Desfeito, Desfeito, Mantido},
-    {Sat, "AtualizaVendaSat", nullptr, Mantido, Mantido},
-    {Sat, "DisparaImpressaoNaoFiscal", nullptr, Mantido, Mantido},
-    {Sat, "DesativaProcesso", nullptr, Concluido, Concluido},
-    {NfceComImpressora, "AtivaProcesso", nullptr, Nada, Nada},
-    {NfceComImpressora, "AbreCupom", nullptr, Desfeito, Desfeito},
-    {NfceComImpressora, "DataMoviFiscal", nullptr, Desfeito, Desfeito},
-    {NfceComImpressora, "getProdCodCestNcm", nullptr, Desfeito, Desfeito},
-    {NfceComImpressora, "VendaItem", nullptr, Desfeito, Desfeito},
-    {NfceComImpressora, "FechaCupom", nullptr, Desfeito, Desfeito},
-    {NfceComImpressora, "Atu_TotGeral", nullptr, Concluido, Desfeito},
-    {NfceComImpressora, "getNumeroSerieNFCe", nullptr, Desfeito, Desfeito},
-    {NfceComImpressora, "getDataEmissNFCe", nullptr, Desfeito, Desfeito},
-    {NfceComImpressora, "SetConcluiFechamento", nullptr, Desfeito, Desfeito, Mantido},
-    {NfceComImpressora, "DisparaImpressaoNaoFiscal", nullptr, Mantido, Mantido},
-    {NfceComImpressora, "DesativaProcesso", nullptr, Concluido, Concluido},
-    // A failure, then its undo failing.
-    {Fiscal, "VendaItem", "Cancela_Cupom_Imp", CupomPendente, CupomPendente},
-    {Fiscal, "FechaCupom", "Cancela_Cupom_Imp", CupomPendente, CupomPendente},
-    {Fiscal, "DataMoviFiscal", "Cancela_Cupom_Imp", CupomPendente, CupomPendente},
-    {Fiscal, "SetConcluiFechamento", "Cancela_Cupom_Imp", CupomPendente, CupomPendente},
-    {Fiscal, "AbreCupom", "IncluiVendaCan", Desfeito, Desfeito},
-    {Fiscal, "SetConcluiFechamento", "IncluiVendaCan", Desfeito, Desfeito},
-    {NfceComImpressora, "getNumeroSerieNFCe", "Cancela_Cupom_Imp", CupomPendente, CupomPendente},
-    {NfceComImpressora, "SetConcluiFechamento", "Cancela_Cupom_Imp", CupomPendente, CupomPendente},
-    {Sat, "SATOnline", "AlteraVendaCan", VendaPendente, VendaPendente},
-    {Sat, "SetConcluiFechamento", "ResolveVendasPendentes", Nada, Nada, VendaPendente},
-    // A lost close-out answer, then the settling of the sale it kept failing too.
-    {Fiscal, "SetConcluiFechamento", "IncluiVendaCan", Nada, Nada, Incerto},
-    {Fiscal, "SetConcluiFechamento", "Cancela_Cupom_Imp", Nada, Nada, CupomPendente},
-    {Nfce, "SetConcluiFechamento", "ResolveVendasPendentes", Nada, Nada, Incerto},
-    {NfceComImpressora, "SetConcluiFechamento", "ResolveVendasPendentes", Nada, Nada, Incerto},
+// A fault at one step, and what follows from it, alike on each of `perfis`.
+struct Passo {
+    std::vector<Perfil> perfis;
+    const char* op;
+    const char* desfaz;
+    Fim falso, erro;
+    std::optional<Fim> perdida = {};
 };
+
+const std::vector<Perfil> kTodos{Fiscal, Nfce, Sat, NfceComImpressora};
+const std::vector<Perfil> kImpressora{Fiscal, NfceComImpressora};
+const std::vector<Perfil> kNfce{Nfce, NfceComImpressora};
+
+// Every procedure variable a successful confirmation calls, per profile, then the pairs.
+const Passo kPassos[] = {
+    {kTodos, "AtivaProcesso", nullptr, Nada, Nada},
+    {kImpressora, "AbreCupom", nullptr, Desfeito, Desfeito},
+    {kImpressora, "DataMoviFiscal", nullptr, Desfeito, Desfeito},
+    {kImpressora, "getProdCodCestNcm", nullptr, Desfeito, Desfeito},
+    {kImpressora, "VendaItem", nullptr, Desfeito, Desfeito},
+    {kImpressora, "FechaCupom", nullptr, Desfeito, Desfeito},
+    {kImpressora, "Atu_TotGeral", nullptr, Concluido, Desfeito},
+    {kNfce, "getNumeroSerieNFCe", nullptr, Desfeito, Desfeito},
+    {kNfce, "getDataEmissNFCe", nullptr, Desfeito, Desfeito},
+    {{Fiscal, Sat}, "SetConcluiFechamento", nullptr, Desfeito, Desfeito, Desfeito},
+    {kNfce, "SetConcluiFechamento", nullptr, Desfeito, Desfeito, Mantido},
+    {{Sat}, "SATOnline", nullptr, Desfeito, Desfeito, Mantido},
+    {{Sat}, "AtualizaVendaSat", nullptr, Mantido, Mantido},
+    {{Nfce, Sat, NfceComImpressora}, "DisparaImpressaoNaoFiscal", nullptr, Mantido, Mantido},
+    {kTodos, "DesativaProcesso", nullptr, Concluido, Concluido},
+    // A failure, then its undo failing.
+    {kImpressora, "VendaItem", "Cancela_Cupom_Imp", CupomPendente, CupomPendente},
+    {kImpressora, "FechaCupom", "Cancela_Cupom_Imp", CupomPendente, CupomPendente},
+    {{Fiscal}, "DataMoviFiscal", "Cancela_Cupom_Imp", CupomPendente, CupomPendente},
+    {kImpressora, "SetConcluiFechamento", "Cancela_Cupom_Imp", CupomPendente, CupomPendente},
+    {{NfceComImpressora}, "getNumeroSerieNFCe", "Cancela_Cupom_Imp", CupomPendente, CupomPendente},
+    {{Fiscal}, "AbreCupom", "IncluiVendaCan", Desfeito, Desfeito},
+    {{Fiscal}, "SetConcluiFechamento", "IncluiVendaCan", Desfeito, Desfeito},
+    {{Sat}, "SATOnline", "AlteraVendaCan", VendaPendente, VendaPendente},
+    // A lost close-out answer, then the settling of the sale it kept failing too.
+    {{Sat}, "SetConcluiFechamento", "ResolveVendasPendentes", Nada, Nada, VendaPendente},
+    {kNfce, "SetConcluiFechamento", "ResolveVendasPendentes", Nada, Nada, Incerto},
+    {{Fiscal}, "SetConcluiFechamento", "IncluiVendaCan", Nada, Nada, Incerto},
+    {{Fiscal}, "SetConcluiFechamento", "Cancela_Cupom_Imp", Nada, Nada, CupomPendente},
+};
+
+const std::vector<Falha> kFalhas = [] {
+    std::vector<Falha> falhas;
+    for (const Passo& p : kPassos)
+        for (Perfil perfil : p.perfis)
+            falhas.push_back({perfil, p.op, p.desfaz, p.falso, p.erro, p.perdida});
+    return falhas;
+}();
 
 std::vector<Caso> casos()
 {
