@@ -142,7 +142,7 @@ void informaDocumentoEmitido(TfrmFidelidade& f)
 void informaVendaIncerta(TfrmFidelidade& f)
 {
     if (f.boSistemaSat && !f.boSistemaNfce)
-        return f.MostraMensagem(QStringLiteral("VENDA_NAO_CANC"), hostkit::tmErro, f.MotivoFalha(), {f.stNrSeqVenda});
+        return f.MostraMensagem(QStringLiteral("VENDA_SAT_INCERTA"), hostkit::tmErro, f.MotivoFalha());
     QStringList documentos;
     if (f.boUtilizaImpFis)
         documentos << QStringLiteral("cupom %1").arg(f.stCupNr);

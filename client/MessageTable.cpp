@@ -34,6 +34,10 @@ QStringList tabelaMensagens()
                        "ser consultado agora. Se a venda foi registrada, o resgate está concluído e os pontos foram "
                        "debitados; se não foi, nada ficou dele. O sistema acerta isso quando o caixa for reaberto: "
                        "reabra o caixa antes de um novo resgate."),
+        QStringLiteral("VENDA_SAT_INCERTA|O banco de dados não confirmou o registro da venda do resgate e não pôde ser "
+                       "consultado agora. O CF-e não foi emitido: se a venda foi registrada, ela ficou pendente e será "
+                       "cancelada pelo sistema quando o caixa for reaberto, com a devolução dos pontos; não refaça o "
+                       "resgate antes disso."),
         QStringLiteral("NFCE_SEM_VIA|A NFC-e %1 foi emitida e a venda está concluída, mas a via do consumidor não foi "
                        "impressa. Os pontos foram debitados: não refaça o resgate; reimprima a via da NFC-e."),
         QStringLiteral("CFE_EMITIDO|O CF-e %1 foi emitido e a venda %2 está concluída, mas houve uma falha depois da "
