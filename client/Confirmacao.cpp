@@ -44,7 +44,7 @@ bool saldosSuficientes(ClientDataSet& brindes, ClientDataSet& campanhas)
 // sale, or this attempt's NFC-e, authorised by the close-out. The sale then stands.
 void adotaDocumentoEmitido(TfrmFidelidade& f)
 {
-    const QString emitido = f.voRetorno.toList().value(3).toString();
+    const QString emitido = f.voRetorno.toList().value(hostapi::answer::VendaCancelada::DocumentoMantido).toString();
     if (emitido.isEmpty())
         return;
     if (f.boSistemaNfce) {
@@ -107,7 +107,8 @@ bool resolveVendaIncerta(TfrmFidelidade& f, bool& cancelada)
     }
     adotaDocumentoEmitido(f);
     // Only this attempt's NFC-e names its sale; a SAT terminal logs no failed attempt.
-    cancelada = f.boSistemaNfce && f.voRetorno.toList().value(4).toString() == f.stNrNfce;
+    cancelada = f.boSistemaNfce
+                && f.voRetorno.toList().value(hostapi::answer::VendaCancelada::NfceCancelada).toString() == f.stNrNfce;
     return true;
 }
 

@@ -167,7 +167,7 @@ bool TfrmFidelidade::GeraVenda()
         const QString sequencia = concluiFechamento(*this, tipoDocumento);
         // A close-out that gives no sale number concluded nothing; its answer says why.
         if (sequencia.trimmed().isEmpty()) {
-            const QString recusa = voRetorno.toList().value(0).toString();
+            const QString recusa = voRetorno.toList().value(hostapi::answer::Fechamento::Recusa).toString();
             throw platform::HostError(recusa.isEmpty() ? QStringLiteral("O fechamento não devolveu o número da venda.")
                                                        : recusa);
         }
@@ -177,9 +177,10 @@ bool TfrmFidelidade::GeraVenda()
             // The close-out issued the NFC-e: the sale stands from here on.
             boDocumentoEmitido = true;
             const QVariantList retorno = voRetorno.toList();
-            stChaveAcesso = retorno.value(1).toString();
-            stQrCode = retorno.value(2).toString();
-            stProtAutNfce = retorno.value(3).toString();
+            using Resposta = hostapi::answer::Fechamento;
+            stChaveAcesso = retorno.value(Resposta::ChaveAcesso).toString();
+            stQrCode = retorno.value(Resposta::QrCode).toString();
+            stProtAutNfce = retorno.value(Resposta::Protocolo).toString();
             imprimeVia(*this, QStringLiteral("VENDA_NFCe"));
         } else if (boSistemaSat) {
             emiteSat(*this);

@@ -62,8 +62,8 @@ hostapi::ArgumentBlock<Cancela> blocoCancelaCupom(const TfrmFidelidade& f, bool 
 // has it, then the gift's name.
 QString descricaoItem(const QVariant& cestNcm, const QString& nome)
 {
-    const QString codigo0 = cestNcm.toList().value(0).toString();
-    const QString codigo1 = cestNcm.toList().value(1).toString();
+    const QString codigo0 = cestNcm.toList().value(hostapi::answer::CodigosFiscais::Cest).toString();
+    const QString codigo1 = cestNcm.toList().value(hostapi::answer::CodigosFiscais::Ncm).toString();
     QString descricao;
     if (!codigo1.isEmpty())
         descricao += codigo1 + QLatin1Char('#');
@@ -185,12 +185,12 @@ bool TfrmFidelidade::imprimeCupomAberto(hostapi::ParamRecord& registro, int item
     voRetorno = NovoRetorno();
     const auto fechamento = blocoFechamento(*this);
     const bool fechou = fiscaldev::FechaCupom(fechamento.values(), fechamento.highest(), 0, voRetorno);
-    stRetFechaCupom = voRetorno.toList().value(2).toString();
+    stRetFechaCupom = voRetorno.toList().value(hostapi::answer::Impressora::Cupom).toString();
     if (fechou) {
         boCupomAberto = false;
         boCupomEmitido = true;
     }
-    const QString recusaFechamento = voRetorno.toList().value(1).toString();
+    const QString recusaFechamento = voRetorno.toList().value(hostapi::answer::Impressora::Mensagem).toString();
 
     // 9. Totals, also after a refused closing.
     registro = fiscaldev::Params_Atu_TotGeral_Kdx00000(stCdFilial, stCdCaixa, stNrSerieImp, stIdEsquema,
@@ -213,7 +213,7 @@ bool TfrmFidelidade::CancelaCupom(bool doProprioCupom)
         const auto bloco = blocoCancelaCupom(*this, doProprioCupom);
         cancelou = fiscaldev::Cancela_Cupom_Imp(bloco.values(), bloco.highest(), voRetorno);
         if (!cancelou) {
-            const QString recusa = voRetorno.toList().value(1).toString();
+            const QString recusa = voRetorno.toList().value(hostapi::answer::Impressora::Mensagem).toString();
             AnotaMotivo(QStringLiteral("A impressora não cancelou o cupom %1").arg(stCupNr)
                         + (recusa.isEmpty() ? QStringLiteral(".") : QStringLiteral(": ") + recusa));
         }

@@ -201,3 +201,43 @@ private:
 };
 
 }  // namespace hostapi
+
+// The answer lists (`voRetorno`) the host fills, slot by slot. A slot not listed holds
+// nothing the module reads.
+namespace hostapi::answer {
+
+// fiscaldev FechaCupom and Cancela_Cupom_Imp: the printer's code and message, and the
+// receipt's number; FechaCupom adds the receipt's total and the moment it was closed.
+struct Impressora {
+    enum Index : int { Codigo, Mensagem, Cupom, Total, Momento };
+};
+
+// possvc SetConcluiFechamento: the refusal's text when no sale number came back; an
+// NFC-e's access key, QR-code text and authorisation protocol.
+struct Fechamento {
+    enum Index : int { Recusa, ChaveAcesso, QrCode, Protocolo };
+};
+
+// possvc DisparaImpressaoNaoFiscal: the files of the customer copy.
+struct ImpressaoNaoFiscal {
+    enum Index : int { Pdf = 1, Png = 2 };
+};
+
+// possvc IncluiVendaCan, AlteraVendaCan and ResolveVendasPendentes: the cancelled-sale
+// log's entry and the sale it cancelled; the CF-e or NFC-e number of a sale found
+// standing; the NFC-e number of a sale the settling cancelled.
+struct VendaCancelada {
+    enum Index : int { Registro = 1, Venda = 2, DocumentoMantido = 3, NfceCancelada = 4 };
+};
+
+// possvc getProdCodCestNcm: the product's CEST and NCM codes.
+struct CodigosFiscais {
+    enum Index : int { Cest, Ncm };
+};
+
+// possvc ChamaFuncaoRetornaPreco: the price, or the text of a refusal.
+struct Preco {
+    enum Index : int { Valor };
+};
+
+}  // namespace hostapi::answer

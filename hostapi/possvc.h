@@ -84,16 +84,16 @@ extern POSSVC_EXPORT hostapi::ProcVar<void(const QVariantList& bloco, int maiorI
                                            QString& resposta)> IncluiVendaCan;
 // Updates a cancelled-sale entry (block of 8 values, highest index 7); `resposta`
 // receives the service's answer text (a service result for MensagemMetodo). `voRetorno`
-// holds at 3 the CF-e number when the device had issued the sale's CF-e: the sale then
-// stands and nothing was cancelled.
+// holds the CF-e number at answer::VendaCancelada::DocumentoMantido when the device had
+// issued the sale's CF-e: the sale then stands and nothing was cancelled.
 extern POSSVC_EXPORT hostapi::ProcVar<void(const QVariantList& bloco, int maiorIndice, QVariant& voRetorno,
                                            QString& resposta)> AlteraVendaCan;
 // Settles now, as the terminal's next start would, the sales it left pending: after a
 // close-out whose answer was lost. A SAT sale with no CF-e, or an NFC-e sale whose NFC-e
-// was not authorised, is cancelled and its points given back (`voRetorno` at 2 names it,
-// at 4 its NFC-e number); one whose CF-e the device issued or whose NFC-e was authorised
-// stands (`voRetorno` at 3 holds the CF-e or NFC-e number). Returns empty text, or the
-// error's text.
+// was not authorised, is cancelled and its points given back (`voRetorno` names it at
+// answer::VendaCancelada::Venda, its NFC-e number at NfceCancelada); one whose CF-e the
+// device issued or whose NFC-e was authorised stands (its number at DocumentoMantido).
+// Returns empty text, or the error's text.
 extern POSSVC_EXPORT hostapi::ProcVar<QString(QVariant& voRetorno)> ResolveVendasPendentes;
 
 }  // namespace possvc

@@ -24,6 +24,7 @@ constexpr int kCodeRefused = 1;
 constexpr int kCodeInjected = 99;
 using Closing = hostapi::BlockReader<hostapi::block::FechaCupom>;
 using In = hostapi::block::FechaCupom;
+using Answer = hostapi::answer::Impressora;
 
 double round2(double v)
 {
@@ -53,9 +54,9 @@ QVariantList resultArray(const QVariant& voRetorno)
 void setResult(QVariant& voRetorno, int code, const QString& message, const QVariant& result = QString())
 {
     QVariantList list = resultArray(voRetorno);
-    list[0] = code;
-    list[1] = message;
-    list[2] = result;
+    list[Answer::Codigo] = code;
+    list[Answer::Mensagem] = message;
+    list[Answer::Cupom] = result;
     voRetorno = list;
 }
 
@@ -246,8 +247,8 @@ bool Printer::close(const Closing& block, QVariant& voRetorno)
     commit();
     setResult(voRetorno, kCodeOk, QStringLiteral("Cupom fechado."), text::number6(coo));
     QVariantList list = voRetorno.toList();
-    list[3] = total;
-    list[4] = when;
+    list[Answer::Total] = total;
+    list[Answer::Momento] = when;
     voRetorno = list;
     return done();
 }

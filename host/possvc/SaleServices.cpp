@@ -6,6 +6,7 @@
 #include "host/possvc/PendingSales.h"
 #include "host/possvc/SaleServicesCloseOut.h"
 #include "host/possvc/SatDevice.h"
+#include "hostapi/ArgumentBlocks.h"
 #include "hostapi/hostkit.h"
 #include "hostapi/possvc.h"
 
@@ -24,6 +25,10 @@
 namespace possvc::sim {
 
 namespace {
+
+using hostapi::answer::Fechamento;
+using hostapi::answer::ImpressaoNaoFiscal;
+using hostapi::answer::VendaCancelada;
 
 struct State {
     SaleServicesConfig config;
@@ -154,9 +159,9 @@ QVariant concludeSale(const QList<platform::ClientDataSet*>& dataSets, int highe
     });
     state().concluded << concludedSale(dataSets, highestDataSet, block, highest, result.sequence);
     if (!result.key.isEmpty()) {
-        setResult(voRetorno, 1, result.key);
-        setResult(voRetorno, 2, result.qrText);
-        setResult(voRetorno, 3, result.protocol);
+        setResult(voRetorno, Fechamento::ChaveAcesso, result.key);
+        setResult(voRetorno, Fechamento::QrCode, result.qrText);
+        setResult(voRetorno, Fechamento::Protocolo, result.protocol);
     }
     return result.sequence;
 }
@@ -233,8 +238,8 @@ bool printCustomerCopy(const QVariantList& block, int highest, QVariant& voRetor
             }
         }
     }
-    setResult(voRetorno, 1, copy.pdf);
-    setResult(voRetorno, 2, copy.png);
+    setResult(voRetorno, ImpressaoNaoFiscal::Pdf, copy.pdf);
+    setResult(voRetorno, ImpressaoNaoFiscal::Png, copy.png);
     return true;
 }
 
@@ -244,8 +249,8 @@ void includeCancelled(const QVariantList& block, int highest, QVariant& voRetorn
         CancelledSaleLog log(db, saleNow());
         return log.include(block, highest, state().concluded);
     });
-    setResult(voRetorno, 1, entry.logNumber);
-    setResult(voRetorno, 2, entry.cancelledSale);
+    setResult(voRetorno, VendaCancelada::Registro, entry.logNumber);
+    setResult(voRetorno, VendaCancelada::Venda, entry.cancelledSale);
     answer = QString();
 }
 
@@ -265,11 +270,11 @@ QString resolvePendingNow(QVariant& voRetorno)
     try {
         for (const Resolution& r : resolveThisTerminal()) {
             if (r.outcome == Resolution::Outcome::Cancelled) {
-                setResult(voRetorno, 1, r.detail);
-                setResult(voRetorno, 2, r.sequence);
-                setResult(voRetorno, 4, r.document);
+                setResult(voRetorno, VendaCancelada::Registro, r.detail);
+                setResult(voRetorno, VendaCancelada::Venda, r.sequence);
+                setResult(voRetorno, VendaCancelada::NfceCancelada, r.document);
             } else if (r.outcome == Resolution::Outcome::Registered || r.outcome == Resolution::Outcome::Stands) {
-                setResult(voRetorno, 3, r.detail);
+                setResult(voRetorno, VendaCancelada::DocumentoMantido, r.detail);
             }
         }
     } catch (const platform::Error& e) {
@@ -285,9 +290,9 @@ void alterCancelled(const QVariantList& block, int highest, QVariant& voRetorno,
         CancelledSaleLog::Entry entry;
         const SatMemory memory = satMemory();  // after connection()
         answer = log.alter(block, highest, &memory, &entry);
-        setResult(voRetorno, 1, entry.logNumber);
-        setResult(voRetorno, 2, entry.cancelledSale);
-        setResult(voRetorno, 3, entry.standingCfe);
+        setResult(voRetorno, VendaCancelada::Registro, entry.logNumber);
+        setResult(voRetorno, VendaCancelada::Venda, entry.cancelledSale);
+        setResult(voRetorno, VendaCancelada::DocumentoMantido, entry.standingCfe);
     } catch (const platform::HostError&) {
         throw;  // a block of the wrong shape is the caller's error
     } catch (const platform::Error& e) {

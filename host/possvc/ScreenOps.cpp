@@ -161,7 +161,7 @@ void chamaFuncaoRetornaPreco(const QVariantList& block, int highest, QVariant& v
     QVariantList result = voRetorno.toList();
     if (result.isEmpty())
         result.append(QVariant());
-    result[0] = answer;
+    result[hostapi::answer::Preco::Valor] = answer;
     voRetorno = result;
 }
 
@@ -176,8 +176,9 @@ void getProdCodCestNcmImpl(const QString& product, QVariant& codes)
     QVariantList list = codes.toList();
     while (list.size() < 2)
         list.append(QVariant());
-    list[0] = found.value(0);
-    list[1] = found.value(1);
+    using Codigos = hostapi::answer::CodigosFiscais;
+    list[Codigos::Cest] = found.value(0);
+    list[Codigos::Ncm] = found.value(1);
     codes = list;
 }
 
