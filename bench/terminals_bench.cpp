@@ -299,6 +299,7 @@ void BM_Terminals(benchmark::State& state)
         state.counters["p99_ms"] = f.p99;
         state.counters["first_max_ms"] = f.firstMax;
         state.counters["terminal_cpu_ms"] = f.cpuMs;
+        state.counters["first_cpu_ms"] = f.firstCpuMs;
         if (servidorAntes >= 0 && f.attempts > 0)
             state.counters["server_cpu_ms"] = servidor / f.attempts;
         state.counters["max_ms"] = f.max;

@@ -114,9 +114,13 @@ Figures figures(const QList<Run>& runs, double seconds)
     Figures f;
     std::vector<double> times;
     double cpuMs = 0;
+    int firsts = 0;
     for (const Run& run : runs) {
-        if (!run.redemptions.isEmpty())
+        if (!run.redemptions.isEmpty()) {
             f.firstMax = std::max(f.firstMax, run.redemptions.first().ms);
+            f.firstCpuMs += run.redemptions.first().cpuMs;
+            ++firsts;
+        }
         for (const Redemption& r : run.redemptions) {
             times.push_back(r.ms);
             cpuMs += r.cpuMs;
@@ -133,6 +137,7 @@ Figures figures(const QList<Run>& runs, double seconds)
     f.max = percentile(times, 1.0);
     f.perSecond = seconds > 0 ? f.concluded / seconds : 0;
     f.cpuMs = times.empty() ? 0 : cpuMs / double(times.size());
+    f.firstCpuMs = firsts > 0 ? f.firstCpuMs / firsts : 0;
     return f;
 }
 

@@ -52,6 +52,7 @@ double runTerminals(const Job& job, QList<Run>& runs, const std::function<void()
 struct Figures {
     double p50 = 0, p90 = 0, p99 = 0, max = 0;
     double firstMax = 0;   // the slowest of the terminals' first confirmations
+    double firstCpuMs = 0; // terminal processor time of a first confirmation, on average
     double perSecond = 0;  // concluded redemptions per second of the whole run
     double cpuMs = 0;      // terminal processor time per confirmation, on average
     int attempts = 0, concluded = 0;

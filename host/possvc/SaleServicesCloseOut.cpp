@@ -85,17 +85,19 @@ SaleCloseOut::SaleCloseOut(platform::db::Connection& db, const sim::SaleServices
 
 void SaleCloseOut::prepare(platform::db::Connection& db)
 {
-    QStringList cash;
-    for (const Column& c : cashKey({}, {}, {}, {}))
-        cash << c.name;
+    // The rows of a blank sale name the columns each insert of a close-out writes.
+    static const sim::SaleServicesConfig noConfig;
+    SaleCloseOut blank(db, noConfig, {}, {});
+    blank.block_.emplace(QVariantList(In::Size), hostapi::block::highestIndex<In>);
+    QList<Column> cash = cashKey({}, {}, {}, {});
     for (const auto& column : cashColumns())
-        cash << QLatin1String(column.first);
-    QStringList gift;
-    for (const Column& c : giftRow({}, {}, {}, {}, Gift{}))
-        gift << c.name;
+        cash.append({QLatin1String(column.first), column.second.first, column.second.second, {}});
     db::prepareCloseOut(db, {{QStringLiteral("VENDA"), QStringLiteral("NRSEQVENDA")},
                              {QStringLiteral("MOVCAIXA"), QStringLiteral("NRSEQUMOVI")}},
-                        {{QStringLiteral("MOVCAIXA"), cash}, {QStringLiteral("ITFIDELIDADE"), gift}});
+                        {{QStringLiteral("VENDA"), blank.saleRow()},
+                         {QStringLiteral("ITVENDA"), blank.itemRow(0)},
+                         {QStringLiteral("MOVCAIXA"), cash},
+                         {QStringLiteral("ITFIDELIDADE"), giftRow({}, {}, {}, {}, Gift{})}});
 }
 
 CloseOutResult SaleCloseOut::conclude(const QList<platform::ClientDataSet*>& dataSets, int highestDataSet,
@@ -262,7 +264,7 @@ void SaleCloseOut::issueNfce()
     result_.protocol = nfce::protocol(uf, emitted.date(), parts.series.toLongLong() * 10000000LL + number.toLongLong() % 10000000LL);
 }
 
-void SaleCloseOut::insertSale()
+QList<Column> SaleCloseOut::saleRow() const
 {
     double gross = 0, discount = 0, surcharge = 0;
     for (int r = 0; r < items_.count(); ++r) {
@@ -273,7 +275,7 @@ void SaleCloseOut::insertSale()
     auto item = [&](const char* field) { return QVariant(items_.text(0, QLatin1String(field))); };
     const bool nfce = docType_ == QLatin1String("N");
     auto nfceOnly = [&](const QVariant& v) { return nfce ? v : QVariant(); };
-    db::insertRow(db_, QStringLiteral("VENDA"), {
+    return {
         {"CDFILIAL", S, 4, branch_},
         {"CDCAIXA", S, 3, register_},
         {"NRSEQVENDA", S, 10, result_.sequence},
@@ -305,39 +307,48 @@ void SaleCloseOut::insertSale()
         {"DSQRCODE", S, 1000, nfceOnly(result_.qrText)},
         {"NRPROTAUTNFCE", S, 20, nfceOnly(result_.protocol)},
         {"CDPREFINTGCOLVEN", S, 10, item("CDPREFINTGCOLVEN")},
-    });
+    };
+}
+
+void SaleCloseOut::insertSale()
+{
+    db::insertRow(db_, QStringLiteral("VENDA"), saleRow());
 }
 
 void SaleCloseOut::insertItems()
 {
-    for (int r = 0; r < items_.count(); ++r) {
-        auto text = [&](const char* field) { return QVariant(items_.text(r, QLatin1String(field))); };
-        auto number = [&](const char* field) { return items_.value(r, QLatin1String(field)); };
-        QString seq = items_.text(r, QStringLiteral("NRSEQ"));
-        if (seq.isEmpty())
-            seq = QString::number(r + 1).rightJustified(3, QLatin1Char('0'));
-        db::insertRow(db_, QStringLiteral("ITVENDA"), {
-            {"CDFILIAL", S, 4, branch_},
-            {"CDCAIXA", S, 3, register_},
-            {"NRSEQVENDA", S, 10, result_.sequence},
-            {"NRSEQITVEND", S, 3, seq},
-            {"CDPRODUTO", S, 10, text("CDPRODUTO")},
-            {"NMPRODUTO", S, 50, text("NMPRODUTO")},
-            {"CDARVPROD", S, 20, text("CDARVPROD")},
-            {"QTPRODVEND", F, 0, number("QTPRODCOMVEN")},
-            {"VRUNITVEND", F, 0, number("VRPRECCOMVEN")},
-            {"VRDESCITVEND", F, 0, number("VRDESCCOMVEN")},
-            {"VRACRITVEND", F, 0, number("VRACRCOMVEN")},
-            {"IDTPIMPOSFIS", S, 1, text("IDTPIMPOSFIS")},
-            {"CDIMPOSTO", S, 2, text("CDIMPOSTO")},
-            {"VRALIQIMPR", F, 0, number("VRALIQIMPR")},
-            {"CDORDALIQIMPR", S, 5, text("CDORDALIQIMPR")},
-            {"CDPRODIMPFIS", S, 20, text("CDPRODIMPFIS")},
-            {"CDPRODPROMOCAO", S, 20, text("CDPRODPROMOCAO")},
-            {"CDVENDEDOR", S, 4, text("CDVENDEDORITEM")},
-            {"CDLOJA", S, 10, text("CDLOJAIT")},
-        });
-    }
+    for (int r = 0; r < items_.count(); ++r)
+        db::insertRow(db_, QStringLiteral("ITVENDA"), itemRow(r));
+}
+
+QList<Column> SaleCloseOut::itemRow(int r) const
+{
+    auto text = [&](const char* field) { return QVariant(items_.text(r, QLatin1String(field))); };
+    auto number = [&](const char* field) { return items_.value(r, QLatin1String(field)); };
+    QString seq = items_.text(r, QStringLiteral("NRSEQ"));
+    if (seq.isEmpty())
+        seq = QString::number(r + 1).rightJustified(3, QLatin1Char('0'));
+    return {
+        {"CDFILIAL", S, 4, branch_},
+        {"CDCAIXA", S, 3, register_},
+        {"NRSEQVENDA", S, 10, result_.sequence},
+        {"NRSEQITVEND", S, 3, seq},
+        {"CDPRODUTO", S, 10, text("CDPRODUTO")},
+        {"NMPRODUTO", S, 50, text("NMPRODUTO")},
+        {"CDARVPROD", S, 20, text("CDARVPROD")},
+        {"QTPRODVEND", F, 0, number("QTPRODCOMVEN")},
+        {"VRUNITVEND", F, 0, number("VRPRECCOMVEN")},
+        {"VRDESCITVEND", F, 0, number("VRDESCCOMVEN")},
+        {"VRACRITVEND", F, 0, number("VRACRCOMVEN")},
+        {"IDTPIMPOSFIS", S, 1, text("IDTPIMPOSFIS")},
+        {"CDIMPOSTO", S, 2, text("CDIMPOSTO")},
+        {"VRALIQIMPR", F, 0, number("VRALIQIMPR")},
+        {"CDORDALIQIMPR", S, 5, text("CDORDALIQIMPR")},
+        {"CDPRODIMPFIS", S, 20, text("CDPRODIMPFIS")},
+        {"CDPRODPROMOCAO", S, 20, text("CDPRODPROMOCAO")},
+        {"CDVENDEDOR", S, 4, text("CDVENDEDORITEM")},
+        {"CDLOJA", S, 10, text("CDLOJAIT")},
+    };
 }
 
 void SaleCloseOut::insertGifts()

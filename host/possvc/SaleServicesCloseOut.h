@@ -72,6 +72,8 @@ private:
     void issueNfce();
     void insertSale();
     void insertItems();
+    QList<db::Column> saleRow() const;
+    QList<db::Column> itemRow(int row) const;
     void insertGifts();
     void insertCashMovements();
     static QList<db::Column> giftRow(const QString& branch, const QString& cashRegister, const QString& sale,

@@ -36,6 +36,11 @@ PacketRows PacketRows::of(const QVariant& packetVariant)
 
 int PacketRows::index(const QString& field) const
 {
+    // A close-out reads a few hundred values by name: the exact spelling, which a length
+    // alone rejects, is tried over all fields before the case-blind comparison.
+    for (int i = 0; i < packet_.fields.size(); ++i)
+        if (packet_.fields[i].name == field)
+            return i;
     for (int i = 0; i < packet_.fields.size(); ++i)
         if (packet_.fields[i].name.compare(field, Qt::CaseInsensitive) == 0)
             return i;
@@ -148,19 +153,22 @@ std::optional<qint64> lockedCounter(platform::db::Connection& db, const QString&
 
 // The highest number already used by the register, for a counter that starts late
 // (a database filled by other programs).
+QString highestUsedSql(const QString& table, const QString& column)
+{
+    return QStringLiteral("SELECT %1 FROM %2 WHERE CDFILIAL = :P_CDFILIAL AND CDCAIXA = :P_CDCAIXA").arg(column, table);
+}
+
 qint64 highestUsed(platform::db::Connection& db, const QString& table, const QString& column,
                    const QString& branch, const QString& cashRegister)
 {
-    Query q(&db);
-    q.setSql(QStringLiteral("SELECT %1 FROM %2 WHERE CDFILIAL = :P_CDFILIAL AND CDCAIXA = :P_CDCAIXA")
-                 .arg(column, table));
-    q.setParam(QStringLiteral("P_CDFILIAL"), branch);
-    q.setParam(QStringLiteral("P_CDCAIXA"), cashRegister);
-    q.open();
+    KeptQuery q(db, highestUsedSql(table, column));
+    q->setParam(QStringLiteral("P_CDFILIAL"), branch);
+    q->setParam(QStringLiteral("P_CDCAIXA"), cashRegister);
+    q->open();
     qint64 highest = 0;
-    for (; !q.eof(); q.next()) {
+    for (; !q->eof(); q->next()) {
         bool ok = false;
-        const qint64 n = q.value(0).toString().trimmed().toLongLong(&ok);
+        const qint64 n = q->value(0).toString().trimmed().toLongLong(&ok);
         if (ok && n > highest)
             highest = n;
     }
@@ -224,18 +232,24 @@ bool storeIfFree(platform::db::Connection& db, const QString& counterKey, const 
 // same moment: on PostgreSQL the losing insert does nothing (a failed statement would
 // abort the caller's whole transaction); elsewhere its duplicate-key error is taken as
 // the same news. Either way the caller then reads the row the winner stored.
+QString createCounterSql(const platform::db::Connection& db)
+{
+    const QString insert =
+        QStringLiteral("INSERT INTO NOVOCODIGO (CDCONTADOR, NRSEQUENCIAL) VALUES (:P_CDCONTADOR, :P_NRSEQUENCIAL)");
+    return db.backend() == platform::db::Backend::PostgreSQL ? insert + QStringLiteral(" ON CONFLICT (CDCONTADOR) DO NOTHING")
+                                                            : insert;
+}
+
 bool createCounter(platform::db::Connection& db, const QString& key, qint64 number)
 {
-    const bool pg = db.backend() == platform::db::Backend::PostgreSQL;
-    Command insert(&db);
-    insert.setSql(QStringLiteral("INSERT INTO NOVOCODIGO (CDCONTADOR, NRSEQUENCIAL) VALUES (:P_CDCONTADOR, :P_NRSEQUENCIAL)")
-                  + (pg ? QStringLiteral(" ON CONFLICT (CDCONTADOR) DO NOTHING") : QString()));
+    Command& insert = kept<Command>(db, createCounterSql(db));
     insert.setParam(QStringLiteral("P_CDCONTADOR"), key);
     insert.setParam(QStringLiteral("P_NRSEQUENCIAL"), QString::number(number));
     try {
         return insert.execute() > 0;
     } catch (const platform::DatabaseError&) {
-        if (pg || db.backend() == platform::db::Backend::SQLite)
+        const auto backend = db.backend();
+        if (backend == platform::db::Backend::PostgreSQL || backend == platform::db::Backend::SQLite)
             throw;  // SQLite holds the write lock: no other terminal can have created it
         return false;
     }
@@ -412,11 +426,13 @@ bool isCode(const QString& column)
 
 namespace {
 
-QString insertSql(const QString& table, const QStringList& names)
+QString insertSql(const QString& table, const QList<Column>& columns)
 {
-    QStringList markers;
-    for (const QString& name : names)
-        markers << QStringLiteral(":P_") + name;
+    QStringList names, markers;
+    for (const Column& c : columns) {
+        names << c.name;
+        markers << QStringLiteral(":P_") + c.name;
+    }
     return QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
         .arg(table, names.join(QStringLiteral(", ")), markers.join(QStringLiteral(", ")));
 }
@@ -425,10 +441,7 @@ QString insertSql(const QString& table, const QStringList& names)
 
 void insertRow(platform::db::Connection& db, const QString& table, const QList<Column>& columns)
 {
-    QStringList names;
-    for (const Column& c : columns)
-        names << c.name;
-    Command& insert = kept<Command>(db, insertSql(table, names));
+    Command& insert = kept<Command>(db, insertSql(table, columns));
     for (const Column& c : columns) {
         QVariant v = c.value;
         if (!v.isNull()) {
@@ -491,9 +504,10 @@ void runReadsOnce(platform::db::Connection& db, const QList<Counter>& counters)
 }  // namespace
 
 void prepareCloseOut(platform::db::Connection& db, const QList<Counter>& counters,
-                     const QList<QPair<QString, QStringList>>& inserts)
+                     const QList<QPair<QString, QList<Column>>>& inserts)
 {
     if (db.backend() == platform::db::Backend::PostgreSQL) {
+        ahead([&] { db.execute(QStringLiteral("SET plan_cache_mode = force_generic_plan")); });
         prepareKept<Query>(db, kAdvisoryTry);
         prepareKept<Command>(db, kAdvisoryWait);
     }
@@ -501,16 +515,15 @@ void prepareCloseOut(platform::db::Connection& db, const QList<Counter>& counter
     if (!counterReadLocks(db))
         prepareKept<Command>(db, kCounterTouch);
     prepareKept<Query>(db, counterRead(db));
+    prepareKept<Command>(db, createCounterSql(db));
     for (const Counter& c : counters) {
         prepareKept<Command>(db, storeIfFreeSql(c.table, c.column));
         prepareKept<Query>(db, usedByRegister(c.table, c.column));
+        prepareKept<Query>(db, highestUsedSql(c.table, c.column));
     }
-    QStringList pending;
-    for (const Column& c : pendingRow({}, {}, {}, {}, {}, {}))
-        pending << c.name;
-    prepareKept<Command>(db, insertSql(QStringLiteral("VENDAPENDENTE"), pending));
-    for (const auto& [table, names] : inserts)
-        prepareKept<Command>(db, insertSql(table, names));
+    prepareKept<Command>(db, insertSql(QStringLiteral("VENDAPENDENTE"), pendingRow({}, {}, {}, {}, {}, {})));
+    for (const auto& [table, columns] : inserts)
+        prepareKept<Command>(db, insertSql(table, columns));
     if (db.backend() != platform::db::Backend::SQLite && !db.inTransaction())
         runReadsOnce(db, counters);
 }

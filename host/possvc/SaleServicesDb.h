@@ -90,16 +90,22 @@ POSSVC_EXPORT void insertRow(platform::db::Connection& db, const QString& table,
 
 // Prepares on the connection, ahead of their first use, the statements a close-out runs:
 // the consumer lock, the balances, the pending mark, the numbering of each counter
-// (nextSequence over `table`.`column`) and an insert of each table with the columns
-// named, so that the first sale costs what the later ones cost. Nothing runs: no row is
-// read or written and no lock is taken. A statement that cannot be prepared is prepared
-// at its first use, as without this, and its error reported then; nothing is thrown.
+// (nextSequence over `table`.`column`, a counter's first use included) and an insert of
+// each table with the columns of the rows given (their values are not used), so that the
+// first sale costs what the later ones cost. No row is written and no lock is taken. A
+// statement that cannot be prepared is prepared at its first use, as without this, and
+// its error reported then; nothing is thrown.
+//
+// On PostgreSQL the connection's statements also keep one plan each from their first run
+// (plan_cache_mode): every statement of the services looks rows up by key, where a plan
+// made for the values at hand is no better, and the server would otherwise plan each of
+// them anew on its first five runs.
 struct Counter {
     QString table;
     QString column;
 };
 POSSVC_EXPORT void prepareCloseOut(platform::db::Connection& db, const QList<Counter>& counters,
-                                   const QList<QPair<QString, QStringList>>& inserts);
+                                   const QList<QPair<QString, QList<Column>>>& inserts);
 
 // The text of a date-time column value in every backend's representation.
 POSSVC_EXPORT QDateTime toDateTime(const QVariant& value);

@@ -14,6 +14,8 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include <algorithm>
+
 namespace platform::db {
 
 // ---------------------------------------------------------------------------------------
@@ -116,11 +118,13 @@ void Statement::parse()
 {
     toPositional(sql_, prepared_, markers_);
     std::vector<Parameter> kept;
+    markerParams_.clear();
     for (const QString& name : std::as_const(markers_)) {
-        bool seen = false;
-        for (const Parameter& p : kept)
-            seen = seen || p.name().compare(name, Qt::CaseInsensitive) == 0;
-        if (seen)
+        const auto seen = std::find_if(kept.begin(), kept.end(), [&](const Parameter& p) {
+            return p.name().compare(name, Qt::CaseInsensitive) == 0;
+        });
+        markerParams_.push_back(int(seen - kept.begin()));
+        if (seen != kept.end())
             continue;
         Parameter* old = findParam(name);
         kept.push_back(old ? *old : Parameter(name, FieldType::String, 0));
@@ -138,6 +142,11 @@ QStringList Statement::parameterNames() const
 
 Parameter* Statement::findParam(const QString& name)
 {
+    // Callers nearly always spell a name as the text does: an exact comparison first, which
+    // rejects on length alone, keeps a statement of many parameters cheap to fill.
+    for (Parameter& p : params_)
+        if (p.name() == name)
+            return &p;
     for (Parameter& p : params_)
         if (p.name().compare(name, Qt::CaseInsensitive) == 0)
             return &p;
@@ -256,12 +265,12 @@ QVariantList Statement::boundValues(const Connection& conn)
 {
     QVariantList values;
     values.reserve(markers_.size());
-    for (const QString& name : std::as_const(markers_)) {
-        const Parameter& p = paramByName(name);
+    for (const int index : markerParams_) {
+        const Parameter& p = params_[size_t(index)];
         try {
             values.append(bindValue(p.type(), p.value(), conn.backend()));
         } catch (const DatabaseError& e) {
-            fail(QStringLiteral("bind"), QStringLiteral("parameter '%1': %2").arg(name, e.text()));
+            fail(QStringLiteral("bind"), QStringLiteral("parameter '%1': %2").arg(p.name(), e.text()));
         }
     }
     return values;

@@ -142,6 +142,7 @@ private:
     QString prepared_;
     std::vector<Parameter> params_;
     QStringList markers_;  // parameter name at each '?'
+    std::vector<int> markerParams_;  // index in params_ of the parameter at each '?'
     int commandTimeout_ = 30;
 };
 

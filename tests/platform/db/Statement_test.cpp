@@ -92,10 +92,15 @@ TEST_P(StatementOnBackend, RepeatedParameterGetsOneValueAtEveryOccurrence)
     insert(QStringLiteral("A"), QStringLiteral("Ana"), 1, 1.5, QDate(2026, 1, 2), QDateTime(QDate(2026, 1, 2), QTime(10, 0)));
     insert(QStringLiteral("B"), QStringLiteral("Bia"), 2, 2.5, QDate(2026, 1, 3), QDateTime(QDate(2026, 1, 3), QTime(11, 0)));
     Query q(&conn);
-    q.setSql(QStringLiteral("SELECT CD FROM %1 WHERE CD = :P_CD OR NM = :P_CD OR (QT = :P_QT AND CD <> :P_CD) ORDER BY CD").arg(table));
-    q.declareParam(QStringLiteral("P_QT"), FieldType::Integer);
+    q.setSql(QStringLiteral("SELECT CD FROM %1 WHERE CD = :P_CD OR NM = :p_cd OR (QT = :P_QT AND CD <> :P_CD) ORDER BY CD").arg(table));
+    q.declareParam(QStringLiteral("p_qt"), FieldType::Integer);
     q.setParam(QStringLiteral("P_CD"), QStringLiteral("Bia"));
     q.setParam(QStringLiteral("P_QT"), 1);
+    EXPECT_EQ(firstColumn(q), (QStringList{"A", "B"}));
+    // Another text, the parameters in another order: each marker takes its own value.
+    q.setSql(QStringLiteral("SELECT CD FROM %1 WHERE QT = :P_QT OR NM = :P_CD ORDER BY CD").arg(table));
+    q.setParam(QStringLiteral("P_CD"), QStringLiteral("Ana"));
+    q.setParam(QStringLiteral("P_QT"), 2);
     EXPECT_EQ(firstColumn(q), (QStringList{"A", "B"}));
 }
 
