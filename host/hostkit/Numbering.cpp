@@ -2,7 +2,8 @@
 //
 // One transaction per number: the counter row is locked first (SQLite: BEGIN IMMEDIATE
 // takes the write lock; elsewhere an UPDATE of the row to itself locks it until commit),
-// then read, advanced and written. A counter seen for the first time is inserted; when two
+// then read, advanced and written. On PostgreSQL a counter that exists and holds a number
+// below its maximum is advanced by one statement instead (see advanceAtOnce). A counter seen for the first time is inserted; when two
 // terminals insert the same new key at once, the unique key on CDCONTADOR refuses the
 // second insert, which then rolls back and starts again on the now existing row.
 
@@ -11,6 +12,7 @@
 #include "platform/db/Transaction.h"
 
 #include <limits>
+#include <optional>
 
 namespace hostkit {
 
@@ -34,6 +36,30 @@ qint64 storedNumber(const QString& key, const QVariant& value)
     if (!ok || n < 0)
         throw platform::HostError(QStringLiteral("Contador %1 em NOVOCODIGO com valor inválido: '%2'").arg(key, text));
     return n;
+}
+
+// PostgreSQL: a counter row holding a plain number below `maximum` is advanced and read
+// back by one statement outside any transaction, so that its row is locked only while that
+// statement runs: terminals drawing from one counter at once (the day's receipt passwords
+// are the branch's) then wait for no other terminal's round trips. None when the row is
+// missing or holds anything else; the transaction below then deals with it (creates it,
+// or reports the bad value or the end of the counter).
+std::optional<qint64> advanceAtOnce(Connection& conn, const QString& key, qint64 maximum)
+{
+    if (conn.backend() != platform::db::Backend::PostgreSQL)
+        return std::nullopt;
+    Query advance(&conn);
+    advance.setSql(QStringLiteral(
+        "UPDATE NOVOCODIGO SET NRSEQUENCIAL = CAST(CAST(TRIM(NRSEQUENCIAL) AS BIGINT) + 1 AS VARCHAR(20)) "
+        "WHERE CDCONTADOR = :P_CDCONTADOR AND CASE WHEN TRIM(NRSEQUENCIAL) ~ '^[0-9]{1,18}$' "
+        "THEN CAST(TRIM(NRSEQUENCIAL) AS BIGINT) < :P_MAXIMO ELSE FALSE END RETURNING NRSEQUENCIAL"));
+    advance.setCommandTimeout(0);
+    advance.setParam(QStringLiteral("P_CDCONTADOR"), key);
+    advance.declareParam(QStringLiteral("P_MAXIMO"), FieldType::LargeInt).setValue(maximum);
+    advance.open();
+    if (advance.eof())
+        return std::nullopt;
+    return storedNumber(key, advance.value(0));
 }
 
 }  // namespace
@@ -70,6 +96,8 @@ qint64 TdtmQvnProxCodigo::next(const QString& key, qint64 maximum)
     Connection& conn = connection();
     if (conn.inTransaction())
         throw platform::HostError(QStringLiteral("Numeração: a conexão já está numa transação"));
+    if (const std::optional<qint64> advanced = advanceAtOnce(conn, key, maximum))
+        return *advanced;
     Command lock(&conn);
     lock.setSql(QStringLiteral("UPDATE NOVOCODIGO SET NRSEQUENCIAL = NRSEQUENCIAL WHERE CDCONTADOR = :P_CDCONTADOR"));
     Query read(&conn);

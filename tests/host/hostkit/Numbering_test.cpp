@@ -1,14 +1,14 @@
-// Numbering on NOVOCODIGO: sequences per key, bad counters, and several processes drawing
-// from one counter at once on SQLite and PostgreSQL: no number is handed out twice.
+// Numbering on NOVOCODIGO, on every configured backend: sequences per key, bad and
+// exhausted counters, and several processes drawing from one counter at once: no number
+// is handed out twice.
 
 #include "host/hostkit/HostHooks.h"
-#include "support/SqliteFile.h"
+#include "support/ScratchDatabase.h"
 #include "hostapi/hostkit.h"
 
 #include <QCoreApplication>
 #include <QProcess>
 #include <QSet>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -61,24 +61,31 @@ void expectEachNumberOnce(QList<qint64> numbers, int total)
 
 }  // namespace
 
-class NumberingSQLite : public ::testing::Test {
+class Numbering : public ::testing::TestWithParam<testsupport::DbKind> {
 protected:
     void SetUp() override
     {
-        cs = QStringLiteral("Provider=SQLite;Data Source=") + sqliteFile(dir.path(), QStringLiteral("loja.db"));
+        scratch = testsupport::ScratchDatabase::create(GetParam(), QStringLiteral("vak_num"));
+        if (!scratch)
+            GTEST_SKIP() << testsupport::dbKindName(GetParam()) << " is not configured here";
+        cs = scratch->connectionString();
         conn.setConnectionString(cs);
         conn.open();
         conn.execute(QLatin1String(kTable));
         setCallObserver([this](const CallRecord& r) { calls.append(r); });
     }
-    void TearDown() override { setCallObserver({}); }
-    QTemporaryDir dir;
+    void TearDown() override
+    {
+        setCallObserver({});
+        conn.close();
+    }
+    std::unique_ptr<testsupport::ScratchDatabase> scratch;
     QString cs;
     Connection conn;
     QList<CallRecord> calls;
 };
 
-TEST_F(NumberingSQLite, EachKeyCountsOnItsOwn)
+TEST_P(Numbering, EachKeyCountsOnItsOwn)
 {
     TdtmQvnProxCodigo numbering;
     numbering.setConnectionString(cs);
@@ -100,9 +107,13 @@ TEST_F(NumberingSQLite, EachKeyCountsOnItsOwn)
     EXPECT_EQ(calls[0].op, QStringLiteral("PrxVendaDia"));
     EXPECT_EQ(calls[0].args, (QVariantList{QStringLiteral("0001"), day}));
     EXPECT_EQ(calls[0].result, QVariant(QStringLiteral("1")));
+    // A number stored by another program, padded with blanks, goes on as a number.
+    conn.execute(QStringLiteral("INSERT INTO NOVOCODIGO VALUES ('PRXNFCE_0001_3_2', ' 41 ')"));
+    EXPECT_EQ(numbering.PrxNumeroNFCe(QStringLiteral("0001"), QStringLiteral("3"), QStringLiteral("2")), QStringLiteral("42"));
+    EXPECT_EQ(counterValue(conn, QStringLiteral("PRXNFCE_0001_3_2")), QStringLiteral("42"));
 }
 
-TEST_F(NumberingSQLite, ABadCounterIsAnErrorAndChangesNothing)
+TEST_P(Numbering, ABadOrExhaustedCounterIsAnErrorAndChangesNothing)
 {
     conn.execute(QStringLiteral("INSERT INTO NOVOCODIGO VALUES ('PRXNFCE_0001_1_2', 'abc')"));
     conn.execute(QStringLiteral("INSERT INTO NOVOCODIGO VALUES ('PRXNFCE_0001_2_2', '999999999')"));
@@ -119,7 +130,7 @@ TEST_F(NumberingSQLite, ABadCounterIsAnErrorAndChangesNothing)
     EXPECT_THROW(numbering.PrxVendaDia(QStringLiteral("0001"), QDateTime()), platform::HostError);
 }
 
-TEST_F(NumberingSQLite, WithoutTheTableTheDatabaseErrorReachesTheCaller)
+TEST_P(Numbering, WithoutTheTableTheDatabaseErrorReachesTheCaller)
 {
     conn.execute(QStringLiteral("DROP TABLE NOVOCODIGO"));
     TdtmQvnProxCodigo numbering;
@@ -127,34 +138,17 @@ TEST_F(NumberingSQLite, WithoutTheTableTheDatabaseErrorReachesTheCaller)
     EXPECT_THROW(numbering.PrxVendaDia(QStringLiteral("0001"), QDateTime::currentDateTime()), platform::DatabaseError);
 }
 
-TEST_F(NumberingSQLite, FourProcessesNeverGetTheSameNumber)
+// Both the first insert of a new key and the advances race here.
+TEST_P(Numbering, FourProcessesNeverGetTheSameNumber)
 {
-    expectEachNumberOnce(drawInParallel(cs, "nfce", 4, 40), 160);
-    EXPECT_EQ(counterValue(conn, QStringLiteral("PRXNFCE_0001_1_2")), QStringLiteral("160"));
-}
-
-TEST(NumberingPostgreSQL, FourProcessesNeverGetTheSameNumber)
-{
-    const QString base = qEnvironmentVariable("VAK_PG_CONNSTR");
-    if (base.isEmpty())
-        GTEST_SKIP() << "PostgreSQL not configured";
-    // A schema of this test alone, so that nothing else on the server meets its counters.
-    const QString schema = QStringLiteral("vak_num_%1").arg(QCoreApplication::applicationPid());
-    Connection admin(base);
-    admin.open();
-    admin.execute(QStringLiteral("DROP SCHEMA IF EXISTS %1 CASCADE").arg(schema));
-    admin.execute(QStringLiteral("CREATE SCHEMA %1").arg(schema));
-    const QString cs = base + QStringLiteral(";Search Path=") + schema;
-    Connection conn(cs);
-    conn.open();
-    conn.execute(QLatin1String(kTable));
-    // Both the first insert of a new key and the updates race here.
-    expectEachNumberOnce(drawInParallel(cs, "venda", 4, 50), 200);
-    EXPECT_EQ(counterValue(conn, QStringLiteral("PRXVENDADIA_0001_20261207")), QStringLiteral("200"));
+    expectEachNumberOnce(drawInParallel(cs, "venda", 4, 40), 160);
+    EXPECT_EQ(counterValue(conn, QStringLiteral("PRXVENDADIA_0001_20261207")), QStringLiteral("160"));
     Query rows(&conn);
     rows.setSql(QStringLiteral("SELECT COUNT(*) FROM NOVOCODIGO"));
     rows.open();
     EXPECT_EQ(rows.value(0).toInt(), 1);
-    conn.close();
-    admin.execute(QStringLiteral("DROP SCHEMA %1 CASCADE").arg(schema));
 }
+
+INSTANTIATE_TEST_SUITE_P(Backends, Numbering,
+                         ::testing::Values(testsupport::DbKind::SQLite, testsupport::DbKind::PostgreSQL),
+                         [](const auto& info) { return testsupport::dbKindName(info.param); });
