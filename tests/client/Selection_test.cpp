@@ -4,6 +4,7 @@
 
 #include "client/MessageTable.h"
 #include "client/Selecao.h"
+#include "hostapi/ArgumentBlocks.h"
 #include "server/Srv_Vak04100.h"
 
 #include <QLocale>
@@ -74,9 +75,16 @@ TEST_F(SelectionTest, AGiftOfAPointsCampaignIsPaidFromTheRemainingPoints)
     EXPECT_DOUBLE_EQ(saldo("CP1", "VRPTOVOUCHER"), 0);
     // The price lookup's block and a fresh result array.
     ASSERT_EQ(fakes.priceCalls.size(), 1);
-    EXPECT_EQ(fakes.priceCalls[0].block, (QVariantList{QStringLiteral("01"), QStringLiteral("001"), QStringLiteral("P1"),
-                                                       QStringLiteral("L1"), QStringLiteral("C1"), QStringLiteral("B")}));
-    EXPECT_EQ(fakes.priceCalls[0].highest, 5);
+    using Preco = hostapi::block::ChamaFuncaoRetornaPreco;
+    EXPECT_EQ(fakes.priceCalls[0].block,
+              hostapi::ArgumentBlock<Preco>(QVariant(), {{Preco::CdFilial, QStringLiteral("01")},
+                                                         {Preco::CdCliente, QStringLiteral("001")},
+                                                         {Preco::CdProduto, QStringLiteral("P1")},
+                                                         {Preco::CdLoja, QStringLiteral("L1")},
+                                                         {Preco::CdConsumidor, QStringLiteral("C1")},
+                                                         {Preco::Fixo5, QStringLiteral("B")}})
+                  .values());
+    EXPECT_EQ(fakes.priceCalls[0].highest, hostapi::block::highestIndex<Preco>);
     EXPECT_TRUE(fakes.priceCalls[0].freshRetorno);
 }
 

@@ -6,6 +6,8 @@
 #include "TerminalFixture.h"
 #include "support/Transcript.h"
 
+#include "hostapi/ArgumentBlocks.h"
+
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -17,6 +19,9 @@
 namespace {
 
 using redemption::Perfil;
+using AlteraCan = hostapi::block::AlteraVendaCan;
+using Impressao = hostapi::block::DisparaImpressaoNaoFiscal;
+using VendaCan = hostapi::block::IncluiVendaCan;
 
 using Execucao = testsupport::Transcript;
 using testsupport::campaignValue;
@@ -93,7 +98,8 @@ TEST_P(Pdvhost, ResgateConcluido)
     if (GetParam() != Perfil::Fiscal) {
         const auto impressao = e.calls(QStringLiteral("DisparaImpressaoNaoFiscal"));
         ASSERT_EQ(impressao.size(), 1);
-        EXPECT_EQ(impressao[0].value(QStringLiteral("args")).toArray().at(0).toArray().at(4).toObject(),
+        const QJsonArray bloco = impressao[0].value(QStringLiteral("args")).toArray().at(0).toArray();
+        EXPECT_EQ(bloco.at(Impressao::Omitido).toObject(),
                   (QJsonObject{{QStringLiteral("empty"), true}}));
     }
 }
@@ -119,10 +125,10 @@ TEST_P(Pdvhost, FalhaDepoisDoFechamento)
     const Execucao e = executa(escolheEConfirma(QStringLiteral("fail SATOnline\n")));
     ASSERT_EQ(e.calls(QStringLiteral("AlteraVendaCan")).size(), 1);
     const QJsonArray bloco = e.calls(QStringLiteral("AlteraVendaCan"))[0].value(QStringLiteral("args")).toArray().at(0).toArray();
-    EXPECT_EQ(bloco.size(), 8);
-    EXPECT_EQ(bloco.at(0).toString(),
+    EXPECT_EQ(bloco.size(), AlteraCan::Size);
+    EXPECT_EQ(bloco.at(AlteraCan::NrSeqVenda).toString(),
               e.calls(QStringLiteral("SetConcluiFechamento"))[0].value(QStringLiteral("result")).toString());
-    EXPECT_EQ(bloco.at(7).toString(), QStringLiteral("SAT"));
+    EXPECT_EQ(bloco.at(AlteraCan::Fixo7).toString(), QStringLiteral("SAT"));
     EXPECT_EQ(vendas("O"), 0);
     EXPECT_EQ(vendas("C"), 1);
 }
@@ -134,8 +140,8 @@ TEST_P(Pdvhost, CupomRecusado)
     const Execucao e = executa(escolheEConfirma(QStringLiteral("fail AbreCupom\n")));
     EXPECT_EQ(e.messages(), (QStringList{kErroImpCup, kErroImpCup}));
     ASSERT_EQ(e.calls(QStringLiteral("IncluiVendaCan")).size(), 1);
-    const QJsonObject venda =
-        e.calls(QStringLiteral("IncluiVendaCan"))[0].value(QStringLiteral("args")).toArray().at(0).toArray().at(0).toObject();
+    const QJsonArray bloco = e.calls(QStringLiteral("IncluiVendaCan"))[0].value(QStringLiteral("args")).toArray().at(0).toArray();
+    const QJsonObject venda = bloco.at(VendaCan::Venda).toObject();
     EXPECT_EQ(venda.value(QStringLiteral("fields")).toArray().size(), 71);
     EXPECT_TRUE(venda.value(QStringLiteral("rows")).toArray().isEmpty());
     EXPECT_EQ(vendas("O"), 0);

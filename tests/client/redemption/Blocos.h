@@ -1,7 +1,10 @@
 #pragma once
-// Checking argument blocks element by element: each element's type and value.
+// Checking argument blocks element by element: each element's type and value. The host
+// libraries' blocks are expected by the names of their positions.
 
 #include "RedemptionFixture.h"
+
+#include "hostapi/ArgumentBlocks.h"
 
 #include <QDateTime>
 #include <QMetaType>
@@ -19,6 +22,16 @@ struct Outro {};
 Q_DECLARE_METATYPE(redemption::Outro)
 
 namespace redemption {
+
+using Fecha = hostapi::block::FechaCupom;
+using Cancela = hostapi::block::CancelaCupomImp;
+using Conclui = hostapi::block::SetConcluiFechamento;
+using Impressao = hostapi::block::DisparaImpressaoNaoFiscal;
+using VendaCan = hostapi::block::IncluiVendaCan;
+using AlteraCan = hostapi::block::AlteraVendaCan;
+// A host block as expected: every position not named holds `filler`.
+template <typename B>
+using Esperado = hostapi::ArgumentBlock<B>;
 
 inline QVariant outro() { return QVariant::fromValue(Outro{}); }
 inline QVariant texto(const char* s) { return QString::fromUtf8(s); }
@@ -48,6 +61,22 @@ inline void confereBloco(const QVariantList& bloco, const QVariantList& esperado
         else
             EXPECT_EQ(v, e) << nome << "[" << i << "]: " << mostra(v) << " expected " << mostra(e);
     }
+}
+
+// The printer's cancel block of the test terminal: scheme 002, branch 01, register 003.
+inline Esperado<Cancela> cancelaEsperado(bool doProprioCupom)
+{
+    return Esperado<Cancela>(false, {{Cancela::IdEsquema, texto("002")},
+                                     {Cancela::DoProprioCupom, doProprioCupom},
+                                     {Cancela::CdFilial, texto("01")},
+                                     {Cancela::CdCaixa, texto("003")},
+                                     {Cancela::NrSerieImp, texto("BE0001")}});
+}
+
+template <typename B>
+void confereBloco(const QVariantList& bloco, const hostapi::ArgumentBlock<B>& esperado)
+{
+    confereBloco(bloco, esperado.values(), B::name);
 }
 
 }  // namespace redemption

@@ -83,70 +83,78 @@ protected:
 
     void confereFechamentoVenda(const Chamada& c, const QString& tipoDocumento)
     {
+        using DataSets = hostapi::block::ConcluiFechamentoDataSets;
         ASSERT_EQ(c.args.size(), 5);
         const QVariantList ds = c.args[0].toList();
-        const QStringList nomes{"cdsVenda", "cdsMovCaixa", "cdsVendaCancelada", "cdsFamiliaSaldo", "cdsEmprestimoFam",
-                                "cdsItPromoComb", "cdsVazio", "cdsBrinde", "cdsVazio", "cdsVazio", "cdsVazio", "cdsVazio"};
-        ASSERT_EQ(ds.size(), 12);
-        for (int i = 0; i < 12; ++i)
-            EXPECT_EQ(ds[i].value<QObject*>()->objectName(), nomes[i]) << i;
-        EXPECT_EQ(c.args[1], QVariant(11));
-        EXPECT_EQ(c.args[3], QVariant(41));
+        const hostapi::ArgumentBlock<DataSets, QString> nomes(
+            QStringLiteral("cdsVazio"),
+            {{DataSets::Venda, "cdsVenda"}, {DataSets::MovCaixa, "cdsMovCaixa"},
+             {DataSets::VendaCancelada, "cdsVendaCancelada"}, {DataSets::FamiliaSaldo, "cdsFamiliaSaldo"},
+             {DataSets::EmprestimoFam, "cdsEmprestimoFam"}, {DataSets::ItPromoComb, "cdsItPromoComb"},
+             {DataSets::Brinde, "cdsBrinde"}});
+        ASSERT_EQ(ds.size(), DataSets::Size);
+        for (int i = 0; i < DataSets::Size; ++i)
+            EXPECT_EQ(ds[i].value<QObject*>()->objectName(), nomes.values()[i]) << i;
+        EXPECT_EQ(c.args[1], QVariant(hostapi::block::highestIndex<DataSets>));
+        EXPECT_EQ(c.args[3], QVariant(hostapi::block::highestIndex<Conclui>));
         const bool ehNfce = tipoDocumento == QLatin1String("N");
-        QVariantList esperado(42, vazio());
-        esperado[0] = texto("003");
-        esperado[1] = QDateTime(QDate(2026, 12, 7), QTime(8, 0));
-        esperado[2] = texto("E1");
-        esperado[3] = impressora() ? outro() : vazio();
-        esperado[4] = impressora() ? outro() : vazio();
-        esperado[5] = texto("01");
-        esperado[8] = texto("L1");
-        esperado[11] = texto("POS");
-        esperado[12] = ehNfce ? outro() : vazio();
-        esperado[13] = texto("N");
-        esperado[14] = impressora() ? outro() : vazio();
-        esperado[15] = texto("BE0001");
-        esperado[16] = 1;
-        esperado[17] = texto("MOD1");
-        esperado[18] = texto("MARCA");
-        esperado[19] = texto("ECF1");
-        esperado[20] = movimento();
-        esperado[23] = texto("SP");
-        esperado[30] = texto("R");
-        esperado[32] = texto("BAL_QVN");
-        esperado[34] = ehNfce ? outro() : vazio();
-        esperado[35] = texto("2");
-        esperado[36] = ehNfce ? outro() : vazio();
-        esperado[39] = tipoDocumento;
-        esperado[41] = 0;
-        confereBloco(c.args[2].toList(), esperado, "SetConcluiFechamento");
+        const QVariant daImpressora = impressora() ? outro() : vazio();
+        const QVariant daNfce = ehNfce ? outro() : vazio();
+        confereBloco(c.args[2].toList(),
+                     Esperado<Conclui>(vazio(), {{Conclui::CdCaixa, texto("003")},
+                                                 {Conclui::DtAberCaix, QDateTime(QDate(2026, 12, 7), QTime(8, 0))},
+                                                 {Conclui::CdEmpresa, texto("E1")},
+                                                 {Conclui::CupNr, daImpressora},
+                                                 {Conclui::ContCupom, daImpressora},
+                                                 {Conclui::CdFilial, texto("01")},
+                                                 {Conclui::CdLoja, texto("L1")},
+                                                 {Conclui::Fixo11, texto("POS")},
+                                                 {Conclui::NrNfce, daNfce},
+                                                 {Conclui::IdPaisIntegra, texto("N")},
+                                                 {Conclui::RetFechaCupom, daImpressora},
+                                                 {Conclui::NrSerieImp, texto("BE0001")},
+                                                 {Conclui::TipoImpFis, 1},
+                                                 {Conclui::DsModeloEcf, texto("MOD1")},
+                                                 {Conclui::DsMarcaEcf, texto("MARCA")},
+                                                 {Conclui::EcfImp, texto("ECF1")},
+                                                 {Conclui::DtMovimento, movimento()},
+                                                 {Conclui::SgEstadoFili, texto("SP")},
+                                                 {Conclui::Fixo30, texto("R")},
+                                                 {Conclui::Fixo32, texto("BAL_QVN")},
+                                                 {Conclui::DataEmissNfce, daNfce},
+                                                 {Conclui::IdAmbTrabNfce, texto("2")},
+                                                 {Conclui::NrSerieNfce, daNfce},
+                                                 {Conclui::TipoDocumento, tipoDocumento},
+                                                 {Conclui::Reservado41, 0}}));
         const QVariantList b = c.args[2].toList();
         if (impressora()) {
-            EXPECT_EQ(b[3].toString(), form->stCupNr);
-            EXPECT_EQ(b[4].toString(), form->stContCupom);
-            EXPECT_EQ(b[14].toString(), form->stRetFechaCupom);
+            EXPECT_EQ(b[Conclui::CupNr].toString(), form->stCupNr);
+            EXPECT_EQ(b[Conclui::ContCupom].toString(), form->stContCupom);
+            EXPECT_EQ(b[Conclui::RetFechaCupom].toString(), form->stRetFechaCupom);
             EXPECT_FALSE(form->stCupNr.isEmpty());
         }
         if (ehNfce) {
-            EXPECT_EQ(b[12].toString(), form->stNrNfce);
+            EXPECT_EQ(b[Conclui::NrNfce].toString(), form->stNrNfce);
             EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d+$")).match(form->stNrNfce).hasMatch());
-            EXPECT_EQ(b[34].toString(), form->stDataEmissNfce);
-            EXPECT_EQ(b[36].toString(), form->stNrSerieNfce);
+            EXPECT_EQ(b[Conclui::DataEmissNfce].toString(), form->stDataEmissNfce);
+            EXPECT_EQ(b[Conclui::NrSerieNfce].toString(), form->stNrSerieNfce);
         }
     }
 
     void confereImpressao(const Chamada& c, const char* tipo)
     {
         ASSERT_EQ(c.args.size(), 3);
-        EXPECT_EQ(c.args[1], QVariant(6));
+        EXPECT_EQ(c.args[1], QVariant(hostapi::block::highestIndex<Impressao>));
         const QVariantList b = c.args[0].toList();
-        confereBloco(b, {false, texto(tipo), outro(), outro(), outro(), outro(), vazio()}, "DisparaImpressaoNaoFiscal");
-        EXPECT_TRUE(hostapi::isEmptyParam(b.value(4)));
-        const platform::DataPacket venda = pacote(b.value(2));
+        confereBloco(b, Esperado<Impressao>(outro(), {{Impressao::Reservado0, false},
+                                                      {Impressao::TipoImpressao, texto(tipo)},
+                                                      {Impressao::Reservado6, vazio()}}));
+        EXPECT_TRUE(hostapi::isEmptyParam(b.value(Impressao::Omitido)));
+        const platform::DataPacket venda = pacote(b.value(Impressao::Venda));
         EXPECT_EQ(venda.fields.size(), 71);
         EXPECT_EQ(coluna(venda, QStringLiteral("NRSEQ")), QVariantList{QStringLiteral("001")});
-        EXPECT_EQ(b.value(3), b.value(2));
-        const platform::DataPacket p = pacote(b.value(5));
+        EXPECT_EQ(b.value(Impressao::VendaCopia), b.value(Impressao::Venda));
+        const platform::DataPacket p = pacote(b.value(Impressao::ParamImpCupNF));
         ASSERT_EQ(p.fields.size(), 52);
         ASSERT_EQ(p.rows.size(), 1);
         auto v = [&](const char* campo) { return coluna(p, QString::fromLatin1(campo)).value(0); };
@@ -177,13 +185,18 @@ protected:
     void confereIncluiVendaCan(const Chamada& c, int linhasVenda)
     {
         ASSERT_EQ(c.args.size(), 4);
-        EXPECT_EQ(c.args[1], QVariant(13));
+        EXPECT_EQ(c.args[1], QVariant(hostapi::block::highestIndex<VendaCan>));
         const QVariantList b = c.args[0].toList();
-        confereBloco(b,
-                     {outro(), QVariant(), texto("003"), texto("E1"), vazio(), texto("BE0001"), texto("MOD1"),
-                      texto("MARCA"), texto("ECF1"), vazio(), vazio(), vazio(), vazio(), movimento()},
-                     "IncluiVendaCan");
-        const platform::DataPacket venda = pacote(b.value(0));
+        confereBloco(b, Esperado<VendaCan>(vazio(), {{VendaCan::Venda, outro()},
+                                                     {VendaCan::VendaCancelada, QVariant()},
+                                                     {VendaCan::CdCaixa, texto("003")},
+                                                     {VendaCan::CdEmpresa, texto("E1")},
+                                                     {VendaCan::NrSerieImp, texto("BE0001")},
+                                                     {VendaCan::DsModeloEcf, texto("MOD1")},
+                                                     {VendaCan::DsMarcaEcf, texto("MARCA")},
+                                                     {VendaCan::EcfImp, texto("ECF1")},
+                                                     {VendaCan::DtMovimento, movimento()}}));
+        const platform::DataPacket venda = pacote(b.value(VendaCan::Venda));
         EXPECT_EQ(venda.fields.size(), 71);
         EXPECT_EQ(venda.rows.size(), linhasVenda);
         if (linhasVenda > 0) {
@@ -418,9 +431,8 @@ TEST_P(Confirmacao, ItemRecusadoCancelaCupom)
     confirmaComRecusa("VendaItem");
     const auto cancela = de(QStringLiteral("Cancela_Cupom_Imp"));
     ASSERT_EQ(cancela.size(), 1);
-    confereBloco(cancela[0].args.value(0).toList(),
-                 {texto("002"), false, false, true, texto("01"), texto("003"), texto("BE0001")}, "Cancela_Cupom_Imp");
-    EXPECT_EQ(cancela[0].args.value(1), QVariant(6));
+    confereBloco(cancela[0].args.value(0).toList(), cancelaEsperado(true));
+    EXPECT_EQ(cancela[0].args.value(1), QVariant(hostapi::block::highestIndex<Cancela>));
     EXPECT_TRUE(de(QStringLiteral("FechaCupom")).isEmpty());
     EXPECT_TRUE(de(QStringLiteral("Atu_TotGeral")).isEmpty());
     EXPECT_EQ(mensagens(), (QStringList{kErroImpCup, kErroImpCup}));
@@ -458,9 +470,7 @@ TEST_P(Confirmacao, FechamentoDaVendaRecusado)
     if (impressora()) {
         const auto cancela = de(QStringLiteral("Cancela_Cupom_Imp"));
         ASSERT_EQ(cancela.size(), 1);
-        confereBloco(cancela[0].args.value(0).toList(),
-                     {texto("002"), false, false, false, texto("01"), texto("003"), texto("BE0001")},
-                     "Cancela_Cupom_Imp");
+        confereBloco(cancela[0].args.value(0).toList(), cancelaEsperado(false));
         EXPECT_TRUE(cancela[0].result.toBool());
         confereIncluiVendaCan(de(QStringLiteral("IncluiVendaCan")).value(0), 1);
         EXPECT_TRUE(diario().contains(QStringLiteral("CUPOM FISCAL CANCELADO"))) << diario().toStdString();
@@ -516,10 +526,12 @@ TEST_P(Confirmacao, FalhaDepoisDeConcluirAVenda)
         const auto altera = de(QStringLiteral("AlteraVendaCan"));
         ASSERT_EQ(altera.size(), 1);
         confereBloco(altera[0].args.value(0).toList(),
-                     {form->stNrSeqVenda, texto("01"), texto("003"), movimento(), vazio(), vazio(), vazio(),
-                      texto("SAT")},
-                     "AlteraVendaCan");
-        EXPECT_EQ(altera[0].args.value(1), QVariant(7));
+                     Esperado<AlteraCan>(vazio(), {{AlteraCan::NrSeqVenda, form->stNrSeqVenda},
+                                                   {AlteraCan::CdFilial, texto("01")},
+                                                   {AlteraCan::CdCaixa, texto("003")},
+                                                   {AlteraCan::DtMovimento, movimento()},
+                                                   {AlteraCan::Fixo7, texto("SAT")}}));
+        EXPECT_EQ(altera[0].args.value(1), QVariant(hostapi::block::highestIndex<AlteraCan>));
         const auto mm = de(QStringLiteral("MensagemMetodo"));
         ASSERT_GE(mm.size(), 2);
         const QString contexto = QStringLiteral("%1-01-003-%2").arg(
@@ -549,7 +561,7 @@ TEST_P(Confirmacao, FechamentoRecusadoNaoCancelaVendaAnterior)
     confirma();
     EXPECT_TRUE(de(QStringLiteral("AlteraVendaCan")).isEmpty());
     for (const Chamada& c : de(QStringLiteral("IncluiVendaCan")))
-        EXPECT_EQ(coluna(pacote(c.args[0].toList().value(0)), QStringLiteral("NRCUPOMFIS")).size(), 1);
+        EXPECT_EQ(coluna(pacote(c.args[0].toList().value(VendaCan::Venda)), QStringLiteral("NRCUPOMFIS")).size(), 1);
     EXPECT_EQ(vendasAtivas(), 1);
     EXPECT_EQ(vendasCanceladas(), 0);
     EXPECT_DOUBLE_EQ(saldo(QStringLiteral("CP1"), "VRRESTANTE"), 70.0);

@@ -181,24 +181,42 @@ TEST_F(Passos, CupomAbreRegistraItensFechaEAtualizaTotais)
     EXPECT_DOUBLE_EQ(form->vrTotCupom, 14.05);
 
     const Chamada fecha = de(QStringLiteral("FechaCupom")).value(0);
-    EXPECT_EQ(fecha.args.value(1), QVariant(58));
+    EXPECT_EQ(fecha.args.value(1), QVariant(hostapi::block::highestIndex<Fecha>));
     EXPECT_EQ(fecha.args.value(2), QVariant(0));
-    QVariantList esperado{texto("S"), texto("MD-5:d41d8cd98f00b204e9800998ecf8427e"), texto("002"), 1, false, false,
-                          14.04, 0, 0, texto("N"), texto("Obrigado"), false, vazio(), outro(), outro()};
-    for (int i = 15; i <= 21; ++i)
-        esperado << vazio();
-    esperado << texto("7") << texto("Caixa Teste") << vazio() << vazio() << vazio() << texto("S") << vazio() << vazio()
-             << vazio() << form->stSenhaCupom << QVariant() << QVariant() << QVariant() << texto("1") << texto("1") << 0
-             << 0 << texto("CPF") << texto("N") << vazio() << form->stCupNr << texto("SP") << texto("12345678000195")
-             << texto("111222333") << texto("N") << vazio() << vazio() << QVariant() << 0 << 0 << 0 << 0 << 0
-             << vazio() << vazio() << vazio() << 0;
+    Esperado<Fecha> esperado(vazio(), {{Fecha::TotCv, texto("S")},
+                                       {Fecha::Md5, texto("MD-5:d41d8cd98f00b204e9800998ecf8427e")},
+                                       {Fecha::IdEsquema, texto("002")},
+                                       {Fecha::TipoImpFis, 1},
+                                       {Fecha::Desconto, 14.04},
+                                       {Fecha::IdUtilTef, texto("N")},
+                                       {Fecha::DsObsCupFis, texto("Obrigado")},
+                                       {Fecha::MovCaixa, outro()},
+                                       {Fecha::ConfTipoRece, outro()},
+                                       {Fecha::CdOperador, texto("7")},
+                                       {Fecha::NmOperador, texto("Caixa Teste")},
+                                       {Fecha::IdImpSaldoCupom, texto("S")},
+                                       {Fecha::SenhaCupom, form->stSenhaCupom},
+                                       {Fecha::IdTpTelaVe, texto("1")},
+                                       {Fecha::Fixo36, texto("1")},
+                                       {Fecha::DsMensCpfCup, texto("CPF")},
+                                       {Fecha::IdImprCupTefRed, texto("N")},
+                                       {Fecha::CupNr, form->stCupNr},
+                                       {Fecha::SgEstadoFili, texto("SP")},
+                                       {Fecha::NrInsJurEmpr, texto("12345678000195")},
+                                       {Fecha::CdInscEstaEmpr, texto("111222333")},
+                                       {Fecha::IdParImprLimVdc, texto("N")}});
+    esperado.fill({Fecha::Reservado4, Fecha::Reservado5, Fecha::Reservado11}, false);
+    esperado.fill({Fecha::SaldoCred, Fecha::FamiliaSaldo, Fecha::EmprestimoFam, Fecha::Reservado49}, QVariant());
+    esperado.fill({Fecha::Reservado7, Fecha::Reservado8, Fecha::Reservado37, Fecha::Reservado38, Fecha::Reservado50,
+                   Fecha::Reservado51, Fecha::Reservado52, Fecha::Reservado53, Fecha::Reservado54, Fecha::Reservado58},
+                  0);
     const QVariantList bloco = fecha.args.value(0).toList();
-    confereBloco(bloco, esperado, "FechaCupom");
-    const platform::DataPacket mov = pacote(bloco.value(13));
+    confereBloco(bloco, esperado);
+    const platform::DataPacket mov = pacote(bloco.value(Fecha::MovCaixa));
     EXPECT_EQ(mov.fields.size(), 43);
     EXPECT_EQ(coluna(mov, QStringLiteral("VRMOVIVEND")), QVariantList{0.01});
     // The whole receipt-type table, not only the filtered rows.
-    EXPECT_EQ(pacote(bloco.value(14)).rows.size(), 4);
+    EXPECT_EQ(pacote(bloco.value(Fecha::ConfTipoRece)).rows.size(), 4);
     EXPECT_FALSE(form->stSenhaCupom.isEmpty());
     EXPECT_EQ(form->stRetFechaCupom, fecha.out.value(0).toList().value(2).toString());
 
@@ -230,8 +248,7 @@ TEST_F(Passos, BrindeSemAliquotaNaTabelaEItemRecusado)
     EXPECT_EQ(de(QStringLiteral("Params_VendaItem_Kdx00000")).size(), 1);
     const auto cancela = de(QStringLiteral("Cancela_Cupom_Imp"));
     ASSERT_EQ(cancela.size(), 1);
-    confereBloco(cancela[0].args.value(0).toList(),
-                 {texto("002"), false, false, true, texto("01"), texto("003"), texto("BE0001")}, "Cancela_Cupom_Imp");
+    confereBloco(cancela[0].args.value(0).toList(), cancelaEsperado(true));
     EXPECT_TRUE(de(QStringLiteral("FechaCupom")).isEmpty());
     EXPECT_TRUE(de(QStringLiteral("PrxVendaDia")).isEmpty());
     EXPECT_FALSE(form->cdsMovCaixa->active());

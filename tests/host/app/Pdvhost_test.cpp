@@ -3,6 +3,8 @@
 #include "TerminalFixture.h"
 #include "support/Transcript.h"
 
+#include "hostapi/ArgumentBlocks.h"
+
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -103,8 +105,8 @@ TEST_F(PdvhostTest, AWalkThroughIsTranscribedCallByCallAndStepByStep)
     const auto precos = chamadas(QStringLiteral("ChamaFuncaoRetornaPreco"));
     ASSERT_EQ(precos.size(), 1);
     const QJsonArray bloco = precos[0].value(QStringLiteral("args")).toArray().at(0).toArray();
-    EXPECT_EQ(bloco.size(), 6);
-    EXPECT_EQ(bloco.at(2).toString(), QStringLiteral("P1"));
+    EXPECT_EQ(bloco.size(), hostapi::block::ChamaFuncaoRetornaPreco::Size);
+    EXPECT_EQ(bloco.at(hostapi::block::ChamaFuncaoRetornaPreco::CdProduto).toString(), QStringLiteral("P1"));
     EXPECT_EQ(precos[0].value(QStringLiteral("out")).toArray().last().toString(), QStringLiteral("12.5"));
     const auto metodos = chamadas(QStringLiteral("MensagemMetodo"));
     ASSERT_GE(metodos.size(), 3);  // consumer list, balances, catalogue

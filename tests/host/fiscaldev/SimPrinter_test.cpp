@@ -2,6 +2,7 @@
 // cancellation and the state that carries numbers across runs.
 
 #include "host/fiscaldev/SimPrinter.h"
+#include "hostapi/ArgumentBlocks.h"
 #include "hostapi/fiscaldev.h"
 #include "hostapi/hostkit.h"
 
@@ -17,23 +18,30 @@ using hostapi::ParamRecord;
 
 const QDateTime kNow(QDate(2026, 12, 7), QTime(10, 30, 0));
 
+using Fecha = hostapi::block::FechaCupom;
+using Cancela = hostapi::block::CancelaCupomImp;
+constexpr int kFechaHighest = hostapi::block::highestIndex<Fecha>;
+constexpr int kCancelaHighest = hostapi::block::highestIndex<Cancela>;
+
 QVariantList closingBlock(double discount, const QString& password = "0042")
 {
-    QVariantList b;
-    for (int i = 0; i < 59; ++i)
-        b.append(QString());
-    b[1] = "MD-5: 0123456789ABCDEF";
-    b[6] = discount;
-    b[10] = "Resgate de pontos do programa de fidelidade";
-    b[22] = "007";
-    b[23] = "MARIA CAIXA";
-    b[31] = password;
-    return b;
+    return hostapi::ArgumentBlock<Fecha>(QString(), {{Fecha::Md5, "MD-5: 0123456789ABCDEF"},
+                                                     {Fecha::Desconto, discount},
+                                                     {Fecha::DsObsCupFis, "Resgate de pontos do programa de fidelidade"},
+                                                     {Fecha::CdOperador, "007"},
+                                                     {Fecha::NmOperador, "MARIA CAIXA"},
+                                                     {Fecha::SenhaCupom, password}})
+        .values();
 }
 
 QVariantList cancelBlock()
 {
-    return {"002", false, false, true, "0001", "003", "ECF123"};
+    return hostapi::ArgumentBlock<Cancela>(false, {{Cancela::IdEsquema, "002"},
+                                                   {Cancela::DoProprioCupom, true},
+                                                   {Cancela::CdFilial, "0001"},
+                                                   {Cancela::CdCaixa, "003"},
+                                                   {Cancela::NrSerieImp, "ECF123"}})
+        .values();
 }
 
 QVariant newRetorno()
@@ -91,7 +99,7 @@ protected:
             total += p;
         }
         vo = newRetorno();
-        return FechaCupom(closingBlock(total - 0.01), 58, 0, vo);
+        return FechaCupom(closingBlock(total - 0.01), kFechaHighest, 0, vo);
     }
 
     QTemporaryDir dir;
@@ -107,7 +115,7 @@ TEST_F(SimPrinterTest, OpeningLeavesReceiptNumberAndCounterInTheRecord)
     EXPECT_EQ(hostkit::RecebeParams(QVariant(r), "CUPNR").toString(), "000001");
     EXPECT_EQ(hostkit::RecebeParams(QVariant(r), "CONTCUPOM").toString(), "000001");
     QVariant vo = newRetorno();
-    ASSERT_TRUE(Cancela_Cupom_Imp(cancelBlock(), 6, vo));
+    ASSERT_TRUE(Cancela_Cupom_Imp(cancelBlock(), kCancelaHighest, vo));
     ParamRecord second = opening();
     ASSERT_TRUE(AbreCupom(second));
     EXPECT_EQ(second.value("CUPNR").toString(), "000002");
@@ -165,17 +173,17 @@ TEST_F(SimPrinterTest, CommandsOutOfOrderAreRefused)
     EXPECT_FALSE(VendaItem(i));
     EXPECT_EQ(sim::lastError(), "Não há cupom aberto.");
     QVariant vo = newRetorno();
-    EXPECT_FALSE(FechaCupom(closingBlock(0), 58, 0, vo));
+    EXPECT_FALSE(FechaCupom(closingBlock(0), kFechaHighest, 0, vo));
     EXPECT_EQ(vo.toList().value(0).toInt(), 1);
     EXPECT_EQ(vo.toList().value(2).toString(), "");
     ParamRecord r = opening();
     ASSERT_TRUE(AbreCupom(r));
-    EXPECT_FALSE(FechaCupom(closingBlock(0), 58, 0, vo)) << "a receipt without items";
+    EXPECT_FALSE(FechaCupom(closingBlock(0), kFechaHighest, 0, vo)) << "a receipt without items";
     ParamRecord wrong = opening();
     EXPECT_FALSE(VendaItem(wrong)) << "an opening record sent as an item";
     ParamRecord big = item("1", "X", 1.0);
     ASSERT_TRUE(VendaItem(big));
-    EXPECT_FALSE(FechaCupom(closingBlock(1.5), 58, 0, vo)) << "discount above the subtotal";
+    EXPECT_FALSE(FechaCupom(closingBlock(1.5), kFechaHighest, 0, vo)) << "discount above the subtotal";
     EXPECT_TRUE(sim::status().receiptOpen);
 }
 
@@ -192,8 +200,8 @@ TEST_F(SimPrinterTest, ItemWithoutTaxCodeIsRefused)
 TEST_F(SimPrinterTest, BlockWhoseHighestIndexDoesNotMatchRaises)
 {
     QVariant vo = newRetorno();
-    EXPECT_THROW(FechaCupom(closingBlock(0), 59, 0, vo), platform::HostError);
-    EXPECT_THROW(Cancela_Cupom_Imp(cancelBlock().mid(0, 5), 4, vo), platform::HostError);
+    EXPECT_THROW(FechaCupom(closingBlock(0), kFechaHighest + 1, 0, vo), platform::HostError);
+    EXPECT_THROW(Cancela_Cupom_Imp(cancelBlock().mid(0, Cancela::Size - 2), kCancelaHighest - 2, vo), platform::HostError);
 }
 
 TEST_F(SimPrinterTest, CancellingTheOpenReceipt)
@@ -203,13 +211,13 @@ TEST_F(SimPrinterTest, CancellingTheOpenReceipt)
     ParamRecord i = item("1", "X", 12.0);
     ASSERT_TRUE(VendaItem(i));
     QVariant vo = newRetorno();
-    ASSERT_TRUE(Cancela_Cupom_Imp(cancelBlock(), 6, vo));
+    ASSERT_TRUE(Cancela_Cupom_Imp(cancelBlock(), kCancelaHighest, vo));
     EXPECT_EQ(vo.toList().value(2).toString(), "000001");
     EXPECT_FALSE(sim::status().receiptOpen);
     EXPECT_EQ(sim::status().coo, 1) << "cancelling an open receipt prints no new document";
     EXPECT_NEAR(sim::status().cancelledTotal, 12.0, 1e-9);
     EXPECT_TRUE(journal().contains("CUPOM FISCAL CANCELADO"));
-    EXPECT_FALSE(Cancela_Cupom_Imp(cancelBlock(), 6, vo)) << "nothing left to cancel";
+    EXPECT_FALSE(Cancela_Cupom_Imp(cancelBlock(), kCancelaHighest, vo)) << "nothing left to cancel";
 }
 
 TEST_F(SimPrinterTest, CancellingTheLastClosedReceiptPrintsADocument)
@@ -217,12 +225,12 @@ TEST_F(SimPrinterTest, CancellingTheLastClosedReceiptPrintsADocument)
     QVariant vo;
     ASSERT_TRUE(printReceipt({5.0}, vo));
     vo = newRetorno();
-    ASSERT_TRUE(Cancela_Cupom_Imp(cancelBlock(), 6, vo));
+    ASSERT_TRUE(Cancela_Cupom_Imp(cancelBlock(), kCancelaHighest, vo));
     EXPECT_EQ(sim::status().coo, 2);
     EXPECT_EQ(sim::status().cancellations, 1);
     EXPECT_NEAR(sim::status().grandTotal, 0.01, 1e-9) << "the grand total never decreases";
     EXPECT_TRUE(journal().contains("COO do cupom cancelado:"));
-    EXPECT_FALSE(Cancela_Cupom_Imp(cancelBlock(), 6, vo)) << "a receipt is cancelled once";
+    EXPECT_FALSE(Cancela_Cupom_Imp(cancelBlock(), kCancelaHighest, vo)) << "a receipt is cancelled once";
 }
 
 TEST_F(SimPrinterTest, OpeningOverALeftOpenReceiptCancelsIt)
@@ -251,7 +259,7 @@ TEST_F(SimPrinterTest, InjectedFaultsRefuseTheNthCall)
 
     sim::failNext("FechaCupom");
     QVariant vo = newRetorno();
-    EXPECT_FALSE(FechaCupom(closingBlock(3.99), 58, 0, vo));
+    EXPECT_FALSE(FechaCupom(closingBlock(3.99), kFechaHighest, 0, vo));
     EXPECT_EQ(vo.toList().value(0).toInt(), 99);
     EXPECT_TRUE(sim::status().receiptOpen) << "a refused closing leaves the receipt open";
 
@@ -352,7 +360,7 @@ TEST_F(SimPrinterTest, RecoveryCancelsWhatNoConcludedSaleBooked)
         // What is still valid can still be cancelled; a second recovery changes nothing.
         EXPECT_TRUE(sim::recover([&](const QString&, const QString&, const QDateTime&) { return true; }).isEmpty());
         vo = newRetorno();
-        EXPECT_EQ(Cancela_Cupom_Imp(cancelBlock(), 6, vo), c.stillValid) << c.what;
+        EXPECT_EQ(Cancela_Cupom_Imp(cancelBlock(), kCancelaHighest, vo), c.stillValid) << c.what;
     }
 }
 

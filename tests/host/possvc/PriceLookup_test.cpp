@@ -4,6 +4,7 @@
 #include "support/ScratchDatabase.h"
 #include "host/possvc/PriceLookup.h"
 #include "host/possvc/ScreenOps.h"
+#include "hostapi/ArgumentBlocks.h"
 #include "hostapi/possvc.h"
 #include "platform/db/Query.h"
 #include "tools/shopgen/Schema.h"
@@ -23,6 +24,20 @@ using platform::db::Connection;
 using namespace possvc::sim;
 
 using testsupport::DbKind;
+using Preco = hostapi::block::ChamaFuncaoRetornaPreco;
+constexpr int kPrecoHighest = hostapi::block::highestIndex<Preco>;
+
+// The price lookup's block for `product` of client 001 and consumer C1 at branch 0001, shop 01.
+QVariantList priceBlock(const char* product)
+{
+    return hostapi::ArgumentBlock<Preco>(QVariant(), {{Preco::CdFilial, "0001"},
+                                                      {Preco::CdCliente, "001"},
+                                                      {Preco::CdProduto, product},
+                                                      {Preco::CdLoja, "01"},
+                                                      {Preco::CdConsumidor, "C1"},
+                                                      {Preco::Fixo5, "B"}})
+        .values();
+}
 
 // A shop database of its own: a SQLite file, or a PostgreSQL database created for the test.
 class PriceDb {
@@ -163,7 +178,7 @@ TEST_P(PriceLookupTest, ThroughTheProcedureVariablesWithTheHostConnection)
     installScreenOps();
     QVariant vo = QVariantList(10);
     QString answer;
-    possvc::ChamaFuncaoRetornaPreco(QVariantList{"0001", "001", "P3", "01", "C1", "B"}, 5, vo, answer);
+    possvc::ChamaFuncaoRetornaPreco(priceBlock("P3"), kPrecoHighest, vo, answer);
     EXPECT_EQ(answer, "PRECNCAD");
     EXPECT_EQ(vo.toList().value(0).toString(), "PRECNCAD");
 
@@ -174,9 +189,9 @@ TEST_P(PriceLookupTest, ThroughTheProcedureVariablesWithTheHostConnection)
     EXPECT_EQ(codes.toList(), (QVariantList{"", ""}));
 
     queuePrice("12,34");
-    possvc::ChamaFuncaoRetornaPreco(QVariantList{"0001", "001", "P3", "01", "C1", "B"}, 5, vo, answer);
+    possvc::ChamaFuncaoRetornaPreco(priceBlock("P3"), kPrecoHighest, vo, answer);
     EXPECT_EQ(answer, "12,34") << "a queued answer comes before the tables";
-    possvc::ChamaFuncaoRetornaPreco(QVariantList{"0001", "001", "P1", "01", "C1", "B"}, 5, vo, answer);
+    possvc::ChamaFuncaoRetornaPreco(priceBlock("P1"), kPrecoHighest, vo, answer);
     EXPECT_EQ(answer, priceText(25.9));
     setConnectionSource({});
     possvc::library().unassignAll();
@@ -198,7 +213,7 @@ TEST(PriceBlock, HighestIndexMustMatchTheBlock)
     installScreenOps();
     QVariant vo;
     QString answer;
-    EXPECT_THROW(possvc::ChamaFuncaoRetornaPreco(QVariantList{"0001", "001", "P1", "01", "C1", "B"}, 6, vo, answer),
+    EXPECT_THROW(possvc::ChamaFuncaoRetornaPreco(priceBlock("P1"), kPrecoHighest + 1, vo, answer),
                  platform::HostError);
     possvc::library().unassignAll();
 }

@@ -27,15 +27,9 @@ protected:
     QString conclude(Redemption& r, const QString& docType = QStringLiteral("E"), const QString& receipt = QStringLiteral("000123"))
     {
         QVariant vo = QVariantList(10);
-        return possvc::SetConcluiFechamento(r.dataSets(), 11, closeOutBlock(docType, receipt), 41, vo).toString();
+        return possvc::SetConcluiFechamento(r.dataSets(), kDataSetsHighest, closeOutBlock(docType, receipt), kConcluiHighest, vo)
+            .toString();
     }
-
-    static QVariantList alterBlock(const QString& seq)
-    {
-        return {seq, QStringLiteral("0001"), QStringLiteral("003"), QDateTime(QDate::currentDate(), QTime(0, 0)),
-                QString(), QString(), QString(), QStringLiteral("SAT")};
-    }
-
 };
 
 }  // namespace
@@ -50,7 +44,7 @@ TEST_P(SaleServicesDb, CancelledSaleGivesItsPointsBack)
 
     QVariant vo = QVariantList(10);
     QString answer = QStringLiteral("unchanged");
-    possvc::IncluiVendaCan(includeBlock(current.venda), 13, vo, answer);
+    possvc::IncluiVendaCan(includeBlock(current.venda), kVendaCanHighest, vo, answer);
     EXPECT_EQ(answer, QString());
     EXPECT_EQ(vo.toList().value(2).toString(), seq);
     EXPECT_EQ(situation(seq), QStringLiteral("C"));
@@ -71,7 +65,7 @@ TEST_P(SaleServicesDb, RowsWithoutAConcludedSaleAreOnlyLogged)
     for (Redemption* r : {&other, &noReceipt}) {
         QVariant vo = QVariantList(10);
         QString answer;
-        possvc::IncluiVendaCan(includeBlock(r->venda), 13, vo, answer);
+        possvc::IncluiVendaCan(includeBlock(r->venda), kVendaCanHighest, vo, answer);
         EXPECT_EQ(vo.toList().value(2).toString(), QString());
     }
     EXPECT_EQ(situation(seq), QStringLiteral("O"));
@@ -82,9 +76,10 @@ TEST_P(SaleServicesDb, RowsWithoutAConcludedSaleAreOnlyLogged)
     platform::ClientDataSet never;
     QVariant vo = QVariantList(10);
     QString answer;
-    possvc::IncluiVendaCan(includeBlock(never), 13, vo, answer);
+    possvc::IncluiVendaCan(includeBlock(never), kVendaCanHighest, vo, answer);
     EXPECT_EQ(db->count(QStringLiteral("VENDACANCELADA")), 2);
-    EXPECT_THROW(possvc::IncluiVendaCan(includeBlock(never).mid(0, 13), 12, vo, answer), platform::HostError);
+    EXPECT_THROW(possvc::IncluiVendaCan(includeBlock(never).mid(0, VendaCan::Size - 1), kVendaCanHighest - 1, vo, answer),
+                 platform::HostError);
 }
 
 TEST_P(SaleServicesDb, SatCancellationByNumber)
@@ -93,7 +88,7 @@ TEST_P(SaleServicesDb, SatCancellationByNumber)
     const QString seq = conclude(r, QStringLiteral("S"));
     QVariant vo = QVariantList(10);
     QString answer;
-    possvc::AlteraVendaCan(alterBlock(seq), 7, vo, answer);
+    possvc::AlteraVendaCan(alterBlock(seq), kAlteraCanHighest, vo, answer);
     EXPECT_EQ(answer, QString());
     EXPECT_FALSE(hostkit::isErrorResult(answer));
     EXPECT_EQ(situation(seq), QStringLiteral("C"));
@@ -101,17 +96,17 @@ TEST_P(SaleServicesDb, SatCancellationByNumber)
     EXPECT_EQ(db->count(QStringLiteral("VENDACANCELADA"), QStringLiteral("NRSEQVENDA = :P1"), {seq}), 1);
     EXPECT_EQ(db->count(QStringLiteral("ITVENDACANCELADA")), 1);
 
-    possvc::AlteraVendaCan(alterBlock(seq), 7, vo, answer);  // again: already cancelled, fine
+    possvc::AlteraVendaCan(alterBlock(seq), kAlteraCanHighest, vo, answer);  // again: already cancelled, fine
     EXPECT_EQ(answer, QString());
     EXPECT_EQ(db->count(QStringLiteral("VENDACANCELADA")), 1);
 
-    possvc::AlteraVendaCan(alterBlock(QStringLiteral("999")), 7, vo, answer);
+    possvc::AlteraVendaCan(alterBlock(QStringLiteral("999")), kAlteraCanHighest, vo, answer);
     EXPECT_TRUE(hostkit::isErrorResult(answer)) << qPrintable(answer);
-    possvc::AlteraVendaCan(alterBlock(QString()), 7, vo, answer);
+    possvc::AlteraVendaCan(alterBlock(QString()), kAlteraCanHighest, vo, answer);
     EXPECT_TRUE(hostkit::isErrorResult(answer)) << qPrintable(answer);
 
     possvc::library().failNext(QStringLiteral("AlteraVendaCan"));
-    possvc::AlteraVendaCan(alterBlock(seq), 7, vo, answer);
+    possvc::AlteraVendaCan(alterBlock(seq), kAlteraCanHighest, vo, answer);
     EXPECT_TRUE(hostkit::isErrorResult(answer));
 }
 
@@ -180,12 +175,12 @@ TEST_P(SaleServicesDb, SatDeviceRefusals)
     EXPECT_EQ(answerValue(answer, QStringLiteral("EEEEE")), QStringLiteral("06010"));
     QVariant vo = QVariantList(10);
     QString text;
-    possvc::AlteraVendaCan(alterBlock(seq), 7, vo, text);  // its CF-e was issued: the sale stands
+    possvc::AlteraVendaCan(alterBlock(seq), kAlteraCanHighest, vo, text);  // its CF-e was issued: the sale stands
     EXPECT_TRUE(hostkit::isErrorResult(text));
     EXPECT_EQ(situation(seq), QStringLiteral("O"));
     Redemption unsent({kGift});
     const QString seq2 = conclude(unsent, QStringLiteral("S"));
-    possvc::AlteraVendaCan(alterBlock(seq2), 7, vo, text);
+    possvc::AlteraVendaCan(alterBlock(seq2), kAlteraCanHighest, vo, text);
     EXPECT_EQ(text, QString());
     EXPECT_FALSE(send(seq2, QStringLiteral("12345678")));  // a cancelled sale is not issued
 

@@ -29,8 +29,9 @@ protected:
     {
         Redemption r(gifts);
         QVariant voRetorno = QVariantList(10);
-        const QVariant seq = possvc::SetConcluiFechamento(r.dataSets(), 11, block.isEmpty() ? closeOutBlock(docType) : block,
-                                                          41, voRetorno);
+        const QVariant seq = possvc::SetConcluiFechamento(r.dataSets(), kDataSetsHighest,
+                                                          block.isEmpty() ? closeOutBlock(docType) : block, kConcluiHighest,
+                                                          voRetorno);
         if (out)
             *out = voRetorno;
         return seq.toString();
@@ -151,11 +152,14 @@ TEST_P(CloseOut, RefusesBlocksOfAnotherShape)
     QVariant vo = QVariantList(10);
     QVariantList shortBlock = closeOutBlock(QStringLiteral("E"));
     shortBlock.removeLast();
-    EXPECT_THROW(possvc::SetConcluiFechamento(r.dataSets(), 11, shortBlock, 40, vo), platform::HostError);
-    EXPECT_THROW(possvc::SetConcluiFechamento(r.dataSets().mid(0, 11), 10, closeOutBlock(QStringLiteral("E")), 41, vo),
+    EXPECT_THROW(possvc::SetConcluiFechamento(r.dataSets(), kDataSetsHighest, shortBlock, kConcluiHighest - 1, vo),
+                 platform::HostError);
+    EXPECT_THROW(possvc::SetConcluiFechamento(r.dataSets().mid(0, ConcluiDataSets::Size - 1), kDataSetsHighest - 1,
+                                              closeOutBlock(QStringLiteral("E")), kConcluiHighest, vo),
                  platform::HostError);
     Redemption empty({});
-    EXPECT_THROW(possvc::SetConcluiFechamento(empty.dataSets(), 11, closeOutBlock(QStringLiteral("E")), 41, vo),
+    EXPECT_THROW(possvc::SetConcluiFechamento(empty.dataSets(), kDataSetsHighest, closeOutBlock(QStringLiteral("E")),
+                                              kConcluiHighest, vo),
                  platform::HostError);
     EXPECT_EQ(db->count(QStringLiteral("VENDA")), 0);
 }
@@ -206,12 +210,12 @@ TEST_P(CloseOut, TwoTerminalsCannotSpendTheSamePoints)
             all.points = 100;
             Redemption r({all});
             QVariantList block = closeOutBlock(QStringLiteral("E"));
-            block[0] = cashRegister;
+            block[Conclui::CdCaixa] = cashRegister;
             possvc::SaleCloseOut closeOut(*connection, possvc::sim::config(), QDateTime::currentDateTime(),
                                           QStringLiteral("T1"));
             start.arrive_and_wait();
             try {
-                closeOut.conclude(r.dataSets(), 11, block, 41);
+                closeOut.conclude(r.dataSets(), kDataSetsHighest, block, kConcluiHighest);
                 ++succeeded;
             } catch (const platform::HostError& e) {
                 if (e.text().contains(QStringLiteral("Saldo insuficiente")))

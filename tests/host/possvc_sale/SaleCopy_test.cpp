@@ -25,6 +25,9 @@ using platform::FieldType;
 
 namespace {
 
+using Impressao = hostapi::block::DisparaImpressaoNaoFiscal;
+constexpr int kImpressaoHighest = hostapi::block::highestIndex<Impressao>;
+
 const QString kNfceKey = QStringLiteral("35261211222333000181650030000000571000000013");
 
 struct PrintJob {
@@ -46,9 +49,15 @@ struct PrintJob {
 
     QVariantList block(const QString& kind) const
     {
-        return {false, kind, sale.venda.data(), sale.venda.data(), QVariant(), params.data(), QString()};
+        hostapi::ArgumentBlock<Impressao> b(QVariant(), {{Impressao::Reservado0, false},
+                                                        {Impressao::TipoImpressao, kind},
+                                                        {Impressao::Venda, sale.venda.data()},
+                                                        {Impressao::VendaCopia, sale.venda.data()},
+                                                        {Impressao::ParamImpCupNF, params.data()},
+                                                        {Impressao::Reservado6, QString()}});
+        return b.values();
     }
-    possvc::PrintBlock checked(const QString& kind) const { return {block(kind), 6}; }
+    possvc::PrintBlock checked(const QString& kind) const { return {block(kind), kImpressaoHighest}; }
 };
 
 QString nfceQr()
@@ -102,7 +111,7 @@ TEST_F(CustomerCopyTest, NfceDocumentAsPdfAndPng)
 {
     PrintJob job(kNfceKey, nfceQr());
     QVariant vo = QVariantList(10);
-    ASSERT_TRUE(possvc::DisparaImpressaoNaoFiscal(job.block(QStringLiteral("VENDA_NFCe")), 6, vo));
+    ASSERT_TRUE(possvc::DisparaImpressaoNaoFiscal(job.block(QStringLiteral("VENDA_NFCe")), kImpressaoHighest, vo));
     const possvc::sim::PrintedCopy copy = possvc::sim::lastCustomerCopy();
     EXPECT_EQ(QFileInfo(copy.pdf).fileName(), QStringLiteral("NFCe") + kNfceKey + QStringLiteral(".pdf"));
     EXPECT_EQ(vo.toList().value(1).toString(), copy.pdf);
@@ -140,7 +149,7 @@ TEST_F(CustomerCopyTest, SatExtractCarriesTheLongQrCode)
     PrintJob job(QStringLiteral("CFe") + cfe.key, qr);
 
     QVariant vo = QVariantList(10);
-    ASSERT_TRUE(possvc::DisparaImpressaoNaoFiscal(job.block(QStringLiteral("EXTRATO_SAT")), 6, vo));
+    ASSERT_TRUE(possvc::DisparaImpressaoNaoFiscal(job.block(QStringLiteral("EXTRATO_SAT")), kImpressaoHighest, vo));
     const possvc::sim::PrintedCopy copy = possvc::sim::lastCustomerCopy();
     EXPECT_EQ(QFileInfo(copy.png).fileName(), QStringLiteral("CFe") + cfe.key + QStringLiteral(".png"));
     EXPECT_TRUE(QFileInfo(copy.pdf).size() > 1000);
@@ -174,9 +183,12 @@ TEST_F(CustomerCopyTest, RefusalsPrintNothing)
 {
     PrintJob job(kNfceKey, nfceQr());
     QVariant vo = QVariantList(10);
-    EXPECT_THROW(possvc::DisparaImpressaoNaoFiscal(job.block(QStringLiteral("RELATORIO")), 6, vo), platform::HostError);
-    EXPECT_THROW(possvc::DisparaImpressaoNaoFiscal(job.block(QStringLiteral("VENDA_NFCe")).mid(0, 6), 5, vo), platform::HostError);
+    EXPECT_THROW(possvc::DisparaImpressaoNaoFiscal(job.block(QStringLiteral("RELATORIO")), kImpressaoHighest, vo),
+                 platform::HostError);
+    EXPECT_THROW(possvc::DisparaImpressaoNaoFiscal(job.block(QStringLiteral("VENDA_NFCe")).mid(0, Impressao::Size - 1),
+                                                   kImpressaoHighest - 1, vo),
+                 platform::HostError);
     possvc::sim::failNext(QStringLiteral("DisparaImpressaoNaoFiscal"));
-    EXPECT_FALSE(possvc::DisparaImpressaoNaoFiscal(job.block(QStringLiteral("VENDA_NFCe")), 6, vo));
+    EXPECT_FALSE(possvc::DisparaImpressaoNaoFiscal(job.block(QStringLiteral("VENDA_NFCe")), kImpressaoHighest, vo));
     EXPECT_TRUE(QDir(possvc::sim::outputDirectory()).entryList(QDir::Files).isEmpty());
 }

@@ -33,22 +33,20 @@ public:
             block = closeOutBlock(docType, QStringLiteral("000123"), docType == QLatin1String("N") ? QStringLiteral("7") : QString(),
                                   docType == QLatin1String("N") ? QStringLiteral("1") : QString());
         QVariant vo = QVariantList(10);
-        return possvc::SetConcluiFechamento(r.dataSets(), 11, block, 41, vo).toString();
+        return possvc::SetConcluiFechamento(r.dataSets(), kDataSetsHighest, block, kConcluiHighest, vo).toString();
     }
     QString include(const QVariantList& block)
     {
         QVariant vo = QVariantList(10);
         QString answer;
-        possvc::IncluiVendaCan(block, 13, vo, answer);
+        possvc::IncluiVendaCan(block, kVendaCanHighest, vo, answer);
         return vo.toList().value(2).toString();
     }
     QString alter(const QString& seq)
     {
         QVariant vo = QVariantList(10);
         QString answer;
-        possvc::AlteraVendaCan({seq, QStringLiteral("0001"), QStringLiteral("003"), QDateTime(QDate::currentDate(), QTime(0, 0)),
-                                QString(), QString(), QString(), QStringLiteral("SAT")},
-                               7, vo, answer);
+        possvc::AlteraVendaCan(alterBlock(seq), kAlteraCanHighest, vo, answer);
         return answer;
     }
     QStringList satOnline(const QString& seq)
@@ -79,9 +77,9 @@ TEST_P(Recovery, CancelledSaleLogCancelsOnlyTheVerySaleOfItsReceipt)
     ASSERT_EQ(points(), 20);
 
     const QList<std::pair<const char*, std::function<void(QVariantList&, Redemption&)>>> differing = {
-        {"printer serial", [](QVariantList& b, Redemption&) { b[5] = QStringLiteral("SERIE-ECF-2"); }},
-        {"business date", [](QVariantList& b, Redemption&) { b[13] = QDateTime(QDate::currentDate().addDays(-1), QTime()); }},
-        {"register", [](QVariantList& b, Redemption&) { b[2] = QStringLiteral("004"); }},
+        {"printer serial", [](QVariantList& b, Redemption&) { b[VendaCan::NrSerieImp] = QStringLiteral("SERIE-ECF-2"); }},
+        {"business date", [](QVariantList& b, Redemption&) { b[VendaCan::DtMovimento] = QDateTime(QDate::currentDate().addDays(-1), QTime()); }},
+        {"register", [](QVariantList& b, Redemption&) { b[VendaCan::CdCaixa] = QStringLiteral("004"); }},
         {"consumer", [](QVariantList&, Redemption& r) { Redemption::setAll(r.venda, QStringLiteral("CDCONSUMIDOR"), QStringLiteral("CONS2")); }},
         {"counter", [](QVariantList&, Redemption& r) { Redemption::setAll(r.venda, QStringLiteral("NRCONTCUPOMFISC"), QStringLiteral("000046")); }},
         {"items", [](QVariantList&, Redemption& r) { Redemption::setAll(r.venda, QStringLiteral("CDPRODUTO"), QStringLiteral("P9")); }},
@@ -90,7 +88,7 @@ TEST_P(Recovery, CancelledSaleLogCancelsOnlyTheVerySaleOfItsReceipt)
         Redemption rows({kGift});
         QVariantList block = includeBlock(rows.venda);
         change(block, rows);
-        block[0] = rows.venda.data();
+        block[VendaCan::Venda] = rows.venda.data();
         EXPECT_EQ(include(block), QString()) << what;
         EXPECT_EQ(situation(seq), QStringLiteral("O")) << what;
     }
@@ -106,10 +104,10 @@ TEST_P(Recovery, CancelledSaleLogCancelsOnlyTheVerySaleOfItsReceipt)
 TEST_P(Recovery, CloseOutRefusesASaleAFiscalRecordCannotTake)
 {
     const QList<std::tuple<const char*, std::function<void(QVariantList&, Redemption&)>, const char*>> cases = {
-        {"no business date", [](QVariantList& b, Redemption&) { b[20] = QVariant(); }, "data do movimento"},
-        {"zero business date", [](QVariantList& b, Redemption&) { b[20] = QDateTime(QDate(1899, 12, 30), QTime()); }, "data do movimento"},
-        {"no opening date", [](QVariantList& b, Redemption&) { b[1] = QVariant(); }, "abertura do caixa"},
-        {"register too long", [](QVariantList& b, Redemption&) { b[0] = QStringLiteral("1234"); }, "código do caixa '1234'"},
+        {"no business date", [](QVariantList& b, Redemption&) { b[Conclui::DtMovimento] = QVariant(); }, "data do movimento"},
+        {"zero business date", [](QVariantList& b, Redemption&) { b[Conclui::DtMovimento] = QDateTime(QDate(1899, 12, 30), QTime()); }, "data do movimento"},
+        {"no opening date", [](QVariantList& b, Redemption&) { b[Conclui::DtAberCaix] = QVariant(); }, "abertura do caixa"},
+        {"register too long", [](QVariantList& b, Redemption&) { b[Conclui::CdCaixa] = QStringLiteral("1234"); }, "código do caixa '1234'"},
         {"no operator", [](QVariantList&, Redemption& r) { Redemption::setAll(r.venda, QStringLiteral("CDOPERADOR"), QString()); }, "operador"},
         {"no receipt kind", [](QVariantList&, Redemption& r) { Redemption::setAll(r.movCaixa, QStringLiteral("CDTIPORECE"), QString()); }, "tipo de recebimento"},
         // Rejected by the database in the middle of the transaction (two items under one
@@ -138,7 +136,7 @@ TEST_P(Recovery, CloseOutRefusesASaleAFiscalRecordCannotTake)
     EXPECT_EQ(conclude(ok), QStringLiteral("1"));
     // The log never books an entry under a cut register code either.
     QVariantList block = includeBlock(ok.venda);
-    block[2] = QStringLiteral("1234");
+    block[VendaCan::CdCaixa] = QStringLiteral("1234");
     EXPECT_THROW(include(block), platform::HostError);
     EXPECT_EQ(db->count(QStringLiteral("VENDACANCELADA")), 0);
 }

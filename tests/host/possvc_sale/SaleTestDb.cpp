@@ -183,37 +183,46 @@ void Redemption::setAll(platform::ClientDataSet& ds, const QString& field, const
 
 QList<platform::ClientDataSet*> Redemption::dataSets()
 {
-    return {&venda, &movCaixa, &vazio, &vazio, &vazio, &vazio, &vazio, &brinde, &vazio, &vazio, &vazio, &vazio};
+    return hostapi::ArgumentBlock<ConcluiDataSets, platform::ClientDataSet*>(
+               &vazio, {{ConcluiDataSets::Venda, &venda}, {ConcluiDataSets::MovCaixa, &movCaixa}, {ConcluiDataSets::Brinde, &brinde}})
+        .values();
 }
 
 QVariantList closeOutBlock(const QString& docType, const QString& receipt, const QString& nfceNumber,
                            const QString& nfceSeries, const QString& emission)
 {
-    QVariantList b;
-    for (int i = 0; i < 42; ++i)
-        b.append(QString());
-    const QDateTime opened(QDate::currentDate(), QTime(8, 0));
-    b[0] = QStringLiteral("003");
-    b[1] = opened;
-    b[2] = QStringLiteral("01");
-    b[3] = receipt;
-    b[4] = QStringLiteral("000045");
-    b[5] = QStringLiteral("0001");
-    b[8] = QStringLiteral("L1");
-    b[11] = QStringLiteral("POS");
-    b[12] = nfceNumber;
-    b[15] = QStringLiteral("SERIE-ECF-1");
-    b[16] = 1;
-    b[20] = QDateTime(QDate::currentDate(), QTime(0, 0));
-    b[23] = QStringLiteral("SP");
-    b[30] = QStringLiteral("R");
-    b[32] = QStringLiteral("BAL_QVN");
-    b[34] = emission;
-    b[35] = QStringLiteral("2");
-    b[36] = nfceSeries;
-    b[39] = docType;
-    b[41] = 0;
-    return b;
+    return hostapi::ArgumentBlock<Conclui>(
+               QString(), {{Conclui::CdCaixa, QStringLiteral("003")},
+                           {Conclui::DtAberCaix, QDateTime(QDate::currentDate(), QTime(8, 0))},
+                           {Conclui::CdEmpresa, QStringLiteral("01")},
+                           {Conclui::CupNr, receipt},
+                           {Conclui::ContCupom, QStringLiteral("000045")},
+                           {Conclui::CdFilial, QStringLiteral("0001")},
+                           {Conclui::CdLoja, QStringLiteral("L1")},
+                           {Conclui::Fixo11, QStringLiteral("POS")},
+                           {Conclui::NrNfce, nfceNumber},
+                           {Conclui::NrSerieImp, QStringLiteral("SERIE-ECF-1")},
+                           {Conclui::TipoImpFis, 1},
+                           {Conclui::DtMovimento, QDateTime(QDate::currentDate(), QTime(0, 0))},
+                           {Conclui::SgEstadoFili, QStringLiteral("SP")},
+                           {Conclui::Fixo30, QStringLiteral("R")},
+                           {Conclui::Fixo32, QStringLiteral("BAL_QVN")},
+                           {Conclui::DataEmissNfce, emission},
+                           {Conclui::IdAmbTrabNfce, QStringLiteral("2")},
+                           {Conclui::NrSerieNfce, nfceSeries},
+                           {Conclui::TipoDocumento, docType},
+                           {Conclui::Reservado41, 0}})
+        .values();
+}
+
+QVariantList alterBlock(const QString& seq)
+{
+    return hostapi::ArgumentBlock<AlteraCan>(QString(), {{AlteraCan::NrSeqVenda, seq},
+                                                         {AlteraCan::CdFilial, QStringLiteral("0001")},
+                                                         {AlteraCan::CdCaixa, QStringLiteral("003")},
+                                                         {AlteraCan::DtMovimento, QDateTime(QDate::currentDate(), QTime(0, 0))},
+                                                         {AlteraCan::Fixo7, QStringLiteral("SAT")}})
+        .values();
 }
 
 void SaleServicesTest::SetUp()
@@ -259,9 +268,16 @@ QString SaleServicesTest::situation(const QString& seq)
 QVariantList SaleServicesTest::includeBlock(const platform::ClientDataSet& venda)
 {
     platform::ClientDataSet cancelled;
-    return {venda.data(), cancelled.data(), QStringLiteral("003"), QStringLiteral("01"), QString(),
-            QStringLiteral("SERIE-ECF-1"), QStringLiteral("MODELO"), QStringLiteral("MARCA"), QStringLiteral("ECF1"),
-            QString(), QString(), QString(), QString(), QDateTime(QDate::currentDate(), QTime(0, 0))};
+    return hostapi::ArgumentBlock<VendaCan>(QString(), {{VendaCan::Venda, venda.data()},
+                                                        {VendaCan::VendaCancelada, cancelled.data()},
+                                                        {VendaCan::CdCaixa, QStringLiteral("003")},
+                                                        {VendaCan::CdEmpresa, QStringLiteral("01")},
+                                                        {VendaCan::NrSerieImp, QStringLiteral("SERIE-ECF-1")},
+                                                        {VendaCan::DsModeloEcf, QStringLiteral("MODELO")},
+                                                        {VendaCan::DsMarcaEcf, QStringLiteral("MARCA")},
+                                                        {VendaCan::EcfImp, QStringLiteral("ECF1")},
+                                                        {VendaCan::DtMovimento, QDateTime(QDate::currentDate(), QTime(0, 0))}})
+        .values();
 }
 
 }  // namespace saletest

@@ -6,6 +6,7 @@
 
 #include "support/ScratchDatabase.h"
 
+#include "hostapi/ArgumentBlocks.h"
 #include "platform/dataset/ClientDataSet.h"
 #include "platform/db/Connection.h"
 
@@ -47,6 +48,16 @@ private:
     std::unique_ptr<platform::db::Connection> conn_;  // closed before the database is dropped
 };
 
+// The sale services' blocks, read and changed by these names.
+using Conclui = hostapi::block::SetConcluiFechamento;
+using ConcluiDataSets = hostapi::block::ConcluiFechamentoDataSets;
+using VendaCan = hostapi::block::IncluiVendaCan;
+using AlteraCan = hostapi::block::AlteraVendaCan;
+constexpr int kConcluiHighest = hostapi::block::highestIndex<Conclui>;
+constexpr int kDataSetsHighest = hostapi::block::highestIndex<ConcluiDataSets>;
+constexpr int kVendaCanHighest = hostapi::block::highestIndex<VendaCan>;
+constexpr int kAlteraCanHighest = hostapi::block::highestIndex<AlteraCan>;
+
 struct Gift {
     QString campaign;
     QString product;
@@ -65,10 +76,12 @@ struct Redemption {
     QList<platform::ClientDataSet*> dataSets();
 };
 
-// The close-out's 42-value block for a terminal of document type "E", "N" or "S".
+// The close-out's value block for a terminal of document type "E", "N" or "S".
 QVariantList closeOutBlock(const QString& docType, const QString& receipt = QStringLiteral("000123"),
                            const QString& nfceNumber = QString(), const QString& nfceSeries = QString(),
                            const QString& emission = QString());
+// The block of AlteraVendaCan for sale `seq` of branch 0001, register 003, today.
+QVariantList alterBlock(const QString& seq);
 
 // A test on one backend (the parameter) with the sale services installed on it.
 class SaleServicesTest : public ::testing::TestWithParam<QString> {
