@@ -328,10 +328,10 @@ TEST_P(Confirmacao, VendaGerada)
     EXPECT_EQ(form->stNrSeqVenda, de(QStringLiteral("SetConcluiFechamento")).value(0).result.toString());
     if (nfce()) {
         const QVariantList retorno = de(QStringLiteral("SetConcluiFechamento")).value(0).out.value(0).toList();
-        EXPECT_EQ(form->stChaveAcesso, retorno.value(1).toString());
+        EXPECT_EQ(form->stChaveAcesso, retorno.value(hostapi::answer::Fechamento::ChaveAcesso).toString());
         EXPECT_EQ(form->stChaveAcesso.size(), 44);
-        EXPECT_EQ(form->stQrCode, retorno.value(2).toString());
-        EXPECT_EQ(form->stProtAutNfce, retorno.value(3).toString());
+        EXPECT_EQ(form->stQrCode, retorno.value(hostapi::answer::Fechamento::QrCode).toString());
+        EXPECT_EQ(form->stProtAutNfce, retorno.value(hostapi::answer::Fechamento::Protocolo).toString());
         confereImpressao(de(QStringLiteral("DisparaImpressaoNaoFiscal")).value(0), "VENDA_NFCe");
     }
     if (sat()) {
@@ -450,8 +450,8 @@ TEST_P(Confirmacao, FechamentoRecusadoAtualizaTotaisECancela)
     const int fecha = ops.indexOf(QStringLiteral("FechaCupom"));
     ASSERT_GE(fecha, 0);
     EXPECT_EQ(ops.mid(fecha, 3), (QStringList{"FechaCupom", "Atu_TotGeral", "Cancela_Cupom_Imp"}));
-    EXPECT_EQ(form->stRetFechaCupom,
-              de(QStringLiteral("FechaCupom")).value(0).out.value(0).toList().value(2).toString());
+    const QVariantList retorno = de(QStringLiteral("FechaCupom")).value(0).out.value(0).toList();
+    EXPECT_EQ(form->stRetFechaCupom, retorno.value(hostapi::answer::Impressora::Cupom).toString());
     EXPECT_TRUE(de(QStringLiteral("SetConcluiFechamento")).isEmpty());
     confereIncluiVendaCan(de(QStringLiteral("IncluiVendaCan")).value(0), 0);
     confereLimpeza();

@@ -218,7 +218,7 @@ TEST_F(Passos, CupomAbreRegistraItensFechaEAtualizaTotais)
     // The whole receipt-type table, not only the filtered rows.
     EXPECT_EQ(pacote(bloco.value(Fecha::ConfTipoRece)).rows.size(), 4);
     EXPECT_FALSE(form->stSenhaCupom.isEmpty());
-    EXPECT_EQ(form->stRetFechaCupom, fecha.out.value(0).toList().value(2).toString());
+    EXPECT_EQ(form->stRetFechaCupom, fecha.out.value(0).toList().value(hostapi::answer::Impressora::Cupom).toString());
 
     const Chamada totais = de(QStringLiteral("Params_Atu_TotGeral_Kdx00000")).value(0);
     confereBloco(totais.args,

@@ -22,6 +22,7 @@ using Fecha = hostapi::block::FechaCupom;
 using Cancela = hostapi::block::CancelaCupomImp;
 constexpr int kFechaHighest = hostapi::block::highestIndex<Fecha>;
 constexpr int kCancelaHighest = hostapi::block::highestIndex<Cancela>;
+using Resposta = hostapi::answer::Impressora;
 
 QVariantList closingBlock(double discount, const QString& password = "0042")
 {
@@ -162,9 +163,9 @@ TEST_F(SimPrinterTest, ClosingResultIsElementTwoOfTheResultArray)
     ASSERT_TRUE(printReceipt({3.0}, vo));
     const QVariantList l = vo.toList();
     ASSERT_EQ(l.size(), 10);
-    EXPECT_EQ(l[0].toInt(), 0);
-    EXPECT_EQ(l[2].toString(), "000001");
-    EXPECT_NEAR(l[3].toDouble(), 0.01, 1e-9);
+    EXPECT_EQ(l[Resposta::Codigo].toInt(), 0);
+    EXPECT_EQ(l[Resposta::Cupom].toString(), "000001");
+    EXPECT_NEAR(l[Resposta::Total].toDouble(), 0.01, 1e-9);
 }
 
 TEST_F(SimPrinterTest, CommandsOutOfOrderAreRefused)
@@ -174,8 +175,8 @@ TEST_F(SimPrinterTest, CommandsOutOfOrderAreRefused)
     EXPECT_EQ(sim::lastError(), "Não há cupom aberto.");
     QVariant vo = newRetorno();
     EXPECT_FALSE(FechaCupom(closingBlock(0), kFechaHighest, 0, vo));
-    EXPECT_EQ(vo.toList().value(0).toInt(), 1);
-    EXPECT_EQ(vo.toList().value(2).toString(), "");
+    EXPECT_EQ(vo.toList().value(Resposta::Codigo).toInt(), 1);
+    EXPECT_EQ(vo.toList().value(Resposta::Cupom).toString(), "");
     ParamRecord r = opening();
     ASSERT_TRUE(AbreCupom(r));
     EXPECT_FALSE(FechaCupom(closingBlock(0), kFechaHighest, 0, vo)) << "a receipt without items";
@@ -212,7 +213,7 @@ TEST_F(SimPrinterTest, CancellingTheOpenReceipt)
     ASSERT_TRUE(VendaItem(i));
     QVariant vo = newRetorno();
     ASSERT_TRUE(Cancela_Cupom_Imp(cancelBlock(), kCancelaHighest, vo));
-    EXPECT_EQ(vo.toList().value(2).toString(), "000001");
+    EXPECT_EQ(vo.toList().value(Resposta::Cupom).toString(), "000001");
     EXPECT_FALSE(sim::status().receiptOpen);
     EXPECT_EQ(sim::status().coo, 1) << "cancelling an open receipt prints no new document";
     EXPECT_NEAR(sim::status().cancelledTotal, 12.0, 1e-9);
@@ -260,7 +261,7 @@ TEST_F(SimPrinterTest, InjectedFaultsRefuseTheNthCall)
     sim::failNext("FechaCupom");
     QVariant vo = newRetorno();
     EXPECT_FALSE(FechaCupom(closingBlock(3.99), kFechaHighest, 0, vo));
-    EXPECT_EQ(vo.toList().value(0).toInt(), 99);
+    EXPECT_EQ(vo.toList().value(Resposta::Codigo).toInt(), 99);
     EXPECT_TRUE(sim::status().receiptOpen) << "a refused closing leaves the receipt open";
 
     sim::failNext("DataMoviFiscal");

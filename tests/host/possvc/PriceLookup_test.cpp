@@ -180,7 +180,7 @@ TEST_P(PriceLookupTest, ThroughTheProcedureVariablesWithTheHostConnection)
     QString answer;
     possvc::ChamaFuncaoRetornaPreco(priceBlock("P3"), kPrecoHighest, vo, answer);
     EXPECT_EQ(answer, "PRECNCAD");
-    EXPECT_EQ(vo.toList().value(0).toString(), "PRECNCAD");
+    EXPECT_EQ(vo.toList().value(hostapi::answer::Preco::Valor).toString(), "PRECNCAD");
 
     QVariant codes = QVariantList(2);
     possvc::getProdCodCestNcm("P1", codes);

@@ -46,7 +46,7 @@ TEST_P(SaleServicesDb, CancelledSaleGivesItsPointsBack)
     QString answer = QStringLiteral("unchanged");
     possvc::IncluiVendaCan(includeBlock(current.venda), kVendaCanHighest, vo, answer);
     EXPECT_EQ(answer, QString());
-    EXPECT_EQ(vo.toList().value(2).toString(), seq);
+    EXPECT_EQ(vo.toList().value(Cancelada::Venda).toString(), seq);
     EXPECT_EQ(situation(seq), QStringLiteral("C"));
     EXPECT_EQ(situation(earlierSeq), QStringLiteral("O"));  // another receipt: untouched
     EXPECT_EQ(points(), 60);
@@ -66,7 +66,7 @@ TEST_P(SaleServicesDb, RowsWithoutAConcludedSaleAreOnlyLogged)
         QVariant vo = QVariantList(10);
         QString answer;
         possvc::IncluiVendaCan(includeBlock(r->venda), kVendaCanHighest, vo, answer);
-        EXPECT_EQ(vo.toList().value(2).toString(), QString());
+        EXPECT_EQ(vo.toList().value(Cancelada::Venda).toString(), QString());
     }
     EXPECT_EQ(situation(seq), QStringLiteral("O"));
     EXPECT_EQ(points(), 60);

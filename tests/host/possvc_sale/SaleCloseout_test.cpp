@@ -122,17 +122,17 @@ TEST_P(CloseOut, IssuesTheNfce)
     const QString seq = conclude({kPoints30}, QStringLiteral("N"), &out, block);
     const QVariantList r = out.toList();
     ASSERT_EQ(r.size(), 10);
-    const QString key = r[1].toString();
+    const QString key = r[Fechamento::ChaveAcesso].toString();
     EXPECT_TRUE(possvc::nfce::isValidKey(key)) << qPrintable(key);
     EXPECT_EQ(key.left(20), QStringLiteral("35261211222333000181"));  // SP, Dec 2026, the branch's CNPJ
     EXPECT_EQ(key.mid(20, 2), QStringLiteral("65"));
     EXPECT_EQ(key.mid(22, 3), QStringLiteral("003"));
     EXPECT_EQ(key.mid(25, 9), QStringLiteral("000000057"));
-    const QString qr = r[2].toString();
+    const QString qr = r[Fechamento::QrCode].toString();
     EXPECT_TRUE(qr.startsWith(possvc::sim::config().nfceQrUrlHomologation + QStringLiteral("?p=") + key + QStringLiteral("|2|2|1|")))
         << qPrintable(qr);
-    EXPECT_EQ(r[3].toString().size(), 15);
-    EXPECT_TRUE(r[3].toString().startsWith(QStringLiteral("13526")));
+    EXPECT_EQ(r[Fechamento::Protocolo].toString().size(), 15);
+    EXPECT_TRUE(r[Fechamento::Protocolo].toString().startsWith(QStringLiteral("13526")));
     const QVariantList k{QStringLiteral("0001"), QStringLiteral("003"), seq};
     const QString where = QStringLiteral(" FROM VENDA WHERE CDFILIAL = :P1 AND CDCAIXA = :P2 AND NRSEQVENDA = :P3");
     EXPECT_EQ(db->scalar(QStringLiteral("SELECT DSCHAVEACESSO") + where, k).toString(), key);

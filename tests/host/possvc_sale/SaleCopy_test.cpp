@@ -114,7 +114,7 @@ TEST_F(CustomerCopyTest, NfceDocumentAsPdfAndPng)
     ASSERT_TRUE(possvc::DisparaImpressaoNaoFiscal(job.block(QStringLiteral("VENDA_NFCe")), kImpressaoHighest, vo));
     const possvc::sim::PrintedCopy copy = possvc::sim::lastCustomerCopy();
     EXPECT_EQ(QFileInfo(copy.pdf).fileName(), QStringLiteral("NFCe") + kNfceKey + QStringLiteral(".pdf"));
-    EXPECT_EQ(vo.toList().value(1).toString(), copy.pdf);
+    EXPECT_EQ(vo.toList().value(hostapi::answer::ImpressaoNaoFiscal::Pdf).toString(), copy.pdf);
     QFile pdf(copy.pdf);
     ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
     EXPECT_TRUE(pdf.read(5) == "%PDF-");

@@ -40,7 +40,7 @@ public:
         QVariant vo = QVariantList(10);
         QString answer;
         possvc::IncluiVendaCan(block, kVendaCanHighest, vo, answer);
-        return vo.toList().value(2).toString();
+        return vo.toList().value(Cancelada::Venda).toString();
     }
     QString alter(const QString& seq)
     {
@@ -179,12 +179,12 @@ TEST_P(Recovery, PendingRedemptionsResolveByTheDocument)
         const QVariantList answer = vo.toList();
         const bool nfce = QLatin1String(c.docType) == QLatin1String("N");
         if (QLatin1String(c.situation) == QLatin1String("O")) {
-            EXPECT_FALSE(answer.value(3).toString().isEmpty()) << c.what;
+            EXPECT_FALSE(answer.value(Cancelada::DocumentoMantido).toString().isEmpty()) << c.what;
             if (nfce)
-                EXPECT_EQ(answer.value(3).toString(), QStringLiteral("7")) << c.what;
+                EXPECT_EQ(answer.value(Cancelada::DocumentoMantido).toString(), QStringLiteral("7")) << c.what;
         } else {
-            EXPECT_EQ(answer.value(2).toString(), seq) << c.what;
-            EXPECT_EQ(answer.value(4).toString(), nfce ? QStringLiteral("7") : QString()) << c.what;
+            EXPECT_EQ(answer.value(Cancelada::Venda).toString(), seq) << c.what;
+            EXPECT_EQ(answer.value(Cancelada::NfceCancelada).toString(), nfce ? QStringLiteral("7") : QString()) << c.what;
         }
         EXPECT_TRUE(possvc::sim::prepareScreen().isEmpty()) << c.what << ": resolved twice";
         EXPECT_EQ(pending(), 0) << c.what;

@@ -57,6 +57,9 @@ constexpr int kConcluiHighest = hostapi::block::highestIndex<Conclui>;
 constexpr int kDataSetsHighest = hostapi::block::highestIndex<ConcluiDataSets>;
 constexpr int kVendaCanHighest = hostapi::block::highestIndex<VendaCan>;
 constexpr int kAlteraCanHighest = hostapi::block::highestIndex<AlteraCan>;
+// Their answer lists' slots.
+using Fechamento = hostapi::answer::Fechamento;
+using Cancelada = hostapi::answer::VendaCancelada;
 
 struct Gift {
     QString campaign;
