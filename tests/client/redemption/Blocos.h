@@ -67,10 +67,8 @@ inline void confereBloco(const QVariantList& bloco, const QVariantList& esperado
 inline Esperado<Cancela> cancelaEsperado(bool doProprioCupom)
 {
     return Esperado<Cancela>(false, {{Cancela::IdEsquema, texto("002")},
-                                     {Cancela::DoProprioCupom, doProprioCupom},
-                                     {Cancela::CdFilial, texto("01")},
-                                     {Cancela::CdCaixa, texto("003")},
-                                     {Cancela::NrSerieImp, texto("BE0001")}});
+                                     {Cancela::DoProprioCupom, doProprioCupom}, {Cancela::CdFilial, texto("01")},
+                                     {Cancela::CdCaixa, texto("003")}, {Cancela::NrSerieImp, texto("BE0001")}});
 }
 
 template <typename B>

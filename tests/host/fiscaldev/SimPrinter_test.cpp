@@ -29,8 +29,7 @@ QVariantList closingBlock(double discount, const QString& password = "0042")
     return hostapi::ArgumentBlock<Fecha>(QString(), {{Fecha::Md5, "MD-5: 0123456789ABCDEF"},
                                                      {Fecha::Desconto, discount},
                                                      {Fecha::DsObsCupFis, "Resgate de pontos do programa de fidelidade"},
-                                                     {Fecha::CdOperador, "007"},
-                                                     {Fecha::NmOperador, "MARIA CAIXA"},
+                                                     {Fecha::CdOperador, "007"}, {Fecha::NmOperador, "MARIA CAIXA"},
                                                      {Fecha::SenhaCupom, password}})
         .values();
 }
@@ -38,10 +37,8 @@ QVariantList closingBlock(double discount, const QString& password = "0042")
 QVariantList cancelBlock()
 {
     return hostapi::ArgumentBlock<Cancela>(false, {{Cancela::IdEsquema, "002"},
-                                                   {Cancela::DoProprioCupom, true},
-                                                   {Cancela::CdFilial, "0001"},
-                                                   {Cancela::CdCaixa, "003"},
-                                                   {Cancela::NrSerieImp, "ECF123"}})
+                                                   {Cancela::DoProprioCupom, true}, {Cancela::CdFilial, "0001"},
+                                                   {Cancela::CdCaixa, "003"}, {Cancela::NrSerieImp, "ECF123"}})
         .values();
 }
 

@@ -31,10 +31,8 @@ constexpr int kPrecoHighest = hostapi::block::highestIndex<Preco>;
 QVariantList priceBlock(const char* product)
 {
     return hostapi::ArgumentBlock<Preco>(QVariant(), {{Preco::CdFilial, "0001"},
-                                                      {Preco::CdCliente, "001"},
-                                                      {Preco::CdProduto, product},
-                                                      {Preco::CdLoja, "01"},
-                                                      {Preco::CdConsumidor, "C1"},
+                                                      {Preco::CdCliente, "001"}, {Preco::CdProduto, product},
+                                                      {Preco::CdLoja, "01"}, {Preco::CdConsumidor, "C1"},
                                                       {Preco::Fixo5, "B"}})
         .values();
 }

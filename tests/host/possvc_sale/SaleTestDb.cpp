@@ -194,24 +194,16 @@ QVariantList closeOutBlock(const QString& docType, const QString& receipt, const
     return hostapi::ArgumentBlock<Conclui>(
                QString(), {{Conclui::CdCaixa, QStringLiteral("003")},
                            {Conclui::DtAberCaix, QDateTime(QDate::currentDate(), QTime(8, 0))},
-                           {Conclui::CdEmpresa, QStringLiteral("01")},
-                           {Conclui::CupNr, receipt},
+                           {Conclui::CdEmpresa, QStringLiteral("01")}, {Conclui::CupNr, receipt},
                            {Conclui::ContCupom, QStringLiteral("000045")},
-                           {Conclui::CdFilial, QStringLiteral("0001")},
-                           {Conclui::CdLoja, QStringLiteral("L1")},
-                           {Conclui::Fixo11, QStringLiteral("POS")},
-                           {Conclui::NrNfce, nfceNumber},
-                           {Conclui::NrSerieImp, QStringLiteral("SERIE-ECF-1")},
-                           {Conclui::TipoImpFis, 1},
+                           {Conclui::CdFilial, QStringLiteral("0001")}, {Conclui::CdLoja, QStringLiteral("L1")},
+                           {Conclui::Fixo11, QStringLiteral("POS")}, {Conclui::NrNfce, nfceNumber},
+                           {Conclui::NrSerieImp, QStringLiteral("SERIE-ECF-1")}, {Conclui::TipoImpFis, 1},
                            {Conclui::DtMovimento, QDateTime(QDate::currentDate(), QTime(0, 0))},
-                           {Conclui::SgEstadoFili, QStringLiteral("SP")},
-                           {Conclui::Fixo30, QStringLiteral("R")},
-                           {Conclui::Fixo32, QStringLiteral("BAL_QVN")},
-                           {Conclui::DataEmissNfce, emission},
-                           {Conclui::IdAmbTrabNfce, QStringLiteral("2")},
-                           {Conclui::NrSerieNfce, nfceSeries},
-                           {Conclui::TipoDocumento, docType},
-                           {Conclui::Reservado41, 0}})
+                           {Conclui::SgEstadoFili, QStringLiteral("SP")}, {Conclui::Fixo30, QStringLiteral("R")},
+                           {Conclui::Fixo32, QStringLiteral("BAL_QVN")}, {Conclui::DataEmissNfce, emission},
+                           {Conclui::IdAmbTrabNfce, QStringLiteral("2")}, {Conclui::NrSerieNfce, nfceSeries},
+                           {Conclui::TipoDocumento, docType}, {Conclui::Reservado41, 0}})
         .values();
 }
 
