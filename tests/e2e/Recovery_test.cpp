@@ -8,6 +8,7 @@
 #include "RedemptionFixture.h"
 #include "TerminalFixture.h"
 
+#include "hostapi/ArgumentBlocks.h"
 #include "hostapi/ProcVar.h"
 #include "support/SchemaFile.h"
 #include "support/ScratchDatabase.h"
@@ -388,7 +389,8 @@ TEST_P(EightTerminals, NoCompletedSaleIsCancelledByAnotherAttempt)
                 own << reg + QLatin1Char('/') + c.value(QStringLiteral("result")).toString();
         for (const char* op : {"IncluiVendaCan", "AlteraVendaCan"})
             for (const QJsonObject& c : runs[i].calls(QLatin1String(op)))
-                if (const QString sale = c.value(QStringLiteral("out")).toArray().at(0).toArray().at(2).toString(); !sale.isEmpty())
+                if (const QString sale = c.value(QStringLiteral("out")).toArray().at(0).toArray().at(hostapi::answer::VendaCancelada::Venda).toString();
+                    !sale.isEmpty())
                     undoneByOwner << reg + QLatin1Char('/') + sale;
     }
     const QList<QStringList> sales = shop.rows(QStringLiteral("SELECT CDCAIXA, NRSEQVENDA, IDSITUVENDA, CDCONSUMIDOR FROM VENDA"));
