@@ -9,6 +9,7 @@
 // then gives the value through putValue().
 // Throws PacketError for a value that cannot be stored in its field.
 
+#include "PlatformDatasetExport.h"
 #include "platform/dataset/DataPacket.h"
 
 #include <QByteArray>
@@ -18,7 +19,7 @@
 
 namespace platform {
 
-class BinaryPacketBuilder {
+class PLATFORM_DATASET_EXPORT BinaryPacketBuilder {
 public:
     // The packet's fields and parameters (its rows, if any, are not written).
     explicit BinaryPacketBuilder(const DataPacket& shape);

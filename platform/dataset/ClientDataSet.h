@@ -6,6 +6,7 @@
 // not in edit/insert state, navigation while inactive), PacketError on a bad packet or
 // file, FilterError on a filter that does not parse.
 
+#include "PlatformDatasetExport.h"
 #include "platform/dataset/DataPacket.h"
 #include "platform/dataset/FieldDef.h"
 
@@ -36,7 +37,7 @@ class FilterExpression;
 // gives null. setValue throws "Dataset not in edit or insert mode" in browse state,
 // "Field 'X' cannot be modified" for a read-only field, and a DataSetError naming the
 // field for a value its type cannot hold (see convertToFieldType).
-class Field {
+class PLATFORM_DATASET_EXPORT Field {
 public:
     const QString& fieldName() const;
     FieldType dataType() const;
@@ -88,7 +89,7 @@ struct LocateOptions {
     bool partialKey = false;  // prefix match on texts
 };
 
-class ClientDataSet : public QObject {
+class PLATFORM_DATASET_EXPORT ClientDataSet : public QObject {
     Q_OBJECT
 public:
     explicit ClientDataSet(const QString& name = {}, QObject* parent = nullptr);

@@ -3,6 +3,7 @@
 // encodings (binary and XML). A packet that travels in a QVariant is its binary
 // encoding as a QByteArray.
 
+#include "PlatformDatasetExport.h"
 #include "platform/dataset/FieldDef.h"
 
 #include <QByteArray>
@@ -51,7 +52,7 @@ enum class PacketFormat {
 // once, kept beside the columns, so that references into them stay valid as for a
 // QList; anything that may write (the non-const operator[], begin(), append) turns the
 // columns into a list of rows first. Copies share the columns.
-class RowList {
+class PLATFORM_DATASET_EXPORT RowList {
 public:
     using value_type = QVariantList;
     using size_type = qsizetype;
@@ -125,7 +126,7 @@ public:
     // whole packet take the values from it without making a variant per cell.
     const detail::RowStore* columns() const;
 
-    friend bool operator==(const RowList& a, const RowList& b);
+    friend PLATFORM_DATASET_EXPORT bool operator==(const RowList& a, const RowList& b);
 
 private:
     struct Columns;
@@ -136,7 +137,7 @@ private:
     std::shared_ptr<Columns> columns_;
 };
 
-struct DataPacket {
+struct PLATFORM_DATASET_EXPORT DataPacket {
     FieldDefs fields;
     QList<PacketParam> params;  // table and field parameters, in file order
     // Current rows only (the change log is resolved on reading), one value per field,
@@ -152,30 +153,30 @@ struct DataPacket {
 
 // Reading detects the encoding from the content. `source` names the file or origin in
 // error texts. Throws PacketError on malformed input; never trusts a length in it.
-DataPacket readPacket(const QByteArray& bytes, const QString& source = QStringLiteral("data packet"));
-DataPacket readPacketFile(const QString& path);
+PLATFORM_DATASET_EXPORT DataPacket readPacket(const QByteArray& bytes, const QString& source = QStringLiteral("data packet"));
+PLATFORM_DATASET_EXPORT DataPacket readPacketFile(const QString& path);
 
 // The largest packet the readers take, in bytes: a larger one is refused with a clear
 // error before it is read. The default (256 MiB, or VAK_PACKET_LIMIT_MB from the
 // environment) is far above any terminal file.
-qint64 packetSizeLimit();
-void setPacketSizeLimit(qint64 bytes);
+PLATFORM_DATASET_EXPORT qint64 packetSizeLimit();
+PLATFORM_DATASET_EXPORT void setPacketSizeLimit(qint64 bytes);
 
-QByteArray writePacket(const DataPacket& packet, PacketFormat format = PacketFormat::Binary);
-void writePacketFile(const DataPacket& packet, const QString& path, PacketFormat format = PacketFormat::Binary);
+PLATFORM_DATASET_EXPORT QByteArray writePacket(const DataPacket& packet, PacketFormat format = PacketFormat::Binary);
+PLATFORM_DATASET_EXPORT void writePacketFile(const DataPacket& packet, const QString& path, PacketFormat format = PacketFormat::Binary);
 
 // A packet in a variant: its binary bytes. Null or empty variant -> null packet.
-QVariant packetToVariant(const DataPacket& packet);
-DataPacket packetFromVariant(const QVariant& value, const QString& source = QStringLiteral("data packet"));
+PLATFORM_DATASET_EXPORT QVariant packetToVariant(const DataPacket& packet);
+PLATFORM_DATASET_EXPORT DataPacket packetFromVariant(const QVariant& value, const QString& source = QStringLiteral("data packet"));
 
 // The XML field-type name of a type: "string", "string.uni", "i4", "r8", "boolean",
 // "date", "time", "dateTime", "SQLdateTime", "fixed", "bin.hex", "nested", ...
-QString xmlTypeName(FieldType type);
+PLATFORM_DATASET_EXPORT QString xmlTypeName(FieldType type);
 // The SUBTYPE of a field as the packet gives it ("Text", "Money", ...), else the one
 // its type implies ("" for most types).
-QByteArray fieldSubtype(const DataPacket& packet, int field);
+PLATFORM_DATASET_EXPORT QByteArray fieldSubtype(const DataPacket& packet, int field);
 // The same for every field at once (one pass over the parameters).
-QList<QByteArray> fieldSubtypes(const DataPacket& packet);
+PLATFORM_DATASET_EXPORT QList<QByteArray> fieldSubtypes(const DataPacket& packet);
 
 }  // namespace platform
 

@@ -1,6 +1,7 @@
 #pragma once
 // Field definitions shared by client datasets and data packets.
 
+#include "PlatformDatasetExport.h"
 #include "platform/dataset/FieldType.h"
 
 #include <QList>
@@ -59,7 +60,7 @@ struct FieldDef {
 
     // Written out (FieldDef.cpp): a defaulted comparison cannot see through the
     // recursive `children` list.
-    friend bool operator==(const FieldDef& a, const FieldDef& b);
+    friend PLATFORM_DATASET_EXPORT bool operator==(const FieldDef& a, const FieldDef& b);
 };
 
 using FieldDefs = QList<FieldDef>;
@@ -67,6 +68,6 @@ using FieldDefs = QList<FieldDef>;
 // The field's value converted to its type's QVariant representation (see above);
 // an empty text becomes null for non-text types. Throws DataSetError naming the
 // field when the value cannot be converted.
-QVariant convertToFieldType(const FieldDef& def, const QVariant& value);
+PLATFORM_DATASET_EXPORT QVariant convertToFieldType(const FieldDef& def, const QVariant& value);
 
 }  // namespace platform

@@ -18,6 +18,7 @@
 // Parsing throws FilterError naming the 1-based position; binding throws DataSetError
 // "Field 'X' not found" or FilterError for a literal its field cannot hold.
 
+#include "PlatformDatasetExport.h"
 #include "platform/dataset/FieldDef.h"
 #include "platform/dataset/RowStore.h"
 
@@ -36,7 +37,7 @@ public:
 };
 }  // namespace detail
 
-class FilterExpression {
+class PLATFORM_DATASET_EXPORT FilterExpression {
 public:
     explicit FilterExpression(const QString& text);  // throws FilterError
     ~FilterExpression();

@@ -4,6 +4,7 @@
 // parameters (WIDTH, SUBTYPE, LCID, ...) and the date numbering of the packets.
 // Internal to platform/dataset; other code uses DataPacket.h.
 
+#include "PlatformDatasetExport.h"
 #include "platform/dataset/DataPacket.h"
 
 #include <QByteArray>
@@ -18,10 +19,10 @@ namespace platform::packet {
 
 // Windows-1252 as the host writes it. The five bytes the code page leaves undefined
 // decode to the C1 control of the same number so that they survive a round trip.
-QString fromCp1252(const char* data, qsizetype size);
+PLATFORM_DATASET_EXPORT QString fromCp1252(const char* data, qsizetype size);
 inline QString fromCp1252(const QByteArray& bytes) { return fromCp1252(bytes.constData(), bytes.size()); }
 // Characters the code page cannot represent become '?' (one per character).
-QByteArray toCp1252(const QString& text);
+PLATFORM_DATASET_EXPORT QByteArray toCp1252(const QString& text);
 void appendCp1252(QByteArray& out, QStringView text);
 // Whether Windows-1252 holds the character; the first character of text it cannot hold, or -1.
 bool isCp1252(char16_t c);
@@ -126,7 +127,7 @@ constexpr qint64 kMsPerDay = 86400000;
 // ---- values -----------------------------------------------------------------------
 
 // Shortest text that reads back as the same double (C locale, '.' point); NAN, INF, -INF.
-QByteArray formatDouble(double v, bool single = false);
+PLATFORM_DATASET_EXPORT QByteArray formatDouble(double v, bool single = false);
 // Reads what formatDouble writes, and any other C-locale number form.
 std::optional<double> parseDouble(QByteArrayView text);
 // BCD bytes of `value` for precision/scale; throws PacketError when it does not fit.

@@ -1,7 +1,9 @@
 #pragma once
 // The two encodings of a data packet. Internal to platform/dataset; other code calls
-// readPacket/writePacket (DataPacket.h), which choose between them.
+// readPacket/writePacket (DataPacket.h), which choose between them; the two readers are
+// exported for the fuzz replays, which feed each one directly.
 
+#include "PlatformDatasetExport.h"
 #include "platform/dataset/DataPacket.h"
 
 namespace platform::detail {
@@ -14,8 +16,8 @@ namespace platform::packet {
 bool hasBinarySignature(const QByteArray& bytes);
 
 // Both readers throw PacketError with texts "<source>: <what> at offset <n>".
-DataPacket readBinaryPacket(const QByteArray& bytes, const QString& source);
-DataPacket readXmlPacket(const QByteArray& bytes, const QString& source);
+PLATFORM_DATASET_EXPORT DataPacket readBinaryPacket(const QByteArray& bytes, const QString& source);
+PLATFORM_DATASET_EXPORT DataPacket readXmlPacket(const QByteArray& bytes, const QString& source);
 // A binary packet of current rows read straight into a dataset's column storage: its
 // fields and parameters into `shape`, its rows into `store`, without a variant per text.
 // False when the packet needs the general reader (a change log to resolve, nested

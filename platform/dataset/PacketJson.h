@@ -12,6 +12,7 @@
 // and decimal fields (fixed, fixedFMT) "decimals", so that the JSON reads back as the
 // same packet.
 
+#include "PlatformDatasetExport.h"
 #include "platform/dataset/DataPacket.h"
 
 #include <QJsonObject>
@@ -19,20 +20,20 @@
 
 namespace platform {
 
-QJsonObject packetToJson(const DataPacket& packet);
-QJsonValue valueToJson(const QVariant& value, FieldType type);
+PLATFORM_DATASET_EXPORT QJsonObject packetToJson(const DataPacket& packet);
+PLATFORM_DATASET_EXPORT QJsonValue valueToJson(const QVariant& value, FieldType type);
 // The same as compact JSON text (no line break), with the keys in the order shown
 // above ("fields" then "rows"; "name", "type", "size"), which QJsonDocument would sort.
-QByteArray packetToJsonText(const DataPacket& packet);
+PLATFORM_DATASET_EXPORT QByteArray packetToJsonText(const DataPacket& packet);
 
 // Builds a packet from the same shape. Field objects may also carry "subtype" (Text,
 // WideText, Money, FixedChar, Binary, Graphics: memo, wide memo, currency, fixed-length
 // text, blob, picture), "decimals", "required", "readonly", "hidden" and, for nested
 // fields, "fields". Throws PacketError saying what is wrong ("row 2, field 'X': ...").
-DataPacket packetFromJson(const QJsonObject& json);
+PLATFORM_DATASET_EXPORT DataPacket packetFromJson(const QJsonObject& json);
 // A field value from JSON; strings are also accepted for numbers, booleans, dates and
 // times (C-locale forms as written above; YYYYMMDD too). Null or an empty string for a
 // non-text field gives null. Throws PacketError naming the field.
-QVariant valueFromJson(const QJsonValue& value, const FieldDef& def);
+PLATFORM_DATASET_EXPORT QVariant valueFromJson(const QJsonValue& value, const FieldDef& def);
 
 }  // namespace platform

@@ -1,6 +1,6 @@
 #pragma once
 // Column storage of a client dataset's rows, and the typed cell view that locate and
-// filters compare on. Internal to the dataset library.
+// filters compare on. Internal to the dataset library; cellOf is exported for the tests.
 //
 // Rows are addressed by a physical id that never changes while the dataset is open;
 // the dataset keeps the table order as a vector of ids. Text columns keep all their
@@ -9,6 +9,7 @@
 // columns keep a QVariant per row (no heap use for numbers and dates) up to their last
 // non-null row, so that trailing nulls, and columns of nulls, take no room.
 
+#include "PlatformDatasetExport.h"
 #include "platform/dataset/FieldDef.h"
 
 #include <QByteArrayView>
@@ -36,7 +37,7 @@ struct Cell {
 };
 
 // The cell of a value in the representation FieldDef.h documents for `type`.
-Cell cellOf(FieldType type, const QVariant& value);
+PLATFORM_DATASET_EXPORT Cell cellOf(FieldType type, const QVariant& value);
 
 // -1/0/1, or nothing when either side is null or the kinds cannot be compared.
 std::optional<int> compareCells(const Cell& a, const Cell& b, Qt::CaseSensitivity cs = Qt::CaseSensitive);

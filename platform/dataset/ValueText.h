@@ -1,8 +1,10 @@
 #pragma once
 // Text <-> value conversions of dataset fields, in the system locale (QLocale(), which is
 // the system locale unless the program sets a default): numbers with the locale's decimal
-// separator, dates in its short date format. Internal to the dataset library.
+// separator, dates in its short date format. Internal to the dataset library; the two
+// functions marked for export are reached by the tests too.
 
+#include "PlatformDatasetExport.h"
 #include "platform/dataset/FieldDef.h"
 
 #include <QDate>
@@ -31,7 +33,7 @@ std::optional<QDateTime> parseDateTime(const QString& text);
 
 // A value as Field::asString shows it: "" for null, numbers without group separators,
 // dates in the short date format, "True"/"False".
-QString valueToText(FieldType type, const QVariant& value);
+PLATFORM_DATASET_EXPORT QString valueToText(FieldType type, const QVariant& value);
 
 // A value formatted with a display format: numeric masks ("#,##0.00", "R$ #,##0.00"),
 // date/time formats ("dd/MM/yyyy HH:mm"), booleans "yes-text;no-text". An empty format
@@ -39,6 +41,6 @@ QString valueToText(FieldType type, const QVariant& value);
 QString formatValue(FieldType type, const QVariant& value, const QString& format);
 
 // The number formatted with a numeric mask as above, in the locale.
-QString formatNumber(double value, const QString& mask);
+PLATFORM_DATASET_EXPORT QString formatNumber(double value, const QString& mask);
 
 }  // namespace platform::detail
