@@ -6,6 +6,7 @@
 //
 // Owns its model; does not own the dataset.
 
+#include "PlatformUiExport.h"
 #include "platform/ui/DataSetModel.h"
 
 #include <QColor>
@@ -24,7 +25,7 @@ struct GridStyle {
     QFont titleFont;
 };
 
-class DataGrid : public QTableView {
+class PLATFORM_UI_EXPORT DataGrid : public QTableView {
     Q_OBJECT
 public:
     explicit DataGrid(QWidget* parent = nullptr);

@@ -8,6 +8,7 @@
 // Does not own the dataset; forgets it when the dataset is destroyed. Never throws out of
 // the model interface: a value that cannot be read shows as empty.
 
+#include "PlatformUiExport.h"
 #include "platform/dataset/ClientDataSet.h"
 
 #include <QAbstractTableModel>
@@ -26,7 +27,7 @@ struct GridColumn {
     Qt::Alignment titleAlignment = Qt::AlignLeft | Qt::AlignVCenter;
 };
 
-class DataSetModel : public QAbstractTableModel {
+class PLATFORM_UI_EXPORT DataSetModel : public QAbstractTableModel {
     Q_OBJECT
 public:
     explicit DataSetModel(QObject* parent = nullptr);

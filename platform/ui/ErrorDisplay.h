@@ -8,6 +8,8 @@
 // default one shows a critical message box titled "Erro" in a GUI application and writes
 // the text to stderr otherwise.
 
+#include "PlatformUiExport.h"
+
 #include <QString>
 
 #include <exception>
@@ -19,10 +21,10 @@ using ErrorDisplayFunction = void (*)(const QString& text, void* context);
 
 // Installs the process's display (nullptr: back to the default). Without a
 // QCoreApplication there is nowhere to keep it, and nothing happens.
-void setErrorDisplay(ErrorDisplayFunction display, void* context = nullptr);
+PLATFORM_UI_EXPORT void setErrorDisplay(ErrorDisplayFunction display, void* context = nullptr);
 
 // Hands an error text to the display. Never throws.
-void showError(const QString& text);
+PLATFORM_UI_EXPORT void showError(const QString& text);
 
 // Runs `action`; an escaped error is handed to showError. Returns false when one escaped.
 template <typename Action>
@@ -30,7 +32,7 @@ bool guarded(Action&& action) noexcept;
 
 // The text of an error: a platform error's text, an exception's what(), "Erro
 // desconhecido." for anything else; empty for no error.
-QString errorText(std::exception_ptr error);
+PLATFORM_UI_EXPORT QString errorText(std::exception_ptr error);
 
 template <typename Action>
 bool guarded(Action&& action) noexcept
