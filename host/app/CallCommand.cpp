@@ -17,6 +17,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <optional>
 
 namespace pdvhost {
 
@@ -157,15 +158,15 @@ int invoke(const Module& m, const QString& name, const QStringList& a, QVariant*
 
 }  // namespace
 
-int runCallCommand(const QStringList& args)
+std::optional<int> parseCallCommand(const QStringList& args, CallRequest& request)
 {
     QCommandLineParser parser;
     // Arguments after the function are its own, even when they start with '-'.
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
     parser.addOption(QCommandLineOption(QStringLiteral("db"), QString(), QStringLiteral("CONNSTR")));
     if (const auto status = platform::cli::parse(parser, args, "pdvhost call", usage()))
-        return *status;
-    const QString connectionString = parser.value(QStringLiteral("db"));
+        return status;
+    request.connectionString = parser.value(QStringLiteral("db"));
     QStringList rest = parser.positionalArguments();
     if (rest.isEmpty())
         return platform::cli::usageError("pdvhost call", QStringLiteral("no function named"), usage());
@@ -183,18 +184,24 @@ int runCallCommand(const QStringList& args)
                 .arg(function->arguments.join(QLatin1Char(' '))));
         return 2;
     }
+    request.function = function->name;
+    request.arguments = rest;
+    return std::nullopt;
+}
 
-    if (!connectionString.isEmpty())
-        hostkit::setStringConexQvn(connectionString);
+int runCallCommand(const CallRequest& request)
+{
+    if (!request.connectionString.isEmpty())
+        hostkit::setStringConexQvn(request.connectionString);
     Module module;
     QString error;
     if (!module.load(&error) || !module.connect(&error))
         return err(error), 1;
 
-    if (!module.function<void>(function->name))
-        return err(QStringLiteral("the module does not export Srv_Vak04100.%1").arg(QLatin1String(function->name))), 1;
+    if (!module.function<void>(request.function))
+        return err(QStringLiteral("the module does not export Srv_Vak04100.%1").arg(QLatin1String(request.function))), 1;
     QVariant result;
-    const int rc = invoke(module, QLatin1String(function->name), rest, &result);
+    const int rc = invoke(module, QLatin1String(request.function), request.arguments, &result);
     if (rc < 0)
         return 2;
     if (rc != 0)

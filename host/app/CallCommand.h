@@ -17,11 +17,26 @@
 
 #include <QStringList>
 
+#include <optional>
+
 namespace pdvhost {
+
+// A call as its command line asks for it.
+struct CallRequest {
+    QString connectionString;  // --db; empty means the host's own
+    const char* function = nullptr;  // as the module spells it
+    QStringList arguments;
+};
+
+// Reads the command line (after "call") into `request`. Needs no application object, so
+// that help, version and bad usage are answered before a display is set up. Returns the
+// exit status when the run is over (bad usage: 2, usage on stderr), nothing when the call
+// goes on.
+std::optional<int> parseCallCommand(const QStringList& args, CallRequest& request);
 
 // Returns the exit code: 0 the function returned a result; 1 the result is an error text
 // or the function raised (its text on stderr) or the module could not be loaded or
-// connected; 2 bad arguments (usage on stderr).
-int runCallCommand(const QStringList& args);
+// connected; 2 an argument of the wrong kind (a date or a flag; its text on stderr).
+int runCallCommand(const CallRequest& request);
 
 }  // namespace pdvhost

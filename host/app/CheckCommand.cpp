@@ -21,14 +21,9 @@ const char* const kTool = "pdvhost check";
 const char* const kUsage = "usage: pdvhost check --terminal DIR [--db CONNSTR] [--json]\n"
                            "       pdvhost check --help | --version\n";
 
-struct CheckOptions {
-    QString terminal, db;
-    bool json = false;
-};
+}  // namespace
 
-// Reads the command line into `o`. Returns the exit status when the run is over (help,
-// version, bad usage), nothing when the check goes on.
-std::optional<int> parse(const QStringList& args, CheckOptions& o)
+std::optional<int> parseCheckCommand(const QStringList& args, CheckOptions& o)
 {
     const QString usage = QString::fromLatin1(kUsage);
     QCommandLineParser parser;
@@ -46,10 +41,13 @@ std::optional<int> parse(const QStringList& args, CheckOptions& o)
     o.json = parser.isSet(json);
     if (o.terminal.isEmpty())
         return platform::cli::usageError(kTool, QStringLiteral("--terminal DIR is required"), usage);
+    o.terminal = QFileInfo(o.terminal).absoluteFilePath();
+    if (!QFileInfo(o.terminal).isDir()) {
+        std::fprintf(stderr, "pdvhost check: %s is not a directory\n", o.terminal.toLocal8Bit().constData());
+        return 2;
+    }
     return std::nullopt;
 }
-
-}  // namespace
 
 Findings checkTerminal(const QString& dir, const QString& connectionString)
 {
@@ -64,19 +62,11 @@ Findings checkTerminal(const QString& dir, const QString& connectionString)
     return findings;
 }
 
-int runCheckCommand(const QStringList& args)
+int runCheckCommand(const CheckOptions& o)
 {
-    CheckOptions o;
-    if (const auto status = parse(args, o))
-        return *status;
-    const QString dir = QFileInfo(o.terminal).absoluteFilePath();
-    if (!QFileInfo(dir).isDir()) {
-        std::fprintf(stderr, "pdvhost check: %s is not a directory\n", dir.toLocal8Bit().constData());
-        return 2;
-    }
-    const Findings findings = checkTerminal(dir, o.db);
-    const QByteArray out = o.json ? QJsonDocument(findings.json(dir)).toJson(QJsonDocument::Indented)
-                                  : findings.text(dir).toUtf8();
+    const Findings findings = checkTerminal(o.terminal, o.db);
+    const QByteArray out = o.json ? QJsonDocument(findings.json(o.terminal)).toJson(QJsonDocument::Indented)
+                                  : findings.text(o.terminal).toUtf8();
     std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
     return findings.exitCode();
 }

@@ -9,6 +9,8 @@
 
 #include <QApplication>
 
+#include <optional>
+
 int main(int argc, char** argv)
 {
     // Read before the application exists: a platform plugin removes the options it takes
@@ -22,16 +24,21 @@ int main(int argc, char** argv)
         headless = headless || a == QLatin1String("--script") || a.startsWith(QLatin1String("--script="));
     if (headless && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    // Help, version and bad usage are answered before any display is needed.
+    // Help, version and bad usage are answered before any display is needed (setting one
+    // up may itself warn on stderr).
     pdvhost::HostOptions options;
-    if (!call && !check)
-        if (const auto status = pdvhost::parseOptions(args, options))
-            return *status;
+    pdvhost::CallRequest callRequest;
+    pdvhost::CheckOptions checkOptions;
+    const std::optional<int> status = call    ? pdvhost::parseCallCommand(args.mid(1), callRequest)
+                                      : check ? pdvhost::parseCheckCommand(args.mid(1), checkOptions)
+                                              : pdvhost::parseOptions(args, options);
+    if (status)
+        return *status;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("pdvhost"));
     if (call)
-        return pdvhost::runCallCommand(args.mid(1));
+        return pdvhost::runCallCommand(callRequest);
     if (check)
-        return pdvhost::runCheckCommand(args.mid(1));
+        return pdvhost::runCheckCommand(checkOptions);
     return pdvhost::runHost(options);
 }

@@ -39,6 +39,10 @@ protected:
     CallResult call(const QStringList& args, const QString& db = {})
     {
         QProcess p;
+        // Without it, setting up a display warns on stderr: what runs before that stays quiet.
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+        p.setProcessEnvironment(env);
         p.start(exe_, QStringList{QStringLiteral("call"), QStringLiteral("--db"), db.isEmpty() ? db_ : db} + args);
         CallResult r;
         if (!p.waitForFinished(60000))
@@ -97,10 +101,28 @@ TEST_F(PdvhostCall, ErrorTextsExitWithOne)
     EXPECT_EQ(call({"GetConsumidor"}, QStringLiteral("Provider=Nenhum")).code, 1);
 }
 
+// Bad usage is answered from the command line alone, before the module or a display is
+// set up, so standard error holds the answer only; a value of the wrong kind is found as
+// the function is called.
 TEST_F(PdvhostCall, BadArgumentsExitWithTwo)
 {
-    EXPECT_EQ(call({"GetTudo"}).code, 2);
-    EXPECT_EQ(call({"GetBrinde", "FID2026"}).code, 2);
-    EXPECT_EQ(call({"GetSenhaCupom", "0001", "ontem"}).code, 2);
-    EXPECT_EQ(call({"setNumeroNFCe", "0001", "001", "1", "2", "talvez"}).code, 2);
+    const struct {
+        QStringList args;
+        QString err;
+        bool alone;  // nothing else on standard error
+    } cases[] = {
+        {{}, "pdvhost call: no function named\n\nusage: pdvhost call", true},
+        {{"GetTudo"}, "pdvhost call: unknown function 'GetTudo'\n\nusage: pdvhost call", true},
+        {{"--bogus", "GetConsumidor"}, "pdvhost call: Unknown option 'bogus'.\n\nusage:", true},
+        {{"GetBrinde", "FID2026"}, "pdvhost call: GetBrinde takes 2 argument(s): CAMPAIGN BRANCH\n", true},
+        {{"GetSenhaCupom", "0001", "ontem"}, "pdvhost call: 'ontem' is not a date (YYYY-MM-DD)\n", false},
+        {{"setNumeroNFCe", "0001", "001", "1", "2", "talvez"}, "pdvhost call: 'talvez' is not a flag (true or false)\n", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.join(QLatin1Char(' ')).toStdString());
+        const CallResult r = call(c.args);
+        EXPECT_EQ(r.code, 2);
+        EXPECT_TRUE(c.alone ? r.err.startsWith(c.err) : r.err.contains(c.err)) << r.err.toStdString();
+        EXPECT_TRUE(r.out.isEmpty()) << r.out.toStdString();
+    }
 }
