@@ -37,9 +37,9 @@ struct Run {
     QString consumer;
     // Filled by runTerminals: the process's result (the fields of redemption_terminal's
     // file), its confirmations, and why it failed (empty when it ended well).
-    QJsonObject result;
-    QList<Redemption> redemptions;
-    QString failure;
+    QJsonObject result{};
+    QList<Redemption> redemptions{};
+    QString failure{};
     qint64 end = 0;  // epoch ms of the last confirmation's end
     int concluded() const;
 };

@@ -93,8 +93,9 @@ TEST_P(Pdvhost, ResgateConcluido)
                                    QStringLiteral("VRRESTANTE")),
                      70.0);
     EXPECT_EQ(vendas("O"), 1);
-    if (GetParam() == Perfil::Fiscal)
+    if (GetParam() == Perfil::Fiscal) {
         EXPECT_TRUE(QFile::exists(term.dir() + QStringLiteral("/out/fiscal/journal.txt")));
+    }
     if (GetParam() != Perfil::Fiscal) {
         const auto impressao = e.calls(QStringLiteral("DisparaImpressaoNaoFiscal"));
         ASSERT_EQ(impressao.size(), 1);

@@ -270,8 +270,9 @@ TEST_P(HostKilled, RestartLeavesTheRedemptionCompleteOrUndone)
     const bool validReceipt = last.value(QStringLiteral("cancellable")).toBool();
     if (redemption::temImpressora(c.profile)) {
         EXPECT_EQ(validReceipt, c.complete) << recovered.toStdString();
-        if (c.complete)
+        if (c.complete) {
             EXPECT_EQ(concluded[0][4].toInt(), last.value(QStringLiteral("coo")).toInt());
+        }
     }
     // The SAT device: a CF-e was issued exactly for a standing sale, which records it.
     const QSet<QString> issued = satIssued(term);
@@ -280,11 +281,13 @@ TEST_P(HostKilled, RestartLeavesTheRedemptionCompleteOrUndone)
             EXPECT_TRUE(issued.contains(sale[0] + QLatin1Char('/') + sale[1]));
             EXPECT_FALSE(sale[2].isEmpty()) << "the CF-e number reached the sale";
         }
-        if (redemption::marcaNfce(c.profile))
+        if (redemption::marcaNfce(c.profile)) {
             EXPECT_EQ(sale[3].size(), 44) << "the NFC-e key";
+        }
     }
-    if (c.profile == Perfil::Sat && !c.complete)
+    if (c.profile == Perfil::Sat && !c.complete) {
         EXPECT_TRUE(issued.isEmpty());
+    }
 }
 
 std::vector<Crash> crashes()

@@ -50,8 +50,9 @@ TEST_P(Counters, FirstReceiptOfTheFiscalDayIsRecordedOnce)
     ASSERT_EQ(rows.size(), 3);
     const QStringList first001 = rows.at(0).at(0) == chave ? rows.at(0) : rows.at(1);
     EXPECT_EQ(first001, QStringList({chave, QStringLiteral("0000000123")}));
-    if (QLocale::system().dateFormat(QLocale::ShortFormat) == QLatin1String("dd/MM/yyyy"))
+    if (QLocale::system().dateFormat(QLocale::ShortFormat) == QLatin1String("dd/MM/yyyy")) {
         EXPECT_EQ(chave, QStringLiteral("CUPINICIAL000100106/12/2026"));
+    }
 }
 
 TEST_P(Counters, NfceNumbersAreDrawnInTurnWithOneFirstOfDayMarkerAndVoidingRows)

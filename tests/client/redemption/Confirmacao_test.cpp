@@ -357,8 +357,9 @@ TEST_P(Confirmacao, VendaGerada)
         EXPECT_EQ(valor(QStringLiteral("SELECT COUNT(*) FROM VENDA WHERE NRSEQVENDA = '%1'").arg(form->stNrSeqVenda)),
                   QStringLiteral("1"));
     }
-    if (impressora())
+    if (impressora()) {
         EXPECT_TRUE(diario().contains(QStringLiteral("Caneca"))) << diario().toStdString();
+    }
 }
 
 TEST_P(Confirmacao, SegundoResgateReusaSenhaEReconstroiVenda)

@@ -286,8 +286,9 @@ TEST_P(CheckFaultTest, ReportsTheFaultAloneWithItsSeverityAndStatus)
         << fault.name << "\n" << r.out.toStdString();
     EXPECT_EQ(r.status, severityStatus(expected)) << fault.name;
     for (const QJsonValue& v : r.report.value(QStringLiteral("findings")).toArray())
-        if (v.toObject().value(QStringLiteral("severity")).toString() != QLatin1String("note"))
+        if (v.toObject().value(QStringLiteral("severity")).toString() != QLatin1String("note")) {
             EXPECT_FALSE(v.toObject().value(QStringLiteral("fix")).toString().isEmpty()) << fault.name;
+        }
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, CheckFaultTest, ::testing::Range(0, int(faults().size())),

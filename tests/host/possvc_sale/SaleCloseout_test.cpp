@@ -181,10 +181,11 @@ TEST_P(CloseOut, AStatementThatCannotBePreparedAheadFailsOnlyWhereItIsUsed)
     auto schema = db->open();
     schema->execute(QStringLiteral("ALTER TABLE ITFIDELIDADE RENAME TO ITFIDELIDADE_FORA"));
     EXPECT_NO_THROW(possvc::sim::prepareScreen());
-    if (GetParam() == QLatin1String("postgresql"))
+    if (GetParam() == QLatin1String("postgresql")) {
         EXPECT_EQ(db->count(QStringLiteral("pg_stat_activity"),
                             QStringLiteral("datname = current_database() AND state LIKE 'idle in transaction%'")),
                   0);
+    }
     testsupport::expectErrorNaming<platform::Error>([&] { conclude({kPoints30}); }, QStringLiteral("ITFIDELIDADE"),
                                                     Qt::CaseInsensitive);
     EXPECT_EQ(db->count(QStringLiteral("VENDA")), 0);

@@ -180,8 +180,9 @@ TEST_P(Recovery, PendingRedemptionsResolveByTheDocument)
         const bool nfce = QLatin1String(c.docType) == QLatin1String("N");
         if (QLatin1String(c.situation) == QLatin1String("O")) {
             EXPECT_FALSE(answer.value(Cancelada::DocumentoMantido).toString().isEmpty()) << c.what;
-            if (nfce)
+            if (nfce) {
                 EXPECT_EQ(answer.value(Cancelada::DocumentoMantido).toString(), QStringLiteral("7")) << c.what;
+            }
         } else {
             EXPECT_EQ(answer.value(Cancelada::Venda).toString(), seq) << c.what;
             EXPECT_EQ(answer.value(Cancelada::NfceCancelada).toString(), nfce ? QStringLiteral("7") : QString()) << c.what;
@@ -190,10 +191,12 @@ TEST_P(Recovery, PendingRedemptionsResolveByTheDocument)
         EXPECT_EQ(pending(), 0) << c.what;
         EXPECT_EQ(situation(seq), QString::fromLatin1(c.situation)) << c.what;
         EXPECT_EQ(points(), c.points) << c.what;
-        if (QLatin1String(c.docType) == QLatin1String("S") && QLatin1String(c.situation) == QLatin1String("O"))
+        if (QLatin1String(c.docType) == QLatin1String("S") && QLatin1String(c.situation) == QLatin1String("O")) {
             EXPECT_FALSE(db->scalar(QStringLiteral("SELECT NRCFE FROM VENDA WHERE NRSEQVENDA = :P1"), {seq}).toString().isEmpty());
-        if (QLatin1String(c.situation) == QLatin1String("C"))
+        }
+        if (QLatin1String(c.situation) == QLatin1String("C")) {
             EXPECT_EQ(db->count(QStringLiteral("VENDACANCELADA"), QStringLiteral("NRSEQVENDA = :P1"), {seq}), 1) << c.what;
+        }
         if (c.points == 60)  // the next case starts from 100 points again
             db->exec(QStringLiteral("UPDATE VENDA SET IDSITUVENDA = 'C'"));
     }

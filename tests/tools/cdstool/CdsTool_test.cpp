@@ -238,8 +238,9 @@ TEST_F(CdsTool, AFailedRunLeavesTheTargetByteForByteAndNothingBeside)
         const QByteArray before = bytesOf(c.target);
         const Result r = cdstool(c.args);
         EXPECT_EQ(r.exitCode, c.message ? 1 : 0) << c.args.join(' ').toStdString() << r.err.toStdString();
-        if (c.message)
+        if (c.message) {
             EXPECT_TRUE(r.err.contains(QString::fromUtf8(c.message))) << r.err.toStdString();
+        }
         EXPECT_EQ(bytesOf(c.target), before) << c.args.join(' ').toStdString();
         EXPECT_EQ(QDir(dir.path()).entryList(QDir::Hidden | QDir::Files).filter(QStringLiteral(".")).size(),
                   QDir(dir.path()).entryList(QDir::Files).size()) << "a temporary file was left behind";
