@@ -49,7 +49,8 @@ QString usage()
 {
     QString text = QStringLiteral("usage: pdvhost call [--db CONNSTR] FUNCTION [ARG...]\n");
     for (const Function& f : kFunctions)
-        text += QStringLiteral("  %1 %2\n").arg(QString::fromLatin1(f.name), f.arguments.join(QLatin1Char(' ')));
+        text += (QStringList{QString::fromLatin1(f.name)} + f.arguments).join(QLatin1Char(' ')).prepend(QStringLiteral("  "))
+                + QLatin1Char('\n');
     return text;
 }
 
