@@ -153,10 +153,26 @@ QString emissionText()
 QVariant concludeSale(const QList<platform::ClientDataSet*>& dataSets, int highestDataSet, const QVariantList& block,
                       int highest, QVariant& voRetorno)
 {
-    const CloseOutResult result = withConnection([&](platform::db::Connection& db) {
-        SaleCloseOut closeOut(db, state().config, saleNow(), terminalIdentity());
-        return closeOut.conclude(dataSets, highestDataSet, block, highest);
-    });
+    // A commit whose answer was lost may still have kept the sale: its number is remembered
+    // with the sales concluded, and the cancelled-sale log cancels it only if the database
+    // holds it concluded.
+    QString attempted;
+    CloseOutResult result;
+    try {
+        result = withConnection([&](platform::db::Connection& db) {
+            SaleCloseOut closeOut(db, state().config, saleNow(), terminalIdentity());
+            try {
+                return closeOut.conclude(dataSets, highestDataSet, block, highest);
+            } catch (const platform::DatabaseError&) {
+                attempted = closeOut.sequence();
+                throw;
+            }
+        });
+    } catch (const platform::DatabaseError&) {
+        if (!attempted.isEmpty())
+            state().concluded << concludedSale(dataSets, highestDataSet, block, highest, attempted);
+        throw;
+    }
     state().concluded << concludedSale(dataSets, highestDataSet, block, highest, result.sequence);
     if (!result.key.isEmpty()) {
         setResult(voRetorno, Fechamento::ChaveAcesso, result.key);

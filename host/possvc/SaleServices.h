@@ -46,6 +46,10 @@ struct POSSVC_EXPORT SaleServicesConfig {
     int satEnvironment = 2;        // tpAmb of the CF-e
     sat::XmlForm satXmlForm = sat::XmlForm::Base64;
     QString terminal;              // empty: terminalIdentity()'s default
+    // Runs right after a close-out's commit. Tests raise a platform::DatabaseError there
+    // to lose the answer of a sale the database kept, as a connection lost at that moment
+    // would.
+    std::function<void()> afterCloseOutCommit;
 };
 POSSVC_EXPORT SaleServicesConfig& config();
 POSSVC_EXPORT void resetConfig();

@@ -134,6 +134,8 @@ CloseOutResult SaleCloseOut::conclude(const QList<platform::ClientDataSet*>& dat
     if (docType_ == QLatin1String("N") || docType_ == QLatin1String("S"))
         db::markPending(db_, branch_, register_, result_.sequence, docType_, terminal_, now_);
     transaction.commit();
+    if (config_.afterCloseOutCommit)
+        config_.afterCloseOutCommit();
     return result_;
 }
 

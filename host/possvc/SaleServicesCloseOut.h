@@ -55,6 +55,8 @@ public:
 
     CloseOutResult conclude(const QList<platform::ClientDataSet*>& dataSets, int highestDataSet,
                             const QVariantList& block, int highest);
+    // The sale number conclude() drew, also when it failed afterwards (empty before).
+    const QString& sequence() const { return result_.sequence; }
 
 private:
     struct Gift {

@@ -16,7 +16,9 @@
 #include <QSet>
 
 #include <functional>
+#include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace redemption {
@@ -146,16 +148,29 @@ std::function<void()> perdeResposta(hostapi::ProcVar<R(A...)>& var)
     return [&var, chamada] { var = chamada; };
 }
 
+// The host's next close-out commits and then raises as a connection lost at that moment:
+// its answer never reaches the screen, and the host itself never learnt it succeeded.
+std::function<void()> perdeRespostaDoFechamento()
+{
+    auto armada = std::make_shared<bool>(true);
+    possvc::sim::config().afterCloseOutCommit = [armada] {
+        if (std::exchange(*armada, false))
+            throw platform::DatabaseError(QStringLiteral("a resposta se perdeu (fault injected by the test)"));
+    };
+    return [] { possvc::sim::config().afterCloseOutCommit = {}; };
+}
+
 class FalhaNaConfirmacao : public RedemptionFixture, public ::testing::WithParamInterface<Caso> {
 protected:
     void planeja(const char* op, Modo modo)
     {
         const QString nome = QString::fromLatin1(op);
-        // The device's answer lost on its line; the close-out's lost with the connection.
-        if (modo == Modo::Perdida)
-            restaura = nome == QLatin1String("SATOnline")
-                           ? perdeResposta<platform::HostError>(possvc::SATOnline)
-                           : perdeResposta<platform::DatabaseError>(possvc::SetConcluiFechamento);
+        // The device's answer lost on its line; the close-out's lost with the connection,
+        // once the host's commit went through.
+        if (modo == Modo::Perdida && nome == QLatin1String("SATOnline"))
+            restaura = perdeResposta<platform::HostError>(possvc::SATOnline);
+        else if (modo == Modo::Perdida)
+            restaura = perdeRespostaDoFechamento();
         else
             biblioteca(nome).failNext(nome, 1, modo == Modo::Erro ? hostapi::Fault::Raise : hostapi::Fault::Refuse);
     }
