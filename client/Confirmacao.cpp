@@ -47,12 +47,10 @@ void adotaDocumentoEmitido(TfrmFidelidade& f)
     const QString emitido = f.voRetorno.toList().value(hostapi::answer::VendaCancelada::DocumentoMantido).toString();
     if (emitido.isEmpty())
         return;
-    if (f.boSistemaNfce) {
-        f.boDocumentoEmitido = emitido == f.stNrNfce;
-    } else {
-        f.boDocumentoEmitido = true;
+    if (!f.boSistemaNfce)
         f.stNrCfe = emitido;
-    }
+    if (!f.boSistemaNfce || emitido == f.stNrNfce)
+        f.boDocumentoEmitido = true;
 }
 
 // The SAT sale concluded by this attempt, entered as cancelled in the host's log. True
