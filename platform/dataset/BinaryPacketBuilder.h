@@ -7,7 +7,8 @@
 // value and converts it as writePacket() does; the typed calls are the fast paths of the
 // common cases and say false (writing nothing) when they do not apply, so the caller
 // then gives the value through putValue().
-// Throws PacketError for a value that cannot be stored in its field.
+// Throws PacketError for a value that cannot be stored in its field, and for a row given
+// fewer values than there are fields (its bytes would be read as the next row's).
 
 #include "PlatformDatasetExport.h"
 #include "platform/dataset/DataPacket.h"
@@ -57,6 +58,7 @@ private:
     // The per-value steps, bound inside the library: a call to a function the library
     // exports goes through its symbol table, which at a million values a packet counts.
     Q_DECL_HIDDEN void checkField() const;
+    Q_DECL_HIDDEN void checkRowComplete() const;
     Q_DECL_HIDDEN char* extend(qsizetype n);  // n more bytes at the end, to be written
     Q_DECL_HIDDEN bool putLatin1Text(QStringView text);
     Q_DECL_HIDDEN void finishText(qsizetype at, int lengthSize, qsizetype n);

@@ -127,6 +127,9 @@ private:
                 return false;
         }
         checkAtEnd();
+        // A column a row short would be read past its end later, where nothing says so.
+        if (!store.isComplete())
+            fail(QStringLiteral("rows of unequal length in column storage"));
         return true;
     }
 
@@ -160,8 +163,10 @@ private:
             if (traitsOf(def.type).binaryCode == TcZString) {
                 // One character a byte: the byte count is the text's length.
                 const QByteArrayView b = textBytes(level.words[f]);
-                if (!column.appendCp1252(b))
+                if (!column.appendCp1252(b)) {
                     checkNoNul(b, def.name, false);  // says where the NUL is
+                    fail(QStringLiteral("text of field '%1' not stored").arg(def.name), at);
+                }
                 QStringView text;
                 if (!textSurelyFits(def, b.size()) && column.textAt(store.rowCount(), text)) {
                     QVariant value = QString::fromRawData(reinterpret_cast<const QChar*>(text.data()), text.size());

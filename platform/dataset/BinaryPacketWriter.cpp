@@ -474,8 +474,15 @@ void BinaryPacketBuilder::reserve(qsizetype bytes)
         out_.resize(used_ + bytes);
 }
 
+void BinaryPacketBuilder::checkRowComplete() const
+{
+    if (bitmapAt_ >= 0 && field_ != fields_.size())
+        throw PacketError(QStringLiteral("a row is given %1 values for %2 fields").arg(field_).arg(fields_.size()));
+}
+
 void BinaryPacketBuilder::beginRow()
 {
+    checkRowComplete();
     const qsizetype bitmapSize = (fields_.size() + 3) / 4;
     char* p = extend(1 + bitmapSize);
     std::memset(p, 0, size_t(1 + bitmapSize));  // row state unmodified, no nulls yet
@@ -584,6 +591,7 @@ bool BinaryPacketBuilder::putDouble(double value)
 
 QByteArray BinaryPacketBuilder::finish()
 {
+    checkRowComplete();
     qToLittleEndian<quint32>(rows_, out_.data() + 14);
     out_.resize(used_);
     out_.squeeze();

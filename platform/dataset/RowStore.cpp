@@ -275,6 +275,14 @@ quint32 RowStore::appendNullRow()
     return rows_++;
 }
 
+bool RowStore::isComplete() const
+{
+    for (const Column& c : columns_)
+        if (c.rowCount() != rows_)
+            return false;
+    return true;
+}
+
 QVariantList RowStore::row(quint32 id) const
 {
     QVariantList values;

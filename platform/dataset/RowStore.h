@@ -135,6 +135,9 @@ public:
     quint32 appendNullRow();
     // After a value was appended to every column directly: counts the new row.
     quint32 appendedRow() { return rows_++; }
+    // Whether every column holds a value for every row counted: what the direct loads,
+    // which append to the columns one by one, check before the rows are read.
+    bool isComplete() const;
     QVariantList row(quint32 id) const;
     void setRow(quint32 id, const QVariantList& values);
 

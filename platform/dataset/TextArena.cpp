@@ -71,13 +71,13 @@ void TextArena::retireBlock()
 QVariant TextArena::cp1252(QByteArrayView bytes)
 {
     char16_t* start = reserve(bytes.size());
-    if (const char16_t* end = putCp1252(start, bytes))
-        return take(end);
+    if (putCp1252(start, bytes))
+        return take(start + bytes.size());
     single_ = QString();  // nothing taken: the block's room stays free
     return QVariant();
 }
 
-char16_t* TextArena::putCp1252(char16_t* out, QByteArrayView bytes)
+bool TextArena::putCp1252(char16_t* out, QByteArrayView bytes)
 {
     const auto* in = reinterpret_cast<const uchar*>(bytes.data());
     const qsizetype n = bytes.size();
@@ -109,12 +109,12 @@ char16_t* TextArena::putCp1252(char16_t* out, QByteArrayView bytes)
         }
     }
     if (nul)
-        return nullptr;
+        return false;
     if (c1) {  // rare: the general conversion
         const QString text = fromCp1252(bytes.data(), n);
         std::memcpy(out, text.utf16(), size_t(n) * sizeof(char16_t));
     }
-    return out + n;
+    return true;
 }
 
 char16_t* TextArena::putUtf8(char16_t* out, QByteArrayView bytes)

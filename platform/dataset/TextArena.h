@@ -37,10 +37,11 @@ public:
         return text_;
     }
     QVariant take(const char16_t* end);
-    // The characters of the bytes at `out`; the end of what was written. Neither writes
-    // more characters than there are bytes. putCp1252 says nullptr when a byte is NUL.
-    static char16_t* putCp1252(char16_t* out, QByteArrayView bytes);
-    char16_t* putUtf8(char16_t* out, QByteArrayView bytes);
+    // The characters of the bytes at `out`. Neither writes more characters than there are
+    // bytes. putCp1252 writes exactly one a byte and says false when a byte is NUL: a
+    // success is never told by the end pointer, which is null for no bytes at no room.
+    static bool putCp1252(char16_t* out, QByteArrayView bytes);
+    char16_t* putUtf8(char16_t* out, QByteArrayView bytes);  // the end of what was written
 
 private:
     char16_t* reserveElsewhere(qsizetype maxChars);

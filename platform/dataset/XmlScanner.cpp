@@ -247,10 +247,9 @@ char16_t* XmlScanner::putText(char16_t* out, QByteArrayView bytes) const
 {
     if (utf8_)
         return texts_.putUtf8(out, bytes);
-    char16_t* end = TextArena::putCp1252(out, bytes);
-    if (!end)
+    if (!TextArena::putCp1252(out, bytes))
         fail(QStringLiteral("NUL character"), bytes.data() - p_);
-    return end;
+    return out + bytes.size();
 }
 
 // The characters of `raw` at `out`, at most one a byte; the end of what was written.

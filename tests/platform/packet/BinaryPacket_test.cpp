@@ -172,6 +172,33 @@ TEST(BinaryPacket, RowsReadAsColumnsBehaveAsAList)
     EXPECT_EQ(readPacket(writePacket(read)), read);
 }
 
+// Text room is shared among the text columns by their declared sizes, so a narrow column
+// next to a wide one in a short packet gets none at all. Its empty texts must still be
+// rows of their own: once an empty text at no room was taken for a NUL and dropped, the
+// column fell a row short of the others and later reads saw memory never written (a crash
+// in the Release build, the customer copy's packet under pt_BR).
+TEST(BinaryPacket, EmptyTextsInAColumnWithNoRoomReservedKeepTheirRows)
+{
+    Bytes b;
+    b.header(2, 3);
+    b.fieldWithWidth("WIDE", kZString1, 250);
+    b.fieldWithWidth("NARROW", kZString1, 1);
+    b.u16(0);
+    b.finishMetadata();
+    b.u8(0).u8(0).str("a").str("");
+    b.u8(0).u8(0).str("b").str("y");
+    b.u8(0).u8(0).str("").str("");
+    const DataPacket read = readPacket(b.out);
+    ASSERT_NE(read.rows.columns(), nullptr);
+    const QList<QVariantList> expected{{"a", ""}, {"b", "y"}, {"", ""}};
+    ASSERT_EQ(read.rows.size(), expected.size());
+    for (qsizetype r = 0; r < expected.size(); ++r)
+        for (qsizetype f = 0; f < 2; ++f) {
+            EXPECT_EQ(read.rows.value(r, f), expected[r][f]) << "row " << r << " field " << f;
+            EXPECT_TRUE(read.rows.value(r, f).isValid()) << "an empty text is not a null";
+        }
+}
+
 TEST(BinaryPacket, WritesWhatTheHostWritesForAPacketBuiltInMemory)
 {
     DataPacket p;
@@ -489,6 +516,30 @@ TEST(BinaryPacket, TextsFromUtf8AreTheBytesOfTheirValues)
         }
         EXPECT_EQ(builder.finish(), writePacket(p)) << "size " << size;
     }
+}
+
+// A row given fewer values than fields would be read with the next row's bytes as its
+// own: the builder refuses it when the next row begins and when the packet is finished.
+TEST(BinaryPacket, TheBuilderRefusesARowShortOfValues)
+{
+    DataPacket shape;
+    shape.fields = {fieldDef("A", FieldType::String, 5), fieldDef("B", FieldType::Integer)};
+    for (const bool next : {true, false}) {
+        BinaryPacketBuilder builder(shape);
+        builder.beginRow();
+        builder.putValue(QStringLiteral("x"));
+        try {
+            next ? builder.beginRow() : void(builder.finish());
+            ADD_FAILURE() << (next ? "next row" : "finish") << " accepted a row of 1 value for 2 fields";
+        } catch (const PacketError& e) {
+            EXPECT_TRUE(e.text().contains("1 values for 2 fields")) << qPrintable(e.text());
+        }
+    }
+    BinaryPacketBuilder builder(shape);
+    builder.beginRow();
+    builder.putValue(QStringLiteral("x"));
+    builder.putNull();
+    EXPECT_THROW(builder.putValue(1), PacketError) << "a value beyond the last field";
 }
 
 INSTANTIATE_TEST_SUITE_P(Encodings, TextsOfEveryLength,

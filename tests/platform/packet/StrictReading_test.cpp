@@ -90,6 +90,8 @@ INSTANTIATE_TEST_SUITE_P(
         Refused{"junk after DATAPACKET", xml(kCaixa, "", "<ROW CDCAIXA=\"003\"/>"), "after the end of DATAPACKET"},
         Refused{"junk after binary rows", binary(textField(3), Bytes().u8(0).u8(0).str("001").out + "junk"),
                 "4 unexpected bytes after the last row"},
+        Refused{"one byte after binary rows", binary(textField(3), Bytes().u8(0).u8(0).str("001").out + "j"),
+                "1 unexpected bytes after the last row"},
         Refused{"NUL in binary text", binary(textField(3), Bytes().u8(0).u8(0).str(QByteArray("0\0" "1", 3)).out),
                 "NUL character in the text of field 'NOME'"},
         Refused{"binary text beyond WIDTH", binary(textField(3), Bytes().u8(0).u8(0).str("0001").out),
