@@ -24,3 +24,18 @@ vak_install_deps() {
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
   fi
 }
+
+# vak_ensure_locale NAME: the system locale NAME (pt_BR.UTF-8) generated when it is not,
+# from the `locales` package's sources. The cashier's locale is what the screen formats
+# with (decimal comma, dd/MM/yyyy); Qt follows LANG even without it, the C library does not.
+vak_ensure_locale() {
+  local name=$1 lang=${1%%.*} charset=${1#*.}
+  locale -a 2>/dev/null | grep -qix "$lang.$(echo "$charset" | tr -d - | tr '[:upper:]' '[:lower:]')" && return 0
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "error: the locale $name is missing and generating it needs root" >&2
+    return 1
+  fi
+  vak_install_deps locales
+  echo "Generating the locale $name"
+  localedef -i "$lang" -f "$charset" "$name"
+}

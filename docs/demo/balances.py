@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
 """Prints, from a pdvhost transcript, the balances and the selected gifts after each
-script line, and the messages the screen showed on the way."""
+script line, and the messages the screen showed on the way; then whether a redemption
+was concluded (the sale close-out answered a sale number and no error reached the
+screen). Exits 1 when none was."""
 import json
 import sys
 
@@ -17,12 +19,16 @@ def number(value):
 
 
 def main(path):
+    sales, errors = [], 0
     with open(path, encoding="utf-8") as transcript:
         for line in transcript:
             entry = json.loads(line)
+            if entry.get("op") == "SetConcluiFechamento" and entry.get("result"):
+                sales.append(entry["result"])
             if entry.get("op") == "Mensagem":
                 print(f"    mensagem: {entry['args'][0]}")
             elif entry.get("event") == "error":
+                errors += 1
                 print(f"    erro: {entry['text']}")
             elif "step" in entry:
                 state = entry["state"]
@@ -35,5 +41,12 @@ def main(path):
                     print(f"    brinde: {b['NMPRODUTO']} ({number(b['VRPONTOBRINDE'])} pontos)")
 
 
+    if sales and not errors:
+        print(f"Resgate concluído: venda {', '.join(sales)}")
+        return 0
+    print("O resgate não foi concluído", file=sys.stderr)
+    return 1
+
+
 if __name__ == "__main__":
-    main(sys.argv[1])
+    sys.exit(main(sys.argv[1]))

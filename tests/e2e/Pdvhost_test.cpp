@@ -4,6 +4,7 @@
 
 #include "RedemptionFixture.h"
 #include "TerminalFixture.h"
+#include "support/CashierLocale.h"
 #include "support/Transcript.h"
 
 #include "hostapi/ArgumentBlocks.h"
@@ -72,7 +73,8 @@ protected:
 
     static QString escolheEConfirma(const QString& falha = {})
     {
-        return QStringLiteral("pick CDARVPROD=0101\nprice 10.00\nkey F4\n") + falha + QStringLiteral("key F5\n");
+        return QStringLiteral("pick CDARVPROD=0101\nprice %1\nkey F4\n").arg(testsupport::localMoney(10.0)) + falha
+               + QStringLiteral("key F5\n");
     }
 
     testsupport::TerminalFixture term;
@@ -103,6 +105,23 @@ TEST_P(Pdvhost, ResgateConcluido)
         EXPECT_EQ(bloco.at(Impressao::Omitido).toObject(),
                   (QJsonObject{{QStringLiteral("empty"), true}}));
     }
+}
+
+// Two gifts whose prices have cents, as the price lookup answers them in the cashier's
+// locale (12,34 under pt_BR): the closing's packets, read back into columns by the host
+// for its transcript, once held a text column a row short, which the Release build read
+// past its end at F5.
+TEST_P(Pdvhost, DoisBrindesComCentavosNoIdiomaDoCaixa)
+{
+    const Execucao e = executa(QStringLiteral("pick CDARVPROD=0101\nprice %1\nkey F4\n"
+                                              "pick CDARVPROD=0102\nprice %2\nkey F4\nkey F5\n")
+                                   .arg(testsupport::localMoney(12.34), testsupport::localMoney(10.0)));
+    EXPECT_TRUE(e.messages().isEmpty()) << e.messages().join(u'\n').toStdString();
+    EXPECT_EQ(vendas("O"), 1);
+    EXPECT_EQ(valor(QStringLiteral("SELECT COUNT(*) FROM ITFIDELIDADE")).toInt(), 2);
+    EXPECT_DOUBLE_EQ(campaignValue(e.lastState().value(QStringLiteral("cdsCampanha")).toObject(), QStringLiteral("CP1"),
+                                   QStringLiteral("VRRESTANTE")),
+                     20.0);
 }
 
 TEST_P(Pdvhost, FechamentoRecusadoDesfazOResgate)

@@ -10,6 +10,7 @@
 
 #include "hostapi/ArgumentBlocks.h"
 #include "hostapi/ProcVar.h"
+#include "support/CashierLocale.h"
 #include "support/SchemaFile.h"
 #include "support/ScratchDatabase.h"
 #include "support/SqlRows.h"
@@ -216,7 +217,11 @@ QSet<QString> satIssued(const testsupport::TerminalFixture& term)
     return sales;
 }
 
-const QString kChoose = QStringLiteral("pick CDARVPROD=0101\nprice 10.00\nkey F4\n");
+// Chooses gift P1 at 10.00, the price written as the cashier's locale writes it.
+QString choose()
+{
+    return QStringLiteral("pick CDARVPROD=0101\nprice %1\nkey F4\n").arg(testsupport::localMoney(10.0));
+}
 
 // ---- the host killed at every host call of the confirmation --------------------------
 
@@ -243,7 +248,7 @@ TEST_P(HostKilled, RestartLeavesTheRedemptionCompleteOrUndone)
     QString crash = QStringLiteral("crash %1 %2\n").arg(QLatin1String(c.op), c.after ? QStringLiteral("after") : QStringLiteral("before"));
     if (c.refused)
         crash.prepend(QStringLiteral("fail %1\n").arg(QLatin1String(c.refused)));
-    auto first = startHost(term, shop.connectionString(), kChoose + crash + QStringLiteral("key F5\n"), QStringLiteral("crash"));
+    auto first = startHost(term, shop.connectionString(), choose() + crash + QStringLiteral("key F5\n"), QStringLiteral("crash"));
     const HostRun killed = finish(*first, term, QStringLiteral("crash"));
     ASSERT_EQ(killed.exitCode, hostapi::kCrashExitStatus) << "the planned crash did not happen";
     EXPECT_TRUE(killed.messages().isEmpty()) << killed.messages().join(u'\n').toStdString();
@@ -375,7 +380,7 @@ TEST_P(EightTerminals, NoCompletedSaleIsCancelledByAnotherAttempt)
 
     std::vector<std::unique_ptr<QProcess>> hosts;
     for (size_t i = 0; i < terms.size(); ++i)
-        hosts.push_back(startHost(*terms[i], shop.connectionString(), kChoose + QLatin1String(layout[i].fault) + QStringLiteral("key F5\n"),
+        hosts.push_back(startHost(*terms[i], shop.connectionString(), choose() + QLatin1String(layout[i].fault) + QStringLiteral("key F5\n"),
                                   QStringLiteral("run")));
     QList<HostRun> runs;
     for (size_t i = 0; i < terms.size(); ++i)

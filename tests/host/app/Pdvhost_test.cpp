@@ -1,6 +1,7 @@
 // pdvhost end to end on SQLite: scripts played against the real module, checked through
 // the transcript (host calls, states after each line, events) and the exit status.
 #include "TerminalFixture.h"
+#include "support/CashierLocale.h"
 #include "support/Transcript.h"
 
 #include "hostapi/ArgumentBlocks.h"
@@ -32,11 +33,9 @@ protected:
         f.close();
         transcriptPath = term.dir() + QStringLiteral("/transcript.jsonl");
         QFile::remove(transcriptPath);
+        // The platform and the locale of this test run (offscreen or a real X server;
+        // pt_BR.UTF-8 or C.UTF-8) are the host's too.
         QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        // The platform of this test run: offscreen, or a real X server in the xvfb run.
-        env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
-        p.setProcessEnvironment(env);
         p.start(qEnvironmentVariable("VAK_BIN_DIR") + QStringLiteral("/pdvhost"),
                 QStringList{QStringLiteral("--terminal"), term.dir(), QStringLiteral("--db"), term.connectionString(),
                             QStringLiteral("--script"), scriptPath, QStringLiteral("--transcript"), transcriptPath,
@@ -70,10 +69,11 @@ TEST_F(PdvhostTest, AWalkThroughIsTranscribedCallByCallAndStepByStep)
     const int status = roda(QStringLiteral("pick CDCONSUMIDOR=C1\n"
                                            "key F2\n"
                                            "pick 1\n"
-                                           "price 12.5\n"
+                                           "price %1\n"
                                            "key F4 shift\n"
                                            "screenshot tela.png\n"
-                                           "key F3\n"));
+                                           "key F3\n")
+                                .arg(testsupport::localMoney(12.5)));
     ASSERT_EQ(status, 0) << stderrText.toStdString();
     EXPECT_EQ(eventos(), (QStringList{QStringLiteral("shown"), QStringLiteral("closed")}));
 
@@ -107,7 +107,7 @@ TEST_F(PdvhostTest, AWalkThroughIsTranscribedCallByCallAndStepByStep)
     const QJsonArray bloco = precos[0].value(QStringLiteral("args")).toArray().at(0).toArray();
     EXPECT_EQ(bloco.size(), hostapi::block::ChamaFuncaoRetornaPreco::Size);
     EXPECT_EQ(bloco.at(hostapi::block::ChamaFuncaoRetornaPreco::CdProduto).toString(), QStringLiteral("P1"));
-    EXPECT_EQ(precos[0].value(QStringLiteral("out")).toArray().last().toString(), QStringLiteral("12.5"));
+    EXPECT_EQ(precos[0].value(QStringLiteral("out")).toArray().last().toString(), testsupport::localMoney(12.5));
     const auto metodos = chamadas(QStringLiteral("MensagemMetodo"));
     ASSERT_GE(metodos.size(), 3);  // consumer list, balances, catalogue
     EXPECT_EQ(metodos[0].value(QStringLiteral("args")).toArray().at(3).toString(), QStringLiteral("GetConsumidor"));
@@ -199,7 +199,7 @@ TEST_F(PdvhostTest, EscEndsTheScriptAndABadScriptNeverOpensTheScreen)
 TEST_F(PdvhostTest, AnErrorInAHandlerReachesTheHostsDisplayAndTheScreenStaysOpen)
 {
     ASSERT_EQ(roda(QStringLiteral("pick CDCONSUMIDOR=C1\nkey F2\nfail ChamaFuncaoRetornaPreco\npick 1\n"
-                                  "key F4\npick 1\nprice 12.5\nkey F4\n")),
+                                  "key F4\npick 1\nprice ") + testsupport::localMoney(12.5) + QStringLiteral("\nkey F4\n")),
               0)
         << stderrText.toStdString();
     EXPECT_EQ(eventos(), (QStringList{QStringLiteral("shown"), QStringLiteral("error"), QStringLiteral("closed")}));
