@@ -18,6 +18,8 @@
 #include <cstring>
 #include <optional>
 
+#include <sys/stat.h>
+
 namespace cdstool {
 
 using platform::DataPacket;
@@ -81,6 +83,14 @@ std::optional<QString> firstDifference(const DataPacket& meant, const DataPacket
     return std::nullopt;
 }
 
+// The process's file-creation mask (reading it means setting it: set back at once).
+mode_t creationMask()
+{
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return mask;
+}
+
 // Writes beside the target, reads the result back and compares it with what was meant,
 // then replaces the target in one rename: a failure at any step leaves the target as it was.
 void writeVerified(const DataPacket& packet, const QString& target, PacketFormat format)
@@ -98,6 +108,8 @@ void writeVerified(const DataPacket& packet, const QString& target, PacketFormat
     }
     if (info.exists())
         QFile::setPermissions(temp.fileName(), QFile::permissions(target));
+    else  // the mode the creation mask gives any new file, not the temporary's owner-only one
+        ::chmod(QFile::encodeName(temp.fileName()).constData(), 0666 & ~creationMask());
     if (std::rename(QFile::encodeName(temp.fileName()).constData(), QFile::encodeName(target).constData()) != 0)
         throw PacketError(QStringLiteral("%1: cannot replace it (%2)").arg(target, QString::fromLocal8Bit(std::strerror(errno))));
     temp.setAutoRemove(false);  // renamed: nothing left to remove

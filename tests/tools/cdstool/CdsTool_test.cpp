@@ -300,6 +300,27 @@ TEST_F(CdsTool, ExitCodesAndMessages)
     EXPECT_EQ(cdstool({"--help"}).exitCode, 0);
 }
 
+TEST_F(CdsTool, AWrittenFileHasTheModeOfAnyNewFileOrKeepsItsOwn)
+{
+    // A new file as the user's file-creation mask makes any other (a host running as
+    // another user of the group reads it), not the owner-only mode of the temporary
+    // file it was written as.
+    const QString reference = dir.filePath("reference.txt");
+    write(reference, "x");
+    const QString converted = dir.filePath("new.xml"), created = dir.filePath("new.cds"), json = dir.filePath("p.json");
+    ASSERT_EQ(cdstool({"convert", binary, converted}).exitCode, 0);
+    write(json, cdstool({"dump", binary, "--json"}).out.toUtf8());
+    ASSERT_EQ(cdstool({"create", created, json}).exitCode, 0);
+    EXPECT_EQ(QFile::permissions(converted), QFile::permissions(reference));
+    EXPECT_EQ(QFile::permissions(created), QFile::permissions(reference));
+
+    const auto ownerAndGroupRead = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser
+                                   | QFile::ReadGroup;
+    ASSERT_TRUE(QFile::setPermissions(binary, ownerAndGroupRead));
+    ASSERT_EQ(cdstool({"set", binary, "CDFILIAL=3"}).exitCode, 0);
+    EXPECT_EQ(QFile::permissions(binary), ownerAndGroupRead);
+}
+
 TEST_F(CdsTool, ADumpThatCannotBeWrittenFails)
 {
     // A full disk under a redirected dump: said so with exit code 1, not a short file.
