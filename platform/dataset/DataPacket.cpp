@@ -130,6 +130,14 @@ QByteArray writePacket(const DataPacket& packet, PacketFormat format)
     return packet::writeBinaryPacket(packet);
 }
 
+void writePacketTo(const DataPacket& packet, PacketFormat format, const TextSink& sink)
+{
+    if (format == PacketFormat::Binary)
+        sink(writePacket(packet, format));
+    else
+        packet::writeXmlPacket(packet, format == PacketFormat::XmlUtf8, sink);
+}
+
 void writePacketFile(const DataPacket& packet, const QString& path, PacketFormat format)
 {
     const QByteArray bytes = writePacket(packet, format);

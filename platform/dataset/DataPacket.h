@@ -7,11 +7,13 @@
 #include "platform/dataset/FieldDef.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QList>
 #include <QMetaType>
 #include <QString>
 #include <QVariant>
 
+#include <functional>
 #include <initializer_list>
 #include <iterator>
 #include <memory>
@@ -164,6 +166,13 @@ PLATFORM_DATASET_EXPORT void setPacketSizeLimit(qint64 bytes);
 
 PLATFORM_DATASET_EXPORT QByteArray writePacket(const DataPacket& packet, PacketFormat format = PacketFormat::Binary);
 PLATFORM_DATASET_EXPORT void writePacketFile(const DataPacket& packet, const QString& path, PacketFormat format = PacketFormat::Binary);
+
+// Takes a packet's text piece by piece, in order, as a streaming writer makes it.
+using TextSink = std::function<void(QByteArrayView)>;
+// The bytes writePacket returns, handed to `sink` as they are made. The XML encodings go
+// a few rows at a time, their rows made one by one from the packet's columns, so that
+// the text of a large packet is never whole in memory; the binary one in one piece.
+PLATFORM_DATASET_EXPORT void writePacketTo(const DataPacket& packet, PacketFormat format, const TextSink& sink);
 
 // A packet in a variant: its binary bytes. Null or empty variant -> null packet.
 PLATFORM_DATASET_EXPORT QVariant packetToVariant(const DataPacket& packet);

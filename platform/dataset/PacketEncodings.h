@@ -28,6 +28,20 @@ bool loadBinaryPacket(const QByteArray& bytes, const QString& source, DataPacket
 // large for its precision, a value of the wrong kind for its field).
 QByteArray writeBinaryPacket(const DataPacket& packet);
 QByteArray writeXmlPacket(const DataPacket& packet, bool utf8);
+// The same text handed to `sink` in pieces of about kTextChunk bytes, a row at a time.
+void writeXmlPacket(const DataPacket& packet, bool utf8, const TextSink& sink);
+
+// About how much text the streaming writers gather before they hand it on.
+constexpr qsizetype kTextChunk = 64 * 1024;
+// Hands `text` on and empties it (keeping its room) once it holds a chunk's worth, or
+// whatever it holds when `last`.
+inline void passChunk(QByteArray& text, const TextSink& sink, bool last = false)
+{
+    if (text.size() < (last ? 1 : kTextChunk))
+        return;
+    sink(text);
+    text.resize(0);
+}
 
 // Deepest nesting of datasets the readers accept.
 constexpr int kMaxNesting = 16;

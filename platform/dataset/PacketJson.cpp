@@ -1,6 +1,7 @@
 #include "platform/dataset/PacketJson.h"
 
 #include "platform/dataset/PacketCodec.h"
+#include "platform/dataset/PacketEncodings.h"
 #include "platform/dataset/XmlValues.h"
 
 #include "platform/Error.h"
@@ -151,11 +152,9 @@ QByteArray jsonText(const QJsonValue& v)
     return text.mid(1, text.size() - 2);
 }
 
-}  // namespace
-
-QByteArray packetToJsonText(const DataPacket& packet)
+void appendJsonFields(QByteArray& out, const DataPacket& packet)
 {
-    QByteArray out = "{\"fields\":[";
+    out += "{\"fields\":[";
     const QList<QByteArray> subtypes = fieldSubtypes(packet);
     for (qsizetype f = 0; f < packet.fields.size(); ++f) {
         const FieldDef& def = packet.fields[f];
@@ -168,22 +167,56 @@ QByteArray packetToJsonText(const DataPacket& packet)
         out += '}';
     }
     out += "],\"rows\":[";
-    for (qsizetype r = 0; r < packet.rows.size(); ++r) {
-        const QVariantList& row = packet.rows[r];
-        out += r ? ",[" : "[";
-        for (qsizetype f = 0; f < packet.fields.size(); ++f) {
-            const QVariant v = f < row.size() ? row[f] : QVariant();
-            if (f)
-                out += ',';
-            if (packet.fields[f].type == FieldType::DataSet && v.canConvert<DataPacket>())
-                out += packetToJsonText(v.value<DataPacket>());
-            else
-                out += jsonText(valueToJson(v, packet.fields[f].type));
-        }
-        out += ']';
+}
+
+void appendJsonRow(QByteArray& out, const DataPacket& packet, const QVariantList& row)
+{
+    out += '[';
+    for (qsizetype f = 0; f < packet.fields.size(); ++f) {
+        const QVariant v = f < row.size() ? row[f] : QVariant();
+        if (f)
+            out += ',';
+        if (packet.fields[f].type == FieldType::DataSet && v.canConvert<DataPacket>())
+            out += packetToJsonText(v.value<DataPacket>());
+        else
+            out += jsonText(valueToJson(v, packet.fields[f].type));
+    }
+    out += ']';
+}
+
+// The whole text into `out`; with a sink, handed on after each row that fills a chunk.
+// The rows are walked, not indexed, so that each is made from the columns only while
+// it is written.
+void writeJsonText(QByteArray& out, const DataPacket& packet, const TextSink* sink)
+{
+    appendJsonFields(out, packet);
+    bool first = true;
+    for (const QVariantList& row : packet.rows) {
+        if (!first)
+            out += ',';
+        first = false;
+        appendJsonRow(out, packet, row);
+        if (sink)
+            packet::passChunk(out, *sink);
     }
     out += "]}";
+}
+
+}  // namespace
+
+QByteArray packetToJsonText(const DataPacket& packet)
+{
+    QByteArray out;
+    writeJsonText(out, packet, nullptr);
     return out;
+}
+
+void writePacketJsonText(const DataPacket& packet, const TextSink& sink)
+{
+    QByteArray out;
+    out.reserve(packet::kTextChunk + 4096);
+    writeJsonText(out, packet, &sink);
+    packet::passChunk(out, sink, true);
 }
 
 namespace {

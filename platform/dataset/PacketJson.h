@@ -25,6 +25,10 @@ PLATFORM_DATASET_EXPORT QJsonValue valueToJson(const QVariant& value, FieldType 
 // The same as compact JSON text (no line break), with the keys in the order shown
 // above ("fields" then "rows"; "name", "type", "size"), which QJsonDocument would sort.
 PLATFORM_DATASET_EXPORT QByteArray packetToJsonText(const DataPacket& packet);
+// The same text handed to `sink` a few rows at a time (each row made from the packet's
+// columns only while it is written), so that a large packet's text is never whole in
+// memory.
+PLATFORM_DATASET_EXPORT void writePacketJsonText(const DataPacket& packet, const TextSink& sink);
 
 // Builds a packet from the same shape. Field objects may also carry "subtype" (Text,
 // WideText, Money, FixedChar, Binary, Graphics: memo, wide memo, currency, fixed-length

@@ -98,14 +98,15 @@ public:
     QByteArray write(const DataPacket& packet)
     {
         out_.reserve(4096 + packet.rows.size() * 64);
-        out_ += utf8_ ? "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>  "
-                      : "<?xml version=\"1.0\" standalone=\"yes\"?>  ";
-        out_ += "<DATAPACKET Version=\"2.0\"><METADATA>";
-        const Level top = writeMetadata(packet, 0);
-        out_ += "</METADATA><ROWDATA>";
-        writeRows(top, packet.rows, "ROW");
-        out_ += "</ROWDATA></DATAPACKET>";
+        writePacket(packet, nullptr);
         return out_;
+    }
+
+    void write(const DataPacket& packet, const TextSink& sink)
+    {
+        out_.reserve(kTextChunk + 4096);
+        writePacket(packet, &sink);
+        passChunk(out_, sink, true);
     }
 
 private:
@@ -115,6 +116,22 @@ private:
         QList<QByteArray> subtypes;
         QList<Level> children;        // per field (empty level for flat fields)
     };
+
+    // With a sink, the text goes to it after each top-level row that fills a chunk.
+    void writePacket(const DataPacket& packet, const TextSink* sink)
+    {
+        out_ += utf8_ ? "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>  "
+                      : "<?xml version=\"1.0\" standalone=\"yes\"?>  ";
+        out_ += "<DATAPACKET Version=\"2.0\"><METADATA>";
+        const Level top = writeMetadata(packet, 0);
+        out_ += "</METADATA><ROWDATA>";
+        for (const QVariantList& row : packet.rows) {
+            writeRow(top, row, "ROW");
+            if (sink)
+                passChunk(out_, *sink);
+        }
+        out_ += "</ROWDATA></DATAPACKET>";
+    }
 
     void attr(const char* name, const QByteArray& value)
     {
@@ -251,40 +268,41 @@ private:
         out_ += "</PARAMS>";
     }
 
-    void writeRows(const Level& level, const RowList& rows, const QByteArray& tag)
+    void writeRow(const Level& level, const QVariantList& row, const QByteArray& tag)
     {
-        for (const QVariantList& row : rows) {
-            out_ += '<';
-            out_ += tag;
-            bool hasNested = false;
-            for (qsizetype f = 0; f < level.fields.size() && f < row.size(); ++f) {
-                const QVariant& v = row[f];
-                if (!v.isValid() || v.metaType().id() == QMetaType::Nullptr)
-                    continue;
-                if (level.fields[f].type == FieldType::DataSet) {
-                    hasNested = true;
-                    continue;
-                }
-                out_ += ' ';
-                out_ += level.attrNames[f];
-                out_ += "=\"";
-                appendValue(level.fields[f], level.subtypes[f], v);
-                out_ += '"';
-            }
-            if (!hasNested) {
-                out_ += "/>";
+        out_ += '<';
+        out_ += tag;
+        bool hasNested = false;
+        for (qsizetype f = 0; f < level.fields.size() && f < row.size(); ++f) {
+            const QVariant& v = row[f];
+            if (!v.isValid() || v.metaType().id() == QMetaType::Nullptr)
+                continue;
+            if (level.fields[f].type == FieldType::DataSet) {
+                hasNested = true;
                 continue;
             }
-            out_ += '>';
-            for (qsizetype f = 0; f < level.fields.size() && f < row.size(); ++f) {
-                if (level.fields[f].type != FieldType::DataSet || !row[f].canConvert<DataPacket>())
-                    continue;
-                out_ += '<' + level.attrNames[f] + '>';
-                writeRows(level.children[f], row[f].value<DataPacket>().rows, "ROW" + level.attrNames[f]);
-                out_ += "</" + level.attrNames[f] + '>';
-            }
-            out_ += "</" + tag + '>';
+            out_ += ' ';
+            out_ += level.attrNames[f];
+            out_ += "=\"";
+            appendValue(level.fields[f], level.subtypes[f], v);
+            out_ += '"';
         }
+        if (!hasNested) {
+            out_ += "/>";
+            return;
+        }
+        out_ += '>';
+        for (qsizetype f = 0; f < level.fields.size() && f < row.size(); ++f) {
+            if (level.fields[f].type != FieldType::DataSet || !row[f].canConvert<DataPacket>())
+                continue;
+            out_ += '<' + level.attrNames[f] + '>';
+            const QByteArray childTag = "ROW" + level.attrNames[f];
+            const DataPacket child = row[f].value<DataPacket>();
+            for (const QVariantList& childRow : child.rows)
+                writeRow(level.children[f], childRow, childTag);
+            out_ += "</" + level.attrNames[f] + '>';
+        }
+        out_ += "</" + tag + '>';
     }
 
     [[noreturn]] static void badValue(const FieldDef& def, const QVariant& v)
@@ -371,6 +389,11 @@ private:
 QByteArray writeXmlPacket(const DataPacket& packet, bool utf8)
 {
     return XmlWriter(utf8).write(packet);
+}
+
+void writeXmlPacket(const DataPacket& packet, bool utf8, const TextSink& sink)
+{
+    XmlWriter(utf8).write(packet, sink);
 }
 
 }  // namespace platform::packet

@@ -173,6 +173,12 @@ struct PassoDeAbertura {
     QString tabela;  // the table whose loss makes the step fail
 };
 
+void PrintTo(const PassoDeAbertura& p, std::ostream* os)
+{
+    *os << p.nome << ": " << p.metodo.toStdString() << " " << testing::PrintToString(p.contexto) << ", fails without "
+        << p.tabela.toStdString();
+}
+
 class OpeningStepTest : public InitTest, public ::testing::WithParamInterface<PassoDeAbertura> {
 protected:
     QList<hostkit::CallRecord> metodos() const
@@ -242,6 +248,22 @@ struct Rodape {
     QString texto;
 };
 
+// The products the terminal's parameters switch on, as the case's name and as shown.
+std::string produtos(const Rodape& r)
+{
+    std::string name = r.lumivend ? "lumivend" : "";
+    if (r.nfce)
+        name += name.empty() ? "nfce" : "_nfce";
+    if (r.sat)
+        name += name.empty() ? "sat" : "_sat";
+    return name.empty() ? "fiscal" : name;
+}
+
+void PrintTo(const Rodape& r, std::ostream* os)
+{
+    *os << produtos(r) << ": " << testing::PrintToString(r.texto);
+}
+
 class FooterTest : public InitTest, public ::testing::WithParamInterface<Rodape> {};
 
 TEST_P(FooterTest, FollowsTheTerminalsProducts)
@@ -269,6 +291,7 @@ INSTANTIATE_TEST_SUITE_P(
         Rodape{false, false, true, {true, QStringLiteral("VAK04100"), QStringLiteral("S")},
                QStringLiteral("F1 - Menu Fiscal - Vak04100")},
         Rodape{true, false, false, {false, QStringLiteral("VAK04100"), QStringLiteral("N")}, QStringLiteral("Vak04100")},
-        Rodape{false, true, false, {false, QStringLiteral("VAK04100"), QStringLiteral("N")}, QStringLiteral("Vak04100")}));
+        Rodape{false, true, false, {false, QStringLiteral("VAK04100"), QStringLiteral("N")}, QStringLiteral("Vak04100")}),
+    [](const ::testing::TestParamInfo<Rodape>& info) { return produtos(info.param); });
 
 }  // namespace

@@ -234,6 +234,14 @@ struct Crash {
     bool postgres;
 };
 
+void PrintTo(const Crash& c, std::ostream* os)
+{
+    *os << redemption::nomePerfil(c.profile) << ", killed " << (c.after ? "after " : "before ") << c.op;
+    if (c.refused)
+        *os << " (undoing a refused " << c.refused << ")";
+    *os << ", " << (c.complete ? "complete" : "undone") << ", " << (c.postgres ? "PostgreSQL" : "SQLite");
+}
+
 class HostKilled : public ::testing::TestWithParam<Crash> {};
 
 TEST_P(HostKilled, RestartLeavesTheRedemptionCompleteOrUndone)

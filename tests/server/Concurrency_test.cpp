@@ -23,6 +23,11 @@ struct Crowd {
     int terminals, rounds;
 };
 
+void PrintTo(const Crowd& c, std::ostream* os)
+{
+    *os << testsupport::dbKindName(c.kind) << ", " << c.terminals << " terminals, " << c.rounds << " rounds";
+}
+
 class Concurrency : public ::testing::TestWithParam<Crowd> {};
 
 TEST_P(Concurrency, TerminalsNeverShareANumberOrAMarker)

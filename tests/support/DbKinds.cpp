@@ -2,6 +2,8 @@
 
 #include <QtGlobal>
 
+#include <ostream>
+
 namespace testsupport {
 
 std::vector<DbKind> allDbKinds()
@@ -18,6 +20,11 @@ std::string dbKindName(DbKind kind)
     case DbKind::OdbcSQLite: return "OdbcSQLite";
     }
     return "?";
+}
+
+void PrintTo(DbKind kind, std::ostream* os)
+{
+    *os << dbKindName(kind);
 }
 
 bool dbKindConfigured(DbKind kind)

@@ -2,6 +2,7 @@
 // The database backends a test can run on: SQLite always; PostgreSQL and ODBC (to
 // PostgreSQL and to SQLite) when scripts/services.sh exported their connection strings.
 
+#include <iosfwd>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,8 @@ std::vector<DbKind> allDbKinds();
 std::string dbKindName(DbKind kind);
 // Whether the environment names a server (or driver) for `kind`.
 bool dbKindConfigured(DbKind kind);
+// How GoogleTest shows a kind: its name.
+void PrintTo(DbKind kind, std::ostream* os);
 inline bool isPostgres(DbKind kind) { return kind == DbKind::PostgreSQL || kind == DbKind::OdbcPostgreSQL; }
 
 }  // namespace testsupport

@@ -1,4 +1,5 @@
 #include "Commands.h"
+#include "Dump.h"
 
 #include "platform/Error.h"
 #include "platform/dataset/DataPacket.h"
@@ -17,6 +18,8 @@
 #include <cstring>
 #include <optional>
 
+#include <sys/stat.h>
+
 namespace cdstool {
 
 using platform::DataPacket;
@@ -24,105 +27,6 @@ using platform::PacketError;
 using platform::PacketFormat;
 
 namespace {
-
-void print(const QByteArray& bytes)
-{
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
-}
-
-// A JSON value as one line of text; null is empty.
-QString cellText(const QJsonValue& v)
-{
-    switch (v.type()) {
-    case QJsonValue::String: return v.toString();
-    case QJsonValue::Bool: return QString::fromLatin1(v.toBool() ? "true" : "false");
-    case QJsonValue::Double: {
-        const QJsonArray one{v};
-        const QByteArray text = QJsonDocument(one).toJson(QJsonDocument::Compact);
-        return QString::fromUtf8(text.mid(1, text.size() - 2));
-    }
-    case QJsonValue::Object:
-        return QString::fromUtf8(QJsonDocument(v.toObject()).toJson(QJsonDocument::Compact));
-    default: return {};
-    }
-}
-
-// Control characters shown as escapes, so that each row stays on one line.
-QString oneLine(const QString& s)
-{
-    QString out;
-    for (QChar c : s) {
-        if (c == QLatin1Char('\n')) out += QLatin1String("\\n");
-        else if (c == QLatin1Char('\r')) out += QLatin1String("\\r");
-        else if (c == QLatin1Char('\t')) out += QLatin1String("\\t");
-        else if (c.unicode() < 0x20) out += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
-        else out += c;
-    }
-    return out;
-}
-
-QString csvField(const QString& s)
-{
-    if (!s.contains(QLatin1Char(',')) && !s.contains(QLatin1Char('"')) && !s.contains(QLatin1Char('\n'))
-        && !s.contains(QLatin1Char('\r')))
-        return s;
-    QString quoted = s;
-    quoted.replace(QLatin1String("\""), QLatin1String("\"\""));
-    return QLatin1Char('"') + quoted + QLatin1Char('"');
-}
-
-void printTable(const DataPacket& p)
-{
-    constexpr int kMaxWidth = 60;
-    QList<QStringList> cells;
-    QList<qsizetype> widths;
-    QStringList header;
-    for (const auto& def : p.fields) {
-        header << def.name;
-        widths << def.name.size();
-    }
-    for (const QVariantList& row : p.rows) {
-        QStringList line;
-        for (qsizetype f = 0; f < p.fields.size(); ++f) {
-            const QVariant v = f < row.size() ? row[f] : QVariant();
-            QString text = v.isValid() ? oneLine(cellText(platform::valueToJson(v, p.fields[f].type)))
-                                       : QStringLiteral("(null)");
-            if (text.size() > kMaxWidth)
-                text = text.left(kMaxWidth - 3) + QLatin1String("...");
-            widths[f] = qMax(widths[f], text.size());
-            line << text;
-        }
-        cells << line;
-    }
-    auto printLine = [&](const QStringList& line) {
-        QString out;
-        for (qsizetype f = 0; f < line.size(); ++f)
-            out += (f ? QLatin1String(" | ") : QLatin1String("")) + line[f].leftJustified(widths[f]);
-        print(out.trimmed().toUtf8() + '\n');
-    };
-    printLine(header);
-    QStringList rule;
-    for (qsizetype w : widths)
-        rule << QString(w, QLatin1Char('-'));
-    print(rule.join(QLatin1String("-+-")).toUtf8() + '\n');
-    for (const QStringList& line : cells)
-        printLine(line);
-    print(QStringLiteral("(%1 row%2)\n").arg(p.rows.size()).arg(p.rows.size() == 1 ? "" : "s").toUtf8());
-}
-
-void printCsv(const DataPacket& p)
-{
-    QStringList header;
-    for (const auto& def : p.fields)
-        header << csvField(def.name);
-    print(header.join(QLatin1Char(',')).toUtf8() + "\r\n");
-    for (const QVariantList& row : p.rows) {
-        QStringList line;
-        for (qsizetype f = 0; f < p.fields.size(); ++f)
-            line << csvField(cellText(platform::valueToJson(f < row.size() ? row[f] : QVariant(), p.fields[f].type)));
-        print(line.join(QLatin1Char(',')).toUtf8() + "\r\n");
-    }
-}
 
 PacketFormat formatFor(const QString& option, const QString& out)
 {
@@ -179,6 +83,14 @@ std::optional<QString> firstDifference(const DataPacket& meant, const DataPacket
     return std::nullopt;
 }
 
+// The process's file-creation mask (reading it means setting it: set back at once).
+mode_t creationMask()
+{
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return mask;
+}
+
 // Writes beside the target, reads the result back and compares it with what was meant,
 // then replaces the target in one rename: a failure at any step leaves the target as it was.
 void writeVerified(const DataPacket& packet, const QString& target, PacketFormat format)
@@ -196,26 +108,14 @@ void writeVerified(const DataPacket& packet, const QString& target, PacketFormat
     }
     if (info.exists())
         QFile::setPermissions(temp.fileName(), QFile::permissions(target));
+    else  // the mode the creation mask gives any new file, not the temporary's owner-only one
+        ::chmod(QFile::encodeName(temp.fileName()).constData(), 0666 & ~creationMask());
     if (std::rename(QFile::encodeName(temp.fileName()).constData(), QFile::encodeName(target).constData()) != 0)
         throw PacketError(QStringLiteral("%1: cannot replace it (%2)").arg(target, QString::fromLocal8Bit(std::strerror(errno))));
     temp.setAutoRemove(false);  // renamed: nothing left to remove
 }
 
 }  // namespace
-
-int dump(const QString& file, DumpStyle style)
-{
-    const DataPacket p = platform::readPacketFile(file);
-    switch (style) {
-    case DumpStyle::Table: printTable(p); break;
-    case DumpStyle::Csv: printCsv(p); break;
-    case DumpStyle::Xml: print(platform::writePacket(p, PacketFormat::XmlUtf8) + '\n'); break;
-    case DumpStyle::Json:
-        print(platform::packetToJsonText(p) + '\n');
-        break;
-    }
-    return 0;
-}
 
 int convert(const QString& in, const QString& out, const QString& formatOption)
 {

@@ -248,6 +248,13 @@ struct CasoSaldo {
     bool recusa;
 };
 
+void PrintTo(const CasoSaldo& c, std::ostream* os)
+{
+    *os << c.nome << ": CP2 " << testing::PrintToString(c.cp2) << ", CP1 " << testing::PrintToString(c.cp1)
+        << (c.foraDosSaldos ? std::string(", ") + c.foraDosSaldos + " out of the balances" : std::string())
+        << (c.recusa ? ", refused" : ", accepted");
+}
+
 class SaldosNaConfirmacao : public RedemptionFixture, public ::testing::WithParamInterface<CasoSaldo> {};
 
 TEST_P(SaldosNaConfirmacao, SoAsCampanhasListadasEAteAPrimeiraEstouradaContam)

@@ -63,6 +63,17 @@ struct Caso {
     }
 };
 
+void PrintTo(const Caso& c, std::ostream* os)
+{
+    static const char* const kModos[] = {"falso", "erro", "perdida"};  // in the order of Modo
+    static const char* const kFins[] = {"Nada",    "Concluido", "Desfeito", "CupomPendente",
+                                        "VendaPendente", "Mantido", "Incerto"};  // in the order of Fim
+    *os << nomeBanco(c.banco) << ", " << nomePerfil(c.falha.perfil) << ", " << c.falha.op;
+    if (c.falha.desfaz)
+        *os << " undone by " << c.falha.desfaz;
+    *os << " " << kModos[int(c.modo)] << ": " << kFins[int(c.fim())];
+}
+
 using enum Fim;
 using enum Perfil;
 

@@ -18,11 +18,14 @@
 #include <QVariant>
 
 #include <deque>
+#include <ostream>
 
 namespace redemption {
 
 enum class Perfil { Fiscal, Nfce, Sat, NfceComImpressora, NfceESat };
 const char* nomePerfil(Perfil perfil);
+// How GoogleTest shows a profile: its name.
+inline void PrintTo(Perfil perfil, std::ostream* os) { *os << nomePerfil(perfil); }
 // What the profile's parameter file says: a fiscal printer, the NFC-e flag, the SAT flag.
 bool temImpressora(Perfil perfil);
 bool marcaNfce(Perfil perfil);

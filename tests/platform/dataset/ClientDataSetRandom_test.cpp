@@ -145,7 +145,8 @@ TEST_P(RandomEdits, DataSetFollowsTheModel)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Seeds, RandomEdits, ::testing::Values(1u, 2u, 3u, 42u, 2026u));
+INSTANTIATE_TEST_SUITE_P(Seeds, RandomEdits, ::testing::Values(1u, 2u, 3u, 42u, 2026u),
+                         [](const ::testing::TestParamInfo<quint32>& info) { return "seed_" + std::to_string(info.param); });
 
 TEST(RandomFilterTexts, ParseOrFailCleanly)
 {

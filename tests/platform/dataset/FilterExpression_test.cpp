@@ -58,6 +58,11 @@ struct Evaluation {
     bool matches;
 };
 
+void PrintTo(const Evaluation& e, std::ostream* os)
+{
+    *os << e.expression << (e.matches ? " matches " : " does not match ") << testing::PrintToString(*e.row);
+}
+
 const QVariantList obrien = {1, "O'Brien", 0.0, QVariant(), false, QVariant()};
 const QVariantList star = {1, "Jo*", 0.0, QVariant(), false, QVariant()};
 

@@ -543,4 +543,9 @@ TEST(BinaryPacket, TheBuilderRefusesARowShortOfValues)
 }
 
 INSTANTIATE_TEST_SUITE_P(Encodings, TextsOfEveryLength,
-                         testing::Values(PacketFormat::Binary, PacketFormat::Xml, PacketFormat::XmlUtf8));
+                         testing::Values(PacketFormat::Binary, PacketFormat::Xml, PacketFormat::XmlUtf8),
+                         [](const testing::TestParamInfo<PacketFormat>& info) {
+                             std::string name = testing::PrintToString(info.param);
+                             std::replace(name.begin(), name.end(), '-', '_');
+                             return name;
+                         });

@@ -127,6 +127,12 @@ struct Numero {
     const char* xml;
 };
 
+// The XML text is the value's shortest exact text.
+void PrintTo(const Numero& n, std::ostream* os)
+{
+    *os << n.xml << ": JSON " << n.json;
+}
+
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
 const Numero kNumeros[] = {
@@ -171,6 +177,12 @@ TEST_P(PacketJsonNumbers, EachWriterSpellsItsOwnWayAndJsonReadsBack)
         EXPECT_EQ(back, n.value);  // negative zero reads back as zero, which compares equal
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, PacketJsonNumbers, ::testing::ValuesIn(kNumeros));
+INSTANTIATE_TEST_SUITE_P(Table, PacketJsonNumbers, ::testing::ValuesIn(kNumeros),
+                         [](const ::testing::TestParamInfo<Numero>& info) {
+                             std::string name = "value_";  // a name of digits alone would read as an index
+                             for (const char* c = info.param.xml; *c; ++c)
+                                 name += *c == '-' ? "minus" : *c == '.' ? "_" : *c == '+' ? "" : std::string(1, *c);
+                             return name;
+                         });
 
 }  // namespace

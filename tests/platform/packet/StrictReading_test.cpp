@@ -48,6 +48,11 @@ struct Refused {
     const char* message;
 };
 
+void PrintTo(const Refused& r, std::ostream* os)
+{
+    *os << r.what << ", refused: " << r.message;
+}
+
 class RefusedFile : public testing::TestWithParam<Refused> {};
 
 // Read whole, and loaded by a dataset (a binary packet straight into its columns): the
@@ -165,6 +170,9 @@ INSTANTIATE_TEST_SUITE_P(Words, OddWidth,
                                          std::pair{0x008B0002u, QByteArray("\x01\x00\x00\x00\x0a\x00", 6)},
                                          std::pair{0x00810002u, QByteArray("\x01\x00\x00\x00\x0a\x00", 6)},
                                          std::pair{0x000B0002u, QByteArray("\x0a\x00", 2)},
-                                         std::pair{0x00020001u, QByteArray("\x0a", 1)}));
+                                         std::pair{0x00020001u, QByteArray("\x0a", 1)}),
+                         [](const testing::TestParamInfo<std::pair<quint32, QByteArray>>& info) {
+                             return "word_" + QByteArray::number(info.param.first, 16).rightJustified(8, '0').toStdString();
+                         });
 
 }  // namespace

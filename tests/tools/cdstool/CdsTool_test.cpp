@@ -13,7 +13,15 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+
+#include <vector>
+
 using namespace platform;
+using packettest::Bytes;
 using packettest::fieldDef;
 
 namespace {
@@ -290,4 +298,103 @@ TEST_F(CdsTool, ExitCodesAndMessages)
         EXPECT_TRUE(r.err.contains("usage: cdstool dump FILE")) << usage.join(' ').toStdString();
     }
     EXPECT_EQ(cdstool({"--help"}).exitCode, 0);
+}
+
+TEST_F(CdsTool, AWrittenFileHasTheModeOfAnyNewFileOrKeepsItsOwn)
+{
+    // A new file as the user's file-creation mask makes any other (a host running as
+    // another user of the group reads it), not the owner-only mode of the temporary
+    // file it was written as.
+    const QString reference = dir.filePath("reference.txt");
+    write(reference, "x");
+    const QString converted = dir.filePath("new.xml"), created = dir.filePath("new.cds"), json = dir.filePath("p.json");
+    ASSERT_EQ(cdstool({"convert", binary, converted}).exitCode, 0);
+    write(json, cdstool({"dump", binary, "--json"}).out.toUtf8());
+    ASSERT_EQ(cdstool({"create", created, json}).exitCode, 0);
+    EXPECT_EQ(QFile::permissions(converted), QFile::permissions(reference));
+    EXPECT_EQ(QFile::permissions(created), QFile::permissions(reference));
+
+    const auto ownerAndGroupRead = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser
+                                   | QFile::ReadGroup;
+    ASSERT_TRUE(QFile::setPermissions(binary, ownerAndGroupRead));
+    ASSERT_EQ(cdstool({"set", binary, "CDFILIAL=3"}).exitCode, 0);
+    EXPECT_EQ(QFile::permissions(binary), ownerAndGroupRead);
+}
+
+TEST_F(CdsTool, ADumpThatCannotBeWrittenFails)
+{
+    // A full disk under a redirected dump: said so with exit code 1, not a short file.
+    for (const QStringList& style : QList<QStringList>{{}, {"--csv"}, {"--xml"}, {"--json"}}) {
+        QProcess p;
+        p.setStandardOutputFile(QStringLiteral("/dev/full"));
+        p.start(toolPath(), QStringList{"dump", binary} + style);
+        ASSERT_TRUE(p.waitForFinished(30000));
+        EXPECT_EQ(p.exitCode(), 1) << style.join(' ').toStdString();
+        EXPECT_EQ(QString::fromUtf8(p.readAllStandardError()),
+                  "cdstool: standard output: cannot write (No space left on device)\n");
+    }
+}
+
+namespace {
+
+// A binary file of `rows` rows of one two-character text: five bytes a row.
+QByteArray shortRows(quint32 rows)
+{
+    Bytes bytes;
+    bytes.header(1, rows).field("F0", 0x00490001).u16(0).finishMetadata();
+    QByteArray out = bytes.out;
+    out.reserve(out.size() + 5 * qsizetype(rows));
+    for (quint32 r = 0; r < rows; ++r)
+        out.append("\x00\x00\x02" "AB", 5);
+    return out;
+}
+
+// The peak resident memory of one cdstool run whose output goes to /dev/null, in bytes;
+// -1 when it did not end with exit code 0.
+qint64 peakMemoryOf(const QStringList& args)
+{
+    std::vector<QByteArray> texts{QFile::encodeName(toolPath())};
+    for (const QString& a : args)
+        texts.push_back(QFile::encodeName(a));
+    std::vector<char*> argv;
+    for (QByteArray& t : texts)
+        argv.push_back(t.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    int status = 0;
+    rusage usage{};
+    if (spawned != 0 || wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return -1;
+    return qint64(usage.ru_maxrss) * 1024;
+}
+
+}  // namespace
+
+TEST_F(CdsTool, DumpNeedsMemoryForTheFileNotForItsText)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer keeps freed memory aside: peak memory says nothing here";
+#endif
+    // What a dump adds over dumping a one-row file, against the file's size. Reading the
+    // file and holding its rows take about three times its size; the table and JSON
+    // forms used to hold a variant per cell on top (about thirty times), the XML form
+    // its whole text (over six).
+    const QString small = dir.filePath("one.cds"), large = dir.filePath("many.cds");
+    write(small, shortRows(1));
+    const QByteArray bytes = shortRows(400000);
+    write(large, bytes);
+    for (const QStringList& style : QList<QStringList>{{}, {"--csv"}, {"--xml"}, {"--json"}}) {
+        const qint64 base = peakMemoryOf(QStringList{"dump", small} + style);
+        const qint64 peak = peakMemoryOf(QStringList{"dump", large} + style);
+        ASSERT_GT(base, 0) << style.join(' ').toStdString();
+        ASSERT_GT(peak, 0) << style.join(' ').toStdString();
+        EXPECT_LT(double(peak - base) / double(bytes.size()), 6.0)
+            << style.join(' ').toStdString() << ": " << (peak - base) / 1024 << " KiB more for a file of "
+            << bytes.size() / 1024 << " KiB";
+    }
 }
