@@ -1,9 +1,11 @@
 // Confirming the redemption (F5 and the confirm button).
 #include "client/Cli_Vak04100.h"
+#include "client/ExtensoesHost.h"
 
 #include "hostapi/ArgumentBlocks.h"
 #include "hostapi/fiscaldev.h"
 #include "hostapi/possvc.h"
+#include "platform/db/ServiceResult.h"
 #include "platform/ui/ErrorDisplay.h"
 
 #include <QLocale>
@@ -79,7 +81,7 @@ bool cancelaVendaSat(TfrmFidelidade& f)
     hostkit::MensagemMetodo(QVariant(resposta), true, 0, QStringLiteral("AlteraVendaCan"),
                             QStringLiteral("Cli_Vak04100"), contexto, QString());
     adotaDocumentoEmitido(f);
-    if (hostkit::isErrorResult(QVariant(resposta))) {
+    if (platform::db::isErrorResult(QVariant(resposta))) {
         f.AnotaMotivo(resposta);
         return false;
     }
@@ -92,13 +94,14 @@ bool cancelaVendaSat(TfrmFidelidade& f)
 // sale stands with its document, or `cancelada` tells whether the host cancelled it.
 bool resolveVendaIncerta(TfrmFidelidade& f, bool& cancelada)
 {
+    const hostapi::ext::ResolveVendasPendentes acerta = resolveVendasPendentesDoHost();
+    if (!acerta) {
+        f.AnotaMotivo(QStringLiteral("O sistema não oferece o acerto de vendas pendentes."));
+        return false;
+    }
     f.voRetorno = TfrmFidelidade::NovoRetorno();
     QString resposta;
-    try {
-        resposta = possvc::ResolveVendasPendentes(f.voRetorno);
-    } catch (...) {
-        resposta = platform::ui::errorText(std::current_exception());
-    }
+    acerta(f.voRetorno, resposta);
     if (!resposta.isEmpty()) {
         f.AnotaMotivo(QStringLiteral("A venda pendente não foi resolvida: %1").arg(resposta));
         return false;

@@ -7,6 +7,7 @@
 #include "hostapi/SatAnswer.h"
 #include "hostapi/possvc.h"
 #include "platform/Error.h"
+#include "platform/db/ServiceResult.h"
 #include "platform/ui/ErrorDisplay.h"
 #include "server/Srv_Vak04100.h"
 
@@ -131,7 +132,7 @@ void emiteSat(TfrmFidelidade& f)
     hostkit::MensagemMetodo(atualizacao, true, 10, QStringLiteral("AtualizaVendaSat"), QStringLiteral("Cli_Dul06300"),
                             contexto, f.stIdEsquema);
     // The extract is printed all the same: the CF-e exists.
-    if (hostkit::isErrorResult(atualizacao))
+    if (platform::db::isErrorResult(atualizacao))
         f.AnotaMotivo(atualizacao.toString());
 
     imprimeVia(f, QStringLiteral("EXTRATO_SAT"));

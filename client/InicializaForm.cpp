@@ -3,6 +3,7 @@
 #include "client/Selecao.h"
 
 #include "platform/Error.h"
+#include "platform/system/ProgramDirectory.h"
 #include "server/Srv_Vak04100.h"
 #include "terminal/TerminalFiles.h"
 
@@ -36,7 +37,7 @@ void carregaParametros(TfrmFidelidade& f)
     const QString parametros = arquivoDoHost(terminal::File::Parametros);
     if (parametros.isEmpty())  // named as missing, not as a field the empty dataset lacks
         throw platform::Error(QStringLiteral("O arquivo de parâmetros do terminal %1 não foi encontrado.")
-                                  .arg(QDir(hostkit::hostDirectory())
+                                  .arg(QDir(platform::programDirectory())
                                            .filePath(QString::fromLatin1(terminal::fileDef(terminal::File::Parametros).relative))));
     f.cdsParametrosQvn->loadFromFile(parametros);
     if (!f.cdsParametrosQvn->active())

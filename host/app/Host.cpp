@@ -10,6 +10,7 @@
 #include "hostapi/possvc.h"
 #include "platform/Error.h"
 #include "platform/ui/ErrorDisplay.h"
+#include "platform/system/ProgramDirectory.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -226,7 +227,7 @@ const char16_t* utf16(const QString& text)
 
 void installHostLibraries(const HostOptions& o, bool scripted)
 {
-    hostkit::setHostDirectory(QFileInfo(o.terminal).absoluteFilePath());
+    platform::setProgramDirectory(QFileInfo(o.terminal).absoluteFilePath());
     if (!o.db.isEmpty())
         hostkit::setStringConexQvn(o.db);
     const QString fiscal = o.out.isEmpty() ? QDir(o.terminal).absoluteFilePath(QStringLiteral("Fiscal"))

@@ -2,6 +2,8 @@
 
 #include "HostkitInternal.h"
 
+#include "platform/db/ServiceResult.h"
+
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
@@ -126,35 +128,6 @@ bool defaultPresenter(const MessageRequest& r)
     return true;
 }
 
-const QRegularExpression& numberPattern()
-{
-    static const QRegularExpression re(QStringLiteral("^[+-]?\\d+([.,]\\d+)?$"));
-    return re;
-}
-
-bool isPacketBytes(const QByteArray& b)
-{
-    static const char binary[4] = {'\x96', '\x19', '\xE0', '\xBD'};
-    static const char legacy[4] = {'\xCD', '\xAB', '\x00', '\x00'};
-    if (b.size() >= 4 && (memcmp(b.constData(), binary, 4) == 0 || memcmp(b.constData(), legacy, 4) == 0))
-        return true;
-    const QByteArray head = b.left(64).trimmed();
-    return head.startsWith("<?xml") || head.startsWith("<DATAPACKET");
-}
-
-bool isErrorText(const QString& text)
-{
-    const QString t = text.trimmed();
-    if (t.isEmpty() || t.startsWith(QLatin1String("<?xml")) || t.startsWith(QLatin1String("<DATAPACKET")))
-        return false;
-    return !numberPattern().match(t).hasMatch();
-}
-
-QString errorTextOf(const QVariant& v)
-{
-    return v.typeId() == QMetaType::QByteArray ? QString::fromUtf8(v.toByteArray()) : v.toString();
-}
-
 }  // namespace
 
 namespace internal {
@@ -262,35 +235,19 @@ bool Mensagem(const QString& texto, const QString& titulo, const QString& pergun
     return internal::observed<bool>(QStringLiteral("Mensagem"), args, [&] { return internal::showMessage(r); });
 }
 
-bool isErrorResult(const QVariant& resultado)
-{
-    if (!resultado.isValid() || resultado.isNull())
-        return false;
-    switch (resultado.typeId()) {
-    case QMetaType::QByteArray: {
-        const QByteArray b = resultado.toByteArray();
-        return !isPacketBytes(b) && isErrorText(QString::fromUtf8(b));
-    }
-    case QMetaType::QString:
-        return isErrorText(resultado.toString());
-    default:
-        return false;
-    }
-}
-
 QVariant MensagemMetodo(const QVariant& resultado, bool mostraErros, int nivel, const QString& metodo,
                         const QString& unidade, const QString& contexto, const QString& codigo)
 {
     const QVariantList args{resultado, mostraErros, nivel, metodo, unidade, contexto, codigo};
     return internal::observed<QVariant>(QStringLiteral("MensagemMetodo"), args, [&]() -> QVariant {
-        if (!isErrorResult(resultado))
+        if (!platform::db::isErrorResult(resultado))
             return resultado;
         if (mostraErros) {
             MessageRequest r;
             r.texto = QStringLiteral("Erro no método %1 da unidade %2").arg(metodo, unidade);
             if (!contexto.isEmpty())
                 r.texto += QStringLiteral(" (contexto: %1)").arg(contexto);
-            r.texto += QStringLiteral(":\n") + errorTextOf(resultado).trimmed();
+            r.texto += QStringLiteral(":\n") + platform::db::resultText(resultado).trimmed();
             r.titulo = nivel != 0 ? QStringLiteral("Erro (nível %1)").arg(nivel) : QString();
             r.pergunta = QStringLiteral("N");
             r.registra = QStringLiteral("N");

@@ -2,6 +2,7 @@
 
 #include "host/possvc/CancelledSales.h"
 #include "host/possvc/CustomerCopy.h"
+#include "host/possvc/Extensions.h"
 #include "host/possvc/OwnConnection.h"
 #include "host/possvc/PendingSales.h"
 #include "host/possvc/SaleServicesCloseOut.h"
@@ -339,6 +340,7 @@ void installSaleServices()
         answer = QStringLiteral("AlteraVendaCan: o serviço recusou a atualização (falha simulada)");
     });
     possvc::ResolveVendasPendentes = resolvePendingNow;
+    offerExtensions(true);
 }
 
 SaleServicesConfig& config()

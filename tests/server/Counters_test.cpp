@@ -7,6 +7,7 @@
 #include "hostapi/hostkit.h"
 #include "platform/Error.h"
 #include "tools/shopgen/Schema.h"
+#include "platform/db/ServiceResult.h"
 
 #include <QLocale>
 
@@ -61,7 +62,7 @@ TEST_P(Counters, NfceNumbersAreDrawnInTurnWithOneFirstOfDayMarkerAndVoidingRows)
     const QVariant n1 = setNumeroNFCe("0001", "001", "1", "2", true);
     const QVariant n2 = setNumeroNFCe("0001", "002", "1", "2", true);
     ASSERT_EQ(n1.userType(), QMetaType::QString);
-    EXPECT_FALSE(hostkit::isErrorResult(n1)) << n1.toString().toStdString();
+    EXPECT_FALSE(platform::db::isErrorResult(n1)) << n1.toString().toStdString();
     EXPECT_EQ(n2.toString().toLongLong(), n1.toString().toLongLong() + 1);
 
     const QString hoje = QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat);
@@ -141,7 +142,7 @@ TEST_P(Counters, VoidingFailureReturnsTextAfterTheMarkerAndTheNumberAreTaken)
     const QVariant failed = setNumeroNFCe("0001", "001", "1", "2", true);
     recriaTabela(QStringLiteral("INUTILIZANFCE"));
 
-    EXPECT_TRUE(hostkit::isErrorResult(failed)) << failed.toString().toStdString();
+    EXPECT_TRUE(platform::db::isErrorResult(failed)) << failed.toString().toStdString();
     EXPECT_EQ(marcadores(QStringLiteral("NFCEPRIM_")).size(), 1);
     // The number drawn before the failure is not given back.
     EXPECT_EQ(setNumeroNFCe("0001", "001", "1", "2", true).toString(), QStringLiteral("2"));
@@ -161,8 +162,8 @@ TEST_P(Counters, MarkerErrorComesBackAsText)
     }
     recriaTabela(QStringLiteral("NOVOCODIGO"));
 
-    EXPECT_TRUE(hostkit::isErrorResult(cupom)) << cupom.toString().toStdString();
-    EXPECT_TRUE(hostkit::isErrorResult(nfce)) << nfce.toString().toStdString();
+    EXPECT_TRUE(platform::db::isErrorResult(cupom)) << cupom.toString().toStdString();
+    EXPECT_TRUE(platform::db::isErrorResult(nfce)) << nfce.toString().toStdString();
     EXPECT_TRUE(senhaRaised);
 }
 
@@ -173,7 +174,7 @@ TEST(CountersWithoutDatabase, NumberingErrorsReachTheCaller)
     EXPECT_THROW(getNumeroNFCe("0001", "1", "2"), platform::Error);
     // Without a data module setNumeroNFCe returns a text instead of raising.
     const QVariant result = setNumeroNFCe("0001", "001", "1", "2", true);
-    EXPECT_TRUE(hostkit::isErrorResult(result));
+    EXPECT_TRUE(platform::db::isErrorResult(result));
     hostkit::setStringConexQvn(QString());
 }
 

@@ -4,6 +4,7 @@
 #include "hostapi/hostkit.h"
 
 #include "platform/dataset/DataPacket.h"
+#include "platform/db/ServiceResult.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -57,7 +58,7 @@ TEST_F(MensagemMetodoTest, PayloadsPassThroughUnchanged)
                                 QVariant(), QVariant(true), QVariant(7),
                                 QVariant(QByteArray("<?xml version=\"1.0\"?><DATAPACKET/>"))};
     for (const QVariant& v : payloads) {
-        EXPECT_FALSE(isErrorResult(v)) << qPrintable(v.toString());
+        EXPECT_FALSE(platform::db::isErrorResult(v)) << qPrintable(v.toString());
         const QVariant back = MensagemMetodo(v, true, 0, QStringLiteral("GetBrinde"), QStringLiteral("Cli_Vak04100"),
                                              QStringLiteral("C1-0001"), QStringLiteral("002"));
         EXPECT_EQ(back, v);
@@ -98,7 +99,7 @@ TEST_F(MensagemMetodoTest, ADatabaseErrorMessageIsAlwaysRecognisedAsAnError)
 {
     for (const QString& driverText : {QString(), QStringLiteral("42"), QStringLiteral("   ")}) {
         const QString text = ADOExceptionMessage(platform::DatabaseError(driverText), nullptr, {});
-        EXPECT_TRUE(isErrorResult(text)) << qPrintable(text);
+        EXPECT_TRUE(platform::db::isErrorResult(text)) << qPrintable(text);
     }
     platform::db::Connection conn(QStringLiteral("Provider=SQLite;Data Source=:memory:"));
     conn.open();

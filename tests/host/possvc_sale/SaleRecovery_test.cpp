@@ -5,6 +5,7 @@
 
 #include "SaleTestDb.h"
 
+#include "host/possvc/Extensions.h"
 #include "host/possvc/SaleServices.h"
 #include "host/possvc/SatCfe.h"
 #include "host/possvc/ScreenOps.h"
@@ -13,6 +14,8 @@
 
 #include "platform/Error.h"
 #include "platform/db/Connection.h"
+#include "platform/db/ServiceResult.h"
+#include "platform/system/RuntimeEntry.h"
 
 #include <gtest/gtest.h>
 
@@ -143,6 +146,35 @@ TEST_P(Recovery, CloseOutRefusesASaleAFiscalRecordCannotTake)
 
 // A redemption whose document is still to come is pending until the document is
 // registered; what a crash left pending is resolved by what the SAT device issued.
+// The settling of pending sales as the module reaches it: through the C entry it looks up
+// by name, which the host fills while it offers the operation.
+QString resolveThroughTheEntry(QVariant& vo)
+{
+    void* entry = platform::findRuntimeEntry(hostapi::ext::kResolveVendasPendentes);
+    const auto resolve = entry ? *static_cast<hostapi::ext::ResolveVendasPendentes*>(entry) : nullptr;
+    if (!resolve) {
+        ADD_FAILURE() << "the host does not offer " << hostapi::ext::kResolveVendasPendentes;
+        return QStringLiteral("not offered");
+    }
+    QString answer;
+    resolve(vo, answer);
+    return answer;
+}
+
+TEST_P(Recovery, TheSettlingIsOfferedByNameAndWithdrawnForAHostOfTheContract)
+{
+    void* entry = platform::findRuntimeEntry(hostapi::ext::kResolveVendasPendentes);
+    ASSERT_NE(entry, nullptr);
+    EXPECT_NE(*static_cast<hostapi::ext::ResolveVendasPendentes*>(entry), nullptr);
+    possvc::offerExtensions(false);
+    EXPECT_EQ(*static_cast<hostapi::ext::ResolveVendasPendentes*>(entry), nullptr);
+    possvc::offerExtensions(true);
+    // What the operation raises reaches the caller as the answer's text, never as an error.
+    possvc::library().failNext(QStringLiteral("ResolveVendasPendentes"), 1, hostapi::Fault::Raise);
+    QVariant vo = QVariantList(10);
+    EXPECT_FALSE(resolveThroughTheEntry(vo).isEmpty());
+}
+
 TEST_P(Recovery, PendingRedemptionsResolveByTheDocument)
 {
     struct Case {
@@ -175,7 +207,7 @@ TEST_P(Recovery, PendingRedemptionsResolveByTheDocument)
         // Resolved at once, as after a lost close-out answer: the answer names what stands
         // or what was cancelled (by its NFC-e number too, which the screen knows).
         QVariant vo = QVariantList(10);
-        EXPECT_EQ(possvc::ResolveVendasPendentes(vo), QString()) << c.what;
+        EXPECT_EQ(resolveThroughTheEntry(vo), QString()) << c.what;
         const QVariantList answer = vo.toList();
         const bool nfce = QLatin1String(c.docType) == QLatin1String("N");
         if (QLatin1String(c.situation) == QLatin1String("O")) {
@@ -210,7 +242,7 @@ TEST_P(Recovery, AnIssuedCfeKeepsItsSale)
     const QString seq = conclude(r, QStringLiteral("S"));
     const QStringList answer = satOnline(seq);
     const QString answerText = alter(seq);
-    EXPECT_TRUE(hostkit::isErrorResult(answerText));
+    EXPECT_TRUE(platform::db::isErrorResult(answerText));
     EXPECT_TRUE(answerText.contains(QStringLiteral("não foi cancelada"))) << qPrintable(answerText);
     EXPECT_EQ(situation(seq), QStringLiteral("O"));
     EXPECT_EQ(points(), 60);
@@ -223,7 +255,7 @@ TEST_P(Recovery, AnIssuedCfeKeepsItsSale)
     const QStringList answer2 = satOnline(seq2);
     const QString number = possvc::sat::cfeNumber(possvc::sat::answerValue(answer2, QStringLiteral("arqxmlnfce")),
                                                    possvc::sat::answerValue(answer2, QStringLiteral("chaveConsulta")));
-    EXPECT_FALSE(hostkit::isErrorResult(possvc::AtualizaVendaSat(QStringLiteral("0001"), QStringLiteral("003"), seq2,
+    EXPECT_FALSE(platform::db::isErrorResult(possvc::AtualizaVendaSat(QStringLiteral("0001"), QStringLiteral("003"), seq2,
                                                                  number, possvc::sat::qrText(answer2), answer2)));
     EXPECT_EQ(pending(), 0);
 }
