@@ -166,8 +166,9 @@ public:
     void FormKeyDown(QObject* sender, int& key, Qt::KeyboardModifiers shift);
 
     // Shows the text of message `chave` of msgPadrao with the screen's nine arguments: the
-    // text with its %1, %2... replaced by `valores`, and `detalhe` (the reason) second.
-    void MostraMensagem(const QString& chave, hostkit::TTipoMsg tipo, const QString& detalhe = {},
+    // text with its %1, %2... replaced by `valores` and, when there is one, a last line
+    // "Motivo: " + `motivo` (the reason of a failure).
+    void MostraMensagem(const QString& chave, hostkit::TTipoMsg tipo, const QString& motivo = {},
                         const QStringList& valores = {});
     // Creates cdsBrinde's fields (the selected gifts); it stays inactive.
     void DefineCamposBrinde();

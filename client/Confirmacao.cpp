@@ -138,20 +138,24 @@ void informaDocumentoEmitido(TfrmFidelidade& f)
 }
 
 // After a close-out whose answer was lost, the database could not be asked whether it
-// kept the sale: it may stand with its receipt or NFC-e, or nothing of it is left. The
-// terminal's next start settles which (pending sales first, then the printer's last
-// receipt). A SAT sale without a CF-e is always cancelled then.
+// kept the sale: it may stand with its receipt or NFC-e, or nothing of it is left. A host
+// that settles pending sales settles which at the terminal's next start (pending sales
+// first, then the printer's last receipt; a SAT sale without a CF-e is cancelled then);
+// on any other host the cashier looks the sale up.
 void informaVendaIncerta(TfrmFidelidade& f)
 {
+    // Only a host that settles pending sales settles this one at its next start.
+    const bool hostAcerta = resolveVendasPendentesDoHost() != nullptr;
     if (f.boSistemaSat && !f.boSistemaNfce)
-        return f.MostraMensagem(QStringLiteral("VENDA_SAT_INCERTA"), hostkit::tmErro, f.MotivoFalha());
+        return f.MostraMensagem(hostAcerta ? QStringLiteral("VENDA_SAT_INCERTA") : QStringLiteral("VENDA_SAT_A_CONFERIR"),
+                                hostkit::tmErro, f.MotivoFalha());
     QStringList documentos;
     if (f.boUtilizaImpFis)
         documentos << QStringLiteral("cupom %1").arg(f.stCupNr);
     if (f.boSistemaNfce)
         documentos << QStringLiteral("NFC-e %1").arg(f.stNrNfce);
-    f.MostraMensagem(QStringLiteral("VENDA_INCERTA"), hostkit::tmErro, f.MotivoFalha(),
-                     {documentos.join(QStringLiteral(", "))});
+    f.MostraMensagem(hostAcerta ? QStringLiteral("VENDA_INCERTA") : QStringLiteral("VENDA_A_CONFERIR"), hostkit::tmErro,
+                     f.MotivoFalha(), {documentos.join(QStringLiteral(", "))});
 }
 
 // The sale a close-out whose answer was lost may have kept, settled before anything else
@@ -165,6 +169,14 @@ bool acertaVendaIncerta(TfrmFidelidade& f, bool& cancelada)
         return resolveVendaIncerta(f, cancelada);
     cancelada = registraCancelamento(f);
     return cancelada;
+}
+
+// A sale that could not be cancelled stays pending, for the host to cancel, only where the
+// close-out marked it so (a document still to come: SAT or NFC-e) and the host settles
+// pending sales; elsewhere the cashier cancels it.
+bool vendaFicaPendente(const TfrmFidelidade& f)
+{
+    return (f.boSistemaSat || f.boSistemaNfce) && resolveVendasPendentesDoHost() != nullptr;
 }
 
 // Undoes what a failed or interrupted attempt did and tells the operator how it ended.
@@ -197,7 +209,8 @@ void desfazEInforma(TfrmFidelidade& f)
     if (f.CupomPendente())
         f.MostraMensagem(QStringLiteral("CUPOM_NAO_CANC"), hostkit::tmErro, f.MotivoFalha(), {f.stCupNr});
     else if (vendaPendente)
-        f.MostraMensagem(QStringLiteral("VENDA_NAO_CANC"), hostkit::tmErro, f.MotivoFalha(), {f.stNrSeqVenda});
+        f.MostraMensagem(vendaFicaPendente(f) ? QStringLiteral("VENDA_NAO_CANC") : QStringLiteral("VENDA_A_CANCELAR"),
+                         hostkit::tmErro, f.MotivoFalha(), {f.stNrSeqVenda});
     else
         f.MostraMensagem(QStringLiteral("ERRO_IMP_CUP"), hostkit::tmErro, f.MotivoFalha());
 }

@@ -46,8 +46,7 @@ enum TTipoMsg : int {
 
 // Shows `texto` to the operator and returns after acknowledgement.
 //   titulo     window title; empty: "Atenção", "Informação", "Confirmação" or "Erro" by kind.
-//              For an error (tmErro) it carries the reason instead (the error caught, a
-//              refusal's text): shown under the text as "Motivo: …" and always logged.
+//              (The module always passes it empty.) An error (tmErro) is always logged.
 //   pergunta   "S": a yes/no question (the result is the answer); otherwise a notice
 //   registra   "S": the message is also written to stderr (a log line); "N": not
 //   tipo       the kind above (icon, title)

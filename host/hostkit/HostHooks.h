@@ -30,7 +30,6 @@ struct MessageRequest {
     QString detalhe, idEsquema;
     int codigo = 0;
     platform::DataPacket dados;  // rows of the dataset passed, if any
-    QString motivo;              // an error's reason (Mensagem's title argument of an error)
 };
 // Shows a message and returns the operator's answer (true: acknowledged / yes).
 using MessagePresenter = std::function<bool(const MessageRequest&)>;

@@ -41,11 +41,6 @@ QString defaultTitle(TTipoMsg tipo)
     return QStringLiteral("Atenção");
 }
 
-QString reasonOf(const MessageRequest& r)
-{
-    return r.motivo.trimmed();
-}
-
 QString windowTitle(const MessageRequest& r)
 {
     QString title = r.titulo.isEmpty() ? defaultTitle(r.tipo) : r.titulo;
@@ -59,16 +54,10 @@ QString windowTitle(const MessageRequest& r)
     return title;
 }
 
-// What the box shows under its text: the reason of an error, then the detail.
+// What the box shows under its text: the detail.
 QString informativeText(const MessageRequest& r)
 {
-    QStringList parts;
-    const QString reason = reasonOf(r);
-    if (!reason.isEmpty())
-        parts << QStringLiteral("Motivo: ") + reason;
-    if (!r.detalhe.isEmpty())
-        parts << r.detalhe;
-    return parts.join(QLatin1Char('\n'));
+    return r.detalhe;
 }
 
 // The rows of a dataset passed to a message, as tab-separated lines.
@@ -154,11 +143,11 @@ void notifyCall(const QString& op, const QVariantList& args, const QVariant& res
 
 bool showMessage(const MessageRequest& request)
 {
-    // An error with a reason is the host's record of a failed operation: it goes to the
-    // log whether or not a person or a script acknowledges it.
-    const QString reason = reasonOf(request);
-    if (!reason.isEmpty())
-        std::fprintf(stderr, "hostkit: %s (motivo: %s)\n", qPrintable(request.texto), qPrintable(reason));
+    // An error is the host's record of a failed operation: it goes to the log whether or
+    // not a person or a script acknowledges it (one line, its own lines joined).
+    const bool logged = request.tipo == tmErro || request.registra.compare(QLatin1String("S"), Qt::CaseInsensitive) == 0;
+    if (logged)
+        std::fprintf(stderr, "hostkit: %s\n", qPrintable(request.texto.split(QLatin1Char('\n')).join(QStringLiteral(" | "))));
     MessagePresenter presenter;
     {
         QMutexLocker lock(&state().mutex);
@@ -168,8 +157,6 @@ bool showMessage(const MessageRequest& request)
         }
         presenter = state().presenter;
     }
-    if (reason.isEmpty() && request.registra.compare(QLatin1String("S"), Qt::CaseInsensitive) == 0)
-        std::fprintf(stderr, "hostkit: %s\n", qPrintable(request.texto));
     try {
         return presenter ? presenter(request) : defaultPresenter(request);
     } catch (const std::exception& e) {
@@ -222,12 +209,7 @@ bool Mensagem(const QString& texto, const QString& titulo, const QString& pergun
               TTipoMsg tipo, const QString& detalhe, const QString& idEsquema, int codigo,
               platform::ClientDataSet* dataset)
 {
-    MessageRequest r{texto, titulo, pergunta, registra, tipo, detalhe, idEsquema, codigo, {}, {}};
-    // An error carries its reason (the error caught, a device's or a service's refusal) in
-    // the title argument: it is shown under the text and logged, not made a window title
-    // that a window manager would cut.
-    if (tipo == tmErro)
-        std::swap(r.titulo, r.motivo);
+    MessageRequest r{texto, titulo, pergunta, registra, tipo, detalhe, idEsquema, codigo, {}};
     if (dataset && dataset->active())
         r.dados = dataset->packet();
     const QVariantList args{texto, titulo, pergunta, registra, int(tipo), detalhe, idEsquema, codigo,

@@ -127,7 +127,9 @@ TEST_P(Pdvhost, DoisBrindesComCentavosNoIdiomaDoCaixa)
 TEST_P(Pdvhost, FechamentoRecusadoDesfazOResgate)
 {
     const Execucao e = executa(escolheEConfirma(QStringLiteral("fail SetConcluiFechamento\n")));
-    EXPECT_EQ(e.messages().value(0), kErroImpCup);
+    // The cancelled redemption, with the refusal as its reason.
+    EXPECT_EQ(e.messageHeads().value(0), kErroImpCup);
+    EXPECT_TRUE(e.messages().value(0).startsWith(kErroImpCup + QStringLiteral("\nMotivo: ")));
     const bool impressora = GetParam() == Perfil::Fiscal;
     EXPECT_EQ(e.calls(QStringLiteral("Cancela_Cupom_Imp")).size(), impressora ? 1 : 0);
     EXPECT_EQ(e.calls(QStringLiteral("IncluiVendaCan")).size(), impressora ? 1 : 0);
@@ -158,7 +160,7 @@ TEST_P(Pdvhost, CupomRecusado)
     if (GetParam() != Perfil::Fiscal)
         GTEST_SKIP() << "a terminal without a fiscal printer prints no receipt";
     const Execucao e = executa(escolheEConfirma(QStringLiteral("fail AbreCupom\n")));
-    EXPECT_EQ(e.messages(), (QStringList{kErroImpCup, kErroImpCup}));
+    EXPECT_EQ(e.messageHeads(), (QStringList{kErroImpCup, kErroImpCup}));
     ASSERT_EQ(e.calls(QStringLiteral("IncluiVendaCan")).size(), 1);
     const QJsonArray bloco = e.calls(QStringLiteral("IncluiVendaCan"))[0].value(QStringLiteral("args")).toArray().at(0).toArray();
     const QJsonObject venda = bloco.at(VendaCan::Venda).toObject();

@@ -1,13 +1,17 @@
 // Faults at every host call of the confirmation, on each terminal profile and shop
 // database, each as a false answer (the call's refusal) and as a raised error; calls whose
-// answer is lost after they did their work; and every failure whose undo fails too. Whatever happens, the shop database, the simulated printer and what the operator
-// read agree: the redemption is complete (sale concluded, points spent, document issued),
-// or it is undone (no active sale, points back, no open or valid receipt of it), or the
-// operator is told exactly what stands.
+// answer is lost after they did their work; and every failure whose undo fails too. On a
+// host that settles pending sales (the reference host) and on one that offers the
+// published operations alone. Whatever happens, the shop database, the simulated printer
+// and what the operator read agree: the redemption is complete (sale concluded, points
+// spent, document issued), or it is undone (no active sale, points back, no open or valid
+// receipt of it), or the operator is told exactly what stands and what to do; only the
+// host that settles pending sales is ever counted on to settle one.
 
 #include "RedemptionFixture.h"
 
 #include "host/fiscaldev/SimPrinter.h"
+#include "host/possvc/Extensions.h"
 #include "host/possvc/SaleServices.h"
 #include "hostapi/fiscaldev.h"
 #include "hostapi/possvc.h"
@@ -34,8 +38,14 @@ enum class Fim {
     Mantido,        // the document was issued, a later step failed: the sale stands
     Incerto,        // the close-out's answer was lost and the database could not be asked
                     // again: its receipt or NFC-e is left standing, "VENDA_INCERTA"; a
-                    // SAT sale stays pending without a CF-e, "VENDA_SAT_INCERTA"
+                    // SAT sale stays pending without a CF-e, "VENDA_SAT_INCERTA" (on a
+                    // host of the published operations: "VENDA_A_CONFERIR",
+                    // "VENDA_SAT_A_CONFERIR")
 };
+
+// The host: the reference host, which settles pending sales (now, through its extension,
+// and at its next start), or one that offers the published operations alone.
+enum class Host { Estendido, Contrato };
 
 // Perdida: the call does its work, then raises, as a lost answer of a device or a
 // service would.
@@ -51,15 +61,19 @@ struct Falha {
     const char* desfaz;
     Fim falso, erro;
     std::optional<Fim> perdida = {};
+    std::optional<Fim> perdidaNoContrato = {};  // when it differs on a host of the contract alone
 };
 
 struct Caso {
     Falha falha;
     Modo modo;
     Banco banco;
+    Host host;
     Fim fim() const
     {
-        return modo == Modo::Falso ? falha.falso : modo == Modo::Erro ? falha.erro : *falha.perdida;
+        if (modo == Modo::Perdida)
+            return host == Host::Contrato && falha.perdidaNoContrato ? *falha.perdidaNoContrato : *falha.perdida;
+        return modo == Modo::Falso ? falha.falso : falha.erro;
     }
 };
 
@@ -73,6 +87,7 @@ struct Passo {
     const char* desfaz;
     Fim falso, erro;
     std::optional<Fim> perdida = {};
+    std::optional<Fim> perdidaNoContrato = {};
 };
 
 const std::vector<Perfil> kTodos{Fiscal, Nfce, Sat, NfceComImpressora};
@@ -90,8 +105,11 @@ const Passo kPassos[] = {
     {kImpressora, "Atu_TotGeral", nullptr, Concluido, Desfeito},
     {kNfce, "getNumeroSerieNFCe", nullptr, Desfeito, Desfeito},
     {kNfce, "getDataEmissNFCe", nullptr, Desfeito, Desfeito},
-    {{Fiscal, Sat}, "SetConcluiFechamento", nullptr, Desfeito, Desfeito, Desfeito},
-    {kNfce, "SetConcluiFechamento", nullptr, Desfeito, Desfeito, Mantido},
+    {{Fiscal}, "SetConcluiFechamento", nullptr, Desfeito, Desfeito, Desfeito},
+    // A lost close-out answer on an electronic document: the reference host settles the
+    // sale at once; without it the cashier is told to look the sale up.
+    {{Sat}, "SetConcluiFechamento", nullptr, Desfeito, Desfeito, Desfeito, Incerto},
+    {kNfce, "SetConcluiFechamento", nullptr, Desfeito, Desfeito, Mantido, Incerto},
     {{Sat}, "SATOnline", nullptr, Desfeito, Desfeito, Mantido},
     {{Sat}, "AtualizaVendaSat", nullptr, Mantido, Mantido},
     {{Nfce, Sat, NfceComImpressora}, "DisparaImpressaoNaoFiscal", nullptr, Mantido, Mantido},
@@ -108,6 +126,9 @@ const Passo kPassos[] = {
     // A lost close-out answer, then the settling of the sale it kept failing too.
     {{Sat}, "SetConcluiFechamento", "ResolveVendasPendentes", Nada, Nada, Incerto},
     {kNfce, "SetConcluiFechamento", "ResolveVendasPendentes", Nada, Nada, Incerto},
+    // Both flags set: an NFC-e terminal, in what it tells as in what it does.
+    {{NfceESat}, "SetConcluiFechamento", "ResolveVendasPendentes", Nada, Nada, Incerto},
+    {{NfceESat}, "SetConcluiFechamento", nullptr, Desfeito, Desfeito, Mantido, Incerto},
     {{Fiscal}, "SetConcluiFechamento", "IncluiVendaCan", Nada, Nada, Incerto},
     {{Fiscal}, "SetConcluiFechamento", "Cancela_Cupom_Imp", Nada, Nada, CupomPendente},
 };
@@ -116,20 +137,31 @@ const std::vector<Falha> kFalhas = [] {
     std::vector<Falha> falhas;
     for (const Passo& p : kPassos)
         for (Perfil perfil : p.perfis)
-            falhas.push_back({perfil, p.op, p.desfaz, p.falso, p.erro, p.perdida});
+            falhas.push_back({perfil, p.op, p.desfaz, p.falso, p.erro, p.perdida, p.perdidaNoContrato});
     return falhas;
 }();
+
+// An operation beyond the published contract, which only the reference host offers.
+bool extensao(const char* op)
+{
+    return op && QLatin1String(op) == QLatin1String("ResolveVendasPendentes");
+}
 
 std::vector<Caso> casos()
 {
     std::vector<Caso> c;
-    for (Banco b : {Banco::SQLite, Banco::PostgreSQL})
-        for (const Falha& f : kFalhas)
-            for (Modo m : {Modo::Falso, Modo::Erro, Modo::Perdida})
-                if (m == Modo::Perdida ? f.perdida.has_value() : !(f.desfaz && f.perdida))
-                    c.push_back({f, m, b});
+    for (Host h : {Host::Estendido, Host::Contrato})
+        for (Banco b : {Banco::SQLite, Banco::PostgreSQL})
+            for (const Falha& f : kFalhas)
+                for (Modo m : {Modo::Falso, Modo::Erro, Modo::Perdida})
+                    if ((m == Modo::Perdida ? f.perdida.has_value() : !(f.desfaz && f.perdida))
+                        && !(h == Host::Contrato && (extensao(f.op) || extensao(f.desfaz))))
+                        c.push_back({f, m, b, h});
     return c;
 }
+
+// What only a message that counts on the host settling a sale later says.
+const char* const kPromessasDeAcerto[] = {"pelo sistema", "O sistema acerta", "quando o caixa for reaberto"};
 
 hostapi::ProcLib& biblioteca(const QString& op)
 {
@@ -176,6 +208,7 @@ protected:
     }
     std::function<void()> restaura = [] {};
     bool impressora() const { return temImpressora(GetParam().falha.perfil); }
+    bool estendido() const { return GetParam().host == Host::Estendido; }
     // The message the operator reads last for the outcome, with its values.
     QString esperada(Fim fim) const
     {
@@ -183,16 +216,16 @@ protected:
         switch (fim) {
         case Desfeito: return msg("ERRO_IMP_CUP");
         case CupomPendente: return msg("CUPOM_NAO_CANC").arg(form->stCupNr);
-        case VendaPendente: return msg("VENDA_NAO_CANC").arg(form->stNrSeqVenda);
+        case VendaPendente: return msg(estendido() ? "VENDA_NAO_CANC" : "VENDA_A_CANCELAR").arg(form->stNrSeqVenda);
         case Incerto: {
             if (GetParam().falha.perfil == Sat)
-                return msg("VENDA_SAT_INCERTA");
+                return msg(estendido() ? "VENDA_SAT_INCERTA" : "VENDA_SAT_A_CONFERIR");
             QStringList documentos;
             if (impressora())
                 documentos << QStringLiteral("cupom %1").arg(form->stCupNr);
             if (marcaNfce(GetParam().falha.perfil))
                 documentos << QStringLiteral("NFC-e %1").arg(form->stNrNfce);
-            return msg("VENDA_INCERTA").arg(documentos.join(QStringLiteral(", ")));
+            return msg(estendido() ? "VENDA_INCERTA" : "VENDA_A_CONFERIR").arg(documentos.join(QStringLiteral(", ")));
         }
         case Mantido:
             return GetParam().falha.perfil == Sat ? msg("CFE_EMITIDO").arg(form->stNrCfe, form->stNrSeqVenda)
@@ -209,6 +242,11 @@ TEST_P(FalhaNaConfirmacao, BancoImpressoraEMensagemConcordam)
     if (!usaBanco(caso.banco))
         GTEST_SKIP() << "VAK_PG_CONNSTR not set (scripts/services.sh starts PostgreSQL)";
     perfil(f.perfil);
+    if (caso.host == Host::Contrato) {
+        // The published operations alone: the settling of pending sales is not offered.
+        possvc::offerExtensions(false);
+        possvc::ResolveVendasPendentes.unassign();
+    }
     abreC1();
     campanha(QStringLiteral("CP1"));
     escolhe({QStringLiteral("P1")});
@@ -266,8 +304,8 @@ TEST_P(FalhaNaConfirmacao, BancoImpressoraEMensagemConcordam)
     }
 
     // What the operator read: "Venda cancelada" only for an undone redemption, and the
-    // reason travels with the message.
-    const QStringList lidas = fakes.messageTexts();
+    // reason as the message's last line.
+    const QStringList lidas = fakes.messageHeads();
     const QString cancelada = form->msgPadrao->Msg(QStringLiteral("ERRO_IMP_CUP"));
     EXPECT_EQ(lidas.contains(cancelada), fim == Desfeito) << lidas.join(u'\n').toStdString();
     if (fim == Nada || fim == Concluido) {
@@ -276,13 +314,20 @@ TEST_P(FalhaNaConfirmacao, BancoImpressoraEMensagemConcordam)
         ASSERT_FALSE(lidas.isEmpty());
         EXPECT_EQ(lidas.last(), esperada(fim));
         EXPECT_EQ(fakes.messages.last().tipo, hostkit::tmErro);
-        EXPECT_FALSE(fakes.messages.last().motivo.isEmpty()) << "the reason is not passed on";
+        EXPECT_TRUE(fakes.messages.last().titulo.isEmpty());
+        const QString motivo = testsupport::HostFakes::reasonOf(fakes.messages.last().texto);
+        EXPECT_FALSE(motivo.isEmpty()) << "the reason is not passed on";
         if (caso.modo != Modo::Falso) {
-            EXPECT_TRUE(fakes.messages.last().motivo.contains(QStringLiteral("fault injected")) ||
+            EXPECT_TRUE(motivo.contains(QStringLiteral("fault injected")) ||
                         fakes.errors.join(u'\n').contains(QStringLiteral("fault injected")))
-                << fakes.messages.last().motivo.toStdString();
+                << motivo.toStdString();
         }
     }
+    // A host of the published operations is never said to settle anything later.
+    if (!estendido())
+        for (const QString& lida : lidas)
+            for (const char* promessa : kPromessasDeAcerto)
+                EXPECT_FALSE(lida.contains(QLatin1String(promessa))) << lida.toStdString();
 
     fiscaldev::library().clearFaults();
     possvc::library().clearFaults();
@@ -291,7 +336,7 @@ TEST_P(FalhaNaConfirmacao, BancoImpressoraEMensagemConcordam)
     // pending SAT sale without a CF-e is cancelled; the sale of a lost close-out answer
     // stands with its receipt or NFC-e.
     int ativas = vendaFica ? 1 : 0;
-    if (fim == VendaPendente || fim == Incerto) {
+    if (estendido() && (fim == VendaPendente || fim == Incerto)) {
         possvc::sim::prepareScreen();
         const int cancelamentos = fiscaldev::sim::status().cancellations;
         fiscaldev::sim::recover(possvc::sim::receiptHasSale);
@@ -312,7 +357,8 @@ TEST_P(FalhaNaConfirmacao, BancoImpressoraEMensagemConcordam)
 INSTANTIATE_TEST_SUITE_P(Chamadas, FalhaNaConfirmacao, ::testing::ValuesIn(casos()),
                          [](const ::testing::TestParamInfo<Caso>& info) {
                              const Falha& f = info.param.falha;
-                             return std::string(nomeBanco(info.param.banco)) + "_" + nomePerfil(f.perfil) + "_" + f.op +
+                             return std::string(info.param.host == Host::Estendido ? "" : "contrato_")
+                                    + nomeBanco(info.param.banco) + "_" + nomePerfil(f.perfil) + "_" + f.op +
                                     (f.desfaz ? std::string("_") + f.desfaz : std::string()) +
                                     (info.param.modo == Modo::Falso  ? "_falso"
                                      : info.param.modo == Modo::Erro ? "_erro"
