@@ -3,6 +3,7 @@
 #include "host/fiscaldev/SimPrinter.h"
 #include "host/hostkit/HostHooks.h"
 #include "host/possvc/SaleServices.h"
+#include "hostapi/PublishedContract.h"
 #include "hostapi/fiscaldev.h"
 
 #include <QFile>
@@ -184,6 +185,23 @@ QStringList RedemptionFixture::operacoes() const
     for (const Chamada& c : chamadas)
         ops << c.lib + QLatin1Char('.') + c.op;
     return ops;
+}
+
+QStringList RedemptionFixture::foraDoContrato(const QStringList& alemDoContrato) const
+{
+    QStringList fora;
+    for (const Chamada& c : chamadas) {
+        if (alemDoContrato.contains(c.op))
+            continue;
+        hostapi::CallRecord r;
+        r.lib = c.lib;
+        r.op = c.op;
+        r.args = c.args;
+        const QString v = hostapi::contract::contractViolation(r, form->stIdEsquema, false);
+        if (!v.isEmpty())
+            fora << v;
+    }
+    return fora;
 }
 
 QList<QStringList> RedemptionFixture::linhas(const QString& sql) const
