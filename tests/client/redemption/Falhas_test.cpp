@@ -62,6 +62,7 @@ struct Falha {
     Fim falso, erro;
     std::optional<Fim> perdida = {};
     std::optional<Fim> perdidaNoContrato = {};  // when it differs on a host of the contract alone
+    const char* anterior = nullptr;  // refused in an earlier redemption whose sale stands, still pending
 };
 
 struct Caso {
@@ -88,6 +89,7 @@ struct Passo {
     Fim falso, erro;
     std::optional<Fim> perdida = {};
     std::optional<Fim> perdidaNoContrato = {};
+    const char* anterior = nullptr;
 };
 
 const std::vector<Perfil> kTodos{Fiscal, Nfce, Sat, NfceComImpressora};
@@ -126,6 +128,11 @@ const Passo kPassos[] = {
     // A lost close-out answer, then the settling of the sale it kept failing too.
     {{Sat}, "SetConcluiFechamento", "ResolveVendasPendentes", Nada, Nada, Incerto},
     {kNfce, "SetConcluiFechamento", "ResolveVendasPendentes", Nada, Nada, Incerto},
+    // A lost close-out answer after an earlier redemption whose document was issued but
+    // whose sale the host still holds pending: the settling names this attempt's sale
+    // alone, and the screen takes no other attempt's document for its own.
+    {{Sat}, "SetConcluiFechamento", nullptr, Desfeito, Desfeito, Desfeito, Incerto, "AtualizaVendaSat"},
+    {{Nfce}, "SetConcluiFechamento", nullptr, Desfeito, Desfeito, Mantido, Incerto, "DisparaImpressaoNaoFiscal"},
     // Both flags set: an NFC-e terminal, in what it tells as in what it does.
     {{NfceESat}, "SetConcluiFechamento", "ResolveVendasPendentes", Nada, Nada, Incerto},
     {{NfceESat}, "SetConcluiFechamento", nullptr, Desfeito, Desfeito, Mantido, Incerto},
@@ -137,7 +144,7 @@ const std::vector<Falha> kFalhas = [] {
     std::vector<Falha> falhas;
     for (const Passo& p : kPassos)
         for (Perfil perfil : p.perfis)
-            falhas.push_back({perfil, p.op, p.desfaz, p.falso, p.erro, p.perdida, p.perdidaNoContrato});
+            falhas.push_back({perfil, p.op, p.desfaz, p.falso, p.erro, p.perdida, p.perdidaNoContrato, p.anterior});
     return falhas;
 }();
 
@@ -249,6 +256,15 @@ TEST_P(FalhaNaConfirmacao, BancoImpressoraEMensagemConcordam)
     }
     abreC1();
     campanha(QStringLiteral("CP1"));
+    const int anteriores = f.anterior ? 1 : 0;
+    if (f.anterior) {
+        escolhe({QStringLiteral("P1")});
+        planeja(f.anterior, Modo::Falso);
+        confirma();
+        ASSERT_EQ(vendasAtivas(), 1) << "the earlier redemption stands";
+        campanha(QStringLiteral("CP1"));
+    }
+    const double inicial = 100.0 - 30.0 * anteriores;
     escolhe({QStringLiteral("P1")});
     ASSERT_EQ(brindes(), 1);
     if (f.desfaz) {
@@ -278,8 +294,8 @@ TEST_P(FalhaNaConfirmacao, BancoImpressoraEMensagemConcordam)
 
     // The database: the sale stands with its points spent, or neither.
     const bool vendaFica = fim == Concluido || fim == Mantido || fim == VendaPendente || fim == Incerto;
-    EXPECT_EQ(vendasAtivas(), vendaFica ? 1 : 0);
-    const double esperado = vendaFica ? 70.0 : 100.0;
+    EXPECT_EQ(vendasAtivas(), anteriores + (vendaFica ? 1 : 0));
+    const double esperado = vendaFica ? inicial - 30.0 : inicial;
     EXPECT_DOUBLE_EQ(saldoBanco(QStringLiteral("CP1"), "VRRESTANTE"), esperado);
     EXPECT_DOUBLE_EQ(saldo(QStringLiteral("CP1"), "VRRESTANTE"), esperado);
     EXPECT_DOUBLE_EQ(saldo(QStringLiteral("CP2"), "VRPTOVOUCHER"), 80.0);
@@ -346,23 +362,24 @@ TEST_P(FalhaNaConfirmacao, BancoImpressoraEMensagemConcordam)
         fiscaldev::sim::recover(possvc::sim::receiptHasSale);
         EXPECT_EQ(fiscaldev::sim::status().cancellations, cancelamentos);
         ativas = fim == Incerto && f.perfil != Sat ? 1 : 0;
-        EXPECT_EQ(vendasAtivas(), ativas);
-        EXPECT_DOUBLE_EQ(saldoBanco(QStringLiteral("CP1"), "VRRESTANTE"), ativas ? 70.0 : 100.0);
+        EXPECT_EQ(vendasAtivas(), anteriores + ativas);
+        EXPECT_DOUBLE_EQ(saldoBanco(QStringLiteral("CP1"), "VRRESTANTE"), ativas ? inicial - 30.0 : inicial);
     }
 
     // The screen takes the next redemption.
     campanha(QStringLiteral("CP1"));
     escolhe({QStringLiteral("P1")});
     confirma();
-    EXPECT_EQ(vendasAtivas(), ativas + 1);
-    EXPECT_DOUBLE_EQ(saldo(QStringLiteral("CP1"), "VRRESTANTE"), (ativas ? 70.0 : 100.0) - 30.0);
+    EXPECT_EQ(vendasAtivas(), anteriores + ativas + 1);
+    EXPECT_DOUBLE_EQ(saldo(QStringLiteral("CP1"), "VRRESTANTE"), (ativas ? inicial - 30.0 : inicial) - 30.0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Chamadas, FalhaNaConfirmacao, ::testing::ValuesIn(casos()),
                          [](const ::testing::TestParamInfo<Caso>& info) {
                              const Falha& f = info.param.falha;
                              return std::string(info.param.host == Host::Estendido ? "" : "contrato_")
-                                    + nomeBanco(info.param.banco) + "_" + nomePerfil(f.perfil) + "_" + f.op +
+                                    + nomeBanco(info.param.banco) + "_" + nomePerfil(f.perfil) + "_"
+                                    + (f.anterior ? std::string(f.anterior) + "_antes_" : std::string()) + f.op +
                                     (f.desfaz ? std::string("_") + f.desfaz : std::string()) +
                                     (info.param.modo == Modo::Falso  ? "_falso"
                                      : info.param.modo == Modo::Erro ? "_erro"
