@@ -42,17 +42,15 @@ bool saldosSuficientes(ClientDataSet& brindes, ClientDataSet& campanhas)
     return suficiente;
 }
 
-// The host's answer may name a document that stands: a CF-e the device issued for the
-// sale, or this attempt's NFC-e, authorised by the close-out. The sale then stands.
-void adotaDocumentoEmitido(TfrmFidelidade& f)
+// The SAT update of this attempt's sale (its block names the sale) may answer that the
+// device did issue its CF-e: the sale then stands with it.
+void adotaCfeEmitido(TfrmFidelidade& f)
 {
     const QString emitido = f.voRetorno.toList().value(hostapi::answer::VendaCancelada::DocumentoMantido).toString();
     if (emitido.isEmpty())
         return;
-    if (!f.boSistemaNfce)
-        f.stNrCfe = emitido;
-    if (!f.boSistemaNfce || emitido == f.stNrNfce)
-        f.boDocumentoEmitido = true;
+    f.stNrCfe = emitido;
+    f.boDocumentoEmitido = true;
 }
 
 // The SAT sale concluded by this attempt, entered as cancelled in the host's log. True
@@ -80,7 +78,7 @@ bool cancelaVendaSat(TfrmFidelidade& f)
     }
     hostkit::MensagemMetodo(QVariant(resposta), true, 0, QStringLiteral("AlteraVendaCan"),
                             QStringLiteral("Cli_Vak04100"), contexto, QString());
-    adotaDocumentoEmitido(f);
+    adotaCfeEmitido(f);
     if (platform::db::isErrorResult(QVariant(resposta))) {
         f.AnotaMotivo(resposta);
         return false;
@@ -89,9 +87,12 @@ bool cancelaVendaSat(TfrmFidelidade& f)
 }
 
 // A close-out that failed in the database may have kept the sale, whose number this
-// screen never learnt; a sale of an electronic document is marked pending with it. The
-// host settles the terminal's pending sales now. False when it could not; otherwise the
-// sale stands with its document, or `cancelada` tells whether the host cancelled it.
+// screen never learnt; a sale of an electronic document is marked pending with it. A
+// host that offers it settles that sale now, and names it: its number, and its document
+// when it stands. A document is taken as this attempt's only when the answer names a sale
+// and, on NFC-e, the number this attempt drew. False when the sale could not be settled;
+// otherwise it stands with its document, or `cancelada` tells whether the host cancelled
+// it (false: the close-out kept no sale).
 bool resolveVendaIncerta(TfrmFidelidade& f, bool& cancelada)
 {
     const hostapi::ext::ResolveVendasPendentes acerta = resolveVendasPendentesDoHost();
@@ -106,10 +107,26 @@ bool resolveVendaIncerta(TfrmFidelidade& f, bool& cancelada)
         f.AnotaMotivo(QStringLiteral("A venda pendente não foi resolvida: %1").arg(resposta));
         return false;
     }
-    adotaDocumentoEmitido(f);
-    // Only this attempt's NFC-e names its sale; a SAT terminal logs no failed attempt.
-    cancelada = f.boSistemaNfce
-                && f.voRetorno.toList().value(hostapi::answer::VendaCancelada::NfceCancelada).toString() == f.stNrNfce;
+    using Resposta = hostapi::answer::VendaCancelada;
+    const QVariantList acerto = f.voRetorno.toList();
+    const QString venda = acerto.value(Resposta::Venda).toString();
+    const QString mantido = acerto.value(Resposta::DocumentoMantido).toString();
+    cancelada = false;
+    if (venda.isEmpty())
+        return true;  // the close-out kept no sale
+    if (mantido.isEmpty()) {
+        cancelada = true;  // kept, and now cancelled with its points given back
+        return true;
+    }
+    if (f.boSistemaNfce && mantido != f.stNrNfce) {
+        f.AnotaMotivo(QStringLiteral("O acerto da venda %1 nomeou a NFC-e %2, que não é a deste resgate (%3).")
+                          .arg(venda, mantido, f.stNrNfce));
+        return false;
+    }
+    f.stNrSeqVenda = venda;
+    if (!f.boSistemaNfce)
+        f.stNrCfe = mantido;
+    f.boDocumentoEmitido = true;
     return true;
 }
 

@@ -13,12 +13,16 @@
 
 namespace hostapi::ext {
 
-// possvc: settles now, as the terminal's next start would, the sales this terminal left
-// pending (a close-out whose answer was lost). A SAT sale with no CF-e, or an NFC-e sale
-// whose NFC-e was not authorised, is cancelled and its points given back (`voRetorno`
-// names it at answer::VendaCancelada::Venda, its NFC-e number at NfceCancelada); one
-// whose CF-e the device issued or whose NFC-e was authorised stands (its number at
-// DocumentoMantido). `resposta` receives empty text, or the error's text.
+// possvc: settles now, as the terminal's next start would, the sale that the terminal's
+// last close-out may have kept when its answer was lost — that sale alone, so that the
+// answer is of the attempt that lost it and never of another sale left pending. A SAT
+// sale with no CF-e, or an NFC-e sale whose NFC-e was not authorised, is cancelled and its
+// points given back; one whose CF-e the device issued or whose NFC-e was authorised
+// stands. `voRetorno` (answer::VendaCancelada): at Venda the sale's number when the
+// close-out kept one (empty: it kept none); at DocumentoMantido its CF-e or NFC-e number
+// when it stands; at Registro the cancelled-sale log's entry and at NfceCancelada its
+// NFC-e number when it was cancelled. `resposta` receives empty text, or the error's text
+// (the sale then stays to be settled).
 using ResolveVendasPendentes = void (*)(QVariant& voRetorno, QString& resposta);
 inline constexpr char kResolveVendasPendentes[] = "possvc_ResolveVendasPendentes";
 

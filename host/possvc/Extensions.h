@@ -14,8 +14,8 @@
 
 namespace possvc {
 
-// Settling the terminal's pending sales now (hostapi::ext::ResolveVendasPendentes);
-// returns empty text, or the error's text.
+// Settling now the sale of the terminal's last close-out whose answer was lost
+// (hostapi::ext::ResolveVendasPendentes); returns empty text, or the error's text.
 extern POSSVC_EXPORT hostapi::ProcVar<QString(QVariant& voRetorno)> ResolveVendasPendentes;
 
 // Offers the extensions to the module (their C entries call through the variables

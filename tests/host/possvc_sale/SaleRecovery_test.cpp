@@ -21,6 +21,7 @@
 
 #include <functional>
 #include <thread>
+#include <utility>
 
 using namespace saletest;
 
@@ -58,6 +59,19 @@ public:
         EXPECT_TRUE(possvc::SATOnline(QStringLiteral("0001"), QStringLiteral("003"), seq, QStringLiteral("S"), QString(),
                                       QString(), QStringLiteral("0"), QStringLiteral("0"), answer));
         return answer;
+    }
+    // The close-out commits, then its answer is lost (a connection lost at that moment):
+    // the sale's number, as the database holds it.
+    QString concludeLosingTheAnswer(Redemption& r, const QString& docType)
+    {
+        bool armed = true;
+        possvc::sim::config().afterCloseOutCommit = [&armed] {
+            if (std::exchange(armed, false))
+                throw platform::DatabaseError(QStringLiteral("answer lost"));
+        };
+        EXPECT_THROW(conclude(r, docType), platform::DatabaseError);
+        possvc::sim::config().afterCloseOutCommit = {};
+        return db->scalar(QStringLiteral("SELECT MAX(NRSEQVENDA) FROM VENDA"), {}).toString().trimmed();
     }
     int pending() { return db->count(QStringLiteral("VENDAPENDENTE")); }
     void withoutProtocol(const QString& seq)
@@ -197,26 +211,29 @@ TEST_P(Recovery, PendingRedemptionsResolveByTheDocument)
     };
     for (const Case& c : cases) {
         Redemption r({kGift});
-        const QString seq = conclude(r, QString::fromLatin1(c.docType));
+        const QString seq = concludeLosingTheAnswer(r, QString::fromLatin1(c.docType));
         EXPECT_EQ(pending(), 1) << c.what;
         c.before(*this, seq);
         // Another terminal's pending redemption is not ours to resolve.
         possvc::sim::config().terminal = QStringLiteral("T2");
         EXPECT_TRUE(possvc::sim::prepareScreen().isEmpty()) << c.what;
         possvc::sim::config().terminal = QStringLiteral("T1");
-        // Resolved at once, as after a lost close-out answer: the answer names what stands
-        // or what was cancelled (by its NFC-e number too, which the screen knows).
+        // Resolved at once, as after a lost close-out answer: the answer names the sale and
+        // what stands or what was cancelled (by its NFC-e number too, which the screen knows).
         QVariant vo = QVariantList(10);
         EXPECT_EQ(resolveThroughTheEntry(vo), QString()) << c.what;
         const QVariantList answer = vo.toList();
         const bool nfce = QLatin1String(c.docType) == QLatin1String("N");
+        EXPECT_EQ(answer.value(Cancelada::Venda).toString(), seq) << c.what;
         if (QLatin1String(c.situation) == QLatin1String("O")) {
             EXPECT_FALSE(answer.value(Cancelada::DocumentoMantido).toString().isEmpty()) << c.what;
+            EXPECT_TRUE(answer.value(Cancelada::Registro).toString().isEmpty()) << c.what;
             if (nfce) {
                 EXPECT_EQ(answer.value(Cancelada::DocumentoMantido).toString(), QStringLiteral("7")) << c.what;
             }
         } else {
-            EXPECT_EQ(answer.value(Cancelada::Venda).toString(), seq) << c.what;
+            EXPECT_TRUE(answer.value(Cancelada::DocumentoMantido).toString().isEmpty()) << c.what;
+            EXPECT_FALSE(answer.value(Cancelada::Registro).toString().isEmpty()) << c.what;
             EXPECT_EQ(answer.value(Cancelada::NfceCancelada).toString(), nfce ? QStringLiteral("7") : QString()) << c.what;
         }
         EXPECT_TRUE(possvc::sim::prepareScreen().isEmpty()) << c.what << ": resolved twice";
@@ -232,6 +249,34 @@ TEST_P(Recovery, PendingRedemptionsResolveByTheDocument)
         if (c.points == 60)  // the next case starts from 100 points again
             db->exec(QStringLiteral("UPDATE VENDA SET IDSITUVENDA = 'C'"));
     }
+}
+
+// The settling after a lost answer is of that close-out's sale alone: a sale the terminal
+// left pending earlier (its CF-e issued, its registration refused) is neither named nor
+// settled, and waits for the next start; a close-out whose answer arrived leaves nothing
+// to settle.
+TEST_P(Recovery, TheSettlingNamesTheSaleOfTheLostAnswerAlone)
+{
+    Redemption earlier({kGift});
+    const QString earlierSeq = conclude(earlier, QStringLiteral("S"));
+    satOnline(earlierSeq);
+    QVariant none = QVariantList(10);
+    EXPECT_EQ(resolveThroughTheEntry(none), QString());
+    EXPECT_EQ(none, QVariant(QVariantList(10))) << "no answer was lost: nothing is named";
+
+    Redemption lost({kGift});
+    const QString lostSeq = concludeLosingTheAnswer(lost, QStringLiteral("S"));
+    ASSERT_NE(lostSeq, earlierSeq);
+    EXPECT_EQ(pending(), 2);
+    QVariant vo = QVariantList(10);
+    EXPECT_EQ(resolveThroughTheEntry(vo), QString());
+    EXPECT_EQ(vo.toList().value(Cancelada::Venda).toString(), lostSeq);
+    EXPECT_TRUE(vo.toList().value(Cancelada::DocumentoMantido).toString().isEmpty()) << "the earlier sale's CF-e";
+    EXPECT_EQ(situation(lostSeq), QStringLiteral("C"));
+    EXPECT_EQ(situation(earlierSeq), QStringLiteral("O"));
+    EXPECT_EQ(pending(), 1) << "the earlier sale waits for the next start";
+    EXPECT_EQ(possvc::sim::prepareScreen().size(), 1);
+    EXPECT_EQ(pending(), 0);
 }
 
 // The registration of the CF-e clears the mark; a cancellation asked for after the CF-e
