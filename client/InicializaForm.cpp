@@ -5,6 +5,7 @@
 #include "platform/Error.h"
 #include "platform/system/ProgramDirectory.h"
 #include "server/Srv_Vak04100.h"
+#include "terminal/DocumentKind.h"
 #include "terminal/TerminalFiles.h"
 
 #include <QDir>
@@ -167,6 +168,7 @@ void TfrmFidelidade::leParametros()
     boSistemaLumivend = p.flag(P::SISTEMALUMIVEND);
     boSistemaNfce = p.flag(P::SISTEMAQVNNFCE);
     boSistemaSat = p.flag(P::SISTEMAQVNSAT);
+    tpDocumento = terminal::documentKind(p);  // NFC-e when both flags are set
     stSgEstadoFili = p.text(P::SGESTADOFILI);
     stNrInsJurEmpr = p.text(P::NRINSJUREMPR);
     stCdInscEstaEmpr = p.text(P::CDINSCESTAEMPR);
