@@ -48,8 +48,9 @@ enum class Fim {
 enum class Host { Estendido, Contrato };
 
 // Perdida: the call does its work, then raises, as a lost answer of a device or a
-// service would.
-enum class Modo { Falso, Erro, Perdida };
+// service would. Recusada, Ocupada: the close-out's database refuses the sale (a
+// constraint) or stays busy, and nothing is kept: a failure as certain as a raised error.
+enum class Modo { Falso, Erro, Perdida, Recusada, Ocupada };
 
 // A fault at `op`, or, with `desfaz`, a refusal at `op` followed by a fault at the undo
 // call `desfaz` (a lost answer at `op` followed by an error there). The mode applies to
@@ -74,7 +75,7 @@ struct Caso {
     {
         if (modo == Modo::Perdida)
             return host == Host::Contrato && falha.perdidaNoContrato ? *falha.perdidaNoContrato : *falha.perdida;
-        return modo == Modo::Falso ? falha.falso : falha.erro;
+        return modo == Modo::Falso ? falha.falso : falha.erro;  // Erro, Recusada, Ocupada
     }
 };
 
@@ -154,15 +155,27 @@ bool extensao(const char* op)
     return op && QLatin1String(op) == QLatin1String("ResolveVendasPendentes");
 }
 
+// Whether mode `m` is tried on `f`: a lost answer where the row says what follows (a pair
+// with one only that way), the database's own refusals on a close-out alone.
+bool tentado(const Falha& f, Modo m)
+{
+    switch (m) {
+    case Modo::Perdida: return f.perdida.has_value();
+    case Modo::Recusada:
+    case Modo::Ocupada:
+        return QLatin1String(f.op) == QLatin1String("SetConcluiFechamento") && !f.desfaz && !f.anterior;
+    default: return !(f.desfaz && f.perdida);
+    }
+}
+
 std::vector<Caso> casos()
 {
     std::vector<Caso> c;
     for (Host h : {Host::Estendido, Host::Contrato})
         for (Banco b : {Banco::SQLite, Banco::PostgreSQL})
             for (const Falha& f : kFalhas)
-                for (Modo m : {Modo::Falso, Modo::Erro, Modo::Perdida})
-                    if ((m == Modo::Perdida ? f.perdida.has_value() : !(f.desfaz && f.perdida))
-                        && !(h == Host::Contrato && (extensao(f.op) || extensao(f.desfaz))))
+                for (Modo m : {Modo::Falso, Modo::Erro, Modo::Perdida, Modo::Recusada, Modo::Ocupada})
+                    if (tentado(f, m) && !(h == Host::Contrato && (extensao(f.op) || extensao(f.desfaz))))
                         c.push_back({f, m, b, h});
     return c;
 }
@@ -194,9 +207,23 @@ std::function<void()> perdeRespostaDoFechamento()
     auto armada = std::make_shared<bool>(true);
     possvc::sim::config().afterCloseOutCommit = [armada] {
         if (std::exchange(*armada, false))
-            throw platform::DatabaseError(QStringLiteral("a resposta se perdeu (fault injected by the test)"));
+            throw platform::DatabaseError(QStringLiteral("a resposta se perdeu (fault injected by the test)"),
+                                          platform::DatabaseError::Kind::ConnectionLost, QStringLiteral("08006"));
     };
     return [] { possvc::sim::config().afterCloseOutCommit = {}; };
+}
+
+// The host's next close-out meets its database's refusal or a lock before anything is kept:
+// the error of that kind, with the engine's code, reaches the screen.
+std::function<void()> bancoRecusaOFechamento(platform::DatabaseError::Kind tipo, const char* codigo)
+{
+    auto& var = possvc::SetConcluiFechamento;
+    auto chamada = var.function();
+    var = [tipo, codigo](const QList<platform::ClientDataSet*>&, int, const QVariantList&, int, QVariant&) -> QVariant {
+        throw platform::DatabaseError(QStringLiteral("o banco recusou o fechamento (fault injected by the test)"), tipo,
+                                      QString::fromLatin1(codigo));
+    };
+    return [&var, chamada] { var = chamada; };
 }
 
 class FalhaNaConfirmacao : public RedemptionFixture, public ::testing::WithParamInterface<Caso> {
@@ -210,6 +237,10 @@ protected:
             restaura = perdeResposta<platform::HostError>(possvc::SATOnline);
         else if (modo == Modo::Perdida)
             restaura = perdeRespostaDoFechamento();
+        else if (modo == Modo::Recusada)
+            restaura = bancoRecusaOFechamento(platform::DatabaseError::Kind::Refused, "23505");
+        else if (modo == Modo::Ocupada)
+            restaura = bancoRecusaOFechamento(platform::DatabaseError::Kind::Busy, "40001");
         else
             biblioteca(nome).failNext(nome, 1, modo == Modo::Erro ? hostapi::Fault::Raise : hostapi::Fault::Refuse);
     }
@@ -279,8 +310,12 @@ TEST_P(FalhaNaConfirmacao, BancoImpressoraEMensagemConcordam)
 
     confirma();
 
+    const bool certa = caso.modo == Modo::Recusada || caso.modo == Modo::Ocupada;
+    if (certa) {
+        EXPECT_TRUE(de(QStringLiteral("ResolveVendasPendentes")).isEmpty()) << "a certain failure was taken as in doubt";
+    }
     for (const char* op : {f.op, f.desfaz})
-        if (op && !(caso.modo == Modo::Perdida && op == f.op)) {
+        if (op && !((caso.modo == Modo::Perdida || certa) && op == f.op)) {
             EXPECT_EQ(biblioteca(QString::fromLatin1(op)).pendingFaults(QString::fromLatin1(op)), 0)
                 << op << " was never called";
         }
@@ -374,16 +409,26 @@ TEST_P(FalhaNaConfirmacao, BancoImpressoraEMensagemConcordam)
     EXPECT_DOUBLE_EQ(saldo(QStringLiteral("CP1"), "VRRESTANTE"), (ativas ? inicial - 30.0 : inicial) - 30.0);
 }
 
+const char* nomeModo(Modo m)
+{
+    switch (m) {
+    case Modo::Falso: return "falso";
+    case Modo::Erro: return "erro";
+    case Modo::Perdida: return "perdida";
+    case Modo::Recusada: return "recusada";
+    case Modo::Ocupada: return "ocupada";
+    }
+    return "?";
+}
+
 INSTANTIATE_TEST_SUITE_P(Chamadas, FalhaNaConfirmacao, ::testing::ValuesIn(casos()),
                          [](const ::testing::TestParamInfo<Caso>& info) {
                              const Falha& f = info.param.falha;
                              return std::string(info.param.host == Host::Estendido ? "" : "contrato_")
                                     + nomeBanco(info.param.banco) + "_" + nomePerfil(f.perfil) + "_"
-                                    + (f.anterior ? std::string(f.anterior) + "_antes_" : std::string()) + f.op +
-                                    (f.desfaz ? std::string("_") + f.desfaz : std::string()) +
-                                    (info.param.modo == Modo::Falso  ? "_falso"
-                                     : info.param.modo == Modo::Erro ? "_erro"
-                                                                     : "_perdida");
+                                    + (f.anterior ? std::string(f.anterior) + "_antes_" : std::string()) + f.op
+                                    + (f.desfaz ? std::string("_") + f.desfaz : std::string()) + "_"
+                                    + nomeModo(info.param.modo);
                          });
 
 // The table above covers every procedure variable a successful confirmation calls.
