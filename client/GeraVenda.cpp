@@ -85,8 +85,9 @@ void imprimeVia(TfrmFidelidade& f, const QString& tipo)
         f.resgate.anotaFalha(QStringLiteral("A via do consumidor não foi impressa."));
 }
 
-// The close-out; its answer is the sale number. After a database error it is not known
-// whether the database kept the sale: only its answer may have been lost.
+// The close-out; its answer is the sale number. After a database error whose commit answer
+// was lost, or that lost the connection, it is not known whether the database kept the
+// sale. Any other (a refusal, a lock) kept nothing: the sale is undone at once.
 QString concluiFechamento(TfrmFidelidade& f, const QString& tipoDocumento)
 {
     f.voRetorno = TfrmFidelidade::NovoRetorno();
@@ -96,8 +97,9 @@ QString concluiFechamento(TfrmFidelidade& f, const QString& tipoDocumento)
         return possvc::SetConcluiFechamento(dataSets.values(), dataSets.highest(), bloco.values(), bloco.highest(),
                                             f.voRetorno)
             .toString();
-    } catch (const platform::DatabaseError&) {
-        f.resgate.venda = EstadoResgate::Venda::Incerta;
+    } catch (const platform::DatabaseError& e) {
+        if (e.uncertain())
+            f.resgate.venda = EstadoResgate::Venda::Incerta;
         throw;
     }
 }

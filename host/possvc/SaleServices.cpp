@@ -91,8 +91,8 @@ auto withConnection(F&& f)
 {
     try {
         return f(connection());
-    } catch (const platform::DatabaseError&) {
-        state().db.dropIfLost();
+    } catch (const platform::DatabaseError& e) {
+        state().db.dropIfLost(e);
         throw;
     }
 }
@@ -263,8 +263,9 @@ bool printCustomerCopy(const QVariantList& block, int highest, QVariant& voRetor
                 continue;
             try {
                 db::clearPending(connection(), c.branch, c.cashRegister, c.sequence);
+            } catch (const platform::DatabaseError& e) {
+                state().db.dropIfLost(e);
             } catch (const platform::Error&) {
-                state().db.dropIfLost();
             }
         }
     }
