@@ -96,6 +96,26 @@ TEST_P(Counters, NfceWithoutVoidingWritesOnlyTheMarkerAndSeriesAreCountedApart)
     EXPECT_EQ(db->scalar(QStringLiteral("SELECT COUNT(*) FROM INUTILIZANFCE")).toInt(), 0);
 }
 
+// Two terminals draw NFC-e numbers on one day; the one that drew the later number wrote
+// its marker first. The marker keeps the first writer's number: the other terminal only
+// finds the key taken, and nothing is ever updated.
+TEST_P(Counters, TheFirstWriterOfTheDaysNfceMarkerWinsAndItsValueIsNeverChanged)
+{
+    srvtest::ModuleScope module(db->moduleConnectionString());
+    const QString chave = QStringLiteral("NFCEPRIM_00011-") + QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat)
+                          + QStringLiteral("_AMB2");
+    // The other terminal's number 5 and its marker, written before this terminal's (which
+    // draws 1) reaches its own.
+    db->native().execute(QStringLiteral("INSERT INTO NOVOCODIGO (CDCONTADOR, NRSEQUENCIAL) VALUES ('%1', '5')").arg(chave));
+    const QVariant n = setNumeroNFCe("0001", "001", "1", "2", true);
+    ASSERT_FALSE(platform::db::isErrorResult(n)) << n.toString().toStdString();
+    EXPECT_EQ(n.toString(), QStringLiteral("1"));
+    EXPECT_EQ(marcadores(QStringLiteral("NFCEPRIM_")), QList<QStringList>({{chave, QStringLiteral("5")}}));
+    // Later numbers of the day leave it as it is too.
+    setNumeroNFCe("0001", "002", "1", "2", true);
+    EXPECT_EQ(marcadores(QStringLiteral("NFCEPRIM_")), QList<QStringList>({{chave, QStringLiteral("5")}}));
+}
+
 TEST_P(Counters, AnExistingMarkerHoldsNoLockOnTheNextNumber)
 {
     // The lookups stay open between calls; a marker found must not keep the database
