@@ -55,6 +55,7 @@ QStringList tabelaMensagens()
                        "impressa. Os pontos foram debitados: não refaça o resgate; reimprima a via da NFC-e."),
         QStringLiteral("CFE_EMITIDO|O CF-e %1 foi emitido e a venda %2 está concluída, mas houve uma falha depois da "
                        "emissão. Os pontos foram debitados: não refaça o resgate."),
+        QStringLiteral("TELA_ABERTA|A tela do Programa de Fidelidade já está aberta."),
         QStringLiteral("CONS_COD_INV|O código deste consumidor tem caracteres que o sistema não representa: ele não "
                        "pode ser escolhido nesta tela."),
         QStringLiteral("LIMITE_BRINDES|Um resgate pode ter no máximo %1 brindes, pois os itens da venda são numerados "
