@@ -307,6 +307,7 @@ TEST_P(FalhaNaConfirmacao, BancoImpressoraEMensagemConcordam)
     esqueceChamadas();
     fakes.messages.clear();
     const fiscaldev::sim::Status antes = fiscaldev::sim::status();
+    const int cfesAntes = cfesNaMemoriaDoSat();
 
     confirma();
 
@@ -349,12 +350,14 @@ TEST_P(FalhaNaConfirmacao, BancoImpressoraEMensagemConcordam)
             EXPECT_EQ(cancelados, fim == Desfeito && abriu ? 1 : 0);
         }
     }
-    // SAT: an undone sale has no CF-e; a sale that stands has one.
+    // SAT: an undone sale has no CF-e; a sale that stands has one, in the device's memory.
     if (f.perfil == Sat && fim != Nada) {
         bool emitido = false;
         for (const Chamada& c : de(QStringLiteral("SATOnline")))  // a lost answer was of a CF-e issued
             emitido = emitido || c.result.toBool() || (c.raised && caso.modo == Modo::Perdida);
-        EXPECT_EQ(emitido, vendaFica && fim != VendaPendente && fim != Incerto);
+        const bool comCfe = vendaFica && fim != VendaPendente && fim != Incerto;
+        EXPECT_EQ(emitido, comCfe);
+        EXPECT_EQ(cfesNaMemoriaDoSat() - cfesAntes, comCfe ? 1 : 0);
     }
 
     // What the operator read: "Venda cancelada" only for an undone redemption, and the

@@ -7,6 +7,8 @@
 #include "hostapi/fiscaldev.h"
 
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -250,6 +252,12 @@ QString RedemptionFixture::diario() const
 {
     QFile f(fiscaldev::sim::journalPath());
     return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+}
+
+int RedemptionFixture::cfesNaMemoriaDoSat() const
+{
+    QFile f(term.dir() + QStringLiteral("/sat/sat-memoria.json"));
+    return f.open(QIODevice::ReadOnly) ? int(QJsonDocument::fromJson(f.readAll()).array().size()) : 0;
 }
 
 platform::DataPacket pacote(const QVariant& valor)

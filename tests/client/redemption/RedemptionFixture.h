@@ -90,6 +90,8 @@ protected:
 
     // The journal of the simulated printer.
     QString diario() const;
+    // The CF-es the terminal's simulated SAT device remembers having issued.
+    int cfesNaMemoriaDoSat() const;
 
     // Product codes the next gift searches choose (a code no row has: giving up).
     std::deque<QString> escolhas;
