@@ -15,6 +15,7 @@
 #include "tools/shopgen/TerminalCommand.h"
 
 #include "bench/LargeShop.h"
+#include "platform/system/ProgramDirectory.h"
 
 #include <QApplication>
 #include <QTemporaryDir>
@@ -62,7 +63,7 @@ BENCHMARK(BM_Check_LargeShop)->Unit(benchmark::kMillisecond)->UseRealTime()->Ite
 void BM_Check_TerminalFilesOnly(benchmark::State& state)
 {
     LargeTerminal& t = terminal();
-    hostkit::setHostDirectory(t.dir);
+    platform::setProgramDirectory(t.dir);
     for (auto _ : state) {
         pdvhost::Findings f;
         pdvhost::check::Terminal files;

@@ -29,6 +29,7 @@
 #include <QTemporaryDir>
 
 #include "bench/LargeShop.h"
+#include "platform/system/ProgramDirectory.h"
 
 #include <benchmark/benchmark.h>
 
@@ -56,7 +57,7 @@ struct Bancada {
         bench::ensureLargeShop();
         const QString loja = QStringLiteral("Provider=SQLite;Data Source=") + bench::largeShopFile();
         shopgen::writeTerminal({dir.path(), QStringLiteral("fiscal"), loja, kCaixa});
-        hostkit::setHostDirectory(dir.path());
+        platform::setProgramDirectory(dir.path());
         hostkit::setStringConexQvn(loja);
         hostkit::setMessagePresenter([](const hostkit::MessageRequest& m) {
             std::fprintf(stderr, "message: %s\n", qPrintable(m.texto));

@@ -32,6 +32,7 @@
 #include <QTimer>
 
 #include "bench/LargeShop.h"
+#include "platform/system/ProgramDirectory.h"
 
 #include <benchmark/benchmark.h>
 
@@ -94,7 +95,7 @@ struct Bancada {
         o.dir = dir.path();
         o.profile = QStringLiteral("fiscal");
         shopgen::writeTerminal(o);
-        hostkit::setHostDirectory(dir.path());
+        platform::setProgramDirectory(dir.path());
         hostkit::setStringConexQvn(conexao);
         hostkit::setScriptedMessages(true);
         possvc::sim::installScreenOps();

@@ -15,6 +15,7 @@
 
 #include "Vak04100Export.h"
 #include "client/Chave.h"
+#include "client/Resgate.h"
 #include "hostapi/ParamRecord.h"
 #include "hostapi/hostkit.h"
 #include "platform/dataset/ClientDataSet.h"
@@ -91,18 +92,17 @@ public:
     // key, QR-code text and protocol; the CF-e number and the SAT device's answer.
     QString stNrSerieNfce, stNrNfce, stDataEmissNfce, stChaveAcesso, stQrCode, stProtAutNfce, stNrCfe;
     QStringList slRetornoSat;
-    // How far the current redemption went, for its undo and for what the operator is told:
-    // its receipt is open on the printer, or closed there and valid; a cancellation of
-    // it was already tried and refused; its NFC-e or CF-e was issued (from then on the
-    // sale stands); the close-out failed in the database, so a sale may exist whose
-    // number this screen never learnt; the reasons of what failed, in order.
-    bool boCupomAberto = false, boCupomEmitido = false, boCancelamentoRecusado = false;
-    bool boDocumentoEmitido = false, boFechamentoIncerto = false;
-    QStringList slMotivosFalha;
+    // The document the terminal issues (receipt, NFC-e or SAT), worked out at the opening.
+    terminal::DocumentKind tpDocumento = terminal::DocumentKind::Receipt;
+    // How far the current redemption went, for its undo and for what the operator is told
+    // (client/Resgate.h).
+    EstadoResgate resgate;
 
-    // Steps of a redemption (each described where it is defined). ImprimeCupom and
-    // GeraVenda return false after showing "ERRO_IMP_CUP"; all of them let errors of the
-    // host libraries, the data service and the datasets through to the confirmation.
+    // Steps of a redemption (each described where it is defined), each updating `resgate`.
+    // ImprimeCupom returns false after telling how its receipt ended; GeraVenda returns
+    // false and leaves the telling to the confirmation, which knows what could be undone.
+    // All of them let errors of the host libraries, the data service and the datasets
+    // through to the confirmation.
     bool ImprimeCupom();
     void InsereMovCaixa();
     void PreencheVenda();
@@ -121,11 +121,9 @@ public:
     // `doProprioCupom`, the confirmation's otherwise). True when the printer cancelled it;
     // a refusal or an error is kept among the reasons and never escapes.
     bool CancelaCupom(bool doProprioCupom);
-    // A receipt of this redemption is still open or valid on the printer.
-    bool CupomPendente() const { return boCupomAberto || boCupomEmitido; }
-    // Keeps the reason of a failure for the operator's message (empty texts are skipped).
-    void AnotaMotivo(const QString& motivo);
-    QString MotivoFalha() const { return slMotivosFalha.join(QLatin1Char('\n')); }
+    // Tells the operator how the redemption stands now (desfecho of `resgate`), with the
+    // reasons of what failed; nothing when it ended as a plain success.
+    void InformaDesfecho();
     // ---- end of receipt and sale ---------------------------------------------------------
 
     // ---- visual components ------------------------------------------------------------------
@@ -166,8 +164,9 @@ public:
     void FormKeyDown(QObject* sender, int& key, Qt::KeyboardModifiers shift);
 
     // Shows the text of message `chave` of msgPadrao with the screen's nine arguments: the
-    // text with its %1, %2... replaced by `valores`, and `detalhe` (the reason) second.
-    void MostraMensagem(const QString& chave, hostkit::TTipoMsg tipo, const QString& detalhe = {},
+    // text with its %1, %2... replaced by `valores` and, when there is one, a last line
+    // "Motivo: " + `motivo` (the reason of a failure).
+    void MostraMensagem(const QString& chave, hostkit::TTipoMsg tipo, const QString& motivo = {},
                         const QStringList& valores = {});
     // Creates cdsBrinde's fields (the selected gifts); it stays inactive.
     void DefineCamposBrinde();

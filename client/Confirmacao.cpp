@@ -1,9 +1,11 @@
 // Confirming the redemption (F5 and the confirm button).
 #include "client/Cli_Vak04100.h"
+#include "client/ExtensoesHost.h"
 
 #include "hostapi/ArgumentBlocks.h"
 #include "hostapi/fiscaldev.h"
 #include "hostapi/possvc.h"
+#include "platform/db/ServiceResult.h"
 #include "platform/ui/ErrorDisplay.h"
 
 #include <QLocale>
@@ -40,22 +42,26 @@ bool saldosSuficientes(ClientDataSet& brindes, ClientDataSet& campanhas)
     return suficiente;
 }
 
-// The host's answer may name a document that stands: a CF-e the device issued for the
-// sale, or this attempt's NFC-e, authorised by the close-out. The sale then stands.
-void adotaDocumentoEmitido(TfrmFidelidade& f)
+using Venda = EstadoResgate::Venda;
+using Cupom = EstadoResgate::Cupom;
+using terminal::DocumentKind;
+
+// The SAT update of this attempt's sale (its block names the sale) may answer that the
+// device did issue its CF-e: the sale then stands with it.
+void adotaCfeEmitido(TfrmFidelidade& f)
 {
     const QString emitido = f.voRetorno.toList().value(hostapi::answer::VendaCancelada::DocumentoMantido).toString();
     if (emitido.isEmpty())
         return;
-    if (!f.boSistemaNfce)
-        f.stNrCfe = emitido;
-    if (!f.boSistemaNfce || emitido == f.stNrNfce)
-        f.boDocumentoEmitido = true;
+    f.stNrCfe = emitido;
+    f.resgate.nrDocumento = emitido;
+    f.resgate.venda = Venda::DocumentoEmitido;
 }
 
-// The SAT sale concluded by this attempt, entered as cancelled in the host's log. True
-// when the host answered without error.
-bool cancelaVendaSat(TfrmFidelidade& f)
+// The SAT sale concluded by this attempt, entered as cancelled through the SAT update,
+// which may find that the device did issue its CF-e. Leaves the sale cancelled, standing
+// with its CF-e, or (when the host answered with an error) stored as it was.
+void cancelaVendaSat(TfrmFidelidade& f)
 {
     f.voRetorno = TfrmFidelidade::NovoRetorno();
     const QDateTime movimento(f.dtMovimento.date(), QTime(0, 0));
@@ -72,131 +78,107 @@ bool cancelaVendaSat(TfrmFidelidade& f)
     try {
         possvc::AlteraVendaCan(bloco.values(), bloco.highest(), f.voRetorno, resposta);
     } catch (...) {
-        f.AnotaMotivo(QStringLiteral("O cancelamento da venda %1 falhou: %2")
-                          .arg(f.stNrSeqVenda, platform::ui::errorText(std::current_exception())));
-        return false;
+        f.resgate.anotaFalha(QStringLiteral("O cancelamento da venda %1 falhou: %2")
+                                 .arg(f.stNrSeqVenda, platform::ui::errorText(std::current_exception())));
+        return;
     }
     hostkit::MensagemMetodo(QVariant(resposta), true, 0, QStringLiteral("AlteraVendaCan"),
                             QStringLiteral("Cli_Vak04100"), contexto, QString());
-    adotaDocumentoEmitido(f);
-    if (hostkit::isErrorResult(QVariant(resposta))) {
-        f.AnotaMotivo(resposta);
-        return false;
-    }
-    return true;
+    adotaCfeEmitido(f);
+    if (platform::db::isErrorResult(QVariant(resposta)))
+        f.resgate.anotaFalha(resposta);
+    else if (f.resgate.venda != Venda::DocumentoEmitido)
+        f.resgate.venda = Venda::Nenhuma;
 }
 
 // A close-out that failed in the database may have kept the sale, whose number this
-// screen never learnt; a sale of an electronic document is marked pending with it. The
-// host settles the terminal's pending sales now. False when it could not; otherwise the
-// sale stands with its document, or `cancelada` tells whether the host cancelled it.
-bool resolveVendaIncerta(TfrmFidelidade& f, bool& cancelada)
+// screen never learnt; a sale of an electronic document is marked pending with it. A
+// host that offers it settles that sale now, and names it: its number, and its document
+// when it stands. A document is taken as this attempt's only when the answer names a sale
+// and, on NFC-e, the number this attempt drew. Leaves the sale uncertain when it could not
+// be settled; otherwise standing with its document, or none (the close-out kept none, or
+// the host cancelled it: then true, it is entered as cancelled already).
+bool resolveVendaIncerta(TfrmFidelidade& f)
 {
-    f.voRetorno = TfrmFidelidade::NovoRetorno();
-    QString resposta;
-    try {
-        resposta = possvc::ResolveVendasPendentes(f.voRetorno);
-    } catch (...) {
-        resposta = platform::ui::errorText(std::current_exception());
-    }
-    if (!resposta.isEmpty()) {
-        f.AnotaMotivo(QStringLiteral("A venda pendente não foi resolvida: %1").arg(resposta));
+    const hostapi::ext::ResolveVendasPendentes acerta = resolveVendasPendentesDoHost();
+    if (!acerta) {
+        f.resgate.anotaFalha(QStringLiteral("O sistema não oferece o acerto de vendas pendentes."));
         return false;
     }
-    adotaDocumentoEmitido(f);
-    // Only this attempt's NFC-e names its sale; a SAT terminal logs no failed attempt.
-    cancelada = f.boSistemaNfce
-                && f.voRetorno.toList().value(hostapi::answer::VendaCancelada::NfceCancelada).toString() == f.stNrNfce;
-    return true;
+    f.voRetorno = TfrmFidelidade::NovoRetorno();
+    QString resposta;
+    acerta(f.voRetorno, resposta);
+    if (!resposta.isEmpty()) {
+        f.resgate.anotaFalha(QStringLiteral("A venda pendente não foi resolvida: %1").arg(resposta));
+        return false;
+    }
+    using Resposta = hostapi::answer::VendaCancelada;
+    const QVariantList acerto = f.voRetorno.toList();
+    const QString venda = acerto.value(Resposta::Venda).toString();
+    const QString mantido = acerto.value(Resposta::DocumentoMantido).toString();
+    if (!venda.isEmpty() && !mantido.isEmpty() && f.resgate.documento == DocumentKind::Nfce
+        && mantido != f.resgate.nrDocumento) {
+        f.resgate.anotaFalha(QStringLiteral("O acerto da venda %1 nomeou a NFC-e %2, que não é a deste resgate (%3).")
+                                 .arg(venda, mantido, f.resgate.nrDocumento));
+        return false;
+    }
+    if (venda.isEmpty() || mantido.isEmpty()) {
+        f.resgate.venda = Venda::Nenhuma;
+        return !venda.isEmpty();
+    }
+    f.stNrSeqVenda = f.resgate.nrVenda = venda;
+    if (f.resgate.documento == DocumentKind::Sat)
+        f.stNrCfe = f.resgate.nrDocumento = mantido;
+    f.resgate.venda = Venda::DocumentoEmitido;
+    return false;
 }
 
 // The entry of this redemption in the cancelled-sale log; an error of the log is kept
-// among the reasons. True when the entry was made.
+// among the reasons. True when the entry was made: no sale of it stands then.
 bool registraCancelamento(TfrmFidelidade& f)
 {
     try {
         f.CancelaVenda();
-        return true;
     } catch (...) {
-        f.AnotaMotivo(QStringLiteral("O registro do cancelamento falhou: %1")
-                          .arg(platform::ui::errorText(std::current_exception())));
+        f.resgate.anotaFalha(QStringLiteral("O registro do cancelamento falhou: %1")
+                                 .arg(platform::ui::errorText(std::current_exception())));
         return false;
     }
-}
-
-// Tells the operator that the sale stands with its issued NFC-e or CF-e.
-void informaDocumentoEmitido(TfrmFidelidade& f)
-{
-    if (f.boSistemaNfce)
-        f.MostraMensagem(QStringLiteral("NFCE_SEM_VIA"), hostkit::tmErro, f.MotivoFalha(), {f.stNrNfce});
-    else
-        f.MostraMensagem(QStringLiteral("CFE_EMITIDO"), hostkit::tmErro, f.MotivoFalha(),
-                         {f.stNrCfe.isEmpty() ? f.stChaveAcesso : f.stNrCfe, f.stNrSeqVenda});
-}
-
-// After a close-out whose answer was lost, the database could not be asked whether it
-// kept the sale: it may stand with its receipt or NFC-e, or nothing of it is left. The
-// terminal's next start settles which (pending sales first, then the printer's last
-// receipt). A SAT sale without a CF-e is always cancelled then.
-void informaVendaIncerta(TfrmFidelidade& f)
-{
-    if (f.boSistemaSat && !f.boSistemaNfce)
-        return f.MostraMensagem(QStringLiteral("VENDA_SAT_INCERTA"), hostkit::tmErro, f.MotivoFalha());
-    QStringList documentos;
-    if (f.boUtilizaImpFis)
-        documentos << QStringLiteral("cupom %1").arg(f.stCupNr);
-    if (f.boSistemaNfce)
-        documentos << QStringLiteral("NFC-e %1").arg(f.stNrNfce);
-    f.MostraMensagem(QStringLiteral("VENDA_INCERTA"), hostkit::tmErro, f.MotivoFalha(),
-                     {documentos.join(QStringLiteral(", "))});
+    f.resgate.venda = Venda::Nenhuma;
+    return true;
 }
 
 // The sale a close-out whose answer was lost may have kept, settled before anything else
-// is undone. False when it could not be. A sale of an electronic document is settled by
-// the host (it may stand with its document); a receipt's sale is entered as cancelled
-// before its receipt is cancelled, so that no receipt is cancelled under a sale that
-// stands. `cancelada`: the sale is cancelled and logged already.
-bool acertaVendaIncerta(TfrmFidelidade& f, bool& cancelada)
+// is undone. A sale of an electronic document is settled by the host (it may stand with
+// its document); a receipt's sale is entered as cancelled before its receipt is
+// cancelled, so that no receipt is cancelled under a sale that stands. True when the sale
+// is entered as cancelled already.
+bool acertaVendaIncerta(TfrmFidelidade& f)
 {
-    if (f.boSistemaSat || f.boSistemaNfce)
-        return resolveVendaIncerta(f, cancelada);
-    cancelada = registraCancelamento(f);
-    return cancelada;
+    if (f.resgate.documento != DocumentKind::Receipt)
+        return resolveVendaIncerta(f);
+    return registraCancelamento(f);
 }
 
-// Undoes what a failed or interrupted attempt did and tells the operator how it ended.
-// A sale whose NFC-e or CF-e was issued stands. A receipt is cancelled on the printer
-// once, and the sale entered as cancelled only when no receipt of it stands; a SAT sale
-// with no CF-e is entered as cancelled through the SAT update, which may find that the
-// device did issue it.
-void desfazEInforma(TfrmFidelidade& f)
+// Undoes what a failed or interrupted attempt did. A sale whose NFC-e or CF-e was issued
+// stands, and so does everything of a sale that may have been kept. A receipt is
+// cancelled on the printer once, and the sale entered as cancelled only when no receipt
+// of it stands; a SAT sale with no CF-e is entered as cancelled through the SAT update,
+// which may find that the device did issue it.
+void desfaz(TfrmFidelidade& f)
 {
-    if (f.boDocumentoEmitido)
-        return informaDocumentoEmitido(f);
-    bool vendaCancelada = false;
-    if (f.boFechamentoIncerto) {
-        if (!acertaVendaIncerta(f, vendaCancelada))
-            return informaVendaIncerta(f);
-        if (f.boDocumentoEmitido)
-            return informaDocumentoEmitido(f);
-    }
-    bool vendaPendente = false;
-    if (f.boUtilizaImpFis) {
-        if (f.CupomPendente() && !f.boCancelamentoRecusado)
+    EstadoResgate& e = f.resgate;
+    const bool cancelada = e.venda == Venda::Incerta && acertaVendaIncerta(f);
+    if (e.venda == Venda::DocumentoEmitido || e.venda == Venda::Incerta)
+        return;
+    if (e.impressora) {
+        if (e.cupom == Cupom::Aberto || e.cupom == Cupom::Emitido)
             f.CancelaCupom(false);
-        if (!f.CupomPendente() && !vendaCancelada)
-            vendaPendente = !registraCancelamento(f) && !f.stNrSeqVenda.isEmpty();
-    } else if (f.boSistemaSat && !f.stNrSeqVenda.isEmpty()) {
-        vendaPendente = !cancelaVendaSat(f);
+        if (!e.cupomDePe() && !cancelada)
+            registraCancelamento(f);
+    } else if (e.documento == DocumentKind::Sat && e.venda == Venda::Gravada) {
+        cancelaVendaSat(f);
     }
-    if (f.boDocumentoEmitido)
-        return informaDocumentoEmitido(f);
-    if (f.CupomPendente())
-        f.MostraMensagem(QStringLiteral("CUPOM_NAO_CANC"), hostkit::tmErro, f.MotivoFalha(), {f.stCupNr});
-    else if (vendaPendente)
-        f.MostraMensagem(QStringLiteral("VENDA_NAO_CANC"), hostkit::tmErro, f.MotivoFalha(), {f.stNrSeqVenda});
-    else
-        f.MostraMensagem(QStringLiteral("ERRO_IMP_CUP"), hostkit::tmErro, f.MotivoFalha());
 }
 
 // Step 2: indicator, receipt, sale, and the undo of a failed sale. An error raised by a
@@ -215,20 +197,22 @@ void emite(TfrmFidelidade& f)
         if (cupomImpresso && f.GeraVenda())
             return;
     } catch (...) {
-        f.AnotaMotivo(platform::ui::errorText(std::current_exception()));
-        desfazEInforma(f);
+        f.resgate.anotaFalha(platform::ui::errorText(std::current_exception()));
+        desfaz(f);
+        f.InformaDesfecho();
         throw;
     }
     if (!cupomImpresso) {
         // The receipt step told the operator how its receipt ended. The redemption is
         // entered as cancelled and told once more only when no receipt of it stands.
-        if (!f.CupomPendente()) {
+        if (!f.resgate.cupomDePe()) {
             registraCancelamento(f);
-            f.MostraMensagem(QStringLiteral("ERRO_IMP_CUP"), hostkit::tmErro, f.MotivoFalha());
+            f.InformaDesfecho();
         }
         return;
     }
-    desfazEInforma(f);
+    desfaz(f);
+    f.InformaDesfecho();
 }
 
 // Step 3: indicator off, selection emptied, balances reloaded from the database. Each
@@ -304,18 +288,20 @@ void TfrmFidelidade::blbConfirmaClick(QObject*)
 
 void TfrmFidelidade::IniciaResgate()
 {
-    boCupomAberto = boCupomEmitido = boCancelamentoRecusado = boDocumentoEmitido = boFechamentoIncerto = false;
+    resgate = EstadoResgate();
+    resgate.documento = tpDocumento;
+    resgate.impressora = boUtilizaImpFis;
+    resgate.hostAcerta = resolveVendasPendentesDoHost() != nullptr;
     // No sale of this attempt exists yet: an undo must never take the last redemption's
     // number for a pending sale of this one.
     stNrSeqVenda.clear();
-    slMotivosFalha.clear();
 }
 
-void TfrmFidelidade::AnotaMotivo(const QString& motivo)
+void TfrmFidelidade::InformaDesfecho()
 {
-    const QString texto = motivo.trimmed();
-    if (!texto.isEmpty() && !slMotivosFalha.contains(texto))
-        slMotivosFalha << texto;
+    const Desfecho d = desfecho(resgate);
+    if (!d.chave.isEmpty())
+        MostraMensagem(d.chave, hostkit::tmErro, resgate.motivo(), d.valores);
 }
 
 }  // namespace Cli_Vak04100

@@ -41,9 +41,9 @@ void CriaFidelidadeQt(const QString& cdConsumidor, const QString& nmConsumidor, 
                       const QString& dsEndereco, const QString& cdCliente)
 {
     // A second opening while the screen is shown would release the data module under
-    // the open screen: it is refused instead.
+    // the open screen: it is refused instead, told by the open screen from its message table.
     if (frmFidelidade) {
-        mostraErroAbertura(QStringLiteral("A tela do Programa de Fidelidade já está aberta."));
+        platform::ui::guarded([] { frmFidelidade->MostraMensagem(QStringLiteral("TELA_ABERTA"), hostkit::tmErro); });
         return;
     }
     try {

@@ -208,13 +208,18 @@ void TfrmFidelidade::blbProximoCampClick(QObject*) { guarded([&] { moveProximo(c
 void TfrmFidelidade::blbAnteriorBrindeClick(QObject*) { guarded([&] { moveAnterior(cdsBrinde); }); }
 void TfrmFidelidade::blbProximoBrindeClick(QObject*) { guarded([&] { moveProximo(cdsBrinde); }); }
 
-void TfrmFidelidade::MostraMensagem(const QString& chave, hostkit::TTipoMsg tipo, const QString& detalhe,
+void TfrmFidelidade::MostraMensagem(const QString& chave, hostkit::TTipoMsg tipo, const QString& motivo,
                                     const QStringList& valores)
 {
     QString texto = msgPadrao->Msg(chave);
     for (const QString& v : valores)
         texto = texto.arg(v);
-    hostkit::Mensagem(texto, detalhe, QStringLiteral("N"), QStringLiteral("N"), tipo, {}, stIdEsquema, 0, nullptr);
+    // The reason is part of what the cashier reads: a line of its own under the text. The
+    // other arguments are the screen's fixed ones (the second text stays empty).
+    if (!motivo.trimmed().isEmpty())
+        texto += QStringLiteral("\nMotivo: ") + motivo.trimmed();
+    hostkit::Mensagem(texto, QString(), QStringLiteral("N"), QStringLiteral("N"), tipo, QString(), stIdEsquema, 0,
+                      nullptr);
 }
 
 QVariant TfrmFidelidade::NovoRetorno()

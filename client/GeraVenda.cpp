@@ -7,6 +7,7 @@
 #include "hostapi/SatAnswer.h"
 #include "hostapi/possvc.h"
 #include "platform/Error.h"
+#include "platform/db/ServiceResult.h"
 #include "platform/ui/ErrorDisplay.h"
 #include "server/Srv_Vak04100.h"
 
@@ -81,11 +82,12 @@ void imprimeVia(TfrmFidelidade& f, const QString& tipo)
     f.voRetorno = TfrmFidelidade::NovoRetorno();
     const auto bloco = blocoImpressao(f, tipo);
     if (!possvc::DisparaImpressaoNaoFiscal(bloco.values(), bloco.highest(), f.voRetorno))
-        f.AnotaMotivo(QStringLiteral("A via do consumidor não foi impressa."));
+        f.resgate.anotaFalha(QStringLiteral("A via do consumidor não foi impressa."));
 }
 
-// The close-out; its answer is the sale number. After a database error it is not known
-// whether the database kept the sale: only its answer may have been lost.
+// The close-out; its answer is the sale number. After a database error whose commit answer
+// was lost, or that lost the connection, it is not known whether the database kept the
+// sale. Any other (a refusal, a lock) kept nothing: the sale is undone at once.
 QString concluiFechamento(TfrmFidelidade& f, const QString& tipoDocumento)
 {
     f.voRetorno = TfrmFidelidade::NovoRetorno();
@@ -95,8 +97,9 @@ QString concluiFechamento(TfrmFidelidade& f, const QString& tipoDocumento)
         return possvc::SetConcluiFechamento(dataSets.values(), dataSets.highest(), bloco.values(), bloco.highest(),
                                             f.voRetorno)
             .toString();
-    } catch (const platform::DatabaseError&) {
-        f.boFechamentoIncerto = true;
+    } catch (const platform::DatabaseError& e) {
+        if (e.uncertain())
+            f.resgate.venda = EstadoResgate::Venda::Incerta;
         throw;
     }
 }
@@ -114,13 +117,14 @@ void emiteSat(TfrmFidelidade& f)
         const QString mensagem = hostapi::sat::answerValue(f.slRetornoSat, QStringLiteral("mensagem"));
         throw platform::HostError(mensagem.isEmpty() ? QStringLiteral("SAT: CF-e não emitido") : mensagem);
     }
-    f.boDocumentoEmitido = true;
+    f.resgate.venda = EstadoResgate::Venda::DocumentoEmitido;
 
     // The QR code carries the 44-digit key without its "CFe" prefix; the key itself is
     // kept as the device gave it.
     f.stChaveAcesso = hostapi::sat::answerValue(f.slRetornoSat, QStringLiteral("chaveConsulta"));
     f.stNrCfe = hostapi::sat::cfeNumber(hostapi::sat::answerXml(f.slRetornoSat), f.stChaveAcesso);
     f.stQrCode = hostapi::sat::qrText(f.slRetornoSat);
+    f.resgate.nrDocumento = f.stNrCfe.isEmpty() ? f.stChaveAcesso : f.stNrCfe;
     hostkit::CriaCodBarra(f.stChaveAcesso, kVazio);
 
     const QString contexto = QStringList{f.stCdFilial, f.stCdCaixa, f.stNrSeqVenda, QStringLiteral("stlXmlSat"),
@@ -131,8 +135,8 @@ void emiteSat(TfrmFidelidade& f)
     hostkit::MensagemMetodo(atualizacao, true, 10, QStringLiteral("AtualizaVendaSat"), QStringLiteral("Cli_Dul06300"),
                             contexto, f.stIdEsquema);
     // The extract is printed all the same: the CF-e exists.
-    if (hostkit::isErrorResult(atualizacao))
-        f.AnotaMotivo(atualizacao.toString());
+    if (platform::db::isErrorResult(atualizacao))
+        f.resgate.anotaFalha(atualizacao.toString());
 
     imprimeVia(f, QStringLiteral("EXTRATO_SAT"));
 }
@@ -142,10 +146,12 @@ void emiteSat(TfrmFidelidade& f)
 bool TfrmFidelidade::GeraVenda()
 {
     // 1. Document type.
-    const QString tipoDocumento = boSistemaNfce ? QStringLiteral("N") : boSistemaSat ? QStringLiteral("S")
-                                                                                     : QStringLiteral("E");
+    using terminal::DocumentKind;
+    const QString tipoDocumento = tpDocumento == DocumentKind::Nfce  ? QStringLiteral("N")
+                                  : tpDocumento == DocumentKind::Sat ? QStringLiteral("S")
+                                                                     : QStringLiteral("E");
     // 2. NFC-e numbering, outside the guard: its errors go to the confirmation.
-    if (boSistemaNfce) {
+    if (tpDocumento == DocumentKind::Nfce) {
         stNrSerieNfce = possvc::getNumeroSerieNFCe(stCdFilial, stCdCaixa);
         const QString numero =
             Srv_Vak04100::setNumeroNFCe(stCdFilial, stCdCaixa, stNrSerieNfce, stIdAmbTrabNfce, true).toString();
@@ -153,10 +159,11 @@ bool TfrmFidelidade::GeraVenda()
         // never to travel as a document number.
         if (!numeroNfceValido(numero)) {
             stNrNfce.clear();
-            AnotaMotivo(numero);
+            resgate.anotaFalha(numero);
             return false;
         }
         stNrNfce = numero;
+        resgate.nrDocumento = numero;
         stDataEmissNfce = possvc::getDataEmissNFCe();
     }
 
@@ -172,24 +179,26 @@ bool TfrmFidelidade::GeraVenda()
                                                        : recusa);
         }
         stNrSeqVenda = sequencia;
+        resgate.nrVenda = sequencia;
+        resgate.venda = EstadoResgate::Venda::Gravada;
 
-        if (boSistemaNfce) {
+        if (tpDocumento == DocumentKind::Nfce) {
             // The close-out issued the NFC-e: the sale stands from here on.
-            boDocumentoEmitido = true;
+            resgate.venda = EstadoResgate::Venda::DocumentoEmitido;
             const QVariantList retorno = voRetorno.toList();
             using Resposta = hostapi::answer::Fechamento;
             stChaveAcesso = retorno.value(Resposta::ChaveAcesso).toString();
             stQrCode = retorno.value(Resposta::QrCode).toString();
             stProtAutNfce = retorno.value(Resposta::Protocolo).toString();
             imprimeVia(*this, QStringLiteral("VENDA_NFCe"));
-        } else if (boSistemaSat) {
+        } else if (tpDocumento == DocumentKind::Sat) {
             emiteSat(*this);
         }
     } catch (...) {
-        AnotaMotivo(platform::ui::errorText(std::current_exception()));
+        resgate.anotaFalha(platform::ui::errorText(std::current_exception()));
         return false;
     }
-    return slMotivosFalha.isEmpty();
+    return !resgate.falhou;
 }
 
 }  // namespace Cli_Vak04100

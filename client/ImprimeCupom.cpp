@@ -123,11 +123,11 @@ bool TfrmFidelidade::ImprimeCupom()
         stIdEsquema, itemTrabalho, stNrCpfConsumidor, stNmConsumidor, stDsEndeConsumidor, stCupNr, stContCupom, kVazio,
         kVazio, kVazio, kVazio, kVazio, kVazio, kVazio, false);
     if (!fiscaldev::AbreCupom(registro)) {  // failure A: nothing to cancel
-        AnotaMotivo(QStringLiteral("A impressora recusou a abertura do cupom."));
-        MostraMensagem(QStringLiteral("ERRO_IMP_CUP"), hostkit::tmErro, MotivoFalha());
+        resgate.anotaFalha(QStringLiteral("A impressora recusou a abertura do cupom."));
+        InformaDesfecho();
         return false;
     }
-    boCupomAberto = true;
+    resgate.cupom = EstadoResgate::Cupom::Aberto;
     // From here on an error never leaves the receipt open or valid on the printer.
     try {
         return imprimeCupomAberto(registro, itemTrabalho);
@@ -147,11 +147,9 @@ void TfrmFidelidade::sorteiaSenha()
 // printer did with it.
 bool TfrmFidelidade::falhaCupomAberto(const QString& motivo)
 {
-    AnotaMotivo(motivo);
-    if (CancelaCupom(true))
-        MostraMensagem(QStringLiteral("ERRO_IMP_CUP"), hostkit::tmErro, MotivoFalha());
-    else
-        MostraMensagem(QStringLiteral("CUPOM_NAO_CANC"), hostkit::tmErro, MotivoFalha(), {stCupNr});
+    resgate.anotaFalha(motivo);
+    CancelaCupom(true);
+    InformaDesfecho();
     return false;
 }
 
@@ -160,6 +158,7 @@ bool TfrmFidelidade::imprimeCupomAberto(hostapi::ParamRecord& registro, int item
     // 2. The receipt's identity.
     stCupNr = hostkit::RecebeParams(registro, QStringLiteral("CUPNR")).toString();
     stContCupom = hostkit::RecebeParams(registro, QStringLiteral("CONTCUPOM")).toString();
+    resgate.nrCupom = stCupNr;
 
     // 3. The day's first receipt, under the printer's fiscal date.
     const QDateTime dataFiscal = fiscaldev::DataMoviFiscal(stIdEsquema);
@@ -186,10 +185,8 @@ bool TfrmFidelidade::imprimeCupomAberto(hostapi::ParamRecord& registro, int item
     const auto fechamento = blocoFechamento(*this);
     const bool fechou = fiscaldev::FechaCupom(fechamento.values(), fechamento.highest(), 0, voRetorno);
     stRetFechaCupom = voRetorno.toList().value(hostapi::answer::Impressora::Cupom).toString();
-    if (fechou) {
-        boCupomAberto = false;
-        boCupomEmitido = true;
-    }
+    if (fechou)
+        resgate.cupom = EstadoResgate::Cupom::Emitido;
     const QString recusaFechamento = voRetorno.toList().value(hostapi::answer::Impressora::Mensagem).toString();
 
     // 9. Totals, also after a refused closing.
@@ -214,17 +211,14 @@ bool TfrmFidelidade::CancelaCupom(bool doProprioCupom)
         cancelou = fiscaldev::Cancela_Cupom_Imp(bloco.values(), bloco.highest(), voRetorno);
         if (!cancelou) {
             const QString recusa = voRetorno.toList().value(hostapi::answer::Impressora::Mensagem).toString();
-            AnotaMotivo(QStringLiteral("A impressora não cancelou o cupom %1").arg(stCupNr)
-                        + (recusa.isEmpty() ? QStringLiteral(".") : QStringLiteral(": ") + recusa));
+            resgate.anotaFalha(QStringLiteral("A impressora não cancelou o cupom %1").arg(stCupNr)
+                               + (recusa.isEmpty() ? QStringLiteral(".") : QStringLiteral(": ") + recusa));
         }
     } catch (...) {
-        AnotaMotivo(QStringLiteral("O cancelamento do cupom %1 falhou: %2")
-                        .arg(stCupNr, platform::ui::errorText(std::current_exception())));
+        resgate.anotaFalha(QStringLiteral("O cancelamento do cupom %1 falhou: %2")
+                               .arg(stCupNr, platform::ui::errorText(std::current_exception())));
     }
-    if (cancelou)
-        boCupomAberto = boCupomEmitido = false;
-    else
-        boCancelamentoRecusado = true;
+    resgate.cupom = cancelou ? EstadoResgate::Cupom::Nenhum : EstadoResgate::Cupom::CancelamentoRecusado;
     return cancelou;
 }
 

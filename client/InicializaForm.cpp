@@ -3,7 +3,9 @@
 #include "client/Selecao.h"
 
 #include "platform/Error.h"
+#include "platform/system/ProgramDirectory.h"
 #include "server/Srv_Vak04100.h"
+#include "terminal/DocumentKind.h"
 #include "terminal/TerminalFiles.h"
 
 #include <QDir>
@@ -36,7 +38,7 @@ void carregaParametros(TfrmFidelidade& f)
     const QString parametros = arquivoDoHost(terminal::File::Parametros);
     if (parametros.isEmpty())  // named as missing, not as a field the empty dataset lacks
         throw platform::Error(QStringLiteral("O arquivo de parâmetros do terminal %1 não foi encontrado.")
-                                  .arg(QDir(hostkit::hostDirectory())
+                                  .arg(QDir(platform::programDirectory())
                                            .filePath(QString::fromLatin1(terminal::fileDef(terminal::File::Parametros).relative))));
     f.cdsParametrosQvn->loadFromFile(parametros);
     if (!f.cdsParametrosQvn->active())
@@ -166,6 +168,7 @@ void TfrmFidelidade::leParametros()
     boSistemaLumivend = p.flag(P::SISTEMALUMIVEND);
     boSistemaNfce = p.flag(P::SISTEMAQVNNFCE);
     boSistemaSat = p.flag(P::SISTEMAQVNSAT);
+    tpDocumento = terminal::documentKind(p);  // NFC-e when both flags are set
     stSgEstadoFili = p.text(P::SGESTADOFILI);
     stNrInsJurEmpr = p.text(P::NRINSJUREMPR);
     stCdInscEstaEmpr = p.text(P::CDINSCESTAEMPR);

@@ -6,7 +6,7 @@
 set(vak_bin_to_lib ${VAK_BIN_TO_PRIVATE_LIBDIR})
 
 set(vak_programs pdvhost cdstool shopgen)
-set(vak_libraries Vak04100 hostkit fiscaldev possvc platform_dataset platform_db platform_ui)
+set(vak_libraries Vak04100 hostkit fiscaldev possvc platform_dataset platform_db platform_ui platform_system)
 foreach(target IN LISTS vak_programs)
   if(TARGET ${target})
     set_target_properties(${target} PROPERTIES INSTALL_RPATH "$ORIGIN/${vak_bin_to_lib}")

@@ -3,8 +3,8 @@
 // numbering, the connection string and session set-up, text and number helpers, and the
 // components the module's forms carry (TBlendedBitBtn, TMessages, TADOSqlStorage).
 // Plain functions; the module calls them directly. host/hostkit implements them; what only
-// the host program and tests set (the message presenter, the call observer, the host
-// directory, the connection string) is in host/hostkit/HostHooks.h.
+// the host program and tests set (the message presenter, the call observer, the
+// connection string) is in host/hostkit/HostHooks.h.
 
 #include "HostkitExport.h"
 #include "platform/Error.h"
@@ -46,8 +46,7 @@ enum TTipoMsg : int {
 
 // Shows `texto` to the operator and returns after acknowledgement.
 //   titulo     window title; empty: "Atenção", "Informação", "Confirmação" or "Erro" by kind.
-//              For an error (tmErro) it carries the reason instead (the error caught, a
-//              refusal's text): shown under the text as "Motivo: …" and always logged.
+//              (The module always passes it empty.) An error (tmErro) is always logged.
 //   pergunta   "S": a yes/no question (the result is the answer); otherwise a notice
 //   registra   "S": the message is also written to stderr (a log line); "N": not
 //   tipo       the kind above (icon, title)
@@ -60,23 +59,10 @@ HOSTKIT_EXPORT bool Mensagem(const QString& texto, const QString& titulo, const 
                              const QString& registra, TTipoMsg tipo, const QString& detalhe,
                              const QString& idEsquema, int codigo, platform::ClientDataSet* dataset);
 
-// Takes a data-service or host-service result apart.
-//
-// The rule telling an error result from a payload:
-//   - null / invalid variant                           -> payload (nothing), returned as is
-//   - QByteArray starting with the binary data-packet
-//     magic (96 19 E0 BD or CD AB 00 00) or an XML
-//     data packet ("<?xml" / "<DATAPACKET")            -> payload (a data packet)
-//   - any other QByteArray                              -> read as UTF-8 text, then as below
-//   - text (QString): empty or blank                   -> payload (success without value)
-//   - text that is an XML data packet                   -> payload
-//   - text that is a number (optional sign, digits,
-//     optional ',' or '.' decimals)                    -> payload (a number as text)
-//   - any other text                                    -> ERROR TEXT
-//   - other types (bool, numbers, dates, lists, maps,
-//     DataPacket)                                       -> payload
-// Data-service functions return packets, numbers as text or empty text on success and
-// the text of ADOExceptionMessage (never empty, never a number) on failure; host services
+// Takes a data-service or host-service result apart, by the rule of
+// platform/db/ServiceResult.h (an error text against a payload). Data-service functions
+// return packets, numbers as text or empty text on success and the text of
+// ADOExceptionMessage (never empty, never a number) on failure; host services
 // whose results pass through here (AlteraVendaCan's answer, AtualizaVendaSat) follow the
 // same rule: success is empty text, a number or a packet.
 //
@@ -89,9 +75,6 @@ HOSTKIT_EXPORT bool Mensagem(const QString& texto, const QString& titulo, const 
 HOSTKIT_EXPORT QVariant MensagemMetodo(const QVariant& resultado, bool mostraErros, int nivel,
                                        const QString& metodo, const QString& unidade,
                                        const QString& contexto, const QString& codigo);
-
-// True when MensagemMetodo would treat `resultado` as an error text.
-HOSTKIT_EXPORT bool isErrorResult(const QVariant& resultado);
 
 // The message table of a form: lines "KEY|text". Msg(key) returns the text after the
 // first bar of the first line that begins with exactly key + "|" (keys are compared as
@@ -131,8 +114,8 @@ HOSTKIT_EXPORT QString ADOExceptionMessage(const std::exception& erro, platform:
                                            const QString& complemento);
 
 // The terminal's connection string. In order: the one set by setStringConexQvn; the one
-// stored (encoded with Cripto) in <host dir>/Dados/StringConexao.txt; the demo shop's
-// SQLite file "Provider=SQLite;Data Source=<host dir>/Dados/loja.db".
+// stored (encoded with Cripto) in <program directory>/Dados/StringConexao.txt; the demo shop's
+// SQLite file "Provider=SQLite;Data Source=<program directory>/Dados/loja.db".
 HOSTKIT_EXPORT QString GetStringConexQvn(const QString& chave = {});
 
 // Session set-up after each connect. SQLite: busy timeout 10 s, foreign keys on.
@@ -237,7 +220,7 @@ HOSTKIT_EXPORT double Trunc2(double valor);
 HOSTKIT_EXPORT QVariant RecebeParams(const QVariant& parametros, const QString& nome);
 
 // Makes the barcode (Code 128) of `texto` for the document print and saves it as PNG:
-// to `arquivo` when given, else to <host dir>/Temp/CodBarra.png. Returns the path written.
+// to `arquivo` when given, else to <program directory>/Temp/CodBarra.png. Returns the path written.
 // Throws platform::HostError when the text cannot be encoded (empty or non-ASCII) or the
 // file cannot be written.
 HOSTKIT_EXPORT QString CriaCodBarra(const QString& texto, const QString& arquivo);
@@ -316,18 +299,5 @@ private:
     bool showHint_ = true;
     bool hovered_ = false;
 };
-
-// ---------------------------------------------------------------------------------------
-// The host directory and its files
-// ---------------------------------------------------------------------------------------
-
-// The directory of the running host executable, without a trailing separator, unless
-// the host set another (host/hostkit/HostHooks.h).
-HOSTKIT_EXPORT QString hostDirectory();
-
-// The existing file or directory `relativePath` under `dir`, each part matched without
-// regard to letter case when the exact name is absent (terminal folders copied from
-// Windows); '\\' and '/' both separate parts. Returns the real path, or "" when absent.
-HOSTKIT_EXPORT QString findFileIgnoringCase(const QString& dir, const QString& relativePath);
 
 }  // namespace hostkit

@@ -88,12 +88,5 @@ extern POSSVC_EXPORT hostapi::ProcVar<void(const QVariantList& bloco, int maiorI
 // issued the sale's CF-e: the sale then stands and nothing was cancelled.
 extern POSSVC_EXPORT hostapi::ProcVar<void(const QVariantList& bloco, int maiorIndice, QVariant& voRetorno,
                                            QString& resposta)> AlteraVendaCan;
-// Settles now, as the terminal's next start would, the sales it left pending: after a
-// close-out whose answer was lost. A SAT sale with no CF-e, or an NFC-e sale whose NFC-e
-// was not authorised, is cancelled and its points given back (`voRetorno` names it at
-// answer::VendaCancelada::Venda, its NFC-e number at NfceCancelada); one whose CF-e the
-// device issued or whose NFC-e was authorised stands (its number at DocumentoMantido).
-// Returns empty text, or the error's text.
-extern POSSVC_EXPORT hostapi::ProcVar<QString(QVariant& voRetorno)> ResolveVendasPendentes;
 
 }  // namespace possvc

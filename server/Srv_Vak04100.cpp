@@ -115,42 +115,6 @@ void gravaMarcador(TrdmFidelidade& rdm, Query& pesquisa, Command& insere, const 
     rdm.marcadoresGravados.insert(chave);
 }
 
-// The first-of-day NFC-e marker holds the day's first number. A terminal draws its number
-// and writes the marker in two steps, so one that drew a later number may write first;
-// a smaller number then replaces the stored one (compare and set: only while the stored
-// value is still the one read), so the marker ends holding the smallest number drawn.
-void baixaMarcador(Query& pesquisa, platform::db::Connection& conexao, const QString& chave, const QString& valor)
-{
-    bool meuValido = false;
-    const qint64 meu = valor.trimmed().toLongLong(&meuValido);
-    if (!meuValido)
-        return;
-    Command troca(&conexao);
-    troca.setSql(QStringLiteral("UPDATE NOVOCODIGO SET NRSEQUENCIAL = :P_NOVO "
-                                "WHERE CDCONTADOR = :P_CDCONTADOR AND NRSEQUENCIAL = :P_ATUAL"));
-    troca.setCommandTimeout(0);
-    for (int tentativa = 0; tentativa < 50; ++tentativa) {
-        pesquisa.close();
-        pesquisa.setParam(QStringLiteral("P_CDCONTADOR"), chave);
-        pesquisa.open();
-        if (pesquisa.isEmpty()) {
-            pesquisa.close();
-            return;
-        }
-        const QString atual = pesquisa.value(0).toString();
-        pesquisa.close();  // no read lock held across the update (SQLite)
-        bool ok = false;
-        const qint64 guardado = atual.trimmed().toLongLong(&ok);
-        if (ok && guardado <= meu)
-            return;
-        troca.setParam(QStringLiteral("P_NOVO"), valor.trimmed());
-        troca.setParam(QStringLiteral("P_CDCONTADOR"), chave);
-        troca.setParam(QStringLiteral("P_ATUAL"), atual);
-        if (troca.execute() > 0)
-            return;
-    }
-}
-
 }  // namespace
 
 bool representavelAnsi(const QString& text)
@@ -267,8 +231,12 @@ QVariant setNumeroNFCe(const QString& cdFilial, const QString& cdCaixa, const QS
 
         const QString chave = QStringLiteral("NFCEPRIM_") + filial + nrSerie + QLatin1Char('-') + textoData(hoje)
                               + QStringLiteral("_AMB") + amb;
+        // Insert only: the first writer of the day wins and its value is never changed
+        // (other programs write this table too). A terminal draws its number and writes
+        // the marker in two steps, so one that drew a later number may write first; the
+        // marker then holds that number, not the day's smallest. That race is accepted:
+        // the marker records the first NFC-e written that day, as far as the table knows.
         gravaMarcador(rdm, *rdm.adqPesqNumNFCe, *rdm.acmInsNumeroNFCePri, chave, numero);
-        baixaMarcador(*rdm.adqPesqNumNFCe, *rdm.adcFidelidade, chave, numero);
 
         if (gravaInutiliza) {
             Command& c = *rdm.acmInsInutilizaNFCe;

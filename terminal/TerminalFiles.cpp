@@ -1,7 +1,7 @@
 #include "terminal/TerminalFiles.h"
 
-#include "hostapi/hostkit.h"
 #include "platform/Error.h"
+#include "platform/system/ProgramDirectory.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -92,7 +92,7 @@ const FileDef& fileDef(File f)
 
 QString findHostFile(const QString& relative)
 {
-    return hostkit::findFileIgnoringCase(hostkit::hostDirectory(), relative);
+    return platform::findFileIgnoringCase(platform::programDirectory(), relative);
 }
 
 QString findInDirectoryText(const QString& directoryPlusName)
@@ -104,8 +104,8 @@ QString findInDirectoryText(const QString& directoryPlusName)
         return {};
     const QString dir = info.absolutePath();
     if (!QFileInfo(dir).isDir())
-        return hostkit::findFileIgnoringCase(QDir::rootPath(), dir.mid(1) + QLatin1Char('/') + info.fileName());
-    return hostkit::findFileIgnoringCase(dir, info.fileName());
+        return platform::findFileIgnoringCase(QDir::rootPath(), dir.mid(1) + QLatin1Char('/') + info.fileName());
+    return platform::findFileIgnoringCase(dir, info.fileName());
 }
 
 bool endsWithSeparator(const QString& directoryText)

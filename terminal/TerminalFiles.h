@@ -4,7 +4,7 @@
 // (client/) and the host's installation check (host/app) both read through these, so a
 // file the check accepts is a file the opening reads the same way.
 //
-// Paths are relative to the host directory (hostkit::hostDirectory()); letter case is
+// Paths are relative to the host directory (platform::programDirectory()); letter case is
 // ignored when looking them up (terminal folders copied from Windows).
 
 #include "platform/dataset/ClientDataSet.h"

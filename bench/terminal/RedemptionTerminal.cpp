@@ -27,6 +27,7 @@
 #include "hostapi/possvc.h"
 #include "platform/ui/ErrorDisplay.h"
 #include "server/Srv_Vak04100.h"
+#include "platform/system/ProgramDirectory.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -69,7 +70,7 @@ void onSegv(int)
 // the gift search picks `presente`, every price is 10,00.
 void instalaHost(const QString& dir, const QString& presente)
 {
-    hostkit::setHostDirectory(dir);
+    platform::setProgramDirectory(dir);
     hostkit::setMessagePresenter([](const hostkit::MessageRequest& m) {
         g_mensagens << m.texto;
         return true;

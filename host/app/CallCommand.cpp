@@ -7,6 +7,7 @@
 #include "hostapi/hostkit.h"
 #include "platform/dataset/DataPacket.h"
 #include "platform/dataset/PacketJson.h"
+#include "platform/db/ServiceResult.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -207,14 +208,14 @@ int runCallCommand(const CallRequest& request)
         return 2;
     if (rc != 0)
         return err(result.toString()), 1;
-    if (result.userType() == QMetaType::QByteArray && !hostkit::isErrorResult(result)) {
+    if (result.userType() == QMetaType::QByteArray && !platform::db::isErrorResult(result)) {
         std::fputs(platform::packetToJsonText(platform::packetFromVariant(result)).constData(), stdout);
         std::fputs("\n", stdout);
         return 0;
     }
     if (result.isValid())
         std::printf("%s\n", result.toString().toUtf8().constData());
-    return hostkit::isErrorResult(result) ? 1 : 0;
+    return platform::db::isErrorResult(result) ? 1 : 0;
 }
 
 }  // namespace pdvhost

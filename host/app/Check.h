@@ -3,6 +3,7 @@
 // terminal files come first and tell the later parts what the terminal is.
 
 #include "host/app/Findings.h"
+#include "terminal/DocumentKind.h"
 #include "terminal/TerminalFiles.h"
 
 #include "platform/dataset/ClientDataSet.h"
@@ -31,7 +32,12 @@ struct Terminal {
 
     QString text(terminal::Param p) const { return values[size_t(p)] ? values[size_t(p)]->toString() : QString(); }
     bool flag(terminal::Param p) const { return values[size_t(p)] && values[size_t(p)]->toBool(); }
-    bool sat() const { return flag(terminal::Param::SISTEMAQVNSAT) && !flag(terminal::Param::SISTEMAQVNNFCE); }
+    // The document the terminal issues, as the screen's opening works it out.
+    terminal::DocumentKind documentKind() const
+    {
+        return terminal::documentKind(flag(terminal::Param::SISTEMAQVNNFCE), flag(terminal::Param::SISTEMAQVNSAT));
+    }
+    bool sat() const { return documentKind() == terminal::DocumentKind::Sat; }
     bool fiscalPrinter() const { return flag(terminal::Param::UTILIZAIMPFIS); }
 };
 

@@ -9,6 +9,7 @@
 #include "platform/Error.h"
 #include "platform/db/Connection.h"
 #include "platform/db/Query.h"
+#include "platform/db/ServiceResult.h"
 
 #include <QFile>
 
@@ -50,7 +51,7 @@ public:
         QVariant result;
         const int rc = getBrinde_(reinterpret_cast<const char16_t*>(campaign.utf16()),
                                   reinterpret_cast<const char16_t*>(branch.utf16()), &result);
-        if (rc != 0 || hostkit::isErrorResult(result))
+        if (rc != 0 || platform::db::isErrorResult(result))
             throw platform::Error(result.toString());
         return result;
     }

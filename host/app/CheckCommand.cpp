@@ -5,6 +5,7 @@
 #include "hostapi/hostkit.h"
 #include "platform/CommandLine.h"
 #include "platform/db/Connection.h"
+#include "platform/system/ProgramDirectory.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -51,7 +52,7 @@ std::optional<int> parseCheckCommand(const QStringList& args, CheckOptions& o)
 
 Findings checkTerminal(const QString& dir, const QString& connectionString)
 {
-    hostkit::setHostDirectory(dir);
+    platform::setProgramDirectory(dir);
     Findings findings;
     check::Terminal terminal;
     terminal.dir = dir;

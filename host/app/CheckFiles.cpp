@@ -110,7 +110,7 @@ const QString kFixParams = QStringLiteral("set it in the terminal's parameters a
 void checkParameters(Terminal& t, Findings& f)
 {
     const QString file = label(terminal::fileDef(File::Parametros));
-    if (t.flag(Param::SISTEMAQVNNFCE) && t.flag(Param::SISTEMAQVNSAT))
+    if (t.flag(Param::SISTEMAQVNSAT) && !t.sat())
         f.warning(file, QStringLiteral("SISTEMAQVNSAT"),
                   QStringLiteral("both SISTEMAQVNNFCE and SISTEMAQVNSAT are set: the terminal is treated as NFC-e"),
                   QStringLiteral("clear the flag of the document this terminal does not issue"));

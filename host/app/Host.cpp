@@ -1,4 +1,5 @@
 #include "host/app/Host.h"
+#include "host/app/ContractGuard.h"
 #include "host/app/ModulePath.h"
 
 #include "host/fiscaldev/SimPrinter.h"
@@ -10,6 +11,7 @@
 #include "hostapi/possvc.h"
 #include "platform/Error.h"
 #include "platform/ui/ErrorDisplay.h"
+#include "platform/system/ProgramDirectory.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -226,7 +228,7 @@ const char16_t* utf16(const QString& text)
 
 void installHostLibraries(const HostOptions& o, bool scripted)
 {
-    hostkit::setHostDirectory(QFileInfo(o.terminal).absoluteFilePath());
+    platform::setProgramDirectory(QFileInfo(o.terminal).absoluteFilePath());
     if (!o.db.isEmpty())
         hostkit::setStringConexQvn(o.db);
     const QString fiscal = o.out.isEmpty() ? QDir(o.terminal).absoluteFilePath(QStringLiteral("Fiscal"))
@@ -243,6 +245,8 @@ void installHostLibraries(const HostOptions& o, bool scripted)
     possvc::sim::installSaleServices();
     possvc::sim::setScripted(scripted);
     hostkit::setScriptedMessages(scripted);
+    if (o.contractOnly)
+        withdrawExtensions();
 }
 
 // Before the screen opens: what a crash or a lost database left half done is put right.
@@ -317,8 +321,9 @@ bool openTranscript(Transcript& transcript, const QString& path)
     return false;
 }
 
-// Assigns the host libraries, puts right what the last run left half done, and records
-// their calls from then on. False when a library refuses to start.
+// Assigns the host libraries and puts right what the last run left half done (not on a
+// host of the published contract alone, which recovers nothing). False when a library
+// refuses to start.
 bool startHostLibraries(const HostOptions& o, bool scripted, Transcript& transcript)
 {
     try {
@@ -328,8 +333,8 @@ bool startHostLibraries(const HostOptions& o, bool scripted, Transcript& transcr
         say(QStringLiteral("cannot start the host libraries: ") + e.text());
         return false;
     }
-    recoverTerminal(transcript);
-    transcript.observeHostLibraries();
+    if (!o.contractOnly)
+        recoverTerminal(transcript);
     return true;
 }
 
@@ -384,15 +389,21 @@ int runHost(const HostOptions& o)
         return 2;
     if (!startHostLibraries(o, scripted, transcript))
         return 1;
-    // The module reports a failed opening through Mensagem; the last one before the
-    // screen shows is the reason.
+    // Every call of the module from here on is transcribed (and, on a host of the
+    // contract alone, checked). The module reports a failed opening through Mensagem; the
+    // last one before the screen shows is the reason.
     ShownWatcher watcher(transcript);
     QString openingMessage;
-    hostkit::setCallObserver([&](const hostkit::CallRecord& r) {
+    const ContractGuard contract(o.contractOnly, o.contractOnly ? terminalSchema() : QString());
+    const hostapi::CallObserver observe = [&](const hostapi::CallRecord& r) {
         transcript.call(r);
         if (!watcher.shown && r.op == QLatin1String("Mensagem"))
             openingMessage = r.args.value(0).toString();
-    });
+        contract.check(r, watcher.shown);
+    };
+    fiscaldev::library().setObserver(observe);
+    possvc::library().setObserver(observe);
+    hostkit::setCallObserver(observe);
     Display display{&transcript, !scripted};
     platform::ui::setErrorDisplay(&showError, &display);
 

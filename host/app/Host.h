@@ -6,11 +6,16 @@
 //
 //   pdvhost --terminal DIR [--db CONNSTR] [--consumer CODE [--name N] [--cpf C]
 //           [--address A] [--client K]] [--script FILE] [--transcript FILE.jsonl] [--out DIR]
+//           [--contract-only]
+//
+// --contract-only: a host of the published contract alone (ContractGuard.h): no
+// settling of pending sales, no recovery at start, every call checked.
 //
 // Exit status: 0 when the screen was opened and closed; 1 when it could not open (the
 // reason is shown as the module reports it, and written on stderr), the module cannot be
 // loaded or the host libraries cannot start (an unreadable printer state file); 2 on bad
-// options or a bad script.
+// options or a bad script; 3 when, with --contract-only, the module made a call outside
+// the published contract.
 
 #include "host/app/Script.h"
 #include "host/app/Transcript.h"
@@ -27,6 +32,7 @@ namespace pdvhost {
 
 struct HostOptions {
     QString terminal, db, consumer, name, cpf, address, client, script, transcript, out;
+    bool contractOnly = false;
 };
 
 // Parses the options (without the program name, as the process got them). Returns the

@@ -9,12 +9,14 @@ QString usage()
     return QStringLiteral(
         "usage: pdvhost --terminal DIR [--db CONNSTR] [--consumer CODE [--name N] [--cpf C] [--address A]\n"
         "               [--client K]] [--script FILE] [--transcript FILE.jsonl] [--out DIR]\n"
+        "               [--contract-only]   (only the host libraries' published operations, every call checked)\n"
         "       pdvhost call [--db CONNSTR] FUNCTION [ARGS...]   (calls a data-service function of the module)\n"
         "       pdvhost check --terminal DIR [--db CONNSTR] [--json]   (judges the terminal's set-up)\n"
         "       pdvhost --help | --version\n"
         "\n"
         "Exit status: 0 the screen opened and closed, 1 it could not open (the reason on standard\n"
-        "error) or the module could not be loaded, 2 bad usage or a bad script.\n");
+        "error) or the module could not be loaded, 2 bad usage or a bad script, 3 a call outside the\n"
+        "published contract (--contract-only).\n");
 }
 
 std::optional<int> parseOptions(const QStringList& args, HostOptions& o)
@@ -28,6 +30,7 @@ std::optional<int> parseOptions(const QStringList& args, HostOptions& o)
     QCommandLineParser parser;
     for (const auto& [name, field] : table)
         parser.addOption(QCommandLineOption(QString::fromLatin1(name), QString(), QStringLiteral("value")));
+    parser.addOption(QCommandLineOption(QStringLiteral("contract-only")));
     if (const auto status = platform::cli::parse(parser, args, "pdvhost", usage()))
         return status;
     if (!parser.positionalArguments().isEmpty())
@@ -36,6 +39,7 @@ std::optional<int> parseOptions(const QStringList& args, HostOptions& o)
                                          usage());
     for (const auto& [name, field] : table)
         *field = parser.value(QString::fromLatin1(name));
+    o.contractOnly = parser.isSet(QStringLiteral("contract-only"));
     if (o.terminal.isEmpty())
         return platform::cli::usageError("pdvhost", QStringLiteral("--terminal DIR is required"), usage());
     if (o.consumer.isEmpty() && !(o.name.isEmpty() && o.cpf.isEmpty() && o.address.isEmpty() && o.client.isEmpty()))

@@ -195,14 +195,6 @@ void Transcript::recovered(const QString& text)
     write({{QStringLiteral("event"), QStringLiteral("recovered")}, {QStringLiteral("text"), text}});
 }
 
-void Transcript::observeHostLibraries()
-{
-    auto observer = [this](const hostapi::CallRecord& r) { call(r); };
-    fiscaldev::library().setObserver(observer);
-    possvc::library().setObserver(observer);
-    hostkit::setCallObserver(observer);
-}
-
 void Transcript::stopObserving()
 {
     fiscaldev::library().setObserver({});

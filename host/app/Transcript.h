@@ -39,8 +39,7 @@ public:
     // {"event":"recovered","text":…}: one thing the start-up recovery put right.
     void recovered(const QString& text);
 
-    // Routes the host libraries' call observers here.
-    void observeHostLibraries();
+    // Detaches the host libraries' call observers.
     static void stopObserving();
 
 private:

@@ -3,6 +3,8 @@
 
 #include "HostkitInternal.h"
 
+#include "platform/system/ProgramDirectory.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QPainter>
@@ -90,7 +92,7 @@ QString CriaCodBarra(const QString& texto, const QString& arquivo)
 {
     return internal::observed<QString>(QStringLiteral("CriaCodBarra"), {texto, arquivo}, [&] {
         const QImage image = code128Image(texto);
-        const QString path = arquivo.isEmpty() ? hostDirectory() + QStringLiteral("/Temp/CodBarra.png") : arquivo;
+        const QString path = arquivo.isEmpty() ? platform::programDirectory() + QStringLiteral("/Temp/CodBarra.png") : arquivo;
         QDir().mkpath(QFileInfo(path).absolutePath());
         if (!image.save(path, "PNG"))
             throw platform::HostError(QStringLiteral("Código de barras: não foi possível gravar %1").arg(path));

@@ -1,8 +1,9 @@
-// The host directory, finding files whatever their letter case, and the connection string.
+// The connection string: set by the host, stored beside the program, or the demo shop's.
 
 #include "HostkitInternal.h"
 
-#include <QCoreApplication>
+#include "platform/system/ProgramDirectory.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -15,7 +16,6 @@ namespace {
 
 struct HookState {
     QMutex mutex;
-    QString hostDir;
     QString connectionString;
 };
 
@@ -25,74 +25,9 @@ HookState& hooks()
     return s;
 }
 
-QString executableDirectory()
-{
-    if (QCoreApplication::instance())
-        return QCoreApplication::applicationDirPath();
-    // Without an application object: the running executable's own path.
-    const QFileInfo exe(QStringLiteral("/proc/self/exe"));
-    const QString target = exe.symLinkTarget();
-    return target.isEmpty() ? QDir::currentPath() : QFileInfo(target).absolutePath();
-}
-
-QString withoutTrailingSeparator(QString dir)
-{
-    while (dir.size() > 1 && (dir.endsWith(QLatin1Char('/')) || dir.endsWith(QLatin1Char('\\'))))
-        dir.chop(1);
-    return dir;
-}
-
 const QString kConnectionFile = QStringLiteral("Dados/StringConexao.txt");
 
 }  // namespace
-
-QString hostDirectory()
-{
-    {
-        QMutexLocker lock(&hooks().mutex);
-        if (!hooks().hostDir.isEmpty())
-            return hooks().hostDir;
-    }
-    return withoutTrailingSeparator(executableDirectory());
-}
-
-void setHostDirectory(const QString& dir)
-{
-    QMutexLocker lock(&hooks().mutex);
-    hooks().hostDir = dir.isEmpty() ? QString() : withoutTrailingSeparator(QDir(dir).absolutePath());
-}
-
-QString findFileIgnoringCase(const QString& dir, const QString& relativePath)
-{
-    QString rel = relativePath;
-    rel.replace(QLatin1Char('\\'), QLatin1Char('/'));
-    const QStringList parts = rel.split(QLatin1Char('/'), Qt::SkipEmptyParts);
-    QString current = dir.isEmpty() ? QStringLiteral(".") : dir;
-    if (!QFileInfo(current).isDir())
-        return {};
-    for (int i = 0; i < parts.size(); ++i) {
-        const QString& part = parts[i];
-        if (part == QLatin1String("."))
-            continue;
-        const QString exact = current + QLatin1Char('/') + part;
-        if (QFileInfo::exists(exact)) {
-            current = exact;
-            continue;
-        }
-        // Several names differing only in case: the sorted first one wins, every time.
-        const QStringList entries = QDir(current).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-        QString found;
-        for (const QString& e : entries)
-            if (e.compare(part, Qt::CaseInsensitive) == 0) {
-                found = e;
-                break;
-            }
-        if (found.isEmpty())
-            return {};
-        current += QLatin1Char('/') + found;
-    }
-    return QFileInfo::exists(current) ? current : QString();
-}
 
 void setStringConexQvn(const QString& connectionString)
 {
@@ -121,8 +56,8 @@ QString GetStringConexQvn(const QString& chave)
         if (!hooks().connectionString.isEmpty())
             return hooks().connectionString;
     }
-    const QString dir = hostDirectory();
-    const QString stored = findFileIgnoringCase(dir, kConnectionFile);
+    const QString dir = platform::programDirectory();
+    const QString stored = platform::findFileIgnoringCase(dir, kConnectionFile);
     if (!stored.isEmpty()) {
         QFile file(stored);
         if (!file.open(QIODevice::ReadOnly))
@@ -138,7 +73,7 @@ QString GetStringConexQvn(const QString& chave)
     }
     // The demo shop beside the host: an existing file under any letter case, else the
     // canonical name (SQLite creates it on first use).
-    QString db = findFileIgnoringCase(dir, QStringLiteral("Dados/loja.db"));
+    QString db = platform::findFileIgnoringCase(dir, QStringLiteral("Dados/loja.db"));
     if (db.isEmpty())
         db = dir + QStringLiteral("/Dados/loja.db");
     if (db.contains(QLatin1Char(';')))

@@ -1,8 +1,8 @@
 #pragma once
 // What the host program (and tests standing in for it) set in libhostkit, beside the
-// toolkit the module calls (hostapi/hostkit.h): the host directory, the connection
-// string, how messages are shown, and the observer of the transcribed calls. The module
-// never includes this header.
+// toolkit the module calls (hostapi/hostkit.h): the connection string, how messages are
+// shown, and the observer of the transcribed calls. The module never includes this header.
+// (The host directory is the platform's: platform/system/ProgramDirectory.h.)
 
 #include "HostkitExport.h"
 #include "hostapi/CallRecord.h"
@@ -14,9 +14,6 @@
 #include <functional>
 
 namespace hostkit {
-
-// Sets the directory hostDirectory() answers; "" goes back to the executable's directory.
-HOSTKIT_EXPORT void setHostDirectory(const QString& dir);
 
 // The connection string GetStringConexQvn returns ("" = back to the stored/default one).
 HOSTKIT_EXPORT void setStringConexQvn(const QString& connectionString);
@@ -33,7 +30,6 @@ struct MessageRequest {
     QString detalhe, idEsquema;
     int codigo = 0;
     platform::DataPacket dados;  // rows of the dataset passed, if any
-    QString motivo;              // an error's reason (Mensagem's title argument of an error)
 };
 // Shows a message and returns the operator's answer (true: acknowledged / yes).
 using MessagePresenter = std::function<bool(const MessageRequest&)>;

@@ -2,6 +2,8 @@
 
 #include "HostkitInternal.h"
 
+#include "platform/db/ServiceResult.h"
+
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
@@ -39,11 +41,6 @@ QString defaultTitle(TTipoMsg tipo)
     return QStringLiteral("Atenção");
 }
 
-QString reasonOf(const MessageRequest& r)
-{
-    return r.motivo.trimmed();
-}
-
 QString windowTitle(const MessageRequest& r)
 {
     QString title = r.titulo.isEmpty() ? defaultTitle(r.tipo) : r.titulo;
@@ -57,16 +54,10 @@ QString windowTitle(const MessageRequest& r)
     return title;
 }
 
-// What the box shows under its text: the reason of an error, then the detail.
+// What the box shows under its text: the detail.
 QString informativeText(const MessageRequest& r)
 {
-    QStringList parts;
-    const QString reason = reasonOf(r);
-    if (!reason.isEmpty())
-        parts << QStringLiteral("Motivo: ") + reason;
-    if (!r.detalhe.isEmpty())
-        parts << r.detalhe;
-    return parts.join(QLatin1Char('\n'));
+    return r.detalhe;
 }
 
 // The rows of a dataset passed to a message, as tab-separated lines.
@@ -126,35 +117,6 @@ bool defaultPresenter(const MessageRequest& r)
     return true;
 }
 
-const QRegularExpression& numberPattern()
-{
-    static const QRegularExpression re(QStringLiteral("^[+-]?\\d+([.,]\\d+)?$"));
-    return re;
-}
-
-bool isPacketBytes(const QByteArray& b)
-{
-    static const char binary[4] = {'\x96', '\x19', '\xE0', '\xBD'};
-    static const char legacy[4] = {'\xCD', '\xAB', '\x00', '\x00'};
-    if (b.size() >= 4 && (memcmp(b.constData(), binary, 4) == 0 || memcmp(b.constData(), legacy, 4) == 0))
-        return true;
-    const QByteArray head = b.left(64).trimmed();
-    return head.startsWith("<?xml") || head.startsWith("<DATAPACKET");
-}
-
-bool isErrorText(const QString& text)
-{
-    const QString t = text.trimmed();
-    if (t.isEmpty() || t.startsWith(QLatin1String("<?xml")) || t.startsWith(QLatin1String("<DATAPACKET")))
-        return false;
-    return !numberPattern().match(t).hasMatch();
-}
-
-QString errorTextOf(const QVariant& v)
-{
-    return v.typeId() == QMetaType::QByteArray ? QString::fromUtf8(v.toByteArray()) : v.toString();
-}
-
 }  // namespace
 
 namespace internal {
@@ -181,11 +143,11 @@ void notifyCall(const QString& op, const QVariantList& args, const QVariant& res
 
 bool showMessage(const MessageRequest& request)
 {
-    // An error with a reason is the host's record of a failed operation: it goes to the
-    // log whether or not a person or a script acknowledges it.
-    const QString reason = reasonOf(request);
-    if (!reason.isEmpty())
-        std::fprintf(stderr, "hostkit: %s (motivo: %s)\n", qPrintable(request.texto), qPrintable(reason));
+    // An error is the host's record of a failed operation: it goes to the log whether or
+    // not a person or a script acknowledges it (one line, its own lines joined).
+    const bool logged = request.tipo == tmErro || request.registra.compare(QLatin1String("S"), Qt::CaseInsensitive) == 0;
+    if (logged)
+        std::fprintf(stderr, "hostkit: %s\n", qPrintable(request.texto.split(QLatin1Char('\n')).join(QStringLiteral(" | "))));
     MessagePresenter presenter;
     {
         QMutexLocker lock(&state().mutex);
@@ -195,8 +157,6 @@ bool showMessage(const MessageRequest& request)
         }
         presenter = state().presenter;
     }
-    if (reason.isEmpty() && request.registra.compare(QLatin1String("S"), Qt::CaseInsensitive) == 0)
-        std::fprintf(stderr, "hostkit: %s\n", qPrintable(request.texto));
     try {
         return presenter ? presenter(request) : defaultPresenter(request);
     } catch (const std::exception& e) {
@@ -249,12 +209,7 @@ bool Mensagem(const QString& texto, const QString& titulo, const QString& pergun
               TTipoMsg tipo, const QString& detalhe, const QString& idEsquema, int codigo,
               platform::ClientDataSet* dataset)
 {
-    MessageRequest r{texto, titulo, pergunta, registra, tipo, detalhe, idEsquema, codigo, {}, {}};
-    // An error carries its reason (the error caught, a device's or a service's refusal) in
-    // the title argument: it is shown under the text and logged, not made a window title
-    // that a window manager would cut.
-    if (tipo == tmErro)
-        std::swap(r.titulo, r.motivo);
+    MessageRequest r{texto, titulo, pergunta, registra, tipo, detalhe, idEsquema, codigo, {}};
     if (dataset && dataset->active())
         r.dados = dataset->packet();
     const QVariantList args{texto, titulo, pergunta, registra, int(tipo), detalhe, idEsquema, codigo,
@@ -262,35 +217,19 @@ bool Mensagem(const QString& texto, const QString& titulo, const QString& pergun
     return internal::observed<bool>(QStringLiteral("Mensagem"), args, [&] { return internal::showMessage(r); });
 }
 
-bool isErrorResult(const QVariant& resultado)
-{
-    if (!resultado.isValid() || resultado.isNull())
-        return false;
-    switch (resultado.typeId()) {
-    case QMetaType::QByteArray: {
-        const QByteArray b = resultado.toByteArray();
-        return !isPacketBytes(b) && isErrorText(QString::fromUtf8(b));
-    }
-    case QMetaType::QString:
-        return isErrorText(resultado.toString());
-    default:
-        return false;
-    }
-}
-
 QVariant MensagemMetodo(const QVariant& resultado, bool mostraErros, int nivel, const QString& metodo,
                         const QString& unidade, const QString& contexto, const QString& codigo)
 {
     const QVariantList args{resultado, mostraErros, nivel, metodo, unidade, contexto, codigo};
     return internal::observed<QVariant>(QStringLiteral("MensagemMetodo"), args, [&]() -> QVariant {
-        if (!isErrorResult(resultado))
+        if (!platform::db::isErrorResult(resultado))
             return resultado;
         if (mostraErros) {
             MessageRequest r;
             r.texto = QStringLiteral("Erro no método %1 da unidade %2").arg(metodo, unidade);
             if (!contexto.isEmpty())
                 r.texto += QStringLiteral(" (contexto: %1)").arg(contexto);
-            r.texto += QStringLiteral(":\n") + errorTextOf(resultado).trimmed();
+            r.texto += QStringLiteral(":\n") + platform::db::resultText(resultado).trimmed();
             r.titulo = nivel != 0 ? QStringLiteral("Erro (nível %1)").arg(nivel) : QString();
             r.pergunta = QStringLiteral("N");
             r.registra = QStringLiteral("N");

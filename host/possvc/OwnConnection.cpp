@@ -31,10 +31,17 @@ void OwnConnection::close()
     text_.clear();
 }
 
-void OwnConnection::dropIfLost()
+void OwnConnection::dropIfLost(const platform::DatabaseError& error)
 {
     if (!connection_)
         return;
+    using Kind = platform::DatabaseError::Kind;
+    if (error.uncertain()) {
+        close();
+        return;
+    }
+    if (error.kind() != Kind::Other)
+        return;  // refused or busy: the connection answered
     try {
         connection_->execute(QStringLiteral("SELECT 1"));
     } catch (const platform::Error&) {

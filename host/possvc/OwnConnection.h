@@ -7,6 +7,7 @@
 // Not thread-safe. get() throws platform::DatabaseError when the database cannot be opened.
 
 #include "PossvcExport.h"
+#include "platform/Error.h"
 #include "platform/db/Connection.h"
 
 #include <QString>
@@ -22,9 +23,10 @@ public:
     // Sets where the connection text comes from (empty: hostkit's) and closes the connection.
     void setSource(std::function<QString()> source);
     void close();
-    // After a database error: drops a connection that no longer answers, so that the next
-    // get() opens a new one.
-    void dropIfLost();
+    // After a database error: drops the connection when the error says it was lost (or a
+    // commit on it is in doubt), so that the next get() opens a new one; a refusal or a lock
+    // keeps it. Only an error that says neither is followed by a probe of the connection.
+    void dropIfLost(const platform::DatabaseError& error);
 
     bool isOpen() const { return connection_ != nullptr; }
     // The text the open connection was opened with; empty when closed.

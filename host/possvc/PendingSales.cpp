@@ -71,6 +71,18 @@ bool resolveOne(platform::db::Connection& db, const Pending& p, const SatMemory&
     return true;
 }
 
+// One pending sale in a transaction of its own; nothing when another took it.
+std::optional<Resolution> resolveInTransaction(platform::db::Connection& db, const Pending& p, const SatMemory& sat,
+                                               const QDateTime& now)
+{
+    platform::db::Transaction transaction(db, /*writeLock=*/true);
+    Resolution r;
+    if (!resolveOne(db, p, sat, now, r))
+        return std::nullopt;  // rolled back: nothing of ours was written
+    transaction.commit();
+    return r;
+}
+
 }  // namespace
 
 QString Resolution::text() const
@@ -93,15 +105,20 @@ QList<Resolution> resolvePending(platform::db::Connection& db, const QString& te
                                  const QDateTime& now)
 {
     QList<Resolution> done;
-    for (const Pending& p : pendingOf(db, terminal)) {
-        platform::db::Transaction transaction(db, /*writeLock=*/true);
-        Resolution r;
-        if (!resolveOne(db, p, sat, now, r))
-            continue;  // rolled back: nothing of ours was written
-        transaction.commit();
-        done << r;
-    }
+    for (const Pending& p : pendingOf(db, terminal))
+        if (const auto r = resolveInTransaction(db, p, sat, now))
+            done << *r;
     return done;
+}
+
+std::optional<Resolution> resolvePendingSale(platform::db::Connection& db, const QString& terminal,
+                                             const QString& branch, const QString& cashRegister,
+                                             const QString& sequence, const SatMemory& sat, const QDateTime& now)
+{
+    for (const Pending& p : pendingOf(db, terminal))
+        if (p.branch == branch.trimmed() && p.cashRegister == cashRegister.trimmed() && p.sequence == sequence.trimmed())
+            return resolveInTransaction(db, p, sat, now);
+    return std::nullopt;
 }
 
 bool receiptHasSale(platform::db::Connection& db, const QString& receipt, const QString& counter,

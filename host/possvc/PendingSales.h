@@ -25,6 +25,8 @@
 #include <QList>
 #include <QString>
 
+#include <optional>
+
 namespace possvc {
 
 struct POSSVC_EXPORT Resolution {
@@ -38,6 +40,13 @@ struct POSSVC_EXPORT Resolution {
 
 POSSVC_EXPORT QList<Resolution> resolvePending(platform::db::Connection& db, const QString& terminal, const SatMemory& sat,
                                                const QDateTime& now);
+
+// The one pending sale (branch, register, sequence) of the terminal, resolved as above;
+// nothing when it holds no pending mark (never committed, or resolved already).
+POSSVC_EXPORT std::optional<Resolution> resolvePendingSale(platform::db::Connection& db, const QString& terminal,
+                                                           const QString& branch, const QString& cashRegister,
+                                                           const QString& sequence, const SatMemory& sat,
+                                                           const QDateTime& now);
 
 // Whether a receipt of the fiscal printer belongs to a concluded sale: a VENDA of that
 // receipt number and counter, concluded, booked at or after the receipt was opened.

@@ -2,6 +2,7 @@
 
 #include "host/possvc/CancelledSales.h"
 #include "host/possvc/CustomerCopy.h"
+#include "host/possvc/Extensions.h"
 #include "host/possvc/OwnConnection.h"
 #include "host/possvc/PendingSales.h"
 #include "host/possvc/SaleServicesCloseOut.h"
@@ -21,6 +22,8 @@
 
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <utility>
 
 namespace possvc::sim {
 
@@ -41,6 +44,13 @@ struct State {
     OwnConnection db;
     QString satDir;
     QList<ConcludedSale> concluded;  // since the screen opened
+    // The last close-out, while its answer was lost (a database error after it may have
+    // committed): the sale it drew, empty when it drew none. Only the settling that
+    // follows it reads it.
+    struct LostCloseOut {
+        QString branch, cashRegister, sequence;
+    };
+    std::optional<LostCloseOut> lostCloseOut;
 };
 
 State& state()
@@ -81,8 +91,8 @@ auto withConnection(F&& f)
 {
     try {
         return f(connection());
-    } catch (const platform::DatabaseError&) {
-        state().db.dropIfLost();
+    } catch (const platform::DatabaseError& e) {
+        state().db.dropIfLost(e);
         throw;
     }
 }
@@ -158,6 +168,7 @@ QVariant concludeSale(const QList<platform::ClientDataSet*>& dataSets, int highe
     // holds it concluded.
     QString attempted;
     CloseOutResult result;
+    state().lostCloseOut.reset();
     try {
         result = withConnection([&](platform::db::Connection& db) {
             SaleCloseOut closeOut(db, state().config, saleNow(), terminalIdentity());
@@ -171,6 +182,9 @@ QVariant concludeSale(const QList<platform::ClientDataSet*>& dataSets, int highe
     } catch (const platform::DatabaseError&) {
         if (!attempted.isEmpty())
             state().concluded << concludedSale(dataSets, highestDataSet, block, highest, attempted);
+        using In = hostapi::block::SetConcluiFechamento;
+        const hostapi::BlockReader<In> b(block, highest);
+        state().lostCloseOut = State::LostCloseOut{b.text(In::CdFilial), b.text(In::CdCaixa), attempted};
         throw;
     }
     state().concluded << concludedSale(dataSets, highestDataSet, block, highest, result.sequence);
@@ -249,8 +263,9 @@ bool printCustomerCopy(const QVariantList& block, int highest, QVariant& voRetor
                 continue;
             try {
                 db::clearPending(connection(), c.branch, c.cashRegister, c.sequence);
+            } catch (const platform::DatabaseError& e) {
+                state().db.dropIfLost(e);
             } catch (const platform::Error&) {
-                state().db.dropIfLost();
             }
         }
     }
@@ -280,21 +295,33 @@ QList<Resolution> resolveThisTerminal()
 }
 
 // After a close-out whose answer was lost: the sale it may have concluded is pending, and
-// is resolved now rather than at the next start.
+// is resolved now rather than at the next start. Only that sale: the answer is of the
+// attempt that just lost its answer, never of another sale the terminal left pending
+// (those wait for the next start).
 QString resolvePendingNow(QVariant& voRetorno)
 {
+    const std::optional<State::LostCloseOut> lost = std::exchange(state().lostCloseOut, std::nullopt);
+    if (!lost || lost->sequence.isEmpty())
+        return QString();  // no answer was lost, or the close-out drew no sale: nothing was kept
+    std::optional<Resolution> r;
     try {
-        for (const Resolution& r : resolveThisTerminal()) {
-            if (r.outcome == Resolution::Outcome::Cancelled) {
-                setResult(voRetorno, VendaCancelada::Registro, r.detail);
-                setResult(voRetorno, VendaCancelada::Venda, r.sequence);
-                setResult(voRetorno, VendaCancelada::NfceCancelada, r.document);
-            } else if (r.outcome == Resolution::Outcome::Registered || r.outcome == Resolution::Outcome::Stands) {
-                setResult(voRetorno, VendaCancelada::DocumentoMantido, r.detail);
-            }
-        }
+        r = withConnection([&](platform::db::Connection& db) {
+            const SatMemory memory = satMemory();
+            return resolvePendingSale(db, terminalIdentity(), lost->branch, lost->cashRegister, lost->sequence, memory,
+                                      saleNow());
+        });
     } catch (const platform::Error& e) {
+        state().lostCloseOut = lost;  // still to be settled
         return QStringLiteral("ResolveVendasPendentes: %1").arg(e.text());
+    }
+    if (!r)
+        return QString();  // no pending mark: the commit did not go through, nothing was kept
+    setResult(voRetorno, VendaCancelada::Venda, r->sequence);
+    if (r->outcome == Resolution::Outcome::Cancelled) {
+        setResult(voRetorno, VendaCancelada::Registro, r->detail);
+        setResult(voRetorno, VendaCancelada::NfceCancelada, r->document);
+    } else if (r->outcome == Resolution::Outcome::Registered || r->outcome == Resolution::Outcome::Stands) {
+        setResult(voRetorno, VendaCancelada::DocumentoMantido, r->detail);
     }
     return QString();
 }
@@ -339,6 +366,7 @@ void installSaleServices()
         answer = QStringLiteral("AlteraVendaCan: o serviço recusou a atualização (falha simulada)");
     });
     possvc::ResolveVendasPendentes = resolvePendingNow;
+    offerExtensions(true);
 }
 
 SaleServicesConfig& config()

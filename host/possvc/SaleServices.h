@@ -28,7 +28,9 @@ namespace possvc::sim {
 
 // Assigns getNumeroSerieNFCe, getDataEmissNFCe, SetConcluiFechamento, SATOnline,
 // AtualizaVendaSat, DisparaImpressaoNaoFiscal, IncluiVendaCan and AlteraVendaCan, and
-// the refusals of the ones whose faults answer instead of throwing.
+// the refusals of the ones whose faults answer instead of throwing; and offers the
+// extension that settles pending sales now (Extensions.h), which a host of the published
+// contract alone withdraws afterwards.
 POSSVC_EXPORT void installSaleServices();
 
 // Everything the simulated services cannot learn from the database. The issuer is the

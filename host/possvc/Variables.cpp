@@ -28,6 +28,5 @@ hostapi::ProcVar<QVariant(const QString&, const QString&, const QString&, const 
 hostapi::ProcVar<bool(const QVariantList&, int, QVariant&)> DisparaImpressaoNaoFiscal(library(), "DisparaImpressaoNaoFiscal");
 hostapi::ProcVar<void(const QVariantList&, int, QVariant&, QString&)> IncluiVendaCan(library(), "IncluiVendaCan");
 hostapi::ProcVar<void(const QVariantList&, int, QVariant&, QString&)> AlteraVendaCan(library(), "AlteraVendaCan");
-hostapi::ProcVar<QString(QVariant&)> ResolveVendasPendentes(library(), "ResolveVendasPendentes");
 
 }  // namespace possvc

@@ -68,7 +68,7 @@ std::atomic<qint64> sizeLimit{0};  // 0: not set yet
 
 QString tooLarge(const QString& source, qint64 size)
 {
-    return QStringLiteral("%1: %2 bytes, more than the %3 bytes a data packet may have (VAK_PACKET_LIMIT_MB)")
+    return QStringLiteral("%1: %2 bytes, more than the %3 bytes a data packet may have")
         .arg(source)
         .arg(size)
         .arg(packetSizeLimit());
@@ -78,11 +78,11 @@ QString tooLarge(const QString& source, qint64 size)
 
 qint64 packetSizeLimit()
 {
+    // Configuration reaches the system through its callers, never the environment: a
+    // program that reads larger packets (a tool) sets its own limit.
     if (const qint64 set = sizeLimit.load())
         return set;
-    bool ok = false;
-    const qint64 mb = qEnvironmentVariableIntValue("VAK_PACKET_LIMIT_MB", &ok);
-    return ok && mb > 0 ? mb * 1024 * 1024 : qint64(256) * 1024 * 1024;
+    return qint64(256) * 1024 * 1024;
 }
 
 void setPacketSizeLimit(qint64 bytes)

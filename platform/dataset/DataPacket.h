@@ -159,8 +159,8 @@ PLATFORM_DATASET_EXPORT DataPacket readPacket(const QByteArray& bytes, const QSt
 PLATFORM_DATASET_EXPORT DataPacket readPacketFile(const QString& path);
 
 // The largest packet the readers take, in bytes: a larger one is refused with a clear
-// error before it is read. The default (256 MiB, or VAK_PACKET_LIMIT_MB from the
-// environment) is far above any terminal file.
+// error before it is read. The default, 256 MiB, is far above any terminal file; a
+// program that must read larger ones (a tool, by its own option) sets another.
 PLATFORM_DATASET_EXPORT qint64 packetSizeLimit();
 PLATFORM_DATASET_EXPORT void setPacketSizeLimit(qint64 bytes);
 

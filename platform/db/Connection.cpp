@@ -1,6 +1,7 @@
 #include "platform/db/Connection.h"
 
 #include "platform/Error.h"
+#include "platform/db/ErrorKind.h"
 #include "platform/db/SqliteBusy.h"
 #include "platform/db/SqliteStatement.h"
 
@@ -226,9 +227,10 @@ void Connection::execute(const QString& sql)
     QSqlQuery q(database());
     if (!q.exec(sql)) {
         sqlite3* handle = SqliteStatement::handleOf(database());
-        if (handle && sqlitebusy::isBusyCode(q.lastError().nativeErrorCode().toInt()))
-            throw DatabaseError(sqlitebusy::message(handle));
-        throw DatabaseError(errorText(q.lastError()));
+        const QString code = q.lastError().nativeErrorCode();
+        if (handle && sqlitebusy::isBusyCode(code.toInt()))
+            throw DatabaseError(sqlitebusy::message(handle), DatabaseError::Kind::Busy, code);
+        throw driverError(errorText(q.lastError()), q.lastError(), database());
     }
 }
 
@@ -246,7 +248,7 @@ void Connection::beginTransaction(bool writeLock)
     } else {
         QSqlDatabase db = database();
         if (!db.transaction())
-            throw DatabaseError(QStringLiteral("Cannot begin a transaction: ") + errorText(db.lastError()));
+            throw driverError(QStringLiteral("Cannot begin a transaction: ") + errorText(db.lastError()), db.lastError(), db);
         d->rawTransaction = false;
     }
     d->inTransaction = true;
@@ -256,12 +258,18 @@ void Connection::commit()
 {
     if (!d->inTransaction)
         throw DatabaseError(QStringLiteral("No transaction to commit"));
+    // A commit that met a lost connection may have been carried out: its answer is what
+    // was lost.
     if (d->rawTransaction) {
-        execute(QStringLiteral("COMMIT"));
+        try {
+            execute(QStringLiteral("COMMIT"));
+        } catch (const DatabaseError& e) {
+            throw commitError(e);
+        }
     } else {
         QSqlDatabase db = database();
         if (!db.commit())
-            throw DatabaseError(QStringLiteral("Cannot commit: ") + errorText(db.lastError()));
+            throw commitError(driverError(QStringLiteral("Cannot commit: ") + errorText(db.lastError()), db.lastError(), db));
     }
     d->inTransaction = false;
 }

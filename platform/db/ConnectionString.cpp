@@ -1,6 +1,7 @@
 #include "platform/db/ConnectionString.h"
 
 #include "platform/Error.h"
+#include "platform/db/OdbcDrivers.h"
 
 #include <QHash>
 #include <QRegularExpression>
@@ -90,12 +91,6 @@ struct Keys {
     bool has(const char* name) const { return map.contains(QString::fromLatin1(name)); }
 };
 
-QString envOr(const char* var, const char* fallback)
-{
-    QString v = qEnvironmentVariable(var);
-    return v.isEmpty() ? QString::fromLatin1(fallback) : v;
-}
-
 QString odbcValue(const QString& v)
 {
     // A value with ';' or braces must be braced for the ODBC driver manager.
@@ -130,9 +125,8 @@ void hostAndPort(const QString& source, QString& host, QString& port)
 }
 
 // An OLE DB provider served by an ODBC driver: the driver's name comes from the string
-// ("ODBC Driver=..."), else from the environment, else the usual default.
-ConnectionTarget odbcTarget(const Keys& keys, Dialect dialect, Backend backend, const char* envVar,
-                            const char* defaultDriver, QString& driver)
+// ("ODBC Driver=..."), else from the drivers installed on the machine.
+ConnectionTarget odbcTarget(const Keys& keys, Dialect dialect, Backend backend, QString& driver)
 {
     ConnectionTarget target;
     target.driver = QStringLiteral("QODBC");
@@ -140,7 +134,7 @@ ConnectionTarget odbcTarget(const Keys& keys, Dialect dialect, Backend backend, 
     target.backend = backend;
     driver = unbrace(keys.get({"odbc driver"}));
     if (driver.isEmpty())
-        driver = envOr(envVar, defaultDriver);
+        driver = chooseOdbcDriver(backend, installedOdbcDrivers());
     target.user = keys.get({"user id", "uid", "user"});
     target.password = keys.get({"password", "pwd"});
     return target;
@@ -149,8 +143,7 @@ ConnectionTarget odbcTarget(const Keys& keys, Dialect dialect, Backend backend, 
 ConnectionTarget parseMsSql(const Keys& keys)
 {
     QString driver;
-    ConnectionTarget target = odbcTarget(keys, Dialect::MsSql, Backend::MsSql, "VAK_ODBC_MSSQL_DRIVER",
-                                         "ODBC Driver 18 for SQL Server", driver);
+    ConnectionTarget target = odbcTarget(keys, Dialect::MsSql, Backend::MsSql, driver);
     QString host, port;
     hostAndPort(keys.get({"data source", "server", "address", "addr"}), host, port);
     QString odbc = QStringLiteral("Driver={%1};Server=%2").arg(driver, odbcValue(host));
@@ -178,7 +171,7 @@ ConnectionTarget parseMsSql(const Keys& keys)
 ConnectionTarget parseOracle(const Keys& keys)
 {
     QString driver;
-    ConnectionTarget target = odbcTarget(keys, Dialect::Oracle, Backend::Oracle, "VAK_ODBC_ORACLE_DRIVER", "Oracle", driver);
+    ConnectionTarget target = odbcTarget(keys, Dialect::Oracle, Backend::Oracle, driver);
     target.databaseName = QStringLiteral("Driver={%1};DBQ=%2")
                               .arg(driver, odbcValue(keys.get({"data source", "dbq", "server"})));
     return target;

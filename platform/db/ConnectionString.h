@@ -13,9 +13,9 @@
 //
 // Keys are case-insensitive; values may be quoted with '"' or '\'' or enclosed in braces
 // ({...}) when they contain ';'. A version suffix on the provider ("MSDAORA.1",
-// "SQLOLEDB.1") is ignored. The SQL Server and Oracle ODBC driver names can be changed with
-// the connection-string key "ODBC Driver" or the environment variables VAK_ODBC_MSSQL_DRIVER
-// and VAK_ODBC_ORACLE_DRIVER (defaults: "ODBC Driver 18 for SQL Server", "Oracle").
+// "SQLOLEDB.1") is ignored. The SQL Server and Oracle ODBC driver is the one the
+// connection-string key "ODBC Driver" names, else the installed driver that serves the
+// engine (OdbcDrivers.h); nothing comes from the environment.
 
 #include "PlatformDbExport.h"
 

@@ -2,6 +2,7 @@
 
 #include "platform/Error.h"
 #include "platform/dataset/BinaryPacketBuilder.h"
+#include "platform/db/ErrorKind.h"
 #include "platform/db/SqliteStatement.h"
 
 #include <QSqlDriver>
@@ -181,13 +182,18 @@ Connection& Statement::requireConnection() const
 
 void Statement::fail(const QString& what, const QString& driverText) const
 {
-    QString text = driverText.trimmed();
+    fail(what, DatabaseError(driverText));
+}
+
+void Statement::fail(const QString& what, const DatabaseError& cause) const
+{
+    QString text = cause.text().trimmed();
     if (text.isEmpty())
         text = QStringLiteral("unknown database error");
     if (!objectName().isEmpty())
         text = objectName() + QStringLiteral(": ") + text;
     Q_UNUSED(what);
-    throw DatabaseError(text);
+    throw DatabaseError(text, cause.kind(), cause.engineCode());
 }
 
 void Statement::releaseQuery()
@@ -225,7 +231,7 @@ void Statement::prepare()
             prepareOnSqlite(handle, key);
         } catch (const DatabaseError& e) {
             releaseQuery();
-            fail(QStringLiteral("prepare"), e.text());
+            fail(QStringLiteral("prepare"), e);
         }
     } else {
         if (runsAsText(conn))
@@ -290,7 +296,7 @@ void Statement::runOnSqlite(sqlite3* handle, const QString& key, const QVariantL
         firstRow_ = lite_->step();
     } catch (const DatabaseError& e) {
         releaseQuery();
-        fail(QStringLiteral("execute"), e.text());
+        fail(QStringLiteral("execute"), e);
     }
 }
 
@@ -328,9 +334,9 @@ void Statement::runOnDriver(Connection& conn, const QString& key, const QVariant
     for (int i = 0; i < values.size(); ++i)
         query_.bindValue(i, values[i]);
     if (!(runsAsText(conn) ? query_.exec(prepared_) : query_.exec())) {
-        const QString text = query_.lastError().text();
+        const DatabaseError error = driverError(query_.lastError().text(), query_.lastError(), conn.database());
         releaseQuery();
-        fail(QStringLiteral("execute"), text);
+        fail(QStringLiteral("execute"), error);
     }
 }
 
@@ -390,7 +396,7 @@ void Query::fetch()
             eof_ = !lite()->step();
         } catch (const DatabaseError& e) {
             eof_ = true;
-            fail(QStringLiteral("fetch"), e.text());
+            fail(QStringLiteral("fetch"), e);
         }
         ++position_;
         return;
@@ -398,7 +404,8 @@ void Query::fetch()
     eof_ = !query().next();
     ++position_;
     if (eof_ && query().lastError().isValid())
-        fail(QStringLiteral("fetch"), query().lastError().text());
+        fail(QStringLiteral("fetch"), driverError(query().lastError().text(), query().lastError(),
+                                                  requireConnection().database()));
 }
 
 bool Query::isEmpty() const { return !active_ || (position_ <= 0 && eof_); }
@@ -648,7 +655,7 @@ int Command::execute()
             }
         } catch (const DatabaseError& e) {
             releaseQuery();
-            fail(QStringLiteral("execute"), e.text());
+            fail(QStringLiteral("execute"), e);
         }
         const int affected = st->changes();
         st->reset();

@@ -20,6 +20,7 @@
 // or execute, and on use without an open connection or with an unknown parameter name.
 
 #include "PlatformDbExport.h"
+#include "platform/Error.h"
 #include "platform/dataset/FieldDef.h"
 #include "platform/db/Connection.h"
 #include "platform/db/DbValue.h"
@@ -122,6 +123,8 @@ protected:
     virtual void releaseQuery();
     Connection& requireConnection() const;
     [[noreturn]] void fail(const QString& what, const QString& driverText) const;
+    // The same for an error met underneath, keeping its kind and the engine's code.
+    [[noreturn]] void fail(const QString& what, const DatabaseError& cause) const;
 
 private:
     void parse();

@@ -5,6 +5,7 @@
 
 #include "platform/Error.h"
 #include "platform/db/DbValue.h"
+#include "platform/db/ErrorKind.h"
 
 #include <QDate>
 #include <QSqlDriver>
@@ -42,11 +43,13 @@ SqliteStatement::~SqliteStatement()
 
 void SqliteStatement::fail(const char* what) const
 {
-    if (sqlitebusy::isBusyCode(sqlite3_extended_errcode(db_)))
-        throw DatabaseError(sqlitebusy::message(db_));
+    const int code = sqlite3_extended_errcode(db_);
+    if (sqlitebusy::isBusyCode(code))
+        throw DatabaseError(sqlitebusy::message(db_), DatabaseError::Kind::Busy, QString::number(code));
     throw DatabaseError(QStringLiteral("%1 (SQLite %2, code %3)")
                             .arg(QString::fromUtf8(sqlite3_errmsg(db_)), QLatin1String(what))
-                            .arg(sqlite3_extended_errcode(db_)));
+                            .arg(code),
+                        kindOfSqliteCode(code), QString::number(code));
 }
 
 void SqliteStatement::reset()

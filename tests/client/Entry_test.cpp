@@ -93,7 +93,11 @@ TEST_F(EntryTest, ASecondOpeningWhileTheScreenIsShownIsRefused)
         auto* modulo = Srv_Vak04100::rdmFidelidade;
         Cli_Vak04100::CriaFidelidadeQt({}, {}, {}, {}, {});
         EXPECT_EQ(Srv_Vak04100::rdmFidelidade, modulo);  // the open screen keeps its data module
-        EXPECT_EQ(fakes.messages.size(), 1);
+        ASSERT_EQ(fakes.messages.size(), 1);
+        // Told through the screen's message table, with the screen's fixed arguments.
+        EXPECT_EQ(fakes.messages[0].texto, frmFidelidade->msgPadrao->Msg(QStringLiteral("TELA_ABERTA")));
+        EXPECT_FALSE(fakes.messages[0].texto.isEmpty());
+        EXPECT_EQ(fakes.messages[0].idEsquema, frmFidelidade->stIdEsquema);
     });
     EXPECT_EQ(frmFidelidade, nullptr);
 }

@@ -73,4 +73,24 @@ QStringList HostFakes::messageTexts() const
     return texts;
 }
 
+QStringList HostFakes::messageHeads() const
+{
+    QStringList heads;
+    for (const auto& m : messages)
+        heads << headOf(m.texto);
+    return heads;
+}
+
+QString HostFakes::headOf(const QString& text)
+{
+    const int at = text.indexOf(QStringLiteral("\nMotivo: "));
+    return at < 0 ? text : text.left(at);
+}
+
+QString HostFakes::reasonOf(const QString& text)
+{
+    const int at = text.indexOf(QStringLiteral("\nMotivo: "));
+    return at < 0 ? QString() : text.mid(at + 9);
+}
+
 }  // namespace testsupport

@@ -45,7 +45,13 @@ public:
     QList<PriceCall> priceCalls;
     int indicators = 0;  // wait indicators shown (AtivaProcesso)
     QList<hostkit::MessageRequest> messages;
-    QStringList messageTexts() const;
+    QStringList messageTexts() const;  // as shown, reason lines included
+    QStringList messageHeads() const;  // without their reason lines
+
+    // A message's text without its reason line ("\nMotivo: ..."), and that reason ("" when
+    // it has none).
+    static QString headOf(const QString& text);
+    static QString reasonOf(const QString& text);
     QStringList errors;  // what reached the application's error display
 };
 

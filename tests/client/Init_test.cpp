@@ -1,5 +1,6 @@
 // Opening the screen from the terminal's files.
 #include "ScreenFixture.h"
+#include "platform/db/ServiceResult.h"
 
 #include <QDir>
 #include <QFile>
@@ -205,7 +206,7 @@ TEST_P(OpeningStepTest, PassesEveryArgumentOfMensagemMetodo)
     const QVariantList& args = chamadasMetodo[0].args;
     ASSERT_EQ(args.size(), 7);
     EXPECT_FALSE(args[0].isNull()) << "the data service's packet";
-    EXPECT_FALSE(hostkit::isErrorResult(args[0]));
+    EXPECT_FALSE(platform::db::isErrorResult(args[0]));
     EXPECT_EQ(args[1], QVariant(true));  // errors are shown
     EXPECT_EQ(args[2], QVariant(0));     // level
     EXPECT_EQ(args[3].toString(), p.metodo);

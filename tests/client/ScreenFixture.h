@@ -6,6 +6,7 @@
 
 #include "client/Cli_Vak04100.h"
 #include "server/Srv_Vak04100.h"
+#include "platform/system/ProgramDirectory.h"
 
 #include <QTest>
 
@@ -28,7 +29,7 @@ class ScreenFixture : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        hostkit::setHostDirectory(term.dir());
+        platform::setProgramDirectory(term.dir());
         hostkit::setStringConexQvn(term.connectionString());
         term.writeAll();
     }
@@ -36,7 +37,7 @@ protected:
     {
         fecha();
         hostkit::setCallObserver({});
-        hostkit::setHostDirectory({});
+        platform::setProgramDirectory({});
         hostkit::setStringConexQvn({});
     }
 

@@ -1,6 +1,8 @@
 // The redemption through the reference host: pdvhost loads the module, plays a script
 // against the screen (F4 chooses a gift, F5 confirms, "fail" makes a host operation
-// refuse) and writes its transcript; the shop database is checked afterwards.
+// refuse) and writes its transcript; the shop database is checked afterwards. Each run
+// also as a host of the published contract alone (--contract-only), which ends with
+// status 3 at any call outside it.
 
 #include "RedemptionFixture.h"
 #include "TerminalFixture.h"
@@ -17,6 +19,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace {
 
 using redemption::Perfil;
@@ -27,11 +31,13 @@ using VendaCan = hostapi::block::IncluiVendaCan;
 using Execucao = testsupport::Transcript;
 using testsupport::campaignValue;
 
-class Pdvhost : public ::testing::TestWithParam<Perfil> {
+class Pdvhost : public ::testing::TestWithParam<std::tuple<Perfil, bool>> {
 protected:
+    Perfil perfil() const { return std::get<0>(GetParam()); }
+    bool soContrato() const { return std::get<1>(GetParam()); }
     void SetUp() override
     {
-        const Perfil p = GetParam();
+        const Perfil p = perfil();
         term.params[QStringLiteral("UTILIZAIMPFIS")] = p == Perfil::Fiscal;
         term.params[QStringLiteral("SISTEMAQVNNFCE")] = p == Perfil::Nfce;
         term.params[QStringLiteral("SISTEMAQVNSAT")] = p == Perfil::Sat;
@@ -53,12 +59,13 @@ protected:
         const QString transcricao = dir + QStringLiteral("/out/transcript.jsonl");
         QFile::remove(transcricao);
         p.start(QStringLiteral(PDVHOST),
-                {QStringLiteral("--terminal"), dir, QStringLiteral("--db"), term.connectionString(),
+                QStringList{QStringLiteral("--terminal"), dir, QStringLiteral("--db"), term.connectionString(),
                  QStringLiteral("--consumer"), QStringLiteral("C1"), QStringLiteral("--name"), QStringLiteral("Ana Souza"),
                  QStringLiteral("--cpf"), QStringLiteral("12345678901"), QStringLiteral("--address"),
                  QStringLiteral("Rua A, 1"), QStringLiteral("--client"), QStringLiteral("001"), QStringLiteral("--script"),
                  f.fileName(), QStringLiteral("--transcript"), transcricao, QStringLiteral("--out"),
-                 dir + QStringLiteral("/out")});
+                 dir + QStringLiteral("/out")}
+                    + (soContrato() ? QStringList{QStringLiteral("--contract-only")} : QStringList{}));
         EXPECT_TRUE(p.waitForFinished(120000));
         EXPECT_EQ(p.exitCode(), 0);
         return Execucao::read(transcricao);
@@ -95,10 +102,10 @@ TEST_P(Pdvhost, ResgateConcluido)
                                    QStringLiteral("VRRESTANTE")),
                      70.0);
     EXPECT_EQ(vendas("O"), 1);
-    if (GetParam() == Perfil::Fiscal) {
+    if (perfil() == Perfil::Fiscal) {
         EXPECT_TRUE(QFile::exists(term.dir() + QStringLiteral("/out/fiscal/journal.txt")));
     }
-    if (GetParam() != Perfil::Fiscal) {
+    if (perfil() != Perfil::Fiscal) {
         const auto impressao = e.calls(QStringLiteral("DisparaImpressaoNaoFiscal"));
         ASSERT_EQ(impressao.size(), 1);
         const QJsonArray bloco = impressao[0].value(QStringLiteral("args")).toArray().at(0).toArray();
@@ -127,8 +134,10 @@ TEST_P(Pdvhost, DoisBrindesComCentavosNoIdiomaDoCaixa)
 TEST_P(Pdvhost, FechamentoRecusadoDesfazOResgate)
 {
     const Execucao e = executa(escolheEConfirma(QStringLiteral("fail SetConcluiFechamento\n")));
-    EXPECT_EQ(e.messages().value(0), kErroImpCup);
-    const bool impressora = GetParam() == Perfil::Fiscal;
+    // The cancelled redemption, with the refusal as its reason.
+    EXPECT_EQ(e.messageHeads().value(0), kErroImpCup);
+    EXPECT_TRUE(e.messages().value(0).startsWith(kErroImpCup + QStringLiteral("\nMotivo: ")));
+    const bool impressora = perfil() == Perfil::Fiscal;
     EXPECT_EQ(e.calls(QStringLiteral("Cancela_Cupom_Imp")).size(), impressora ? 1 : 0);
     EXPECT_EQ(e.calls(QStringLiteral("IncluiVendaCan")).size(), impressora ? 1 : 0);
     EXPECT_TRUE(e.calls(QStringLiteral("AlteraVendaCan")).isEmpty());
@@ -140,7 +149,7 @@ TEST_P(Pdvhost, FechamentoRecusadoDesfazOResgate)
 
 TEST_P(Pdvhost, FalhaDepoisDoFechamento)
 {
-    if (GetParam() != Perfil::Sat)
+    if (perfil() != Perfil::Sat)
         GTEST_SKIP() << "on these terminals no refusal follows the close-out that fails the sale";
     const Execucao e = executa(escolheEConfirma(QStringLiteral("fail SATOnline\n")));
     ASSERT_EQ(e.calls(QStringLiteral("AlteraVendaCan")).size(), 1);
@@ -155,10 +164,10 @@ TEST_P(Pdvhost, FalhaDepoisDoFechamento)
 
 TEST_P(Pdvhost, CupomRecusado)
 {
-    if (GetParam() != Perfil::Fiscal)
+    if (perfil() != Perfil::Fiscal)
         GTEST_SKIP() << "a terminal without a fiscal printer prints no receipt";
     const Execucao e = executa(escolheEConfirma(QStringLiteral("fail AbreCupom\n")));
-    EXPECT_EQ(e.messages(), (QStringList{kErroImpCup, kErroImpCup}));
+    EXPECT_EQ(e.messageHeads(), (QStringList{kErroImpCup, kErroImpCup}));
     ASSERT_EQ(e.calls(QStringLiteral("IncluiVendaCan")).size(), 1);
     const QJsonArray bloco = e.calls(QStringLiteral("IncluiVendaCan"))[0].value(QStringLiteral("args")).toArray().at(0).toArray();
     const QJsonObject venda = bloco.at(VendaCan::Venda).toObject();
@@ -167,9 +176,11 @@ TEST_P(Pdvhost, CupomRecusado)
     EXPECT_EQ(vendas("O"), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Perfis, Pdvhost, ::testing::Values(Perfil::Fiscal, Perfil::Nfce, Perfil::Sat),
-                         [](const ::testing::TestParamInfo<Perfil>& info) {
-                             return std::string(redemption::nomePerfil(info.param));
+INSTANTIATE_TEST_SUITE_P(Perfis, Pdvhost,
+                         ::testing::Combine(::testing::Values(Perfil::Fiscal, Perfil::Nfce, Perfil::Sat), ::testing::Bool()),
+                         [](const ::testing::TestParamInfo<std::tuple<Perfil, bool>>& info) {
+                             return std::string(redemption::nomePerfil(std::get<0>(info.param)))
+                                    + (std::get<1>(info.param) ? "_contrato" : "");
                          });
 
 }  // namespace

@@ -1,5 +1,8 @@
 // The redemption invariant through the reference host: the host process killed before
-// and after every host call of the confirmation, then started again; and eight terminals
+// and after every host call of the confirmation (the killed run also as a host of the
+// published contract alone, which must reach the kill without a call outside the
+// contract), then started again as the reference host, whose start-up recovery settles
+// what the kill left; and eight terminals
 // redeeming at once on one database. After recovery the database, the simulated printer
 // and the SAT device agree: the redemption is complete (sale concluded, points spent,
 // document issued) or undone (no concluded sale, points back, no open or valid receipt
@@ -171,7 +174,7 @@ struct HostRun : testsupport::Transcript {
 
 // Starts pdvhost on a terminal with a script; `out` keeps the printer, SAT and copies.
 std::unique_ptr<QProcess> startHost(const testsupport::TerminalFixture& term, const QString& db, const QString& script,
-                                    const QString& name)
+                                    const QString& name, const QStringList& extra = {})
 {
     const QString dir = term.dir();
     QFile f(dir + QLatin1Char('/') + name + QStringLiteral(".txt"));
@@ -183,11 +186,11 @@ std::unique_ptr<QProcess> startHost(const testsupport::TerminalFixture& term, co
     p->setWorkingDirectory(dir + QStringLiteral("/out"));
     p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     p->start(QStringLiteral(PDVHOST),
-             {QStringLiteral("--terminal"), dir, QStringLiteral("--db"), db, QStringLiteral("--consumer"), QStringLiteral("C1"),
+             QStringList{QStringLiteral("--terminal"), dir, QStringLiteral("--db"), db, QStringLiteral("--consumer"), QStringLiteral("C1"),
               QStringLiteral("--name"), QStringLiteral("Ana Souza"), QStringLiteral("--cpf"), QStringLiteral("12345678901"),
               QStringLiteral("--client"), QStringLiteral("001"), QStringLiteral("--script"), f.fileName(),
               QStringLiteral("--transcript"), dir + QLatin1Char('/') + name + QStringLiteral(".jsonl"), QStringLiteral("--out"),
-              dir + QStringLiteral("/out")});
+              dir + QStringLiteral("/out")} + extra);
     return p;
 }
 
@@ -232,6 +235,7 @@ struct Crash {
     bool after;
     bool complete;  // the redemption stands after recovery
     bool postgres;
+    bool contractOnly;  // the killed run was a host of the published contract alone
 };
 
 void PrintTo(const Crash& c, std::ostream* os)
@@ -256,7 +260,8 @@ TEST_P(HostKilled, RestartLeavesTheRedemptionCompleteOrUndone)
     QString crash = QStringLiteral("crash %1 %2\n").arg(QLatin1String(c.op), c.after ? QStringLiteral("after") : QStringLiteral("before"));
     if (c.refused)
         crash.prepend(QStringLiteral("fail %1\n").arg(QLatin1String(c.refused)));
-    auto first = startHost(term, shop.connectionString(), choose() + crash + QStringLiteral("key F5\n"), QStringLiteral("crash"));
+    auto first = startHost(term, shop.connectionString(), choose() + crash + QStringLiteral("key F5\n"), QStringLiteral("crash"),
+                           c.contractOnly ? QStringList{QStringLiteral("--contract-only")} : QStringList{});
     const HostRun killed = finish(*first, term, QStringLiteral("crash"));
     ASSERT_EQ(killed.exitCode, hostapi::kCrashExitStatus) << "the planned crash did not happen";
     EXPECT_TRUE(killed.messages().isEmpty()) << killed.messages().join(u'\n').toStdString();
@@ -332,17 +337,19 @@ std::vector<Crash> crashes()
         {Perfil::NfceComImpressora, "Cancela_Cupom_Imp", false, false, "SetConcluiFechamento"},
     };
     std::vector<Crash> all;
-    for (bool postgres : {false, true})
-        for (const Step& s : steps)
-            for (bool after : {false, true})
-                all.push_back({s.profile, s.op, s.refused, after, after ? s.completeAfter : s.completeBefore, postgres});
+    for (bool contractOnly : {false, true})
+        for (bool postgres : {false, true})
+            for (const Step& s : steps)
+                for (bool after : {false, true})
+                    all.push_back({s.profile, s.op, s.refused, after, after ? s.completeAfter : s.completeBefore, postgres,
+                                   contractOnly});
     return all;
 }
 
 INSTANTIATE_TEST_SUITE_P(Steps, HostKilled, ::testing::ValuesIn(crashes()), [](const ::testing::TestParamInfo<Crash>& info) {
     const Crash& c = info.param;
     return std::string(redemption::nomePerfil(c.profile)) + (c.refused ? std::string("_") + c.refused + "_refused" : "") + "_" + c.op + (c.after ? "_after" : "_before")
-           + (c.postgres ? "_PostgreSQL" : "_SQLite");
+           + (c.postgres ? "_PostgreSQL" : "_SQLite") + (c.contractOnly ? "_contrato" : "");
 });
 
 // ---- eight terminals at once on one database -----------------------------------------

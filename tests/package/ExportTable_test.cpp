@@ -4,16 +4,20 @@
 // the table's order.
 
 #include "ModuleLibrary.h"
+#include "hostapi/PublishedContract.h"
 #include "package/Pkg_Vak04100.h"
 #include "platform/dataset/DataPacket.h"
 
 #include <QImage>
 #include <QMetaType>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSet>
 #include <QStandardPaths>
 
 #include <gtest/gtest.h>
+
+#include <cstdio>
 
 namespace {
 
@@ -83,6 +87,44 @@ TEST_F(ExportTable, NothingElseIsExported)
     // And names of the module's code are not found by dlsym either.
     EXPECT_EQ(module.symbol("_ZN12Srv_Vak0410013rdmFidelidadeE"), nullptr);
     EXPECT_EQ(module.symbol("criaFidelidadeQualificada"), nullptr);
+}
+
+// What the module takes from the host libraries is their published contract and nothing
+// more: a host whose libraries offer only that loads it (anything else would be an
+// undefined symbol at load time). A component's members count as the component.
+TEST_F(ExportTable, ImportsFromTheHostLibrariesAreThePublishedContractOnly)
+{
+    const QString nm = QStandardPaths::findExecutable(QStringLiteral("nm"));
+    if (nm.isEmpty())
+        GTEST_SKIP() << "nm is not installed";
+    QProcess process;
+    process.start(nm, {QStringLiteral("-D"), QStringLiteral("--undefined-only"), QStringLiteral("-C"),
+                       QString::fromLocal8Bit(module.path())});
+    ASSERT_TRUE(process.waitForFinished(60000));
+    ASSERT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+    QSet<QString> imported;
+    for (const QByteArray& line : process.readAllStandardOutput().split('\n')) {
+        QString symbol = QString::fromLatin1(line).trimmed();
+        if (!symbol.startsWith(QLatin1String("U ")))
+            continue;
+        symbol = symbol.mid(2);
+        for (const char* prefix : {"vtable for ", "typeinfo for ", "typeinfo name for ", "non-virtual thunk to "})
+            if (symbol.startsWith(QLatin1String(prefix)))
+                symbol = symbol.mid(int(qstrlen(prefix)));
+        for (const char* lib : {"hostkit", "fiscaldev", "possvc"}) {
+            const QString scope = QLatin1String(lib) + QStringLiteral("::");
+            if (!symbol.startsWith(scope))
+                continue;
+            const QString rest = symbol.mid(scope.size());
+            const QString name = rest.left(rest.indexOf(QRegularExpression(QStringLiteral("[^A-Za-z0-9_]"))));
+            EXPECT_TRUE(hostapi::contract::isPublished(QLatin1String(lib), name)) << symbol.toStdString();
+            imported << scope + name;
+        }
+    }
+    QStringList list(imported.begin(), imported.end());
+    list.sort();
+    std::printf("[ figures ] host-library names the module imports: %s\n", qPrintable(list.join(QStringLiteral(", "))));
+    EXPECT_TRUE(imported.contains(QStringLiteral("hostkit::Mensagem")));  // the listing was read
 }
 
 TEST_F(ExportTable, TheModuleCarriesTheWaitAnimation)

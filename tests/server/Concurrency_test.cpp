@@ -1,7 +1,7 @@
 // Several terminals (processes) drawing numbers and writing first-of-day markers on one
 // database at the same time: eight on one SQLite file, four on one PostgreSQL. No key is
-// stored twice, no number is handed out twice, and the day's NFC-e marker holds the
-// smallest number drawn that day, whichever terminal drew it and wrote first.
+// stored twice, no number is handed out twice, and the day's NFC-e marker holds a number
+// drawn that day: the first writer's, which no other terminal changes.
 
 #include "ShopDb.h"
 
@@ -11,8 +11,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <limits>
 #include <memory>
 #include <vector>
 
@@ -69,13 +67,10 @@ TEST_P(Concurrency, TerminalsNeverShareANumberOrAMarker)
     EXPECT_EQ(db->scalar(QStringLiteral("SELECT COUNT(*) FROM NOVOCODIGO WHERE CDCONTADOR LIKE 'NFCEPRIM_%'")).toInt(), 1);
     EXPECT_EQ(db->scalar(QStringLiteral("SELECT COUNT(*) FROM NOVOCODIGO WHERE CDCONTADOR LIKE 'CUPINICIAL%'")).toInt(), 1);
     EXPECT_TRUE(db->rows(QStringLiteral("SELECT CDCONTADOR FROM NOVOCODIGO GROUP BY CDCONTADOR HAVING COUNT(*) > 1")).isEmpty());
-    // The marker holds the smallest number drawn that day (not the first one written).
-    qint64 smallest = std::numeric_limits<qint64>::max();
-    for (const QString& n : nfce)
-        smallest = std::min(smallest, n.trimmed().toLongLong());
-    EXPECT_EQ(db->scalar(QStringLiteral("SELECT NRSEQUENCIAL FROM NOVOCODIGO WHERE CDCONTADOR LIKE 'NFCEPRIM_%'"))
-                  .toString().trimmed().toLongLong(),
-              smallest);
+    // The first writer's number: one of the numbers drawn (which one depends on who wrote first).
+    const QString marcador =
+        db->scalar(QStringLiteral("SELECT NRSEQUENCIAL FROM NOVOCODIGO WHERE CDCONTADOR LIKE 'NFCEPRIM_%'")).toString().trimmed();
+    EXPECT_TRUE(nfce.contains(marcador)) << marcador.toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, Concurrency,

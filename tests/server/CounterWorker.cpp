@@ -6,6 +6,7 @@
 #include "host/hostkit/HostHooks.h"
 #include "hostapi/hostkit.h"
 #include "server/Srv_Vak04100.h"
+#include "platform/db/ServiceResult.h"
 
 #include <QCoreApplication>
 
@@ -30,7 +31,7 @@ int main(int argc, char** argv)
         const QDateTime hoje(QDate::currentDate(), QTime(0, 0));
         for (int i = 0; i < count; ++i) {
             const QVariant nfce = setNumeroNFCe(QStringLiteral("0001"), caixa, QStringLiteral("1"), QStringLiteral("2"), true);
-            std::printf("%s %s\n", hostkit::isErrorResult(nfce) ? "ERRO" : "NFCE", qPrintable(nfce.toString().simplified()));
+            std::printf("%s %s\n", platform::db::isErrorResult(nfce) ? "ERRO" : "NFCE", qPrintable(nfce.toString().simplified()));
             std::printf("SENHA %s\n", qPrintable(GetSenhaCupom(QStringLiteral("0001"), hoje).toString()));
             const QVariant cupom = SetGravaCupomInicial(QStringLiteral("0001"), QStringLiteral("001"),
                                                         caixa + QString::number(i), hoje);

@@ -7,6 +7,7 @@
 #include "hostapi/hostkit.h"
 #include "platform/Error.h"
 #include "tools/shopgen/Schema.h"
+#include "platform/db/ServiceResult.h"
 
 #include <QLocale>
 
@@ -61,7 +62,7 @@ TEST_P(Counters, NfceNumbersAreDrawnInTurnWithOneFirstOfDayMarkerAndVoidingRows)
     const QVariant n1 = setNumeroNFCe("0001", "001", "1", "2", true);
     const QVariant n2 = setNumeroNFCe("0001", "002", "1", "2", true);
     ASSERT_EQ(n1.userType(), QMetaType::QString);
-    EXPECT_FALSE(hostkit::isErrorResult(n1)) << n1.toString().toStdString();
+    EXPECT_FALSE(platform::db::isErrorResult(n1)) << n1.toString().toStdString();
     EXPECT_EQ(n2.toString().toLongLong(), n1.toString().toLongLong() + 1);
 
     const QString hoje = QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat);
@@ -93,6 +94,26 @@ TEST_P(Counters, NfceWithoutVoidingWritesOnlyTheMarkerAndSeriesAreCountedApart)
     EXPECT_EQ(getNumeroNFCe("0001", "1", "2").toString(), QStringLiteral("2"));
     EXPECT_EQ(marcadores(QStringLiteral("NFCEPRIM_")).size(), 3);
     EXPECT_EQ(db->scalar(QStringLiteral("SELECT COUNT(*) FROM INUTILIZANFCE")).toInt(), 0);
+}
+
+// Two terminals draw NFC-e numbers on one day; the one that drew the later number wrote
+// its marker first. The marker keeps the first writer's number: the other terminal only
+// finds the key taken, and nothing is ever updated.
+TEST_P(Counters, TheFirstWriterOfTheDaysNfceMarkerWinsAndItsValueIsNeverChanged)
+{
+    srvtest::ModuleScope module(db->moduleConnectionString());
+    const QString chave = QStringLiteral("NFCEPRIM_00011-") + QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat)
+                          + QStringLiteral("_AMB2");
+    // The other terminal's number 5 and its marker, written before this terminal's (which
+    // draws 1) reaches its own.
+    db->native().execute(QStringLiteral("INSERT INTO NOVOCODIGO (CDCONTADOR, NRSEQUENCIAL) VALUES ('%1', '5')").arg(chave));
+    const QVariant n = setNumeroNFCe("0001", "001", "1", "2", true);
+    ASSERT_FALSE(platform::db::isErrorResult(n)) << n.toString().toStdString();
+    EXPECT_EQ(n.toString(), QStringLiteral("1"));
+    EXPECT_EQ(marcadores(QStringLiteral("NFCEPRIM_")), QList<QStringList>({{chave, QStringLiteral("5")}}));
+    // Later numbers of the day leave it as it is too.
+    setNumeroNFCe("0001", "002", "1", "2", true);
+    EXPECT_EQ(marcadores(QStringLiteral("NFCEPRIM_")), QList<QStringList>({{chave, QStringLiteral("5")}}));
 }
 
 TEST_P(Counters, AnExistingMarkerHoldsNoLockOnTheNextNumber)
@@ -141,7 +162,7 @@ TEST_P(Counters, VoidingFailureReturnsTextAfterTheMarkerAndTheNumberAreTaken)
     const QVariant failed = setNumeroNFCe("0001", "001", "1", "2", true);
     recriaTabela(QStringLiteral("INUTILIZANFCE"));
 
-    EXPECT_TRUE(hostkit::isErrorResult(failed)) << failed.toString().toStdString();
+    EXPECT_TRUE(platform::db::isErrorResult(failed)) << failed.toString().toStdString();
     EXPECT_EQ(marcadores(QStringLiteral("NFCEPRIM_")).size(), 1);
     // The number drawn before the failure is not given back.
     EXPECT_EQ(setNumeroNFCe("0001", "001", "1", "2", true).toString(), QStringLiteral("2"));
@@ -161,8 +182,8 @@ TEST_P(Counters, MarkerErrorComesBackAsText)
     }
     recriaTabela(QStringLiteral("NOVOCODIGO"));
 
-    EXPECT_TRUE(hostkit::isErrorResult(cupom)) << cupom.toString().toStdString();
-    EXPECT_TRUE(hostkit::isErrorResult(nfce)) << nfce.toString().toStdString();
+    EXPECT_TRUE(platform::db::isErrorResult(cupom)) << cupom.toString().toStdString();
+    EXPECT_TRUE(platform::db::isErrorResult(nfce)) << nfce.toString().toStdString();
     EXPECT_TRUE(senhaRaised);
 }
 
@@ -173,7 +194,7 @@ TEST(CountersWithoutDatabase, NumberingErrorsReachTheCaller)
     EXPECT_THROW(getNumeroNFCe("0001", "1", "2"), platform::Error);
     // Without a data module setNumeroNFCe returns a text instead of raising.
     const QVariant result = setNumeroNFCe("0001", "001", "1", "2", true);
-    EXPECT_TRUE(hostkit::isErrorResult(result));
+    EXPECT_TRUE(platform::db::isErrorResult(result));
     hostkit::setStringConexQvn(QString());
 }
 

@@ -7,6 +7,7 @@
 
 #include "hostapi/hostkit.h"
 #include "platform/Error.h"
+#include "platform/db/ServiceResult.h"
 
 #include <gtest/gtest.h>
 
@@ -68,7 +69,7 @@ TEST(Exports, RaisingFunctionsReportThroughTheReturnCode)
     EXPECT_EQ(Srv_Vak04100_getNumeroNFCe(u"0001", u"1", u"2", &result), 1);
     // The functions that catch return 0 with the error text as their result.
     EXPECT_EQ(Srv_Vak04100_setNumeroNFCe(u"0001", u"001", u"1", u"2", 1, &result), 0);
-    EXPECT_TRUE(hostkit::isErrorResult(result));
+    EXPECT_TRUE(platform::db::isErrorResult(result));
     hostkit::setStringConexQvn(QString());
 }
 

@@ -10,6 +10,7 @@
 #include "server/FidelidadeSql.h"
 #include "server/TrdmFidelidade.h"
 #include "tools/shopgen/Schema.h"
+#include "platform/db/ServiceResult.h"
 
 #include <QSet>
 
@@ -290,7 +291,7 @@ TEST_P(LoyaltyQueries, StatementErrorComesBackAsText)
             db->native().execute(s);
 
     ASSERT_EQ(result.userType(), QMetaType::QString);
-    EXPECT_TRUE(hostkit::isErrorResult(result)) << result.toString().toStdString();
+    EXPECT_TRUE(platform::db::isErrorResult(result)) << result.toString().toStdString();
     EXPECT_TRUE(result.toString().contains(QLatin1String("BRINDECAMPANHA"), Qt::CaseInsensitive))
         << result.toString().toStdString();
     // The module stays usable.
@@ -302,7 +303,7 @@ TEST(LoyaltyQueriesWithoutModule, ReturnErrorTextInsteadOfRaising)
     ASSERT_EQ(rdmFidelidade, nullptr);
     for (const QVariant& result : {GetConsumidor(), GetSaldoConsCamp("C", "K"), GetBrinde("K", "0001")}) {
         EXPECT_EQ(result.userType(), QMetaType::QString);
-        EXPECT_TRUE(hostkit::isErrorResult(result)) << result.toString().toStdString();
+        EXPECT_TRUE(platform::db::isErrorResult(result)) << result.toString().toStdString();
     }
 }
 

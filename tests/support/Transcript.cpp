@@ -62,6 +62,15 @@ QStringList Transcript::messages() const
     return found;
 }
 
+QStringList Transcript::messageHeads() const
+{
+    QStringList heads;
+    for (const QString& text : messages())
+        heads << text.left(text.indexOf(QStringLiteral("\nMotivo: ")) < 0 ? text.size()
+                                                                            : text.indexOf(QStringLiteral("\nMotivo: ")));
+    return heads;
+}
+
 double campaignValue(const QJsonObject& dataSet, const QString& campaign, const QString& field)
 {
     const QJsonArray fields = dataSet.value(QStringLiteral("fields")).toArray();

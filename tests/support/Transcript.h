@@ -24,6 +24,8 @@ struct Transcript {
     QStringList events() const;
     // The texts of the messages shown (first argument of each "Mensagem" call).
     QStringList messages() const;
+    // The same without their reason lines ("\nMotivo: ...").
+    QStringList messageHeads() const;
 };
 
 // The value of `field` in the row of campaign `campaign` of the dataset `dataSet` as the

@@ -113,8 +113,9 @@ void gravaParametros(const TerminalOptions& o, const Perfil& p, const QString& d
         {"DTABERCAIX", abertura},
         {"CDEMPRESA", QStringLiteral("01")},
         {"IDPAISINTEGRA", QStringLiteral("N")},
-        {"DSMODELOECFVE", p.impressora ? QStringLiteral("MP-4200 TH FI") : QString()},
-        {"DSMARCAECFVE", p.impressora ? QStringLiteral("BEMATECH") : QString()},
+        // An invented make and model: the simulated printer is no real maker's.
+        {"DSMODELOECFVE", p.impressora ? QStringLiteral("SIMFISCAL 300 FI") : QString()},
+        {"DSMARCAECFVE", p.impressora ? QStringLiteral("VAKPRINT") : QString()},
         {"ECFIMP", p.impressora ? QStringLiteral("001") : QString()},
         {"CDPREFINTGCOL", QStringLiteral("QV")},
         {"SISTEMALUMIVEND", false},

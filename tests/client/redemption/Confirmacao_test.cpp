@@ -70,7 +70,9 @@ protected:
         EXPECT_EQ(vendasAtivas(), 0);
         EXPECT_DOUBLE_EQ(saldo(QStringLiteral("CP1"), "VRRESTANTE"), 100.0);
     }
-    QStringList mensagens() const { return fakes.messageTexts(); }
+    // What the operator read, each without its reason line (checked on its own).
+    QStringList mensagens() const { return fakes.messageHeads(); }
+    QString motivo(int i) const { return testsupport::HostFakes::reasonOf(fakes.messages.value(i).texto); }
     QStringList dispositivos() const
     {
         QStringList ops;
@@ -497,7 +499,7 @@ TEST_P(Confirmacao, ImpressoraRecusaCancelarNadaMaisEDesfeito)
     EXPECT_TRUE(de(QStringLiteral("IncluiVendaCan")).isEmpty());
     // The receipt stands on the printer: the operator is not told the sale was cancelled.
     EXPECT_EQ(mensagens(), QStringList{form->msgPadrao->Msg(QStringLiteral("CUPOM_NAO_CANC")).arg(form->stCupNr)});
-    EXPECT_TRUE(fakes.messages.value(0).motivo.contains(QStringLiteral("SetConcluiFechamento")));
+    EXPECT_TRUE(motivo(0).contains(QStringLiteral("SetConcluiFechamento")));
     confereLimpeza();
     EXPECT_EQ(vendasAtivas(), 0);
 }
@@ -518,7 +520,7 @@ TEST_P(Confirmacao, FalhaDepoisDeConcluirAVenda)
     confirma();
     EXPECT_EQ(mensagens().value(0), sat() ? kErroImpCup
                                           : form->msgPadrao->Msg(QStringLiteral("NFCE_SEM_VIA")).arg(form->stNrNfce));
-    EXPECT_EQ(fakes.messages.value(0).motivo,
+    EXPECT_EQ(motivo(0),
               sat() ? QStringLiteral("SAT em processamento. Tente novamente.")
                     : QStringLiteral("impressora não fiscal desligada"));
     ASSERT_FALSE(form->stNrSeqVenda.isEmpty());

@@ -32,7 +32,8 @@ protected:
     }
     // A gift row put straight into the selection (as the gift search would, without its
     // filter on the tax table).
-    void brinde(const char* produto, double aliquota, const char* tipo, double preco, const char* fiscal = "")
+    void brinde(const char* produto, double aliquota, const char* tipo, double preco, const char* fiscal = "",
+                double pontos = 10)
     {
         auto* b = form->cdsBrinde;
         if (!b->active())
@@ -42,7 +43,7 @@ protected:
         b->fieldByName(QStringLiteral("CDCLIENTE")).setAsString(QStringLiteral("001"));
         b->fieldByName(QStringLiteral("CDCAMPANHA")).setAsString(QStringLiteral("CP1"));
         b->fieldByName(QStringLiteral("CDPRODUTO")).setAsString(QString::fromLatin1(produto));
-        b->fieldByName(QStringLiteral("VRPONTOBRINDE")).setAsFloat(10);
+        b->fieldByName(QStringLiteral("VRPONTOBRINDE")).setAsFloat(pontos);
         b->fieldByName(QStringLiteral("CDARVPROD")).setAsString(QStringLiteral("ARV-") + QString::fromLatin1(produto));
         b->fieldByName(QStringLiteral("NMPRODUTO")).setAsString(QStringLiteral("Brinde ") + QString::fromLatin1(produto));
         b->fieldByName(QStringLiteral("SGUNIDADE")).setAsString(QStringLiteral("UN"));
@@ -244,7 +245,7 @@ TEST_F(Passos, BrindeSemAliquotaNaTabelaEItemRecusado)
     EXPECT_TRUE(de(QStringLiteral("FechaCupom")).isEmpty());
     EXPECT_TRUE(de(QStringLiteral("PrxVendaDia")).isEmpty());
     EXPECT_FALSE(form->cdsMovCaixa->active());
-    EXPECT_EQ(fakes.messageTexts(),
+    EXPECT_EQ(fakes.messageHeads(),
               QStringList{QStringLiteral("Ocorreu um erro na impressão do cupom. Venda cancelada.")});
 }
 
@@ -383,6 +384,32 @@ TEST_F(Passos, MilEUmBrindesSomamUmCentavoEAConfirmacaoRecusa)
     EXPECT_EQ(indicadores, 0);
     EXPECT_EQ(brindes(), 1001);
 }
+
+// The limit itself: 999 gifts go on to the receipt, 1,000 are refused before anything is
+// touched (the refusal names the limit).
+class LimiteDeBrindes : public Passos, public ::testing::WithParamInterface<int> {};
+
+TEST_P(LimiteDeBrindes, NoveNoveNoveSeguemMilSaoRecusados)
+{
+    const int quantos = GetParam();
+    const bool recusa = quantos > 999;
+    abreFiscal();
+    for (int i = 0; i < quantos; ++i)
+        brinde("P1", 18, "T", 10.00, "", 0);  // free gifts: the balance never refuses
+    // An opening the printer refuses ends an accepted confirmation at its first device call.
+    fiscaldev::library().failNext(QStringLiteral("AbreCupom"));
+    fakes.messages.clear();
+    esqueceChamadas();
+    confirma();
+    const QString limite = form->msgPadrao->Msg(QStringLiteral("LIMITE_BRINDES")).arg(999);
+    EXPECT_EQ(fakes.messageTexts().contains(limite), recusa) << fakes.messageTexts().join(u'\n').toStdString();
+    EXPECT_EQ(de(QStringLiteral("AbreCupom")).size(), recusa ? 0 : 1);
+    EXPECT_EQ(indicadores, recusa ? 0 : 1);
+    EXPECT_EQ(brindes(), recusa ? quantos : 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Quantidades, LimiteDeBrindes, ::testing::Values(999, 1000),
+                         [](const ::testing::TestParamInfo<int>& info) { return std::to_string(info.param); });
 
 // ---- print parameters -----------------------------------------------------------------------
 

@@ -3,9 +3,12 @@
 #include "host/fiscaldev/SimPrinter.h"
 #include "host/hostkit/HostHooks.h"
 #include "host/possvc/SaleServices.h"
+#include "hostapi/PublishedContract.h"
 #include "hostapi/fiscaldev.h"
 
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -186,6 +189,23 @@ QStringList RedemptionFixture::operacoes() const
     return ops;
 }
 
+QStringList RedemptionFixture::foraDoContrato(const QStringList& alemDoContrato) const
+{
+    QStringList fora;
+    for (const Chamada& c : chamadas) {
+        if (alemDoContrato.contains(c.op))
+            continue;
+        hostapi::CallRecord r;
+        r.lib = c.lib;
+        r.op = c.op;
+        r.args = c.args;
+        const QString v = hostapi::contract::contractViolation(r, form->stIdEsquema, false);
+        if (!v.isEmpty())
+            fora << v;
+    }
+    return fora;
+}
+
 QList<QStringList> RedemptionFixture::linhas(const QString& sql) const
 {
     try {
@@ -232,6 +252,12 @@ QString RedemptionFixture::diario() const
 {
     QFile f(fiscaldev::sim::journalPath());
     return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+}
+
+int RedemptionFixture::cfesNaMemoriaDoSat() const
+{
+    QFile f(term.dir() + QStringLiteral("/sat/sat-memoria.json"));
+    return f.open(QIODevice::ReadOnly) ? int(QJsonDocument::fromJson(f.readAll()).array().size()) : 0;
 }
 
 platform::DataPacket pacote(const QVariant& valor)

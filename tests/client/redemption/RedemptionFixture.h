@@ -68,6 +68,10 @@ protected:
     QList<Chamada> chamadas;
     QList<Chamada> de(const QString& op) const;
     QStringList operacoes() const;  // "lib.op" of every recorded call, in order
+    // What a host of the published contract alone would refuse among the recorded calls
+    // (an operation it does not publish, a message of another shape), each named; the
+    // operations in `alemDoContrato` (offered by this host beyond it) aside.
+    QStringList foraDoContrato(const QStringList& alemDoContrato = {}) const;
     void esqueceChamadas()
     {
         chamadas.clear();
@@ -89,6 +93,8 @@ protected:
 
     // The journal of the simulated printer.
     QString diario() const;
+    // The CF-es the terminal's simulated SAT device remembers having issued.
+    int cfesNaMemoriaDoSat() const;
 
     // Product codes the next gift searches choose (a code no row has: giving up).
     std::deque<QString> escolhas;

@@ -169,19 +169,25 @@ TEST_F(PdvhostTest, AFailedOpeningIsReportedOnceNeverShownAndExitsOneWithTheReas
         {"database missing", [] {}, {QStringLiteral("--db"), QStringLiteral("Provider=SQLite;Data Source=/nao/ha.db")},
          "/nao/ha.db"},
     };
+    // On a host of the contract alone as well: the entry's message keeps its shape (exit
+    // 1, not 3).
+    const QList<QStringList> hosts{{}, {QStringLiteral("--contract-only")}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        term.writeAll();
-        c.damage();
-        EXPECT_EQ(roda(QStringLiteral("key F2\n"), c.extra), 1);
-        EXPECT_TRUE(eventos().isEmpty());
-        const auto mensagens = chamadas(QStringLiteral("Mensagem"));
-        ASSERT_EQ(mensagens.size(), 1);
-        const QString reason = mensagens[0].value(QStringLiteral("args")).toArray().at(0).toString();
-        EXPECT_TRUE(reason.contains(QString::fromUtf8(c.reason))) << reason.toStdString();
-        EXPECT_TRUE(stderrText.contains(QStringLiteral("the screen did not open: ") + reason))
-            << stderrText.toStdString();
-        QDir(params).removeRecursively();
+        for (const QStringList& host : hosts) {
+            SCOPED_TRACE(c.what);
+            SCOPED_TRACE(host.join(u' ').toStdString());
+            term.writeAll();
+            c.damage();
+            EXPECT_EQ(roda(QStringLiteral("key F2\n"), c.extra + host), 1) << stderrText.toStdString();
+            EXPECT_TRUE(eventos().isEmpty());
+            const auto mensagens = chamadas(QStringLiteral("Mensagem"));
+            ASSERT_EQ(mensagens.size(), 1);
+            const QString reason = mensagens[0].value(QStringLiteral("args")).toArray().at(0).toString();
+            EXPECT_TRUE(reason.contains(QString::fromUtf8(c.reason))) << reason.toStdString();
+            EXPECT_TRUE(stderrText.contains(QStringLiteral("the screen did not open: ") + reason))
+                << stderrText.toStdString();
+            QDir(params).removeRecursively();
+        }
     }
 }
 

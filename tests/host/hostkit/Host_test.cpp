@@ -1,9 +1,9 @@
-// Host directory and files, the connection string, session set-up, barcode, picture button.
+// The connection string, session set-up, barcode, picture button.
 
 #include "hostapi/hostkit.h"
 #include "host/hostkit/HostkitInternal.h"
+#include "platform/system/ProgramDirectory.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -14,54 +14,21 @@ using namespace hostkit;
 
 namespace {
 
-void touch(const QString& path)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-}
-
 struct HostDirGuard {
     ~HostDirGuard()
     {
-        setHostDirectory({});
+        platform::setProgramDirectory({});
         setStringConexQvn({});
     }
 };
 
 }  // namespace
 
-TEST(HostFiles, FindsFilesWhateverTheirLetterCase)
-{
-    QTemporaryDir dir;
-    touch(dir.filePath(QStringLiteral("DADOS/cadastros/AliqImpFis.CDS")));
-    touch(dir.filePath(QStringLiteral("PARAMETROSQVN.CDS")));
-    EXPECT_EQ(findFileIgnoringCase(dir.path(), QStringLiteral("Dados\\Cadastros\\AliqImpFis.cds")),
-              dir.filePath(QStringLiteral("DADOS/cadastros/AliqImpFis.CDS")));
-    EXPECT_EQ(findFileIgnoringCase(dir.path(), QStringLiteral("parametrosqvn.cds")),
-              dir.filePath(QStringLiteral("PARAMETROSQVN.CDS")));
-    EXPECT_EQ(findFileIgnoringCase(dir.path(), QStringLiteral("PARAMETROSQVN.CDS")),
-              dir.filePath(QStringLiteral("PARAMETROSQVN.CDS")));
-    EXPECT_EQ(findFileIgnoringCase(dir.path(), QStringLiteral("Dados/Cadastros/ControleAcess.cds")), QString());
-    EXPECT_EQ(findFileIgnoringCase(dir.filePath(QStringLiteral("nada")), QStringLiteral("x")), QString());
-}
-
-TEST(HostFiles, HostDirectoryDefaultsToTheExecutableAndCanBeSet)
-{
-    HostDirGuard guard;
-    EXPECT_EQ(hostDirectory(), QCoreApplication::applicationDirPath());
-    QTemporaryDir dir;
-    setHostDirectory(dir.path() + QStringLiteral("/"));
-    EXPECT_EQ(hostDirectory(), dir.path());
-    setHostDirectory({});
-    EXPECT_EQ(hostDirectory(), QCoreApplication::applicationDirPath());
-}
-
 TEST(ConnectionStringForTheHost, SetThenStoredThenTheDemoShop)
 {
     HostDirGuard guard;
     QTemporaryDir dir;
-    setHostDirectory(dir.path());
+    platform::setProgramDirectory(dir.path());
     EXPECT_EQ(GetStringConexQvn(), QStringLiteral("Provider=SQLite;Data Source=%1/Dados/loja.db").arg(dir.path()));
 
     const QString stored = QStringLiteral("Provider=PostgreSQL;Host=10.0.0.5;Database=loja;User ID=pdv;Password=s3gr3d0");
@@ -150,7 +117,7 @@ TEST(Barcode, CriaCodBarraWritesTheImageAndIsTranscribed)
 {
     HostDirGuard guard;
     QTemporaryDir dir;
-    setHostDirectory(dir.path());
+    platform::setProgramDirectory(dir.path());
     QList<CallRecord> calls;
     setCallObserver([&](const CallRecord& r) { calls.append(r); });
     const QString key = QStringLiteral("35261212345678000190650010000000011000000019");

@@ -4,6 +4,7 @@
 #include "hostapi/hostkit.h"
 
 #include "platform/dataset/DataPacket.h"
+#include "platform/db/ServiceResult.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -57,7 +58,7 @@ TEST_F(MensagemMetodoTest, PayloadsPassThroughUnchanged)
                                 QVariant(), QVariant(true), QVariant(7),
                                 QVariant(QByteArray("<?xml version=\"1.0\"?><DATAPACKET/>"))};
     for (const QVariant& v : payloads) {
-        EXPECT_FALSE(isErrorResult(v)) << qPrintable(v.toString());
+        EXPECT_FALSE(platform::db::isErrorResult(v)) << qPrintable(v.toString());
         const QVariant back = MensagemMetodo(v, true, 0, QStringLiteral("GetBrinde"), QStringLiteral("Cli_Vak04100"),
                                              QStringLiteral("C1-0001"), QStringLiteral("002"));
         EXPECT_EQ(back, v);
@@ -98,7 +99,7 @@ TEST_F(MensagemMetodoTest, ADatabaseErrorMessageIsAlwaysRecognisedAsAnError)
 {
     for (const QString& driverText : {QString(), QStringLiteral("42"), QStringLiteral("   ")}) {
         const QString text = ADOExceptionMessage(platform::DatabaseError(driverText), nullptr, {});
-        EXPECT_TRUE(isErrorResult(text)) << qPrintable(text);
+        EXPECT_TRUE(platform::db::isErrorResult(text)) << qPrintable(text);
     }
     platform::db::Connection conn(QStringLiteral("Provider=SQLite;Data Source=:memory:"));
     conn.open();
@@ -176,32 +177,35 @@ TEST_F(RodapeTest, FooterFollowsTheFlags)
     EXPECT_EQ(calls[2].result, QVariant(QStringLiteral("Vak04100")));
 }
 
-// An error's reason travels in the title argument: the box shows it under the text, keeps
-// the kind's title, and the log has it whether a person or a script acknowledges.
-TEST_F(MensagemTest, AnErrorsReasonIsShownUnderTheTextAndLogged)
+// An error is logged whether a person or a script acknowledges it, its lines on one log
+// line; a reason the caller wrote into the text stays in the text the box shows.
+TEST_F(MensagemTest, AnErrorIsLoggedAndShownAsWritten)
 {
-    const QString texto = QStringLiteral("Ocorreu um erro na impressão do cupom. Venda cancelada.");
-    const QString motivo = QStringLiteral("Saldo insuficiente na campanha CP1");
+    const QString texto = QStringLiteral("Ocorreu um erro na impressão do cupom. Venda cancelada.\n"
+                                         "Motivo: Saldo insuficiente na campanha CP1");
 
     testing::internal::CaptureStderr();
-    EXPECT_TRUE(Mensagem(texto, motivo, QStringLiteral("N"), QStringLiteral("N"), tmErro, {}, QStringLiteral("002"), 0, nullptr));
+    EXPECT_TRUE(Mensagem(texto, {}, QStringLiteral("N"), QStringLiteral("N"), tmErro, {}, QStringLiteral("002"), 0, nullptr));
     const std::string scriptedLog = testing::internal::GetCapturedStderr();
-    EXPECT_NE(scriptedLog.find("(motivo: Saldo insuficiente na campanha CP1)"), std::string::npos) << scriptedLog;
+    EXPECT_NE(scriptedLog.find("Venda cancelada. | Motivo: Saldo insuficiente na campanha CP1"), std::string::npos)
+        << scriptedLog;
 
     setScriptedMessages(false);
-    QString title, informative;
+    QString title, text, informative;
     QTimer::singleShot(0, [&] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         ASSERT_NE(box, nullptr);
         title = box->windowTitle();
+        text = box->text();
         informative = box->informativeText();
         box->accept();
     });
     testing::internal::CaptureStderr();
-    EXPECT_TRUE(Mensagem(texto, motivo, QStringLiteral("N"), QStringLiteral("N"), tmErro, {}, QStringLiteral("002"), 0, nullptr));
-    EXPECT_NE(testing::internal::GetCapturedStderr().find("motivo:"), std::string::npos);
+    EXPECT_TRUE(Mensagem(texto, {}, QStringLiteral("N"), QStringLiteral("N"), tmErro, {}, QStringLiteral("002"), 0, nullptr));
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("Motivo:"), std::string::npos);
     EXPECT_EQ(title, QStringLiteral("Erro [002]"));
-    EXPECT_EQ(informative, QStringLiteral("Motivo: ") + motivo);
+    EXPECT_EQ(text, texto);
+    EXPECT_EQ(informative, QString());
 
     // A notice keeps its title argument as the title, and logs only when asked to.
     setScriptedMessages(true);

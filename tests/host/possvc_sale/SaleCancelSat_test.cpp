@@ -12,6 +12,7 @@
 #include "hostapi/possvc.h"
 
 #include "platform/Error.h"
+#include "platform/db/ServiceResult.h"
 
 #include <gtest/gtest.h>
 
@@ -90,7 +91,7 @@ TEST_P(SaleServicesDb, SatCancellationByNumber)
     QString answer;
     possvc::AlteraVendaCan(alterBlock(seq), kAlteraCanHighest, vo, answer);
     EXPECT_EQ(answer, QString());
-    EXPECT_FALSE(hostkit::isErrorResult(answer));
+    EXPECT_FALSE(platform::db::isErrorResult(answer));
     EXPECT_EQ(situation(seq), QStringLiteral("C"));
     EXPECT_EQ(points(), 100);
     EXPECT_EQ(db->count(QStringLiteral("VENDACANCELADA"), QStringLiteral("NRSEQVENDA = :P1"), {seq}), 1);
@@ -101,13 +102,13 @@ TEST_P(SaleServicesDb, SatCancellationByNumber)
     EXPECT_EQ(db->count(QStringLiteral("VENDACANCELADA")), 1);
 
     possvc::AlteraVendaCan(alterBlock(QStringLiteral("999")), kAlteraCanHighest, vo, answer);
-    EXPECT_TRUE(hostkit::isErrorResult(answer)) << qPrintable(answer);
+    EXPECT_TRUE(platform::db::isErrorResult(answer)) << qPrintable(answer);
     possvc::AlteraVendaCan(alterBlock(QString()), kAlteraCanHighest, vo, answer);
-    EXPECT_TRUE(hostkit::isErrorResult(answer)) << qPrintable(answer);
+    EXPECT_TRUE(platform::db::isErrorResult(answer)) << qPrintable(answer);
 
     possvc::library().failNext(QStringLiteral("AlteraVendaCan"));
     possvc::AlteraVendaCan(alterBlock(seq), kAlteraCanHighest, vo, answer);
-    EXPECT_TRUE(hostkit::isErrorResult(answer));
+    EXPECT_TRUE(platform::db::isErrorResult(answer));
 }
 
 TEST_P(SaleServicesDb, SatDeviceIssuesTheCfeOfTheStoredSale)
@@ -132,7 +133,7 @@ TEST_P(SaleServicesDb, SatDeviceIssuesTheCfeOfTheStoredSale)
     EXPECT_TRUE(qr.startsWith(key + QLatin1Char('|')));
 
     const QVariant stored = possvc::AtualizaVendaSat(QStringLiteral("0001"), QStringLiteral("003"), seq, number, qr, answer);
-    EXPECT_FALSE(hostkit::isErrorResult(stored)) << qPrintable(stored.toString());
+    EXPECT_FALSE(platform::db::isErrorResult(stored)) << qPrintable(stored.toString());
     EXPECT_EQ(db->scalar(QStringLiteral("SELECT NRCFE FROM VENDA WHERE NRSEQVENDA = :P1"), {seq}).toString(), number);
     EXPECT_EQ(db->scalar(QStringLiteral("SELECT DSCHAVEACESSO FROM VENDA WHERE NRSEQVENDA = :P1"), {seq}).toString(), key);
 
@@ -143,9 +144,9 @@ TEST_P(SaleServicesDb, SatDeviceIssuesTheCfeOfTheStoredSale)
                                   QString(), QStringLiteral("0"), QStringLiteral("0"), answer));
     EXPECT_EQ(bareKey(answerValue(answer, QStringLiteral("chaveConsulta"))).mid(31, 6), QStringLiteral("000002"));
 
-    EXPECT_TRUE(hostkit::isErrorResult(
+    EXPECT_TRUE(platform::db::isErrorResult(
         possvc::AtualizaVendaSat(QStringLiteral("0001"), QStringLiteral("003"), QStringLiteral("999"), number, qr, answer)));
-    EXPECT_TRUE(hostkit::isErrorResult(
+    EXPECT_TRUE(platform::db::isErrorResult(
         possvc::AtualizaVendaSat(QStringLiteral("0001"), QStringLiteral("003"), seq, QStringLiteral("Erro"), qr, answer)));
 }
 
@@ -176,7 +177,7 @@ TEST_P(SaleServicesDb, SatDeviceRefusals)
     QVariant vo = QVariantList(10);
     QString text;
     possvc::AlteraVendaCan(alterBlock(seq), kAlteraCanHighest, vo, text);  // its CF-e was issued: the sale stands
-    EXPECT_TRUE(hostkit::isErrorResult(text));
+    EXPECT_TRUE(platform::db::isErrorResult(text));
     EXPECT_EQ(situation(seq), QStringLiteral("O"));
     Redemption unsent({kGift});
     const QString seq2 = conclude(unsent, QStringLiteral("S"));
@@ -185,7 +186,7 @@ TEST_P(SaleServicesDb, SatDeviceRefusals)
     EXPECT_FALSE(send(seq2, QStringLiteral("12345678")));  // a cancelled sale is not issued
 
     possvc::sim::failNext(QStringLiteral("AtualizaVendaSat"));
-    EXPECT_TRUE(hostkit::isErrorResult(
+    EXPECT_TRUE(platform::db::isErrorResult(
         possvc::AtualizaVendaSat(QStringLiteral("0001"), QStringLiteral("003"), seq, QStringLiteral("000001"), QString(), answer)));
 }
 

@@ -5,6 +5,7 @@
 
 #include "SaleTestDb.h"
 
+#include "host/possvc/Extensions.h"
 #include "host/possvc/SaleServices.h"
 #include "host/possvc/SatCfe.h"
 #include "host/possvc/ScreenOps.h"
@@ -13,11 +14,14 @@
 
 #include "platform/Error.h"
 #include "platform/db/Connection.h"
+#include "platform/db/ServiceResult.h"
+#include "platform/system/RuntimeEntry.h"
 
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <thread>
+#include <utility>
 
 using namespace saletest;
 
@@ -55,6 +59,19 @@ public:
         EXPECT_TRUE(possvc::SATOnline(QStringLiteral("0001"), QStringLiteral("003"), seq, QStringLiteral("S"), QString(),
                                       QString(), QStringLiteral("0"), QStringLiteral("0"), answer));
         return answer;
+    }
+    // The close-out commits, then its answer is lost (a connection lost at that moment):
+    // the sale's number, as the database holds it.
+    QString concludeLosingTheAnswer(Redemption& r, const QString& docType)
+    {
+        bool armed = true;
+        possvc::sim::config().afterCloseOutCommit = [&armed] {
+            if (std::exchange(armed, false))
+                throw platform::DatabaseError(QStringLiteral("answer lost"));
+        };
+        EXPECT_THROW(conclude(r, docType), platform::DatabaseError);
+        possvc::sim::config().afterCloseOutCommit = {};
+        return db->scalar(QStringLiteral("SELECT MAX(NRSEQVENDA) FROM VENDA"), {}).toString().trimmed();
     }
     int pending() { return db->count(QStringLiteral("VENDAPENDENTE")); }
     void withoutProtocol(const QString& seq)
@@ -143,6 +160,35 @@ TEST_P(Recovery, CloseOutRefusesASaleAFiscalRecordCannotTake)
 
 // A redemption whose document is still to come is pending until the document is
 // registered; what a crash left pending is resolved by what the SAT device issued.
+// The settling of pending sales as the module reaches it: through the C entry it looks up
+// by name, which the host fills while it offers the operation.
+QString resolveThroughTheEntry(QVariant& vo)
+{
+    void* entry = platform::findRuntimeEntry(hostapi::ext::kResolveVendasPendentes);
+    const auto resolve = entry ? *static_cast<hostapi::ext::ResolveVendasPendentes*>(entry) : nullptr;
+    if (!resolve) {
+        ADD_FAILURE() << "the host does not offer " << hostapi::ext::kResolveVendasPendentes;
+        return QStringLiteral("not offered");
+    }
+    QString answer;
+    resolve(vo, answer);
+    return answer;
+}
+
+TEST_P(Recovery, TheSettlingIsOfferedByNameAndWithdrawnForAHostOfTheContract)
+{
+    void* entry = platform::findRuntimeEntry(hostapi::ext::kResolveVendasPendentes);
+    ASSERT_NE(entry, nullptr);
+    EXPECT_NE(*static_cast<hostapi::ext::ResolveVendasPendentes*>(entry), nullptr);
+    possvc::offerExtensions(false);
+    EXPECT_EQ(*static_cast<hostapi::ext::ResolveVendasPendentes*>(entry), nullptr);
+    possvc::offerExtensions(true);
+    // What the operation raises reaches the caller as the answer's text, never as an error.
+    possvc::library().failNext(QStringLiteral("ResolveVendasPendentes"), 1, hostapi::Fault::Raise);
+    QVariant vo = QVariantList(10);
+    EXPECT_FALSE(resolveThroughTheEntry(vo).isEmpty());
+}
+
 TEST_P(Recovery, PendingRedemptionsResolveByTheDocument)
 {
     struct Case {
@@ -165,26 +211,29 @@ TEST_P(Recovery, PendingRedemptionsResolveByTheDocument)
     };
     for (const Case& c : cases) {
         Redemption r({kGift});
-        const QString seq = conclude(r, QString::fromLatin1(c.docType));
+        const QString seq = concludeLosingTheAnswer(r, QString::fromLatin1(c.docType));
         EXPECT_EQ(pending(), 1) << c.what;
         c.before(*this, seq);
         // Another terminal's pending redemption is not ours to resolve.
         possvc::sim::config().terminal = QStringLiteral("T2");
         EXPECT_TRUE(possvc::sim::prepareScreen().isEmpty()) << c.what;
         possvc::sim::config().terminal = QStringLiteral("T1");
-        // Resolved at once, as after a lost close-out answer: the answer names what stands
-        // or what was cancelled (by its NFC-e number too, which the screen knows).
+        // Resolved at once, as after a lost close-out answer: the answer names the sale and
+        // what stands or what was cancelled (by its NFC-e number too, which the screen knows).
         QVariant vo = QVariantList(10);
-        EXPECT_EQ(possvc::ResolveVendasPendentes(vo), QString()) << c.what;
+        EXPECT_EQ(resolveThroughTheEntry(vo), QString()) << c.what;
         const QVariantList answer = vo.toList();
         const bool nfce = QLatin1String(c.docType) == QLatin1String("N");
+        EXPECT_EQ(answer.value(Cancelada::Venda).toString(), seq) << c.what;
         if (QLatin1String(c.situation) == QLatin1String("O")) {
             EXPECT_FALSE(answer.value(Cancelada::DocumentoMantido).toString().isEmpty()) << c.what;
+            EXPECT_TRUE(answer.value(Cancelada::Registro).toString().isEmpty()) << c.what;
             if (nfce) {
                 EXPECT_EQ(answer.value(Cancelada::DocumentoMantido).toString(), QStringLiteral("7")) << c.what;
             }
         } else {
-            EXPECT_EQ(answer.value(Cancelada::Venda).toString(), seq) << c.what;
+            EXPECT_TRUE(answer.value(Cancelada::DocumentoMantido).toString().isEmpty()) << c.what;
+            EXPECT_FALSE(answer.value(Cancelada::Registro).toString().isEmpty()) << c.what;
             EXPECT_EQ(answer.value(Cancelada::NfceCancelada).toString(), nfce ? QStringLiteral("7") : QString()) << c.what;
         }
         EXPECT_TRUE(possvc::sim::prepareScreen().isEmpty()) << c.what << ": resolved twice";
@@ -202,6 +251,34 @@ TEST_P(Recovery, PendingRedemptionsResolveByTheDocument)
     }
 }
 
+// The settling after a lost answer is of that close-out's sale alone: a sale the terminal
+// left pending earlier (its CF-e issued, its registration refused) is neither named nor
+// settled, and waits for the next start; a close-out whose answer arrived leaves nothing
+// to settle.
+TEST_P(Recovery, TheSettlingNamesTheSaleOfTheLostAnswerAlone)
+{
+    Redemption earlier({kGift});
+    const QString earlierSeq = conclude(earlier, QStringLiteral("S"));
+    satOnline(earlierSeq);
+    QVariant none = QVariantList(10);
+    EXPECT_EQ(resolveThroughTheEntry(none), QString());
+    EXPECT_EQ(none, QVariant(QVariantList(10))) << "no answer was lost: nothing is named";
+
+    Redemption lost({kGift});
+    const QString lostSeq = concludeLosingTheAnswer(lost, QStringLiteral("S"));
+    ASSERT_NE(lostSeq, earlierSeq);
+    EXPECT_EQ(pending(), 2);
+    QVariant vo = QVariantList(10);
+    EXPECT_EQ(resolveThroughTheEntry(vo), QString());
+    EXPECT_EQ(vo.toList().value(Cancelada::Venda).toString(), lostSeq);
+    EXPECT_TRUE(vo.toList().value(Cancelada::DocumentoMantido).toString().isEmpty()) << "the earlier sale's CF-e";
+    EXPECT_EQ(situation(lostSeq), QStringLiteral("C"));
+    EXPECT_EQ(situation(earlierSeq), QStringLiteral("O"));
+    EXPECT_EQ(pending(), 1) << "the earlier sale waits for the next start";
+    EXPECT_EQ(possvc::sim::prepareScreen().size(), 1);
+    EXPECT_EQ(pending(), 0);
+}
+
 // The registration of the CF-e clears the mark; a cancellation asked for after the CF-e
 // was issued leaves the sale standing and records its CF-e instead.
 TEST_P(Recovery, AnIssuedCfeKeepsItsSale)
@@ -210,7 +287,7 @@ TEST_P(Recovery, AnIssuedCfeKeepsItsSale)
     const QString seq = conclude(r, QStringLiteral("S"));
     const QStringList answer = satOnline(seq);
     const QString answerText = alter(seq);
-    EXPECT_TRUE(hostkit::isErrorResult(answerText));
+    EXPECT_TRUE(platform::db::isErrorResult(answerText));
     EXPECT_TRUE(answerText.contains(QStringLiteral("não foi cancelada"))) << qPrintable(answerText);
     EXPECT_EQ(situation(seq), QStringLiteral("O"));
     EXPECT_EQ(points(), 60);
@@ -223,7 +300,7 @@ TEST_P(Recovery, AnIssuedCfeKeepsItsSale)
     const QStringList answer2 = satOnline(seq2);
     const QString number = possvc::sat::cfeNumber(possvc::sat::answerValue(answer2, QStringLiteral("arqxmlnfce")),
                                                    possvc::sat::answerValue(answer2, QStringLiteral("chaveConsulta")));
-    EXPECT_FALSE(hostkit::isErrorResult(possvc::AtualizaVendaSat(QStringLiteral("0001"), QStringLiteral("003"), seq2,
+    EXPECT_FALSE(platform::db::isErrorResult(possvc::AtualizaVendaSat(QStringLiteral("0001"), QStringLiteral("003"), seq2,
                                                                  number, possvc::sat::qrText(answer2), answer2)));
     EXPECT_EQ(pending(), 0);
 }

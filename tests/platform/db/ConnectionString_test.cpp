@@ -1,5 +1,6 @@
 #include "platform/Error.h"
 #include "platform/db/ConnectionString.h"
+#include "platform/db/OdbcDrivers.h"
 
 #include <gtest/gtest.h>
 
@@ -72,6 +73,34 @@ TEST(ConnectionString, OracleProviders)
         EXPECT_TRUE(s.databaseName.contains(QStringLiteral("DBQ=QVNPROD"))) << qPrintable(s.databaseName);
         EXPECT_EQ(s.user, QStringLiteral("qvn"));
     }
+}
+
+// Without "ODBC Driver" in the string, the driver is the installed one that serves the
+// engine; none installed: the usual name, which the driver manager reports as missing.
+TEST(ConnectionString, TheOdbcDriverComesFromTheStringOrTheInstalledDrivers)
+{
+    const struct {
+        Backend backend;
+        QStringList installed;
+        const char* chosen;
+    } cases[] = {
+        {Backend::MsSql, {}, "ODBC Driver 18 for SQL Server"},
+        {Backend::MsSql, {QStringLiteral("PostgreSQL Unicode"), QStringLiteral("ODBC Driver 17 for SQL Server"),
+                          QStringLiteral("ODBC Driver 18 for SQL Server"), QStringLiteral("FreeTDS")},
+         "ODBC Driver 18 for SQL Server"},
+        {Backend::MsSql, {QStringLiteral("SQLite3"), QStringLiteral("FreeTDS")}, "FreeTDS"},
+        {Backend::MsSql, {QStringLiteral("SQL Server Native Client 11.0"), QStringLiteral("FreeTDS")},
+         "SQL Server Native Client 11.0"},
+        {Backend::Oracle, {QStringLiteral("FreeTDS")}, "Oracle"},
+        {Backend::Oracle, {QStringLiteral("SQLite3"), QStringLiteral("Oracle 21 ODBC driver")}, "Oracle 21 ODBC driver"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(chooseOdbcDriver(c.backend, c.installed), QString::fromLatin1(c.chosen)) << c.installed.join(u',').toStdString();
+    // The machine's own list, as the driver manager gives it, is what a string without a
+    // driver gets.
+    const QString machines = chooseOdbcDriver(Backend::MsSql, installedOdbcDrivers());
+    EXPECT_TRUE(parseConnectionString(QStringLiteral("Provider=SQLOLEDB;Data Source=srv"))
+                    .databaseName.startsWith(QStringLiteral("Driver={%1};").arg(machines)));
 }
 
 TEST(ConnectionString, MsdasqlPassesTheOdbcPartOnAndAsksTheServer)
