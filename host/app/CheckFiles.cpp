@@ -5,6 +5,7 @@
 #include "hostapi/hostkit.h"
 #include "platform/Error.h"
 #include "platform/dataset/DataPacket.h"
+#include "platform/dataset/RegularFile.h"
 
 namespace pdvhost::check {
 
@@ -43,8 +44,11 @@ std::unique_ptr<ClientDataSet> load(const terminal::FileDef& def, const QString&
             ds->open();
         return ds;
     } catch (const platform::Error& e) {
+        // A FIFO, a device or a link loop in the file's place holds nothing to show.
+        const bool regular = platform::nonRegularKind(path).isEmpty();
         f.error(label(def), {}, QStringLiteral("cannot be read: %1").arg(e.text()),
-                QStringLiteral("write the file again from the host (cdstool dump shows what it holds)"));
+                regular ? QStringLiteral("write the file again from the host (cdstool dump shows what it holds)")
+                        : QStringLiteral("put the file as the host writes it (a regular file) in its place"));
         return nullptr;
     }
 }
