@@ -480,6 +480,37 @@ TEST_P(CheckBackendTest, HealthyThenCodesWiderThanTheColumns)
     EXPECT_EQ(r.status, 1);
 }
 
+// A shop on a server database in WIN1252, the shop's code page: a healthy terminal has no
+// finding (the catalogue is offered); a text of the terminal that the encoding cannot hold
+// is named as an encoding problem of the database, not as a missing permission.
+TEST_P(CheckBackendTest, AWindows1252DatabaseIsHealthyAndWhatItCannotHoldIsNamed)
+{
+    const auto scratch = testsupport::ScratchDatabase::create(GetParam(), QStringLiteral("check"), QStringLiteral("WIN1252"));
+    if (!scratch)
+        GTEST_SKIP() << testsupport::dbKindName(GetParam()) << " is not configured here (scripts/services.sh)";
+    const QString shop = scratch->nativeConnectionString(), cs = scratch->connectionString();
+    ASSERT_EQ(run(QStringLiteral("shopgen"), {QStringLiteral("--db"), shop, QStringLiteral("--size"), QStringLiteral("demo")}).status, 0);
+    const Outcome made = run(QStringLiteral("shopgen"), {QStringLiteral("terminal"), dir(), QStringLiteral("--profile"),
+                                                         QStringLiteral("nfce"), QStringLiteral("--db"), cs});
+    EXPECT_EQ(made.status, 0) << made.out.toStdString();
+    Outcome r = check();
+    EXPECT_EQ(findingsOf(r.report).join(QLatin1Char('|')).toStdString(), "") << r.out.toStdString();
+    EXPECT_EQ(r.report.value(QStringLiteral("findings")).toArray().size(), 3) << "one note per active campaign";
+    EXPECT_EQ(r.status, 0);
+
+    edit(dir() + kParams, set("NMLOJA", QStringLiteral("Loja \u03A9mega")), platform::PacketFormat::XmlUtf8);
+    r = check();
+    EXPECT_EQ(findingsOf(r.report).join(QLatin1Char('|')).toStdString(), "error database encoding") << r.out.toStdString();
+    for (const QJsonValue& v : r.report.value(QStringLiteral("findings")).toArray()) {
+        const QJsonObject finding = v.toObject();
+        if (finding.value(QStringLiteral("key")).toString() != QLatin1String("encoding"))
+            continue;
+        EXPECT_TRUE(finding.value(QStringLiteral("message")).toString().contains(QStringLiteral("WIN1252"))) << r.out.toStdString();
+        EXPECT_FALSE(finding.value(QStringLiteral("fix")).toString().contains(QStringLiteral("grant"))) << r.out.toStdString();
+    }
+    EXPECT_EQ(r.status, 1);
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, CheckBackendTest,
                          ::testing::Values(testsupport::DbKind::PostgreSQL, testsupport::DbKind::OdbcPostgreSQL),
                          [](const auto& info) { return testsupport::dbKindName(info.param); });
