@@ -87,8 +87,11 @@ public:
     RawPg()
     {
         const platform::db::ConnectionTarget t = platform::db::parseConnectionString(benchPg());
+        // Each value quoted by libpq's rules: a blank or a quote in one adds no keyword.
+        using platform::db::libpqQuoted;
         const QByteArray info = QStringLiteral("host=%1 port=%2 dbname=%3 user=%4 password=%5")
-                                    .arg(t.host).arg(t.port > 0 ? t.port : 5432).arg(t.databaseName, t.user, t.password)
+                                    .arg(libpqQuoted(t.host), libpqQuoted(QString::number(t.port > 0 ? t.port : 5432)),
+                                         libpqQuoted(t.databaseName), libpqQuoted(t.user), libpqQuoted(t.password))
                                     .toUtf8();
         conn_ = PQconnectdb(info.constData());
         if (PQstatus(conn_) != CONNECTION_OK)

@@ -2,7 +2,8 @@
 --
 -- Dates and date-times are TIMESTAMP (without time zone), local time of the shop; a date
 -- alone is stored at 00:00:00. Points and money are DOUBLE PRECISION. The database is
--- expected in UTF8. The product-tree position PRODUTO.CDARVPROD uses the "C" collation so
+-- expected in UTF8 or in WIN1252, the shop's code page (createdb -E WIN1252 -T template0
+-- --locale=C). The product-tree position PRODUTO.CDARVPROD uses the "C" collation so
 -- that its index serves the gift catalogue's prefix ranges byte by byte.
 --
 -- Columns that the loyalty statements name come first in each table; every further

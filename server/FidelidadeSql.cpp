@@ -3,6 +3,8 @@
 
 #include "server/FidelidadeSql.h"
 
+#include "platform/db/Query.h"
+
 namespace Srv_Vak04100::sql {
 
 const QString consumidor = QStringLiteral(R"SQL(SELECT
@@ -72,6 +74,24 @@ FROM
         (A.CDPRODUTO = P.CDPRODUTO)
 ORDER BY
    P.CDARVPROD, P.CDPRODUTO, B.VRPONTOBRINDE)SQL");
+
+QString fimArvProd(platform::db::Connection& conexao)
+{
+    const char32_t utf8 = kFimArvProd;
+    if (conexao.backend() != platform::db::Backend::PostgreSQL)
+        return QString::fromUcs4(&utf8, 1);
+    // The character of the highest byte, as the server's own encoding reads it.
+    platform::db::Query q(&conexao);
+    q.setSql(QStringLiteral(
+        "SELECT CASE WHEN current_setting('server_encoding') IN ('UTF8', 'SQL_ASCII') THEN '' "
+        "ELSE convert_from(decode('ff', 'hex'), current_setting('server_encoding')) END"));
+    q.open();
+    const QString maior = q.value(0).toString();
+    q.close();
+    if (maior.isEmpty())
+        return QString::fromUcs4(&utf8, 1);
+    return maior.repeated(kLarguraArvProd + 1);
+}
 
 const QString cupomInicial = QStringLiteral(R"SQL(SELECT
    NRSEQUENCIAL

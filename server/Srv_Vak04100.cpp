@@ -168,10 +168,11 @@ QVariant GetBrinde(const QString& cdCampanha, const QString& cdFilial)
             q.setParam(QStringLiteral("P_CDCAMPANHA"), codigo(cdCampanha));
             q.setParam(QStringLiteral("P_CDFILIAL"), codigo(cdFilial));
             // The ANSI text has the range bound of the product-tree join as one more
-            // parameter.
+            // parameter, written in characters the database holds.
             if (platform::db::Parameter* fim = q.findParam(QStringLiteral("P_FIMARVPROD"))) {
-                const char32_t maior = sql::kFimArvProd;
-                fim->setValue(QString::fromUcs4(&maior, 1));
+                if (rdm.fimArvProd.isEmpty())
+                    rdm.fimArvProd = sql::fimArvProd(*rdm.adcFidelidade);
+                fim->setValue(rdm.fimArvProd);
             }
         });
     });

@@ -93,7 +93,8 @@ void TrdmFidelidade::criaConexao()
     // The design-time provider; the host's string replaces it at every connect.
     adcFidelidade = new Connection(QStringLiteral("Provider=MSDAORA.1"), this);
     adcFidelidade->setObjectName(QStringLiteral("adcFidelidade"));
-    adcFidelidade->setBeforeConnect([](Connection& c) {
+    adcFidelidade->setBeforeConnect([this](Connection& c) {
+        fimArvProd.clear();
         c.setConnectionString(hostkit::GetStringConexQvn(QString()));
     });
     adcFidelidade->setAfterConnect([](Connection& c) { hostkit::SetADODBSession(&c); });

@@ -46,6 +46,9 @@ public:
     // Keys of the first-of-day markers known to be stored, looked up no more while the
     // module lives.
     QSet<QString> marcadoresGravados;
+    // The catalogue's range end on this connection (FidelidadeSql.h), learnt at its first
+    // catalogue; forgotten at every connect, which may reach another database.
+    QString fimArvProd;
 
 private:
     void criaConexao();

@@ -134,14 +134,18 @@ void checkCatalogue(const Terminal& t, platform::db::Connection& db, const QStri
                 QStringLiteral("install the module (libVak04100.so) beside pdvhost or in its library directory"));
         return;
     }
+    const bool earlierErrors = f.blocking();
     for (const auto& [code, name] : campaigns) {
         try {
             platform::ClientDataSet gifts;
             gifts.setData(service.gifts(code, branch));
             reportCampaign(code, name, gifts, *t.taxRates, f);
         } catch (const platform::Error& e) {
+            // Points at earlier findings only when there are some.
             f.error(kCatalogue, code, QStringLiteral("GetBrinde fails: %1").arg(e.text()),
-                    QStringLiteral("see the database findings above"));
+                    earlierErrors ? QStringLiteral("correct the errors reported above first")
+                                 : QStringLiteral("the check found nothing else wrong: correct the database as the "
+                                                  "error says"));
         }
     }
 }

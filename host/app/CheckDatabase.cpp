@@ -119,8 +119,44 @@ void checkCodeWidths(const Terminal& t, const Widths& widths, Findings& f)
     }
 }
 
-// Writes the terminal's codes and names as counter keys inside a transaction that is
-// rolled back: the counters table takes writes, and the texts come back as written.
+// The database's own name for the encoding of its texts ("UTF8", "WIN1252", ...); empty
+// when it does not say.
+QString textEncoding(platform::db::Connection& db)
+{
+    if (db.backend() == platform::db::Backend::SQLite)
+        return QStringLiteral("UTF-8");
+    if (db.backend() != platform::db::Backend::PostgreSQL)
+        return {};
+    QSqlQuery q(db.database());
+    return q.exec(QStringLiteral("SHOW server_encoding")) && q.next() ? q.value(0).toString() : QString();
+}
+
+// Writes `key` as a counter key and reads it back, in a transaction that is rolled back
+// (the check leaves nothing behind). Empty when it came back as written; else why not.
+QString roundTrip(platform::db::Connection& db, platform::db::Command& insert, platform::db::Query& read,
+                  const QString& key)
+{
+    try {
+        platform::db::Transaction transaction(db, /*writeLock=*/true);
+        insert.setParam(QStringLiteral("P_CDCONTADOR"), key);
+        insert.execute();
+        read.close();
+        read.setParam(QStringLiteral("P_CDCONTADOR"), key);
+        read.open();
+        const QString back = read.isEmpty() ? QString() : read.value(0).toString();
+        read.close();
+        transaction.rollback();
+        return back == key ? QString() : QStringLiteral("it comes back as '%1'").arg(back);
+    } catch (const platform::Error& e) {
+        read.close();
+        return e.text();
+    }
+}
+
+// Writes a plain key, then the terminal's codes and names, as counter keys: the counters
+// table takes writes, and the texts come back as written. A plain key that is refused is
+// the table's problem (permissions, a read-only database); a text refused after it is one
+// the database's encoding cannot hold.
 void checkCountersAndEncoding(const Terminal& t, platform::db::Connection& db, Findings& f)
 {
     using terminal::Param;
@@ -132,26 +168,22 @@ void checkCountersAndEncoding(const Terminal& t, platform::db::Connection& db, F
     insert.setSql(QStringLiteral("INSERT INTO NOVOCODIGO (CDCONTADOR, NRSEQUENCIAL) VALUES (:P_CDCONTADOR, '0')"));
     platform::db::Query read(&db);
     read.setSql(QStringLiteral("SELECT CDCONTADOR FROM NOVOCODIGO WHERE CDCONTADOR = :P_CDCONTADOR"));
-    try {
-        platform::db::Transaction transaction(db, /*writeLock=*/true);
-        for (const QString& text : texts) {
-            const QString key = (QStringLiteral("pdvhost check ") + text).left(100);
-            insert.setParam(QStringLiteral("P_CDCONTADOR"), key);
-            insert.execute();
-            read.close();
-            read.setParam(QStringLiteral("P_CDCONTADOR"), key);
-            read.open();
-            if (read.isEmpty() || read.value(0).toString() != key)
-                f.error(kDb, QStringLiteral("encoding"),
-                        QStringLiteral("the database's text encoding does not hold '%1'").arg(text),
-                        QStringLiteral("create the database with an encoding that holds Windows-1252 text (UTF-8)"));
-        }
-        read.close();
-        transaction.rollback();  // the check leaves nothing behind
-    } catch (const platform::Error& e) {
-        f.error(kDb, QStringLiteral("NOVOCODIGO"), QStringLiteral("the counters table takes no write: %1").arg(e.text()),
+    if (const QString why = roundTrip(db, insert, read, QStringLiteral("pdvhost check")); !why.isEmpty()) {
+        f.error(kDb, QStringLiteral("NOVOCODIGO"), QStringLiteral("the counters table takes no write: %1").arg(why),
                 QStringLiteral("grant the terminal's database user INSERT and UPDATE on NOVOCODIGO, and make the "
                                "database writable"));
+        return;
+    }
+    const QString encoding = textEncoding(db);
+    for (const QString& text : texts) {
+        const QString why = roundTrip(db, insert, read, (QStringLiteral("pdvhost check ") + text).left(100));
+        if (why.isEmpty())
+            continue;
+        f.error(kDb, QStringLiteral("encoding"),
+                QStringLiteral("the database's text encoding%1 cannot hold '%2': %3")
+                    .arg(encoding.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(encoding), text, why),
+                QStringLiteral("use codes and names of Windows-1252 characters at the host, and keep the shop's "
+                               "database in an encoding that holds them all (UTF8 or WIN1252)"));
     }
 }
 

@@ -5,6 +5,8 @@
 #include "hostapi/hostkit.h"
 #include "platform/Error.h"
 #include "platform/dataset/DataPacket.h"
+#include "platform/dataset/PacketCodec.h"
+#include "platform/dataset/RegularFile.h"
 
 namespace pdvhost::check {
 
@@ -43,8 +45,11 @@ std::unique_ptr<ClientDataSet> load(const terminal::FileDef& def, const QString&
             ds->open();
         return ds;
     } catch (const platform::Error& e) {
+        // A FIFO, a device or a link loop in the file's place holds nothing to show.
+        const bool regular = platform::nonRegularKind(path).isEmpty();
         f.error(label(def), {}, QStringLiteral("cannot be read: %1").arg(e.text()),
-                QStringLiteral("write the file again from the host (cdstool dump shows what it holds)"));
+                regular ? QStringLiteral("write the file again from the host (cdstool dump shows what it holds)")
+                        : QStringLiteral("put the file as the host writes it (a regular file) in its place"));
         return nullptr;
     }
 }
@@ -107,6 +112,19 @@ std::unique_ptr<ClientDataSet> loadChecked(File file, const QString& missingWhy,
 
 const QString kFixParams = QStringLiteral("set it in the terminal's parameters at the host and export the file again");
 
+// Codes are written with the sales in the shop's code page, Windows-1252, whatever the
+// file's own encoding: a code with a character the code page cannot hold would be stored
+// as another code.
+void checkCodeText(const QString& file, const QString& key, const QString& code, Findings& f)
+{
+    if (platform::packet::fromCp1252(platform::packet::toCp1252(code)) == code)
+        return;
+    f.error(file, key,
+            QStringLiteral("'%1' has characters that Windows-1252 cannot hold: the sales would be recorded under "
+                           "another code, and the close-out refuses them").arg(code),
+            QStringLiteral("use a code of Windows-1252 characters, as the host registers it"));
+}
+
 void checkParameters(Terminal& t, Findings& f)
 {
     const QString file = label(terminal::fileDef(File::Parametros));
@@ -118,6 +136,11 @@ void checkParameters(Terminal& t, Findings& f)
         if (t.values[size_t(p)] && t.text(p).trimmed().isEmpty())
             f.error(file, QString::fromLatin1(terminal::parameterKey(p).name),
                     QStringLiteral("empty: the code is written with every sale"), kFixParams);
+    for (int p = 0; p < terminal::kParamCount; ++p) {
+        const terminal::Key& key = terminal::parameterKeys()[p];
+        if (t.values[size_t(p)] && key.type == ValueType::Text && QByteArray(key.name).startsWith("CD"))
+            checkCodeText(file, QString::fromLatin1(key.name), t.values[size_t(p)]->toString(), f);
+    }
     for (int p = int(Param::INCOR1); p <= int(Param::INCOR6); ++p) {
         const auto& v = t.values[size_t(p)];
         if (v && (v->toLongLong() < 0 || v->toLongLong() > 0xFFFFFF))
@@ -236,6 +259,7 @@ void checkFiles(Terminal& t, Findings& f)
     if (auto access = loadChecked(File::ControleAcess, QStringLiteral("the redemption has no operator"), f)) {
         t.operatorCode = fieldText(*access, "CDOPERADOR");
         t.operatorName = fieldText(*access, "NMOPERADOR");
+        checkCodeText(label(terminal::fileDef(File::ControleAcess)), QStringLiteral("CDOPERADOR"), t.operatorCode, f);
         if (t.operatorCode.trimmed().isEmpty() && access->findField(QStringLiteral("CDOPERADOR")) &&
             access->recordCount() > 0)
             f.error(label(terminal::fileDef(File::ControleAcess)), QStringLiteral("CDOPERADOR"),

@@ -1,8 +1,8 @@
 #include "host/common/StateFile.h"
 
 #include "platform/Error.h"
+#include "platform/dataset/RegularFile.h"
 
-#include <QFile>
 #include <QSaveFile>
 
 namespace host {
@@ -14,13 +14,20 @@ void StateFile::fail(const QString& what) const
 
 std::optional<QJsonDocument> StateFile::read(Shape shape) const
 {
-    QFile file(path_);
-    if (!file.exists())
-        return std::nullopt;
-    if (!file.open(QIODevice::ReadOnly))
-        fail(file.errorString());
+    // A device's memory is a small regular file: anything else (a FIFO would block, a
+    // device never ends) is refused before it is read.
+    constexpr qint64 kCeiling = qint64(64) * 1024 * 1024;
+    const platform::RegularFile file = platform::readRegularFile(path_, kCeiling);
+    switch (file.outcome) {
+    case platform::RegularFile::Outcome::Read: break;
+    case platform::RegularFile::Outcome::Missing: return std::nullopt;
+    case platform::RegularFile::Outcome::TooLarge:
+        fail(QStringLiteral("%1 bytes, more than the %2 a device's memory may have").arg(file.size).arg(kCeiling));
+    case platform::RegularFile::Outcome::NotRegular:
+    case platform::RegularFile::Outcome::Unreadable: fail(file.why);
+    }
     QJsonParseError error;
-    QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &error);
+    QJsonDocument doc = QJsonDocument::fromJson(file.bytes, &error);
     const bool shaped = shape == Shape::Object ? doc.isObject() : doc.isArray();
     if (error.error != QJsonParseError::NoError || !shaped)
         fail(unreadable_.arg(error.errorString()));

@@ -3,7 +3,9 @@
 #include "HostkitInternal.h"
 
 #include "platform/system/ProgramDirectory.h"
+#include "platform/dataset/RegularFile.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -59,10 +61,17 @@ QString GetStringConexQvn(const QString& chave)
     const QString dir = platform::programDirectory();
     const QString stored = platform::findFileIgnoringCase(dir, kConnectionFile);
     if (!stored.isEmpty()) {
-        QFile file(stored);
-        if (!file.open(QIODevice::ReadOnly))
-            throw platform::HostError(QStringLiteral("Não foi possível ler %1: %2").arg(stored, file.errorString()));
-        const QString line = QString::fromLatin1(file.readLine(1 << 16)).trimmed();
+        // A line of text in a regular file: a FIFO or a device put in its place is refused
+        // instead of blocking or being read without end.
+        constexpr qint64 kCeiling = 1 << 16;
+        const platform::RegularFile file = platform::readRegularFile(stored, kCeiling);
+        if (!file.read())
+            throw platform::HostError(QStringLiteral("Não foi possível ler %1: %2")
+                                          .arg(stored, file.outcome == platform::RegularFile::Outcome::TooLarge
+                                                           ? QStringLiteral("mais de %1 bytes").arg(kCeiling)
+                                                           : file.why));
+        const qsizetype end = file.bytes.indexOf('\n');
+        const QString line = QString::fromLatin1(end < 0 ? file.bytes : file.bytes.left(end)).trimmed();
         if (!line.isEmpty()) {
             try {
                 return Uncripto(line, kChaveStringConexao);

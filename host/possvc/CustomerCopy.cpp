@@ -6,7 +6,9 @@
 #include "hostapi/hostkit.h"
 
 #include "platform/Error.h"
+#include "platform/dataset/RegularFile.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFileInfo>
 #include <QFont>
@@ -14,10 +16,16 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QTemporaryFile>
 
 #include <qrencode.h>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <memory>
+
+#include <unistd.h>
 
 namespace possvc {
 
@@ -253,19 +261,57 @@ QImage CustomerCopy::image(CopyLayout* layout) const
     }
 }
 
-void CustomerCopy::writePng(const QString& path, CopyLayout* layout) const
+namespace {
+
+[[noreturn]] void notWritten(const QString& path, const QString& why)
 {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    if (!image(layout).save(path, "PNG"))
-        throw platform::HostError(QStringLiteral("Não foi possível gravar a cópia do cliente em %1").arg(path));
+    throw platform::HostError(QStringLiteral("Não foi possível gravar a cópia do cliente em %1: %2").arg(path, why));
 }
 
-void CustomerCopy::writePdf(const QString& path, int height) const
+// A file written beside its name and not yet renamed over it; removed unless renamed.
+class BesideFile {
+public:
+    BesideFile(const QString& path, const QByteArray& bytes)
+        : path_(path), temp_(QFileInfo(path).absolutePath() + QStringLiteral("/.") + QFileInfo(path).fileName()
+                             + QStringLiteral(".XXXXXX"))
+    {
+        if (!temp_.open())
+            notWritten(path_, temp_.errorString());
+        // A document for others to read, as any printed copy (the temporary file is private).
+        temp_.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup
+                             | QFileDevice::ReadOther);
+        // A full disk may take part of the bytes, or all of them into the cache and refuse
+        // them when they are synced: each step is checked, and the bytes are read back.
+        if (temp_.write(bytes) != bytes.size() || !temp_.flush())
+            notWritten(path_, temp_.errorString());
+        if (::fsync(temp_.handle()) != 0)
+            notWritten(path_, QString::fromLocal8Bit(std::strerror(errno)));
+        const platform::RegularFile back = platform::readRegularFile(temp_.fileName(), bytes.size());
+        if (!back.read() || back.bytes != bytes)
+            notWritten(path_, QStringLiteral("o arquivo não foi gravado inteiro"));
+        temp_.close();
+    }
+    void rename()
+    {
+        if (std::rename(QFile::encodeName(temp_.fileName()).constData(), QFile::encodeName(path_).constData()) != 0)
+            notWritten(path_, QString::fromLocal8Bit(std::strerror(errno)));
+        temp_.setAutoRemove(false);
+    }
+
+private:
+    QString path_;
+    QTemporaryFile temp_;
+};
+
+}  // namespace
+
+QByteArray CustomerCopy::pdf(int height) const
 {
-    QDir().mkpath(QFileInfo(path).absolutePath());
     if (height <= 0)
         height = image().height();
-    QPdfWriter pdf(path);
+    QBuffer out;
+    out.open(QIODevice::WriteOnly);
+    QPdfWriter pdf(&out);
     pdf.setResolution(kDpi);
     pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
     pdf.setPageSize(QPageSize(QSizeF(kWidth * 25.4 / kDpi, height * 25.4 / kDpi), QPageSize::Millimeter,
@@ -274,11 +320,26 @@ void CustomerCopy::writePdf(const QString& path, int height) const
     pdf.setCreator(QStringLiteral("possvc"));
     QPainter p;
     if (!p.begin(&pdf))
-        throw platform::HostError(QStringLiteral("Não foi possível gravar a cópia do cliente em %1").arg(path));
+        throw platform::HostError(QStringLiteral("Não foi possível desenhar o PDF da cópia do cliente"));
     paint(p, nullptr);
     p.end();
-    if (!QFileInfo(path).isFile() || QFileInfo(path).size() == 0)
-        throw platform::HostError(QStringLiteral("Não foi possível gravar a cópia do cliente em %1").arg(path));
+    return out.data();
+}
+
+void CustomerCopy::writeFiles(const QString& pngPath, const QString& pdfPath) const
+{
+    const QImage drawn = image();
+    QBuffer png;
+    png.open(QIODevice::WriteOnly);
+    if (!drawn.save(&png, "PNG"))
+        notWritten(pngPath, QStringLiteral("a imagem não pôde ser codificada"));
+    QDir().mkpath(QFileInfo(pngPath).absolutePath());
+    QDir().mkpath(QFileInfo(pdfPath).absolutePath());
+    // Both written beside before either is renamed: a copy is never left half printed.
+    BesideFile pdfFile(pdfPath, pdf(drawn.height()));
+    BesideFile pngFile(pngPath, png.data());
+    pdfFile.rename();
+    pngFile.rename();
 }
 
 SaleDocument documentFromPrint(const PrintBlock& block, int satEnvironment)

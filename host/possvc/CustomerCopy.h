@@ -6,7 +6,7 @@
 // PDF of the same layout.
 //
 // Needs a QGuiApplication (fonts). Throws platform::HostError when the QR code cannot be
-// made or a file cannot be written.
+// made or a file cannot be written whole.
 
 #include "PossvcExport.h"
 #include "host/possvc/SaleServicesModel.h"
@@ -44,9 +44,12 @@ public:
     static constexpr int kDpi = 203;
 
     QImage image(CopyLayout* layout = nullptr) const;
-    void writePng(const QString& path, CopyLayout* layout = nullptr) const;
-    // `height`: the image's height when already known (0: measured by drawing).
-    void writePdf(const QString& path, int height = 0) const;
+    // The PDF of the copy: one page of the image's `height` (0: measured by drawing).
+    QByteArray pdf(int height = 0) const;
+    // Both files of the copy, each written beside its name, synced and read back, and only
+    // then renamed over it: the copy is whole, or neither file of it is written (nothing
+    // is left beside them either).
+    void writeFiles(const QString& pngPath, const QString& pdfPath) const;
 
 private:
     int paint(class QPainter& painter, CopyLayout* layout) const;

@@ -17,7 +17,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QSysInfo>
-#include <QThreadPool>
 #include <QtDebug>
 
 #include <memory>
@@ -37,9 +36,6 @@ struct State {
     SaleServicesConfig config;
     std::function<QDateTime()> clock;
     QString outputDir;
-    bool printInBackground = true;
-    QThreadPool printQueue;
-    std::mutex printMutex;
     PrintedCopy last;
     OwnConnection db;
     QString satDir;
@@ -56,19 +52,16 @@ struct State {
 State& state()
 {
     static State s;
-    static const bool queueReady = (s.printQueue.setMaxThreadCount(1), true);  // copies in the order sent
-    Q_UNUSED(queueReady);
     return s;
 }
 
 // Ends the services' work while the application still exists, not during the library's
-// unloading: the print queue is drained and the connection closed.
+// unloading: the connection is closed.
 void hookApplication()
 {
     static bool hooked = false;
     if (!hooked && QCoreApplication::instance()) {
         qAddPostRoutine(closeSaleConnection);
-        qAddPostRoutine(waitForPrints);
         hooked = true;
     }
 }
@@ -235,26 +228,15 @@ bool printCustomerCopy(const QVariantList& block, int highest, QVariant& voRetor
     const PrintedCopy copy{dir.filePath(name + QStringLiteral(".pdf")), dir.filePath(name + QStringLiteral(".png")),
                            in[hostapi::block::DisparaImpressaoNaoFiscal::TipoImpressao].toString(), doc.key,
                            QString()};
-    auto print = [copy, doc, issuer] {
-        PrintedCopy done = copy;
-        try {
-            const CustomerCopy renderer(doc, issuer);
-            const QImage image = renderer.image();
-            if (!image.save(copy.png, "PNG"))
-                throw platform::HostError(QStringLiteral("Não foi possível gravar a cópia do cliente em %1").arg(copy.png));
-            renderer.writePdf(copy.pdf, image.height());
-        } catch (const std::exception& e) {
-            done.error = QString::fromUtf8(e.what());
-            qWarning().noquote() << "possvc: cópia do cliente não impressa:" << done.error;
-        }
-        std::lock_guard lock(state().printMutex);
-        state().last = done;
-    };
-    hookApplication();
-    if (state().printInBackground)
-        state().printQueue.start(print);
-    else
-        print();
+    // Printed within the call: its answer says whether the copy exists, whole.
+    PrintedCopy done = copy;
+    try {
+        CustomerCopy(doc, issuer).writeFiles(copy.png, copy.pdf);
+    } catch (const std::exception& e) {
+        done.error = QString::fromUtf8(e.what());
+        qWarning().noquote() << "possvc: cópia do cliente não impressa:" << done.error;
+    }
+    state().last = done;
     if (doc.kind == DocumentKind::Nfce && !doc.sequence.isEmpty()) {
         // The NFC-e reached its customer: the redemption is no longer pending. When the
         // database is away the mark stays, and the recovery finds the NFC-e authorised.
@@ -269,6 +251,8 @@ bool printCustomerCopy(const QVariantList& block, int highest, QVariant& voRetor
             }
         }
     }
+    if (!done.error.isEmpty())
+        return false;
     setResult(voRetorno, ImpressaoNaoFiscal::Pdf, copy.pdf);
     setResult(voRetorno, ImpressaoNaoFiscal::Png, copy.png);
     return true;
@@ -422,7 +406,6 @@ bool receiptHasSale(const QString& receipt, const QString& counter, const QDateT
 
 void closeSaleConnection()
 {
-    waitForPrints();  // a host that closes the services gets every copy it sent
     state().db.close();
 }
 
@@ -449,21 +432,8 @@ QString outputDirectory()
     return dir;
 }
 
-void setPrintInBackground(bool on)
-{
-    waitForPrints();
-    state().printInBackground = on;
-}
-
-void waitForPrints()
-{
-    state().printQueue.waitForDone();
-}
-
 PrintedCopy lastCustomerCopy()
 {
-    waitForPrints();
-    std::lock_guard lock(state().printMutex);
     return state().last;
 }
 

@@ -12,7 +12,8 @@
 // possvc::sim::failNext (ScreenOps.h), which every operation here honours: SATOnline
 // answers with a refusal ("mensagem"), AtualizaVendaSat and AlteraVendaCan answer with an
 // error text, DisparaImpressaoNaoFiscal returns false without printing, the others throw
-// platform::HostError.
+// platform::HostError. DisparaImpressaoNaoFiscal also returns false when the copy could
+// not be written whole (a full disk): nothing of it is left then.
 
 #include "PossvcExport.h"
 #include "host/possvc/SaleServicesModel.h"
@@ -58,7 +59,6 @@ POSSVC_EXPORT void resetConfig();
 
 // The database of the services. By default the text that hostkit's GetStringConexQvn
 // returns. The connection is opened at the first call and kept until the source changes.
-// closeSaleConnection also waits for the copies still being printed.
 POSSVC_EXPORT void setSaleConnectionSource(std::function<QString()> source);
 POSSVC_EXPORT void closeSaleConnection();
 
@@ -89,15 +89,9 @@ POSSVC_EXPORT QDateTime saleNow();
 POSSVC_EXPORT void setOutputDirectory(const QString& dir);
 POSSVC_EXPORT QString outputDirectory();
 
-// Customer copies are drawn by a print queue of their own, one after the other, as a
-// printer spools them: DisparaImpressaoNaoFiscal returns once the copy is queued.
-// setPrintInBackground(false) draws it within the call. waitForPrints() returns when
-// the queue is empty (also done when the application ends).
-POSSVC_EXPORT void setPrintInBackground(bool on);
-POSSVC_EXPORT void waitForPrints();
-
-// The files of the last customer copy printed (empty before the first); waits for the
-// print queue first. `error` holds why the files could not be written, if they could not.
+// The files of the last customer copy printed (empty before the first), drawn and
+// written within DisparaImpressaoNaoFiscal: its answer says whether they exist. `error`
+// holds why the files could not be written, if they could not.
 struct PrintedCopy {
     QString pdf;
     QString png;

@@ -3,6 +3,7 @@
 #include "host/possvc/NFCeKey.h"
 
 #include "platform/Error.h"
+#include "platform/dataset/PacketCodec.h"
 #include "platform/db/Query.h"
 #include "platform/db/Transaction.h"
 
@@ -199,6 +200,15 @@ void SaleCloseOut::checkFiscalRecord()
         refuse(QStringLiteral("o código do caixa '%1' tem mais de 3 caracteres").arg(register_));
     if (branch_.size() > 4)
         refuse(QStringLiteral("o código da filial '%1' tem mais de 4 caracteres").arg(branch_));
+    // The shop's texts are Windows-1252: a character the code page cannot hold would be
+    // stored as another, and the sale filed under a code that is not the terminal's.
+    const std::pair<const char*, QString> codes[] = {
+        {"do caixa", register_}, {"da filial", branch_}, {"da empresa", in().text(In::CdEmpresa)},
+        {"da loja", in().text(In::CdLoja)}, {"do operador", items_.text(0, QStringLiteral("CDOPERADOR"))}};
+    for (const auto& [which, code] : codes)
+        if (platform::packet::fromCp1252(platform::packet::toCp1252(code)) != code)
+            refuse(QStringLiteral("o código %1 '%2' tem caracteres que o Windows-1252 não representa")
+                       .arg(QLatin1String(which), code));
     static const QDate zeroDate(1899, 12, 30);
     const QDateTime movement = db::toDateTime(in()[In::DtMovimento]);
     if (!movement.isValid() || movement.date() <= zeroDate)

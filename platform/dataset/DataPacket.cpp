@@ -2,11 +2,10 @@
 
 #include "platform/dataset/PacketCodec.h"
 #include "platform/dataset/PacketEncodings.h"
+#include "platform/dataset/RegularFile.h"
 
 #include "platform/Error.h"
 
-#include <QFile>
-#include <QFileInfo>
 #include <QSaveFile>
 
 #include <atomic>
@@ -105,19 +104,20 @@ DataPacket readPacket(const QByteArray& bytes, const QString& source)
 
 DataPacket readPacketFile(const QString& path)
 {
-    QFile file(path);
-    if (!file.exists())
-        throw PacketError(QStringLiteral("%1: file not found").arg(path));
-    if (QFileInfo(path).isDir())
-        throw PacketError(QStringLiteral("%1: is a directory, not a data packet file").arg(path));
-    if (!file.open(QIODevice::ReadOnly))
-        throw PacketError(QStringLiteral("%1: cannot open (%2)").arg(path, file.errorString()));
-    if (file.size() > packetSizeLimit())  // refused before it is read
-        throw PacketError(tooLarge(path, file.size()));
-    const QByteArray bytes = file.readAll();
-    if (bytes.isEmpty())
+    // Only a regular file is read, and one above the ceiling is refused before it is.
+    const RegularFile file = readRegularFile(path, packetSizeLimit());
+    switch (file.outcome) {
+    case RegularFile::Outcome::Read: break;
+    case RegularFile::Outcome::Missing: throw PacketError(QStringLiteral("%1: file not found").arg(path));
+    case RegularFile::Outcome::NotRegular:
+        throw PacketError(QStringLiteral("%1: %2, not a data packet file").arg(path, file.why));
+    case RegularFile::Outcome::TooLarge: throw PacketError(tooLarge(path, file.size));
+    case RegularFile::Outcome::Unreadable:
+        throw PacketError(QStringLiteral("%1: cannot open (%2)").arg(path, file.why));
+    }
+    if (file.bytes.isEmpty())
         throw PacketError(QStringLiteral("%1: empty file").arg(path));
-    return readPacket(bytes, path);
+    return readPacket(file.bytes, path);
 }
 
 QByteArray writePacket(const DataPacket& packet, PacketFormat format)

@@ -6,6 +6,9 @@
 #include <QHash>
 #include <QRegularExpression>
 
+#include <algorithm>
+#include <optional>
+
 namespace platform::db {
 
 QString dialectName(Dialect d)
@@ -48,6 +51,9 @@ QList<ConnectionPair> splitConnectionString(const QString& text)
             value = open == QLatin1Char('{') ? text.mid(i, end - i + 1) : text.mid(i + 1, end - i - 1);
             i = end + 1;
             int next = int(text.indexOf(QLatin1Char(';'), i));
+            // Text between the closing mark and the next ';' would be lost without a word.
+            if (!text.mid(i, (next < 0 ? n : next) - i).trimmed().isEmpty())
+                throw DatabaseError(QStringLiteral("Connection string: unexpected text after the quoted value of '%1'").arg(key));
             i = next < 0 ? n : next + 1;
         } else {
             int end = int(text.indexOf(QLatin1Char(';'), i));
@@ -99,15 +105,42 @@ QString odbcValue(const QString& v)
     return v;
 }
 
+// A whole number written with decimal digits only (no sign, no blanks inside), within
+// [low, high]; nothing when it is not one.
+std::optional<int> wholeNumber(const QString& text, int low, int high)
+{
+    if (text.isEmpty() || text.size() > 9
+        || !std::all_of(text.begin(), text.end(), [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); }))
+        return std::nullopt;
+    const int n = text.toInt();
+    return n >= low && n <= high ? std::optional<int>(n) : std::nullopt;
+}
+
+int portNumber(const QString& text)
+{
+    const auto port = wholeNumber(text, 1, 65535);
+    if (!port)
+        throw DatabaseError(QStringLiteral("Connection string: invalid port '%1'").arg(text));
+    return *port;
+}
+
 void parsePort(ConnectionTarget& target, const QString& text)
 {
-    if (text.isEmpty())
-        return;
-    bool ok = false;
-    int port = text.toInt(&ok);
-    if (!ok || port <= 0 || port > 65535)
-        throw DatabaseError(QStringLiteral("Connection string: invalid port '%1'").arg(text));
-    target.port = port;
+    if (!text.isEmpty())
+        target.port = portNumber(text);
+}
+
+// A value that must be one of a few words (compared without regard to case).
+QString oneOf(const QString& key, const QString& value, std::initializer_list<const char*> words)
+{
+    for (const char* w : words)
+        if (value.compare(QLatin1String(w), Qt::CaseInsensitive) == 0)
+            return value;
+    QStringList allowed;
+    for (const char* w : words)
+        allowed << QString::fromLatin1(w);
+    throw DatabaseError(QStringLiteral("Connection string: %1 must be one of %2, not '%3'")
+                            .arg(key, allowed.join(QStringLiteral(", ")), value));
 }
 
 // "Data Source=server,1433" or "server:1433" for SQL Server; host and port split.
@@ -148,7 +181,7 @@ ConnectionTarget parseMsSql(const Keys& keys)
     hostAndPort(keys.get({"data source", "server", "address", "addr"}), host, port);
     QString odbc = QStringLiteral("Driver={%1};Server=%2").arg(driver, odbcValue(host));
     if (!port.isEmpty())
-        odbc += QStringLiteral(",") + port;
+        odbc += QStringLiteral(",") + QString::number(portNumber(port));
     QString db = keys.get({"initial catalog", "database"});
     if (!db.isEmpty())
         odbc += QStringLiteral(";Database=") + odbcValue(db);
@@ -160,10 +193,12 @@ ConnectionTarget parseMsSql(const Keys& keys)
     }
     QString encrypt = keys.get({"encrypt"});
     if (!encrypt.isEmpty())
-        odbc += QStringLiteral(";Encrypt=") + encrypt;
+        odbc += QStringLiteral(";Encrypt=")
+                + oneOf(QStringLiteral("Encrypt"), encrypt, {"yes", "no", "true", "false", "mandatory", "optional", "strict"});
     QString trust = keys.get({"trustservercertificate", "trust server certificate"});
     if (!trust.isEmpty())
-        odbc += QStringLiteral(";TrustServerCertificate=") + trust;
+        odbc += QStringLiteral(";TrustServerCertificate=")
+                + oneOf(QStringLiteral("TrustServerCertificate"), trust, {"yes", "no", "true", "false"});
     target.databaseName = odbc;
     return target;
 }
@@ -202,6 +237,8 @@ ConnectionTarget parseMsdasql(const QList<ConnectionPair>& pairs, const Keys& ke
             parts.append(unbrace(p.second));
             continue;
         }
+        if (k == QLatin1String("port"))
+            portNumber(p.second);  // a number where the driver wants one
         parts.append(p.first + QLatin1Char('=') + (p.second.startsWith(QLatin1Char('{')) ? p.second : odbcValue(p.second)));
     }
     target.databaseName = parts.join(QLatin1Char(';'));
@@ -227,20 +264,27 @@ ConnectionTarget parseSqlite(const Keys& keys)
     return target;
 }
 
-// Connect Timeout and Search Path become libpq connection options.
+// Connect Timeout and Search Path become libpq connection options, each value checked
+// for its key and quoted by libpq's rules (the driver adds the options to libpq's text
+// as they stand, ';' turned into blanks: an unquoted value could add keywords of its own).
 QString postgresOptions(const Keys& keys)
 {
     QStringList options;
     QString timeout = keys.get({"timeout", "connect timeout"});
-    if (!timeout.isEmpty())
-        options << QStringLiteral("connect_timeout=") + timeout;
+    if (!timeout.isEmpty()) {
+        const auto seconds = wholeNumber(timeout, 0, 3600);
+        if (!seconds)
+            throw DatabaseError(
+                QStringLiteral("Connection string: Connect Timeout must be whole seconds from 0 to 3600, not '%1'").arg(timeout));
+        options << QStringLiteral("connect_timeout=") + libpqQuoted(QString::number(*seconds));
+    }
     // The schema(s) the statements see first: "Search Path=loja,public".
     QString searchPath = keys.get({"search path", "searchpath"});
     if (!searchPath.isEmpty()) {
         static const QRegularExpression safe(QStringLiteral("^[A-Za-z_][A-Za-z0-9_]*(,[A-Za-z_][A-Za-z0-9_]*)*$"));
         if (!safe.match(searchPath).hasMatch())
             throw DatabaseError(QStringLiteral("Connection string: invalid Search Path '%1'").arg(searchPath));
-        options << QStringLiteral("options=-csearch_path=") + searchPath;
+        options << QStringLiteral("options=") + libpqQuoted(QStringLiteral("-csearch_path=") + searchPath);
     }
     return options.join(QLatin1Char(';'));
 }
@@ -260,6 +304,14 @@ ConnectionTarget parsePostgres(const Keys& keys)
 }
 
 }  // namespace
+
+QString libpqQuoted(const QString& value)
+{
+    QString quoted = value;
+    quoted.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
+    quoted.replace(QLatin1Char('\''), QStringLiteral("\\'"));
+    return QLatin1Char('\'') + quoted + QLatin1Char('\'');
+}
 
 ConnectionTarget parseConnectionString(const QString& text)
 {

@@ -4,7 +4,7 @@
 //
 //   Provider=SQLite                     Data Source=<file>                    -> QSQLITE, ansi
 //   Provider=PostgreSQL                 Host, Port, Database, User ID, Password -> QPSQL, ansi
-//                                       (optional: Connect Timeout, Search Path=schema[,schema])
+//                                       (optional: Connect Timeout=seconds, Search Path=schema[,schema])
 //   Provider=MSDASQL                    DSN=... or Driver={...};...           -> QODBC, dialect asked from the server
 //   Provider=SQLOLEDB|MSOLEDBSQL|SQLNCLI*   Data Source (server), Initial Catalog, User ID, Password
 //                                       -> QODBC with an SQL Server ODBC driver, mssql
@@ -60,9 +60,15 @@ struct ConnectionTarget {
     int busyTimeoutMs = 10000;       // SQLite: the one wait for a busy database ("Busy Timeout=" seconds)
 };
 
-// Throws DatabaseError naming the provider when it is missing or unknown, or when a
-// required key (Data Source of SQLite, DSN/Driver of MSDASQL) is absent.
+// Throws DatabaseError naming the provider when it is missing or unknown, when a
+// required key (Data Source of SQLite, DSN/Driver of MSDASQL) is absent, or when a value
+// is not what its key takes (a port, a time-out in seconds, yes or no): no value is
+// handed to a driver unchecked.
 PLATFORM_DB_EXPORT ConnectionTarget parseConnectionString(const QString& text);
+
+// `value` as a libpq connection-string value: in single quotes, with a quote or a
+// backslash inside escaped by a backslash.
+PLATFORM_DB_EXPORT QString libpqQuoted(const QString& value);
 
 // The dialect and backend for a DBMS name reported by an ODBC driver
 // ("Microsoft SQL Server", "Oracle", "PostgreSQL", "SQLite", ...).

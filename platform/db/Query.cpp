@@ -630,13 +630,19 @@ void Query::writePgRows(const PGresult* pg, BinaryPacketBuilder& builder)
             const qsizetype perRow = (builder.size() - start) / kSampleRows;
             builder.reserve(perRow * (rows - row) * 9 / 8);
         }
+        bool atRow = general;
         if (general)
             query().seek(row);
         builder.beginRow();
         for (int i = 0; i < resultFields_.size(); ++i) {
             const int column = columnOf_[size_t(i)];
-            if (!writePgValue(pg, row, column, copies[size_t(i)], builder))
-                builder.putValue(convertDbValue(resultFields_[i], query().value(column)));
+            if (writePgValue(pg, row, column, copies[size_t(i)], builder))
+                continue;
+            // A text the quick copy does not take (beyond Latin-1) is converted by the
+            // driver, which reads it at its cursor: the cursor comes to this row first.
+            if (!atRow)
+                atRow = query().seek(row);
+            builder.putValue(convertDbValue(resultFields_[i], query().value(column)));
         }
     }
 }

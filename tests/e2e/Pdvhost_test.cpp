@@ -45,7 +45,8 @@ protected:
         redemption::escreveTiposRecebimento(term.dir());
     }
 
-    Execucao executa(const QString& script)
+    // `envolto`: a program (and its arguments) that runs pdvhost, given as its last arguments.
+    Execucao executa(const QString& script, const QStringList& envolto = {})
     {
         const QString dir = term.dir();
         QFile f(dir + QStringLiteral("/script.txt"));
@@ -58,8 +59,11 @@ protected:
         p.setProcessChannelMode(QProcess::ForwardedChannels);
         const QString transcricao = dir + QStringLiteral("/out/transcript.jsonl");
         QFile::remove(transcricao);
-        p.start(QStringLiteral(PDVHOST),
-                QStringList{QStringLiteral("--terminal"), dir, QStringLiteral("--db"), term.connectionString(),
+        QStringList programa{QStringLiteral(PDVHOST)};
+        if (!envolto.isEmpty())
+            programa = envolto + programa;
+        p.start(programa.first(),
+                programa.mid(1) + QStringList{QStringLiteral("--terminal"), dir, QStringLiteral("--db"), term.connectionString(),
                  QStringLiteral("--consumer"), QStringLiteral("C1"), QStringLiteral("--name"), QStringLiteral("Ana Souza"),
                  QStringLiteral("--cpf"), QStringLiteral("12345678901"), QStringLiteral("--address"),
                  QStringLiteral("Rua A, 1"), QStringLiteral("--client"), QStringLiteral("001"), QStringLiteral("--script"),
@@ -160,6 +164,44 @@ TEST_P(Pdvhost, FalhaDepoisDoFechamento)
     EXPECT_EQ(bloco.at(AlteraCan::Fixo7).toString(), QStringLiteral("SAT"));
     EXPECT_EQ(vendas("O"), 0);
     EXPECT_EQ(vendas("C"), 1);
+}
+
+// A customer copy that the disk cannot take: the copies folder is a tmpfs of 16 kB of its
+// own, mounted for pdvhost alone in a user and mount namespace (skipped where the system
+// allows none). The copy call answers false, nothing of the copy is left on the full disk,
+// the sale stands with its document and the cashier is told so.
+TEST_P(Pdvhost, ViaQueODiscoNaoComportaEUmaFalha)
+{
+    if (GetParam() == Perfil::Fiscal)
+        GTEST_SKIP() << "a fiscal-printer terminal prints no customer copy";
+    const QString copias = term.dir() + QStringLiteral("/out/copias");
+    QDir().mkpath(copias);
+    const QString monta = QStringLiteral("mount -t tmpfs -o size=16k vakcopias \"$0\" || exit 97; ");
+    QProcess sonda;
+    sonda.start(QStringLiteral("unshare"), {QStringLiteral("--user"), QStringLiteral("--map-root-user"),
+                                            QStringLiteral("--mount"), QStringLiteral("sh"), QStringLiteral("-c"), monta, copias});
+    if (!sonda.waitForFinished(30000) || sonda.exitStatus() != QProcess::NormalExit || sonda.exitCode() != 0)
+        GTEST_SKIP() << "no user and mount namespace here for a disk of its own: "
+                     << sonda.readAllStandardError().toStdString();
+
+    const QString lista = term.dir() + QStringLiteral("/out/copias.lista");
+    const Execucao e = executa(escolheEConfirma(),
+                               {QStringLiteral("unshare"), QStringLiteral("--user"), QStringLiteral("--map-root-user"),
+                                QStringLiteral("--mount"), QStringLiteral("sh"), QStringLiteral("-c"),
+                                monta + QStringLiteral("\"$@\"; rc=$?; ls -A \"$0\" > \"$0.lista\"; exit $rc"), copias});
+    const auto impressao = e.calls(QStringLiteral("DisparaImpressaoNaoFiscal"));
+    ASSERT_EQ(impressao.size(), 1);
+    EXPECT_EQ(impressao[0].value(QStringLiteral("result")).toVariant(), QVariant(false));
+    QFile deixado(lista);
+    ASSERT_TRUE(deixado.open(QIODevice::ReadOnly)) << "the listing of the full disk";
+    EXPECT_EQ(deixado.readAll().toStdString(), "") << "a part of the copy was left";
+    EXPECT_EQ(vendas("O"), 1);
+    const QString mensagem = e.messages().value(0);
+    if (GetParam() == Perfil::Sat) {
+        EXPECT_TRUE(mensagem.contains(QStringLiteral("foi emitido e a venda"))) << mensagem.toStdString();
+    } else {
+        EXPECT_TRUE(mensagem.contains(QStringLiteral("a via do consumidor não foi impressa"))) << mensagem.toStdString();
+    }
 }
 
 TEST_P(Pdvhost, CupomRecusado)

@@ -42,17 +42,17 @@ namespace {
 using redemption::Perfil;
 
 // The shop of a terminal fixture, on its SQLite file or copied into a PostgreSQL
-// database of its own (dropped at the end).
+// database of its own (dropped at the end), in `encoding` when one is given.
 class Shop {
 public:
-    Shop(const testsupport::TerminalFixture& term, bool postgres) : sqlite_(term.dbPath())
+    Shop(const testsupport::TerminalFixture& term, bool postgres, const QString& encoding = {}) : sqlite_(term.dbPath())
     {
         if (!postgres) {
             connectionString_ = term.connectionString();
             handle_ = open(QStringLiteral("QSQLITE"), sqlite_);
             return;
         }
-        scratch_ = testsupport::ScratchDatabase::create(testsupport::DbKind::PostgreSQL, QStringLiteral("e2e"));
+        scratch_ = testsupport::ScratchDatabase::create(testsupport::DbKind::PostgreSQL, QStringLiteral("e2e"), encoding);
         handle_ = open(QStringLiteral("QPSQL"), scratch_->serverDatabase());
         for (const QString& statement : testsupport::schemaStatements(QStringLiteral("postgresql.sql")))
             run(db(), statement);
@@ -360,11 +360,23 @@ struct Terminal {
     const char* fault;  // a script line before F5, or ""
 };
 
-class EightTerminals : public ::testing::TestWithParam<bool> {};
+// The shop's database: SQLite, or PostgreSQL in the server's encoding or in WIN1252.
+struct Database {
+    bool postgres;
+    const char* encoding;
+    const char* name;
+};
+
+void PrintTo(const Database& d, std::ostream* out)
+{
+    *out << d.name;
+}
+
+class EightTerminals : public ::testing::TestWithParam<Database> {};
 
 TEST_P(EightTerminals, NoCompletedSaleIsCancelledByAnotherAttempt)
 {
-    const bool postgres = GetParam();
+    const bool postgres = GetParam().postgres;
     if (postgres && !postgresConfigured())
         GTEST_SKIP() << "VAK_PG_CONNSTR not set";
     // Registers 001 and 003 are each shared by terminals; every printer is new (its
@@ -380,7 +392,7 @@ TEST_P(EightTerminals, NoCompletedSaleIsCancelledByAnotherAttempt)
         terms.push_back(std::make_unique<testsupport::TerminalFixture>());
         configure(*terms.back(), t.profile, QString::fromLatin1(t.cashRegister));
     }
-    Shop shop(*terms[0], postgres);
+    Shop shop(*terms[0], postgres, QString::fromLatin1(GetParam().encoding));
     // An earlier completed sale of another consumer on register 001, with the numbers the
     // new printers are about to print again.
     shop.exec(QStringLiteral("INSERT INTO MOVPONTOCONS (CDCLIENTE, CDCONSUMIDOR, CDCAMPANHA, IDTPMOVCONS, VRSALDOCONS) "
@@ -444,11 +456,13 @@ TEST_P(EightTerminals, NoCompletedSaleIsCancelledByAnotherAttempt)
         EXPECT_EQ(shop.value(QLatin1String(sql)), QStringLiteral("0")) << sql;
     EXPECT_EQ(shop.value(QStringLiteral("SELECT COUNT(*) FROM VENDAPENDENTE")), QStringLiteral("0"));
     std::printf("[ figures ] %s: %d sales of C1 concluded, %d cancelled by their own terminal, %d log entries\n",
-                postgres ? "PostgreSQL" : "SQLite", concluded, cancelled,
+                GetParam().name, concluded, cancelled,
                 shop.value(QStringLiteral("SELECT COUNT(*) FROM VENDACANCELADA")).toInt());
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, EightTerminals, ::testing::Values(false, true),
-                         [](const ::testing::TestParamInfo<bool>& info) { return info.param ? "PostgreSQL" : "SQLite"; });
+INSTANTIATE_TEST_SUITE_P(Backends, EightTerminals,
+                         ::testing::Values(Database{false, "", "SQLite"}, Database{true, "", "PostgreSQL"},
+                                           Database{true, "WIN1252", "PostgreSQL_WIN1252"}),
+                         [](const ::testing::TestParamInfo<Database>& info) { return std::string(info.param.name); });
 
 }  // namespace

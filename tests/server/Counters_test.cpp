@@ -198,5 +198,5 @@ TEST(CountersWithoutDatabase, NumberingErrorsReachTheCaller)
     hostkit::setStringConexQvn(QString());
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, Counters, ::testing::ValuesIn(testsupport::allDbKinds()),
-                         [](const auto& info) { return testsupport::dbKindName(info.param); });
+INSTANTIATE_TEST_SUITE_P(Backends, Counters, ::testing::ValuesIn(srvtest::backendsAndEncodings()),
+                         [](const auto& info) { return srvtest::backendName(info.param); });

@@ -7,12 +7,16 @@
 #include "hostapi/hostkit.h"
 #include "platform/dataset/DataPacket.h"
 #include "platform/db/ConnectionString.h"
+#include "platform/db/Query.h"
 #include "server/FidelidadeSql.h"
 #include "server/TrdmFidelidade.h"
 #include "tools/shopgen/Schema.h"
 #include "platform/db/ServiceResult.h"
 
+#include <QRegularExpression>
 #include <QSet>
+#include <QSqlError>
+#include <QSqlQuery>
 
 #include <gtest/gtest.h>
 
@@ -279,6 +283,65 @@ TEST_P(LoyaltyQueries, CatalogueKeepsOnlyProductsWithTaxRowsAtTheBranch)
     EXPECT_TRUE(packetRows(GetBrinde(QString(), "0001")).rows.isEmpty());
 }
 
+// Positions made of the code page's highest characters, right after the node's position
+// and repeated: the range end is above each of them in the database's byte order (UTF-8
+// or a single-byte encoding), so each is still offered, and the next node is not.
+TEST_P(LoyaltyQueries, CatalogueReachesPositionsOfTheHighestCharacters)
+{
+    const QString y = QStringLiteral("\u00FF"), tm = QStringLiteral("\u2122");
+    const QStringList beneath = {QStringLiteral("01") + y, QStringLiteral("01") + y.repeated(18),
+                                 QStringLiteral("01") + y + tm + QStringLiteral("9"), QStringLiteral("01") + tm};
+    QList<QVariantList> produtos{{QStringLiteral("G01"), QStringLiteral("01")}, {QStringLiteral("G02"), QStringLiteral("02")}};
+    QList<QVariantList> aliquotas;
+    for (int i = 0; i < beneath.size(); ++i)
+        produtos << QVariantList{QStringLiteral("P%1").arg(i), beneath[i]};
+    produtos << QVariantList{QStringLiteral("PX"), QStringLiteral("02") + y};
+    for (const QVariantList& p : produtos)
+        aliquotas << QVariantList{QStringLiteral("0001"), p[0], 18.0, QStringLiteral("01"), QStringLiteral("T")};
+    db->insert(QStringLiteral("PRODUTO"), {"CDPRODUTO", "CDARVPROD"}, produtos);
+    db->insert(QStringLiteral("ALIQIMPFIS"), {"CDFILIAL", "CDPRODUTO", "VRPEALIMPFIS", "CDIMPOSTO", "IDTPIMPOSFIS"},
+               aliquotas);
+    db->insert(QStringLiteral("BRINDECAMPANHA"), {"CDCAMPANHA", "CDPRODUTO", "VRPONTOBRINDE"},
+               {{QStringLiteral("K"), QStringLiteral("G01"), 10.0}});
+    srvtest::ModuleScope module(db->moduleConnectionString());
+
+    QStringList offered = column(packetRows(GetBrinde("K", "0001")), "CDARVPROD");
+    QStringList expected = beneath + QStringList{QStringLiteral("01")};
+    offered.sort();
+    expected.sort();
+    EXPECT_EQ(offered, expected);
+}
+
+// On PostgreSQL the catalogue's range is a range of the product tree's index, whatever the
+// database's encoding: in the plan the server keeps for the prepared statement (its
+// generic plan, for any value of the parameters), with sequential scans priced out,
+// PRODUTO is read through PRODUTO_ARVORE from the node's position to the range end.
+TEST_P(LoyaltyQueries, CatalogueRangeIsAnIndexRangeOnPostgreSQL)
+{
+    if (GetParam().kind != Kind::PostgreSQL)
+        GTEST_SKIP() << "the plan is PostgreSQL's";
+    platform::db::Connection own(db->nativeConnectionString());  // its settings die with it
+    own.open();
+    QString text = sql::brindeAnsi;
+    text.replace(QStringLiteral(":P_CDCAMPANHA"), QStringLiteral("$1"))
+        .replace(QStringLiteral(":P_CDFILIAL"), QStringLiteral("$2"))
+        .replace(QStringLiteral(":P_FIMARVPROD"), QStringLiteral("$3"));
+    own.execute(QStringLiteral("SET plan_cache_mode = force_generic_plan"));
+    own.execute(QStringLiteral("SET enable_seqscan = off"));
+    own.execute(QStringLiteral("PREPARE catalogo (varchar, varchar, varchar) AS ") + text);
+    QSqlQuery explain(own.database());
+    ASSERT_TRUE(explain.exec(QStringLiteral("EXPLAIN EXECUTE catalogo('K', '0001', '%1')").arg(sql::fimArvProd(own))))
+        << explain.lastError().text().toStdString();
+    QStringList plan;
+    while (explain.next())
+        plan << explain.value(0).toString();
+    const QString shown = plan.join(QLatin1Char('\n'));
+    static const QRegularExpression range(QStringLiteral(
+        "using produto_arvore on produto p[^\n]*\n\\s*Index Cond: [^\n]*cdarvprod\\)::text >= [^\n]* AND "
+        "[^\n]*cdarvprod\\)::text < [^\n]*\\$3"));
+    EXPECT_TRUE(range.match(shown).hasMatch()) << shown.toStdString();
+}
+
 TEST_P(LoyaltyQueries, StatementErrorComesBackAsText)
 {
     catalogo(*db);
@@ -307,8 +370,8 @@ TEST(LoyaltyQueriesWithoutModule, ReturnErrorTextInsteadOfRaising)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, LoyaltyQueries, ::testing::ValuesIn(testsupport::allDbKinds()),
-                         [](const auto& info) { return testsupport::dbKindName(info.param); });
+INSTANTIATE_TEST_SUITE_P(Backends, LoyaltyQueries, ::testing::ValuesIn(srvtest::backendsAndEncodings()),
+                         [](const auto& info) { return srvtest::backendName(info.param); });
 
 // The texts the data service's SQL stores install for each provider's dialect: Oracle
 // providers get the Oracle texts (also the queries' own), SQL Server providers the SQL

@@ -21,9 +21,9 @@ namespace srvtest {
 
 namespace {
 
-std::map<Kind, std::unique_ptr<ShopDb>>& databases()
+std::map<std::pair<Kind, QString>, std::unique_ptr<ShopDb>>& databases()
 {
-    static std::map<Kind, std::unique_ptr<ShopDb>> all;
+    static std::map<std::pair<Kind, QString>, std::unique_ptr<ShopDb>> all;
     return all;
 }
 
@@ -37,13 +37,32 @@ public:
 
 }  // namespace
 
-ShopDb* ShopDb::get(Kind kind)
+std::vector<Backend> backendsAndEncodings()
+{
+    std::vector<Backend> all;
+    for (Kind kind : testsupport::allDbKinds())
+        all.push_back({kind});
+    all.push_back({Kind::PostgreSQL, "WIN1252"});
+    all.push_back({Kind::OdbcPostgreSQL, "WIN1252"});
+    return all;
+}
+
+std::string backendName(const Backend& backend)
+{
+    const std::string kind = testsupport::dbKindName(backend.kind);
+    return *backend.encoding ? kind + "_" + backend.encoding : kind;
+}
+
+ShopDb* ShopDb::get(Kind kind, const QString& encoding)
 {
     auto& all = databases();
-    auto it = all.find(kind);
+    auto it = all.find({kind, encoding});
     if (it == all.end()) {
-        auto scratch = testsupport::ScratchDatabase::create(kind, QStringLiteral("srv"));
-        it = all.emplace(kind, scratch ? std::unique_ptr<ShopDb>(new ShopDb(std::move(scratch))) : nullptr).first;
+        if (!encoding.isEmpty() && !testsupport::isPostgres(kind))
+            return nullptr;  // SQLite keeps its own encoding
+        auto scratch = testsupport::ScratchDatabase::create(kind, QStringLiteral("srv"), encoding);
+        it = all.emplace(std::pair{kind, encoding}, scratch ? std::unique_ptr<ShopDb>(new ShopDb(std::move(scratch))) : nullptr)
+                 .first;
     }
     return it->second.get();
 }

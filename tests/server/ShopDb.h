@@ -27,10 +27,22 @@ namespace srvtest {
 
 using Kind = testsupport::DbKind;
 
+// A backend kind and the encoding its database is created in (empty: the server's own).
+struct Backend {
+    Kind kind;
+    const char* encoding = "";
+};
+// Every backend kind, and the PostgreSQL kinds once more in WIN1252, the shop's code page
+// and the encoding of many a shop's server.
+std::vector<Backend> backendsAndEncodings();
+std::string backendName(const Backend& backend);
+inline void PrintTo(const Backend& backend, std::ostream* out) { *out << backendName(backend); }
+
 class ShopDb {
 public:
-    // The database of `kind` for this process, or nullptr when the kind is not configured.
-    static ShopDb* get(Kind kind);
+    // The database of `kind` (in `encoding`, when given) for this process, or nullptr when
+    // the kind is not configured.
+    static ShopDb* get(Kind kind, const QString& encoding = {});
     // Drops the PostgreSQL databases made by this process (called when the tests end).
     static void releaseAll();
 
@@ -64,15 +76,15 @@ public:
     ~ModuleScope();
 };
 
-// A test run once per backend kind, on an emptied shop database; skipped for a kind
-// that is not configured here.
-class BackendTest : public ::testing::TestWithParam<Kind> {
+// A test run once per backend kind and encoding, on an emptied shop database; skipped
+// for a kind that is not configured here.
+class BackendTest : public ::testing::TestWithParam<Backend> {
 protected:
     void SetUp() override
     {
-        db = ShopDb::get(GetParam());
+        db = ShopDb::get(GetParam().kind, QString::fromLatin1(GetParam().encoding));
         if (!db)
-            GTEST_SKIP() << testsupport::dbKindName(GetParam()) << " is not configured here";
+            GTEST_SKIP() << backendName(GetParam()) << " is not configured here";
         db->clear();
     }
     ShopDb* db = nullptr;

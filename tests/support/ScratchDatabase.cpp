@@ -18,7 +18,7 @@ QString withDatabase(QString connectionString, const QString& database)
     return connectionString.replace(key, QStringLiteral("\\1") + database);
 }
 
-std::unique_ptr<ScratchDatabase> ScratchDatabase::create(DbKind kind, const QString& prefix)
+std::unique_ptr<ScratchDatabase> ScratchDatabase::create(DbKind kind, const QString& prefix, const QString& encoding)
 {
     if (!dbKindConfigured(kind))
         return nullptr;
@@ -39,7 +39,12 @@ std::unique_ptr<ScratchDatabase> ScratchDatabase::create(DbKind kind, const QStr
     platform::db::Connection server(qEnvironmentVariable("VAK_PG_CONNSTR"));
     server.open();
     server.execute(QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(db->serverDatabase_));
-    server.execute(QStringLiteral("CREATE DATABASE ") + db->serverDatabase_);
+    // Another encoding than the template's needs the empty template and a locale that
+    // goes with any encoding.
+    server.execute(QStringLiteral("CREATE DATABASE ") + db->serverDatabase_
+                   + (encoding.isEmpty() ? QString()
+                                         : QStringLiteral(" ENCODING '%1' TEMPLATE template0 LC_COLLATE 'C' LC_CTYPE 'C'")
+                                               .arg(encoding)));
     db->native_ = withDatabase(qEnvironmentVariable("VAK_PG_CONNSTR"), db->serverDatabase_);
     db->connection_ = kind == DbKind::PostgreSQL
                           ? db->native_

@@ -15,8 +15,10 @@ namespace testsupport {
 class ScratchDatabase {
 public:
     // A new empty database of `kind` named after `prefix`; nullptr when the kind is not
-    // configured here. Throws platform::Error when the server refuses it.
-    static std::unique_ptr<ScratchDatabase> create(DbKind kind, const QString& prefix);
+    // configured here. Throws platform::Error when the server refuses it. A PostgreSQL
+    // database is created in `encoding` when one is given ("WIN1252": the shop's code
+    // page, with the "C" locale), else in the server's default; SQLite has no choice.
+    static std::unique_ptr<ScratchDatabase> create(DbKind kind, const QString& prefix, const QString& encoding = {});
     ~ScratchDatabase();
     ScratchDatabase(const ScratchDatabase&) = delete;
     ScratchDatabase& operator=(const ScratchDatabase&) = delete;

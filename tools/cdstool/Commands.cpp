@@ -1,5 +1,6 @@
 #include "Commands.h"
 #include "Dump.h"
+#include "TargetFile.h"
 
 #include "platform/Error.h"
 #include "platform/dataset/DataPacket.h"
@@ -93,24 +94,26 @@ mode_t creationMask()
 
 // Writes beside the target, reads the result back and compares it with what was meant,
 // then replaces the target in one rename: a failure at any step leaves the target as it was.
+// A target that is a symbolic link has its file replaced, with that file's owner and mode.
 void writeVerified(const DataPacket& packet, const QString& target, PacketFormat format)
 {
     const QByteArray bytes = platform::writePacket(packet, format);
-    const QFileInfo info(target);
+    const QString replaced = replacedFile(target);
+    const QFileInfo info(replaced);
     QTemporaryFile temp(info.absolutePath() + QStringLiteral("/.") + info.fileName() + QStringLiteral(".XXXXXX"));
     if (!temp.open() || temp.write(bytes) != bytes.size() || !temp.flush())
         throw PacketError(QStringLiteral("%1: cannot write beside it (%2)").arg(target, temp.errorString()));
-    temp.close();
     const DataPacket again = platform::readPacketFile(temp.fileName());
     if (platform::packetToJsonText(again) != platform::packetToJsonText(packet)) {
         const QString what = firstDifference(packet, again).value_or(QStringLiteral("the data would change"));
         throw PacketError(QStringLiteral("%1: not written: %2").arg(target, what));
     }
-    if (info.exists())
-        QFile::setPermissions(temp.fileName(), QFile::permissions(target));
+    if (QFileInfo::exists(replaced))
+        keepOwnerAndMode(temp.handle(), replaced, target);  // once read back: the mode may forbid reading
     else  // the mode the creation mask gives any new file, not the temporary's owner-only one
-        ::chmod(QFile::encodeName(temp.fileName()).constData(), 0666 & ~creationMask());
-    if (std::rename(QFile::encodeName(temp.fileName()).constData(), QFile::encodeName(target).constData()) != 0)
+        ::fchmod(temp.handle(), 0666 & ~creationMask());
+    temp.close();
+    if (std::rename(QFile::encodeName(temp.fileName()).constData(), QFile::encodeName(replaced).constData()) != 0)
         throw PacketError(QStringLiteral("%1: cannot replace it (%2)").arg(target, QString::fromLocal8Bit(std::strerror(errno))));
     temp.setAutoRemove(false);  // renamed: nothing left to remove
 }

@@ -28,7 +28,8 @@ const char* const kUsage =
     "           file's encoding; an empty VALUE makes a non-text field null\n"
     "\n"
     "  convert, create and set write beside the target, read the result back and compare it,\n"
-    "  then replace the target in one rename: a failure leaves the target as it was.\n"
+    "  then replace the target in one rename: a failure leaves the target as it was. A\n"
+    "  target that is a symbolic link has its file replaced, with that file's owner and mode.\n"
     "  Exit status: 0 done, 1 a file could not be read or written, 2 bad usage.\n";
 
 const QStringList kStyleOptions = {QStringLiteral("csv"), QStringLiteral("xml"), QStringLiteral("json")};

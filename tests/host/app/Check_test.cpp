@@ -21,8 +21,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
 #include <optional>
+
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace {
 
@@ -109,12 +115,13 @@ QTemporaryDir* CheckTest::shop_ = nullptr;
 
 // ---- faults --------------------------------------------------------------------------
 
-// Rewrites a terminal file through its packet.
-void edit(const QString& path, const std::function<void(platform::DataPacket&)>& change)
+// Rewrites a terminal file through its packet, in the given encoding.
+void edit(const QString& path, const std::function<void(platform::DataPacket&)>& change,
+          platform::PacketFormat format = platform::PacketFormat::Binary)
 {
     platform::DataPacket p = platform::readPacketFile(path);
     change(p);
-    platform::writePacketFile(p, path);
+    platform::writePacketFile(p, path, format);
 }
 int fieldIndex(const platform::DataPacket& p, const char* name)
 {
@@ -159,6 +166,33 @@ void sql(const QString& dir, const QString& statement)
     QSqlDatabase::removeDatabase(name);
 }
 
+// Files that are no regular file, put where the terminal's files are looked for.
+void fifo(const QString& path)
+{
+    QFile::remove(path);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0600), 0) << path.toStdString();
+}
+void replaceByLink(const QString& path, const QString& target)
+{
+    QFile::remove(path);
+    ASSERT_EQ(::symlink(QFile::encodeName(target).constData(), QFile::encodeName(path).constData()), 0)
+        << path.toStdString();
+}
+// The file a UNIX socket leaves behind once closed.
+void socketFile(const QString& path)
+{
+    QFile::remove(path);
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(fd, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const QByteArray name = QFile::encodeName(path);
+    ASSERT_LT(size_t(name.size()), sizeof address.sun_path);
+    std::memcpy(address.sun_path, name.constData(), size_t(name.size()));
+    EXPECT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ::close(fd);
+}
+
 struct Fault {
     const char* name;
     const char* profile;
@@ -198,6 +232,15 @@ const QList<Fault>& faults()
          {"warning PARAMETROSQVN.CDS DSDIRCAD"}},
         {"register code too long", "fiscal", [](const QString& d) { edit(d + kParams, set("CDCAIXA", QStringLiteral("00012"))); },
          {"error PARAMETROSQVN.CDS CDCAIXA"}},
+        {"register code outside Windows-1252", "fiscal",
+         [](const QString& d) { edit(d + kParams, set("CDCAIXA", QStringLiteral("0\u03A91")), platform::PacketFormat::XmlUtf8); },
+         {"error PARAMETROSQVN.CDS CDCAIXA"}},
+        {"operator code outside Windows-1252", "fiscal",
+         [](const QString& d) {
+             edit(d + kCad + QStringLiteral("ControleAcess.cds"), set("CDOPERADOR", QStringLiteral("\u5C71\u7530")),
+                  platform::PacketFormat::XmlUtf8);
+         },
+         {"error Dados/Cadastros/ControleAcess.cds CDOPERADOR"}},
         {"branch code empty", "fiscal", [](const QString& d) { edit(d + kParams, set("CDFILIAL", QString())); },
          {"error PARAMETROSQVN.CDS CDFILIAL"}},
         {"no business date file", "fiscal", [](const QString& d) { QFile::remove(d + kCad + QStringLiteral("DataMovimento.cds")); },
@@ -256,6 +299,38 @@ const QList<Fault>& faults()
              f.write("{not json");
          },
          {"error printer Fiscal/printer-state.json"}},
+        {"parameter file is a FIFO", "fiscal", [](const QString& d) { fifo(d + kParams); },
+         {"error PARAMETROSQVN.CDS"}},
+        {"business date linked to a device", "fiscal",
+         [](const QString& d) { replaceByLink(d + kCad + QStringLiteral("DataMovimento.cds"), QStringLiteral("/dev/zero")); },
+         {"error Dados/Cadastros/DataMovimento.cds"}},
+        {"tax table is a link loop", "fiscal",
+         [](const QString& d) {
+             const QString path = d + kCad + QStringLiteral("AliqImpFis.cds");
+             replaceByLink(path, path + QStringLiteral(".loop"));
+             replaceByLink(path + QStringLiteral(".loop"), path);
+         },
+         {"error Dados/Cadastros/AliqImpFis.cds"}},
+        {"operator file is a socket", "fiscal",
+         [](const QString& d) { socketFile(d + kCad + QStringLiteral("ControleAcess.cds")); },
+         {"error Dados/Cadastros/ControleAcess.cds"}},
+        {"receipt types above the packet ceiling", "fiscal",
+         [](const QString& d) {
+             // Sparse: as large as it says, without the disk space.
+             QFile f(d + kCad + QStringLiteral("ConfTipoRece.cds"));
+             ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+             ASSERT_TRUE(f.resize(qint64(257) * 1024 * 1024));
+         },
+         {"error Dados/Cadastros/ConfTipoRece.cds"}},
+        {"printer state is a FIFO", "fiscal",
+         [](const QString& d) {
+             QDir().mkpath(d + QStringLiteral("/Fiscal"));
+             fifo(d + QStringLiteral("/Fiscal/printer-state.json"));
+         },
+         {"error printer Fiscal/printer-state.json"}},
+        {"stored connection string is a FIFO", "fiscal",
+         [](const QString& d) { fifo(d + QStringLiteral("/Dados/StringConexao.txt")); },
+         {"error database Dados/StringConexao.txt"}},
         {"connection string without provider", "fiscal", [](const QString&) {},
          {"error database connection string"}, {QStringLiteral("--db"), QStringLiteral("Data Source=x.db")}},
         {"database file absent", "fiscal", [](const QString& d) { QFile::remove(d + QStringLiteral("/Dados/loja.db")); },
@@ -322,7 +397,9 @@ TEST_F(CheckTest, ReportsEveryFaultAtOnce)
             name.contains(QLatin1String("parameter file")) || name.contains(QLatin1String("absent")) ||
             name.contains(QLatin1String("DSDIRCAD")) || name.contains(QLatin1String("unreadable")) ||
             name.contains(QLatin1String("branch code")) || name.startsWith(QLatin1String("no operator")) ||
-            name.startsWith(QLatin1String("no business")))
+            name.startsWith(QLatin1String("no business")) || name.contains(QLatin1String("FIFO")) ||
+            name.contains(QLatin1String("link")) || name.contains(QLatin1String("socket")) ||
+            name.contains(QLatin1String("ceiling")) || name.contains(QLatin1String("Windows-1252")))
             continue;  // these hide or replace another fault's finding
         fault.make(dir());
         expected += fault.expected;
@@ -400,6 +477,37 @@ TEST_P(CheckBackendTest, HealthyThenCodesWiderThanTheColumns)
     const Outcome r = check();
     EXPECT_EQ(findingsOf(r.report).join(QLatin1Char('|')).toStdString(),
               "error PARAMETROSQVN.CDS CDCAIXA|error PARAMETROSQVN.CDS CDLOJA") << r.out.toStdString();
+    EXPECT_EQ(r.status, 1);
+}
+
+// A shop on a server database in WIN1252, the shop's code page: a healthy terminal has no
+// finding (the catalogue is offered); a text of the terminal that the encoding cannot hold
+// is named as an encoding problem of the database, not as a missing permission.
+TEST_P(CheckBackendTest, AWindows1252DatabaseIsHealthyAndWhatItCannotHoldIsNamed)
+{
+    const auto scratch = testsupport::ScratchDatabase::create(GetParam(), QStringLiteral("check"), QStringLiteral("WIN1252"));
+    if (!scratch)
+        GTEST_SKIP() << testsupport::dbKindName(GetParam()) << " is not configured here (scripts/services.sh)";
+    const QString shop = scratch->nativeConnectionString(), cs = scratch->connectionString();
+    ASSERT_EQ(run(QStringLiteral("shopgen"), {QStringLiteral("--db"), shop, QStringLiteral("--size"), QStringLiteral("demo")}).status, 0);
+    const Outcome made = run(QStringLiteral("shopgen"), {QStringLiteral("terminal"), dir(), QStringLiteral("--profile"),
+                                                         QStringLiteral("nfce"), QStringLiteral("--db"), cs});
+    EXPECT_EQ(made.status, 0) << made.out.toStdString();
+    Outcome r = check();
+    EXPECT_EQ(findingsOf(r.report).join(QLatin1Char('|')).toStdString(), "") << r.out.toStdString();
+    EXPECT_EQ(r.report.value(QStringLiteral("findings")).toArray().size(), 3) << "one note per active campaign";
+    EXPECT_EQ(r.status, 0);
+
+    edit(dir() + kParams, set("NMLOJA", QStringLiteral("Loja \u03A9mega")), platform::PacketFormat::XmlUtf8);
+    r = check();
+    EXPECT_EQ(findingsOf(r.report).join(QLatin1Char('|')).toStdString(), "error database encoding") << r.out.toStdString();
+    for (const QJsonValue& v : r.report.value(QStringLiteral("findings")).toArray()) {
+        const QJsonObject finding = v.toObject();
+        if (finding.value(QStringLiteral("key")).toString() != QLatin1String("encoding"))
+            continue;
+        EXPECT_TRUE(finding.value(QStringLiteral("message")).toString().contains(QStringLiteral("WIN1252"))) << r.out.toStdString();
+        EXPECT_FALSE(finding.value(QStringLiteral("fix")).toString().contains(QStringLiteral("grant"))) << r.out.toStdString();
+    }
     EXPECT_EQ(r.status, 1);
 }
 

@@ -19,6 +19,9 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <sys/resource.h>
+
 using namespace saletest;
 using platform::FieldDef;
 using platform::FieldType;
@@ -191,4 +194,77 @@ TEST_F(CustomerCopyTest, RefusalsPrintNothing)
     possvc::sim::failNext(QStringLiteral("DisparaImpressaoNaoFiscal"));
     EXPECT_FALSE(possvc::DisparaImpressaoNaoFiscal(job.block(QStringLiteral("VENDA_NFCe")), kImpressaoHighest, vo));
     EXPECT_TRUE(QDir(possvc::sim::outputDirectory()).entryList(QDir::Files).isEmpty());
+}
+
+namespace {
+
+// A disk that takes only the first bytes of any file: the process's file size limit, under
+// which the kernel refuses the rest of a write as a full disk refuses it. Lifted again at
+// the end of the scope.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &before_);
+        signal_ = std::signal(SIGXFSZ, SIG_IGN);  // a refused write, not the end of the process
+        const rlimit limit{bytes, before_.rlim_max};
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &before_);
+        std::signal(SIGXFSZ, signal_);
+    }
+
+private:
+    rlimit before_{};
+    void (*signal_)(int) = nullptr;
+};
+
+}  // namespace
+
+// A copy that cannot be written whole is a failure: the call answers false, and neither a
+// part of either file nor anything beside them is left; room for one of the two files
+// only still leaves nothing. With room again, the same copy prints whole.
+TEST_F(CustomerCopyTest, ACopyThatCannotBeWrittenWholeAnswersFalseAndLeavesNothing)
+{
+    PrintJob job(kNfceKey, nfceQr());
+    const QString copies = possvc::sim::outputDirectory();
+    const auto left = [&] {
+        return QDir(copies).entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    };
+    const auto print = [&] {
+        QVariant vo = QVariantList(10);
+        return possvc::DisparaImpressaoNaoFiscal(job.block(QStringLiteral("VENDA_NFCe")), kImpressaoHighest, vo);
+    };
+    ASSERT_TRUE(print());
+    const possvc::sim::PrintedCopy whole = possvc::sim::lastCustomerCopy();
+    const qint64 png = QFileInfo(whole.png).size(), pdf = QFileInfo(whole.pdf).size();
+    ASSERT_NE(png, pdf);
+    for (const QString& f : left())
+        QFile::remove(QDir(copies).filePath(f));
+
+    for (const rlim_t room : {rlim_t(0), rlim_t(2000), rlim_t((png + pdf) / 2)}) {
+        bool answer = true;
+        possvc::sim::PrintedCopy copy;
+        {
+            const FileSizeLimit full(room);
+            answer = print();
+            copy = possvc::sim::lastCustomerCopy();  // the copy's outcome, once it is known
+        }
+        EXPECT_FALSE(answer) << room;
+        EXPECT_FALSE(copy.error.isEmpty()) << room;
+        EXPECT_EQ(left().join(QLatin1Char(' ')).toStdString(), "") << room;
+    }
+
+    ASSERT_TRUE(print());
+    const possvc::sim::PrintedCopy copy = possvc::sim::lastCustomerCopy();
+    EXPECT_TRUE(copy.error.isEmpty()) << copy.error.toStdString();
+    EXPECT_EQ(left().size(), 2);
+    EXPECT_FALSE(QImage(copy.png).isNull());
+    QFile file(copy.pdf);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    EXPECT_TRUE(bytes.startsWith("%PDF-"));
+    EXPECT_TRUE(bytes.trimmed().endsWith("%%EOF"));
 }

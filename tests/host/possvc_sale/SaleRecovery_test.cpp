@@ -125,6 +125,11 @@ TEST_P(Recovery, CloseOutRefusesASaleAFiscalRecordCannotTake)
         {"zero business date", [](QVariantList& b, Redemption&) { b[Conclui::DtMovimento] = QDateTime(QDate(1899, 12, 30), QTime()); }, "data do movimento"},
         {"no opening date", [](QVariantList& b, Redemption&) { b[Conclui::DtAberCaix] = QVariant(); }, "abertura do caixa"},
         {"register too long", [](QVariantList& b, Redemption&) { b[Conclui::CdCaixa] = QStringLiteral("1234"); }, "código do caixa '1234'"},
+        // A code the host's code page cannot hold would be stored as another one.
+        {"register outside Windows-1252", [](QVariantList& b, Redemption&) { b[Conclui::CdCaixa] = QStringLiteral("0\u03A91"); }, "código do caixa '0\u03A91'"},
+        {"branch outside Windows-1252", [](QVariantList& b, Redemption&) { b[Conclui::CdFilial] = QStringLiteral("000\u03A9"); }, "código da filial"},
+        {"shop outside Windows-1252", [](QVariantList& b, Redemption&) { b[Conclui::CdLoja] = QStringLiteral("L\u0101"); }, "código da loja"},
+        {"operator outside Windows-1252", [](QVariantList&, Redemption& r) { Redemption::setAll(r.venda, QStringLiteral("CDOPERADOR"), QStringLiteral("\u5C71\u7530")); }, "código do operador"},
         {"no operator", [](QVariantList&, Redemption& r) { Redemption::setAll(r.venda, QStringLiteral("CDOPERADOR"), QString()); }, "operador"},
         {"no receipt kind", [](QVariantList&, Redemption& r) { Redemption::setAll(r.movCaixa, QStringLiteral("CDTIPORECE"), QString()); }, "tipo de recebimento"},
         // Rejected by the database in the middle of the transaction (two items under one

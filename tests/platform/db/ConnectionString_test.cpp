@@ -34,7 +34,7 @@ TEST(ConnectionString, SQLiteAndPostgreSQL)
     EXPECT_EQ(s.databaseName, QStringLiteral("loja"));
     EXPECT_EQ(s.user, QStringLiteral("caixa"));
     EXPECT_EQ(s.password, QStringLiteral("s"));  // an unquoted ';' ends the value
-    EXPECT_EQ(s.connectOptions, QStringLiteral("options=-csearch_path=loja,public"));
+    EXPECT_EQ(s.connectOptions, QStringLiteral("options='-csearch_path=loja,public'"));
     EXPECT_EQ(s.backend, Backend::PostgreSQL);
 
     EXPECT_THROW(parseConnectionString(QStringLiteral("Provider=PostgreSQL;Port=99999")), platform::DatabaseError);
@@ -138,4 +138,60 @@ TEST(ConnectionString, DialectFromDbmsName)
     EXPECT_EQ(backendForDbmsName(QStringLiteral("SQLite")), Backend::SQLite);
     EXPECT_EQ(backendForDbmsName(QStringLiteral("PostgreSQL")), Backend::PostgreSQL);
     EXPECT_EQ(backendForDbmsName(QStringLiteral("Microsoft SQL Server")), Backend::MsSql);
+}
+
+// Each value is checked for its key before it goes anywhere, and what reaches libpq is
+// quoted by libpq's rules: a value can never add a keyword of its own (another database,
+// host or user) to what the driver is told.
+TEST(ConnectionString, ValuesAreCheckedForTheirKeyAndNeverPasted)
+{
+    struct Case {
+        const char* text;
+        const char* refusal;      // a part of the error, or null when the string is taken
+        const char* options;      // the libpq options (PostgreSQL), when taken
+        const char* odbc;         // a part of the ODBC string (the other providers), when taken
+    };
+    const Case cases[] = {
+        {"Provider=PostgreSQL;Database=loja;Connect Timeout=5 dbname=other", "Connect Timeout", nullptr, nullptr},
+        {"Provider=PostgreSQL;Database=loja;Timeout='5' host='evil'", "after the quoted value of 'Timeout'", nullptr, nullptr},
+        {"Provider=PostgreSQL;Connect Timeout=-1", "Connect Timeout", nullptr, nullptr},
+        {"Provider=PostgreSQL;Connect Timeout=5.5", "Connect Timeout", nullptr, nullptr},
+        {"Provider=PostgreSQL;Port=5432 dbname=other", "port", nullptr, nullptr},
+        {"Provider=PostgreSQL;Port=+5432", "port", nullptr, nullptr},
+        {"Provider=PostgreSQL;Database=loja;Connect Timeout=5", nullptr, "connect_timeout='5'", nullptr},
+        {"Provider=PostgreSQL;Connect Timeout= 12 ;Search Path=loja", nullptr,
+         "connect_timeout='12';options='-csearch_path=loja'", nullptr},
+        {"Provider=SQLOLEDB;Data Source=\"srv,1433;Database=other\";Initial Catalog=QVN", "port", nullptr, nullptr},
+        {"Provider=SQLOLEDB;Data Source=srv;Encrypt=\"yes;Database=other\"", "Encrypt", nullptr, nullptr},
+        {"Provider=SQLOLEDB;Data Source=srv;TrustServerCertificate=maybe", "TrustServerCertificate", nullptr, nullptr},
+        {"Provider=SQLOLEDB;Data Source=srv,1433;Encrypt=Yes;TrustServerCertificate=no", nullptr, nullptr,
+         "Server=srv,1433;Encrypt=Yes;TrustServerCertificate=no"},
+        {"Provider=MSDASQL;Driver={PostgreSQL Unicode};Port=\"5432;Database=other\"", "Port", nullptr, nullptr},
+        {"Provider=MSDASQL;Driver={PostgreSQL Unicode};Server=h;Port=5433", nullptr, nullptr, "Server=h;Port=5433"},
+        {"Provider=SQLite;Data Source=x.db;Busy Timeout=1 2", "Busy Timeout", nullptr, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        try {
+            const ConnectionTarget t = parseConnectionString(QString::fromUtf8(c.text));
+            EXPECT_EQ(c.refusal, nullptr) << "taken: " << t.connectOptions.toStdString() << " " << t.databaseName.toStdString();
+            if (c.options) {
+                EXPECT_EQ(t.connectOptions.toStdString(), c.options);
+            }
+            if (c.odbc) {
+                EXPECT_TRUE(t.databaseName.contains(QString::fromUtf8(c.odbc))) << t.databaseName.toStdString();
+            }
+        } catch (const platform::DatabaseError& e) {
+            ASSERT_NE(c.refusal, nullptr) << e.what();
+            EXPECT_TRUE(e.text().contains(QString::fromUtf8(c.refusal), Qt::CaseInsensitive)) << e.what();
+        }
+    }
+}
+
+// libpq's quoting: inside single quotes, a quote and a backslash are escaped by a backslash.
+TEST(ConnectionString, LibpqQuotingEscapesQuotesAndBackslashes)
+{
+    EXPECT_EQ(libpqQuoted(QStringLiteral("5")), QStringLiteral("'5'"));
+    EXPECT_EQ(libpqQuoted(QStringLiteral("a'b\\c d")), QStringLiteral("'a\\'b\\\\c d'"));
+    EXPECT_EQ(libpqQuoted(QString()), QStringLiteral("''"));
 }

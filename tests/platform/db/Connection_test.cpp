@@ -163,3 +163,29 @@ TEST(Connection, CommandTimeoutStopsALongStatementOnPostgreSQL)
         EXPECT_EQ(q.value(0).toInt(), 1);
     }
 }
+
+// On a real server: the checked options reach libpq and take effect, and a value with
+// quotes and blanks names one odd database instead of adding a keyword of its own.
+TEST(Connection, PostgresValuesReachLibpqQuoted)
+{
+    const QString cs = qEnvironmentVariable("VAK_PG_CONNSTR");
+    if (cs.isEmpty())
+        GTEST_SKIP() << "PostgreSQL not configured";
+    const QString database = qEnvironmentVariable("VAK_PG_DATABASE");
+    Connection conn(cs + QStringLiteral(";Connect Timeout=5;Search Path=pg_catalog,public"));
+    conn.open();
+    Query q(&conn);
+    q.setSql(QStringLiteral("SELECT current_database(), current_setting('search_path')"));
+    q.open();
+    EXPECT_EQ(q.value(0).toString(), database);
+    EXPECT_EQ(q.value(1).toString(), QStringLiteral("pg_catalog,public"));
+
+    Connection odd(QString(cs).replace(QStringLiteral("Database=") + database,
+                                       QStringLiteral("Database=\"nada' dbname='%1\"").arg(database)));
+    try {
+        odd.open();
+        ADD_FAILURE() << "connected to " << odd.connectionString().toStdString();
+    } catch (const DatabaseError& e) {
+        EXPECT_TRUE(e.text().contains(QStringLiteral("nada' dbname='%1").arg(database))) << e.what();
+    }
+}

@@ -31,9 +31,9 @@ DataPacket expectedPacket()
     DataPacket p;
     p.fields = balanceFields();
     p.rows = {
-        {QStringLiteral("C1"), QStringLiteral("Natal Premiado"), 1250.5, 3, QDate(2026, 12, 31),
+        {QStringLiteral("C1"), QStringLiteral("\u201CNatal\u201D Premiado"), 1250.5, 3, QDate(2026, 12, 31),
          QDateTime(QDate(2026, 12, 7), QTime(10, 15, 30)), QStringLiteral("N")},
-        {QStringLiteral("C2"), QStringLiteral("Ação de Verão"), -12.29, 0, QVariant(),
+        {QStringLiteral("C2"), QStringLiteral("Ação de Verão \u2013 50 \u20AC"), -12.29, 0, QVariant(),
          QDateTime(QDate(2026, 1, 1), QTime(0, 0)), QStringLiteral("S")},
         {QStringLiteral("C3"), QVariant(), 0.0, QVariant(), QDate(2027, 2, 28), QVariant(), QVariant()},
     };
@@ -131,6 +131,22 @@ TEST_P(ProviderOnBackend, ALongResultStreamsAsItsPacket)
     EXPECT_EQ(q.currentRow(), p.rows[0]);
 }
 
+// Texts beyond Latin-1 that Windows-1252 holds (quotes, dashes, the euro) in a result of
+// texts and numbers only, whose PostgreSQL rows are written without moving the driver's
+// cursor: each text keeps its own row.
+TEST_P(ProviderOnBackend, TextsBeyondLatin1KeepTheirRows)
+{
+    Query q(&conn);
+    q.setSql(QStringLiteral("SELECT CDCAMPANHA, DSCAMPANHA, VRSALDOCONS FROM %1 ORDER BY CDCAMPANHA").arg(table));
+    q.setFieldDefs(balanceFields().mid(0, 3));
+    const DataPacket p = packetFromVariant(Provider(&q).data());  // streamed from the result
+    ASSERT_EQ(p.rows.size(), 3);
+    for (int r = 0; r < 3; ++r) {
+        EXPECT_EQ(p.rows[r][0], expectedPacket().rows[r][0]) << r;
+        EXPECT_EQ(p.rows[r][1].toString().toStdString(), expectedPacket().rows[r][1].toString().toStdString()) << r;
+    }
+}
+
 TEST_P(ProviderOnBackend, ADeclaredFieldMissingFromTheResultIsAnError)
 {
     Query q(&conn);
@@ -168,7 +184,7 @@ TEST(ProviderSQLite, LooseValuesBecomeTheDeclaredTypes)
     q.setSql(QStringLiteral("SELECT * FROM T"));
     q.setFieldDefs({def("A", FieldType::Date), def("B", FieldType::DateTime), def("C", FieldType::Float),
                     def("D", FieldType::Integer), def("E", FieldType::Boolean), def("F", FieldType::String, 4)});
-    const DataPacket p = Provider(&q).packet();
+    const DataPacket p = packetFromVariant(Provider(&q).data());  // streamed from the result
     ASSERT_EQ(p.rows.size(), 3);
     EXPECT_EQ(p.rows[0], (QVariantList{QDate(2026, 12, 7), QDateTime(QDate(2026, 12, 7), QTime(10, 20, 30)), 12.5, 7,
                                        true, QStringLiteral("1234")}));

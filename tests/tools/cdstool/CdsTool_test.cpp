@@ -19,6 +19,8 @@
 #include <sys/wait.h>
 
 #include <vector>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace platform;
 using packettest::Bytes;
@@ -371,6 +373,25 @@ qint64 peakMemoryOf(const QStringList& args)
     if (spawned != 0 || wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
         return -1;
     return qint64(usage.ru_maxrss) * 1024;
+namespace {
+
+// The owner and the mode bits of a file, or of what a link leads to.
+struct Owner {
+    uint uid = 0, gid = 0, mode = 0;
+    bool operator==(const Owner&) const = default;
+};
+Owner ownerOf(const QString& path)
+{
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return {};
+    return {uint(st.st_uid), uint(st.st_gid), uint(st.st_mode & 07777)};
+}
+
+bool isLink(const QString& path)
+{
+    struct stat st {};
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISLNK(st.st_mode);
 }
 
 }  // namespace
@@ -397,4 +418,82 @@ TEST_F(CdsTool, DumpNeedsMemoryForTheFileNotForItsText)
             << style.join(' ').toStdString() << ": " << (peak - base) / 1024 << " KiB more for a file of "
             << bytes.size() / 1024 << " KiB";
     }
+}
+// A file edited or written through a symbolic link: the link stays a link, the file it
+// leads to is replaced and keeps its owner, group and mode (the host that reads the file
+// must still be able to). Directly and through two links, for set and convert.
+TEST_F(CdsTool, WritingThroughALinkReplacesItsFileKeepingOwnerAndMode)
+{
+    const bool root = ::geteuid() == 0;
+    const Owner kept{root ? 4321u : uint(::geteuid()), root ? 4321u : uint(::getegid()), 0640};
+    const struct {
+        const char* what;
+        QStringList args;  // %L: the name written, %X: the XML file
+        int links;
+    } cases[] = {
+        {"set, the file itself", {"set", "%L", "CDFILIAL=7"}, 0},
+        {"set through a link", {"set", "%L", "CDFILIAL=7"}, 1},
+        {"set through two links", {"set", "%L", "CDFILIAL=7"}, 2},
+        {"convert onto a link", {"convert", "%X", "%L", "--binary"}, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QString real = dir.filePath(QStringLiteral("real.cds"));
+        QFile::remove(real);
+        writePacketFile(parameters(), real);
+        if (root) {
+            ASSERT_EQ(::chown(QFile::encodeName(real).constData(), kept.uid, kept.gid), 0);
+        }
+        ASSERT_EQ(::chmod(QFile::encodeName(real).constData(), kept.mode), 0);
+        QString name = real;
+        for (int i = 0; i < c.links; ++i) {
+            const QString link = dir.filePath(QStringLiteral("link%1.cds").arg(i));
+            QFile::remove(link);
+            ASSERT_TRUE(QFile::link(name, link));
+            name = link;
+        }
+        QStringList args = c.args;
+        args.replaceInStrings(QStringLiteral("%L"), name).replaceInStrings(QStringLiteral("%X"), xml);
+        const Result r = cdstool(args);
+        ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+        EXPECT_EQ(isLink(name), c.links > 0);
+        const DataPacket p = readPacketFile(real);
+        EXPECT_EQ(p.sourceFormat, PacketFormat::Binary);
+        EXPECT_EQ(p.rows[0][1].toInt(), args[0] == QLatin1String("set") ? 7 : 12);
+        const Owner after = ownerOf(real);
+        EXPECT_EQ(after.uid, kept.uid);
+        EXPECT_EQ(after.gid, kept.gid);
+        EXPECT_EQ(after.mode, kept.mode) << std::oct << after.mode;
+    }
+}
+
+// What cannot be written through: a link to nothing, a link loop, a FIFO. Nothing is
+// created or left beside, and the FIFO is not opened.
+TEST_F(CdsTool, WhatCannotBeReplacedIsRefusedAndLeftAsItWas)
+{
+    const QString dangling = dir.filePath(QStringLiteral("dangling.cds")), loop = dir.filePath(QStringLiteral("loop.cds")),
+                  fifo = dir.filePath(QStringLiteral("fifo.cds"));
+    ASSERT_TRUE(QFile::link(dir.filePath(QStringLiteral("gone.cds")), dangling));
+    ASSERT_TRUE(QFile::link(loop + QStringLiteral(".2"), loop));
+    ASSERT_TRUE(QFile::link(loop, loop + QStringLiteral(".2")));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const struct {
+        QStringList args;
+        QString message;
+    } cases[] = {
+        {{"convert", binary, dangling}, dangling + QStringLiteral(": is a symbolic link to ")},
+        {{"convert", binary, loop}, loop + QStringLiteral(": is a symbolic link loop")},
+        {{"convert", binary, fifo}, fifo + QStringLiteral(": is a FIFO")},
+        {{"set", fifo, "CDFILIAL=7"}, fifo + QStringLiteral(": is a FIFO")},
+    };
+    const QStringList before = QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.join(QLatin1Char(' ')).toStdString());
+        const Result r = cdstool(c.args);
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_TRUE(r.err.contains(c.message)) << r.err.toStdString();
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot), before);
+    }
+    EXPECT_TRUE(isLink(dangling));
+    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("gone.cds"))));
 }
