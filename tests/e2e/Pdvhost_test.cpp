@@ -172,7 +172,7 @@ TEST_P(Pdvhost, FalhaDepoisDoFechamento)
 // the sale stands with its document and the cashier is told so.
 TEST_P(Pdvhost, ViaQueODiscoNaoComportaEUmaFalha)
 {
-    if (GetParam() == Perfil::Fiscal)
+    if (perfil() == Perfil::Fiscal)
         GTEST_SKIP() << "a fiscal-printer terminal prints no customer copy";
     const QString copias = term.dir() + QStringLiteral("/out/copias");
     QDir().mkpath(copias);
@@ -197,7 +197,7 @@ TEST_P(Pdvhost, ViaQueODiscoNaoComportaEUmaFalha)
     EXPECT_EQ(deixado.readAll().toStdString(), "") << "a part of the copy was left";
     EXPECT_EQ(vendas("O"), 1);
     const QString mensagem = e.messages().value(0);
-    if (GetParam() == Perfil::Sat) {
+    if (perfil() == Perfil::Sat) {
         EXPECT_TRUE(mensagem.contains(QStringLiteral("foi emitido e a venda"))) << mensagem.toStdString();
     } else {
         EXPECT_TRUE(mensagem.contains(QStringLiteral("a via do consumidor não foi impressa"))) << mensagem.toStdString();

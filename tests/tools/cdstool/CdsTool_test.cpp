@@ -373,6 +373,10 @@ qint64 peakMemoryOf(const QStringList& args)
     if (spawned != 0 || wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
         return -1;
     return qint64(usage.ru_maxrss) * 1024;
+}
+
+}  // namespace
+
 namespace {
 
 // The owner and the mode bits of a file, or of what a link leads to.
@@ -419,6 +423,7 @@ TEST_F(CdsTool, DumpNeedsMemoryForTheFileNotForItsText)
             << bytes.size() / 1024 << " KiB";
     }
 }
+
 // A file edited or written through a symbolic link: the link stays a link, the file it
 // leads to is replaced and keeps its owner, group and mode (the host that reads the file
 // must still be able to). Directly and through two links, for set and convert.
