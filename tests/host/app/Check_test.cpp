@@ -19,6 +19,8 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 
+#include "support/SpecialFiles.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -178,21 +180,6 @@ void replaceByLink(const QString& path, const QString& target)
     ASSERT_EQ(::symlink(QFile::encodeName(target).constData(), QFile::encodeName(path).constData()), 0)
         << path.toStdString();
 }
-// The file a UNIX socket leaves behind once closed.
-void socketFile(const QString& path)
-{
-    QFile::remove(path);
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    ASSERT_GE(fd, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    const QByteArray name = QFile::encodeName(path);
-    ASSERT_LT(size_t(name.size()), sizeof address.sun_path);
-    std::memcpy(address.sun_path, name.constData(), size_t(name.size()));
-    EXPECT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ::close(fd);
-}
-
 struct Fault {
     const char* name;
     const char* profile;
@@ -312,7 +299,7 @@ const QList<Fault>& faults()
          },
          {"error Dados/Cadastros/AliqImpFis.cds"}},
         {"operator file is a socket", "fiscal",
-         [](const QString& d) { socketFile(d + kCad + QStringLiteral("ControleAcess.cds")); },
+         [](const QString& d) { testsupport::socketFile(d + kCad + QStringLiteral("ControleAcess.cds")); },
          {"error Dados/Cadastros/ControleAcess.cds"}},
         {"receipt types above the packet ceiling", "fiscal",
          [](const QString& d) {

@@ -11,6 +11,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "support/SpecialFiles.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -36,20 +38,6 @@ void writeGood(const QString& path)
 void link(const QString& target, const QString& name)
 {
     ASSERT_EQ(::symlink(QFile::encodeName(target).constData(), QFile::encodeName(name).constData()), 0);
-}
-
-// A UNIX socket's file, left behind by a socket that is closed again.
-void socketFile(const QString& path)
-{
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    ASSERT_GE(fd, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    const QByteArray name = QFile::encodeName(path);
-    ASSERT_LT(size_t(name.size()), sizeof address.sun_path);
-    std::memcpy(address.sun_path, name.constData(), size_t(name.size()));
-    EXPECT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ::close(fd);
 }
 
 struct Kind {
@@ -99,7 +87,7 @@ INSTANTIATE_TEST_SUITE_P(
              "is a FIFO"},
         Kind{"link to /dev/zero", [](const QString& p, const QString&) { link(QStringLiteral("/dev/zero"), p); },
              "is a character device"},
-        Kind{"socket", [](const QString& p, const QString&) { socketFile(p); }, "is a socket"},
+        Kind{"socket", [](const QString& p, const QString&) { testsupport::socketFile(p); }, "is a socket"},
         Kind{"link loop",
              [](const QString& p, const QString& d) {
                  link(p, d + QStringLiteral("/other"));
