@@ -9,6 +9,7 @@
 #include <QSqlDatabase>
 
 #include <functional>
+#include <optional>
 
 #include <gtest/gtest.h>
 
@@ -110,16 +111,19 @@ TEST(Connection, ABusySqliteDatabaseIsWaitedForOncePerOperationAndNamedBusy)
     holder.execute(QStringLiteral("CREATE TABLE T (A INTEGER)"));
     holder.beginTransaction(true);
     holder.execute(QStringLiteral("INSERT INTO T VALUES (1)"));
-    auto errorOf = [](const std::function<void()>& f) {
+    std::optional<DatabaseError::Kind> kind;
+    auto errorOf = [&kind](const std::function<void()>& f) {
         try {
             f();
         } catch (const DatabaseError& e) {
+            kind = e.kind();
             return e.text();
         }
         return QStringLiteral("(no error)");
     };
     // The first statement waits its timeout; the error handling after it does not wait again.
     const QString first = errorOf([&] { waiter.beginTransaction(true); });
+    EXPECT_EQ(kind, DatabaseError::Kind::Busy) << "a held write lock is busy, not a refusal";
     EXPECT_TRUE(first.contains(QStringLiteral("is busy"))) << first.toStdString();
     EXPECT_TRUE(first.contains(QStringLiteral("(waited 0.3 s)"))) << first.toStdString();
     const QString second = errorOf([&] { waiter.execute(QStringLiteral("INSERT INTO T VALUES (2)")); });

@@ -88,22 +88,6 @@ TEST_P(ErrorKindOnBackend, AConstraintRefusesAndAWrongTextIsNeitherRefusedNorUnc
 INSTANTIATE_TEST_SUITE_P(Backends, ErrorKindOnBackend, ::testing::ValuesIn(testsupport::allDbKinds()),
                          [](const auto& info) { return testsupport::dbKindName(info.param); });
 
-TEST(ErrorKind, ABusySqliteDatabaseIsBusy)
-{
-    QTemporaryDir dir;
-    const QString cs = QStringLiteral("Provider=SQLite;Busy Timeout=0.1;Data Source=") + sqliteFile(dir.path());
-    Connection holder(cs), waiter(cs);
-    holder.open();
-    waiter.open();
-    holder.execute(QStringLiteral("CREATE TABLE T (A INTEGER)"));
-    holder.beginTransaction(true);
-    holder.execute(QStringLiteral("INSERT INTO T VALUES (1)"));
-    const DatabaseError e = errorOf([&] { waiter.beginTransaction(true); });
-    EXPECT_EQ(e.kind(), Kind::Busy) << e.text().toStdString();
-    EXPECT_FALSE(e.uncertain());
-    holder.rollback();
-}
-
 // The server ends this connection's session: the next statement finds the connection
 // lost, and a commit sent then cannot know whether it was carried out.
 TEST(ErrorKind, AConnectionThePostgresServerEndedIsLostAndItsCommitInDoubt)
