@@ -447,18 +447,30 @@ TEST_F(CheckTest, CommandLineAnswersInTheCommonStyle)
 // The database part on the server backends, when scripts/services.sh configured them: a
 // healthy terminal, then codes too wide for the server's columns (which, unlike SQLite,
 // refuses them).
-class CheckBackendTest : public CheckTest, public ::testing::WithParamInterface<testsupport::DbKind> {};
+class CheckBackendTest : public CheckTest, public ::testing::WithParamInterface<testsupport::DbKind> {
+protected:
+    // The demo shop on a scratch database of this backend (in `encoding` if given) and an
+    // NFC-e terminal written on it by shopgen; null where the backend is not configured.
+    std::unique_ptr<testsupport::ScratchDatabase> demoShop(const QString& encoding = {})
+    {
+        auto scratch = testsupport::ScratchDatabase::create(GetParam(), QStringLiteral("check"), encoding);
+        if (!scratch)
+            return scratch;
+        const QString shop = scratch->nativeConnectionString(), cs = scratch->connectionString();
+        EXPECT_EQ(run(QStringLiteral("shopgen"), {QStringLiteral("--db"), shop, QStringLiteral("--size"), QStringLiteral("demo")}).status, 0);
+        const Outcome made = run(QStringLiteral("shopgen"), {QStringLiteral("terminal"), dir(), QStringLiteral("--profile"),
+                                                             QStringLiteral("nfce"), QStringLiteral("--db"), cs});
+        EXPECT_EQ(made.status, 0) << made.out.toStdString();
+        return scratch;
+    }
+};
 
 TEST_P(CheckBackendTest, HealthyThenCodesWiderThanTheColumns)
 {
-    const auto scratch = testsupport::ScratchDatabase::create(GetParam(), QStringLiteral("check"));
+    const auto scratch = demoShop();
     if (!scratch)
         GTEST_SKIP() << testsupport::dbKindName(GetParam()) << " is not configured here (scripts/services.sh)";
-    const QString shop = scratch->nativeConnectionString(), cs = scratch->connectionString();
-    ASSERT_EQ(run(QStringLiteral("shopgen"), {QStringLiteral("--db"), shop, QStringLiteral("--size"), QStringLiteral("demo")}).status, 0);
-    const Outcome made = run(QStringLiteral("shopgen"), {QStringLiteral("terminal"), dir(), QStringLiteral("--profile"),
-                                                         QStringLiteral("nfce"), QStringLiteral("--db"), cs});
-    EXPECT_EQ(made.status, 0) << made.out.toStdString();
+    ASSERT_FALSE(HasFailure()) << "the demo shop or its terminal could not be made";
     edit(dir() + kParams, set("CDCAIXA", QStringLiteral("00012")));
     edit(dir() + kParams, set("CDLOJA", QStringLiteral("12345678901")));
     const Outcome r = check();
@@ -472,14 +484,10 @@ TEST_P(CheckBackendTest, HealthyThenCodesWiderThanTheColumns)
 // is named as an encoding problem of the database, not as a missing permission.
 TEST_P(CheckBackendTest, AWindows1252DatabaseIsHealthyAndWhatItCannotHoldIsNamed)
 {
-    const auto scratch = testsupport::ScratchDatabase::create(GetParam(), QStringLiteral("check"), QStringLiteral("WIN1252"));
+    const auto scratch = demoShop(QStringLiteral("WIN1252"));
     if (!scratch)
         GTEST_SKIP() << testsupport::dbKindName(GetParam()) << " is not configured here (scripts/services.sh)";
-    const QString shop = scratch->nativeConnectionString(), cs = scratch->connectionString();
-    ASSERT_EQ(run(QStringLiteral("shopgen"), {QStringLiteral("--db"), shop, QStringLiteral("--size"), QStringLiteral("demo")}).status, 0);
-    const Outcome made = run(QStringLiteral("shopgen"), {QStringLiteral("terminal"), dir(), QStringLiteral("--profile"),
-                                                         QStringLiteral("nfce"), QStringLiteral("--db"), cs});
-    EXPECT_EQ(made.status, 0) << made.out.toStdString();
+    ASSERT_FALSE(HasFailure()) << "the demo shop or its terminal could not be made";
     Outcome r = check();
     EXPECT_EQ(findingsOf(r.report).join(QLatin1Char('|')).toStdString(), "") << r.out.toStdString();
     EXPECT_EQ(r.report.value(QStringLiteral("findings")).toArray().size(), 3) << "one note per active campaign";
