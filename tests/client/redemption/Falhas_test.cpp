@@ -20,6 +20,7 @@
 #include <QSet>
 
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -81,10 +82,14 @@ struct Caso {
 
 void PrintTo(const Caso& c, std::ostream* os)
 {
-    static const char* const kModos[] = {"falso", "erro", "perdida"};  // in the order of Modo
-    static const char* const kFins[] = {"Nada",    "Concluido", "Desfeito", "CupomPendente",
-                                        "VendaPendente", "Mantido", "Incerto"};  // in the order of Fim
-    *os << nomeBanco(c.banco) << ", " << nomePerfil(c.falha.perfil) << ", " << c.falha.op;
+    // In the order of the enumerations; a value added there without its name fails here.
+    static constexpr const char* kModos[] = {"falso", "erro", "perdida", "recusada", "ocupada"};
+    static constexpr const char* kFins[] = {"Nada",          "Concluido", "Desfeito", "CupomPendente",
+                                            "VendaPendente", "Mantido",   "Incerto"};
+    static_assert(std::size(kModos) == size_t(Modo::Ocupada) + 1);
+    static_assert(std::size(kFins) == size_t(Fim::Incerto) + 1);
+    *os << nomeBanco(c.banco) << ", " << nomePerfil(c.falha.perfil) << ", "
+        << (c.host == Host::Contrato ? "contract-only host, " : "") << c.falha.op;
     if (c.falha.desfaz)
         *os << " undone by " << c.falha.desfaz;
     *os << " " << kModos[int(c.modo)] << ": " << kFins[int(c.fim())];
