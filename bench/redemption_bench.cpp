@@ -15,7 +15,7 @@
 #include "client/Cli_Vak04100.h"
 #include "host/fiscaldev/SimPrinter.h"
 #include "host/hostkit/HostHooks.h"
-#include "host/possvc/SaleServices.h"
+#include "host/possvc/sale/SaleServices.h"
 #include "hostapi/fiscaldev.h"
 #include "hostapi/possvc.h"
 #include "platform/ui/ErrorDisplay.h"

@@ -3,7 +3,7 @@
 #include "host/app/Check.h"
 
 #include "host/fiscaldev/PrinterState.h"
-#include "host/possvc/SaleServices.h"
+#include "host/possvc/sale/SaleServices.h"
 #include "platform/Error.h"
 
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "host/app/ContractGuard.h"
 
-#include "host/possvc/Extensions.h"
+#include "host/possvc/sale/Extensions.h"
 #include "hostapi/PublishedContract.h"
 #include "platform/dataset/ClientDataSet.h"
 #include "terminal/TerminalFiles.h"

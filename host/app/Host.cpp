@@ -4,8 +4,8 @@
 
 #include "host/fiscaldev/SimPrinter.h"
 #include "host/hostkit/HostHooks.h"
-#include "host/possvc/SaleServices.h"
-#include "host/possvc/ScreenOps.h"
+#include "host/possvc/sale/SaleServices.h"
+#include "host/possvc/screen/ScreenOps.h"
 #include "hostapi/fiscaldev.h"
 #include "hostapi/hostkit.h"
 #include "hostapi/possvc.h"

@@ -11,8 +11,8 @@
 #include "RedemptionFixture.h"
 
 #include "host/fiscaldev/SimPrinter.h"
-#include "host/possvc/Extensions.h"
-#include "host/possvc/SaleServices.h"
+#include "host/possvc/sale/Extensions.h"
+#include "host/possvc/sale/SaleServices.h"
 #include "hostapi/fiscaldev.h"
 #include "hostapi/possvc.h"
 #include "platform/Error.h"

@@ -2,7 +2,7 @@
 
 #include "host/fiscaldev/SimPrinter.h"
 #include "host/hostkit/HostHooks.h"
-#include "host/possvc/SaleServices.h"
+#include "host/possvc/sale/SaleServices.h"
 #include "hostapi/PublishedContract.h"
 #include "hostapi/fiscaldev.h"
 

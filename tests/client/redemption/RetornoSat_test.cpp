@@ -2,7 +2,7 @@
 // every form the document may arrive in.
 
 #include "hostapi/SatAnswer.h"
-#include "host/possvc/SatCfe.h"
+#include "host/possvc/devices/SatCfe.h"
 
 #include <QDateTime>
 

@@ -2,8 +2,8 @@
 // price travels as decimal text. Runs on SQLite always, on PostgreSQL when configured.
 
 #include "support/ScratchDatabase.h"
-#include "host/possvc/PriceLookup.h"
-#include "host/possvc/ScreenOps.h"
+#include "host/possvc/screen/PriceLookup.h"
+#include "host/possvc/screen/ScreenOps.h"
 #include "hostapi/ArgumentBlocks.h"
 #include "hostapi/possvc.h"
 #include "platform/db/Query.h"

@@ -3,9 +3,9 @@
 
 #include "SearchFixture.h"
 
-#include "host/possvc/ScreenOps.h"
-#include "host/possvc/SearchDialog.h"
-#include "host/possvc/WaitIndicator.h"
+#include "host/possvc/screen/ScreenOps.h"
+#include "host/possvc/screen/SearchDialog.h"
+#include "host/possvc/screen/WaitIndicator.h"
 #include "hostapi/possvc.h"
 #include "package/ModuleLibrary.h"
 

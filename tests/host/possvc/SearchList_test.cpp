@@ -3,8 +3,8 @@
 
 #include "SearchFixture.h"
 
-#include "host/possvc/SearchDialog.h"
-#include "host/possvc/SearchModel.h"
+#include "host/possvc/screen/SearchDialog.h"
+#include "host/possvc/screen/SearchModel.h"
 
 #include <QLabel>
 #include <QLineEdit>

@@ -3,11 +3,11 @@
 
 #include "SaleTestDb.h"
 
-#include "host/possvc/NFCeKey.h"
-#include "host/possvc/SaleServices.h"
-#include "host/possvc/SaleServicesDb.h"
-#include "host/possvc/SatCfe.h"
-#include "host/possvc/ScreenOps.h"
+#include "host/possvc/devices/NFCeKey.h"
+#include "host/possvc/sale/SaleServices.h"
+#include "host/possvc/sale/SaleServicesDb.h"
+#include "host/possvc/devices/SatCfe.h"
+#include "host/possvc/screen/ScreenOps.h"
 #include "hostapi/hostkit.h"
 #include "hostapi/possvc.h"
 

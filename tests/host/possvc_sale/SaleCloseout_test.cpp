@@ -4,10 +4,10 @@
 #include "SaleTestDb.h"
 #include "support/ExpectError.h"
 
-#include "host/possvc/NFCeKey.h"
-#include "host/possvc/SaleServices.h"
-#include "host/possvc/SaleServicesCloseOut.h"
-#include "host/possvc/SaleServicesDb.h"
+#include "host/possvc/devices/NFCeKey.h"
+#include "host/possvc/sale/SaleServices.h"
+#include "host/possvc/sale/SaleServicesCloseOut.h"
+#include "host/possvc/sale/SaleServicesDb.h"
 #include "hostapi/possvc.h"
 
 #include "platform/Error.h"

@@ -4,10 +4,10 @@
 #include "SaleTestDb.h"
 #include "support/FieldDefs.h"
 
-#include "host/possvc/CustomerCopy.h"
-#include "host/possvc/SaleServices.h"
-#include "host/possvc/SatCfe.h"
-#include "host/possvc/ScreenOps.h"
+#include "host/possvc/devices/CustomerCopy.h"
+#include "host/possvc/sale/SaleServices.h"
+#include "host/possvc/devices/SatCfe.h"
+#include "host/possvc/screen/ScreenOps.h"
 #include "hostapi/possvc.h"
 
 #include "platform/Error.h"

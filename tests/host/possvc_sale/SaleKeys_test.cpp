@@ -1,6 +1,6 @@
 // Access keys, check digits and the NFC-e QR-code text.
 
-#include "host/possvc/NFCeKey.h"
+#include "host/possvc/devices/NFCeKey.h"
 
 #include "platform/Error.h"
 

@@ -5,10 +5,10 @@
 
 #include "SaleTestDb.h"
 
-#include "host/possvc/Extensions.h"
-#include "host/possvc/SaleServices.h"
-#include "host/possvc/SatCfe.h"
-#include "host/possvc/ScreenOps.h"
+#include "host/possvc/sale/Extensions.h"
+#include "host/possvc/sale/SaleServices.h"
+#include "host/possvc/devices/SatCfe.h"
+#include "host/possvc/screen/ScreenOps.h"
 #include "hostapi/hostkit.h"
 #include "hostapi/possvc.h"
 

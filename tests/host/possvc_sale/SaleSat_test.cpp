@@ -1,8 +1,8 @@
 // The CF-e document and the SAT answer: built by the simulated device, read back as the
 // module reads it.
 
-#include "host/possvc/NFCeKey.h"
-#include "host/possvc/SatCfe.h"
+#include "host/possvc/devices/NFCeKey.h"
+#include "host/possvc/devices/SatCfe.h"
 
 #include <QXmlStreamReader>
 

@@ -3,8 +3,8 @@
 #include "support/FieldDefs.h"
 #include "support/SchemaFile.h"
 
-#include "host/possvc/SaleServices.h"
-#include "host/possvc/SaleServicesDb.h"
+#include "host/possvc/sale/SaleServices.h"
+#include "host/possvc/sale/SaleServicesDb.h"
 #include "hostapi/hostkit.h"
 #include "platform/Error.h"
 #include "platform/db/Query.h"

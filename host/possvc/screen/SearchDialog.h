@@ -8,7 +8,7 @@
 // highlighted row.
 
 #include "PossvcExport.h"
-#include "host/possvc/ScreenColours.h"
+#include "host/possvc/screen/ScreenColours.h"
 
 #include <QDialog>
 

@@ -1,4 +1,4 @@
-#include "host/possvc/Extensions.h"
+#include "host/possvc/sale/Extensions.h"
 
 #include "hostapi/possvc.h"
 

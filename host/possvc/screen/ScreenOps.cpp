@@ -1,11 +1,11 @@
 // The screen operations of possvc and the scripted-mode queues that answer them.
 
-#include "host/possvc/ScreenOps.h"
+#include "host/possvc/screen/ScreenOps.h"
 
-#include "host/possvc/OwnConnection.h"
-#include "host/possvc/PriceLookup.h"
-#include "host/possvc/SearchDialog.h"
-#include "host/possvc/WaitIndicator.h"
+#include "host/possvc/sale/OwnConnection.h"
+#include "host/possvc/screen/PriceLookup.h"
+#include "host/possvc/screen/SearchDialog.h"
+#include "host/possvc/screen/WaitIndicator.h"
 #include "hostapi/ArgumentBlocks.h"
 #include "hostapi/hostkit.h"
 #include "hostapi/possvc.h"

@@ -13,7 +13,7 @@
 // in the centre of the screen.
 
 #include "PossvcExport.h"
-#include "host/possvc/ScreenColours.h"
+#include "host/possvc/screen/ScreenColours.h"
 
 #include <QBasicTimer>
 #include <QPixmap>

@@ -1,4 +1,4 @@
-#include "host/possvc/SearchKeys.h"
+#include "host/possvc/screen/SearchKeys.h"
 
 #include <algorithm>
 #include <array>

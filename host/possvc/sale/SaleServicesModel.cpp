@@ -1,4 +1,4 @@
-#include "host/possvc/SaleServicesModel.h"
+#include "host/possvc/sale/SaleServicesModel.h"
 
 #include <QLocale>
 

@@ -7,7 +7,7 @@
 // key (see NFCeKey.h).
 
 #include "PossvcExport.h"
-#include "host/possvc/SaleServicesModel.h"
+#include "host/possvc/sale/SaleServicesModel.h"
 #include "hostapi/SatAnswer.h"
 
 #include <QDateTime>

@@ -17,7 +17,7 @@
 // stopPreparing() when the model outlives the list's use.
 
 #include "PossvcExport.h"
-#include "host/possvc/SearchKeys.h"
+#include "host/possvc/screen/SearchKeys.h"
 #include "platform/dataset/ClientDataSet.h"
 
 #include <QAbstractTableModel>

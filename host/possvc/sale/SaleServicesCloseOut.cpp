@@ -1,6 +1,6 @@
-#include "host/possvc/SaleServicesCloseOut.h"
+#include "host/possvc/sale/SaleServicesCloseOut.h"
 
-#include "host/possvc/NFCeKey.h"
+#include "host/possvc/devices/NFCeKey.h"
 
 #include "platform/Error.h"
 #include "platform/dataset/PacketCodec.h"

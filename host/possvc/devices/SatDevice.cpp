@@ -1,8 +1,8 @@
-#include "host/possvc/SatDevice.h"
+#include "host/possvc/devices/SatDevice.h"
 
-#include "host/possvc/SaleServicesCloseOut.h"
-#include "host/possvc/SaleServicesDb.h"
-#include "host/possvc/SatCfe.h"
+#include "host/possvc/sale/SaleServicesCloseOut.h"
+#include "host/possvc/sale/SaleServicesDb.h"
+#include "host/possvc/devices/SatCfe.h"
 
 #include "platform/Error.h"
 #include "platform/db/Query.h"

@@ -1,4 +1,4 @@
-#include "host/possvc/PriceLookup.h"
+#include "host/possvc/screen/PriceLookup.h"
 
 #include "platform/db/Query.h"
 

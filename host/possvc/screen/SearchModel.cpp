@@ -1,4 +1,4 @@
-#include "host/possvc/SearchModel.h"
+#include "host/possvc/screen/SearchModel.h"
 
 #include <QStringList>
 

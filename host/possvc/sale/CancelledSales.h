@@ -17,11 +17,11 @@
 // sale's pending mark goes with it.
 
 #include "PossvcExport.h"
-#include "host/possvc/SaleServicesDb.h"
+#include "host/possvc/sale/SaleServicesDb.h"
 
 #include "platform/db/Connection.h"
 
-#include "host/possvc/SatMemory.h"
+#include "host/possvc/devices/SatMemory.h"
 
 #include <QDate>
 #include <QDateTime>

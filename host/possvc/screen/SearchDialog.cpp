@@ -1,6 +1,6 @@
-#include "host/possvc/SearchDialog.h"
+#include "host/possvc/screen/SearchDialog.h"
 
-#include "host/possvc/SearchModel.h"
+#include "host/possvc/screen/SearchModel.h"
 #include "platform/dataset/ClientDataSet.h"
 
 #include <QApplication>

@@ -1,4 +1,4 @@
-#include "host/possvc/OwnConnection.h"
+#include "host/possvc/sale/OwnConnection.h"
 
 #include "hostapi/hostkit.h"
 #include "platform/Error.h"

@@ -16,8 +16,8 @@
 // not be written whole (a full disk): nothing of it is left then.
 
 #include "PossvcExport.h"
-#include "host/possvc/SaleServicesModel.h"
-#include "host/possvc/SatCfe.h"
+#include "host/possvc/sale/SaleServicesModel.h"
+#include "host/possvc/devices/SatCfe.h"
 
 #include <QDateTime>
 #include <QString>

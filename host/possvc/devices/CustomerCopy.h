@@ -9,7 +9,7 @@
 // made or a file cannot be written whole.
 
 #include "PossvcExport.h"
-#include "host/possvc/SaleServicesModel.h"
+#include "host/possvc/sale/SaleServicesModel.h"
 #include "hostapi/ArgumentBlocks.h"
 
 #include <QImage>

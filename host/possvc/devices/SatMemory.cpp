@@ -1,4 +1,4 @@
-#include "host/possvc/SatMemory.h"
+#include "host/possvc/devices/SatMemory.h"
 
 #include "host/common/StateFile.h"
 

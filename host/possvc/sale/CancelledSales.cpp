@@ -1,7 +1,7 @@
-#include "host/possvc/CancelledSales.h"
+#include "host/possvc/sale/CancelledSales.h"
 
-#include "host/possvc/SaleServicesModel.h"
-#include "host/possvc/SatDevice.h"
+#include "host/possvc/sale/SaleServicesModel.h"
+#include "host/possvc/devices/SatDevice.h"
 
 #include "hostapi/ArgumentBlocks.h"
 

@@ -8,9 +8,9 @@
 // than 06000 and a "mensagem") a wrong activation code and a sale that is not concluded.
 
 #include "PossvcExport.h"
-#include "host/possvc/SaleServices.h"
-#include "host/possvc/SaleServicesModel.h"
-#include "host/possvc/SatMemory.h"
+#include "host/possvc/sale/SaleServices.h"
+#include "host/possvc/sale/SaleServicesModel.h"
+#include "host/possvc/devices/SatMemory.h"
 
 #include "platform/db/Connection.h"
 

@@ -1,4 +1,4 @@
-#include "host/possvc/NFCeKey.h"
+#include "host/possvc/devices/NFCeKey.h"
 
 #include "platform/Error.h"
 

@@ -1,6 +1,6 @@
-#include "host/possvc/SatCfe.h"
+#include "host/possvc/devices/SatCfe.h"
 
-#include "host/possvc/NFCeKey.h"
+#include "host/possvc/devices/NFCeKey.h"
 
 #include <QCryptographicHash>
 #include <QXmlStreamReader>

@@ -1,6 +1,6 @@
-#include "host/possvc/SaleServicesDb.h"
+#include "host/possvc/sale/SaleServicesDb.h"
 
-#include "host/possvc/SaleServices.h"
+#include "host/possvc/sale/SaleServices.h"
 
 #include "loyaltysql/BalanceSql.h"
 #include "platform/Error.h"

@@ -1,8 +1,8 @@
-#include "host/possvc/CustomerCopy.h"
+#include "host/possvc/devices/CustomerCopy.h"
 
-#include "host/possvc/NFCeKey.h"
-#include "host/possvc/SaleServicesDb.h"
-#include "host/possvc/SatCfe.h"
+#include "host/possvc/devices/NFCeKey.h"
+#include "host/possvc/sale/SaleServicesDb.h"
+#include "host/possvc/devices/SatCfe.h"
 #include "hostapi/hostkit.h"
 
 #include "platform/Error.h"

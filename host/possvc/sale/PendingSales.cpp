@@ -1,8 +1,8 @@
-#include "host/possvc/PendingSales.h"
+#include "host/possvc/sale/PendingSales.h"
 
-#include "host/possvc/CancelledSales.h"
-#include "host/possvc/SaleServicesDb.h"
-#include "host/possvc/SatDevice.h"
+#include "host/possvc/sale/CancelledSales.h"
+#include "host/possvc/sale/SaleServicesDb.h"
+#include "host/possvc/devices/SatDevice.h"
 
 #include "platform/Error.h"
 #include "platform/db/Query.h"

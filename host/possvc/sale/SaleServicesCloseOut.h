@@ -19,8 +19,8 @@
 // (rolled back).
 
 #include "PossvcExport.h"
-#include "host/possvc/SaleServices.h"
-#include "host/possvc/SaleServicesDb.h"
+#include "host/possvc/sale/SaleServices.h"
+#include "host/possvc/sale/SaleServicesDb.h"
 
 #include "hostapi/ArgumentBlocks.h"
 #include "platform/dataset/ClientDataSet.h"

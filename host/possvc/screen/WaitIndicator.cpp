@@ -1,4 +1,4 @@
-#include "host/possvc/WaitIndicator.h"
+#include "host/possvc/screen/WaitIndicator.h"
 
 #include <QEvent>
 #include <QGuiApplication>

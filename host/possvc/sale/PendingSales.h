@@ -17,7 +17,7 @@
 // it was, still pending).
 
 #include "PossvcExport.h"
-#include "host/possvc/SatMemory.h"
+#include "host/possvc/devices/SatMemory.h"
 
 #include "platform/db/Connection.h"
 
