@@ -1,4 +1,6 @@
 #include "host/app/Host.h"
+
+#include "host/app/TerminalDevices.h"
 #include "host/app/ContractGuard.h"
 #include "host/app/ModulePath.h"
 
@@ -231,15 +233,17 @@ void installHostLibraries(const HostOptions& o, bool scripted)
     platform::setProgramDirectory(QFileInfo(o.terminal).absoluteFilePath());
     if (!o.db.isEmpty())
         hostkit::setStringConexQvn(o.db);
-    const QString fiscal = o.out.isEmpty() ? QDir(o.terminal).absoluteFilePath(QStringLiteral("Fiscal"))
-                                           : QDir(o.out).absoluteFilePath(QStringLiteral("fiscal"));
-    fiscaldev::sim::setOutputDir(fiscal);
-    // The customer copies (NFC-e, SAT extract) beside the printer's journal.
-    possvc::sim::setOutputDirectory(o.out.isEmpty() ? QDir(o.terminal).absoluteFilePath(QStringLiteral("Copias"))
-                                                    : QDir(o.out).absoluteFilePath(QStringLiteral("copias")));
-    // The SAT device's memory of what it issued, beside the printer's state.
-    possvc::sim::setSatDirectory(o.out.isEmpty() ? QDir(o.terminal).absoluteFilePath(QStringLiteral("SAT"))
-                                                 : QDir(o.out).absoluteFilePath(QStringLiteral("sat")));
+    const QString out = o.out.isEmpty() ? QDir(o.terminal).absolutePath() : QDir(o.out).absolutePath();
+    // The printer's journal (its paper) and the customer copies go with the run's output.
+    fiscaldev::sim::setOutputDir(QDir(out).filePath(o.out.isEmpty() ? QStringLiteral("Fiscal") : QStringLiteral("fiscal")));
+    possvc::sim::setOutputDirectory(QDir(out).filePath(o.out.isEmpty() ? QStringLiteral("Copias") : QStringLiteral("copias")));
+    // The terminal's identity and its devices, whose state stays in the terminal folder.
+    const TerminalDevices devices = readTerminalDevices(o.terminal);
+    fiscaldev::sim::setDevice(devices.printerDir, devices.printerSerial);
+    possvc::sim::config().branch = devices.branch;
+    possvc::sim::config().cashRegister = devices.cashRegister;
+    possvc::sim::config().satSerial = devices.satSerial;
+    possvc::sim::setSatDirectory(devices.satDir);
     fiscaldev::sim::installAll();
     possvc::sim::installScreenOps();
     possvc::sim::installSaleServices();
@@ -253,13 +257,16 @@ void installHostLibraries(const HostOptions& o, bool scripted)
 // The redemptions this terminal left pending are resolved (PendingSales.h), then the
 // fiscal printer is left with no open receipt and no valid receipt of a sale that was not
 // concluded. A failure is reported on the host's log and the screen still opens.
-void recoverTerminal(Transcript& transcript)
+void recoverTerminal(const HostOptions& o, Transcript& transcript)
 {
     QStringList done;
     try {
         done << possvc::sim::prepareScreen();
-        done << fiscaldev::sim::recover([](const QString& receipt, const QString& counter, const QDateTime& opened) {
-            return possvc::sim::receiptHasSale(receipt, counter, opened);
+        // A receipt is the sale's when this terminal booked it under the serial its sales
+        // carry (the parameters' NRSERIEIMP), with that receipt number and counter.
+        const QString serial = readTerminalDevices(o.terminal).printerSerialOnSales;
+        done << fiscaldev::sim::recover([serial](const QString&, const QString& receipt, const QString& counter) {
+            return possvc::sim::receiptHasSale(serial, receipt, counter);
         });
     } catch (const std::exception& e) {
         const QString text = QStringLiteral("recuperação do terminal incompleta: ") + QString::fromUtf8(e.what());
@@ -334,7 +341,7 @@ bool startHostLibraries(const HostOptions& o, bool scripted, Transcript& transcr
         return false;
     }
     if (!o.contractOnly)
-        recoverTerminal(transcript);
+        recoverTerminal(o, transcript);
     return true;
 }
 

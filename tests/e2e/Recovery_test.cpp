@@ -21,6 +21,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -35,6 +36,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <memory>
 
 namespace {
@@ -172,25 +174,28 @@ struct HostRun : testsupport::Transcript {
     }
 };
 
-// Starts pdvhost on a terminal with a script; `out` keeps the printer, SAT and copies.
+// Starts pdvhost on a terminal with a script; `outName` (inside the terminal folder) is
+// the run's output folder.
 std::unique_ptr<QProcess> startHost(const testsupport::TerminalFixture& term, const QString& db, const QString& script,
-                                    const QString& name, const QStringList& extra = {})
+                                    const QString& name, const QStringList& extra = {},
+                                    const QString& outName = QStringLiteral("out"))
 {
     const QString dir = term.dir();
+    const QString out = dir + QLatin1Char('/') + outName;
     QFile f(dir + QLatin1Char('/') + name + QStringLiteral(".txt"));
     f.open(QIODevice::WriteOnly);
     f.write(script.toUtf8());
     f.close();
-    QDir(dir).mkpath(QStringLiteral("out"));
+    QDir(dir).mkpath(outName);
     auto p = std::make_unique<QProcess>();
-    p->setWorkingDirectory(dir + QStringLiteral("/out"));
+    p->setWorkingDirectory(out);
     p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     p->start(QStringLiteral(PDVHOST),
              QStringList{QStringLiteral("--terminal"), dir, QStringLiteral("--db"), db, QStringLiteral("--consumer"), QStringLiteral("C1"),
               QStringLiteral("--name"), QStringLiteral("Ana Souza"), QStringLiteral("--cpf"), QStringLiteral("12345678901"),
               QStringLiteral("--client"), QStringLiteral("001"), QStringLiteral("--script"), f.fileName(),
               QStringLiteral("--transcript"), dir + QLatin1Char('/') + name + QStringLiteral(".jsonl"), QStringLiteral("--out"),
-              dir + QStringLiteral("/out")} + extra);
+              out} + extra);
     return p;
 }
 
@@ -208,16 +213,36 @@ QJsonObject jsonFile(const QString& path)
     return f.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(f.readAll()).object() : QJsonObject();
 }
 
+// The one file of that name the terminal's devices keep, wherever under the terminal
+// folder they keep it; empty when there is none.
+QString deviceFile(const testsupport::TerminalFixture& term, const QString& name)
+{
+    QStringList found;
+    QDirIterator it(term.dir(), {name}, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        found << it.next();
+    EXPECT_LE(found.size(), 1) << found.join(u' ').toStdString();
+    return found.value(0);
+}
+
 // The sales the terminal's SAT device issued a CF-e for.
 QSet<QString> satIssued(const testsupport::TerminalFixture& term)
 {
     QSet<QString> sales;
-    QFile f(term.dir() + QStringLiteral("/out/sat/sat-memoria.json"));
-    if (f.open(QIODevice::ReadOnly))
-        for (const QJsonValue& v : QJsonDocument::fromJson(f.readAll()).array())
-            sales << v.toObject().value(QStringLiteral("caixa")).toString() + QLatin1Char('/')
-                         + v.toObject().value(QStringLiteral("venda")).toString();
+    QFile f(deviceFile(term, QStringLiteral("sat-memoria.json")));
+    if (!f.open(QIODevice::ReadOnly))
+        return sales;
+    const QJsonDocument doc = QJsonDocument::fromJson(f.readAll());
+    const QJsonArray cfes = doc.isArray() ? doc.array() : doc.object().value(QStringLiteral("cfes")).toArray();
+    for (const QJsonValue& v : cfes)
+        sales << v.toObject().value(QStringLiteral("caixa")).toString() + QLatin1Char('/')
+                     + v.toObject().value(QStringLiteral("venda")).toString();
     return sales;
+}
+
+QJsonObject printerState(const testsupport::TerminalFixture& term)
+{
+    return jsonFile(deviceFile(term, QStringLiteral("printer-state.json")));
 }
 
 // Chooses gift P1 at 10.00, the price written as the cashier's locale writes it.
@@ -282,7 +307,7 @@ TEST_P(HostKilled, RestartLeavesTheRedemptionCompleteOrUndone)
               c.complete ? QStringLiteral("1") : QStringLiteral("0"));
 
     // The printer: nothing open, and its last receipt valid only for the standing sale.
-    const QJsonObject printer = jsonFile(term.dir() + QStringLiteral("/out/fiscal/printer-state.json"));
+    const QJsonObject printer = printerState(term);
     EXPECT_FALSE(printer.contains(QStringLiteral("open")));
     const QJsonObject last = printer.value(QStringLiteral("lastReceipt")).toObject();
     const bool validReceipt = last.value(QStringLiteral("cancellable")).toBool();
@@ -351,6 +376,150 @@ INSTANTIATE_TEST_SUITE_P(Steps, HostKilled, ::testing::ValuesIn(crashes()), [](c
     return std::string(redemption::nomePerfil(c.profile)) + (c.refused ? std::string("_") + c.refused + "_refused" : "") + "_" + c.op + (c.after ? "_after" : "_before")
            + (c.postgres ? "_PostgreSQL" : "_SQLite") + (c.contractOnly ? "_contrato" : "");
 });
+
+// ---- whose redemption, which receipt: the terminal's fiscal identity -----------------
+//
+// A terminal is its branch and register; a device is its serial. The host killed in the
+// middle of a redemption, then, before it starts again, another terminal runs: one
+// installed from the same image (same machine, same folder path) as another register, or
+// a register whose new printer prints the same receipt numbers; or the terminal itself
+// starts again with its database spelled otherwise and another output folder. The killed
+// terminal's restart settles its own redemption as it was, and nobody else's.
+
+// The same connection spelled otherwise (another key case, another alias, another order
+// of nothing but the text): the same database.
+QString respelled(const QString& connection)
+{
+    QString text = connection;
+    text.replace(QStringLiteral("Provider="), QStringLiteral("PROVIDER="));
+    text.replace(QStringLiteral("Data Source="), QStringLiteral("Database="));
+    return text + QLatin1Char(';');
+}
+
+// The folders a terminal's devices and runs keep inside the terminal folder, set aside
+// (and put back) while another terminal runs at the same path.
+void setDevicesAside(const QString& dir, bool back)
+{
+    const QString suffix = QStringLiteral(".aside");
+    for (const char* name : {"out", "SAT", "Fiscal"}) {
+        const QString plain = dir + QLatin1Char('/') + QLatin1String(name);
+        const QString from = back ? plain + suffix : plain, to = back ? plain : plain + suffix;
+        if (QFileInfo::exists(from))
+            EXPECT_TRUE(QDir().rename(from, to)) << from.toStdString();
+    }
+}
+
+struct Identity {
+    const char* what;
+    Perfil profile;
+    const char* crash;
+    enum class Meanwhile { CloneStarts, OtherRegisterRedeems, Nothing } meanwhile;
+    bool respell;          // the restart names the database otherwise, with another --out
+    bool complete;         // the killed terminal's redemption stands after its restart
+    double balance;        // C1's points after the restart
+    bool postgres;
+};
+
+void PrintTo(const Identity& c, std::ostream* os)
+{
+    *os << c.what << (c.postgres ? ", PostgreSQL" : ", SQLite");
+}
+
+class FiscalIdentity : public ::testing::TestWithParam<Identity> {};
+
+TEST_P(FiscalIdentity, TheRestartSettlesItsOwnRedemptionAlone)
+{
+    const Identity c = GetParam();
+    if (c.postgres && !postgresConfigured())
+        GTEST_SKIP() << "VAK_PG_CONNSTR not set";
+    testsupport::TerminalFixture term;
+    term.params[QStringLiteral("NRSERIEIMP")] = QStringLiteral("BE0001");
+    configure(term, c.profile, QStringLiteral("001"));
+    Shop shop(term, c.postgres);
+    auto first = startHost(term, shop.connectionString(), choose() + QLatin1String(c.crash) + QStringLiteral("key F5\n"),
+                           QStringLiteral("crash"));
+    ASSERT_EQ(finish(*first, term, QStringLiteral("crash")).exitCode, hostapi::kCrashExitStatus);
+    const auto ownSales = [&](const char* situation) {
+        return shop.value(QStringLiteral("SELECT COUNT(*) FROM VENDA WHERE CDCAIXA = '001' AND IDSITUVENDA = '%1'")
+                              .arg(QLatin1String(situation)));
+    };
+    const QString concludedAtCrash = ownSales("O");
+
+    if (c.meanwhile == Identity::Meanwhile::CloneStarts) {
+        // Register 002 installed from the same image, at the same path on its own machine.
+        setDevicesAside(term.dir(), false);
+        term.params[QStringLiteral("CDCAIXA")] = QStringLiteral("002");
+        term.writeParams();
+        auto clone = startHost(term, shop.connectionString(), QStringLiteral("pick cancel\n"), QStringLiteral("clone"));
+        EXPECT_EQ(finish(*clone, term, QStringLiteral("clone")).exitCode, 0);
+        EXPECT_EQ(ownSales("O"), concludedAtCrash) << "register 002 settled register 001's sale";
+        EXPECT_EQ(ownSales("C"), QStringLiteral("0")) << "register 002 cancelled register 001's sale";
+        for (const char* name : {"out", "SAT", "Fiscal"})  // nothing of 002's devices is on 001's machine
+            QDir(term.dir() + QLatin1Char('/') + QLatin1String(name)).removeRecursively();
+        term.params[QStringLiteral("CDCAIXA")] = QStringLiteral("001");
+        term.writeParams();
+        setDevicesAside(term.dir(), true);
+    } else if (c.meanwhile == Identity::Meanwhile::OtherRegisterRedeems) {
+        // Register 002 with a new printer of its own, whose numbers start at 1 again.
+        testsupport::TerminalFixture other;
+        other.params[QStringLiteral("NRSERIEIMP")] = QStringLiteral("BE0002");
+        configure(other, c.profile, QStringLiteral("002"));
+        auto run = startHost(other, shop.connectionString(), choose() + QStringLiteral("key F5\n"), QStringLiteral("run"));
+        EXPECT_EQ(finish(*run, other, QStringLiteral("run")).exitCode, 0);
+        ASSERT_EQ(shop.value(QStringLiteral("SELECT NRCUPOMFIS FROM VENDA WHERE CDCAIXA = '002' AND IDSITUVENDA = 'O'")),
+                  QStringLiteral("000001"));
+    }
+
+    const QString connection = c.respell ? respelled(shop.connectionString()) : shop.connectionString();
+    auto second = startHost(term, connection, QStringLiteral("pick cancel\n"), QStringLiteral("restart"), {},
+                            c.respell ? QStringLiteral("elsewhere") : QStringLiteral("out"));
+    const HostRun restarted = finish(*second, term, QStringLiteral("restart"));
+    ASSERT_EQ(restarted.exitCode, 0);
+    const QString recovered = restarted.eventTexts(QStringLiteral("recovered")).join(u'\n');
+    EXPECT_EQ(ownSales("O"), c.complete ? QStringLiteral("1") : QStringLiteral("0")) << recovered.toStdString();
+    EXPECT_EQ(shop.value(QStringLiteral("SELECT COUNT(*) FROM VENDAPENDENTE")), QStringLiteral("0"));
+    EXPECT_DOUBLE_EQ(restarted.balance(), c.balance) << recovered.toStdString();
+    if (c.profile == Perfil::Sat && c.complete) {
+        EXPECT_FALSE(shop.value(QStringLiteral("SELECT NRCFE FROM VENDA WHERE CDCAIXA = '001'")).isEmpty())
+            << "the CF-e the device issued reached its sale";
+        EXPECT_TRUE(satIssued(term).contains(QStringLiteral("001/1")));
+    }
+    if (redemption::temImpressora(c.profile)) {
+        const QJsonObject last = printerState(term).value(QStringLiteral("lastReceipt")).toObject();
+        EXPECT_EQ(last.value(QStringLiteral("cancellable")).toBool(), c.complete) << recovered.toStdString();
+    }
+    if (c.meanwhile == Identity::Meanwhile::OtherRegisterRedeems) {
+        EXPECT_EQ(shop.value(QStringLiteral("SELECT IDSITUVENDA FROM VENDA WHERE CDCAIXA = '002'")), QStringLiteral("O"));
+    }
+}
+
+std::vector<Identity> identities()
+{
+    using M = Identity::Meanwhile;
+    const Identity cases[] = {
+        {"cloned terminal starts while the CF-e waits", Perfil::Sat, "crash AtualizaVendaSat before\n", M::CloneStarts,
+         false, true, 70, false},
+        {"restart with the database spelled otherwise and another out", Perfil::Sat,
+         "crash AtualizaVendaSat before\n", M::Nothing, true, true, 70, false},
+        {"another register reuses the receipt numbers", Perfil::Fiscal, "crash FechaCupom after\n",
+         M::OtherRegisterRedeems, false, false, 70, false},
+    };
+    std::vector<Identity> all;
+    for (bool postgres : {false, true})
+        for (Identity c : cases) {
+            c.postgres = postgres;
+            all.push_back(c);
+        }
+    return all;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, FiscalIdentity, ::testing::ValuesIn(identities()),
+                         [](const ::testing::TestParamInfo<Identity>& info) {
+                             std::string name;
+                             for (const char* p = info.param.what; *p; ++p)
+                                 name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
+                             return name + (info.param.postgres ? "_PostgreSQL" : "_SQLite");
+                         });
 
 // ---- eight terminals at once on one database -----------------------------------------
 

@@ -1,7 +1,7 @@
 #include "host/possvc/sale/CancelledSales.h"
 
 #include "host/possvc/sale/SaleServicesModel.h"
-#include "host/possvc/devices/SatDevice.h"
+#include "host/possvc/sale/SatSale.h"
 
 #include "hostapi/ArgumentBlocks.h"
 
@@ -75,7 +75,7 @@ CancelledSaleLog::Entry CancelledSaleLog::include(const QVariantList& block, int
     return entry;
 }
 
-QString CancelledSaleLog::alter(const QVariantList& block, int highest, const SatMemory* sat, Entry* entry)
+QString CancelledSaleLog::alter(const QVariantList& block, int highest, const IssuedCfes* sat, Entry* entry)
 {
     using Al = hostapi::block::AlteraVendaCan;
     const hostapi::BlockReader<Al> b(block, highest);
@@ -95,9 +95,9 @@ QString CancelledSaleLog::alter(const QVariantList& block, int highest, const Sa
         q.close();
         if (cancelled)
             return QString();  // already cancelled: nothing left to do
-        if (const auto cfe = sat ? sat->find(branch, cashRegister, sale) : std::nullopt) {
+        if (const auto answer = sat ? sat->cfeFor(branch, cashRegister, sale) : std::nullopt) {
             // A CF-e exists for the sale: it stands, and the CF-e is recorded with it.
-            const QString number = registerCfe(db_, branch, cashRegister, sale, cfe->answer);
+            const QString number = registerCfe(db_, branch, cashRegister, sale, *answer);
             transaction.commit();
             if (entry)
                 entry->standingCfe = number;

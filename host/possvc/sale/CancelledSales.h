@@ -21,7 +21,7 @@
 
 #include "platform/db/Connection.h"
 
-#include "host/possvc/devices/SatMemory.h"
+#include "host/possvc/sale/IssuedDocuments.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -59,7 +59,7 @@ public:
     // success (also when the sale was already cancelled), an error text otherwise — also
     // when `sat` remembers a CF-e of the sale, which is then registered with it and its
     // number left in `entry`'s standingCfe.
-    QString alter(const QVariantList& block, int highest, const SatMemory* sat, Entry* entry = nullptr);
+    QString alter(const QVariantList& block, int highest, const IssuedCfes* sat, Entry* entry = nullptr);
 
     // Inside the caller's transaction: logs the concluded sale as cancelled, copying its
     // items, marks it cancelled (its points come back) and removes its pending mark.

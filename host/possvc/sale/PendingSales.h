@@ -3,6 +3,8 @@
 // whose document (SAT CF-e, NFC-e) was still to come when the host died, lost its
 // database or failed to register the document (VENDAPENDENTE).
 //
+// The terminal is its fiscal identity, branch and register: its pending sales are those of
+// its branch and register, whatever machine, folder or connection text it runs with.
 // For each pending sale of the terminal, in one transaction each:
 // - a sale already cancelled only loses its mark;
 // - SAT: when the terminal's SAT device remembers a CF-e issued for the sale, the CF-e is
@@ -17,7 +19,7 @@
 // it was, still pending).
 
 #include "PossvcExport.h"
-#include "host/possvc/devices/SatMemory.h"
+#include "host/possvc/sale/IssuedDocuments.h"
 
 #include "platform/db/Connection.h"
 
@@ -38,19 +40,20 @@ struct POSSVC_EXPORT Resolution {
     QString text() const;  // one line for the host's log
 };
 
-POSSVC_EXPORT QList<Resolution> resolvePending(platform::db::Connection& db, const QString& terminal, const SatMemory& sat,
-                                               const QDateTime& now);
+POSSVC_EXPORT QList<Resolution> resolvePending(platform::db::Connection& db, const QString& branch,
+                                               const QString& cashRegister, const IssuedCfes& sat, const QDateTime& now);
 
 // The one pending sale (branch, register, sequence) of the terminal, resolved as above;
 // nothing when it holds no pending mark (never committed, or resolved already).
-POSSVC_EXPORT std::optional<Resolution> resolvePendingSale(platform::db::Connection& db, const QString& terminal,
-                                                           const QString& branch, const QString& cashRegister,
-                                                           const QString& sequence, const SatMemory& sat,
-                                                           const QDateTime& now);
+POSSVC_EXPORT std::optional<Resolution> resolvePendingSale(platform::db::Connection& db, const QString& branch,
+                                                           const QString& cashRegister, const QString& sequence,
+                                                           const IssuedCfes& sat, const QDateTime& now);
 
-// Whether a receipt of the fiscal printer belongs to a concluded sale: a VENDA of that
-// receipt number and counter, concluded, booked at or after the receipt was opened.
-POSSVC_EXPORT bool receiptHasSale(platform::db::Connection& db, const QString& receipt, const QString& counter,
-                                  const QDateTime& opened);
+// Whether a receipt of the fiscal printer belongs to a concluded sale of the terminal: a
+// VENDA of this branch and register, printed by that printer (its serial) under that
+// receipt number and counter, still concluded. A cancelled sale counts as none. No clock
+// takes part: a clock stepped back or a daylight-saving night changes nothing.
+POSSVC_EXPORT bool receiptHasSale(platform::db::Connection& db, const QString& branch, const QString& cashRegister,
+                                  const QString& printerSerial, const QString& receipt, const QString& counter);
 
 }  // namespace possvc

@@ -189,6 +189,9 @@ struct Fault {
 };
 
 const QString kParams = QStringLiteral("/PARAMETROSQVN.CDS");
+// Where pdvhost keeps the printer of a fiscal terminal of register 001: under its serial.
+const QString kPrinterDir = QStringLiteral("/Fiscal/BE091210100011200001");
+const QString kPrinterState = kPrinterDir + QStringLiteral("/printer-state.json");
 const QString kCad = QStringLiteral("/Dados/Cadastros/");
 using platform::FieldType;
 
@@ -275,17 +278,19 @@ const QList<Fault>& faults()
              s.coo = 7;
              s.open = fiscaldev::sim::OpenReceipt{7, 3, 1, 10.0, QDateTime(QDate(2026, 12, 7), QTime(9, 0))};
              QDir().mkpath(d + QStringLiteral("/Fiscal"));
-             s.save(d + QStringLiteral("/Fiscal/printer-state.json"));
+             QDir().mkpath(d + kPrinterDir);
+             s.save(d + kPrinterState);
          },
          {"warning printer receipt 7"}},
         {"printer state unreadable", "fiscal",
          [](const QString& d) {
              QDir().mkpath(d + QStringLiteral("/Fiscal"));
-             QFile f(d + QStringLiteral("/Fiscal/printer-state.json"));
+             QDir().mkpath(d + kPrinterDir);
+             QFile f(d + kPrinterState);
              f.open(QIODevice::WriteOnly);
              f.write("{not json");
          },
-         {"error printer Fiscal/printer-state.json"}},
+         {"error printer Fiscal/BE091210100011200001/printer-state.json"}},
         {"parameter file is a FIFO", "fiscal", [](const QString& d) { fifo(d + kParams); },
          {"error PARAMETROSQVN.CDS"}},
         {"business date linked to a device", "fiscal",
@@ -312,9 +317,10 @@ const QList<Fault>& faults()
         {"printer state is a FIFO", "fiscal",
          [](const QString& d) {
              QDir().mkpath(d + QStringLiteral("/Fiscal"));
-             fifo(d + QStringLiteral("/Fiscal/printer-state.json"));
+             QDir().mkpath(d + kPrinterDir);
+             fifo(d + kPrinterState);
          },
-         {"error printer Fiscal/printer-state.json"}},
+         {"error printer Fiscal/BE091210100011200001/printer-state.json"}},
         {"stored connection string is a FIFO", "fiscal",
          [](const QString& d) { fifo(d + QStringLiteral("/Dados/StringConexao.txt")); },
          {"error database Dados/StringConexao.txt"}},
@@ -515,8 +521,8 @@ INSTANTIATE_TEST_SUITE_P(Backends, CheckBackendTest,
 TEST_F(CheckTest, HostRefusesAnUnreadablePrinterState)
 {
     terminal(QStringLiteral("fiscal"));
-    QDir().mkpath(dir() + QStringLiteral("/Fiscal"));
-    QFile state(dir() + QStringLiteral("/Fiscal/printer-state.json"));
+    QDir().mkpath(dir() + kPrinterDir);
+    QFile state(dir() + kPrinterState);
     ASSERT_TRUE(state.open(QIODevice::WriteOnly));
     state.write("{not json");
     state.close();
