@@ -83,11 +83,16 @@ std::optional<Resolution> resolveInTransaction(platform::db::Connection& db, con
     return r;
 }
 
+QString saleText(const QString& branch, const QString& cashRegister, const QString& sequence)
+{
+    return QStringLiteral("venda %1 do caixa %2 da filial %3").arg(sequence, cashRegister, branch);
+}
+
 }  // namespace
 
 QString Resolution::text() const
 {
-    const QString sale = QStringLiteral("venda %1 do caixa %2 da filial %3").arg(sequence, cashRegister, branch);
+    const QString sale = saleText(branch, cashRegister, sequence);
     switch (outcome) {
     case Outcome::Registered:
         return QStringLiteral("%1: CF-e %2 emitido pelo SAT registrado; a venda permanece").arg(sale, detail);
@@ -105,9 +110,14 @@ QList<Resolution> resolvePending(platform::db::Connection& db, const QString& te
                                  const QDateTime& now)
 {
     QList<Resolution> done;
-    for (const Pending& p : pendingOf(db, terminal))
-        if (const auto r = resolveInTransaction(db, p, sat, now))
-            done << *r;
+    for (const Pending& p : pendingOf(db, terminal)) {
+        try {
+            if (const auto r = resolveInTransaction(db, p, sat, now))
+                done << *r;
+        } catch (const platform::Error& e) {
+            throw UnsettledSale(saleText(p.branch, p.cashRegister, p.sequence), e);
+        }
+    }
     return done;
 }
 
