@@ -137,11 +137,13 @@ TEST_P(SaleGuards, ACancelledSaleIsNotCancelledAgain)
 // printer's valid receipt of it is cancelled too.
 TEST_P(SaleGuards, ACancelledSalesReceiptHasNoSale)
 {
-    Redemption r({kGift}, QStringLiteral("000777"), QStringLiteral("000088"));
+    Redemption r({kGift});
     const QString seq = conclude(r, QStringLiteral("E"));
-    EXPECT_TRUE(possvc::sim::receiptHasSale(QStringLiteral("000777"), QStringLiteral("000088"), QDateTime()));
+    const QString receipt = column(QStringLiteral("NRCUPOMFIS"), seq), counter = column(QStringLiteral("NRCONTCUPOMFISC"), seq);
+    ASSERT_FALSE(receipt.isEmpty());
+    EXPECT_TRUE(possvc::sim::receiptHasSale(receipt, counter, QDateTime()));
     db->exec(QStringLiteral("UPDATE VENDA SET IDSITUVENDA = 'C' WHERE NRSEQVENDA = :P1"), {seq});
-    EXPECT_FALSE(possvc::sim::receiptHasSale(QStringLiteral("000777"), QStringLiteral("000088"), QDateTime()));
+    EXPECT_FALSE(possvc::sim::receiptHasSale(receipt, counter, QDateTime()));
 }
 
 // A pending SAT sale whose device memory cannot be read is not passed over: recovery

@@ -192,7 +192,7 @@ TEST(Connection, AStatementTimeoutSetInATransactionThatEndsUndoneIsSetAgain)
     const QString cs = qEnvironmentVariable("VAK_PG_CONNSTR");
     if (cs.isEmpty())
         GTEST_SKIP() << "PostgreSQL not configured";
-    const QString timeoutNow = QStringLiteral("SELECT current_setting('statement_timeout')");
+    const char* const timeoutNow = "SELECT current_setting('statement_timeout')";
     const QList<std::pair<const char*, std::function<void(Connection&)>>> endings = {
         {"rollback", [](Connection& c) { c.rollback(); }},
         {"scope left without commit", [](Connection& c) { Transaction t(c); runBounded(c, 7, "SELECT 1"); }},
