@@ -3,9 +3,11 @@
 #include "host/app/TerminalDevices.h"
 #include "host/app/ContractGuard.h"
 #include "host/app/ModulePath.h"
+#include "host/app/TerminalLock.h"
 
 #include "host/fiscaldev/SimPrinter.h"
 #include "host/hostkit/HostHooks.h"
+#include "host/possvc/sale/PendingSales.h"
 #include "host/possvc/sale/SaleServices.h"
 #include "host/possvc/screen/ScreenOps.h"
 #include "hostapi/fiscaldev.h"
@@ -119,9 +121,11 @@ private:
         case ScriptStep::Kind::Price: possvc::sim::queuePrice(step.argument); return true;
         case ScriptStep::Kind::Fail:
         case ScriptStep::Kind::Throw:
-        case ScriptStep::Kind::Crash: {
+        case ScriptStep::Kind::Crash:
+        case ScriptStep::Kind::Stall: {
             const hostapi::Fault kind = step.kind == ScriptStep::Kind::Fail    ? hostapi::Fault::Refuse
                                         : step.kind == ScriptStep::Kind::Throw ? hostapi::Fault::Raise
+                                        : step.kind == ScriptStep::Kind::Stall ? hostapi::Fault::Stall
                                         : step.after                           ? hostapi::Fault::CrashAfter
                                                                                : hostapi::Fault::CrashBefore;
             (fiscaldev::library().find(step.argument) ? fiscaldev::library() : possvc::library())
@@ -256,8 +260,12 @@ void installHostLibraries(const HostOptions& o, bool scripted)
 // Before the screen opens: what a crash or a lost database left half done is put right.
 // The redemptions this terminal left pending are resolved (PendingSales.h), then the
 // fiscal printer is left with no open receipt and no valid receipt of a sale that was not
-// concluded. A failure is reported on the host's log and the screen still opens.
-void recoverTerminal(const HostOptions& o, Transcript& transcript)
+// concluded. A pending redemption that cannot be settled now (its device's memory
+// unreadable, the database failing at it) stops the terminal: a new redemption on top of
+// it would leave the cashier's word and the points to chance, so the screen is not
+// opened (false). Any other failure is reported on the host's log and the screen still
+// opens: its own opening reports a database that is away.
+bool recoverTerminal(const HostOptions& o, Transcript& transcript)
 {
     QStringList done;
     try {
@@ -268,6 +276,11 @@ void recoverTerminal(const HostOptions& o, Transcript& transcript)
         done << fiscaldev::sim::recover([serial](const QString&, const QString& receipt, const QString& counter) {
             return possvc::sim::receiptHasSale(serial, receipt, counter);
         });
+    } catch (const possvc::UnsettledSale& e) {
+        say(QStringLiteral("a pending redemption of this terminal cannot be settled now (%1): %2; the screen is not "
+                           "opened until it can be")
+                .arg(e.sale(), e.reason()));
+        return false;
     } catch (const std::exception& e) {
         const QString text = QStringLiteral("recuperação do terminal incompleta: ") + QString::fromUtf8(e.what());
         say(text);  // the host's log; the screen's own opening reports a database that is away
@@ -276,6 +289,26 @@ void recoverTerminal(const HostOptions& o, Transcript& transcript)
         say(QStringLiteral("recuperação: ") + line);
         transcript.recovered(line);
     }
+    return true;
+}
+
+// Takes the terminal for this process (TerminalLock.h); false, with the holder on
+// stderr, when another host runs it.
+bool takeTerminal(const HostOptions& o, std::unique_ptr<TerminalLock>& lock)
+{
+    const TerminalId id = readTerminalId();
+    LockHolder holder;
+    try {
+        lock = TerminalLock::take(QFileInfo(o.terminal).absoluteFilePath(), id, hostkit::GetStringConexQvn(), &holder);
+    } catch (const platform::Error& e) {
+        say(e.text());
+        return false;
+    }
+    if (lock)
+        return true;
+    say(QStringLiteral("the terminal %1 is in use by another host: %2")
+            .arg(id.known() ? QStringLiteral("(%1)").arg(id.text()) : QDir(o.terminal).absolutePath(), holder.text()));
+    return false;
 }
 
 }  // namespace
@@ -328,10 +361,12 @@ bool openTranscript(Transcript& transcript, const QString& path)
     return false;
 }
 
-// Assigns the host libraries and puts right what the last run left half done (not on a
-// host of the published contract alone, which recovers nothing). False when a library
-// refuses to start.
-bool startHostLibraries(const HostOptions& o, bool scripted, Transcript& transcript)
+// Assigns the host libraries, takes the terminal (one host per terminal) and, under that
+// lock, puts right what the last run left half done (not on a host of the published
+// contract alone, which recovers nothing). False when a library refuses to start, another
+// host runs the terminal, or a pending redemption cannot be settled now.
+bool startHostLibraries(const HostOptions& o, bool scripted, Transcript& transcript,
+                        std::unique_ptr<TerminalLock>& lock)
 {
     try {
         installHostLibraries(o, scripted);
@@ -340,9 +375,9 @@ bool startHostLibraries(const HostOptions& o, bool scripted, Transcript& transcr
         say(QStringLiteral("cannot start the host libraries: ") + e.text());
         return false;
     }
-    if (!o.contractOnly)
-        recoverTerminal(o, transcript);
-    return true;
+    if (!takeTerminal(o, lock))
+        return false;
+    return o.contractOnly || recoverTerminal(o, transcript);
 }
 
 // Opens the screen through the module's entry and, with a script, plays it inside the
@@ -394,7 +429,8 @@ int runHost(const HostOptions& o)
     Transcript transcript;
     if (!o.transcript.isEmpty() && !openTranscript(transcript, o.transcript))
         return 2;
-    if (!startHostLibraries(o, scripted, transcript))
+    std::unique_ptr<TerminalLock> lock;  // held until the process ends
+    if (!startHostLibraries(o, scripted, transcript, lock))
         return 1;
     // Every call of the module from here on is transcribed (and, on a host of the
     // contract alone, checked). The module reports a failed opening through Mensagem; the

@@ -32,12 +32,15 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QThread>
 #include <QUuid>
 
 #include <gtest/gtest.h>
 
 #include <cctype>
 #include <memory>
+
+#include <signal.h>
 
 namespace {
 
@@ -178,7 +181,7 @@ struct HostRun : testsupport::Transcript {
 // the run's output folder.
 std::unique_ptr<QProcess> startHost(const testsupport::TerminalFixture& term, const QString& db, const QString& script,
                                     const QString& name, const QStringList& extra = {},
-                                    const QString& outName = QStringLiteral("out"))
+                                    const QString& outName = QStringLiteral("out"), bool keepErrors = false)
 {
     const QString dir = term.dir();
     const QString out = dir + QLatin1Char('/') + outName;
@@ -189,7 +192,7 @@ std::unique_ptr<QProcess> startHost(const testsupport::TerminalFixture& term, co
     QDir(dir).mkpath(outName);
     auto p = std::make_unique<QProcess>();
     p->setWorkingDirectory(out);
-    p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    p->setProcessChannelMode(keepErrors ? QProcess::SeparateChannels : QProcess::ForwardedErrorChannel);
     p->start(QStringLiteral(PDVHOST),
              QStringList{QStringLiteral("--terminal"), dir, QStringLiteral("--db"), db, QStringLiteral("--consumer"), QStringLiteral("C1"),
               QStringLiteral("--name"), QStringLiteral("Ana Souza"), QStringLiteral("--cpf"), QStringLiteral("12345678901"),
@@ -521,6 +524,107 @@ INSTANTIATE_TEST_SUITE_P(Cases, FiscalIdentity, ::testing::ValuesIn(identities()
                              return name + (info.param.postgres ? "_PostgreSQL" : "_SQLite");
                          });
 
+// ---- one host per terminal, and recovery that cannot run -------------------------------
+
+// The state letter of a running process (R, S, T for stopped...), '?' once it is gone.
+char processState(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return '?';
+    const QByteArray text = stat.readAll();
+    const qsizetype close = text.lastIndexOf(')');
+    return close > 0 && close + 2 < text.size() ? text.at(close + 2) : '?';
+}
+
+class OneTerminal : public ::testing::TestWithParam<bool> {
+protected:
+    void SetUp() override
+    {
+        if (GetParam() && !postgresConfigured())
+            GTEST_SKIP() << "VAK_PG_CONNSTR not set";
+        configure(term, Perfil::Sat);
+        shop = std::make_unique<Shop>(term, GetParam());
+    }
+    QString saleSituation(const QString& column = QStringLiteral("IDSITUVENDA")) const
+    {
+        return shop->value(QStringLiteral("SELECT %1 FROM VENDA WHERE CDCONSUMIDOR = 'C1'").arg(column));
+    }
+    testsupport::TerminalFixture term;
+    std::unique_ptr<Shop> shop;
+};
+
+// Host A stalls inside SATOnline, its close-out committed and the sale pending; host B
+// started on the same terminal is refused and settles nothing; A then ends its sale whole.
+TEST_P(OneTerminal, ASecondHostOnTheTerminalIsRefusedWhileARedemptionIsInFlight)
+{
+    auto a = startHost(term, shop->connectionString(), choose() + QStringLiteral("stall SATOnline\nkey F5\n"),
+                       QStringLiteral("a"));
+    ASSERT_TRUE(a->waitForStarted());
+    for (int i = 0; i < 1200 && processState(a->processId()) != 'T'; ++i)
+        QThread::msleep(100);
+    ASSERT_EQ(processState(a->processId()), 'T') << "host A did not stall inside SATOnline";
+    ASSERT_EQ(shop->value(QStringLiteral("SELECT COUNT(*) FROM VENDAPENDENTE")), QStringLiteral("1"));
+
+    auto b = startHost(term, shop->connectionString(), QStringLiteral("pick cancel\n"), QStringLiteral("b"), {}, QStringLiteral("out"), true);
+    const HostRun refused = finish(*b, term, QStringLiteral("b"));
+    const QString why = QString::fromLocal8Bit(b->readAllStandardError());
+    EXPECT_EQ(refused.exitCode, 1) << why.toStdString();
+    EXPECT_TRUE(why.contains(QStringLiteral("in use by another host"))) << why.toStdString();
+    EXPECT_TRUE(why.contains(QStringLiteral("process %1").arg(a->processId()))) << why.toStdString();
+    EXPECT_TRUE(refused.eventTexts(QStringLiteral("recovered")).isEmpty());
+    EXPECT_EQ(saleSituation(), QStringLiteral("O")) << "host B settled host A's sale";
+
+    ::kill(pid_t(a->processId()), SIGCONT);
+    const HostRun done = finish(*a, term, QStringLiteral("a"));
+    EXPECT_EQ(done.exitCode, 0);
+    EXPECT_TRUE(done.messages().isEmpty()) << done.messages().join(u'\n').toStdString();
+    EXPECT_EQ(saleSituation(), QStringLiteral("O"));
+    EXPECT_FALSE(saleSituation(QStringLiteral("NRCFE")).isEmpty()) << "the CF-e reached its sale";
+    EXPECT_EQ(shop->value(QStringLiteral("SELECT COUNT(*) FROM VENDAPENDENTE")), QStringLiteral("0"));
+    EXPECT_EQ(shop->value(QStringLiteral("SELECT COUNT(*) FROM VENDACANCELADA")), QStringLiteral("0"));
+}
+
+// The SAT memory that would settle a pending sale cannot be read: the host does not open
+// the screen, says which sale waits, and leaves it as it was.
+TEST_P(OneTerminal, AnUnreadableSatMemoryStopsTheTerminalNamingTheSale)
+{
+    auto crashed = startHost(term, shop->connectionString(),
+                             choose() + QStringLiteral("crash AtualizaVendaSat before\nkey F5\n"), QStringLiteral("crash"));
+    ASSERT_EQ(finish(*crashed, term, QStringLiteral("crash")).exitCode, hostapi::kCrashExitStatus);
+    const QString sale = shop->value(QStringLiteral("SELECT NRSEQVENDA FROM VENDAPENDENTE"));
+    ASSERT_FALSE(sale.isEmpty());
+    const QString memoryPath = deviceFile(term, QStringLiteral("sat-memoria.json"));
+    ASSERT_FALSE(memoryPath.isEmpty());
+    QFile memory(memoryPath);
+    ASSERT_TRUE(memory.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    memory.write("[{\"filial\": ");
+    memory.close();
+
+    auto restart = startHost(term, shop->connectionString(), QStringLiteral("pick cancel\n"), QStringLiteral("restart"), {},
+                             QStringLiteral("out"), true);
+    const HostRun stopped = finish(*restart, term, QStringLiteral("restart"));
+    const QString why = QString::fromLocal8Bit(restart->readAllStandardError());
+    EXPECT_EQ(stopped.exitCode, 1) << why.toStdString();
+    EXPECT_TRUE(why.contains(QStringLiteral("venda %1 ").arg(sale))) << why.toStdString();
+    for (const QJsonObject& l : stopped.lines)
+        EXPECT_NE(l.value(QStringLiteral("event")).toString(), QStringLiteral("shown")) << "the screen opened";
+    EXPECT_EQ(saleSituation(), QStringLiteral("O"));
+    EXPECT_EQ(shop->value(QStringLiteral("SELECT COUNT(*) FROM VENDAPENDENTE")), QStringLiteral("1"));
+
+    // The check names the waiting sale as an error.
+    QProcess check;
+    check.start(QStringLiteral(PDVHOST), {QStringLiteral("check"), QStringLiteral("--terminal"), term.dir(),
+                                          QStringLiteral("--db"), shop->connectionString()});
+    ASSERT_TRUE(check.waitForFinished(120000));
+    const QString report = QString::fromUtf8(check.readAllStandardOutput());
+    EXPECT_EQ(check.exitCode(), 1) << report.toStdString();
+    EXPECT_TRUE(report.contains(QStringLiteral("sale %1").arg(sale))) << report.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, OneTerminal, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) { return info.param ? "PostgreSQL" : "SQLite"; });
+
 // ---- eight terminals at once on one database -----------------------------------------
 
 struct Terminal {
@@ -548,12 +652,12 @@ TEST_P(EightTerminals, NoCompletedSaleIsCancelledByAnotherAttempt)
     const bool postgres = GetParam().postgres;
     if (postgres && !postgresConfigured())
         GTEST_SKIP() << "VAK_PG_CONNSTR not set";
-    // Registers 001 and 003 are each shared by terminals; every printer is new (its
-    // numbers start at 1), as after a replacement.
+    // One host per register (a second one on a register is refused); every printer is new
+    // (its numbers start at 1, the same numbers on every register), as after a replacement.
     const Terminal layout[] = {
-        {Perfil::Fiscal, "001", "fail SetConcluiFechamento\n"}, {Perfil::Fiscal, "001", ""},
-        {Perfil::Fiscal, "001", "throw SetConcluiFechamento\n"}, {Perfil::Fiscal, "002", ""},
-        {Perfil::Nfce, "003", ""}, {Perfil::Nfce, "003", "fail SetConcluiFechamento\n"},
+        {Perfil::Fiscal, "001", "fail SetConcluiFechamento\n"}, {Perfil::Fiscal, "006", ""},
+        {Perfil::Fiscal, "007", "throw SetConcluiFechamento\n"}, {Perfil::Fiscal, "002", ""},
+        {Perfil::Nfce, "003", ""}, {Perfil::Nfce, "008", "fail SetConcluiFechamento\n"},
         {Perfil::Sat, "004", "fail SATOnline\n"}, {Perfil::Sat, "005", ""},
     };
     std::vector<std::unique_ptr<testsupport::TerminalFixture>> terms;
@@ -617,9 +721,9 @@ TEST_P(EightTerminals, NoCompletedSaleIsCancelledByAnotherAttempt)
                                         "v.CDCAIXA = f.CDCAIXA AND v.NRSEQVENDA = f.NRSEQVENDA WHERE v.IDSITUVENDA = 'O' "
                                         "AND f.CDCONSUMIDOR = 'C1'")).toInt(),
               concluded);
-    // No number given twice.
-    for (const char* sql : {"SELECT COUNT(*) - COUNT(DISTINCT NRNOTAFISCALCE) FROM INUTILIZANFCE",
-                            "SELECT COUNT(NRNOTAFISCALCE) - COUNT(DISTINCT NRNOTAFISCALCE) FROM VENDA",
+    // No number given twice (NFC-e numbers run per series, one series a register).
+    for (const char* sql : {"SELECT COUNT(*) - COUNT(DISTINCT CDSERIENFCE || '/' || NRNOTAFISCALCE) FROM INUTILIZANFCE",
+                            "SELECT COUNT(NRNOTAFISCALCE) - COUNT(DISTINCT CDCAIXA || '/' || NRNOTAFISCALCE) FROM VENDA",
                             "SELECT COUNT(NRCFE) - COUNT(DISTINCT NRCFE) FROM VENDA",
                             "SELECT COUNT(*) - COUNT(DISTINCT CDCAIXA || '/' || NRSEQVENDACAN) FROM VENDACANCELADA"})
         EXPECT_EQ(shop.value(QLatin1String(sql)), QStringLiteral("0")) << sql;

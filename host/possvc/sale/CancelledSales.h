@@ -83,6 +83,8 @@ private:
     void copyItemsFromPacket(const Header& header, const QString& logNumber, const db::PacketRows& rows);
     double copyItemsFromSale(const Header& header, const QString& logNumber);
     bool markCancelled(const QString& branch, const QString& cashRegister, const QString& sale);
+    // The CF-e number registered on the sale (empty when none).
+    QString registeredCfe(const QString& branch, const QString& cashRegister, const QString& sale);
 
     platform::db::Connection& db_;
     QDateTime now_;

@@ -84,11 +84,16 @@ std::optional<Resolution> resolveInTransaction(platform::db::Connection& db, con
     return r;
 }
 
+QString saleText(const QString& branch, const QString& cashRegister, const QString& sequence)
+{
+    return QStringLiteral("venda %1 do caixa %2 da filial %3").arg(sequence, cashRegister, branch);
+}
+
 }  // namespace
 
 QString Resolution::text() const
 {
-    const QString sale = QStringLiteral("venda %1 do caixa %2 da filial %3").arg(sequence, cashRegister, branch);
+    const QString sale = saleText(branch, cashRegister, sequence);
     switch (outcome) {
     case Outcome::Registered:
         return QStringLiteral("%1: CF-e %2 emitido pelo SAT registrado; a venda permanece").arg(sale, detail);
@@ -108,9 +113,14 @@ QList<Resolution> resolvePending(platform::db::Connection& db, const QString& br
     QList<Resolution> done;
     if (branch.trimmed().isEmpty() || cashRegister.trimmed().isEmpty())
         return done;  // a terminal without an identity owns nothing
-    for (const Pending& p : pendingOf(db, branch, cashRegister))
-        if (const auto r = resolveInTransaction(db, p, sat, now))
-            done << *r;
+    for (const Pending& p : pendingOf(db, branch, cashRegister)) {
+        try {
+            if (const auto r = resolveInTransaction(db, p, sat, now))
+                done << *r;
+        } catch (const platform::Error& e) {
+            throw UnsettledSale(saleText(p.branch, p.cashRegister, p.sequence), e);
+        }
+    }
     return done;
 }
 

@@ -15,12 +15,14 @@
 //
 // Idempotent and safe with several terminals at once: the mark is removed first, and a
 // terminal that finds it already removed leaves the sale to whoever removed it.
-// Throws platform::DatabaseError when the database fails (the sale at hand is left as
-// it was, still pending).
+// Throws UnsettledSale when a pending sale cannot be settled now (its device's memory
+// cannot be read, the database fails at it: the sale is left as it was, still pending),
+// and platform::DatabaseError when the pending marks cannot be read at all.
 
 #include "PossvcExport.h"
 #include "host/possvc/sale/IssuedDocuments.h"
 
+#include "platform/Error.h"
 #include "platform/db/Connection.h"
 
 #include <QDateTime>
@@ -38,6 +40,27 @@ struct POSSVC_EXPORT Resolution {
     QString detail;    // the CF-e or NFC-e number, or the cancelled-sale log number
     QString document;  // the sale's NFC-e number, when it has one
     QString text() const;  // one line for the host's log
+};
+
+// A pending sale that recovery could not settle now: which sale, and why. Settling it
+// needs what failed (the device's memory, the database) back; until then the terminal
+// must not take new redemptions on top of it.
+class POSSVC_EXPORT UnsettledSale : public platform::HostError {
+public:
+    UnsettledSale(const QString& sale, const platform::Error& cause)
+        : HostError(QStringLiteral("%1: %2").arg(sale, cause.text())), sale_(sale), reason_(cause.text())
+    {
+        if (const auto* db = dynamic_cast<const platform::DatabaseError*>(&cause))
+            databaseError_ = *db;
+    }
+    const QString& sale() const { return sale_; }     // "venda N do caixa C da filial F"
+    const QString& reason() const { return reason_; }
+    // The database's error, when the database is what failed.
+    const std::optional<platform::DatabaseError>& databaseError() const { return databaseError_; }
+
+private:
+    QString sale_, reason_;
+    std::optional<platform::DatabaseError> databaseError_;
 };
 
 POSSVC_EXPORT QList<Resolution> resolvePending(platform::db::Connection& db, const QString& branch,

@@ -269,11 +269,17 @@ void includeCancelled(const QVariantList& block, int highest, QVariant& voRetorn
 // This terminal's pending sales resolved as at the next start (PendingSales.h).
 QList<Resolution> resolveThisTerminal()
 {
-    return withConnection([&](platform::db::Connection& db) {
-        const SatMemory memory = satMemory();
-        const TerminalIdentity self = terminalIdentity();
-        return resolvePending(db, self.branch, self.cashRegister, memory, saleNow());
-    });
+    try {
+        return withConnection([&](platform::db::Connection& db) {
+            const SatMemory memory = satMemory();
+            const TerminalIdentity self = terminalIdentity();
+            return resolvePending(db, self.branch, self.cashRegister, memory, saleNow());
+        });
+    } catch (const UnsettledSale& e) {
+        if (e.databaseError())
+            state().db.dropIfLost(*e.databaseError());
+        throw;
+    }
 }
 
 // After a close-out whose answer was lost: the sale it may have concluded is pending, and

@@ -83,8 +83,8 @@ POSSVC_EXPORT TerminalIdentity terminalIdentity();
 
 // Before a screen opens (and at the host's start): forgets the sales concluded under the
 // previous screen and resolves the redemptions this terminal left pending
-// (PendingSales.h). Returns one line per sale resolved. Throws platform::Error when the
-// database fails.
+// (PendingSales.h). Returns one line per sale resolved. Throws possvc::UnsettledSale when
+// a pending sale cannot be settled now, platform::Error when the database fails.
 POSSVC_EXPORT QStringList prepareScreen();
 
 // Whether a fiscal printer's receipt belongs to a concluded sale of this terminal

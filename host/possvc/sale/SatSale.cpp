@@ -114,15 +114,30 @@ bool isCfeNumber(const QString& number)
     return !number.isEmpty() && number.size() <= 6 && onlyDigits(number) == number;
 }
 
+// Why a CF-e could not be written onto its sale: it does not exist, or it no longer stands
+// (cancelled meanwhile, by recovery on another host).
+QString notWritten(platform::db::Connection& db, const QString& branch, const QString& cashRegister,
+                   const QString& sequence)
+{
+    const StoredSale sale = loadSale(db, branch, cashRegister, sequence);
+    if (!sale.found)
+        return QStringLiteral("a venda %1 do caixa %2 da filial %3 não existe").arg(sequence, cashRegister, branch);
+    return QStringLiteral("a venda %1 do caixa %2 da filial %3 não está concluída (situação '%4'); o CF-e não foi "
+                          "registrado nela")
+        .arg(sequence, cashRegister, branch, sale.situation);
+}
+
 // Writes the CF-e onto its sale and clears the sale's pending mark; false when the sale
-// does not exist. Runs inside the caller's transaction.
+// does not exist or no longer stands. The condition is the update's own: a sale cancelled a
+// moment before (another host's recovery) never carries a CF-e. Runs inside the caller's
+// transaction.
 bool writeCfe(platform::db::Connection& db, const QString& branch, const QString& cashRegister,
               const QString& sequence, const QString& number, const QString& key, const QString& qrCode)
 {
     Command update(&db);
     update.setSql(QStringLiteral("UPDATE VENDA SET NRCFE = :P_NRCFE, DSCHAVEACESSO = :P_CHAVE, DSQRCODE = :P_QRCODE, "
                                  "IDTPDOCVENDA = 'S' WHERE ")
-                  + db::kSaleKey);
+                  + db::kSaleKey + QStringLiteral(" AND IDSITUVENDA = 'O'"));
     db::bindSaleKey(update, branch, cashRegister, sequence);
     update.setParam(QStringLiteral("P_NRCFE"), number);
     update.setParam(QStringLiteral("P_CHAVE"), key.left(44));
@@ -144,8 +159,7 @@ QString registerCfe(platform::db::Connection& db, const QString& branch, const Q
         throw platform::HostError(QStringLiteral("número do CF-e inválido: '%1'").arg(number));
     if (!writeCfe(db, branch, cashRegister, sequence, number, sat::bareKey(chave),
                   qrCode.isEmpty() ? sat::qrText(answer) : qrCode))
-        throw platform::HostError(QStringLiteral("a venda %1 do caixa %2 da filial %3 não existe")
-                                      .arg(sequence, cashRegister, branch));
+        throw platform::HostError(notWritten(db, branch, cashRegister, sequence));
     return number;
 }
 
@@ -159,8 +173,7 @@ QVariant updateSatSale(platform::db::Connection& db, const QString& branch, cons
     try {
         platform::db::Transaction transaction(db);
         if (!writeCfe(db, branch, cashRegister, sequence, number, key, qrCode))
-            return QStringLiteral("AtualizaVendaSat: a venda %1 do caixa %2 da filial %3 não existe")
-                .arg(sequence, cashRegister, branch);
+            return QStringLiteral("AtualizaVendaSat: ") + notWritten(db, branch, cashRegister, sequence);
         transaction.commit();
     } catch (const platform::Error& e) {
         return QStringLiteral("AtualizaVendaSat: %1").arg(e.text());
