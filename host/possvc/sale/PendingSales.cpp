@@ -134,12 +134,14 @@ std::optional<Resolution> resolvePendingSale(platform::db::Connection& db, const
     return std::nullopt;
 }
 
+// A terminal without a printer serial in its parameters books its sales with none (an
+// empty text or NULL, as the engine keeps it): both count as the empty serial.
 bool receiptHasSale(platform::db::Connection& db, const QString& branch, const QString& cashRegister,
                     const QString& printerSerial, const QString& receipt, const QString& counter)
 {
     Query q(&db);
     q.setSql(QStringLiteral("SELECT COUNT(*) FROM VENDA WHERE CDFILIAL = :P_CDFILIAL AND CDCAIXA = :P_CDCAIXA "
-                            "AND NRSERIEIMP = :P_SERIE AND NRCUPOMFIS = :P_CUPOM AND NRCONTCUPOMFISC = :P_CONT "
+                            "AND COALESCE(TRIM(NRSERIEIMP), '') = :P_SERIE AND NRCUPOMFIS = :P_CUPOM AND NRCONTCUPOMFISC = :P_CONT "
                             "AND IDSITUVENDA = 'O'"));
     q.setParam(QStringLiteral("P_CDFILIAL"), branch.trimmed());
     q.setParam(QStringLiteral("P_CDCAIXA"), cashRegister.trimmed());

@@ -16,6 +16,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <functional>
 
@@ -140,10 +141,11 @@ TEST_P(SaleGuards, ACancelledSalesReceiptHasNoSale)
     Redemption r({kGift});
     const QString seq = conclude(r, QStringLiteral("E"));
     const QString receipt = column(QStringLiteral("NRCUPOMFIS"), seq), counter = column(QStringLiteral("NRCONTCUPOMFISC"), seq);
+    const QString serial = column(QStringLiteral("NRSERIEIMP"), seq);
     ASSERT_FALSE(receipt.isEmpty());
-    EXPECT_TRUE(possvc::sim::receiptHasSale(receipt, counter, QDateTime()));
+    EXPECT_TRUE(possvc::sim::receiptHasSale(serial, receipt, counter));
     db->exec(QStringLiteral("UPDATE VENDA SET IDSITUVENDA = 'C' WHERE NRSEQVENDA = :P1"), {seq});
-    EXPECT_FALSE(possvc::sim::receiptHasSale(receipt, counter, QDateTime()));
+    EXPECT_FALSE(possvc::sim::receiptHasSale(serial, receipt, counter));
 }
 
 // A pending SAT sale whose device memory cannot be read is not passed over: recovery
@@ -152,7 +154,10 @@ TEST_P(SaleGuards, APendingSaleThatCannotBeSettledIsNamed)
 {
     Redemption r({kGift});
     const QString seq = conclude(r, QStringLiteral("S"));
-    QFile memory(QDir(satDir.path()).filePath(QStringLiteral("sat-memoria.json")));
+    const QString path = possvc::sim::satMemoryPath();
+    ASSERT_TRUE(path.startsWith(satDir.path())) << qPrintable(path);
+    QDir().mkpath(QFileInfo(path).path());
+    QFile memory(path);
     ASSERT_TRUE(memory.open(QIODevice::WriteOnly));
     memory.write("{ not what a device keeps");
     memory.close();
