@@ -27,6 +27,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QSet>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -181,7 +182,8 @@ struct HostRun : testsupport::Transcript {
 // the run's output folder.
 std::unique_ptr<QProcess> startHost(const testsupport::TerminalFixture& term, const QString& db, const QString& script,
                                     const QString& name, const QStringList& extra = {},
-                                    const QString& outName = QStringLiteral("out"), bool keepErrors = false)
+                                    const QString& outName = QStringLiteral("out"), bool keepErrors = false,
+                                    const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment())
 {
     const QString dir = term.dir();
     const QString out = dir + QLatin1Char('/') + outName;
@@ -192,6 +194,7 @@ std::unique_ptr<QProcess> startHost(const testsupport::TerminalFixture& term, co
     QDir(dir).mkpath(outName);
     auto p = std::make_unique<QProcess>();
     p->setWorkingDirectory(out);
+    p->setProcessEnvironment(env);
     p->setProcessChannelMode(keepErrors ? QProcess::SeparateChannels : QProcess::ForwardedErrorChannel);
     p->start(QStringLiteral(PDVHOST),
              QStringList{QStringLiteral("--terminal"), dir, QStringLiteral("--db"), db, QStringLiteral("--consumer"), QStringLiteral("C1"),
@@ -536,6 +539,119 @@ char processState(qint64 pid)
     const qsizetype close = text.lastIndexOf(')');
     return close > 0 && close + 2 < text.size() ? text.at(close + 2) : '?';
 }
+
+// ---- the clock takes no part in matching a receipt with its sale ---------------------
+//
+// The host stops just before the close-out, after its receipt was opened and printed;
+// meanwhile the wall clock goes back: stepped back an hour (libfaketime, its offset file
+// rewritten while the host waits), or a daylight-saving night ending (a time zone whose
+// summer time ends a few seconds after the receipt opened). The sale is then booked at a
+// local time before its receipt's opening. The next start finds the sale standing with
+// its receipt, and cancels nothing.
+
+const char* const kFaketime = "/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1";
+
+struct ClockCase {
+    const char* what;
+    bool fallBack;  // a time zone's summer time ends; otherwise the clock is stepped back
+    bool postgres;
+};
+
+void PrintTo(const ClockCase& c, std::ostream* os)
+{
+    *os << c.what << (c.postgres ? ", PostgreSQL" : ", SQLite");
+}
+
+// A time zone three hours behind UTC with summer time (two hours behind) that ends at
+// `end`: one more second, and local times start again an hour earlier.
+QString zoneEndingSummerAt(const QDateTime& end)
+{
+    const QDateTime summer = end.toUTC().addSecs(-2 * 3600);
+    // Jn counts days 1..365 and never February 29.
+    const QDate d = summer.date();
+    int day = d.dayOfYear();
+    if (QDate::isLeapYear(d.year()) && d.month() > 2)
+        --day;
+    return QStringLiteral("XST3XDT2,J1/0,J%1/%2").arg(day).arg(summer.time().toString(QStringLiteral("HH:mm:ss")));
+}
+
+void writeText(const QString& path, const QString& text)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(text.toUtf8());
+}
+
+class SteppedClock : public ::testing::TestWithParam<ClockCase> {};
+
+TEST_P(SteppedClock, AStandingSaleKeepsItsReceiptAtTheNextStart)
+{
+    const ClockCase c = GetParam();
+    if (c.postgres && !postgresConfigured())
+        GTEST_SKIP() << "VAK_PG_CONNSTR not set";
+    if (!c.fallBack && !QFile::exists(QLatin1String(kFaketime)))
+        GTEST_SKIP() << kFaketime << " is not installed";
+    const QDateTime start = QDateTime::currentDateTimeUtc();
+    if (start.addSecs(-3 * 3600).time() < QTime(1, 30) || start.addSecs(-3 * 3600).time() > QTime(23, 30))
+        GTEST_SKIP() << "too near the business day's turn for a clock an hour back";
+    testsupport::TerminalFixture term;
+    term.params[QStringLiteral("NRSERIEIMP")] = QStringLiteral("BE0001");
+    configure(term, Perfil::Fiscal, QStringLiteral("001"));
+    Shop shop(term, c.postgres);
+
+    // The host's clock runs through libfaketime, its offset read from a file at every call.
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    const QString offsetFile = term.dir() + QStringLiteral("/faketime.rc");
+    writeText(offsetFile, QStringLiteral("+0s"));
+    env.insert(QStringLiteral("LD_PRELOAD"), QLatin1String(kFaketime));
+    env.insert(QStringLiteral("FAKETIME_TIMESTAMP_FILE"), offsetFile);
+    env.insert(QStringLiteral("FAKETIME_NO_CACHE"), QStringLiteral("1"));
+    // Under AddressSanitizer its runtime must come first; the preloaded clock comes before it.
+    env.insert(QStringLiteral("ASAN_OPTIONS"),
+               env.value(QStringLiteral("ASAN_OPTIONS")) + QStringLiteral(":verify_asan_link_order=0"));
+    const QDateTime summerEnds = start.addSecs(120);
+    env.insert(QStringLiteral("TZ"), c.fallBack ? zoneEndingSummerAt(summerEnds) : QStringLiteral("America/Sao_Paulo"));
+    auto host = startHost(term, shop.connectionString(), choose() + QStringLiteral("stall SetConcluiFechamento\nkey F5\n"),
+                          QStringLiteral("redeem"), {}, QStringLiteral("out"), false, env);
+    ASSERT_TRUE(host->waitForStarted());
+    for (int i = 0; i < 1200 && processState(host->processId()) != 'T'; ++i)
+        QThread::msleep(100);
+    ASSERT_EQ(processState(host->processId()), 'T') << "the host did not stop before the close-out";
+    if (c.fallBack) {
+        // The night passes at once: the clock leaps to just after summer time's end, so
+        // local times start again almost an hour before the receipt's opening.
+        const qint64 toEnd = QDateTime::currentDateTimeUtc().secsTo(summerEnds);
+        ASSERT_GT(toEnd, 0) << "the receipt opened after summer time ended";
+        writeText(offsetFile, QStringLiteral("+%1s").arg(toEnd + 1));
+    } else {
+        writeText(offsetFile, QStringLiteral("-3600s"));
+    }
+    ::kill(pid_t(host->processId()), SIGCONT);
+    const HostRun redeemed = finish(*host, term, QStringLiteral("redeem"));
+    ASSERT_EQ(redeemed.exitCode, 0);
+    ASSERT_EQ(shop.value(QStringLiteral("SELECT COUNT(*) FROM VENDA WHERE IDSITUVENDA = 'O'")), QStringLiteral("1"));
+    ASSERT_TRUE(printerState(term).value(QStringLiteral("lastReceipt")).toObject().value(QStringLiteral("cancellable")).toBool());
+
+    auto again = startHost(term, shop.connectionString(), QStringLiteral("pick cancel\n"), QStringLiteral("again"));
+    const HostRun restarted = finish(*again, term, QStringLiteral("again"));
+    ASSERT_EQ(restarted.exitCode, 0);
+    const QString recovered = restarted.eventTexts(QStringLiteral("recovered")).join(u'\n');
+    EXPECT_TRUE(printerState(term).value(QStringLiteral("lastReceipt")).toObject().value(QStringLiteral("cancellable")).toBool())
+        << "the receipt of a standing sale was cancelled: " << recovered.toStdString();
+    EXPECT_EQ(shop.value(QStringLiteral("SELECT COUNT(*) FROM VENDA WHERE IDSITUVENDA = 'O'")), QStringLiteral("1"));
+    EXPECT_EQ(shop.value(QStringLiteral("SELECT COUNT(*) FROM VENDACANCELADA")), QStringLiteral("0"));
+    EXPECT_DOUBLE_EQ(restarted.balance(), 70);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, SteppedClock,
+                         ::testing::Values(ClockCase{"stepped_back_an_hour", false, false},
+                                           ClockCase{"summer_time_ends", true, false},
+                                           ClockCase{"stepped_back_an_hour", false, true},
+                                           ClockCase{"summer_time_ends", true, true}),
+                         [](const ::testing::TestParamInfo<ClockCase>& info) {
+                             return std::string(info.param.what) + (info.param.postgres ? "_PostgreSQL" : "_SQLite");
+                         });
+
 
 class OneTerminal : public ::testing::TestWithParam<bool> {
 protected:
