@@ -1,9 +1,8 @@
 #include "host/app/TerminalLock.h"
 
-#include "terminal/TerminalFiles.h"
+#include "host/app/TerminalDevices.h"
 
 #include "platform/Error.h"
-#include "platform/dataset/ClientDataSet.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -62,20 +61,8 @@ QString TerminalId::text() const
 
 TerminalId readTerminalId()
 {
-    const QString path = terminal::findHostFile(QString::fromLatin1(terminal::fileDef(terminal::File::Parametros).relative));
-    if (path.isEmpty())
-        return {};
-    try {
-        platform::ClientDataSet ds;
-        ds.loadFromFile(path);
-        if (!ds.active())
-            ds.open();
-        using terminal::Param;
-        return TerminalId{terminal::readValue(ds, terminal::parameterKey(Param::CDFILIAL)).toString().trimmed(),
-                          terminal::readValue(ds, terminal::parameterKey(Param::CDCAIXA)).toString().trimmed()};
-    } catch (const platform::Error&) {
-        return {};
-    }
+    const TerminalDevices devices = readTerminalDevices(QString());
+    return TerminalId{devices.branch, devices.cashRegister};
 }
 
 QString LockHolder::text() const
