@@ -24,8 +24,8 @@
 
 #include <QCoreApplication>
 #include <QHash>
-#include <QSet>
 #include <QJsonArray>
+#include <QSet>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -323,12 +323,21 @@ void checkPrinter(Station& s, const QHash<QString, Sale>& sales)
     for (const e2e::Receipt& r : printer.receipts) {
         if (!r.valid())
             continue;
-        bool found = false;
+        QStringList same;  // other registers' concluded sales with these numbers
+        bool own = false;
         for (auto it = sales.cbegin(); it != sales.cend(); ++it)
-            found = found || (it.key().startsWith(s.reg + u'/') && it->situation == QLatin1String("O")
-                              && it->receipt.toInt() == r.coo && it->counter.toInt() == r.ccf);
-        if (!found)
-            s.findings << QStringLiteral("receipt COO %1 CCF %2 is valid without a concluded sale").arg(r.coo).arg(r.ccf);
+            if (it->situation == QLatin1String("O") && it->receipt.toInt() == r.coo && it->counter.toInt() == r.ccf) {
+                own = own || it.key().startsWith(s.reg + u'/');
+                same << it.key();
+            }
+        if (own)
+            continue;
+        s.findings << QStringLiteral("receipt COO %1 CCF %2 is valid without a concluded sale%3")
+                          .arg(r.coo)
+                          .arg(r.ccf)
+                          .arg(same.isEmpty() ? QString()
+                                              : QStringLiteral(" (concluded sales of other registers with its numbers: %1)")
+                                                    .arg(same.join(QStringLiteral(", "))));
     }
     for (auto it = sales.cbegin(); it != sales.cend(); ++it) {
         if (!it.key().startsWith(s.reg + u'/') || it->situation != QLatin1String("O") || it->receipt.isEmpty())
