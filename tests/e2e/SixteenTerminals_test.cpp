@@ -25,6 +25,7 @@
 #include <QCoreApplication>
 #include <QHash>
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QSet>
 #include <QThread>
 
@@ -253,6 +254,15 @@ void collect(Station& s, HostProcess& host, bool redeeming)
     for (const QString& line : host.logLines())
         if (line.contains(QStringLiteral("incompleta")) || line.contains(QStringLiteral("cannot")))
             s.findings << QStringLiteral("start %1 logged: %2").arg(s.starts).arg(line);
+    // A data service's error shown by MensagemMetodo (its own box, not a Mensagem call):
+    // the call answers null for a result that was not.
+    for (const QJsonObject& line : t.lines)
+        if (line.value(QStringLiteral("op")).toString() == QLatin1String("MensagemMetodo")
+            && line.value(QStringLiteral("result")).isNull() && !line.value(QStringLiteral("args")).toArray().at(0).isNull())
+            s.findings << QStringLiteral("start %1 showed an error of %2: %3")
+                              .arg(s.starts)
+                              .arg(line.value(QStringLiteral("args")).toArray().at(3).toString(),
+                                   QString::fromUtf8(QJsonDocument(line.value(QStringLiteral("args")).toArray()).toJson(QJsonDocument::Compact)).left(300));
     if (host.killed())
         return;
     if (host.exitCode() != 0)
@@ -380,7 +390,9 @@ void checkMessages(Station& s, const QHash<QString, Sale>& sales)
         const Told t = told(a.messages);
         if (t == Told::Other)
             s.findings << QStringLiteral("the cashier was told: ") + a.messages.last();
-        if (a.complete && t == Told::Nothing && (a.sale.isEmpty() || !stands(sales, key)))
+        if (a.complete && t == Told::Nothing && a.sale.isEmpty())
+            s.findings << QStringLiteral("a confirmation ended without a word and without a sale");
+        else if (a.complete && t == Told::Nothing && !stands(sales, key))
             s.findings << QStringLiteral("a confirmation ended without a word, but its sale %1 does not stand").arg(key);
         if (t == Told::Stands && !stands(sales, key))
             s.findings << QStringLiteral("the cashier was told sale %1 stands; it does not").arg(key);
