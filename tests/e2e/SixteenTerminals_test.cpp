@@ -403,83 +403,78 @@ void checkMessages(Station& s, const QHash<QString, Sale>& sales)
 
 // ---- one run -------------------------------------------------------------------------------
 
-class SixteenTerminals : public ::testing::TestWithParam<bool> {
-protected:
-    bool postgres() const { return GetParam(); }
-    const char* backend() const { return postgres() ? "PostgreSQL" : "SQLite"; }
-    // The findings of one run, each naming its terminal.
-    QStringList run(quint64 seed, QString* summary);
+// What a run did and found: each finding names its terminal.
+struct RunReport {
+    int killed = 0, killedTwice = 0, concluded = 0, cancelled = 0;
+    double balance = -1;
+    QStringList kills, findings;
+    QString summary() const
+    {
+        return QStringLiteral("%1 hosts killed (%2 killed again at their restart), %3 sales of C1 concluded, %4 cancelled, "
+                              "balance %5; killed: %6")
+            .arg(killed).arg(killedTwice).arg(concluded).arg(cancelled).arg(balance).arg(kills.join(QStringLiteral(", ")));
+    }
 };
 
-QStringList SixteenTerminals::run(quint64 seed, QString* summary)
+// Starts a host on each station with `script` (named `name`), lets `killNow` decide the
+// kills, keeps what each start shows; returns the stations whose host was killed.
+template <typename KillNow>
+std::vector<Station*> startAll(const std::vector<Station*>& stations, const QString& db, const QString& script,
+                               const QString& name, KillNow killNow, RunReport& report)
 {
-    std::vector<Station> stations;
-    for (int i = 0; i < kTerminals; ++i)
-        stations.push_back(makeStation(i));
-    e2e::Shop shop(*stations[0].term, postgres());
-    shop.exec(QStringLiteral("INSERT INTO MOVPONTOCONS (CDCLIENTE, CDCONSUMIDOR, CDCAMPANHA, IDTPMOVCONS, VRSALDOCONS) "
-                             "VALUES ('001', 'C1', 'CP1', 'C', %1)").arg(kCredit));
-    std::mt19937_64 rng(seed);
-    for (Station& s : stations)
-        s.plan = drawPlan(rng, timeline(s.profile));
-
-    QStringList findings;
-    auto hangs = [&](const std::vector<size_t>& hung, const std::vector<Station*>& who) {
-        for (size_t i : hung)
-            findings << who[i]->name() + QStringLiteral(": the host hung and was killed");
-    };
-    // All sixteen at once, each killed at its planned line.
-    std::vector<std::unique_ptr<HostProcess>> first;
+    std::vector<std::unique_ptr<HostProcess>> owned;
     std::vector<HostProcess*> hosts;
-    std::vector<Station*> who;
-    for (Station& s : stations) {
-        first.push_back(std::make_unique<HostProcess>(s.term->dir(), shop.connectionString(), redemptionScript(),
-                                                      QStringLiteral("redeem")));
-        hosts.push_back(first.back().get());
-        who.push_back(&s);
+    for (Station* s : stations) {
+        owned.push_back(std::make_unique<HostProcess>(s->term->dir(), db, script, name));
+        hosts.push_back(owned.back().get());
     }
-    hangs(supervise(hosts, [&](size_t i, HostProcess& h) { return who[i]->plan.line && h.transcriptLines() >= *who[i]->plan.line; }), who);
-    int killed = 0, killedTwice = 0;
-    std::vector<Station*> again;
-    for (size_t i = 0; i < who.size(); ++i) {
-        collect(*who[i], *hosts[i], true);
+    for (size_t i : supervise(hosts, [&](size_t i, HostProcess& h) { return killNow(*stations[i], h); }))
+        report.findings << stations[i]->name() + QStringLiteral(": the host hung and was killed");
+    std::vector<Station*> killed;
+    for (size_t i = 0; i < stations.size(); ++i) {
+        collect(*stations[i], *hosts[i], script != kOpenOnly);
         if (hosts[i]->killed())
-            again.push_back(who[i]);
+            killed.push_back(stations[i]);
     }
-    killed = int(again.size());
-    // The killed ones started again, some of them killed during that start; then those once more.
-    for (int round = 0; round < 2 && !again.empty(); ++round) {
-        std::vector<std::unique_ptr<HostProcess>> restarts;
-        hosts.clear();
-        for (Station* s : again) {
-            restarts.push_back(std::make_unique<HostProcess>(s->term->dir(), shop.connectionString(), kOpenOnly,
-                                                             QStringLiteral("restart%1").arg(round + 1)));
-            hosts.push_back(restarts.back().get());
-        }
-        const std::vector<Station*> restarted = again;
-        hangs(supervise(hosts, [&](size_t i, HostProcess& h) {
-                  return round == 0 && restarted[i]->plan.restartMs && h.elapsedMs() >= *restarted[i]->plan.restartMs;
-              }),
-              restarted);
-        again.clear();
-        for (size_t i = 0; i < restarted.size(); ++i) {
-            collect(*restarted[i], *hosts[i], false);
-            if (hosts[i]->killed())
-                again.push_back(restarted[i]);
-        }
-        if (round == 0)
-            killedTwice = int(again.size());
-    }
+    return killed;
+}
+
+// Sixteen hosts redeem at once, each killed at its planned line; the killed ones start
+// again, some of them killed during that start (recovery), and those once more.
+void redeemAndRecover(std::vector<Station>& stations, const QString& db, RunReport& report)
+{
+    std::vector<Station*> all;
+    for (Station& s : stations)
+        all.push_back(&s);
+    std::vector<Station*> again = startAll(all, db, redemptionScript(), QStringLiteral("redeem"), [](const Station& s, HostProcess& h) {
+        return s.plan.line && h.transcriptLines() >= *s.plan.line;
+    }, report);
+    report.killed = int(again.size());
+    again = startAll(again, db, kOpenOnly, QStringLiteral("restart1"), [](const Station& s, HostProcess& h) {
+        return s.plan.restartMs && h.elapsedMs() >= *s.plan.restartMs;
+    }, report);
+    report.killedTwice = int(again.size());
+    again = startAll(again, db, kOpenOnly, QStringLiteral("restart2"), [](const Station&, HostProcess&) { return false; }, report);
     for (Station* s : again)
-        findings << s->name() + QStringLiteral(": the host did not end by itself on its last start");
+        report.findings << s->name() + QStringLiteral(": the host did not end by itself on its last start");
+    for (const Station& s : stations)
+        if (!s.killedAfter.isEmpty())
+            report.kills << s.reg + QStringLiteral(" at ") + s.killedAfter;
+}
 
-    // What the screen shows of C1's points once every host has ended.
-    HostProcess observer(stations[0].term->dir(), shop.connectionString(), kOpenOnly, QStringLiteral("observer"));
+// What the screen shows of C1's points in CP1 once every host has ended (-1: nothing).
+double balanceShown(const Station& station, const QString& db)
+{
+    HostProcess observer(station.term->dir(), db, kOpenOnly, QStringLiteral("observer"));
     supervise({&observer}, [](size_t, HostProcess&) { return false; });
-    const testsupport::Transcript seen = observer.transcript();
-    const QJsonObject campaigns = seen.lastState().value(QStringLiteral("cdsCampanha")).toObject();
-    const double balance = campaigns.isEmpty() ? -1 : testsupport::campaignValue(campaigns, QStringLiteral("CP1"), QStringLiteral("VRRESTANTE"));
+    const QJsonObject campaigns = observer.transcript().lastState().value(QStringLiteral("cdsCampanha")).toObject();
+    return campaigns.isEmpty() ? -1 : testsupport::campaignValue(campaigns, QStringLiteral("CP1"), QStringLiteral("VRRESTANTE"));
+}
 
+// Every station's devices and messages, then C1's points: each concluded sale debited
+// once and made by a confirmation, the balance shown what the concluded sales leave.
+void checkShop(std::vector<Station>& stations, const e2e::Shop& shop, RunReport& report)
+{
     const QHash<QString, Sale> sales = salesOfC1(shop);
     QSet<QString> attempted;
     for (Station& s : stations) {
@@ -491,33 +486,49 @@ QStringList SixteenTerminals::run(quint64 seed, QString* summary)
             if (!a.sale.isEmpty())
                 attempted << s.reg + u'/' + a.sale;
         for (const QString& f : s.findings)
-            findings << s.name() + QStringLiteral(": ") + f;
+            report.findings << s.name() + QStringLiteral(": ") + f;
     }
-    int concluded = 0, cancelled = 0;
     for (auto it = sales.cbegin(); it != sales.cend(); ++it) {
-        cancelled += it->situation == QLatin1String("C");
+        report.cancelled += it->situation == QLatin1String("C");
         if (it->situation != QLatin1String("O"))
             continue;
-        ++concluded;
+        ++report.concluded;
         if (it->gifts != 1 || it->points != kGiftPoints)
-            findings << QStringLiteral("sale %1 debited %2 points in %3 gift rows").arg(it.key()).arg(it->points).arg(it->gifts);
+            report.findings << QStringLiteral("sale %1 debited %2 points in %3 gift rows").arg(it.key()).arg(it->points).arg(it->gifts);
         if (!attempted.contains(it.key()))
-            findings << QStringLiteral("sale %1 stands, and no confirmation made it").arg(it.key());
+            report.findings << QStringLiteral("sale %1 stands, and no confirmation made it").arg(it.key());
     }
-    const double expected = kFixturePoints + kCredit - concluded * kGiftPoints;
-    if (balance != expected)
-        findings << QStringLiteral("the screen shows %1 points; initial %2 less %3 concluded sales is %4")
-                        .arg(balance).arg(kFixturePoints + kCredit).arg(concluded).arg(expected);
+    const double expected = kFixturePoints + kCredit - report.concluded * kGiftPoints;
+    if (report.balance != expected)
+        report.findings << QStringLiteral("the screen shows %1 points; initial %2 less %3 concluded sales is %4")
+                               .arg(report.balance).arg(kFixturePoints + kCredit).arg(report.concluded).arg(expected);
     if (const QString pending = shop.value(QStringLiteral("SELECT COUNT(*) FROM VENDAPENDENTE")); pending != QLatin1String("0"))
-        findings << QStringLiteral("%1 pending marks left").arg(pending);
-    QStringList kills;
-    for (const Station& s : stations)
-        if (!s.killedAfter.isEmpty())
-            kills << s.reg + QStringLiteral(" at ") + s.killedAfter;
-    *summary = QStringLiteral("%1 hosts killed (%2 killed again at their restart), %3 sales of C1 concluded, %4 cancelled, "
-                              "balance %5; killed: %6")
-                   .arg(killed).arg(killedTwice).arg(concluded).arg(cancelled).arg(balance).arg(kills.join(QStringLiteral(", ")));
-    return findings;
+        report.findings << QStringLiteral("%1 pending marks left").arg(pending);
+}
+
+class SixteenTerminals : public ::testing::TestWithParam<bool> {
+protected:
+    bool postgres() const { return GetParam(); }
+    const char* backend() const { return postgres() ? "PostgreSQL" : "SQLite"; }
+    RunReport run(quint64 seed) const;
+};
+
+RunReport SixteenTerminals::run(quint64 seed) const
+{
+    std::vector<Station> stations;
+    for (int i = 0; i < kTerminals; ++i)
+        stations.push_back(makeStation(i));
+    e2e::Shop shop(*stations[0].term, postgres());
+    shop.exec(QStringLiteral("INSERT INTO MOVPONTOCONS (CDCLIENTE, CDCONSUMIDOR, CDCAMPANHA, IDTPMOVCONS, VRSALDOCONS) "
+                             "VALUES ('001', 'C1', 'CP1', 'C', %1)").arg(kCredit));
+    std::mt19937_64 rng(seed);
+    for (Station& s : stations)
+        s.plan = drawPlan(rng, timeline(s.profile));
+    RunReport report;
+    redeemAndRecover(stations, shop.connectionString(), report);
+    report.balance = balanceShown(stations[0], shop.connectionString());
+    checkShop(stations, shop, report);
+    return report;
 }
 
 TEST_P(SixteenTerminals, OneConsumerWithCrashes)
@@ -529,10 +540,10 @@ TEST_P(SixteenTerminals, OneConsumerWithCrashes)
     int failedRuns = 0;
     for (int i = 0; i < runs; ++i) {
         const quint64 runSeed = seed + quint64(i);
-        QString summary;
-        const QStringList findings = run(runSeed, &summary);
+        const RunReport report = run(runSeed);
+        const QStringList& findings = report.findings;
         std::printf("[ stress ] %s run %d/%d, seed %llu: %s; %lld findings\n", backend(), i + 1, runs,
-                    static_cast<unsigned long long>(runSeed), qPrintable(summary), static_cast<long long>(findings.size()));
+                    static_cast<unsigned long long>(runSeed), qPrintable(report.summary()), static_cast<long long>(findings.size()));
         std::fflush(stdout);
         failedRuns += !findings.isEmpty();
         EXPECT_TRUE(findings.isEmpty()) << backend() << ", seed " << runSeed << " (replay: VAK_STRESS_SEED=" << runSeed
