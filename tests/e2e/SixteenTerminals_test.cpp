@@ -477,14 +477,20 @@ void checkShop(std::vector<Station>& stations, const e2e::Shop& shop, RunReport&
 {
     const QHash<QString, Sale> sales = salesOfC1(shop);
     QSet<QString> attempted;
+    // A host killed inside the close-out may have committed a sale whose number its
+    // transcript never got (a call's line is written when it returns): such a
+    // confirmation may own one sale of its register that no other one made.
+    QHash<QString, int> unnumbered;
     for (Station& s : stations) {
         if (redemption::temImpressora(s.profile))
             checkPrinter(s, sales);
         checkDocuments(s, sales);
         checkMessages(s, sales);
-        for (const Attempt& a : s.attempts)
+        for (const Attempt& a : s.attempts) {
             if (!a.sale.isEmpty())
                 attempted << s.reg + u'/' + a.sale;
+            unnumbered[s.reg] += !a.complete && a.sale.isEmpty();
+        }
         for (const QString& f : s.findings)
             report.findings << s.name() + QStringLiteral(": ") + f;
     }
@@ -495,7 +501,7 @@ void checkShop(std::vector<Station>& stations, const e2e::Shop& shop, RunReport&
         ++report.concluded;
         if (it->gifts != 1 || it->points != kGiftPoints)
             report.findings << QStringLiteral("sale %1 debited %2 points in %3 gift rows").arg(it.key()).arg(it->points).arg(it->gifts);
-        if (!attempted.contains(it.key()))
+        if (!attempted.contains(it.key()) && unnumbered[it.key().section(u'/', 0, 0)]-- <= 0)
             report.findings << QStringLiteral("sale %1 stands, and no confirmation made it").arg(it.key());
     }
     const double expected = kFixturePoints + kCredit - report.concluded * kGiftPoints;
