@@ -70,7 +70,8 @@ QList<IssuedCfe> readSatMemory(const QString& terminalDir)
 {
     QList<IssuedCfe> issued;
     const QByteArray memory = contents(deviceFile(terminalDir, QStringLiteral("sat-memoria.json")));
-    for (const QJsonValue& v : QJsonDocument::fromJson(memory).array()) {
+    // The device's serial and its CF-es: {"serie": …, "cfes": [{"filial", "caixa", "venda", …}]}.
+    for (const QJsonValue& v : QJsonDocument::fromJson(memory).object().value(QStringLiteral("cfes")).toArray()) {
         const QJsonObject o = v.toObject();
         issued << IssuedCfe{o.value(QStringLiteral("filial")).toString(), o.value(QStringLiteral("caixa")).toString(),
                             o.value(QStringLiteral("venda")).toString()};

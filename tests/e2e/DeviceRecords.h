@@ -4,8 +4,9 @@
 // cancelled) and whether one is still open (from its state), and the CF-es the SAT device
 // remembers having issued. This is the one place of the end-to-end tests that knows where
 // those files are and how they are written: each is looked for under the terminal folder
-// by its name, wherever the host keeps it there (the run's --out folder inside it today).
-// A device that never wrote its file reads as a device that holds nothing.
+// by its name, wherever the host keeps it there (the state under the device's serial, the
+// journal in the run's --out folder, which the tests put inside the terminal folder). A
+// device that never wrote its file reads as a device that holds nothing.
 
 #include <QList>
 #include <QString>
