@@ -9,14 +9,12 @@
 // of it). On SQLite, and on PostgreSQL when VAK_PG_CONNSTR is set.
 
 #include "RedemptionFixture.h"
+#include "ShopDatabase.h"
 #include "TerminalFixture.h"
 
 #include "hostapi/ArgumentBlocks.h"
 #include "hostapi/ProcVar.h"
 #include "support/CashierLocale.h"
-#include "support/SchemaFile.h"
-#include "support/ScratchDatabase.h"
-#include "support/SqlRows.h"
 #include "support/Transcript.h"
 
 #include <QCoreApplication>
@@ -29,12 +27,7 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QSet>
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QSqlRecord>
 #include <QThread>
-#include <QUuid>
 
 #include <gtest/gtest.h>
 
@@ -45,105 +38,9 @@
 
 namespace {
 
+using e2e::postgresConfigured;
+using e2e::Shop;
 using redemption::Perfil;
-
-// The shop of a terminal fixture, on its SQLite file or copied into a PostgreSQL
-// database of its own (dropped at the end), in `encoding` when one is given.
-class Shop {
-public:
-    Shop(const testsupport::TerminalFixture& term, bool postgres, const QString& encoding = {}) : sqlite_(term.dbPath())
-    {
-        if (!postgres) {
-            connectionString_ = term.connectionString();
-            handle_ = open(QStringLiteral("QSQLITE"), sqlite_);
-            return;
-        }
-        scratch_ = testsupport::ScratchDatabase::create(testsupport::DbKind::PostgreSQL, QStringLiteral("e2e"), encoding);
-        handle_ = open(QStringLiteral("QPSQL"), scratch_->serverDatabase());
-        for (const QString& statement : testsupport::schemaStatements(QStringLiteral("postgresql.sql")))
-            run(db(), statement);
-        copyFrom(open(QStringLiteral("QSQLITE"), sqlite_));
-        connectionString_ = scratch_->connectionString();
-    }
-    ~Shop()
-    {
-        for (const QString& name : names_)
-            QSqlDatabase::removeDatabase(name);
-    }
-    const QString& connectionString() const { return connectionString_; }
-    QSqlDatabase db() const { return QSqlDatabase::database(handle_); }
-    QString value(const QString& sql) const
-    {
-        QSqlQuery q(db());
-        return q.exec(sql) && q.next() ? q.value(0).toString().trimmed() : QString();
-    }
-    QList<QStringList> rows(const QString& sql) const
-    {
-        QSqlQuery q(db());
-        EXPECT_TRUE(q.exec(sql)) << q.lastError().text().toStdString();
-        return testsupport::textRows(q, true);
-    }
-    void exec(const QString& sql) const { run(db(), sql); }
-
-private:
-    QString open(const QString& driver, const QString& database)
-    {
-        const QString name = QUuid::createUuid().toString();
-        QSqlDatabase d = QSqlDatabase::addDatabase(driver, name);
-        d.setDatabaseName(database);
-        if (driver == QLatin1String("QPSQL")) {
-            d.setHostName(qEnvironmentVariable("VAK_PG_HOST"));
-            d.setPort(qEnvironmentVariable("VAK_PG_PORT").toInt());
-            d.setUserName(qEnvironmentVariable("VAK_PG_USER"));
-        }
-        if (!d.open())
-            throw std::runtime_error(d.lastError().text().toStdString());
-        names_ << name;
-        return name;
-    }
-    static void run(const QString& connection, const QString& sql) { run(QSqlDatabase::database(connection), sql); }
-    static void run(QSqlDatabase d, const QString& sql)
-    {
-        QSqlQuery q(d);
-        if (!q.exec(sql))
-            throw std::runtime_error((q.lastError().text() + QStringLiteral(": ") + sql).toStdString());
-    }
-    // The fixture's seed rows, table by table.
-    void copyFrom(const QString& from)
-    {
-        for (const char* table : {"CLIENTE", "CONSUMIDOR", "CAMPANHA", "MOVPONTOCONS", "VOUCHERVND", "PRODUTO",
-                                  "BRINDECAMPANHA", "ALIQIMPFIS"}) {
-            QSqlQuery q(QSqlDatabase::database(from));
-            q.exec(QStringLiteral("SELECT * FROM ") + QLatin1String(table));
-            while (q.next()) {
-                QStringList names, marks;
-                QList<int> copied;
-                for (int i = 0; i < q.record().count(); ++i) {
-                    if (q.record().fieldName(i).toUpper().startsWith(QLatin1String("NRSEQ")))
-                        continue;  // numbered by the database
-                    copied << i;
-                    names << q.record().fieldName(i);
-                    marks << QStringLiteral("?");
-                }
-                QSqlQuery ins(db());
-                ins.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                .arg(QLatin1String(table), names.join(u','), marks.join(u',')));
-                for (int i : copied)
-                    ins.addBindValue(q.value(i));
-                if (!ins.exec())
-                    throw std::runtime_error(ins.lastError().text().toStdString());
-            }
-        }
-    }
-    std::unique_ptr<testsupport::ScratchDatabase> scratch_;  // dropped after the connections go
-    QString sqlite_, connectionString_, handle_;
-    QStringList names_;
-};
-
-bool postgresConfigured()
-{
-    return !qEnvironmentVariableIsEmpty("VAK_PG_CONNSTR");
-}
 
 void configure(testsupport::TerminalFixture& term, Perfil profile, const QString& cashRegister = QStringLiteral("003"))
 {
