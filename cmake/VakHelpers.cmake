@@ -8,6 +8,12 @@ function(vak_add_test name)
   if(T_GUI STREQUAL T_CORE)
     message(FATAL_ERROR "vak_add_test(${name}): say GUI or CORE")
   endif()
+  # Discovered tests take their properties through a command line, where a list of labels
+  # falls apart: every label after the first would become a property name and select nothing.
+  list(LENGTH T_LABELS label_count)
+  if(label_count GREATER 1)
+    message(FATAL_ERROR "vak_add_test(${name}): one label per test program (${T_LABELS})")
+  endif()
   add_executable(${name} ${T_SOURCES} ${PROJECT_SOURCE_DIR}/tests/support/TestMain.cpp)
   target_link_libraries(${name} PRIVATE ${T_LIBS} test_support Qt6::Core GTest::gtest GTest::gmock)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/tests)
