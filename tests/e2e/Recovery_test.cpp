@@ -296,6 +296,8 @@ QString respelled(const QString& connection)
     QString text = connection;
     text.replace(QStringLiteral("Provider="), QStringLiteral("PROVIDER="));
     text.replace(QStringLiteral("Data Source="), QStringLiteral("Database="));
+    // A new password (the test server trusts its local clients, so any one connects).
+    text.replace(QStringLiteral("Password="), QStringLiteral("Password=outra"));
     return text + QLatin1Char(';');
 }
 
@@ -386,6 +388,16 @@ TEST_P(FiscalIdentity, TheRestartSettlesItsOwnRedemptionAlone)
         EXPECT_FALSE(shop.value(QStringLiteral("SELECT NRCFE FROM VENDA WHERE CDCAIXA = '001'")).isEmpty())
             << "the CF-e the device issued reached its sale";
         EXPECT_TRUE(satIssued(term).contains(QStringLiteral("001/1")));
+        // What the device keeps is its own: readable by its owner only, and nothing of
+        // the database it was used with.
+        const QString memoryPath = deviceFile(term, QStringLiteral("sat-memoria.json"));
+        EXPECT_EQ(QFileInfo(memoryPath).permissions() & (QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther),
+                  QFile::Permissions());
+        QFile memory(memoryPath);
+        ASSERT_TRUE(memory.open(QIODevice::ReadOnly));
+        const QByteArray kept = memory.readAll();
+        for (const char* foreign : {"Provider", "Password", "Data Source", "Database", "Host="})
+            EXPECT_FALSE(kept.contains(foreign)) << foreign;
     }
     if (redemption::temImpressora(c.profile)) {
         const QJsonObject last = printerState(term).value(QStringLiteral("lastReceipt")).toObject();
