@@ -167,9 +167,9 @@ private:
                     checkNoNul(b, def.name, false);  // says where the NUL is
                     fail(QStringLiteral("text of field '%1' not stored").arg(def.name), at);
                 }
-                QStringView text;
+                QAnyStringView text;
                 if (!textSurelyFits(def, b.size()) && column.textAt(store.rowCount(), text)) {
-                    QVariant value = QString::fromRawData(reinterpret_cast<const QChar*>(text.data()), text.size());
+                    QVariant value = text.toString();
                     checkFits(def, value, at);
                 }
             } else {

@@ -94,7 +94,7 @@ std::optional<int> compareCells(const Cell& a, const Cell& b, Qt::CaseSensitivit
     if (a.kind == b.kind) {
         switch (a.kind) {
         case Cell::Text: {
-            const int r = a.text.compare(b.text, cs);
+            const int r = QAnyStringView::compare(a.text, b.text, cs);
             return r < 0 ? -1 : (r > 0 ? 1 : 0);
         }
         case Cell::Float: return threeWay(a.f, b.f);
@@ -125,18 +125,50 @@ void Column::reserve(quint32 rows, qsizetype chars)
 {
     if (text_) {
         spans_.reserve(rows);
-        pool_.reserve(size_t(chars));
+        if (wide_)
+            pool_.reserve(size_t(chars));
+        else
+            narrow_.reserve(size_t(chars));
     }
     // Other columns hold values only up to their last non-null row: reserving a slot for
     // every row would make a column of nulls as large as a full one. They grow as values come.
 }
 
+void Column::checkRoom(qsizetype chars) const
+{
+    if (size_t(textChars()) + size_t(chars) > std::numeric_limits<quint32>::max())
+        throw DataSetError(QStringLiteral("Dataset too large: more than 4 G characters of text in one field"));
+}
+
+// The first text beyond Latin-1: every character so far is copied into the UTF-16 pool,
+// at the same offsets.
+void Column::widen()
+{
+    pool_.reserve(std::max(narrow_.capacity(), narrow_.size()));
+    pool_.resize(narrow_.size());
+    for (size_t i = 0; i < narrow_.size(); ++i)
+        pool_[i] = char16_t(uchar(narrow_[i]));
+    NarrowPool().swap(narrow_);
+    wide_ = true;
+}
+
 Column::TextSpan Column::storeText(QStringView s)
 {
-    if (pool_.size() + size_t(s.size()) > std::numeric_limits<quint32>::max())
-        throw DataSetError(QStringLiteral("Dataset too large: more than 4 G characters of text in one field"));
-    TextSpan span{quint32(pool_.size()), qint32(s.size())};
+    checkRoom(s.size());
     const char16_t* p = s.utf16();
+    if (!wide_) {
+        char16_t all = 0;
+        for (qsizetype i = 0; i < s.size(); ++i)
+            all |= p[i];
+        if (all < 0x100) {
+            TextSpan span{quint32(narrow_.size()), qint32(s.size())};
+            for (qsizetype i = 0; i < s.size(); ++i)
+                narrow_.push_back(char(p[i]));
+            return span;
+        }
+        widen();
+    }
+    TextSpan span{quint32(pool_.size()), qint32(s.size())};
     pool_.insert(pool_.end(), p, p + s.size());
     return span;
 }
@@ -161,8 +193,23 @@ void Column::appendText(QStringView text)
 
 bool Column::appendCp1252(QByteArrayView text)
 {
-    if (pool_.size() + size_t(text.size()) > std::numeric_limits<quint32>::max())
-        throw DataSetError(QStringLiteral("Dataset too large: more than 4 G characters of text in one field"));
+    checkRoom(text.size());
+    if (!wide_) {
+        // Windows-1252 is Latin-1 but for 0x80 to 0x9F (the euro sign, curly quotes...).
+        bool latin1 = true;
+        for (const char c : text) {
+            if (c == 0)
+                return false;
+            latin1 = latin1 && (uchar(c) < 0x80 || uchar(c) >= 0xA0);
+        }
+        if (latin1) {
+            const size_t at = narrow_.size();
+            narrow_.insert(narrow_.end(), text.begin(), text.end());
+            spans_.push_back(TextSpan{quint32(at), qint32(text.size())});
+            return true;
+        }
+        widen();
+    }
     const size_t at = pool_.size();
     pool_.resize(at + size_t(text.size()));
     if (!packet::TextArena::putCp1252(pool_.data() + at, text)) {
@@ -189,22 +236,35 @@ void Column::set(quint32 row, const QVariant& value)
         garbage_ += span.length;
     span = value.isValid() ? storeText(value.toString()) : TextSpan{};
     // Edited texts leave their old characters behind; reclaim them once they dominate.
-    if (garbage_ > 65536 && garbage_ > qsizetype(pool_.size() / 2))
+    if (garbage_ > 65536 && garbage_ > textChars() / 2)
         compactPool();
 }
 
-void Column::compactPool()
+namespace {
+
+template <typename Pool, typename Span>
+void compactInto(Pool& pool, std::vector<Span>& spans, qsizetype garbage)
 {
-    TextPool pool;
-    pool.reserve(pool_.size() - size_t(garbage_));
-    for (TextSpan& span : spans_) {
+    Pool kept;
+    kept.reserve(pool.size() - size_t(garbage));
+    for (Span& span : spans) {
         if (span.length < 0)
             continue;
-        const quint32 offset = quint32(pool.size());
-        pool.insert(pool.end(), pool_.begin() + span.offset, pool_.begin() + span.offset + span.length);
+        const quint32 offset = quint32(kept.size());
+        kept.insert(kept.end(), pool.begin() + span.offset, pool.begin() + span.offset + span.length);
         span.offset = offset;
     }
-    pool_.swap(pool);
+    pool.swap(kept);
+}
+
+}  // namespace
+
+void Column::compactPool()
+{
+    if (wide_)
+        compactInto(pool_, spans_, garbage_);
+    else
+        compactInto(narrow_, spans_, garbage_);
     garbage_ = 0;
 }
 
@@ -215,6 +275,8 @@ QVariant Column::get(quint32 row) const
     const TextSpan& span = spans_[row];
     if (span.length < 0)
         return {};
+    if (!wide_)
+        return QString::fromLatin1(narrow_.data() + span.offset, span.length);
     return QString(reinterpret_cast<const QChar*>(pool_.data() + span.offset), span.length);
 }
 
@@ -228,11 +290,8 @@ Cell Column::cell(quint32 row) const
     if (!text_)
         return cellOf(type_, row < values_.size() ? values_[row] : QVariant());
     Cell c;
-    const TextSpan& span = spans_[row];
-    if (span.length >= 0) {
+    if (textAt(row, c.text))
         c.kind = Cell::Text;
-        c.text = QStringView(pool_.data() + span.offset, span.length);
-    }
     return c;
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <type_traits>
 
 namespace possvc::sim {
 
@@ -87,6 +88,41 @@ size_t appendFolded(SearchKeys::Bytes& bytes, QStringView text, size_t at)
     return at + size_t(o - out);
 }
 
+// The same for a text held a byte a character (Latin-1), as the dataset holds a shop's texts.
+size_t appendFolded(SearchKeys::Bytes& bytes, QLatin1StringView text, size_t at)
+{
+    makeRoom(bytes, at + size_t(text.size()) * 2 + 1);  // Latin-1 takes at most 2 bytes in UTF-8
+    char* out = bytes.data() + at;
+    const auto* p = reinterpret_cast<const uchar*>(text.data());
+    uchar all = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const uchar c = p[i];
+        all |= c;
+        out[i] = char(c + (uchar(c - 'A') < 26 ? 32 : 0));
+    }
+    if (all < 0x80)
+        return at + size_t(text.size());
+    const std::array<char16_t, 256>& table = latin1Folds();
+    char* o = out;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t f = table[p[i]];
+        if (f == 0)  // a letter that folds to two ("ß")
+            return appendFullyFolded(bytes, text.toString(), at);
+        o += putUtf8(f, o);
+    }
+    return at + size_t(o - out);
+}
+
+size_t appendFolded(SearchKeys::Bytes& bytes, QAnyStringView text, size_t at)
+{
+    return text.visit([&](auto view) {
+        if constexpr (std::is_same_v<decltype(view), QStringView> || std::is_same_v<decltype(view), QLatin1StringView>)
+            return appendFolded(bytes, view, at);
+        else
+            return appendFolded(bytes, QStringView(view.toString()), at);  // the dataset holds no UTF-8
+    });
+}
+
 }  // namespace
 
 SearchKeys::SearchKeys(const platform::ClientDataSet* dataSet, QList<int> fields, int rows)
@@ -107,7 +143,7 @@ void SearchKeys::startHelper()
     if (helper_.joinable() || allDone_)
         return;
     // The dataset's first reads may settle its shared lists: they are made on this thread.
-    QStringView text;
+    QAnyStringView text;
     for (int f : fields_)
         if (rows_ > 0 && !ds_->textAt(0, f, text))
             ds_->displayTextAt(0, f);
@@ -157,7 +193,7 @@ void SearchKeys::foldBlock(int b)
     block.start.assign(size_t(count) + 1, 0);
     block.bytes.resize(size_t(count) * size_t(fields_.size()) * 16);
     size_t used = 0;
-    QStringView text;
+    QAnyStringView text;
     QString formatted;
     for (int i = 0; i < count; ++i) {
         block.start[size_t(i)] = quint32(used);

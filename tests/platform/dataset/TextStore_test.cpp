@@ -1,0 +1,87 @@
+// A text column holds its texts a byte a character while each fits Latin-1, and moves
+// to two bytes a character at the first one that does not (in a packet: a Windows-1252
+// byte from 0x80 to 0x9F; in an edit: any character beyond Latin-1). Whatever the column
+// holds, the values, locate, filters and the packet written back are the same.
+
+#include "DataSetTestSupport.h"
+
+#include <gtest/gtest.h>
+
+using namespace platform;
+using testsupport::def;
+
+namespace {
+
+struct Caso {
+    const char* name;
+    QStringList texts;
+    bool throughPacket;  // loaded from the binary packet of a table; else appended
+};
+
+void PrintTo(const Caso& c, std::ostream* os) { *os << c.name; }
+
+class TextStore : public ::testing::TestWithParam<Caso> {};
+
+ClientDataSet* made(const Caso& c, ClientDataSet& appended, ClientDataSet& loaded)
+{
+    appended.fieldDefs() = {def("CD", FieldType::Integer), def("NM", FieldType::String, 20)};
+    appended.createDataSet();
+    for (int i = 0; i < c.texts.size(); ++i)
+        appended.appendRecord({i, c.texts[i]});
+    if (!c.throughPacket)
+        return &appended;
+    loaded.setData(appended.data());
+    return &loaded;
+}
+
+TEST_P(TextStore, EveryTextReadsFindsAndWritesAsItWasGiven)
+{
+    const Caso& c = GetParam();
+    ClientDataSet appended, loaded;
+    ClientDataSet& ds = *made(c, appended, loaded);
+    ASSERT_EQ(ds.recordCount(), c.texts.size());
+    for (int r = 0; r < c.texts.size(); ++r) {
+        const QString& text = c.texts[r];
+        EXPECT_EQ(ds.valueAt(r, 1).toString(), text) << r;
+        QAnyStringView view;
+        ASSERT_TRUE(ds.textAt(r, 1, view));
+        EXPECT_EQ(view.toString(), text) << r;
+        EXPECT_TRUE(ds.locate("NM", text.toUpper(), {.caseInsensitive = true})) << r;
+        EXPECT_EQ(ds.fieldByName("CD").asInteger(), r);
+        EXPECT_TRUE(ds.locate("NM", text.left(2), {.partialKey = true})) << r;
+        ds.setFilter(QStringLiteral("NM = '%1'").arg(text));
+        ds.setFiltered(true);
+        EXPECT_EQ(ds.recordCount(), 1) << r;
+        ds.setFiltered(false);
+    }
+    if (c.throughPacket)
+        EXPECT_EQ(ds.data().toByteArray(), appended.data().toByteArray());
+}
+
+// An edit that brings a character beyond Latin-1 into a column of Latin-1 texts keeps
+// every other row's text as it was.
+TEST_P(TextStore, AnEditBeyondLatin1KeepsTheOtherRows)
+{
+    const Caso& c = GetParam();
+    ClientDataSet appended, loaded;
+    ClientDataSet& ds = *made(c, appended, loaded);
+    ds.first();
+    ds.edit();
+    ds.fieldByName("NM").setValue(QStringLiteral("山田 Ω"));
+    ds.post();
+    EXPECT_EQ(ds.valueAt(0, 1).toString(), QStringLiteral("山田 Ω"));
+    for (int r = 1; r < c.texts.size(); ++r)
+        EXPECT_EQ(ds.valueAt(r, 1).toString(), c.texts[r]) << r;
+    EXPECT_TRUE(ds.locate("NM", QStringLiteral("山田 Ω"), {}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Columns, TextStore,
+    ::testing::Values(Caso{"Ascii", {"MARIA SILVA", "jose", "Ana 12"}, true},
+                      Caso{"Latin1", {"JOÃO", "ação", "ÿ fim", "Ñandu"}, true},
+                      Caso{"Cp1252AfterLatin1", {"JOÃO", "Preço € 5", "“aspas”", "çé"}, true},
+                      Caso{"AppendedLatin1", {"JOÃO", "ação", "Zé"}, false},
+                      Caso{"AppendedBeyondLatin1", {"JOÃO", "山田", "ação", "Ωmega"}, false}),
+    [](const ::testing::TestParamInfo<Caso>& info) { return std::string(info.param.name); });
+
+}  // namespace
