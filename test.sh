@@ -14,7 +14,8 @@ source scripts/deps.sh
 source scripts/services.sh
 # dpkg-dev and lintian: the package test builds the Debian package and lints it;
 # valgrind: the memory check of the Release programs; locales: the cashier's locale.
-vak_install_deps dpkg-dev lintian valgrind locales
+# faketime: the clock moved under a running host in the recovery tests.
+vak_install_deps dpkg-dev lintian valgrind locales faketime
 vak_ensure_locale pt_BR.UTF-8
 
 read -r -a presets <<<"${VAK_TEST_PRESETS:-debug release-test}"

@@ -22,6 +22,7 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <csignal>
 #include <cstdlib>
 #include <exception>
 #include <functional>
@@ -71,6 +72,8 @@ enum class Fault {
     Raise,        // the call raises HostError without running
     CrashBefore,  // the process ends at once, before the call runs (a power cut)
     CrashAfter,   // the call runs, then the process ends before the caller sees its result
+    Stall,        // the process stops (SIGSTOP) before the call runs, as a host stalled there, and
+                  // runs the call when it is continued (SIGCONT)
 };
 
 // The exit status of a process ended by a planned crash.
@@ -81,6 +84,13 @@ inline constexpr int kCrashExitStatus = 86;
 [[noreturn]] inline void crashNow()
 {
     std::_Exit(kCrashExitStatus);
+}
+
+// Stops the process where it stands until another process continues it: what a host
+// stalled inside a call (a device that does not answer) looks like from outside.
+inline void stallHere()
+{
+    std::raise(SIGSTOP);
 }
 
 // A host library's registry. The library defines exactly one (a function-local static
@@ -322,6 +332,9 @@ public:
                 raiseInjected();
             case Fault::CrashBefore:
                 crashNow();
+            case Fault::Stall:
+                stallHere();
+                return function_(static_cast<Args>(args)...);
             case Fault::CrashAfter:
                 break;
             }

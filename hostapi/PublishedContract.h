@@ -67,6 +67,36 @@ inline const QStringList& hostkitComponentOperations()
     return names;
 }
 
+// The members of each hostkit component that the module may use: the numbering's two
+// draws, the message table's lookup, the SQL-variant store's query and two texts, and the
+// properties of the picture button that the forms set (its shape, images, colours for each
+// state, layout and hint). Construction, destruction and Qt's meta-object members belong to
+// every component.
+inline QStringList publishedMembers(const QString& component)
+{
+    static const QStringList common{QStringLiteral("metaObject"), QStringLiteral("qt_metacast"),
+                                    QStringLiteral("qt_metacall"), QStringLiteral("staticMetaObject")};
+    QStringList members = common;
+    members << component << QLatin1Char('~') + component;
+    if (component == QLatin1String("TdtmQvnProxCodigo"))
+        members << QStringLiteral("PrxVendaDia") << QStringLiteral("PrxNumeroNFCe");
+    else if (component == QLatin1String("TMessages"))
+        members << QStringLiteral("Msg");
+    else if (component == QLatin1String("TADOSqlStorage"))
+        members << QStringLiteral("ADOQuery") << QStringLiteral("setADOQuery") << QStringLiteral("SQLORACLE")
+                << QStringLiteral("setSQLORACLE") << QStringLiteral("SQLMSSQL") << QStringLiteral("setSQLMSSQL");
+    else if (component == QLatin1String("TBlendedBitBtn"))
+        members << QStringLiteral("Shape") << QStringLiteral("setShape") << QStringLiteral("GlyphLayout")
+                << QStringLiteral("setGlyphLayout") << QStringLiteral("setGlyph") << QStringLiteral("setDisabledGlyph")
+                << QStringLiteral("setFaceColor") << QStringLiteral("setTextColor")
+                << QStringLiteral("setPressedFaceColor") << QStringLiteral("setPressedTextColor")
+                << QStringLiteral("setDisabledFaceColor") << QStringLiteral("setDisabledTextColor")
+                << QStringLiteral("setSpacing") << QStringLiteral("setMargin") << QStringLiteral("setShowHint");
+    else
+        return {};
+    return members;
+}
+
 // Whether `name` (an operation, builder or component) belongs to library `lib`'s
 // published contract ("hostkit", "fiscaldev", "possvc").
 inline bool isPublished(const QString& lib, const QString& name)

@@ -155,7 +155,9 @@ private:
 //   "PRXNFCE_" + branch + "_" + series + "_" + environment   (NFC-e number, 1..999999999)
 // The stored value is the last number handed out, as decimal text. Results are decimal
 // text without padding. Uses its own connection (GetStringConexQvn, or the string or
-// connection given), so numbers are committed whatever the caller's transaction does.
+// connection given), so numbers are committed whatever the caller's transaction does; on a
+// database server that connection is kept for the thread's next component of the same
+// connection string, since a caller creates a component for each draw.
 // Throws platform::DatabaseError on a database failure and platform::HostError on a
 // counter holding something that is not a number or an NFC-e counter past 999999999.
 class HOSTKIT_EXPORT TdtmQvnProxCodigo : public QObject {
@@ -181,6 +183,8 @@ private:
     QString connectionString_;
     platform::db::Connection* external_ = nullptr;
     std::unique_ptr<platform::db::Connection> own_;
+    QString ownString_;    // what own_ was opened with
+    bool reused_ = false;  // own_ was kept from an earlier component
 };
 
 // ---------------------------------------------------------------------------------------

@@ -65,13 +65,16 @@ QVariant servico(Corpo&& corpo)
     }
 }
 
-// A query that has a text per database: the connection's text is installed before binding
-// (the texts differ in their parameters), `liga` binds, the rows come as a packet.
+// A query that has a text per database. The host's SQL-variant store installs the Oracle or
+// SQL Server text as the query opens; on the other engines (SQLite, PostgreSQL) the text is
+// the module's own and is installed here, before binding, since it has one parameter more.
+// `liga` binds, the rows come as a packet.
 template <typename Liga>
-QVariant lePacoteDialeto(Query& query, hostkit::TADOSqlStorage& textos, platform::db::Provider& provider, Liga&& liga)
+QVariant lePacoteDialeto(Query& query, const QString& textoAnsi, platform::db::Provider& provider, Liga&& liga)
 {
     query.close();
-    textos.Aplica();
+    if (query.connection()->dialect() == platform::db::Dialect::Ansi)
+        query.setSql(textoAnsi);
     liga(query);
     return lePacote(query, provider);
 }
@@ -153,7 +156,7 @@ QVariant GetConsumidor()
 QVariant GetSaldoConsCamp(const QString& cdCliente, const QString& cdConsumidor)
 {
     return servico([&](TrdmFidelidade& rdm) {
-        return lePacoteDialeto(*rdm.adqSaldoConsCamp, *rdm.assSaldoConsCamp, rdm.dspSaldoConsCamp, [&](Query& q) {
+        return lePacoteDialeto(*rdm.adqSaldoConsCamp, sql::saldoConsCampAnsi, rdm.dspSaldoConsCamp, [&](Query& q) {
             q.setParam(QStringLiteral("P_CDCLIENTE"), codigo(cdCliente));
             q.setParam(QStringLiteral("P_CDCONSUMIDOR"), codigo(cdConsumidor));
             q.setParam(QStringLiteral("P_DATAHOJE"), QDateTime(QDate::currentDate(), QTime(0, 0)));
@@ -164,7 +167,7 @@ QVariant GetSaldoConsCamp(const QString& cdCliente, const QString& cdConsumidor)
 QVariant GetBrinde(const QString& cdCampanha, const QString& cdFilial)
 {
     return servico([&](TrdmFidelidade& rdm) {
-        return lePacoteDialeto(*rdm.adqBrinde, *rdm.assBrinde, rdm.dspBrinde, [&](Query& q) {
+        return lePacoteDialeto(*rdm.adqBrinde, sql::brindeAnsi, rdm.dspBrinde, [&](Query& q) {
             q.setParam(QStringLiteral("P_CDCAMPANHA"), codigo(cdCampanha));
             q.setParam(QStringLiteral("P_CDFILIAL"), codigo(cdFilial));
             // The ANSI text has the range bound of the product-tree join as one more
@@ -192,17 +195,13 @@ QVariant SetGravaCupomInicial(const QString& cdFilial, const QString& cdCaixa, c
 
 namespace {
 
-// A number drawn on the open screen's connection while it is between transactions (the
-// numbering commits it in a transaction of its own there), so that a redemption opens no
-// connection for it: a new connection costs the server more than the whole rest of a
-// confirmation. Without the screen, on a connection of the numbering's own.
+// A number drawn by the host's numbering component, created for the one call and released
+// on every path. It draws on a connection of its own, so that the number is committed
+// whatever the screen's transaction does.
 template <typename Saque>
 QString numera(Saque&& saque)
 {
-    hostkit::TdtmQvnProxCodigo numerador(nullptr);  // released on every path
-    platform::db::Connection* tela = rdmFidelidade ? rdmFidelidade->adcFidelidade : nullptr;
-    if (tela && tela->connected() && !tela->inTransaction())
-        numerador.setConnection(tela);
+    hostkit::TdtmQvnProxCodigo numerador(nullptr);
     return saque(numerador);
 }
 

@@ -56,16 +56,16 @@ Query* novaConsulta(Connection* c, QObject* owner, const char* nome, const QStri
     return q;
 }
 
-// The three dialect texts of a query, the one for the connection's provider installed at
-// each connect.
+// The Oracle and SQL Server texts of a query, the one for the connection's database
+// installed by the host's store as the query opens. The text for the other engines is the
+// data service's own (see lePacoteDialeto).
 hostkit::TADOSqlStorage* novoArmazem(QObject* owner, const char* nome, const QString& oracle, const QString& msSql,
-                                     const QString& ansi, Query* consulta)
+                                     Query* consulta)
 {
     auto* a = new hostkit::TADOSqlStorage(owner);
     a->setObjectName(QString::fromLatin1(nome));
     a->setSQLORACLE(oracle);
     a->setSQLMSSQL(msSql);
-    a->setSQLANSI(ansi);
     a->setADOQuery(consulta);
     return a;
 }
@@ -162,9 +162,9 @@ void TrdmFidelidade::criaConsultas()
                              {"P_CDCAMPANHA", "P_CDFILIAL"});
     dspBrinde.setQuery(adqBrinde);
 
-    assBrinde = novoArmazem(this, "assBrinde", sql::brindeOracle, sql::brindeMsSql, sql::brindeAnsi, adqBrinde);
+    assBrinde = novoArmazem(this, "assBrinde", sql::brindeOracle, sql::brindeMsSql, adqBrinde);
     assSaldoConsCamp = novoArmazem(this, "assSaldoConsCamp", sql::saldoConsCampOracle, sql::saldoConsCampMsSql,
-                                   sql::saldoConsCampAnsi, adqSaldoConsCamp);
+                                   adqSaldoConsCamp);
 }
 
 }  // namespace Srv_Vak04100

@@ -96,9 +96,7 @@ void instalaHost(const QString& dir, const QString& presente)
 void recuperaTerminal()
 {
     possvc::sim::prepareScreen();
-    fiscaldev::sim::recover([](const QString& cupom, const QString& contador, const QDateTime& aberto) {
-        return possvc::sim::receiptHasSale(cupom, contador, aberto);
-    });
+    fiscaldev::sim::recover(possvc::sim::receiptHasSale);
 }
 
 // Processor time of this process, all its threads, in milliseconds.

@@ -60,4 +60,9 @@ void checkCatalogue(const Terminal& terminal, platform::db::Connection& db, cons
 // The simulated fiscal printer's state and the SAT device's activation.
 void checkDevices(const Terminal& terminal, Findings& findings);
 
+// A host running the terminal now (a note), the SAT device's memory that recovery reads
+// (an error when unreadable) and, with a database, each redemption still pending on the
+// terminal's branch and register (an error: sale, age, what is missing).
+void checkPending(const Terminal& terminal, platform::db::Connection* db, Findings& findings);
+
 }  // namespace pdvhost::check

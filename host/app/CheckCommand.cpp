@@ -57,9 +57,11 @@ Findings checkTerminal(const QString& dir, const QString& connectionString)
     check::Terminal terminal;
     terminal.dir = dir;
     check::checkFiles(terminal, findings);
-    if (auto db = check::checkDatabase(terminal, connectionString, findings))
+    auto db = check::checkDatabase(terminal, connectionString, findings);
+    if (db)
         check::checkCatalogue(terminal, *db, connectionString, findings);
     check::checkDevices(terminal, findings);
+    check::checkPending(terminal, db.get(), findings);
     return findings;
 }
 

@@ -1,6 +1,8 @@
 // The devices the redemption reaches: the simulated fiscal printer (its state file in the
-// terminal's Fiscal folder, where pdvhost keeps it) and the SAT device's activation.
+// terminal's Fiscal folder under the printer's serial, where pdvhost keeps it) and the SAT
+// device's activation.
 #include "host/app/Check.h"
+#include "host/app/TerminalDevices.h"
 
 #include "host/fiscaldev/PrinterState.h"
 #include "host/possvc/sale/SaleServices.h"
@@ -14,9 +16,12 @@ void checkDevices(const Terminal& t, Findings& f)
 {
     const QString printer = QStringLiteral("printer");
     if (t.fiscalPrinter()) {
-        // Where pdvhost keeps the printer of this terminal (its Fiscal folder), read
-        // without taking the printer over.
-        const QString path = QDir(t.dir).absoluteFilePath(QStringLiteral("Fiscal/printer-state.json"));
+        // Where pdvhost keeps the printer of this terminal (Fiscal/SERIAL/), read without
+        // taking the printer over.
+        using terminal::Param;
+        const QString path = devicesOf(t.dir, t.text(Param::CDFILIAL), t.text(Param::CDCAIXA),
+                                       t.text(Param::NRSERIEIMP))
+                                 .printerStatePath();
         try {
             const auto state = fiscaldev::sim::PrinterState::load(path);
             if (state.open)

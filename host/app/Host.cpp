@@ -1,9 +1,13 @@
 #include "host/app/Host.h"
+
+#include "host/app/TerminalDevices.h"
 #include "host/app/ContractGuard.h"
 #include "host/app/ModulePath.h"
+#include "host/app/TerminalLock.h"
 
 #include "host/fiscaldev/SimPrinter.h"
 #include "host/hostkit/HostHooks.h"
+#include "host/possvc/sale/PendingSales.h"
 #include "host/possvc/sale/SaleServices.h"
 #include "host/possvc/screen/ScreenOps.h"
 #include "hostapi/fiscaldev.h"
@@ -117,9 +121,11 @@ private:
         case ScriptStep::Kind::Price: possvc::sim::queuePrice(step.argument); return true;
         case ScriptStep::Kind::Fail:
         case ScriptStep::Kind::Throw:
-        case ScriptStep::Kind::Crash: {
+        case ScriptStep::Kind::Crash:
+        case ScriptStep::Kind::Stall: {
             const hostapi::Fault kind = step.kind == ScriptStep::Kind::Fail    ? hostapi::Fault::Refuse
                                         : step.kind == ScriptStep::Kind::Throw ? hostapi::Fault::Raise
+                                        : step.kind == ScriptStep::Kind::Stall ? hostapi::Fault::Stall
                                         : step.after                           ? hostapi::Fault::CrashAfter
                                                                                : hostapi::Fault::CrashBefore;
             (fiscaldev::library().find(step.argument) ? fiscaldev::library() : possvc::library())
@@ -231,15 +237,17 @@ void installHostLibraries(const HostOptions& o, bool scripted)
     platform::setProgramDirectory(QFileInfo(o.terminal).absoluteFilePath());
     if (!o.db.isEmpty())
         hostkit::setStringConexQvn(o.db);
-    const QString fiscal = o.out.isEmpty() ? QDir(o.terminal).absoluteFilePath(QStringLiteral("Fiscal"))
-                                           : QDir(o.out).absoluteFilePath(QStringLiteral("fiscal"));
-    fiscaldev::sim::setOutputDir(fiscal);
-    // The customer copies (NFC-e, SAT extract) beside the printer's journal.
-    possvc::sim::setOutputDirectory(o.out.isEmpty() ? QDir(o.terminal).absoluteFilePath(QStringLiteral("Copias"))
-                                                    : QDir(o.out).absoluteFilePath(QStringLiteral("copias")));
-    // The SAT device's memory of what it issued, beside the printer's state.
-    possvc::sim::setSatDirectory(o.out.isEmpty() ? QDir(o.terminal).absoluteFilePath(QStringLiteral("SAT"))
-                                                 : QDir(o.out).absoluteFilePath(QStringLiteral("sat")));
+    const QString out = o.out.isEmpty() ? QDir(o.terminal).absolutePath() : QDir(o.out).absolutePath();
+    // The printer's journal (its paper) and the customer copies go with the run's output.
+    fiscaldev::sim::setOutputDir(QDir(out).filePath(o.out.isEmpty() ? QStringLiteral("Fiscal") : QStringLiteral("fiscal")));
+    possvc::sim::setOutputDirectory(QDir(out).filePath(o.out.isEmpty() ? QStringLiteral("Copias") : QStringLiteral("copias")));
+    // The terminal's identity and its devices, whose state stays in the terminal folder.
+    const TerminalDevices devices = readTerminalDevices(o.terminal);
+    fiscaldev::sim::setDevice(devices.printerDir, devices.printerSerial);
+    possvc::sim::config().branch = devices.branch;
+    possvc::sim::config().cashRegister = devices.cashRegister;
+    possvc::sim::config().satSerial = devices.satSerial;
+    possvc::sim::setSatDirectory(devices.satDir);
     fiscaldev::sim::installAll();
     possvc::sim::installScreenOps();
     possvc::sim::installSaleServices();
@@ -252,15 +260,27 @@ void installHostLibraries(const HostOptions& o, bool scripted)
 // Before the screen opens: what a crash or a lost database left half done is put right.
 // The redemptions this terminal left pending are resolved (PendingSales.h), then the
 // fiscal printer is left with no open receipt and no valid receipt of a sale that was not
-// concluded. A failure is reported on the host's log and the screen still opens.
-void recoverTerminal(Transcript& transcript)
+// concluded. A pending redemption that cannot be settled now (its device's memory
+// unreadable, the database failing at it) stops the terminal: a new redemption on top of
+// it would leave the cashier's word and the points to chance, so the screen is not
+// opened (false). Any other failure is reported on the host's log and the screen still
+// opens: its own opening reports a database that is away.
+bool recoverTerminal(const HostOptions& o, Transcript& transcript)
 {
     QStringList done;
     try {
         done << possvc::sim::prepareScreen();
-        done << fiscaldev::sim::recover([](const QString& receipt, const QString& counter, const QDateTime& opened) {
-            return possvc::sim::receiptHasSale(receipt, counter, opened);
+        // A receipt is the sale's when this terminal booked it under the serial its sales
+        // carry (the parameters' NRSERIEIMP), with that receipt number and counter.
+        const QString serial = readTerminalDevices(o.terminal).printerSerialOnSales;
+        done << fiscaldev::sim::recover([serial](const QString&, const QString& receipt, const QString& counter) {
+            return possvc::sim::receiptHasSale(serial, receipt, counter);
         });
+    } catch (const possvc::UnsettledSale& e) {
+        say(QStringLiteral("a pending redemption of this terminal cannot be settled now (%1): %2; the screen is not "
+                           "opened until it can be")
+                .arg(e.sale(), e.reason()));
+        return false;
     } catch (const std::exception& e) {
         const QString text = QStringLiteral("recuperação do terminal incompleta: ") + QString::fromUtf8(e.what());
         say(text);  // the host's log; the screen's own opening reports a database that is away
@@ -269,6 +289,26 @@ void recoverTerminal(Transcript& transcript)
         say(QStringLiteral("recuperação: ") + line);
         transcript.recovered(line);
     }
+    return true;
+}
+
+// Takes the terminal for this process (TerminalLock.h); false, with the holder on
+// stderr, when another host runs it.
+bool takeTerminal(const HostOptions& o, std::unique_ptr<TerminalLock>& lock)
+{
+    const TerminalId id = readTerminalId();
+    LockHolder holder;
+    try {
+        lock = TerminalLock::take(QFileInfo(o.terminal).absoluteFilePath(), id, hostkit::GetStringConexQvn(), &holder);
+    } catch (const platform::Error& e) {
+        say(e.text());
+        return false;
+    }
+    if (lock)
+        return true;
+    say(QStringLiteral("the terminal %1 is in use by another host: %2")
+            .arg(id.known() ? QStringLiteral("(%1)").arg(id.text()) : QDir(o.terminal).absolutePath(), holder.text()));
+    return false;
 }
 
 }  // namespace
@@ -321,10 +361,12 @@ bool openTranscript(Transcript& transcript, const QString& path)
     return false;
 }
 
-// Assigns the host libraries and puts right what the last run left half done (not on a
-// host of the published contract alone, which recovers nothing). False when a library
-// refuses to start.
-bool startHostLibraries(const HostOptions& o, bool scripted, Transcript& transcript)
+// Assigns the host libraries, takes the terminal (one host per terminal) and, under that
+// lock, puts right what the last run left half done (not on a host of the published
+// contract alone, which recovers nothing). False when a library refuses to start, another
+// host runs the terminal, or a pending redemption cannot be settled now.
+bool startHostLibraries(const HostOptions& o, bool scripted, Transcript& transcript,
+                        std::unique_ptr<TerminalLock>& lock)
 {
     try {
         installHostLibraries(o, scripted);
@@ -333,9 +375,9 @@ bool startHostLibraries(const HostOptions& o, bool scripted, Transcript& transcr
         say(QStringLiteral("cannot start the host libraries: ") + e.text());
         return false;
     }
-    if (!o.contractOnly)
-        recoverTerminal(transcript);
-    return true;
+    if (!takeTerminal(o, lock))
+        return false;
+    return o.contractOnly || recoverTerminal(o, transcript);
 }
 
 // Opens the screen through the module's entry and, with a script, plays it inside the
@@ -387,7 +429,8 @@ int runHost(const HostOptions& o)
     Transcript transcript;
     if (!o.transcript.isEmpty() && !openTranscript(transcript, o.transcript))
         return 2;
-    if (!startHostLibraries(o, scripted, transcript))
+    std::unique_ptr<TerminalLock> lock;  // held until the process ends
+    if (!startHostLibraries(o, scripted, transcript, lock))
         return 1;
     // Every call of the module from here on is transcribed (and, on a host of the
     // contract alone, checked). The module reports a failed opening through Mensagem; the

@@ -11,8 +11,13 @@
 // --contract-only: a host of the published contract alone (ContractGuard.h): no
 // settling of pending sales, no recovery at start, every call checked.
 //
+// One host per terminal (TerminalLock.h): the terminal's lock is taken before anything is
+// recovered, and held until the process ends.
+//
 // Exit status: 0 when the screen was opened and closed; 1 when it could not open (the
-// reason is shown as the module reports it, and written on stderr), the module cannot be
+// reason is shown as the module reports it, and written on stderr), another host runs the
+// terminal (its pid and machine on stderr), a pending redemption of the terminal cannot
+// be settled now (the sale and the reason on stderr), the module cannot be
 // loaded or the host libraries cannot start (an unreadable printer state file); 2 on bad
 // options or a bad script; 3 when, with --contract-only, the module made a call outside
 // the published contract.

@@ -15,8 +15,9 @@ QString usage()
         "       pdvhost --help | --version\n"
         "\n"
         "Exit status: 0 the screen opened and closed, 1 it could not open (the reason on standard\n"
-        "error) or the module could not be loaded, 2 bad usage or a bad script, 3 a call outside the\n"
-        "published contract (--contract-only).\n");
+        "error), another host runs the terminal, a pending redemption cannot be settled now, or the\n"
+        "module could not be loaded, 2 bad usage or a bad script, 3 a call outside the published\n"
+        "contract (--contract-only).\n");
 }
 
 std::optional<int> parseOptions(const QStringList& args, HostOptions& o)

@@ -76,7 +76,7 @@ bool parsePick(const QString& rest, QString* why)
     return false;
 }
 
-// fail|throw OPERATION [N], crash OPERATION [N] [before|after].
+// fail|throw|stall OPERATION [N], crash OPERATION [N] [before|after].
 bool parseFault(const QStringList& words, bool (*knownOperation)(const QString&), ScriptStep& step, QString* why)
 {
     const QString verb = words[0].toLower();
@@ -139,9 +139,11 @@ bool parseLine(const QStringList& words, const QString& rest, bool (*knownOperat
         step.kind = ScriptStep::Kind::Screenshot;
         return true;
     }
-    if (verb == QLatin1String("fail") || verb == QLatin1String("throw") || verb == QLatin1String("crash")) {
+    if (verb == QLatin1String("fail") || verb == QLatin1String("throw") || verb == QLatin1String("crash")
+        || verb == QLatin1String("stall")) {
         step.kind = verb == QLatin1String("fail")    ? ScriptStep::Kind::Fail
                     : verb == QLatin1String("throw") ? ScriptStep::Kind::Throw
+                    : verb == QLatin1String("stall") ? ScriptStep::Kind::Stall
                                                      : ScriptStep::Kind::Crash;
         return parseFault(words, knownOperation, step, why);
     }

@@ -10,6 +10,8 @@
 //   throw OPERATION [N]                        the N-th next call raises an error
 //   crash OPERATION [N] [before|after]         the host process ends at once (a power cut)
 //                                              before (default) or after the N-th next call
+//   stall OPERATION [N]                        the host process stops (SIGSTOP) before the N-th
+//                                              next call, and makes it when continued (SIGCONT)
 //   screenshot FILE.png                        the screen as shown
 //
 // parseScript checks every line before anything runs; a bad line is an error naming it.
@@ -22,14 +24,14 @@
 namespace pdvhost {
 
 struct ScriptStep {
-    enum class Kind { Key, Click, Pick, Price, Fail, Throw, Crash, Screenshot };
+    enum class Kind { Key, Click, Pick, Price, Fail, Throw, Crash, Stall, Screenshot };
     Kind kind = Kind::Key;
     int lineNumber = 0;
     QString text;       // the line as written, without comment and outer blanks
     int key = 0;        // Qt::Key for Key
     int modifiers = 0;  // Qt::KeyboardModifiers for Key
     QString argument;   // component name, pick text, price text, operation, file
-    int count = 1;      // N of fail, throw and crash
+    int count = 1;      // N of fail, throw, crash and stall
     bool after = false; // crash after the call rather than before it
 };
 

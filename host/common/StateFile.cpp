@@ -36,12 +36,20 @@ std::optional<QJsonDocument> StateFile::read(Shape shape) const
 
 void StateFile::write(const QJsonDocument& document, QJsonDocument::JsonFormat format) const
 {
+    const QByteArray bytes = document.toJson(format);
     QSaveFile file(path_);
     if (!file.open(QIODevice::WriteOnly))
         fail(file.errorString());
-    file.write(document.toJson(format));
+    // The device's own: what it keeps is readable by its owner only.
+    if (!file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner))
+        fail(QStringLiteral("as permissões não podem ser restritas ao dono: %1").arg(file.errorString()));
+    file.write(bytes);
     if (!file.commit())
         fail(file.errorString());
+    // Read back: a device that answers must find again what it just kept.
+    const platform::RegularFile back = platform::readRegularFile(path_, bytes.size() + 1);
+    if (back.outcome != platform::RegularFile::Outcome::Read || back.bytes != bytes)
+        fail(QStringLiteral("o conteúdo gravado não foi relido igual"));
 }
 
 }  // namespace host

@@ -2,7 +2,8 @@
 // A simulated device's memory between runs: one JSON document in a file of its own.
 // A missing file is a device that remembers nothing yet; a file that exists but cannot
 // be read or understood is an error (what a device counted is never silently restarted).
-// The file is written whole or not at all (beside the old one, then renamed over it).
+// The file is written whole or not at all (beside the old one, then renamed over it), read
+// back, and readable by its owner only (0600).
 //
 // Errors: platform::HostError, its text made from `errorText` with %1 the file and %2
 // what is wrong.

@@ -11,6 +11,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTextStream>
 
 #include <cmath>
@@ -68,9 +69,22 @@ public:
         loaded_ = false;
         load();
     }
+    void setDevice(const QString& stateDir, const QString& serial)
+    {
+        stateDir_ = stateDir;
+        serial_ = serial;
+        loaded_ = false;
+        load();
+    }
     QString dir() const { return dir_.isEmpty() ? QDir::current().filePath(QStringLiteral("fiscal")) : dir_; }
     QString journal() const { return QDir(dir()).filePath(QStringLiteral("journal.txt")); }
-    QString statePath() const { return QDir(dir()).filePath(QStringLiteral("printer-state.json")); }
+    // The state is the device's: under its serial in the terminal's folder once set.
+    QString statePath() const
+    {
+        if (stateDir_.isEmpty() || serial_.isEmpty())
+            return QDir(dir()).filePath(QStringLiteral("printer-state.json"));
+        return QDir(stateDir_).filePath(serial_ + QStringLiteral("/printer-state.json"));
+    }
     void setClock(std::function<QDateTime()> clock) { clock_ = std::move(clock); }
     const QString& lastError() const { return lastError_; }
     void setLastError(const QString& text) { lastError_ = text; }
@@ -96,6 +110,8 @@ private:
         if (loaded_)
             return;
         s_ = PrinterState::load(statePath());
+        if (!serial_.isEmpty())
+            s_.serial = serial_;
         loaded_ = true;
     }
     bool refuse(const QString& reason)
@@ -117,10 +133,17 @@ private:
         return true;
     }
     void print(const QStringList& lines);
-    void commit() { s_.save(statePath()); }
+    void commit()
+    {
+        const QString path = statePath();
+        if (!QDir().mkpath(QFileInfo(path).absolutePath()))
+            throw platform::HostError(QStringLiteral("fiscaldev: cannot create the printer's state directory for %1").arg(path));
+        s_.save(path);
+    }
     void cancelOpen(const QString& reason);
 
     QString dir_;
+    QString stateDir_, serial_;
     PrinterState s_;
     bool loaded_ = false;
     std::function<QDateTime()> clock_;
@@ -306,7 +329,7 @@ QStringList Printer::recover(const ReceiptHasSale& hasSale)
         done << QStringLiteral("cupom %1, deixado aberto, cancelado").arg(text::number6(coo));
     }
     if (s_.lastReceiptCancellable
-        && !hasSale(text::number6(s_.lastReceiptCoo), text::number6(s_.lastReceiptCcf), s_.lastReceiptOpened)) {
+        && !hasSale(s_.serial, text::number6(s_.lastReceiptCoo), text::number6(s_.lastReceiptCcf))) {
         const int coo = s_.lastReceiptCoo;
         cancel(ignored);
         done << QStringLiteral("cupom %1, sem venda concluída, cancelado").arg(text::number6(coo));
@@ -373,6 +396,8 @@ void installAll()
 }
 
 void setOutputDir(const QString& dir) { printer().setDir(dir); }
+void setDevice(const QString& stateDir, const QString& serial) { printer().setDevice(stateDir, serial); }
+QString serial() { return printer().state().serial; }
 QString outputDir() { return printer().dir(); }
 QString journalPath() { return printer().journal(); }
 QString statePath() { return printer().statePath(); }

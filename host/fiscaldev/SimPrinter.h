@@ -24,13 +24,19 @@ namespace fiscaldev::sim {
 // Cancela_Cupom_Imp and DataMoviFiscal.
 FISCALDEV_EXPORT void installAll();
 
-// Where the journal ("journal.txt") and the state ("printer-state.json") are kept.
-// Created when missing; the state there is loaded (an open receipt is forgotten).
-// Until set, the current directory's "fiscal" folder is used.
+// Where the journal ("journal.txt") is printed, and the state ("printer-state.json") kept
+// until setDevice() names the device. Created when missing; the state there is loaded (an
+// open receipt is forgotten). Until set, the current directory's "fiscal" folder is used.
 FISCALDEV_EXPORT void setOutputDir(const QString& dir);
 FISCALDEV_EXPORT QString outputDir();
 FISCALDEV_EXPORT QString journalPath();
 FISCALDEV_EXPORT QString statePath();
+
+// The printer as a device of the terminal: its serial (from the terminal's parameters, so
+// that two registers' printers differ) and its state kept in `stateDir`/SERIAL/, never
+// with a run's output. The state there is loaded.
+FISCALDEV_EXPORT void setDevice(const QString& stateDir, const QString& serial);
+FISCALDEV_EXPORT QString serial();
 
 // The printer's clock (receipt date-times, the movement date). Empty: the system clock.
 FISCALDEV_EXPORT void setClock(std::function<QDateTime()> clock);
@@ -55,10 +61,11 @@ FISCALDEV_EXPORT Status status();
 
 // At the host's start, after a crash: a receipt left open is cancelled, and the last
 // receipt, while it can still be cancelled, is cancelled unless `hasSale` says that a
-// concluded sale booked it (receipt number and counter as six digits, and when it was
-// opened). Returns one line per receipt cancelled. Throws what `hasSale` throws (nothing
-// is cancelled then but the open receipt) and HostError when the state cannot be saved.
-using ReceiptHasSale = std::function<bool(const QString& receipt, const QString& counter, const QDateTime& opened)>;
+// concluded sale booked it (the printer's serial, receipt number and counter as six
+// digits; no time: a clock that was stepped back proves nothing). Returns one line per
+// receipt cancelled. Throws what `hasSale` throws (nothing is cancelled then but the open
+// receipt) and HostError when the state cannot be saved.
+using ReceiptHasSale = std::function<bool(const QString& printerSerial, const QString& receipt, const QString& counter)>;
 FISCALDEV_EXPORT QStringList recover(const ReceiptHasSale& hasSale);
 
 // The reason of the printer's last refusal (empty after a command that succeeded).

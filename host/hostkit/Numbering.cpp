@@ -64,8 +64,37 @@ std::optional<qint64> advanceAtOnce(Connection& conn, const QString& key, qint64
 
 }  // namespace
 
+namespace {
+
+// The connection a numbering component of this thread left behind, kept for the next one.
+// A component lives for one draw (the caller creates and releases it around each call), and
+// opening a connection to a database server costs more than the rest of a redemption; so on
+// a server engine the own connection outlives the component, one per thread (a connection
+// belongs to the thread that made it), for the same connection string. Not on SQLite: a
+// connection there is a file opened, cheap, and one kept open would go on writing into a
+// database file that has been replaced meanwhile.
+struct IdleConnection {
+    QString connectionString;
+    std::unique_ptr<Connection> connection;
+};
+thread_local IdleConnection idle;
+
+bool worthKeeping(const Connection& c)
+{
+    return c.connected() && !c.inTransaction() && c.backend() != platform::db::Backend::SQLite;
+}
+
+}  // namespace
+
 TdtmQvnProxCodigo::TdtmQvnProxCodigo(QObject* owner) : QObject(owner) {}
-TdtmQvnProxCodigo::~TdtmQvnProxCodigo() = default;
+
+TdtmQvnProxCodigo::~TdtmQvnProxCodigo()
+{
+    if (own_ && worthKeeping(*own_)) {
+        idle.connectionString = ownString_;
+        idle.connection = std::move(own_);
+    }
+}
 
 void TdtmQvnProxCodigo::setConnectionString(const QString& connectionString)
 {
@@ -83,17 +112,27 @@ Connection& TdtmQvnProxCodigo::connection()
     if (external_)
         return *external_;
     if (!own_) {
-        auto c = std::make_unique<Connection>(connectionString_.isEmpty() ? GetStringConexQvn() : connectionString_);
+        ownString_ = connectionString_.isEmpty() ? GetStringConexQvn() : connectionString_;
+        if (idle.connection && idle.connectionString == ownString_ && worthKeeping(*idle.connection)) {
+            own_ = std::move(idle.connection);
+            reused_ = true;
+            return *own_;
+        }
+        idle.connection.reset();
+        auto c = std::make_unique<Connection>(ownString_);
         c->setAfterConnect([](Connection& conn) { SetADODBSession(&conn); });
         c->open();
         own_ = std::move(c);
+        reused_ = false;
     }
     return *own_;
 }
 
-qint64 TdtmQvnProxCodigo::next(const QString& key, qint64 maximum)
+namespace {
+
+// The next value of `key` on `conn`, which must be between transactions.
+qint64 drawOn(Connection& conn, const QString& key, qint64 maximum)
 {
-    Connection& conn = connection();
     if (conn.inTransaction())
         throw platform::HostError(QStringLiteral("Numeração: a conexão já está numa transação"));
     if (const std::optional<qint64> advanced = advanceAtOnce(conn, key, maximum))
@@ -146,6 +185,23 @@ qint64 TdtmQvnProxCodigo::next(const QString& key, qint64 maximum)
         transaction.commit();
         return n;
     }
+}
+
+}  // namespace
+
+qint64 TdtmQvnProxCodigo::next(const QString& key, qint64 maximum)
+{
+    try {
+        return drawOn(connection(), key, maximum);
+    } catch (const platform::DatabaseError& error) {
+        // A kept connection the server has dropped meanwhile (restarted, idle cut): once
+        // more on a new one. A draw whose answer was lost is a number consumed, as any
+        // number drawn and not used.
+        if (!reused_ || error.kind() != platform::DatabaseError::Kind::ConnectionLost)
+            throw;
+    }
+    own_.reset();
+    return drawOn(connection(), key, maximum);
 }
 
 QString TdtmQvnProxCodigo::PrxVendaDia(const QString& cdFilial, const QDateTime& data)

@@ -91,7 +91,22 @@ TEST_F(ExportTable, NothingElseIsExported)
 
 // What the module takes from the host libraries is their published contract and nothing
 // more: a host whose libraries offer only that loads it (anything else would be an
-// undefined symbol at load time). A component's members count as the component.
+// undefined symbol at load time). Of a component, only its published members.
+namespace {
+
+// The identifier (a destructor's "~" included) that starts at `from` in a demangled name.
+QString identifierAt(const QString& text, int from)
+{
+    int end = from;
+    if (end < text.size() && text.at(end) == QLatin1Char('~'))
+        ++end;
+    while (end < text.size() && (text.at(end).isLetterOrNumber() || text.at(end) == QLatin1Char('_')))
+        ++end;
+    return text.mid(from, end - from);
+}
+
+}  // namespace
+
 TEST_F(ExportTable, ImportsFromTheHostLibrariesAreThePublishedContractOnly)
 {
     const QString nm = QStandardPaths::findExecutable(QStringLiteral("nm"));
@@ -102,7 +117,7 @@ TEST_F(ExportTable, ImportsFromTheHostLibrariesAreThePublishedContractOnly)
                        QString::fromLocal8Bit(module.path())});
     ASSERT_TRUE(process.waitForFinished(60000));
     ASSERT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
-    QSet<QString> imported;
+    QSet<QString> imported, members;
     for (const QByteArray& line : process.readAllStandardOutput().split('\n')) {
         QString symbol = QString::fromLatin1(line).trimmed();
         if (!symbol.startsWith(QLatin1String("U ")))
@@ -116,15 +131,24 @@ TEST_F(ExportTable, ImportsFromTheHostLibrariesAreThePublishedContractOnly)
             if (!symbol.startsWith(scope))
                 continue;
             const QString rest = symbol.mid(scope.size());
-            const QString name = rest.left(rest.indexOf(QRegularExpression(QStringLiteral("[^A-Za-z0-9_]"))));
+            const QString name = identifierAt(rest, 0);
             EXPECT_TRUE(hostapi::contract::isPublished(QLatin1String(lib), name)) << symbol.toStdString();
             imported << scope + name;
+            if (rest.mid(name.size()).startsWith(QLatin1String("::"))) {
+                const QString member = identifierAt(rest, name.size() + 2);
+                EXPECT_TRUE(hostapi::contract::publishedMembers(name).contains(member)) << symbol.toStdString();
+                members << name + QStringLiteral("::") + member;
+            }
         }
     }
     QStringList list(imported.begin(), imported.end());
     list.sort();
     std::printf("[ figures ] host-library names the module imports: %s\n", qPrintable(list.join(QStringLiteral(", "))));
+    QStringList memberList(members.begin(), members.end());
+    memberList.sort();
+    std::printf("[ figures ] component members it uses: %s\n", qPrintable(memberList.join(QStringLiteral(", "))));
     EXPECT_TRUE(imported.contains(QStringLiteral("hostkit::Mensagem")));  // the listing was read
+    EXPECT_TRUE(members.contains(QStringLiteral("TdtmQvnProxCodigo::PrxVendaDia")));
 }
 
 TEST_F(ExportTable, TheModuleCarriesTheWaitAnimation)

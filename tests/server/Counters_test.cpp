@@ -139,18 +139,26 @@ TEST_P(Counters, DailySaleNumbersCountPerBranchAndDay)
     EXPECT_EQ(GetSenhaCupom("0001", hoje.addDays(1)).toString(), QStringLiteral("1"));
 }
 
-TEST_P(Counters, NumbersDrawnOnTheOpenScreenNeedNoConnectionOfTheirOwn)
+TEST_P(Counters, NumbersAreDrawnOnTheNumberingsOwnConnectionKeptOnAServer)
 {
-    // Once the screen is connected, the host's connection text no longer reaches any
-    // database: the numbers still come, committed on the screen's connection.
+    // Each number comes from a numbering component made for the one draw, on a connection
+    // of its own; on a database server that connection is kept for the next draw, so a
+    // redemption's numbers open no connection after the first. The server counts them.
     srvtest::ModuleScope module(db->moduleConnectionString());
-    hostkit::setStringConexQvn(QStringLiteral("Provider=SQLite;Data Source=/sem/pasta/loja.db"));
     const QDateTime hoje = srvtest::day(0);
+    const auto sessions = [&] {
+        return db->rows(QStringLiteral("SELECT COUNT(*) FROM pg_stat_activity WHERE datname = current_database()"))
+            .value(0).value(0).toInt();
+    };
     EXPECT_EQ(GetSenhaCupom("0001", hoje).toString(), QStringLiteral("1"));
+    const int afterFirst = testsupport::isPostgres(db->kind()) ? sessions() : 0;
     EXPECT_EQ(GetSenhaCupom("0001", hoje).toString(), QStringLiteral("2"));
     EXPECT_EQ(getNumeroNFCe("0001", "1", "2").toString(), QStringLiteral("1"));
+    EXPECT_EQ(setNumeroNFCe("0001", "001", "1", "2", false).toString(), QStringLiteral("2"));
+    if (testsupport::isPostgres(db->kind()))
+        EXPECT_EQ(sessions(), afterFirst);
     EXPECT_EQ(marcadores(QStringLiteral("PRX")),
-              QList<QStringList>({{QStringLiteral("PRXNFCE_0001_1_2"), QStringLiteral("1")},
+              QList<QStringList>({{QStringLiteral("PRXNFCE_0001_1_2"), QStringLiteral("2")},
                                   {QStringLiteral("PRXVENDADIA_0001_") + hoje.toString(QStringLiteral("yyyyMMdd")),
                                    QStringLiteral("2")}}));
 }

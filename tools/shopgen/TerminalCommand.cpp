@@ -87,16 +87,18 @@ void gravaTabelaDeParametros(const QString& path, const QHash<QByteArray, QVaria
 void gravaParametros(const TerminalOptions& o, const Perfil& p, const QString& dirCad)
 {
     const QDateTime abertura(o.today, QTime(7, 30));
+    const QString caixa = o.cashRegister.isEmpty() ? QString::fromLatin1(p.caixa) : o.cashRegister;
+    // Each register has a printer of its own: its serial ends in the register's code.
     // The value of each key; the keys, their order and their types are the screen's own
     // (terminal::parameterKeys()).
     const QHash<QByteArray, QVariant> valores = {
         {"IDESQUEMA", QStringLiteral("002")},
-        {"NRSERIEIMP", p.impressora ? QStringLiteral("BE091210100011201234") : QString()},
+        {"NRSERIEIMP", p.impressora ? QStringLiteral("BE09121010001120") + caixa.right(4).rightJustified(4, QLatin1Char('0')) : QString()},
         {"DSDIRCAD", dirCad},
         {"CDFILIAL", QStringLiteral("0001")},
         {"CDLOJA", QStringLiteral("0001")},
         {"NMLOJA", QStringLiteral("Loja Centro")},
-        {"CDCAIXA", o.cashRegister.isEmpty() ? QString::fromLatin1(p.caixa) : o.cashRegister},
+        {"CDCAIXA", caixa},
         {"CDCLIENTE", QStringLiteral("000001")},
         {"INCOR1", 0xCC5B2C}, {"INCOR2", 0xFFFFFF},
         {"INCOR3", 0x333333}, {"INCOR4", 0xEEEEEE},

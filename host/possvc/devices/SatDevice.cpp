@@ -1,84 +1,9 @@
 #include "host/possvc/devices/SatDevice.h"
 
-#include "host/possvc/sale/SaleServicesCloseOut.h"
-#include "host/possvc/sale/SaleServicesDb.h"
-#include "host/possvc/devices/SatCfe.h"
-
-#include "platform/Error.h"
-#include "platform/db/Query.h"
-#include "platform/db/Transaction.h"
-
-#include <algorithm>
-
 namespace possvc {
 
-using platform::db::Command;
-using platform::db::Query;
-
-namespace {
-
-}  // namespace
-
-StoredSale loadSale(platform::db::Connection& db, const QString& branch, const QString& cashRegister,
-                    const QString& sequence)
-{
-    StoredSale sale;
-    Query head(&db);
-    head.setSql(QStringLiteral("SELECT IDSITUVENDA, NMCONSVEND, NRINSCRCONS, DSENDEVENDA, CDOPERADOR FROM VENDA WHERE ")
-                + db::kSaleKey);
-    db::bindSaleKey(head, branch, cashRegister, sequence);
-    head.open();
-    if (head.eof())
-        return sale;
-    sale.found = true;
-    sale.situation = head.value(0).toString().trimmed();
-    SaleDocument& doc = sale.document;
-    doc.branch = branch;
-    doc.cashRegister = cashRegister;
-    doc.sequence = sequence;
-    doc.consumerName = head.value(1).toString().trimmed();
-    doc.consumerCpf = head.value(2).toString().trimmed();
-    doc.consumerAddress = head.value(3).toString().trimmed();
-    doc.operatorName = head.value(4).toString().trimmed();
-
-    Query items(&db);
-    items.setSql(QStringLiteral("SELECT NRSEQITVEND, CDPRODUTO, NMPRODUTO, QTPRODVEND, VRUNITVEND, VRDESCITVEND, "
-                                "VRALIQIMPR, IDTPIMPOSFIS, CDIMPOSTO, CDPRODIMPFIS FROM ITVENDA WHERE ")
-                 + db::kSaleKey + QStringLiteral(" ORDER BY NRSEQITVEND"));
-    db::bindSaleKey(items, branch, cashRegister, sequence);
-    items.open();
-    for (; !items.eof(); items.next()) {
-        SaleItem item;
-        item.sequence = items.value(0).toString().trimmed();
-        item.product = items.value(1).toString().trimmed();
-        item.name = items.value(2).toString().trimmed();
-        item.quantity = items.value(3).toDouble();
-        item.unitPrice = items.value(4).toDouble();
-        item.discount = items.value(5).toDouble();
-        item.taxRate = items.value(6).toDouble();
-        item.taxType = items.value(7).toString().trimmed();
-        item.taxCode = items.value(8).toString().trimmed();
-        item.barcode = items.value(9).toString().trimmed();
-        doc.items.append(item);
-    }
-
-    Query paid(&db);
-    paid.setSql(QStringLiteral("SELECT VRMOVIVEND FROM MOVCAIXA WHERE ") + db::kSaleKey);
-    db::bindSaleKey(paid, branch, cashRegister, sequence);
-    paid.open();
-    bool anyPayment = false;
-    for (; !paid.eof(); paid.next()) {
-        doc.paid += paid.value(0).toDouble();
-        anyPayment = true;
-    }
-    if (!anyPayment)
-        doc.paid = doc.netTotal();
-    return sale;
-}
-
-SatDevice::SatDevice(platform::db::Connection& db, const sim::SaleServicesConfig& config, const QDateTime& now,
-                     const SatMemory& memory)
-    : db_(db), config_(config), now_(now), memory_(memory)
+SatDevice::SatDevice(const SatMemory& memory, QString activationCode, sat::XmlForm form)
+    : memory_(memory), activationCode_(std::move(activationCode)), form_(form)
 {
 }
 
@@ -89,112 +14,38 @@ int SatDevice::nextSession()
     return session;
 }
 
+QStringList SatDevice::refusal(const QString& code, const QString& message)
+{
+    return sat::refusedAnswer(nextSession(), code, message);
+}
+
 QStringList SatDevice::busyAnswer()
 {
-    return sat::refusedAnswer(nextSession(), QStringLiteral("06098"),
-                              QStringLiteral("SAT em processamento. Tente novamente."));
+    return refusal(QStringLiteral("06098"), QStringLiteral("SAT em processamento. Tente novamente."));
 }
 
-bool SatDevice::send(const QString& branch, const QString& cashRegister, const QString& sequence,
-                     const QString& activationCode, QStringList& answer)
+bool SatDevice::accepts(const QString& code, QStringList& answer) const
+{
+    if (activationCode_.isEmpty() || code == activationCode_)
+        return true;
+    answer = refusal(QStringLiteral("06001"), QStringLiteral("Código de ativação inválido."));
+    return false;
+}
+
+sat::Cfe SatDevice::draft(const sat::CfeInput& input) const
+{
+    sat::CfeInput in = input;
+    in.satSerial = serial();
+    return sat::buildCfe(in);
+}
+
+QStringList SatDevice::issue(const sat::Cfe& cfe, const QString& branch, const QString& cashRegister,
+                             const QString& sequence) const
 {
     const int session = nextSession();
-    if (!config_.satActivationCode.isEmpty() && activationCode != config_.satActivationCode) {
-        answer = sat::refusedAnswer(session, QStringLiteral("06001"), QStringLiteral("Código de ativação inválido."));
-        return false;
-    }
-    platform::db::Transaction transaction(db_, /*writeLock=*/true);
-    const StoredSale sale = loadSale(db_, branch, cashRegister, sequence);
-    if (!sale.found || sale.situation != QLatin1String("O")) {
-        transaction.rollback();
-        answer = sat::refusedAnswer(session, QStringLiteral("06010"),
-                                    QStringLiteral("Erro de validação do conteúdo: a venda %1 do caixa %2 %3.")
-                                        .arg(sequence, cashRegister,
-                                             sale.found ? QStringLiteral("não está concluída")
-                                                        : QStringLiteral("não existe")));
-        return false;
-    }
-    sat::CfeInput in;
-    in.issuer = issuerOf(db_, branch, config_.issuer);
-    in.satSerial = config_.satSerial;
-    in.cashRegister = cashRegister;
-    in.number = db::nextSequence(db_, QStringLiteral("NRCFE_") + config_.satSerial, QStringLiteral("VENDA"),
-                                 QStringLiteral("NRCFE"), branch, cashRegister)
-                    .toInt() % 1000000;
-    in.issuedAt = now_;
-    in.environment = config_.satEnvironment;
-    const QString doc = onlyDigits(sale.document.consumerCpf);
-    in.consumerCpf = (doc.size() == 11 || doc.size() == 14) ? doc : QString();
-    in.consumerName = sale.document.consumerName;
-    in.items = sale.document.items;
-    in.paid = sale.document.paid;
-    const sat::Cfe cfe = sat::buildCfe(in);
-    transaction.commit();
-    const QStringList issued = sat::issuedAnswer(session, cfe, config_.satXmlForm);
-    memory_.remember(branch, cashRegister, sequence, issued);
-    answer = issued;
-    return true;
-}
-
-namespace {
-
-bool isCfeNumber(const QString& number)
-{
-    return !number.isEmpty() && number.size() <= 6 && onlyDigits(number) == number;
-}
-
-// Writes the CF-e onto its sale and clears the sale's pending mark; false when the sale
-// does not exist. Runs inside the caller's transaction.
-bool writeCfe(platform::db::Connection& db, const QString& branch, const QString& cashRegister,
-              const QString& sequence, const QString& number, const QString& key, const QString& qrCode)
-{
-    Command update(&db);
-    update.setSql(QStringLiteral("UPDATE VENDA SET NRCFE = :P_NRCFE, DSCHAVEACESSO = :P_CHAVE, DSQRCODE = :P_QRCODE, "
-                                 "IDTPDOCVENDA = 'S' WHERE ")
-                  + db::kSaleKey);
-    db::bindSaleKey(update, branch, cashRegister, sequence);
-    update.setParam(QStringLiteral("P_NRCFE"), number);
-    update.setParam(QStringLiteral("P_CHAVE"), key.left(44));
-    update.setParam(QStringLiteral("P_QRCODE"), qrCode.left(1000));
-    if (update.execute() == 0)
-        return false;
-    db::clearPending(db, branch, cashRegister, sequence);
-    return true;
-}
-
-}  // namespace
-
-QString registerCfe(platform::db::Connection& db, const QString& branch, const QString& cashRegister,
-                    const QString& sequence, const QStringList& answer, const QString& qrCode)
-{
-    const QString chave = sat::answerValue(answer, QStringLiteral("chaveConsulta"));
-    const QString number = sat::cfeNumber(sat::answerXml(answer), chave).trimmed();
-    if (!isCfeNumber(number))
-        throw platform::HostError(QStringLiteral("número do CF-e inválido: '%1'").arg(number));
-    if (!writeCfe(db, branch, cashRegister, sequence, number, sat::bareKey(chave),
-                  qrCode.isEmpty() ? sat::qrText(answer) : qrCode))
-        throw platform::HostError(QStringLiteral("a venda %1 do caixa %2 da filial %3 não existe")
-                                      .arg(sequence, cashRegister, branch));
-    return number;
-}
-
-QVariant SatDevice::update(const QString& branch, const QString& cashRegister, const QString& sequence,
-                           const QString& cfeNumber, const QString& qrCode, const QStringList& answer)
-{
-    const QString number = cfeNumber.trimmed();
-    if (!isCfeNumber(number))
-        return QStringLiteral("AtualizaVendaSat: número do CF-e inválido: '%1'").arg(number);
-    const QString key = sat::bareKey(sat::answerValue(answer, QStringLiteral("chaveConsulta")));
-    try {
-        platform::db::Transaction transaction(db_);
-        if (!writeCfe(db_, branch, cashRegister, sequence, number, key, qrCode))
-            return QStringLiteral("AtualizaVendaSat: a venda %1 do caixa %2 da filial %3 não existe")
-                .arg(sequence, cashRegister, branch);
-        transaction.commit();
-    } catch (const platform::Error& e) {
-        return QStringLiteral("AtualizaVendaSat: %1").arg(e.text());
-    }
-    return QString();
+    const QStringList answer = sat::issuedAnswer(session, cfe, form_);
+    memory_.remember(IssuedCfe{session, branch, cashRegister, sequence, cfe.number, cfe.key, answer});
+    return answer;
 }
 
 }  // namespace possvc

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonObject>
 
@@ -17,39 +18,66 @@ host::StateFile stateFile(const QString& path)
                            QStringLiteral("conteúdo ilegível (%1)"));
 }
 
-// The memory of a device without a file.
-QList<IssuedCfe>& processMemory()
+// The memories of devices without a file, per serial.
+QList<IssuedCfe>& processMemory(const QString& serial)
 {
-    static QList<IssuedCfe> list;
-    return list;
+    static QHash<QString, QList<IssuedCfe>> memories;
+    return memories[serial];
+}
+
+IssuedCfe fromJson(const QJsonObject& o)
+{
+    IssuedCfe cfe;
+    cfe.session = o.value(QStringLiteral("sessao")).toInt();
+    cfe.branch = o.value(QStringLiteral("filial")).toString();
+    cfe.cashRegister = o.value(QStringLiteral("caixa")).toString();
+    cfe.sequence = o.value(QStringLiteral("venda")).toString();
+    cfe.number = o.value(QStringLiteral("numero")).toString();
+    cfe.key = o.value(QStringLiteral("chave")).toString();
+    for (const QJsonValue& line : o.value(QStringLiteral("resposta")).toArray())
+        cfe.answer << line.toString();
+    return cfe;
+}
+
+QJsonObject toJson(const IssuedCfe& c)
+{
+    return {{QStringLiteral("sessao"), c.session},       {QStringLiteral("filial"), c.branch},
+            {QStringLiteral("caixa"), c.cashRegister},   {QStringLiteral("venda"), c.sequence},
+            {QStringLiteral("numero"), c.number},        {QStringLiteral("chave"), c.key},
+            {QStringLiteral("resposta"), QJsonArray::fromStringList(c.answer)}};
 }
 
 }  // namespace
 
+QString SatMemory::pathIn(const QString& dir, const QString& serial)
+{
+    if (dir.isEmpty())
+        return {};
+    return QDir(dir).filePath(serial + QStringLiteral("/sat-memoria.json"));
+}
+
 QList<IssuedCfe> SatMemory::load() const
 {
     if (path_.isEmpty())
-        return processMemory();
+        return processMemory(serial_);
     QList<IssuedCfe> list;
-    const auto doc = stateFile(path_).read(host::StateFile::Shape::Array);
+    const auto doc = stateFile(path_).read(host::StateFile::Shape::Object);
     if (!doc)
         return list;
-    for (const QJsonValue& v : doc->array()) {
-        const QJsonObject o = v.toObject();
-        IssuedCfe cfe{o.value(QStringLiteral("banco")).toString(), o.value(QStringLiteral("filial")).toString(),
-                      o.value(QStringLiteral("caixa")).toString(), o.value(QStringLiteral("venda")).toString(), {}};
-        for (const QJsonValue& line : o.value(QStringLiteral("resposta")).toArray())
-            cfe.answer << line.toString();
-        list << cfe;
-    }
+    const QJsonObject o = doc->object();
+    // Another device's memory is never taken for this one's.
+    if (o.value(QStringLiteral("serie")).toString() != serial_)
+        stateFile(path_).fail(QStringLiteral("é do equipamento '%1', não do %2")
+                                  .arg(o.value(QStringLiteral("serie")).toString(), serial_));
+    for (const QJsonValue& v : o.value(QStringLiteral("cfes")).toArray())
+        list << fromJson(v.toObject());
     return list;
 }
 
-void SatMemory::remember(const QString& branch, const QString& cashRegister, const QString& sequence,
-                         const QStringList& answer) const
+void SatMemory::remember(const IssuedCfe& cfe) const
 {
     QList<IssuedCfe> list = load();
-    list << IssuedCfe{database_, branch, cashRegister, sequence, answer};
+    list << cfe;
     while (list.size() > kKept)
         list.removeFirst();
     store(list);
@@ -58,20 +86,17 @@ void SatMemory::remember(const QString& branch, const QString& cashRegister, con
 void SatMemory::store(const QList<IssuedCfe>& list) const
 {
     if (path_.isEmpty()) {
-        processMemory() = list;
+        processMemory(serial_) = list;
         return;
     }
-    QJsonArray array;
+    QJsonArray cfes;
     for (const IssuedCfe& c : list)
-        array << QJsonObject{{QStringLiteral("banco"), c.database},
-                             {QStringLiteral("filial"), c.branch},
-                             {QStringLiteral("caixa"), c.cashRegister},
-                             {QStringLiteral("venda"), c.sequence},
-                             {QStringLiteral("resposta"), QJsonArray::fromStringList(c.answer)}};
+        cfes << toJson(c);
     const host::StateFile file = stateFile(path_);
     if (!QDir().mkpath(QFileInfo(path_).absolutePath()))
         file.fail(QStringLiteral("a pasta não pode ser criada"));
-    file.write(QJsonDocument(array), QJsonDocument::Compact);
+    file.write(QJsonDocument(QJsonObject{{QStringLiteral("serie"), serial_}, {QStringLiteral("cfes"), cfes}}),
+               QJsonDocument::Compact);
 }
 
 std::optional<IssuedCfe> SatMemory::find(const QString& branch, const QString& cashRegister,
@@ -79,9 +104,16 @@ std::optional<IssuedCfe> SatMemory::find(const QString& branch, const QString& c
 {
     const QList<IssuedCfe> list = load();
     for (auto it = list.crbegin(); it != list.crend(); ++it)
-        if (it->database == database_ && it->branch == branch && it->cashRegister == cashRegister
-            && it->sequence == sequence)
+        if (it->branch == branch && it->cashRegister == cashRegister && it->sequence == sequence)
             return *it;
+    return std::nullopt;
+}
+
+std::optional<QStringList> SatMemory::cfeFor(const QString& branch, const QString& cashRegister,
+                                             const QString& sequence) const
+{
+    if (const auto cfe = find(branch, cashRegister, sequence))
+        return cfe->answer;
     return std::nullopt;
 }
 

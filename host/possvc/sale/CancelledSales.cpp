@@ -1,7 +1,7 @@
 #include "host/possvc/sale/CancelledSales.h"
 
 #include "host/possvc/sale/SaleServicesModel.h"
-#include "host/possvc/devices/SatDevice.h"
+#include "host/possvc/sale/SatSale.h"
 
 #include "hostapi/ArgumentBlocks.h"
 
@@ -64,18 +64,22 @@ CancelledSaleLog::Entry CancelledSaleLog::include(const QVariantList& block, int
     h.total = roundCents(h.total);
 
     platform::db::Transaction transaction(db_, /*writeLock=*/true);
-    h.sale = provenSale(h, rows, concluded);
+    // The entry names the sale only when this very entry cancelled it: a second entry for
+    // the same receipt (the sale already cancelled, or its CF-e registered since) is
+    // logged without a sale and cancels nothing.
+    const QString proven = provenSale(h, rows, concluded);
+    if (!proven.isEmpty() && markCancelled(h.branch, h.cashRegister, proven)) {
+        h.sale = proven;
+        entry.cancelledSale = proven;
+        db::clearPending(db_, h.branch, h.cashRegister, proven);
+    }
     entry.logNumber = writeEntry(h);
     copyItemsFromPacket(h, entry.logNumber, rows);
-    if (!h.sale.isEmpty() && markCancelled(h.branch, h.cashRegister, h.sale)) {
-        entry.cancelledSale = h.sale;
-        db::clearPending(db_, h.branch, h.cashRegister, h.sale);
-    }
     transaction.commit();
     return entry;
 }
 
-QString CancelledSaleLog::alter(const QVariantList& block, int highest, const SatMemory* sat, Entry* entry)
+QString CancelledSaleLog::alter(const QVariantList& block, int highest, const IssuedCfes* sat, Entry* entry)
 {
     using Al = hostapi::block::AlteraVendaCan;
     const hostapi::BlockReader<Al> b(block, highest);
@@ -95,9 +99,9 @@ QString CancelledSaleLog::alter(const QVariantList& block, int highest, const Sa
         q.close();
         if (cancelled)
             return QString();  // already cancelled: nothing left to do
-        if (const auto cfe = sat ? sat->find(branch, cashRegister, sale) : std::nullopt) {
+        if (const auto answer = sat ? sat->cfeFor(branch, cashRegister, sale) : std::nullopt) {
             // A CF-e exists for the sale: it stands, and the CF-e is recorded with it.
-            const QString number = registerCfe(db_, branch, cashRegister, sale, cfe->answer);
+            const QString number = registerCfe(db_, branch, cashRegister, sale, *answer);
             transaction.commit();
             if (entry)
                 entry->standingCfe = number;
@@ -107,6 +111,16 @@ QString CancelledSaleLog::alter(const QVariantList& block, int highest, const Sa
         const QString logNumber = cancelSale(branch, cashRegister, sale,
                                              QStringLiteral("Resgate de fidelidade cancelado (%1)").arg(b.text(Al::Fixo7)),
                                              b[Al::DtMovimento]);
+        if (logNumber.isEmpty()) {
+            // Not cancelled: its CF-e was registered on it (by another host, or a device
+            // memory that is not this one's). It stands, as when the device answers for it.
+            const QString number = registeredCfe(branch, cashRegister, sale);
+            transaction.commit();
+            if (entry)
+                entry->standingCfe = number;
+            return QStringLiteral("AlteraVendaCan: o CF-e %1 foi emitido para a venda %2; a venda não foi cancelada")
+                .arg(number, sale);
+        }
         transaction.commit();
         if (entry)
             *entry = {logNumber, sale, {}};
@@ -127,19 +141,22 @@ QString CancelledSaleLog::cancelSale(const QString& branch, const QString& cashR
     h.movementDate = movementDate;
     h.reason = reason;
     Query q(&db_);
-    q.setSql(QStringLiteral("SELECT IDSITUVENDA, CDEMPRESA, CDOPERADOR, NRCUPOMFIS, NRSERIEIMP, DTMOVIMCAIXA FROM VENDA WHERE ")
+    q.setSql(QStringLiteral("SELECT CDEMPRESA, CDOPERADOR, NRCUPOMFIS, NRSERIEIMP, DTMOVIMCAIXA FROM VENDA WHERE ")
              + db::kSaleKey);
     db::bindSaleKey(q, branch, cashRegister, sale);
     q.open();
-    if (q.eof() || q.value(0).toString().trimmed() != QLatin1String("O"))
+    if (q.eof())
         return {};
-    h.company = q.value(1).toString().trimmed();
-    h.operatorCode = q.value(2).toString().trimmed();
-    h.receipt = q.value(3).toString().trimmed();
-    h.printerSerial = q.value(4).toString().trimmed();
+    h.company = q.value(0).toString().trimmed();
+    h.operatorCode = q.value(1).toString().trimmed();
+    h.receipt = q.value(2).toString().trimmed();
+    h.printerSerial = q.value(3).toString().trimmed();
     if (db::toDateTime(h.movementDate).isNull())
-        h.movementDate = q.value(5);
+        h.movementDate = q.value(4);
     q.close();
+    // The one test of whether the sale may be cancelled, made by the update itself.
+    if (!markCancelled(branch, cashRegister, sale))
+        return {};
     const QString logNumber = writeEntry(h);
     const double total = copyItemsFromSale(h, logNumber);
     Command t(&db_);
@@ -150,7 +167,6 @@ QString CancelledSaleLog::cancelSale(const QString& branch, const QString& cashR
     t.setParam(QStringLiteral("P_CDCAIXA"), cashRegister);
     t.setParam(QStringLiteral("P_NR"), logNumber);
     t.execute();
-    markCancelled(branch, cashRegister, sale);
     db::clearPending(db_, branch, cashRegister, sale);
     return logNumber;
 }
@@ -170,15 +186,15 @@ QString CancelledSaleLog::provenSale(const Header& h, const db::PacketRows& rows
             || c->counter != counter || c->printerSerial != h.printerSerial || c->consumer != consumer
             || c->movementDate != movement || c->products != wanted)
             continue;
-        // The database must still hold it so, concluded.
+        // The database must still hold it so; whether it still stands is for the
+        // cancellation's own update to say (markCancelled).
         Query q(&db_);
-        q.setSql(QStringLiteral("SELECT IDSITUVENDA, NRCUPOMFIS, NRCONTCUPOMFISC, NRSERIEIMP, CDCONSUMIDOR FROM VENDA WHERE ")
+        q.setSql(QStringLiteral("SELECT NRCUPOMFIS, NRCONTCUPOMFISC, NRSERIEIMP, CDCONSUMIDOR FROM VENDA WHERE ")
                  + db::kSaleKey);
         db::bindSaleKey(q, c->branch, c->cashRegister, c->sequence);
         q.open();
-        if (!q.eof() && q.value(0).toString().trimmed() == QLatin1String("O")
-            && q.value(1).toString().trimmed() == h.receipt && q.value(2).toString().trimmed() == counter
-            && q.value(3).toString().trimmed() == h.printerSerial && q.value(4).toString().trimmed() == consumer)
+        if (!q.eof() && q.value(0).toString().trimmed() == h.receipt && q.value(1).toString().trimmed() == counter
+            && q.value(2).toString().trimmed() == h.printerSerial && q.value(3).toString().trimmed() == consumer)
             return c->sequence;
     }
     return {};
@@ -258,14 +274,26 @@ double CancelledSaleLog::copyItemsFromSale(const Header& h, const QString& logNu
     return roundCents(total);
 }
 
+// Cancels the sale only while it stands and no CF-e is registered on it: the condition is
+// the update's own, so that two hosts (or a host and a late registration) racing for one
+// sale cannot both win. Whether it did is the row count.
 bool CancelledSaleLog::markCancelled(const QString& branch, const QString& cashRegister, const QString& sale)
 {
     Command c(&db_);
     c.setSql(QStringLiteral("UPDATE VENDA SET IDSITUVENDA = 'C', DTHRCANCVEN = :P_AGORA WHERE ") + db::kSaleKey
-             + QStringLiteral(" AND IDSITUVENDA = 'O'"));
+             + QStringLiteral(" AND IDSITUVENDA = 'O' AND (NRCFE IS NULL OR NRCFE = '')"));
     c.declareParam(QStringLiteral("P_AGORA"), D).setValue(now_);
     db::bindSaleKey(c, branch, cashRegister, sale);
     return c.execute() > 0;
+}
+
+QString CancelledSaleLog::registeredCfe(const QString& branch, const QString& cashRegister, const QString& sale)
+{
+    Query q(&db_);
+    q.setSql(QStringLiteral("SELECT NRCFE FROM VENDA WHERE ") + db::kSaleKey);
+    db::bindSaleKey(q, branch, cashRegister, sale);
+    q.open();
+    return q.eof() ? QString() : q.value(0).toString().trimmed();
 }
 
 }  // namespace possvc

@@ -21,7 +21,7 @@
 
 #include "platform/db/Connection.h"
 
-#include "host/possvc/devices/SatMemory.h"
+#include "host/possvc/sale/IssuedDocuments.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -59,7 +59,7 @@ public:
     // success (also when the sale was already cancelled), an error text otherwise — also
     // when `sat` remembers a CF-e of the sale, which is then registered with it and its
     // number left in `entry`'s standingCfe.
-    QString alter(const QVariantList& block, int highest, const SatMemory* sat, Entry* entry = nullptr);
+    QString alter(const QVariantList& block, int highest, const IssuedCfes* sat, Entry* entry = nullptr);
 
     // Inside the caller's transaction: logs the concluded sale as cancelled, copying its
     // items, marks it cancelled (its points come back) and removes its pending mark.
@@ -83,6 +83,8 @@ private:
     void copyItemsFromPacket(const Header& header, const QString& logNumber, const db::PacketRows& rows);
     double copyItemsFromSale(const Header& header, const QString& logNumber);
     bool markCancelled(const QString& branch, const QString& cashRegister, const QString& sale);
+    // The CF-e number registered on the sale (empty when none).
+    QString registeredCfe(const QString& branch, const QString& cashRegister, const QString& sale);
 
     platform::db::Connection& db_;
     QDateTime now_;

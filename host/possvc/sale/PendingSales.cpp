@@ -2,7 +2,7 @@
 
 #include "host/possvc/sale/CancelledSales.h"
 #include "host/possvc/sale/SaleServicesDb.h"
-#include "host/possvc/devices/SatDevice.h"
+#include "host/possvc/sale/SatSale.h"
 
 #include "platform/Error.h"
 #include "platform/db/Query.h"
@@ -18,12 +18,13 @@ struct Pending {
     QString branch, cashRegister, sequence, docType;
 };
 
-QList<Pending> pendingOf(platform::db::Connection& db, const QString& terminal)
+QList<Pending> pendingOf(platform::db::Connection& db, const QString& branch, const QString& cashRegister)
 {
     Query q(&db);
     q.setSql(QStringLiteral("SELECT CDFILIAL, CDCAIXA, NRSEQVENDA, IDTPDOCVENDA FROM VENDAPENDENTE "
-                            "WHERE DSTERMINAL = :P_TERMINAL ORDER BY DTHRINCLUSAO"));
-    q.setParam(QStringLiteral("P_TERMINAL"), terminal.right(200));
+                            "WHERE CDFILIAL = :P_CDFILIAL AND CDCAIXA = :P_CDCAIXA ORDER BY DTHRINCLUSAO"));
+    q.setParam(QStringLiteral("P_CDFILIAL"), branch.trimmed());
+    q.setParam(QStringLiteral("P_CDCAIXA"), cashRegister.trimmed());
     q.open();
     QList<Pending> list;
     for (; !q.eof(); q.next())
@@ -33,7 +34,7 @@ QList<Pending> pendingOf(platform::db::Connection& db, const QString& terminal)
 }
 
 // One pending sale, inside the caller's transaction; false when another terminal took it.
-bool resolveOne(platform::db::Connection& db, const Pending& p, const SatMemory& sat, const QDateTime& now,
+bool resolveOne(platform::db::Connection& db, const Pending& p, const IssuedCfes& sat, const QDateTime& now,
                 Resolution& r)
 {
     if (!db::clearPending(db, p.branch, p.cashRegister, p.sequence))
@@ -53,9 +54,9 @@ bool resolveOne(platform::db::Connection& db, const Pending& p, const SatMemory&
     if (!concluded)
         return true;
     if (p.docType == QLatin1String("S")) {
-        if (const auto cfe = sat.find(p.branch, p.cashRegister, p.sequence)) {
+        if (const auto answer = sat.cfeFor(p.branch, p.cashRegister, p.sequence)) {
             r.outcome = Resolution::Outcome::Registered;
-            r.detail = registerCfe(db, p.branch, p.cashRegister, p.sequence, cfe->answer);
+            r.detail = registerCfe(db, p.branch, p.cashRegister, p.sequence, *answer);
             return true;
         }
     } else if (authorised) {
@@ -72,7 +73,7 @@ bool resolveOne(platform::db::Connection& db, const Pending& p, const SatMemory&
 }
 
 // One pending sale in a transaction of its own; nothing when another took it.
-std::optional<Resolution> resolveInTransaction(platform::db::Connection& db, const Pending& p, const SatMemory& sat,
+std::optional<Resolution> resolveInTransaction(platform::db::Connection& db, const Pending& p, const IssuedCfes& sat,
                                                const QDateTime& now)
 {
     platform::db::Transaction transaction(db, /*writeLock=*/true);
@@ -83,11 +84,16 @@ std::optional<Resolution> resolveInTransaction(platform::db::Connection& db, con
     return r;
 }
 
+QString saleText(const QString& branch, const QString& cashRegister, const QString& sequence)
+{
+    return QStringLiteral("venda %1 do caixa %2 da filial %3").arg(sequence, cashRegister, branch);
+}
+
 }  // namespace
 
 QString Resolution::text() const
 {
-    const QString sale = QStringLiteral("venda %1 do caixa %2 da filial %3").arg(sequence, cashRegister, branch);
+    const QString sale = saleText(branch, cashRegister, sequence);
     switch (outcome) {
     case Outcome::Registered:
         return QStringLiteral("%1: CF-e %2 emitido pelo SAT registrado; a venda permanece").arg(sale, detail);
@@ -101,39 +107,49 @@ QString Resolution::text() const
     return sale;
 }
 
-QList<Resolution> resolvePending(platform::db::Connection& db, const QString& terminal, const SatMemory& sat,
-                                 const QDateTime& now)
+QList<Resolution> resolvePending(platform::db::Connection& db, const QString& branch, const QString& cashRegister,
+                                 const IssuedCfes& sat, const QDateTime& now)
 {
     QList<Resolution> done;
-    for (const Pending& p : pendingOf(db, terminal))
-        if (const auto r = resolveInTransaction(db, p, sat, now))
-            done << *r;
+    if (branch.trimmed().isEmpty() || cashRegister.trimmed().isEmpty())
+        return done;  // a terminal without an identity owns nothing
+    for (const Pending& p : pendingOf(db, branch, cashRegister)) {
+        try {
+            if (const auto r = resolveInTransaction(db, p, sat, now))
+                done << *r;
+        } catch (const platform::Error& e) {
+            throw UnsettledSale(saleText(p.branch, p.cashRegister, p.sequence), e);
+        }
+    }
     return done;
 }
 
-std::optional<Resolution> resolvePendingSale(platform::db::Connection& db, const QString& terminal,
-                                             const QString& branch, const QString& cashRegister,
-                                             const QString& sequence, const SatMemory& sat, const QDateTime& now)
+std::optional<Resolution> resolvePendingSale(platform::db::Connection& db, const QString& branch,
+                                             const QString& cashRegister, const QString& sequence,
+                                             const IssuedCfes& sat, const QDateTime& now)
 {
-    for (const Pending& p : pendingOf(db, terminal))
-        if (p.branch == branch.trimmed() && p.cashRegister == cashRegister.trimmed() && p.sequence == sequence.trimmed())
+    for (const Pending& p : pendingOf(db, branch, cashRegister))
+        if (p.sequence == sequence.trimmed())
             return resolveInTransaction(db, p, sat, now);
     return std::nullopt;
 }
 
-bool receiptHasSale(platform::db::Connection& db, const QString& receipt, const QString& counter,
-                    const QDateTime& opened)
+// A terminal without a printer serial in its parameters books its sales with none (an
+// empty text or NULL, as the engine keeps it): both count as the empty serial.
+bool receiptHasSale(platform::db::Connection& db, const QString& branch, const QString& cashRegister,
+                    const QString& printerSerial, const QString& receipt, const QString& counter)
 {
     Query q(&db);
-    q.setSql(QStringLiteral("SELECT DTHRVENDA FROM VENDA WHERE NRCUPOMFIS = :P_CUPOM AND NRCONTCUPOMFISC = :P_CONT "
+    q.setSql(QStringLiteral("SELECT COUNT(*) FROM VENDA WHERE CDFILIAL = :P_CDFILIAL AND CDCAIXA = :P_CDCAIXA "
+                            "AND COALESCE(TRIM(NRSERIEIMP), '') = :P_SERIE AND NRCUPOMFIS = :P_CUPOM AND NRCONTCUPOMFISC = :P_CONT "
                             "AND IDSITUVENDA = 'O'"));
+    q.setParam(QStringLiteral("P_CDFILIAL"), branch.trimmed());
+    q.setParam(QStringLiteral("P_CDCAIXA"), cashRegister.trimmed());
+    q.setParam(QStringLiteral("P_SERIE"), printerSerial.trimmed());
     q.setParam(QStringLiteral("P_CUPOM"), receipt);
     q.setParam(QStringLiteral("P_CONT"), counter);
     q.open();
-    for (; !q.eof(); q.next())
-        if (!opened.isValid() || db::toDateTime(q.value(0)) >= opened.addSecs(-1))
-            return true;
-    return false;
+    return !q.eof() && q.value(0).toInt() > 0;
 }
 
 }  // namespace possvc

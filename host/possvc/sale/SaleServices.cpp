@@ -7,6 +7,7 @@
 #include "host/possvc/sale/PendingSales.h"
 #include "host/possvc/sale/SaleServicesCloseOut.h"
 #include "host/possvc/devices/SatDevice.h"
+#include "host/possvc/sale/SatSale.h"
 #include "hostapi/ArgumentBlocks.h"
 #include "hostapi/hostkit.h"
 #include "hostapi/possvc.h"
@@ -16,7 +17,6 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QSysInfo>
 #include <QtDebug>
 
 #include <memory>
@@ -90,12 +90,10 @@ auto withConnection(F&& f)
     }
 }
 
-// Call after connection(): the memory is of the services' database.
+// The memory of the terminal's SAT device: its serial's, in the terminal's SAT folder.
 SatMemory satMemory()
 {
-    const QString dir = state().satDir;
-    return SatMemory(dir.isEmpty() ? QString() : QDir(dir).filePath(QStringLiteral("sat-memoria.json")),
-                     state().db.connectionString());
+    return SatMemory(satMemoryPath(), state().config.satSerial);
 }
 
 // What the cancelled-sale log needs to prove that an entry names this very sale.
@@ -164,7 +162,7 @@ QVariant concludeSale(const QList<platform::ClientDataSet*>& dataSets, int highe
     state().lostCloseOut.reset();
     try {
         result = withConnection([&](platform::db::Connection& db) {
-            SaleCloseOut closeOut(db, state().config, saleNow(), terminalIdentity());
+            SaleCloseOut closeOut(db, state().config, saleNow(), terminalIdentity().text());
             try {
                 return closeOut.conclude(dataSets, highestDataSet, block, highest);
             } catch (const platform::DatabaseError&) {
@@ -194,8 +192,9 @@ bool satOnline(const QString& branch, const QString& cashRegister, const QString
 {
     return withConnection([&](platform::db::Connection& db) {
         const SatMemory memory = satMemory();
-        SatDevice device(db, state().config, saleNow(), memory);
-        return device.send(branch.trimmed(), cashRegister.trimmed(), sequence.trimmed(), activationCode, answer);
+        const SatDevice device(memory, state().config.satActivationCode, state().config.satXmlForm);
+        return sendToSat(db, state().config, saleNow(), device, branch.trimmed(), cashRegister.trimmed(),
+                         sequence.trimmed(), activationCode, answer);
     });
 }
 
@@ -203,10 +202,8 @@ QVariant updateSatSale(const QString& branch, const QString& cashRegister, const
                        const QString& qrCode, const QStringList& answer)
 {
     try {
-        platform::db::Connection& db = connection();
-        const SatMemory memory = satMemory();
-        SatDevice device(db, state().config, saleNow(), memory);
-        return device.update(branch.trimmed(), cashRegister.trimmed(), sequence.trimmed(), cfe, qrCode, answer);
+        return possvc::updateSatSale(connection(), branch.trimmed(), cashRegister.trimmed(), sequence.trimmed(), cfe, qrCode,
+                             answer);
     } catch (const platform::Error& e) {
         return QStringLiteral("AtualizaVendaSat: %1").arg(e.text());
     }
@@ -272,10 +269,17 @@ void includeCancelled(const QVariantList& block, int highest, QVariant& voRetorn
 // This terminal's pending sales resolved as at the next start (PendingSales.h).
 QList<Resolution> resolveThisTerminal()
 {
-    return withConnection([&](platform::db::Connection& db) {
-        const SatMemory memory = satMemory();
-        return resolvePending(db, terminalIdentity(), memory, saleNow());
-    });
+    try {
+        return withConnection([&](platform::db::Connection& db) {
+            const SatMemory memory = satMemory();
+            const TerminalIdentity self = terminalIdentity();
+            return resolvePending(db, self.branch, self.cashRegister, memory, saleNow());
+        });
+    } catch (const UnsettledSale& e) {
+        if (e.databaseError())
+            state().db.dropIfLost(*e.databaseError());
+        throw;
+    }
 }
 
 // After a close-out whose answer was lost: the sale it may have concluded is pending, and
@@ -291,8 +295,7 @@ QString resolvePendingNow(QVariant& voRetorno)
     try {
         r = withConnection([&](platform::db::Connection& db) {
             const SatMemory memory = satMemory();
-            return resolvePendingSale(db, terminalIdentity(), lost->branch, lost->cashRegister, lost->sequence, memory,
-                                      saleNow());
+            return resolvePendingSale(db, lost->branch, lost->cashRegister, lost->sequence, memory, saleNow());
         });
     } catch (const platform::Error& e) {
         state().lostCloseOut = lost;  // still to be settled
@@ -379,15 +382,19 @@ QString satDirectory()
     return state().satDir;
 }
 
-QString terminalIdentity()
+QString satMemoryPath()
 {
-    if (!state().config.terminal.isEmpty())
-        return state().config.terminal;
-    // Without a device folder the terminal is this process.
-    const QString where = state().satDir.isEmpty()
-                              ? QStringLiteral("processo %1").arg(QCoreApplication::applicationPid())
-                              : QDir(state().satDir).absolutePath();
-    return QSysInfo::machineHostName() + QLatin1Char(':') + where;
+    return SatMemory::pathIn(state().satDir, state().config.satSerial);
+}
+
+QString TerminalIdentity::text() const
+{
+    return QStringLiteral("filial %1 caixa %2").arg(branch.trimmed(), cashRegister.trimmed());
+}
+
+TerminalIdentity terminalIdentity()
+{
+    return {state().config.branch.trimmed(), state().config.cashRegister.trimmed()};
 }
 
 QStringList prepareScreen()
@@ -399,9 +406,12 @@ QStringList prepareScreen()
     return lines;
 }
 
-bool receiptHasSale(const QString& receipt, const QString& counter, const QDateTime& opened)
+bool receiptHasSale(const QString& printerSerial, const QString& receipt, const QString& counter)
 {
-    return withConnection([&](platform::db::Connection& db) { return possvc::receiptHasSale(db, receipt, counter, opened); });
+    const TerminalIdentity self = terminalIdentity();
+    return withConnection([&](platform::db::Connection& db) {
+        return possvc::receiptHasSale(db, self.branch, self.cashRegister, printerSerial, receipt, counter);
+    });
 }
 
 void closeSaleConnection()

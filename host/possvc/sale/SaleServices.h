@@ -48,7 +48,9 @@ struct POSSVC_EXPORT SaleServicesConfig {
     QString satActivationCode;     // empty: any code is accepted
     int satEnvironment = 2;        // tpAmb of the CF-e
     sat::XmlForm satXmlForm = sat::XmlForm::Base64;
-    QString terminal;              // empty: terminalIdentity()'s default
+    // The terminal's fiscal identity (its parameters' branch and register): it owns the
+    // redemptions it left pending. Empty: the terminal owns none and settles none.
+    QString branch, cashRegister;
     // Runs right after a close-out's commit. Tests raise a platform::DatabaseError there
     // to lose the answer of a sale the database kept, as a connection lost at that moment
     // would.
@@ -62,23 +64,32 @@ POSSVC_EXPORT void resetConfig();
 POSSVC_EXPORT void setSaleConnectionSource(std::function<QString()> source);
 POSSVC_EXPORT void closeSaleConnection();
 
-// Where the simulated SAT device keeps what it issued (SatMemory.h). Until set (or set
-// empty) it remembers for the life of the process only.
+// The folder in the terminal where the simulated SAT devices keep what they issued, each
+// under its serial (SatMemory.h). Until set (or set empty) a device remembers for the life
+// of the process only.
 POSSVC_EXPORT void setSatDirectory(const QString& dir);
 POSSVC_EXPORT QString satDirectory();
+// The memory file of the terminal's SAT device (config().satSerial); empty without a folder.
+POSSVC_EXPORT QString satMemoryPath();
 
-// The terminal as the pending marks name it: config().terminal, or the machine's name
-// and the SAT device's folder (one device, one terminal); without a folder, this process.
-POSSVC_EXPORT QString terminalIdentity();
+// The terminal as its pending marks name it: branch and register, never the machine,
+// a folder or the database's connection text.
+struct POSSVC_EXPORT TerminalIdentity {
+    QString branch, cashRegister;
+    bool isEmpty() const { return branch.isEmpty() || cashRegister.isEmpty(); }
+    QString text() const;  // "filial 0001 caixa 003"
+};
+POSSVC_EXPORT TerminalIdentity terminalIdentity();
 
 // Before a screen opens (and at the host's start): forgets the sales concluded under the
 // previous screen and resolves the redemptions this terminal left pending
-// (PendingSales.h). Returns one line per sale resolved. Throws platform::Error when the
-// database fails.
+// (PendingSales.h). Returns one line per sale resolved. Throws possvc::UnsettledSale when
+// a pending sale cannot be settled now, platform::Error when the database fails.
 POSSVC_EXPORT QStringList prepareScreen();
 
-// Whether a fiscal printer's receipt belongs to a concluded sale (PendingSales.h).
-POSSVC_EXPORT bool receiptHasSale(const QString& receipt, const QString& counter, const QDateTime& opened);
+// Whether a fiscal printer's receipt belongs to a concluded sale of this terminal
+// (PendingSales.h).
+POSSVC_EXPORT bool receiptHasSale(const QString& printerSerial, const QString& receipt, const QString& counter);
 
 // The clock of the services (sale date-times, emission dates). Empty: the system clock.
 POSSVC_EXPORT void setSaleClock(std::function<QDateTime()> clock);

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -99,8 +100,13 @@ void RedemptionFixture::SetUp()
     };
 
     fiscaldev::sim::setOutputDir(term.dir() + QStringLiteral("/fiscal"));
+    // The terminal's printer, under the serial its sales carry.
+    fiscaldev::sim::setDevice(term.dir() + QStringLiteral("/Fiscal"), term.params.value(QStringLiteral("NRSERIEIMP")).toString());
     fiscaldev::sim::installAll();
     possvc::sim::resetConfig();
+    // The terminal's fiscal identity owns its pending redemptions.
+    possvc::sim::config().branch = term.params.value(QStringLiteral("CDFILIAL")).toString();
+    possvc::sim::config().cashRegister = term.params.value(QStringLiteral("CDCAIXA")).toString();
     possvc::sim::closeSaleConnection();
     possvc::sim::setOutputDirectory(term.dir() + QStringLiteral("/copias"));
     // One SAT device per terminal: it remembers only the CF-es of this test's shop.
@@ -256,8 +262,10 @@ QString RedemptionFixture::diario() const
 
 int RedemptionFixture::cfesNaMemoriaDoSat() const
 {
-    QFile f(term.dir() + QStringLiteral("/sat/sat-memoria.json"));
-    return f.open(QIODevice::ReadOnly) ? int(QJsonDocument::fromJson(f.readAll()).array().size()) : 0;
+    QFile f(possvc::sim::satMemoryPath());
+    return f.open(QIODevice::ReadOnly)
+               ? int(QJsonDocument::fromJson(f.readAll()).object().value(QStringLiteral("cfes")).toArray().size())
+               : 0;
 }
 
 platform::DataPacket pacote(const QVariant& valor)

@@ -1,6 +1,9 @@
 // pdvhost check on terminals written by shopgen for the demo shop: healthy terminals of
 // each profile give no finding; each fault, alone and all together, gives its findings
 // with their severity, and the exit status says whether a redemption is blocked.
+#include "host/app/TerminalLock.h"
+#include "platform/db/Query.h"
+#include "platform/system/ProgramDirectory.h"
 #include "host/fiscaldev/PrinterState.h"
 #include "platform/dataset/DataPacket.h"
 #include "platform/db/Connection.h"
@@ -189,6 +192,29 @@ struct Fault {
 };
 
 const QString kParams = QStringLiteral("/PARAMETROSQVN.CDS");
+// Where pdvhost keeps the printer of a fiscal terminal of register 001: under its serial.
+const QString kPrinterDir = QStringLiteral("/Fiscal/BE091210100011200001");
+const QString kPrinterState = kPrinterDir + QStringLiteral("/printer-state.json");
+// And its SAT device, under the serial made from branch 0001 and register 001.
+const QString kSatDir = QStringLiteral("/SAT/900001001");
+
+// A redemption of the terminal's own branch and register whose document never came.
+void pendingSale(const QString& dir, const QString& sale)
+{
+    platform::setProgramDirectory(dir);
+    const pdvhost::TerminalId id = pdvhost::readTerminalId();
+    ASSERT_TRUE(id.known());
+    platform::db::Connection db(QStringLiteral("Provider=SQLite;Data Source=") + dir + QStringLiteral("/Dados/loja.db"));
+    db.open();
+    platform::db::Command mark(&db);
+    mark.setSql(QStringLiteral("INSERT INTO VENDAPENDENTE (CDFILIAL, CDCAIXA, NRSEQVENDA, IDTPDOCVENDA, DSTERMINAL, "
+                               "DTHRINCLUSAO) VALUES (:P_F, :P_C, :P_S, 'S', 'outro', :P_D)"));
+    mark.setParam(QStringLiteral("P_F"), id.branch);
+    mark.setParam(QStringLiteral("P_C"), id.cashRegister);
+    mark.setParam(QStringLiteral("P_S"), sale);
+    mark.declareParam(QStringLiteral("P_D"), platform::FieldType::DateTime).setValue(QDateTime::currentDateTime().addSecs(-3 * 3600));
+    mark.execute();
+}
 const QString kCad = QStringLiteral("/Dados/Cadastros/");
 using platform::FieldType;
 
@@ -275,17 +301,19 @@ const QList<Fault>& faults()
              s.coo = 7;
              s.open = fiscaldev::sim::OpenReceipt{7, 3, 1, 10.0, QDateTime(QDate(2026, 12, 7), QTime(9, 0))};
              QDir().mkpath(d + QStringLiteral("/Fiscal"));
-             s.save(d + QStringLiteral("/Fiscal/printer-state.json"));
+             QDir().mkpath(d + kPrinterDir);
+             s.save(d + kPrinterState);
          },
          {"warning printer receipt 7"}},
         {"printer state unreadable", "fiscal",
          [](const QString& d) {
              QDir().mkpath(d + QStringLiteral("/Fiscal"));
-             QFile f(d + QStringLiteral("/Fiscal/printer-state.json"));
+             QDir().mkpath(d + kPrinterDir);
+             QFile f(d + kPrinterState);
              f.open(QIODevice::WriteOnly);
              f.write("{not json");
          },
-         {"error printer Fiscal/printer-state.json"}},
+         {"error printer Fiscal/BE091210100011200001/printer-state.json"}},
         {"parameter file is a FIFO", "fiscal", [](const QString& d) { fifo(d + kParams); },
          {"error PARAMETROSQVN.CDS"}},
         {"business date linked to a device", "fiscal",
@@ -312,9 +340,10 @@ const QList<Fault>& faults()
         {"printer state is a FIFO", "fiscal",
          [](const QString& d) {
              QDir().mkpath(d + QStringLiteral("/Fiscal"));
-             fifo(d + QStringLiteral("/Fiscal/printer-state.json"));
+             QDir().mkpath(d + kPrinterDir);
+             fifo(d + kPrinterState);
          },
-         {"error printer Fiscal/printer-state.json"}},
+         {"error printer Fiscal/BE091210100011200001/printer-state.json"}},
         {"stored connection string is a FIFO", "fiscal",
          [](const QString& d) { fifo(d + QStringLiteral("/Dados/StringConexao.txt")); },
          {"error database Dados/StringConexao.txt"}},
@@ -322,6 +351,16 @@ const QList<Fault>& faults()
          {"error database connection string"}, {QStringLiteral("--db"), QStringLiteral("Data Source=x.db")}},
         {"database file absent", "fiscal", [](const QString& d) { QFile::remove(d + QStringLiteral("/Dados/loja.db")); },
          {"error database connection"}},
+        {"SAT memory unreadable", "sat",
+         [](const QString& d) {
+             QDir().mkpath(d + kSatDir);
+             QFile f(d + kSatDir + QStringLiteral("/sat-memoria.json"));
+             ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+             f.write("{ not what a device keeps");
+         },
+         {"error SAT SAT/900001001/sat-memoria.json"}},
+        {"a redemption left pending", "sat", [](const QString& d) { pendingSale(d, QStringLiteral("42")); },
+         {"error pending sale 42"}},
     };
     return list;
 }
@@ -515,8 +554,8 @@ INSTANTIATE_TEST_SUITE_P(Backends, CheckBackendTest,
 TEST_F(CheckTest, HostRefusesAnUnreadablePrinterState)
 {
     terminal(QStringLiteral("fiscal"));
-    QDir().mkpath(dir() + QStringLiteral("/Fiscal"));
-    QFile state(dir() + QStringLiteral("/Fiscal/printer-state.json"));
+    QDir().mkpath(dir() + kPrinterDir);
+    QFile state(dir() + kPrinterState);
     ASSERT_TRUE(state.open(QIODevice::WriteOnly));
     state.write("{not json");
     state.close();

@@ -346,17 +346,17 @@ TEST_F(SimPrinterTest, RecoveryCancelsWhatNoConcludedSaleBooked)
         }
         sim::setOutputDir(own.path());  // the state as a restarted host loads it
         QStringList asked;
-        const QStringList done = sim::recover([&](const QString& receipt, const QString& counter, const QDateTime& opened) {
-            asked << receipt + QLatin1Char('/') + counter;
-            EXPECT_EQ(opened, kNow) << c.what;
+        // The printer names the receipt by its serial, number and counter; no clock.
+        const QStringList done = sim::recover([&](const QString& serial, const QString& receipt, const QString& counter) {
+            asked << serial + QLatin1Char('/') + receipt + QLatin1Char('/') + counter;
             return c.hasSale;
         });
         EXPECT_EQ(done.size(), c.cancellations) << c.what;
-        EXPECT_EQ(asked, c.close ? QStringList{QStringLiteral("000001/000001")} : QStringList()) << c.what;
+        EXPECT_EQ(asked, c.close ? QStringList{QStringLiteral("ECFSIM000001/000001/000001")} : QStringList()) << c.what;
         EXPECT_FALSE(sim::status().receiptOpen) << c.what;
         EXPECT_EQ(sim::status().cancellations, c.cancellations) << c.what;
         // What is still valid can still be cancelled; a second recovery changes nothing.
-        EXPECT_TRUE(sim::recover([&](const QString&, const QString&, const QDateTime&) { return true; }).isEmpty());
+        EXPECT_TRUE(sim::recover([&](const QString&, const QString&, const QString&) { return true; }).isEmpty());
         vo = newRetorno();
         EXPECT_EQ(Cancela_Cupom_Imp(cancelBlock(), kCancelaHighest, vo), c.stillValid) << c.what;
     }

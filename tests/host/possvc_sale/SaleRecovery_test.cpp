@@ -219,10 +219,10 @@ TEST_P(Recovery, PendingRedemptionsResolveByTheDocument)
         const QString seq = concludeLosingTheAnswer(r, QString::fromLatin1(c.docType));
         EXPECT_EQ(pending(), 1) << c.what;
         c.before(*this, seq);
-        // Another terminal's pending redemption is not ours to resolve.
-        possvc::sim::config().terminal = QStringLiteral("T2");
+        // Another register's pending redemption is not ours to resolve.
+        possvc::sim::config().cashRegister = QStringLiteral("004");
         EXPECT_TRUE(possvc::sim::prepareScreen().isEmpty()) << c.what;
-        possvc::sim::config().terminal = QStringLiteral("T1");
+        possvc::sim::config().cashRegister = QStringLiteral("003");
         // Resolved at once, as after a lost close-out answer: the answer names the sale and
         // what stands or what was cancelled (by its NFC-e number too, which the screen knows).
         QVariant vo = QVariantList(10);

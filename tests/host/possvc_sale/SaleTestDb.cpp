@@ -223,7 +223,8 @@ void SaleServicesTest::SetUp()
     if (!db)
         GTEST_SKIP() << "VAK_PG_CONNSTR not set";
     possvc::sim::resetConfig();
-    possvc::sim::config().terminal = QStringLiteral("T1");
+    possvc::sim::config().branch = QStringLiteral("0001");  // the fiscal identity of the test's sales
+    possvc::sim::config().cashRegister = QStringLiteral("003");
     possvc::sim::setSatDirectory(satDir.path());
     possvc::sim::installSaleServices();
     const QString text = db->connectionString();

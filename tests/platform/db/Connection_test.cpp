@@ -4,17 +4,33 @@
 
 #include "platform/Error.h"
 #include "platform/db/Query.h"
+#include "platform/db/Transaction.h"
 
 #include <QFile>
 #include <QSqlDatabase>
 
 #include <functional>
 #include <optional>
+#include <string_view>
 
 #include <gtest/gtest.h>
 
 using namespace platform;
 using namespace platform::db;
+
+namespace {
+
+// Runs one statement bounded by `seconds` and returns its first value.
+QString runBounded(Connection& conn, int seconds, const char* sql)
+{
+    Query q(&conn);
+    q.setSql(QString::fromLatin1(sql));
+    q.setCommandTimeout(seconds);
+    q.open();
+    return q.eof() ? QString() : q.value(0).toString();
+}
+
+}  // namespace
 
 TEST(Connection, EventsRunAroundTheOpenInOrder)
 {
@@ -165,6 +181,38 @@ TEST(Connection, CommandTimeoutStopsALongStatementOnPostgreSQL)
         q.setSql(QStringLiteral("SELECT 1"));
         q.open();
         EXPECT_EQ(q.value(0).toInt(), 1);
+    }
+}
+
+// A statement time-out set inside a transaction is undone with it by the server, however
+// the transaction ends without its writes: the connection's next statement is bounded as
+// the server then holds, not as the connection last set it.
+TEST(Connection, AStatementTimeoutSetInATransactionThatEndsUndoneIsSetAgain)
+{
+    const QString cs = qEnvironmentVariable("VAK_PG_CONNSTR");
+    if (cs.isEmpty())
+        GTEST_SKIP() << "PostgreSQL not configured";
+    const char* const timeoutNow = "SELECT current_setting('statement_timeout')";
+    const QList<std::pair<const char*, std::function<void(Connection&)>>> endings = {
+        {"rollback", [](Connection& c) { c.rollback(); }},
+        {"scope left without commit", [](Connection& c) { Transaction t(c); runBounded(c, 7, "SELECT 1"); }},
+        {"commit refused after a failed statement", [](Connection& c) {
+             Transaction t(c);
+             runBounded(c, 7, "SELECT 1");
+             EXPECT_THROW(runBounded(c, 7, "SELECT 1/0"), DatabaseError);
+             EXPECT_THROW(t.commit(), DatabaseError);
+         }},
+    };
+    for (const auto& [how, end] : endings) {
+        SCOPED_TRACE(how);
+        Connection conn(cs);
+        conn.open();
+        if (std::string_view(how) == "rollback") {
+            conn.beginTransaction();
+            runBounded(conn, 7, "SELECT 1");
+        }
+        end(conn);
+        EXPECT_EQ(runBounded(conn, 7, timeoutNow), QStringLiteral("7s"));
     }
 }
 
