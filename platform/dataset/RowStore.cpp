@@ -8,8 +8,13 @@
 #include <QDateTime>
 #include <QTime>
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace platform::detail {
 
@@ -191,20 +196,62 @@ void Column::appendText(QStringView text)
     spans_.push_back(storeText(text));
 }
 
+namespace {
+
+enum class CodePageBytes { Latin1, Other, HasNul };
+
+// Whether Windows-1252 bytes read the same as Latin-1 (none in 0x80 to 0x9F, where the code
+// page holds the euro sign, curly quotes...) and hold no NUL. Every text of a packet passes
+// here as it loads: sixteen bytes a step, the last sixteen overlapping those before.
+CodePageBytes classifyCp1252(QByteArrayView text)
+{
+    const auto* in = reinterpret_cast<const uchar*>(text.data());
+    const qsizetype n = text.size();
+    bool c1 = false, nul = false;
+#if defined(__SSE2__)
+    if (n >= 16) {
+        const __m128i zero = _mm_setzero_si128(), top3 = _mm_set1_epi8(char(0xE0)), c1Bits = _mm_set1_epi8(char(0x80));
+        __m128i anyC1 = zero, lowest = _mm_set1_epi8(-1);
+        for (qsizetype i = 0;; i += 16) {
+            i = qMin(i, n - 16);
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+            anyC1 = _mm_or_si128(anyC1, _mm_cmpeq_epi8(_mm_and_si128(v, top3), c1Bits));
+            lowest = _mm_min_epu8(lowest, v);
+            if (i == n - 16)
+                break;
+        }
+        c1 = _mm_movemask_epi8(anyC1) != 0;
+        nul = _mm_movemask_epi8(_mm_cmpeq_epi8(lowest, zero)) != 0;
+    } else
+#endif
+    {
+        uchar c1Any = 0, lowest = 0xFF;
+        for (qsizetype i = 0; i < n; ++i) {
+            c1Any |= uchar((in[i] & 0xE0) == 0x80);
+            lowest = std::min(lowest, in[i]);
+        }
+        c1 = c1Any != 0;
+        nul = n > 0 && lowest == 0;
+    }
+    if (nul)
+        return CodePageBytes::HasNul;
+    return c1 ? CodePageBytes::Other : CodePageBytes::Latin1;
+}
+
+}  // namespace
+
 bool Column::appendCp1252(QByteArrayView text)
 {
     checkRoom(text.size());
     if (!wide_) {
-        // Windows-1252 is Latin-1 but for 0x80 to 0x9F (the euro sign, curly quotes...).
-        bool latin1 = true;
-        for (const char c : text) {
-            if (c == 0)
-                return false;
-            latin1 = latin1 && (uchar(c) < 0x80 || uchar(c) >= 0xA0);
-        }
-        if (latin1) {
+        const CodePageBytes kind = classifyCp1252(text);
+        if (kind == CodePageBytes::HasNul)
+            return false;
+        if (kind == CodePageBytes::Latin1) {
             const size_t at = narrow_.size();
-            narrow_.insert(narrow_.end(), text.begin(), text.end());
+            narrow_.resize(at + size_t(text.size()));  // left unset, then copied in one go
+            if (!text.isEmpty())
+                std::memcpy(narrow_.data() + at, text.data(), size_t(text.size()));
             spans_.push_back(TextSpan{quint32(at), qint32(text.size())});
             return true;
         }
