@@ -80,6 +80,11 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(Caso{"Ascii", {"MARIA SILVA", "jose", "Ana 12"}, true},
                       Caso{"Latin1", {"JOÃO", "ação", "ÿ fim", "Ñandu"}, true},
                       Caso{"Cp1252AfterLatin1", {"JOÃO", "Preço € 5", "“aspas”", "çé"}, true},
+                      // Long texts are checked sixteen bytes a step, the last step
+                      // overlapping: a code-page byte first, in the middle, last.
+                      Caso{"LongCp1252First", {"MARIA APARECIDA DOS", "€ MARIA APARECIDA S"}, true},
+                      Caso{"LongCp1252Middle", {"MARIA APARECIDA DOS", "MARIA APAR“CIDA SIL"}, true},
+                      Caso{"LongCp1252Last", {"MARIA APARECIDA DOS", "MARIA APARECIDA SA€"}, true},
                       Caso{"AppendedLatin1", {"JOÃO", "ação", "Zé"}, false},
                       Caso{"AppendedBeyondLatin1", {"JOÃO", "山田", "ação", "Ωmega"}, false}),
     [](const ::testing::TestParamInfo<Caso>& info) { return std::string(info.param.name); });
