@@ -230,6 +230,9 @@ platform::ClientDataSet& consumidores()
         dataSet->setData(Srv_Vak04100::GetConsumidor());
         if (dataSet->recordCount() == 0)
             std::abort();
+        // As the screen shows the list: the CPF and the address are not shown, nor searched.
+        for (const char* hidden : {"NRCPFRESPCON", "DSENDECONS"})
+            dataSet->fieldByName(QString::fromLatin1(hidden)).setVisible(false);
         return dataSet;
     }();
     return *cds;

@@ -2,8 +2,13 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 #include <type_traits>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace possvc::sim {
 
@@ -207,7 +212,16 @@ void SearchKeys::foldBlock(int b)
         }
     }
     block.start[size_t(count)] = quint32(used);
-    block.bytes.resize(used);
+    block.bytes.resize(used + kPadding);
+    std::fill(block.bytes.begin() + qsizetype(used), block.bytes.end(), '\n');
+    block.mask.resize(size_t(count));
+    for (int i = 0; i < count; ++i) {
+        quint64 mask = 0;
+        for (quint32 at = block.start[size_t(i)]; at < block.start[size_t(i) + 1]; ++at)
+            if (block.bytes[at] != '\n')  // the fields' ends: no word holds them
+                mask |= bitOf(block.bytes[at]);
+        block.mask[size_t(i)] = mask;
+    }
     done_[size_t(b)].store(true, std::memory_order_release);
 }
 
@@ -241,21 +255,41 @@ QString SearchKeys::fold(const QString& text)
 
 const char* SearchKeys::find(QByteArrayView word, const char* from, const char* end)
 {
-    // The first byte through the library's vectorised search, the rest compared here: far
-    // quicker on these blocks than a general search for short words.
-    const size_t size = size_t(word.size());
-    if (end - from < qsizetype(size))
+    const qsizetype size = word.size();
+    if (end - from < size)
         return nullptr;
-    const char* last = end - size;
-    const char first = word.front();
+    const char* last = end - size;  // the last place the word can start
+    if (size == 1)
+        return static_cast<const char*>(std::memchr(from, word.front(), size_t(last - from) + 1));
+#if defined(__SSE2__)
+    // Sixteen places at a time, each kept only when the word's first and last letters both
+    // stand there: far fewer places to compare than the first letter alone leaves. The
+    // loads may read up to kPadding bytes past `end`, which every block holds.
+    const __m128i first = _mm_set1_epi8(word.front()), lastLetter = _mm_set1_epi8(word.back());
+    for (const char* p = from; p <= last; p += 16) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + size - 1));
+        unsigned bits = unsigned(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(b, lastLetter))));
+        if (last - p < 15)
+            bits &= (2u << (last - p)) - 1;  // places past the last one
+        for (; bits; bits &= bits - 1) {
+            const char* at = p + std::countr_zero(bits);
+            if (startsWith(at, word, 1))
+                return at;
+        }
+    }
+    return nullptr;
+#else
+    const char firstLetter = word.front();
     for (const char* p = from; p <= last; ++p) {
-        p = static_cast<const char*>(std::memchr(p, first, size_t(last - p) + 1));
+        p = static_cast<const char*>(std::memchr(p, firstLetter, size_t(last - p) + 1));
         if (!p)
             return nullptr;
         if (startsWith(p, word, 1))
             return p;
     }
     return nullptr;
+#endif
 }
 
 }  // namespace possvc::sim
