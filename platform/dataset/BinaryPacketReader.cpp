@@ -56,7 +56,7 @@ double fromExtended(const char* p)
 class BinaryReader {
 public:
     BinaryReader(const QByteArray& bytes, const QString& source)
-        : p_(bytes.constData()), size_(bytes.size()), source_(source)
+        : bytes_(bytes), p_(bytes.constData()), size_(bytes.size()), source_(source)
     {
     }
 
@@ -119,6 +119,7 @@ private:
             if (def.type == FieldType::DataSet)
                 return false;
         store.reset(top.fields);
+        store.shareBytes(bytes_);  // the texts stay in the packet, held once
         reserveColumns(top.fields, store);
         for (quint32 r = 0; r < rowCount_; ++r) {
             if (r == kSampleRows)
@@ -631,6 +632,7 @@ private:
         return QVariant::fromValue(packet);
     }
 
+    const QByteArray bytes_;
     const char* p_;
     qsizetype size_;
     qsizetype pos_ = 0;

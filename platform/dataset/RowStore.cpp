@@ -132,7 +132,7 @@ void Column::reserve(quint32 rows, qsizetype chars)
         spans_.reserve(rows);
         if (wide_)
             pool_.reserve(size_t(chars));
-        else
+        else if (shared_.isNull())  // else the texts stay where the packet holds them
             narrow_.reserve(size_t(chars));
     }
     // Other columns hold values only up to their last non-null row: reserving a slot for
@@ -141,20 +141,37 @@ void Column::reserve(quint32 rows, qsizetype chars)
 
 void Column::checkRoom(qsizetype chars) const
 {
-    if (size_t(textChars()) + size_t(chars) > std::numeric_limits<quint32>::max())
-        throw DataSetError(QStringLiteral("Dataset too large: more than 4 G characters of text in one field"));
+    if (size_t(textChars()) + size_t(chars) > kInShared)
+        throw DataSetError(QStringLiteral("Dataset too large: more than 2 G characters of text in one field"));
 }
 
-// The first text beyond Latin-1: every character so far is copied into the UTF-16 pool,
-// at the same offsets.
+// The first text beyond Latin-1: every text so far is copied into the UTF-16 pool, those
+// the packet held included.
 void Column::widen()
 {
     pool_.reserve(std::max(narrow_.capacity(), narrow_.size()));
-    pool_.resize(narrow_.size());
-    for (size_t i = 0; i < narrow_.size(); ++i)
-        pool_[i] = char16_t(uchar(narrow_[i]));
+    for (TextSpan& span : spans_) {
+        if (span.length < 0)
+            continue;
+        const char* text = narrowText(span);
+        const size_t at = pool_.size();
+        pool_.resize(at + size_t(span.length));
+        for (qint32 i = 0; i < span.length; ++i)
+            pool_[at + size_t(i)] = char16_t(uchar(text[i]));
+        span.offset = quint32(at);
+    }
     NarrowPool().swap(narrow_);
+    shared_ = QByteArray();
+    garbage_ = 0;
     wide_ = true;
+}
+
+void Column::shareBytes(const QByteArray& bytes)
+{
+    // Only bytes the array owns (a capacity: not raw data it merely points at, which may go
+    // before the dataset does).
+    if (!wide_ && bytes.capacity() > 0 && qsizetype(bytes.size()) < qsizetype(kInShared))
+        shared_ = bytes;
 }
 
 Column::TextSpan Column::storeText(QStringView s)
@@ -248,6 +265,11 @@ bool Column::appendCp1252(QByteArrayView text)
         if (kind == CodePageBytes::HasNul)
             return false;
         if (kind == CodePageBytes::Latin1) {
+            const qsizetype inShared = text.data() - shared_.constData();
+            if (!shared_.isNull() && inShared >= 0 && inShared + text.size() <= shared_.size()) {
+                spans_.push_back(TextSpan{kInShared | quint32(inShared), qint32(text.size())});
+                return true;
+            }
             const size_t at = narrow_.size();
             narrow_.resize(at + size_t(text.size()));  // left unset, then copied in one go
             if (!text.isEmpty())
@@ -279,7 +301,7 @@ void Column::set(quint32 row, const QVariant& value)
         return;
     }
     TextSpan& span = spans_[row];
-    if (span.length > 0)
+    if (span.length > 0 && !(span.offset & kInShared))  // the packet's bytes are not the pool's
         garbage_ += span.length;
     span = value.isValid() ? storeText(value.toString()) : TextSpan{};
     // Edited texts leave their old characters behind; reclaim them once they dominate.
@@ -295,7 +317,7 @@ void compactInto(Pool& pool, std::vector<Span>& spans, qsizetype garbage)
     Pool kept;
     kept.reserve(pool.size() - size_t(garbage));
     for (Span& span : spans) {
-        if (span.length < 0)
+        if (span.length < 0 || (span.offset & Column::kInShared))
             continue;
         const quint32 offset = quint32(kept.size());
         kept.insert(kept.end(), pool.begin() + span.offset, pool.begin() + span.offset + span.length);
@@ -323,7 +345,7 @@ QVariant Column::get(quint32 row) const
     if (span.length < 0)
         return {};
     if (!wide_)
-        return QString::fromLatin1(narrow_.data() + span.offset, span.length);
+        return QString::fromLatin1(narrowText(span), span.length);
     return QString(reinterpret_cast<const QChar*>(pool_.data() + span.offset), span.length);
 }
 

@@ -14,6 +14,7 @@
 #include "platform/dataset/FieldDef.h"
 
 #include <QAnyStringView>
+#include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
 #include <QStringView>
@@ -116,15 +117,26 @@ public:
         if (wide_)
             text = QStringView(pool_.data() + span.offset, span.length);
         else
-            text = QLatin1StringView(narrow_.data() + span.offset, span.length);
+            text = QLatin1StringView(narrowText(span), span.length);
         return true;
     }
+
+    // Texts appended from `bytes` (appendCp1252 with a view into them) are left where they
+    // are, the column keeping the array: a loaded packet's texts are held once, by the
+    // packet. Arrays that do not own their bytes are not kept.
+    void shareBytes(const QByteArray& bytes);
+    // The mark of an offset into the shared bytes rather than the pool.
+    static constexpr quint32 kInShared = 0x80000000u;
 
 private:
     struct TextSpan {
         quint32 offset = 0;
         qint32 length = -1;  // -1: null
     };
+    const char* narrowText(const TextSpan& span) const
+    {
+        return span.offset & kInShared ? shared_.constData() + (span.offset & ~kInShared) : narrow_.data() + span.offset;
+    }
     TextSpan storeText(QStringView s);
     void checkRoom(qsizetype chars) const;
     void widen();
@@ -139,6 +151,7 @@ private:
     // (narrow_) until a text beyond Latin-1 comes, when the whole column moves to UTF-16
     // (pool_). Offsets count characters, the same in both.
     NarrowPool narrow_;
+    QByteArray shared_;  // the packet the column was loaded from, while its texts are Latin-1
     TextPool pool_;
     bool wide_ = false;
     qsizetype garbage_ = 0;         // pool characters no span refers to any more
@@ -155,6 +168,13 @@ public:
     Column& column(int i) { return columns_[size_t(i)]; }
     const Column& column(int i) const { return columns_[size_t(i)]; }
 
+    // The text columns keep the texts loaded from `bytes` in them (Column::shareBytes).
+    void shareBytes(const QByteArray& bytes)
+    {
+        for (Column& c : columns_)
+            if (c.isText())
+                c.shareBytes(bytes);
+    }
     quint32 appendRow(const QVariantList& values);  // values in field order, already converted
     quint32 appendNullRow();
     // After a value was appended to every column directly: counts the new row.

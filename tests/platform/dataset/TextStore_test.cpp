@@ -75,6 +75,38 @@ TEST_P(TextStore, AnEditBeyondLatin1KeepsTheOtherRows)
     EXPECT_TRUE(ds.locate("NM", QStringLiteral("山田 Ω"), {}));
 }
 
+// A loaded packet's texts stay in the packet: the dataset outlives the packet it was given,
+// and edits of every row (whose old texts are the packet's, not the column's to reclaim)
+// then a text beyond Latin-1 keep each row's value.
+TEST(TextStoreLoaded, EditsOfEveryLoadedRowKeepTheValues)
+{
+    ClientDataSet loaded;
+    {
+        ClientDataSet appended;
+        appended.fieldDefs() = {def("CD", FieldType::Integer), def("NM", FieldType::String, 30)};
+        appended.createDataSet();
+        for (int i = 0; i < 6000; ++i)
+            appended.appendRecord({i, QStringLiteral("CONSUMIDOR NÚMERO %1").arg(i, 8, 10, QLatin1Char('0'))});
+        loaded.setData(appended.data());
+    }
+    for (int round = 0; round < 3; ++round) {
+        loaded.first();
+        for (int i = 0; i < 6000; ++i, loaded.next()) {
+            loaded.edit();
+            loaded.fieldByName("NM").setValue(QStringLiteral("N%1 %2").arg(round).arg(i));
+            loaded.post();
+        }
+        for (int i = 0; i < 6000; i += 997)
+            ASSERT_EQ(loaded.valueAt(i, 1).toString(), QStringLiteral("N%1 %2").arg(round).arg(i)) << round;
+    }
+    loaded.first();
+    loaded.edit();
+    loaded.fieldByName("NM").setValue(QStringLiteral("Ωmega"));
+    loaded.post();
+    EXPECT_EQ(loaded.valueAt(0, 1).toString(), QStringLiteral("Ωmega"));
+    EXPECT_EQ(loaded.valueAt(5999, 1).toString(), QStringLiteral("N2 5999"));
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Columns, TextStore,
     ::testing::Values(Caso{"Ascii", {"MARIA SILVA", "jose", "Ana 12"}, true},
