@@ -3,10 +3,11 @@
 // accents) and kept as UTF-8, one row after another, each field's text ended by '\n'.
 //
 // The rows are folded in blocks of kBlockRows, each block into its own storage, so that
-// two threads can fold a long list together: a helper thread starts as the list opens,
-// and the first filter that needs the texts folds the blocks the helper has not reached
-// yet, then waits at most for the block the helper is folding. A word matches a row's
-// folded UTF-8 bytes exactly where it matches its characters.
+// two threads can fold a long list together: a helper thread starts, and ready() folds
+// the blocks the helper has not reached yet, then waits at most for the block the helper
+// is folding. A word matches a row's folded UTF-8 bytes exactly where it matches its
+// characters. Each row also has a mask of the bytes it holds (maskOf()), which tells most
+// rows that cannot hold a word without a look at their texts.
 //
 // Reads the dataset through its random row access; the dataset must stay unchanged while
 // the helper folds.

@@ -53,7 +53,7 @@ public:
     // Case- and accent-insensitive form used for matching.
     static QString fold(const QString& text);
 
-    // Lists of this many rows or more are folded on another thread from the start.
+    // Lists of this many rows or more are folded as they open, by two threads.
     static constexpr int kPrepareRows = 20000;
     // Ends the folding on the other thread, if any: the dataset may change afterwards
     // (a later filter folds what that thread left).
