@@ -131,6 +131,7 @@ private:
         // A column a row short would be read past its end later, where nothing says so.
         if (!store.isComplete())
             fail(QStringLiteral("rows of unequal length in column storage"));
+        store.settleShared(bytes_.size());
         return true;
     }
 

@@ -162,8 +162,25 @@ void Column::widen()
     }
     NarrowPool().swap(narrow_);
     shared_ = QByteArray();
+    sharedChars_ = 0;
     garbage_ = 0;
     wide_ = true;
+}
+
+void Column::unshare()
+{
+    if (shared_.isNull())
+        return;
+    narrow_.reserve(narrow_.size() + size_t(sharedChars_));
+    for (TextSpan& span : spans_) {
+        if (span.length < 0 || !(span.offset & kInShared))
+            continue;
+        const char* text = narrowText(span);
+        span.offset = quint32(narrow_.size());
+        narrow_.insert(narrow_.end(), text, text + span.length);
+    }
+    shared_ = QByteArray();
+    sharedChars_ = 0;
 }
 
 void Column::shareBytes(const QByteArray& bytes)
@@ -268,6 +285,7 @@ bool Column::appendCp1252(QByteArrayView text)
             const qsizetype inShared = text.data() - shared_.constData();
             if (!shared_.isNull() && inShared >= 0 && inShared + text.size() <= shared_.size()) {
                 spans_.push_back(TextSpan{kInShared | quint32(inShared), qint32(text.size())});
+                sharedChars_ += text.size();
                 return true;
             }
             const size_t at = narrow_.size();
@@ -303,6 +321,8 @@ void Column::set(quint32 row, const QVariant& value)
     TextSpan& span = spans_[row];
     if (span.length > 0 && !(span.offset & kInShared))  // the packet's bytes are not the pool's
         garbage_ += span.length;
+    else if (span.length > 0)
+        sharedChars_ -= span.length;
     span = value.isValid() ? storeText(value.toString()) : TextSpan{};
     // Edited texts leave their old characters behind; reclaim them once they dominate.
     if (garbage_ > 65536 && garbage_ > textChars() / 2)

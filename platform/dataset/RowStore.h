@@ -125,6 +125,9 @@ public:
     // are, the column keeping the array: a loaded packet's texts are held once, by the
     // packet. Arrays that do not own their bytes are not kept.
     void shareBytes(const QByteArray& bytes);
+    qsizetype sharedChars() const { return sharedChars_; }
+    // Copies the texts left in the shared bytes into the column's own pool, and lets go of them.
+    void unshare();
     // The mark of an offset into the shared bytes rather than the pool.
     static constexpr quint32 kInShared = 0x80000000u;
 
@@ -152,6 +155,7 @@ private:
     // (pool_). Offsets count characters, the same in both.
     NarrowPool narrow_;
     QByteArray shared_;  // the packet the column was loaded from, while its texts are Latin-1
+    qsizetype sharedChars_ = 0;  // characters of the texts left in shared_
     TextPool pool_;
     bool wide_ = false;
     qsizetype garbage_ = 0;         // pool characters no span refers to any more
@@ -174,6 +178,18 @@ public:
         for (Column& c : columns_)
             if (c.isText())
                 c.shareBytes(bytes);
+    }
+    // After a load: when the texts left in the shared bytes are less than half of them (a
+    // packet of numbers and short texts), they are copied out and the bytes let go, so that
+    // the dataset holds no more than the texts.
+    void settleShared(qsizetype sharedSize)
+    {
+        qsizetype chars = 0;
+        for (const Column& c : columns_)
+            chars += c.sharedChars();
+        if (chars * 2 < sharedSize)
+            for (Column& c : columns_)
+                c.unshare();
     }
     quint32 appendRow(const QVariantList& values);  // values in field order, already converted
     quint32 appendNullRow();

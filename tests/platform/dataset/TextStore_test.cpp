@@ -107,6 +107,54 @@ TEST(TextStoreLoaded, EditsOfEveryLoadedRowKeepTheValues)
     EXPECT_EQ(loaded.valueAt(5999, 1).toString(), QStringLiteral("N2 5999"));
 }
 
+// The dataset keeps a loaded packet only when texts are most of it: a packet of numbers
+// and short texts leaves its texts copied out and the packet free. Whether the packet is
+// still shared shows in whether its array is detached.
+struct Holding {
+    const char* name;
+    int numbers;  // integer fields besides the text
+    int chars;    // characters of each row's text
+    bool kept;
+};
+
+void PrintTo(const Holding& h, std::ostream* os) { *os << h.name; }
+
+class TextStoreHolding : public ::testing::TestWithParam<Holding> {};
+
+TEST_P(TextStoreHolding, APacketIsKeptOnlyWhenTextsAreMostOfIt)
+{
+    const Holding& h = GetParam();
+    ClientDataSet appended;
+    for (int n = 0; n < h.numbers; ++n)
+        appended.fieldDefs().append(def(QStringLiteral("N%1").arg(n), FieldType::Integer));
+    appended.fieldDefs().append(def("NM", FieldType::String, 40));
+    appended.createDataSet();
+    for (int i = 0; i < 500; ++i) {
+        QVariantList row;
+        for (int n = 0; n < h.numbers; ++n)
+            row.append(i * 10 + n);
+        row.append(QStringLiteral("%1").arg(i, h.chars, 10, QLatin1Char('x')));
+        appended.appendRecord(row);
+    }
+    QByteArray packet = appended.data().toByteArray();
+    packet.detach();  // the test's own array, shared with nobody
+    ClientDataSet loaded;
+    loaded.setData(packet);
+    EXPECT_EQ(!packet.isDetached(), h.kept);
+    for (int i = 0; i < 500; i += 99) {
+        EXPECT_EQ(loaded.valueAt(i, h.numbers).toString(), QStringLiteral("%1").arg(i, h.chars, 10, QLatin1Char('x')));
+        if (h.numbers > 0)
+            EXPECT_EQ(loaded.valueAt(i, h.numbers - 1).toInt(), i * 10 + h.numbers - 1);
+    }
+    packet = QByteArray();  // the texts outlive the caller's array either way
+    EXPECT_EQ(loaded.valueAt(499, h.numbers).toString(), QStringLiteral("%1").arg(499, h.chars, 10, QLatin1Char('x')));
+}
+
+INSTANTIATE_TEST_SUITE_P(Packets, TextStoreHolding,
+                         ::testing::Values(Holding{"TextsAlone", 0, 30, true}, Holding{"TextsAndACode", 1, 30, true},
+                                           Holding{"NumbersAndShortTexts", 6, 2, false}),
+                         [](const ::testing::TestParamInfo<Holding>& info) { return std::string(info.param.name); });
+
 INSTANTIATE_TEST_SUITE_P(
     Columns, TextStore,
     ::testing::Values(Caso{"Ascii", {"MARIA SILVA", "jose", "Ana 12"}, true},
