@@ -5,8 +5,9 @@
 // Rows are addressed by a physical id that never changes while the dataset is open;
 // the dataset keeps the table order as a vector of ids. Text columns keep all their
 // characters in one pool (Latin-1 while every text fits it, else UTF-16) with an
-// (offset, length) per row, so that a loaded
-// table costs little more than its packet and comparisons need no allocation; other
+// (offset, length) per row, so that comparisons need no allocation; a binary packet's
+// Latin-1 texts stay where the packet holds them (the column keeps the packet), so that a
+// loaded table holds its texts once when they are most of the packet. Other
 // columns keep a QVariant per row (no heap use for numbers and dates) up to their last
 // non-null row, so that trailing nulls, and columns of nulls, take no room.
 
