@@ -23,7 +23,7 @@ bench_args=("$@")
 [ ${#bench_args[@]} -gt 0 ] || bench_args=(--benchmark_repetitions=5 --benchmark_report_aggregates_only=true)
 
 cmake --preset release >/dev/null
-cmake --build --preset release --target shopgen server_bench screen_bench pdvhost Vak04100 >/dev/null
+cmake --build --preset release --target shopgen server_bench screen_bench consumer_list_bench pdvhost Vak04100 >/dev/null
 bin=$build/bin
 
 source scripts/services.sh
@@ -68,6 +68,10 @@ VAK_BENCH_PG="$pg" "$bin/server_bench" "${bench_args[@]}"
 echo "== data service on SQLite (raw: the SQLite C API)"
 uptime
 VAK_BENCH_SHOP="$cache/chain.db" "$bin/server_bench" "${bench_args[@]}"
+echo "== the consumer list and the search list over it (1,000,000 consumers), PostgreSQL then SQLite"
+uptime
+VAK_BENCH_PG="$pg" "$bin/consumer_list_bench" --benchmark_filter=ListaConsumidores "${bench_args[@]}"
+VAK_BENCH_CONSUMERS="$cache/chain.db" "$bin/consumer_list_bench" "${bench_args[@]}"
 echo "== the screen opening without a consumer (1,000,000 consumers), PostgreSQL then SQLite"
 uptime
 VAK_BENCH_PG="$pg" "$bin/screen_bench" --benchmark_filter=SemConsumidor "${bench_args[@]}"

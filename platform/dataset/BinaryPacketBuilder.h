@@ -35,6 +35,8 @@ public:
     // A String or FixedChar field's text (cut to the field's size) whose characters
     // Windows-1252 holds as the same byte as Latin-1.
     bool putText(QStringView text);
+    // The same for Latin-1 characters (a dataset's texts that all fit Latin-1).
+    bool putText(QLatin1StringView text);
     // A String or FixedChar field's text as UTF-8 bytes (cut to the field's size) whose
     // characters are ASCII or Latin-1 letters (U+00A0 to U+00FF).
     bool putUtf8Text(const char* data, qsizetype size);

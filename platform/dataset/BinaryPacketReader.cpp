@@ -56,7 +56,7 @@ double fromExtended(const char* p)
 class BinaryReader {
 public:
     BinaryReader(const QByteArray& bytes, const QString& source)
-        : p_(bytes.constData()), size_(bytes.size()), source_(source)
+        : bytes_(bytes), p_(bytes.constData()), size_(bytes.size()), source_(source)
     {
     }
 
@@ -119,6 +119,7 @@ private:
             if (def.type == FieldType::DataSet)
                 return false;
         store.reset(top.fields);
+        store.shareBytes(bytes_);  // the texts stay in the packet, held once
         reserveColumns(top.fields, store);
         for (quint32 r = 0; r < rowCount_; ++r) {
             if (r == kSampleRows)
@@ -130,6 +131,7 @@ private:
         // A column a row short would be read past its end later, where nothing says so.
         if (!store.isComplete())
             fail(QStringLiteral("rows of unequal length in column storage"));
+        store.settleShared(bytes_.size());
         return true;
     }
 
@@ -167,9 +169,9 @@ private:
                     checkNoNul(b, def.name, false);  // says where the NUL is
                     fail(QStringLiteral("text of field '%1' not stored").arg(def.name), at);
                 }
-                QStringView text;
+                QAnyStringView text;
                 if (!textSurelyFits(def, b.size()) && column.textAt(store.rowCount(), text)) {
-                    QVariant value = QString::fromRawData(reinterpret_cast<const QChar*>(text.data()), text.size());
+                    QVariant value = text.toString();
                     checkFits(def, value, at);
                 }
             } else {
@@ -631,6 +633,7 @@ private:
         return QVariant::fromValue(packet);
     }
 
+    const QByteArray bytes_;
     const char* p_;
     qsizetype size_;
     qsizetype pos_ = 0;

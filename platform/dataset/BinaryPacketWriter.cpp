@@ -13,6 +13,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <type_traits>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -380,12 +381,18 @@ void writeColumns(BinaryPacketBuilder& builder, const detail::RowStore& columns)
         builder.beginRow();
         for (int f = 0; f < fieldCount; ++f) {
             const detail::Column& column = columns.column(f);
-            QStringView text;
+            QAnyStringView text;
             if (!column.isText())
                 builder.putValue(column.get(r));
             else if (!column.textAt(r, text))
                 builder.putNull();
-            else if (!builder.putText(text))
+            else if (!text.visit([&](auto view) {
+                         if constexpr (std::is_same_v<decltype(view), QStringView>
+                                       || std::is_same_v<decltype(view), QLatin1StringView>)
+                             return builder.putText(view);
+                         else
+                             return false;  // the columns hold no UTF-8
+                     }))
                 builder.putValue(text.toString());
         }
     }
@@ -546,6 +553,27 @@ bool BinaryPacketBuilder::putLatin1Text(QStringView text)
         return false;
     }
     finishText(at, lengthSize, n);
+    return true;
+}
+
+bool BinaryPacketBuilder::putText(QLatin1StringView text)
+{
+    checkField();
+    const TextRoom room = textRooms_[size_t(field_)];
+    if (room.lengthSize == 0 || nullUnlessCp1252_[size_t(field_)])
+        return false;
+    const qsizetype n = qMin<qsizetype>(text.size(), room.limit);
+    const qsizetype at = used_;
+    char* o = extend(room.lengthSize + n) + room.lengthSize;
+    for (qsizetype i = 0; i < n; ++i) {
+        const auto c = quint8(text[i].toLatin1());
+        if (c >= 0x80 && c < 0xA0) {  // Windows-1252 holds other characters there
+            used_ = at;
+            return false;
+        }
+        o[i] = char(c);
+    }
+    finishText(at, room.lengthSize, n);
     return true;
 }
 

@@ -361,7 +361,7 @@ QString ClientDataSet::displayTextAt(int row, int fieldIndex) const
     return detail::formatValue(def.type, v, def.displayFormat);
 }
 
-bool ClientDataSet::textAt(int row, int fieldIndex, QStringView& text) const
+bool ClientDataSet::textAt(int row, int fieldIndex, QAnyStringView& text) const
 {
     d->checkActive();
     d->checkField(fieldIndex);
@@ -372,7 +372,7 @@ bool ClientDataSet::textAt(int row, int fieldIndex, QStringView& text) const
     if (!column.isText() || editing || !d->defs[fieldIndex].displayFormat.isEmpty())
         return false;
     if (!column.textAt(d->view()[size_t(row)], text))
-        text = QStringView();
+        text = QAnyStringView();
     return true;
 }
 

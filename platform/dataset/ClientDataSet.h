@@ -147,7 +147,7 @@ public:
     // is an empty text); valid until the dataset changes. False, `text` untouched, when
     // the value needs formatting (not a text field, a display format, the row in editing):
     // displayTextAt() gives it then.
-    bool textAt(int row, int fieldIndex, QStringView& text) const;
+    bool textAt(int row, int fieldIndex, QAnyStringView& text) const;
 
     // Editing. insert() puts a new row before the current one; it becomes current and is
     // visible (recordCount counts it) until cancelled. edit() on an empty table inserts.

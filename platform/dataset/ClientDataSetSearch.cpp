@@ -64,16 +64,16 @@ Key prepareKey(const FieldDef& def, const detail::Column& column, const QVariant
 bool keyMatches(const Key& key, quint32 id, Qt::CaseSensitivity cs)
 {
     if (key.cell.kind == detail::Cell::Text && key.column->isText()) {  // the common case, kept tight
-        QStringView text;
+        QAnyStringView text;
         if (!key.column->textAt(id, text))
             return false;
-        return key.prefix ? text.startsWith(key.cell.text, cs) : detail::textEquals(text, key.cell.text, cs);
+        return key.prefix ? detail::textStartsWith(text, key.cell.text, cs) : detail::textEquals(text, key.cell.text, cs);
     }
     const detail::Cell c = key.column->cell(id);
     if (key.cell.isNull())
         return c.isNull();
     if (key.prefix)
-        return c.kind == detail::Cell::Text && c.text.startsWith(key.cell.text, cs);
+        return c.kind == detail::Cell::Text && detail::textStartsWith(c.text, key.cell.text, cs);
     const auto r = detail::compareCells(c, key.cell, cs);
     return r && *r == 0;
 }

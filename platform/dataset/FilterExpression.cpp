@@ -433,7 +433,7 @@ bool compare(const Node& n, const detail::CellReader& row)
     if (n.prefix) {
         if (a.kind != detail::Cell::Text)
             return false;
-        const bool starts = a.text.startsWith(b.text);
+        const bool starts = detail::textStartsWith(a.text, b.text, Qt::CaseSensitive);
         return n.op == CmpOp::Eq ? starts : !starts;
     }
     if ((n.op == CmpOp::Eq || n.op == CmpOp::Ne) && a.kind == detail::Cell::Text && b.kind == detail::Cell::Text) {

@@ -8,8 +8,13 @@
 #include <QDateTime>
 #include <QTime>
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace platform::detail {
 
@@ -94,7 +99,7 @@ std::optional<int> compareCells(const Cell& a, const Cell& b, Qt::CaseSensitivit
     if (a.kind == b.kind) {
         switch (a.kind) {
         case Cell::Text: {
-            const int r = a.text.compare(b.text, cs);
+            const int r = QAnyStringView::compare(a.text, b.text, cs);
             return r < 0 ? -1 : (r > 0 ? 1 : 0);
         }
         case Cell::Float: return threeWay(a.f, b.f);
@@ -125,18 +130,84 @@ void Column::reserve(quint32 rows, qsizetype chars)
 {
     if (text_) {
         spans_.reserve(rows);
-        pool_.reserve(size_t(chars));
+        if (wide_)
+            pool_.reserve(size_t(chars));
+        else if (shared_.isNull())  // else the texts stay where the packet holds them
+            narrow_.reserve(size_t(chars));
     }
     // Other columns hold values only up to their last non-null row: reserving a slot for
     // every row would make a column of nulls as large as a full one. They grow as values come.
 }
 
+void Column::checkRoom(qsizetype chars) const
+{
+    if (size_t(textChars()) + size_t(chars) > kInShared)
+        throw DataSetError(QStringLiteral("Dataset too large: more than 2 G characters of text in one field"));
+}
+
+// The first text beyond Latin-1: every text so far is copied into the UTF-16 pool, those
+// the packet held included.
+void Column::widen()
+{
+    pool_.reserve(std::max(narrow_.capacity(), narrow_.size()));
+    for (TextSpan& span : spans_) {
+        if (span.length < 0)
+            continue;
+        const char* text = narrowText(span);
+        const size_t at = pool_.size();
+        pool_.resize(at + size_t(span.length));
+        for (qint32 i = 0; i < span.length; ++i)
+            pool_[at + size_t(i)] = char16_t(uchar(text[i]));
+        span.offset = quint32(at);
+    }
+    NarrowPool().swap(narrow_);
+    shared_ = QByteArray();
+    sharedChars_ = 0;
+    garbage_ = 0;
+    wide_ = true;
+}
+
+void Column::unshare()
+{
+    if (shared_.isNull())
+        return;
+    narrow_.reserve(narrow_.size() + size_t(sharedChars_));
+    for (TextSpan& span : spans_) {
+        if (span.length < 0 || !(span.offset & kInShared))
+            continue;
+        const char* text = narrowText(span);
+        span.offset = quint32(narrow_.size());
+        narrow_.insert(narrow_.end(), text, text + span.length);
+    }
+    shared_ = QByteArray();
+    sharedChars_ = 0;
+}
+
+void Column::shareBytes(const QByteArray& bytes)
+{
+    // Only bytes the array owns (a capacity: not raw data it merely points at, which may go
+    // before the dataset does).
+    if (!wide_ && bytes.capacity() > 0 && qsizetype(bytes.size()) < qsizetype(kInShared))
+        shared_ = bytes;
+}
+
 Column::TextSpan Column::storeText(QStringView s)
 {
-    if (pool_.size() + size_t(s.size()) > std::numeric_limits<quint32>::max())
-        throw DataSetError(QStringLiteral("Dataset too large: more than 4 G characters of text in one field"));
-    TextSpan span{quint32(pool_.size()), qint32(s.size())};
+    checkRoom(s.size());
     const char16_t* p = s.utf16();
+    if (!wide_) {
+        char16_t all = 0;
+        for (qsizetype i = 0; i < s.size(); ++i)
+            all |= p[i];
+        if (all < 0x100) {
+            TextSpan span{quint32(narrow_.size()), qint32(s.size())};
+            for (qsizetype i = 0; i < s.size(); ++i)
+                narrow_.push_back(char(p[i]));
+            return span;
+        }
+        widen();
+    }
+    TextSpan span{quint32(pool_.size()), qint32(s.size())};
     pool_.insert(pool_.end(), p, p + s.size());
     return span;
 }
@@ -159,10 +230,73 @@ void Column::appendText(QStringView text)
     spans_.push_back(storeText(text));
 }
 
+namespace {
+
+enum class CodePageBytes { Latin1, Other, HasNul };
+
+// Whether Windows-1252 bytes read the same as Latin-1 (none in 0x80 to 0x9F, where the code
+// page holds the euro sign, curly quotes...) and hold no NUL. Every text of a packet passes
+// here as it loads: sixteen bytes a step, the last sixteen overlapping those before.
+CodePageBytes classifyCp1252(QByteArrayView text)
+{
+    const auto* in = reinterpret_cast<const uchar*>(text.data());
+    const qsizetype n = text.size();
+    bool c1 = false, nul = false;
+#if defined(__SSE2__)
+    if (n >= 16) {
+        const __m128i zero = _mm_setzero_si128(), top3 = _mm_set1_epi8(char(0xE0)), c1Bits = _mm_set1_epi8(char(0x80));
+        __m128i anyC1 = zero, lowest = _mm_set1_epi8(-1);
+        for (qsizetype i = 0;; i += 16) {
+            i = qMin(i, n - 16);
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+            anyC1 = _mm_or_si128(anyC1, _mm_cmpeq_epi8(_mm_and_si128(v, top3), c1Bits));
+            lowest = _mm_min_epu8(lowest, v);
+            if (i == n - 16)
+                break;
+        }
+        c1 = _mm_movemask_epi8(anyC1) != 0;
+        nul = _mm_movemask_epi8(_mm_cmpeq_epi8(lowest, zero)) != 0;
+    } else
+#endif
+    {
+        uchar c1Any = 0, lowest = 0xFF;
+        for (qsizetype i = 0; i < n; ++i) {
+            c1Any |= uchar((in[i] & 0xE0) == 0x80);
+            lowest = std::min(lowest, in[i]);
+        }
+        c1 = c1Any != 0;
+        nul = n > 0 && lowest == 0;
+    }
+    if (nul)
+        return CodePageBytes::HasNul;
+    return c1 ? CodePageBytes::Other : CodePageBytes::Latin1;
+}
+
+}  // namespace
+
 bool Column::appendCp1252(QByteArrayView text)
 {
-    if (pool_.size() + size_t(text.size()) > std::numeric_limits<quint32>::max())
-        throw DataSetError(QStringLiteral("Dataset too large: more than 4 G characters of text in one field"));
+    checkRoom(text.size());
+    if (!wide_) {
+        const CodePageBytes kind = classifyCp1252(text);
+        if (kind == CodePageBytes::HasNul)
+            return false;
+        if (kind == CodePageBytes::Latin1) {
+            const qsizetype inShared = text.data() - shared_.constData();
+            if (!shared_.isNull() && inShared >= 0 && inShared + text.size() <= shared_.size()) {
+                spans_.push_back(TextSpan{kInShared | quint32(inShared), qint32(text.size())});
+                sharedChars_ += text.size();
+                return true;
+            }
+            const size_t at = narrow_.size();
+            narrow_.resize(at + size_t(text.size()));  // left unset, then copied in one go
+            if (!text.isEmpty())
+                std::memcpy(narrow_.data() + at, text.data(), size_t(text.size()));
+            spans_.push_back(TextSpan{quint32(at), qint32(text.size())});
+            return true;
+        }
+        widen();
+    }
     const size_t at = pool_.size();
     pool_.resize(at + size_t(text.size()));
     if (!packet::TextArena::putCp1252(pool_.data() + at, text)) {
@@ -185,26 +319,41 @@ void Column::set(quint32 row, const QVariant& value)
         return;
     }
     TextSpan& span = spans_[row];
-    if (span.length > 0)
+    if (span.length > 0 && !(span.offset & kInShared))  // the packet's bytes are not the pool's
         garbage_ += span.length;
+    else if (span.length > 0)
+        sharedChars_ -= span.length;
     span = value.isValid() ? storeText(value.toString()) : TextSpan{};
     // Edited texts leave their old characters behind; reclaim them once they dominate.
-    if (garbage_ > 65536 && garbage_ > qsizetype(pool_.size() / 2))
+    if (garbage_ > 65536 && garbage_ > textChars() / 2)
         compactPool();
 }
 
-void Column::compactPool()
+namespace {
+
+template <typename Pool, typename Span>
+void compactInto(Pool& pool, std::vector<Span>& spans, qsizetype garbage)
 {
-    TextPool pool;
-    pool.reserve(pool_.size() - size_t(garbage_));
-    for (TextSpan& span : spans_) {
-        if (span.length < 0)
+    Pool kept;
+    kept.reserve(pool.size() - size_t(garbage));
+    for (Span& span : spans) {
+        if (span.length < 0 || (span.offset & Column::kInShared))
             continue;
-        const quint32 offset = quint32(pool.size());
-        pool.insert(pool.end(), pool_.begin() + span.offset, pool_.begin() + span.offset + span.length);
+        const quint32 offset = quint32(kept.size());
+        kept.insert(kept.end(), pool.begin() + span.offset, pool.begin() + span.offset + span.length);
         span.offset = offset;
     }
-    pool_.swap(pool);
+    pool.swap(kept);
+}
+
+}  // namespace
+
+void Column::compactPool()
+{
+    if (wide_)
+        compactInto(pool_, spans_, garbage_);
+    else
+        compactInto(narrow_, spans_, garbage_);
     garbage_ = 0;
 }
 
@@ -215,6 +364,8 @@ QVariant Column::get(quint32 row) const
     const TextSpan& span = spans_[row];
     if (span.length < 0)
         return {};
+    if (!wide_)
+        return QString::fromLatin1(narrowText(span), span.length);
     return QString(reinterpret_cast<const QChar*>(pool_.data() + span.offset), span.length);
 }
 
@@ -228,11 +379,8 @@ Cell Column::cell(quint32 row) const
     if (!text_)
         return cellOf(type_, row < values_.size() ? values_[row] : QVariant());
     Cell c;
-    const TextSpan& span = spans_[row];
-    if (span.length >= 0) {
+    if (textAt(row, c.text))
         c.kind = Cell::Text;
-        c.text = QStringView(pool_.data() + span.offset, span.length);
-    }
     return c;
 }
 

@@ -4,14 +4,18 @@
 //
 // Rows are addressed by a physical id that never changes while the dataset is open;
 // the dataset keeps the table order as a vector of ids. Text columns keep all their
-// characters in one UTF-16 pool with an (offset, length) per row, so that a loaded
-// table costs little more than its packet and comparisons need no allocation; other
+// characters in one pool (Latin-1 while every text fits it, else UTF-16) with an
+// (offset, length) per row, so that comparisons need no allocation; a binary packet's
+// Latin-1 texts stay where the packet holds them (the column keeps the packet), so that a
+// loaded table holds its texts once when they are most of the packet. Other
 // columns keep a QVariant per row (no heap use for numbers and dates) up to their last
 // non-null row, so that trailing nulls, and columns of nulls, take no room.
 
 #include "PlatformDatasetExport.h"
 #include "platform/dataset/FieldDef.h"
 
+#include <QAnyStringView>
+#include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
 #include <QStringView>
@@ -30,7 +34,7 @@ struct Cell {
     Kind kind = Null;
     qint64 i = 0;        // Int, Bool (0/1), Date (Julian day), Time (ms), DateTime (Julian day * 86400000 + ms)
     double f = 0;        // Float
-    QStringView text;    // Text
+    QAnyStringView text; // Text: Latin-1 or UTF-16, as its column holds it
     QByteArrayView bytes;
 
     bool isNull() const { return kind == Null; }
@@ -44,13 +48,22 @@ std::optional<int> compareCells(const Cell& a, const Cell& b, Qt::CaseSensitivit
 
 // Whether two texts are equal. Lengths first: case folding here maps one UTF-16 unit to
 // one, so texts of different lengths never match.
-inline bool textEquals(QStringView a, QStringView b, Qt::CaseSensitivity cs)
+inline bool textEquals(QAnyStringView a, QAnyStringView b, Qt::CaseSensitivity cs)
 {
     if (a.size() != b.size())
         return false;
     if (cs == Qt::CaseSensitive)
-        return a == b;
-    return a.compare(b, cs) == 0;
+        return QAnyStringView::equal(a, b);
+    return QAnyStringView::compare(a, b, cs) == 0;
+}
+
+// Whether `text` starts with `prefix` (texts of the columns and of QStrings: Latin-1 or
+// UTF-16, whose sizes count characters).
+inline bool textStartsWith(QAnyStringView text, QAnyStringView prefix, Qt::CaseSensitivity cs)
+{
+    if (text.size() < prefix.size())
+        return false;
+    return text.visit([&](auto view) { return textEquals(view.first(prefix.size()), prefix, cs); });
 }
 
 // The allocator of a text pool: a pool grown to take characters about to be written
@@ -73,6 +86,7 @@ struct UninitializedAllocator : std::allocator<T> {
     }
 };
 using TextPool = std::vector<char16_t, UninitializedAllocator<char16_t>>;
+using NarrowPool = std::vector<char, UninitializedAllocator<char>>;
 
 class Column {
 public:
@@ -82,7 +96,9 @@ public:
     bool isText() const { return text_; }
     quint32 rowCount() const;
     void reserve(quint32 rows, qsizetype chars);
-    qsizetype textChars() const { return qsizetype(pool_.size()); }  // characters in the pool
+    qsizetype textChars() const { return qsizetype(wide_ ? pool_.size() : narrow_.size()); }  // characters in the pool
+    // Whether the texts are held two bytes a character (one of them is beyond Latin-1).
+    bool isWide() const { return wide_; }
 
     void append(const QVariant& value);  // a new physical row; value already converted
     void appendText(QStringView text);   // text columns: a new physical row holding `text`
@@ -93,22 +109,41 @@ public:
     QVariant get(quint32 row) const;
     bool isNull(quint32 row) const;
     Cell cell(quint32 row) const;
-    // Text columns: the row's text, or false when it is null.
-    bool textAt(quint32 row, QStringView& text) const
+    // Text columns: the row's text (Latin-1 or UTF-16), or false when it is null.
+    bool textAt(quint32 row, QAnyStringView& text) const
     {
         const TextSpan& span = spans_[row];
         if (span.length < 0)
             return false;
-        text = QStringView(pool_.data() + span.offset, span.length);
+        if (wide_)
+            text = QStringView(pool_.data() + span.offset, span.length);
+        else
+            text = QLatin1StringView(narrowText(span), span.length);
         return true;
     }
+
+    // Texts appended from `bytes` (appendCp1252 with a view into them) are left where they
+    // are, the column keeping the array: a loaded packet's texts are held once, by the
+    // packet. Arrays that do not own their bytes are not kept.
+    void shareBytes(const QByteArray& bytes);
+    qsizetype sharedChars() const { return sharedChars_; }
+    // Copies the texts left in the shared bytes into the column's own pool, and lets go of them.
+    void unshare();
+    // The mark of an offset into the shared bytes rather than the pool.
+    static constexpr quint32 kInShared = 0x80000000u;
 
 private:
     struct TextSpan {
         quint32 offset = 0;
         qint32 length = -1;  // -1: null
     };
+    const char* narrowText(const TextSpan& span) const
+    {
+        return span.offset & kInShared ? shared_.constData() + (span.offset & ~kInShared) : narrow_.data() + span.offset;
+    }
     TextSpan storeText(QStringView s);
+    void checkRoom(qsizetype chars) const;
+    void widen();
     void compactPool();
 
     FieldType type_;
@@ -116,7 +151,14 @@ private:
     std::vector<QVariant> values_;  // non-text columns, up to the last non-null row; later rows are null
     quint32 count_ = 0;             // rows of a non-text column
     std::vector<TextSpan> spans_;   // text columns
+    // A shop's texts are Latin-1 but for a rare character: they are held a byte each
+    // (narrow_) until a text beyond Latin-1 comes, when the whole column moves to UTF-16
+    // (pool_). Offsets count characters, the same in both.
+    NarrowPool narrow_;
+    QByteArray shared_;  // the packet the column was loaded from, while its texts are Latin-1
+    qsizetype sharedChars_ = 0;  // characters of the texts left in shared_
     TextPool pool_;
+    bool wide_ = false;
     qsizetype garbage_ = 0;         // pool characters no span refers to any more
 };
 
@@ -131,6 +173,25 @@ public:
     Column& column(int i) { return columns_[size_t(i)]; }
     const Column& column(int i) const { return columns_[size_t(i)]; }
 
+    // The text columns keep the texts loaded from `bytes` in them (Column::shareBytes).
+    void shareBytes(const QByteArray& bytes)
+    {
+        for (Column& c : columns_)
+            if (c.isText())
+                c.shareBytes(bytes);
+    }
+    // After a load: when the texts left in the shared bytes are less than half of them (a
+    // packet of numbers and short texts), they are copied out and the bytes let go, so that
+    // the dataset holds no more than the texts.
+    void settleShared(qsizetype sharedSize)
+    {
+        qsizetype chars = 0;
+        for (const Column& c : columns_)
+            chars += c.sharedChars();
+        if (chars * 2 < sharedSize)
+            for (Column& c : columns_)
+                c.unshare();
+    }
     quint32 appendRow(const QVariantList& values);  // values in field order, already converted
     quint32 appendNullRow();
     // After a value was appended to every column directly: counts the new row.

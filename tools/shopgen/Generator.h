@@ -53,5 +53,8 @@ void writeStores(Sink& sink, int filiais);
 void writeDemoShop(Sink& sink, const ShopOptions& options);
 // The large shop or the chain (options.size), its branches included.
 void writeLargeShop(Sink& sink, const ShopOptions& options);
+// Only the chain's branches, clients and its 1,000,000 consumers (for the consumer list's
+// benchmarks).
+void writeChainConsumers(Sink& sink, const ShopOptions& options);
 
 }  // namespace shopgen

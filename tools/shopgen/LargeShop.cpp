@@ -284,4 +284,14 @@ void writeLargeShop(Sink& sink, const ShopOptions& options)
     writeResgates(sink, loja);
 }
 
+// The chain's consumer list alone: its branches, clients and consumers, the same rows as in
+// the whole chain (the consumers draw from their own random stream), without the catalogue
+// and the point movements that take the whole chain an hour to write.
+void writeChainConsumers(Sink& sink, const ShopOptions& options)
+{
+    Loja loja(options, kRede);
+    writeStores(sink, loja.escala.filiais);
+    writeConsumidores(sink, loja);
+}
+
 }  // namespace shopgen

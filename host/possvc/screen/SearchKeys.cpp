@@ -2,7 +2,13 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
+#include <type_traits>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace possvc::sim {
 
@@ -87,6 +93,41 @@ size_t appendFolded(SearchKeys::Bytes& bytes, QStringView text, size_t at)
     return at + size_t(o - out);
 }
 
+// The same for a text held a byte a character (Latin-1), as the dataset holds a shop's texts.
+size_t appendFolded(SearchKeys::Bytes& bytes, QLatin1StringView text, size_t at)
+{
+    makeRoom(bytes, at + size_t(text.size()) * 2 + 1);  // Latin-1 takes at most 2 bytes in UTF-8
+    char* out = bytes.data() + at;
+    const auto* p = reinterpret_cast<const uchar*>(text.data());
+    uchar all = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const uchar c = p[i];
+        all |= c;
+        out[i] = char(c + (uchar(c - 'A') < 26 ? 32 : 0));
+    }
+    if (all < 0x80)
+        return at + size_t(text.size());
+    const std::array<char16_t, 256>& table = latin1Folds();
+    char* o = out;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t f = table[p[i]];
+        if (f == 0)  // a letter that folds to two ("ß")
+            return appendFullyFolded(bytes, text.toString(), at);
+        o += putUtf8(f, o);
+    }
+    return at + size_t(o - out);
+}
+
+size_t appendFolded(SearchKeys::Bytes& bytes, QAnyStringView text, size_t at)
+{
+    return text.visit([&](auto view) {
+        if constexpr (std::is_same_v<decltype(view), QStringView> || std::is_same_v<decltype(view), QLatin1StringView>)
+            return appendFolded(bytes, view, at);
+        else
+            return appendFolded(bytes, QStringView(view.toString()), at);  // the dataset holds no UTF-8
+    });
+}
+
 }  // namespace
 
 SearchKeys::SearchKeys(const platform::ClientDataSet* dataSet, QList<int> fields, int rows)
@@ -107,7 +148,7 @@ void SearchKeys::startHelper()
     if (helper_.joinable() || allDone_)
         return;
     // The dataset's first reads may settle its shared lists: they are made on this thread.
-    QStringView text;
+    QAnyStringView text;
     for (int f : fields_)
         if (rows_ > 0 && !ds_->textAt(0, f, text))
             ds_->displayTextAt(0, f);
@@ -157,7 +198,7 @@ void SearchKeys::foldBlock(int b)
     block.start.assign(size_t(count) + 1, 0);
     block.bytes.resize(size_t(count) * size_t(fields_.size()) * 16);
     size_t used = 0;
-    QStringView text;
+    QAnyStringView text;
     QString formatted;
     for (int i = 0; i < count; ++i) {
         block.start[size_t(i)] = quint32(used);
@@ -171,7 +212,16 @@ void SearchKeys::foldBlock(int b)
         }
     }
     block.start[size_t(count)] = quint32(used);
-    block.bytes.resize(used);
+    block.bytes.resize(used + kPadding);
+    std::fill(block.bytes.begin() + qsizetype(used), block.bytes.end(), '\n');
+    block.mask.resize(size_t(count));
+    for (int i = 0; i < count; ++i) {
+        quint64 mask = 0;
+        for (quint32 at = block.start[size_t(i)]; at < block.start[size_t(i) + 1]; ++at)
+            if (block.bytes[at] != '\n')  // the fields' ends: no word holds them
+                mask |= bitOf(block.bytes[at]);
+        block.mask[size_t(i)] = mask;
+    }
     done_[size_t(b)].store(true, std::memory_order_release);
 }
 
@@ -205,21 +255,41 @@ QString SearchKeys::fold(const QString& text)
 
 const char* SearchKeys::find(QByteArrayView word, const char* from, const char* end)
 {
-    // The first byte through the library's vectorised search, the rest compared here: far
-    // quicker on these blocks than a general search for short words.
-    const size_t size = size_t(word.size());
-    if (end - from < qsizetype(size))
+    const qsizetype size = word.size();
+    if (end - from < size)
         return nullptr;
-    const char* last = end - size;
-    const char first = word.front();
+    const char* last = end - size;  // the last place the word can start
+    if (size == 1)
+        return static_cast<const char*>(std::memchr(from, word.front(), size_t(last - from) + 1));
+#if defined(__SSE2__)
+    // Sixteen places at a time, each kept only when the word's first and last letters both
+    // stand there: far fewer places to compare than the first letter alone leaves. The
+    // loads may read up to kPadding bytes past `end`, which every block holds.
+    const __m128i first = _mm_set1_epi8(word.front()), lastLetter = _mm_set1_epi8(word.back());
+    for (const char* p = from; p <= last; p += 16) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + size - 1));
+        unsigned bits = unsigned(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(b, lastLetter))));
+        if (last - p < 15)
+            bits &= (2u << (last - p)) - 1;  // places past the last one
+        for (; bits; bits &= bits - 1) {
+            const char* at = p + std::countr_zero(bits);
+            if (startsWith(at, word, 1))
+                return at;
+        }
+    }
+    return nullptr;
+#else
+    const char firstLetter = word.front();
     for (const char* p = from; p <= last; ++p) {
-        p = static_cast<const char*>(std::memchr(p, first, size_t(last - p) + 1));
+        p = static_cast<const char*>(std::memchr(p, firstLetter, size_t(last - p) + 1));
         if (!p)
             return nullptr;
         if (startsWith(p, word, 1))
             return p;
     }
     return nullptr;
+#endif
 }
 
 }  // namespace possvc::sim

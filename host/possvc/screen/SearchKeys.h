@@ -3,10 +3,11 @@
 // accents) and kept as UTF-8, one row after another, each field's text ended by '\n'.
 //
 // The rows are folded in blocks of kBlockRows, each block into its own storage, so that
-// two threads can fold a long list together: a helper thread starts as the list opens,
-// and the first filter that needs the texts folds the blocks the helper has not reached
-// yet, then waits at most for the block the helper is folding. A word matches a row's
-// folded UTF-8 bytes exactly where it matches its characters.
+// two threads can fold a long list together: a helper thread starts, and ready() folds
+// the blocks the helper has not reached yet, then waits at most for the block the helper
+// is folding. A word matches a row's folded UTF-8 bytes exactly where it matches its
+// characters. Each row also has a mask of the bytes it holds (maskOf()), which tells most
+// rows that cannot hold a word without a look at their texts.
 //
 // Reads the dataset through its random row access; the dataset must stay unchanged while
 // the helper folds.
@@ -46,10 +47,12 @@ public:
     using Bytes = std::vector<char, UnsetAllocator<char>>;
     static constexpr int kBlockRows = 4096;
 
-    // The folded rows of one block: row i of the block spans [start[i], start[i + 1]).
+    // The folded rows of one block: row i of the block spans [start[i], start[i + 1]) and
+    // holds the bytes its mask[i] names (maskOf()).
     struct Block {
         Bytes bytes;
         std::vector<quint32> start;
+        std::vector<quint64> mask;
         int firstRow = 0;
     };
     struct Span {
@@ -73,10 +76,39 @@ public:
     int blockCount() const { return int(blocks_.size()); }
     const Block& block(int b) const { return blocks_[size_t(b)]; }
     Span row(int r) const;
+    quint64 rowMask(int r) const { return blocks_[size_t(r / kBlockRows)].mask[size_t(r % kBlockRows)]; }
+
+    // The bytes a folded text holds, a bit each: a row can hold a word only when its mask
+    // holds the word's. Letters and digits have a bit of their own (a one-letter word is
+    // found by its bit alone); other bytes share the remaining bits.
+    static quint64 bitOf(char c)
+    {
+        const auto b = uchar(c);
+        if (unsigned(b - 'a') < 26u)
+            return quint64(1) << (b - 'a');
+        if (unsigned(b - '0') < 10u)
+            return quint64(1) << (26 + b - '0');
+        return quint64(1) << (36 + b % 28);
+    }
+    static quint64 maskOf(QByteArrayView bytes)
+    {
+        quint64 mask = 0;
+        for (char c : bytes)
+            mask |= bitOf(c);
+        return mask;
+    }
+    // Whether a row holds `word` exactly when its mask holds the word's mask.
+    static bool maskTells(QByteArrayView word)
+    {
+        return word.size() == 1 && (unsigned(word[0] - 'a') < 26u || unsigned(word[0] - '0') < 10u);
+    }
 
     // Case- and accent-insensitive form of a text, as the keys hold it.
     static QString fold(const QString& text);
-    // The first `word` in [from, end), or nullptr.
+    // Bytes every block holds past its last row, which find() may read.
+    static constexpr size_t kPadding = 32;
+    // The first `word` in [from, end), or nullptr; [from, end) lies in a block's rows, with
+    // the block's kPadding bytes after it.
     static const char* find(QByteArrayView word, const char* from, const char* end);
     // Whether `word` (but its first `skip` bytes) stands at `at`. Words are a few letters
     // long: a loop here costs less than a call to the library's comparison.

@@ -19,10 +19,12 @@ SearchModel::SearchModel(platform::ClientDataSet* dataSet, QObject* parent)
     for (int r = 0; r < total_; ++r)
         rows_[size_t(r)] = r;
     keys_ = std::make_unique<SearchKeys>(ds_, fields_, total_);
-    // A long list is folded on another processor while it opens and the operator reads
-    // it: the first keystroke then finds the texts ready, or folds the rest with it.
-    if (total_ >= kPrepareRows)
+    // A long list is folded as it opens, on two processors: every keystroke, the first
+    // too, then finds the texts ready.
+    if (total_ >= kPrepareRows) {
         keys_->startHelper();
+        keys_->ready();
+    }
 }
 
 SearchModel::~SearchModel() = default;
@@ -71,46 +73,93 @@ QVariant SearchModel::headerData(int section, Qt::Orientation orientation, int r
 
 void SearchModel::searchAll(const QList<QByteArray>& words)
 {
-    // One pass through each block for the longest word (it leaves the fewest rows to look
-    // at); after a match the pass goes on at the next row's texts. Every row's texts end
-    // in '\n', which a word never holds, so no match runs from one row into the next.
+    // Words of one letter or digit each: the rows' masks alone tell which rows hold them
+    // (where they stand is left at the row's start, where a longer word's search starts).
+    quint64 need = 0;
+    bool maskEnough = true;
+    for (const QByteArray& w : words) {
+        need |= SearchKeys::maskOf(w);
+        maskEnough = maskEnough && SearchKeys::maskTells(w);
+    }
+    if (maskEnough) {
+        for (int b = 0; b < keys_->blockCount(); ++b) {
+            const SearchKeys::Block& block = keys_->block(b);
+            for (size_t i = 0; i < block.mask.size(); ++i)
+                if ((block.mask[i] & need) == need) {
+                    found_.push_back(block.firstRow + int(i));
+                    foundAt_.push_back(0);
+                }
+        }
+        return;
+    }
+    // Else one pass through each block for the longest word (it leaves the fewest rows to
+    // look at), the other words looked for in the rows it is found in.
     const qsizetype longest = std::max_element(words.begin(), words.end(), [](const QByteArray& a, const QByteArray& b) {
                                   return a.size() < b.size();
                               }) - words.begin();
+    for (int b = 0; b < keys_->blockCount(); ++b)
+        scanBlock(keys_->block(b), words, longest, need, nullptr);
+}
+
+void SearchModel::scanBlock(const SearchKeys::Block& block, const QList<QByteArray>& words, qsizetype pivot,
+                            quint64 need, size_t* shown)
+{
+    // After a match the pass goes on at the next row's texts. Every row's texts end in
+    // '\n', which a word never holds, so no match runs from one row into the next. With
+    // `shown`, only the rows shown from *shown on are kept (the cursor moves on with them).
     const qsizetype lastWord = words.size() - 1;
-    for (int b = 0; b < keys_->blockCount(); ++b) {
-        const SearchKeys::Block& block = keys_->block(b);
-        const char* base = block.bytes.data();
-        const char* end = base + block.start.back();
-        size_t i = 0;  // the block's row holding p
-        for (const char* p = SearchKeys::find(words[longest], base, end); p;) {
-            while (base + block.start[i + 1] <= p)
-                ++i;
-            const char* rowBegin = base + block.start[i];
-            const char* rowEnd = base + block.start[i + 1];
-            const char* lastAt = p;
-            for (qsizetype w = 0; lastAt && w < words.size(); ++w) {
-                const char* q = w == longest ? p : SearchKeys::find(words[w], rowBegin, rowEnd);
-                if (!q || w == lastWord)
-                    lastAt = q;
-            }
-            if (lastAt) {
-                found_.push_back(block.firstRow + int(i));
-                foundAt_.push_back(int(lastAt - rowBegin));
-            }
-            p = SearchKeys::find(words[longest], rowEnd, end);
+    const char* base = block.bytes.data();
+    const char* end = base + block.start.back();
+    size_t i = 0;  // the block's row holding p
+    for (const char* p = SearchKeys::find(words[pivot], base, end); p;) {
+        while (base + block.start[i + 1] <= p)
+            ++i;
+        const int row = block.firstRow + int(i);
+        const char* rowBegin = base + block.start[i];
+        const char* rowEnd = base + block.start[i + 1];
+        bool wanted = (block.mask[i] & need) == need;
+        if (shown) {
+            while (*shown < rows_.size() && rows_[*shown] < row)
+                ++*shown;
+            wanted = wanted && *shown < rows_.size() && rows_[*shown] == row;
         }
+        const char* lastAt = wanted ? p : nullptr;
+        for (qsizetype w = 0; lastAt && w < words.size(); ++w) {
+            const char* q = w == pivot ? p : SearchKeys::find(words[w], rowBegin, rowEnd);
+            if (!q || w == lastWord)
+                lastAt = q;
+        }
+        if (lastAt) {
+            found_.push_back(row);
+            foundAt_.push_back(int(lastAt - rowBegin));
+        }
+        p = SearchKeys::find(words[pivot], rowEnd, end);
     }
 }
 
 void SearchModel::narrow(const QList<QByteArray>& words)
 {
     // The text grew at its end: the old words but the last stand as they were, the last
-    // may have grown, and new words may follow. A grown word first occurs no earlier than
-    // where the shorter one did, so the search in each row starts there.
+    // may have grown, and new words may follow.
     const qsizetype grown = words_.size() - 1;
     const QByteArray& word = words[grown];
+    quint64 need = 0;
+    for (qsizetype w = grown; w < words.size(); ++w)
+        need |= SearchKeys::maskOf(words[w]);
+    if (rows_.size() > size_t(total_ / 4)) {
+        // Most rows still shown: one pass through the blocks for the grown word is quicker
+        // than a search in each row. The words before it need no look: the rows shown hold them.
+        const QList<QByteArray> left = words.mid(grown);
+        size_t shown = 0;
+        for (int b = 0; b < keys_->blockCount() && shown < rows_.size(); ++b)
+            scanBlock(keys_->block(b), left, 0, need, &shown);
+        return;
+    }
+    // A grown word first occurs no earlier than where the shorter one did, so the search in
+    // each row starts there.
     for (size_t i = 0; i < rows_.size(); ++i) {
+        if ((keys_->rowMask(rows_[i]) & need) != need)
+            continue;
         const SearchKeys::Span row = keys_->row(rows_[i]);
         const char* p = row.begin + lastAt_[i];
         const bool stillThere = p + word.size() <= row.end && SearchKeys::startsWith(p, word);
@@ -149,22 +198,58 @@ void SearchModel::setFilterText(const QString& text)
     if (folded == folded_ || !keys_)
         return;
     const QStringList words = folded.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    // More letters typed at the end only narrow what was found; anything else starts over.
-    const bool narrowing = !words_.isEmpty() && folded.startsWith(folded_);
-    found_.clear();
-    foundAt_.clear();
     if (words.isEmpty()) {
+        earlier_.clear();
+        found_.clear();
+        foundAt_.clear();
         showAll();
     } else {
         keys_->ready();
         QList<QByteArray> utf8;
         for (const QString& w : words)
             utf8.append(w.toUtf8());
-        narrowing ? narrow(utf8) : searchAll(utf8);
+        // More letters typed at the end only narrow what was found, or what an earlier
+        // filter found when letters were taken back; anything else starts over.
+        const bool grown = !words_.isEmpty() && folded.startsWith(folded_);
+        const Back back = grown ? Back::Narrow : backTo(folded);
+        found_.clear();
+        foundAt_.clear();
+        if (back == Back::Found) {
+            found_.swap(earlier_.back().rows);
+            foundAt_.swap(earlier_.back().lastAt);
+            earlier_.pop_back();
+        } else if (back == Back::Narrow) {
+            earlier_.push_back({folded_, words_, rows_, lastAt_});
+            narrow(utf8);
+        } else {
+            earlier_.clear();
+            searchAll(utf8);
+        }
     }
     folded_ = folded;
     words_ = words;
     keepFound();
+}
+
+SearchModel::Back SearchModel::backTo(const QString& folded)
+{
+    // Letters taken back or changed: the filters this one narrowed that do not begin the
+    // new text are of no more use; one equal to it is what it finds, one that begins it
+    // is where the narrowing starts from.
+    while (!earlier_.empty() && !folded.startsWith(earlier_.back().folded))
+        earlier_.pop_back();
+    if (earlier_.empty())
+        return Back::None;
+    if (earlier_.back().folded == folded)
+        return Back::Found;
+    Earlier from = std::move(earlier_.back());
+    earlier_.pop_back();
+    found_.swap(from.rows);
+    foundAt_.swap(from.lastAt);
+    folded_ = from.folded;
+    words_ = from.words;
+    keepFound();
+    return Back::Narrow;
 }
 
 int SearchModel::dataSetRow(int modelRow) const

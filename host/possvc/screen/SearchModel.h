@@ -4,13 +4,14 @@
 //
 // A row stays when every word of the filter text occurs in one of its visible fields,
 // without regard to letter case or accents ("joao" finds "JOÃO"). The texts are folded
-// once (SearchKeys: for a long list on another thread as soon as the list opens, the
-// first keystroke folding with it what is left, else at the first keystroke), and a new
-// filter is one pass through them. Typing more letters narrows the rows already found:
-// each remembers where the last word first occurs in it, so a longer word is mostly a
-// look at the letters after that place. The view is reset only when the rows shown
-// change, and the lists of rows are reused from one keystroke to the next. Each
-// keystroke, the first included, stays fast with 100,000 rows.
+// once (SearchKeys: a long list by two threads as it opens, a short one at the first
+// keystroke), each row with a mask of the letters it holds, and a new filter is one pass
+// through the masks, looking at the texts of the rows whose mask holds the words' letters.
+// Typing more letters narrows the rows already found: each remembers where the last word
+// first occurs in it, so a longer word is mostly a look at the letters after that place.
+// The rows each narrowed filter found are kept, so taking letters back costs no search.
+// The view is reset only when the rows shown change. Each keystroke, the first included,
+// stays within a few tens of milliseconds with 1,000,000 rows.
 //
 // Reads the dataset through its random row access and never moves its current row. The
 // dataset must stay unchanged while the model lives (the search list is modal), or until
@@ -52,7 +53,7 @@ public:
     // Case- and accent-insensitive form used for matching.
     static QString fold(const QString& text);
 
-    // Lists of this many rows or more are folded on another thread from the start.
+    // Lists of this many rows or more are folded as they open, by two threads.
     static constexpr int kPrepareRows = 20000;
     // Ends the folding on the other thread, if any: the dataset may change afterwards
     // (a later filter folds what that thread left).
@@ -61,8 +62,24 @@ public:
 private:
     void searchAll(const QList<QByteArray>& words);
     void narrow(const QList<QByteArray>& words);
+    // One pass through a block for words[pivot], keeping the rows that hold every word
+    // (and `need`'s bits; with `shown`, only rows shown).
+    void scanBlock(const SearchKeys::Block& block, const QList<QByteArray>& words, qsizetype pivot, quint64 need,
+                   size_t* shown);
     void showAll();
     void keepFound();  // shows found_ and keeps foundAt_
+    enum class Back { None, Found, Narrow };
+    // After letters were taken back or changed: Found when earlier_.back() found `folded`
+    // itself, Narrow when it found a beginning of it (now shown), None when none is left.
+    Back backTo(const QString& folded);
+
+    // A filter narrowed by a later one, kept so that taking letters back costs no search.
+    struct Earlier {
+        QString folded;
+        QStringList words;
+        std::vector<int> rows;
+        std::vector<int> lastAt;
+    };
 
     platform::ClientDataSet* ds_;
     int total_ = 0;
@@ -75,6 +92,7 @@ private:
     QString filter_;
     QString folded_;                // fold(filter_)
     QStringList words_;             // the words of folded_
+    std::vector<Earlier> earlier_;  // the filters the shown one narrowed, shortest first
 };
 
 }  // namespace possvc::sim

@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
 
 using namespace possvc::sim;
@@ -148,6 +150,85 @@ TEST(SearchModel, LargeListFiltersCorrectly)
         EXPECT_EQ(m.rowCount(), 100000);
     }
 }
+
+// Texts typed, taken back, changed in the middle or replaced at once, over a list where a
+// filter shows most rows (one pass through all the texts) or few (a look at each row
+// shown), and whose texts hold signs, digits and letters beyond ASCII, which share the
+// bits of a row's letter mask: every step shows what a fresh list shows for the same text.
+struct Editing {
+    const char* name;
+    QStringList steps;
+};
+
+void PrintTo(const Editing& e, std::ostream* os) { *os << e.name; }
+
+class SearchEditing : public ::testing::TestWithParam<Editing> {};
+
+std::unique_ptr<platform::ClientDataSet> mixedConsumers()
+{
+    // "λ" is 0xCE 0xBB in UTF-8: its first byte shares the mask bit of "&".
+    const QStringList first = {"MARIA", "MÁRIO", "ANA", "JOÃO", "R&B", "ΣΩΣ ΛΑΜΔΑ", "Ø-LUND", "ANA-MARIA"};
+    const QStringList last = {"SILVA", "SOUZA", "SIMÕES", "AMARAL", "Ω&CIA", "KÖNIG", "NÁ", "10-20"};
+    QList<QStringList> rows;
+    for (int i = 0; i < first.size() * last.size() * 4; ++i)
+        rows.append({QString::number(1000 + i), first[i % first.size()] + u' ' + last[(i / first.size()) % last.size()],
+                     QString::number(i % 13).rightJustified(3, u'0'), ""});
+    return consumerList(rows);
+}
+
+// The rows of `ds` whose visible fields hold every word of `text`, one field a word,
+// looked for plainly in the folded texts.
+QList<int> rowsHolding(platform::ClientDataSet& ds, const QString& text)
+{
+    const QStringList words = SearchModel::fold(text).split(u' ', Qt::SkipEmptyParts);
+    QList<int> rows;
+    for (int r = 0; r < ds.recordCount(); ++r) {
+        QStringList fields;
+        for (int f = 0; f < ds.fieldCount(); ++f)
+            if (ds.field(f).visible())
+                fields.append(SearchModel::fold(ds.displayTextAt(r, f)));
+        if (std::all_of(words.begin(), words.end(), [&](const QString& w) {
+                return std::any_of(fields.begin(), fields.end(), [&](const QString& t) { return t.contains(w); });
+            }))
+            rows.append(r);
+    }
+    return rows;
+}
+
+QList<int> shownRows(const SearchModel& m)
+{
+    QList<int> rows;
+    for (int r = 0; r < m.rowCount(); ++r)
+        rows.append(m.dataSetRow(r));
+    return rows;
+}
+
+TEST_P(SearchEditing, EveryStepShowsTheRowsHoldingTheWords)
+{
+    auto ds = mixedConsumers();
+    SearchModel editing(ds.get());
+    for (const QString& text : GetParam().steps) {
+        editing.setFilterText(text);
+        const QList<int> expected = rowsHolding(*ds, text);
+        ASSERT_EQ(shownRows(editing), expected) << qPrintable(text);
+        SearchModel fresh(ds.get());
+        fresh.setFilterText(text);
+        ASSERT_EQ(shownRows(fresh), expected) << "a fresh list: " << qPrintable(text);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Steps, SearchEditing,
+    ::testing::Values(Editing{"TypedAndTakenBack", {"m", "ma", "mar", "mari", "maria", "maria ", "maria s", "maria si",
+                                                    "maria s", "maria ", "maria", "mari", "ma", "m", ""}},
+                      Editing{"TakenBackSeveralAtOnce", {"a", "an", "ana", "ana-", "ana-m", "an", "ana", "ana-mar", ""}},
+                      Editing{"ChangedInTheMiddle", {"s", "si", "sil", "sim", "simo", "sio", "so", "sou"}},
+                      Editing{"ReplacedAtOnce", {"ma", "mario", "10", "10-", "10-2", "ana", "a"}},
+                      // Half the rows hold an "o": a second word among them, not in the rest.
+                      Editing{"SecondWordWhileMostRowsShow", {"o", "o ", "o s", "o si", "o sil", "o s", "o so"}},
+                      Editing{"SignsAndDigits", {"&", "r&", "r&b", "&", "-", "-l", "0", "00", "001", "0", "1", "10"}},
+                      Editing{"BeyondAscii", {"σ", "σω", "σωσ", "ω", "ω&", "ø", "ø-", "ko", "kon", "k", "n", "na", "λ", "λα"}}),
+    [](const ::testing::TestParamInfo<Editing>& info) { return std::string(info.param.name); });
 
 class SearchDialogTest : public ::testing::Test {
 protected:
