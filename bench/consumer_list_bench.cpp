@@ -19,7 +19,9 @@
 // ~/.cache/vak/chain-consumers.db, generated on first use: the chain's branches, clients and
 // consumers only (shopgen's writeChainConsumers; a minute or so with a release build).
 
+#include "bench/AgainstRaw.h"
 #include "bench/GuiApplication.h"
+#include "bench/Keyboard.h"
 #include "host/hostkit/HostHooks.h"
 #include "host/possvc/screen/SearchDialog.h"
 #include "host/possvc/screen/SearchModel.h"
@@ -110,13 +112,6 @@ double residentMb()
     return double(resident) * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
 }
 
-double threadCpuSeconds()
-{
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
-}
-
 // The raw driver's plain fetch of the whole result: every value of every row read.
 int rawSqlite(const QString& sql)
 {
@@ -181,44 +176,38 @@ void openModule()
 void BM_ListaConsumidores(benchmark::State& state)
 {
     openModule();
-    double service = 0, rawTime = 0, serviceCpu = 0, rawCpu = 0, packetMb = 0, heldMb = 0;
-    int rows = 0;
+    bench::AgainstRaw figures;
+    double packetMb = 0, heldMb = 0;
     for (auto _ : state) {
         auto cds = std::make_unique<platform::ClientDataSet>();
         const double before = residentMb();
-        const double c0 = threadCpuSeconds();
+        const double c0 = bench::threadCpuSeconds();
         const auto t0 = Clock::now();
         {
             const QVariant packet = Srv_Vak04100::GetConsumidor();
             packetMb = double(packet.toByteArray().size()) / (1024.0 * 1024.0);
             cds->setData(packet);
         }
-        rows = cds->recordCount();
+        figures.rows = cds->recordCount();
         const auto t1 = Clock::now();
-        const double c1 = threadCpuSeconds();
+        const double c1 = bench::threadCpuSeconds();
         heldMb = residentMb() - before;
         cds.reset();
         const auto t2 = Clock::now();
-        const double c2 = threadCpuSeconds();
+        const double c2 = bench::threadCpuSeconds();
         const int rawRows = raw(Srv_Vak04100::sql::consumidor);
         const auto t3 = Clock::now();
-        const double c3 = threadCpuSeconds();
-        if (rawRows != rows)
+        const double c3 = bench::threadCpuSeconds();
+        if (rawRows != figures.rows)
             state.SkipWithError("the data service and the raw driver disagree on the row count");
         const double s = std::chrono::duration<double>(t1 - t0).count();
-        service += s;
-        rawTime += std::chrono::duration<double>(t3 - t2).count();
-        serviceCpu += c1 - c0;
-        rawCpu += c3 - c2;
+        figures.service += s;
+        figures.raw += std::chrono::duration<double>(t3 - t2).count();
+        figures.serviceCpu += c1 - c0;
+        figures.rawCpu += c3 - c2;
         state.SetIterationTime(s);
     }
-    const double n = double(state.iterations());
-    state.counters["rows"] = rows;
-    state.counters["raw_ms"] = 1000.0 * rawTime / n;
-    state.counters["ratio"] = rawTime > 0 ? service / rawTime : 0;
-    state.counters["cpu_ms"] = 1000.0 * serviceCpu / n;
-    state.counters["raw_cpu_ms"] = 1000.0 * rawCpu / n;
-    state.counters["cpu_ratio"] = rawCpu > 0 ? serviceCpu / rawCpu : 0;
+    figures.report(state);
     state.counters["packet_mb"] = packetMb;
     state.counters["held_mb"] = heldMb;
     state.counters["peak_mb"] = peakMb();
@@ -241,25 +230,6 @@ platform::ClientDataSet& consumidores()
     return *cds;
 }
 
-void typeKey(QWidget* edit, QChar c)
-{
-    const int key = c == u' ' ? int(Qt::Key_Space) : int(Qt::Key_A) + (c.unicode() - u'a');
-    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, QString(c));
-    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, QString(c));
-    QApplication::sendEvent(edit, &press);
-    QApplication::sendEvent(edit, &release);
-    QCoreApplication::processEvents();
-}
-
-void eraseKey(QWidget* edit)
-{
-    QKeyEvent press(QEvent::KeyPress, Qt::Key_Backspace, Qt::NoModifier);
-    QKeyEvent release(QEvent::KeyRelease, Qt::Key_Backspace, Qt::NoModifier);
-    QApplication::sendEvent(edit, &press);
-    QApplication::sendEvent(edit, &release);
-    QCoreApplication::processEvents();
-}
-
 double msSince(Clock::time_point t0) { return std::chrono::duration<double, std::milli>(Clock::now() - t0).count(); }
 
 // Typing a name and deleting it again, a key at a time, in a fresh list each iteration.
@@ -278,13 +248,13 @@ void BM_Digita(benchmark::State& state)
         double worst = 0;
         for (int i = 0; i < 2 * nome.size(); ++i) {
             const auto t0 = Clock::now();
-            const double c0 = threadCpuSeconds();
+            const double c0 = bench::threadCpuSeconds();
             if (i < nome.size())
-                typeKey(dialog.filterEdit(), nome.at(i));
+                bench::typeKey(dialog.filterEdit(), nome.at(i));
             else
-                eraseKey(dialog.filterEdit());
+                bench::eraseKey(dialog.filterEdit());
             const double ms = msSince(t0);
-            const double cpuMs = 1000.0 * (threadCpuSeconds() - c0);
+            const double cpuMs = 1000.0 * (bench::threadCpuSeconds() - c0);
             if (i == 0) {
                 first += ms;
                 firstCpu += cpuMs;

@@ -13,6 +13,7 @@
 // The shop is the one of bench/LargeShop.h (VAK_BENCH_SHOP, or generated on first use).
 
 #include "bench/GuiApplication.h"
+#include "bench/Keyboard.h"
 #include "bench/LargeShop.h"
 #include "host/hostkit/HostHooks.h"
 #include "host/possvc/screen/SearchDialog.h"
@@ -98,17 +99,6 @@ void BM_AbreLista(benchmark::State& state)
     state.counters["cpu_ms"] = cpu / double(state.iterations());
 }
 
-// One key typed into the filter line, as the keyboard delivers it, and what it leaves to do.
-void typeKey(QWidget* edit, QChar c)
-{
-    const int key = c == u' ' ? int(Qt::Key_Space) : int(Qt::Key_A) + (c.unicode() - u'a');
-    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, QString(c));
-    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, QString(c));
-    QApplication::sendEvent(edit, &press);
-    QApplication::sendEvent(edit, &release);
-    QCoreApplication::processEvents();
-}
-
 // The median of the times seen.
 double p50(std::vector<double> ms)
 {
@@ -131,7 +121,7 @@ void BM_Digita(benchmark::State& state)
         for (int i = 0; i < nome.size(); ++i) {
             const double c0 = cpuMs();
             const auto t0 = Clock::now();
-            typeKey(dialog->filterEdit(), nome.at(i));
+            bench::typeKey(dialog->filterEdit(), nome.at(i));
             elapsed.push_back(msSince(t0));
             cpu.push_back(cpuMs() - c0);
             worst = std::max(worst, elapsed.back());

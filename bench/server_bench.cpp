@@ -7,6 +7,7 @@
 //
 // The SQLite shop is the one of bench/LargeShop.h (VAK_BENCH_SHOP, or generated on first use).
 
+#include "bench/AgainstRaw.h"
 #include "host/hostkit/HostHooks.h"
 #include "hostapi/hostkit.h"
 #include "platform/db/ConnectionString.h"
@@ -176,16 +177,6 @@ struct Module {
     }
 };
 
-// The calling thread's processor time in seconds: on a machine shared with other work it
-// still measures what each side costs, where the elapsed time also counts the waits for a
-// processor.
-double threadSeconds()
-{
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
-}
-
 // Times `service` (loaded into a client dataset) and `raw` alternately: elapsed time
 // (the iteration time, raw_ms, ratio) and processor time (cpu_ms, raw_cpu_ms, cpu_ratio).
 void compare(benchmark::State& state, const std::function<QVariant()>& service, const std::function<int()>& raw)
@@ -193,34 +184,27 @@ void compare(benchmark::State& state, const std::function<QVariant()>& service, 
     static Module module;
     using clock = std::chrono::steady_clock;
     platform::ClientDataSet cds;
-    double serviceSeconds = 0, rawSeconds = 0, serviceCpu = 0, rawCpu = 0;
-    int rows = 0;
+    bench::AgainstRaw figures;
     for (auto _ : state) {
-        const double c0 = threadSeconds();
+        const double c0 = bench::threadCpuSeconds();
         const auto t0 = clock::now();
         cds.setData(service());
-        rows = cds.recordCount();
+        figures.rows = cds.recordCount();
         const auto t1 = clock::now();
-        const double c1 = threadSeconds();
+        const double c1 = bench::threadCpuSeconds();
         const int rawRows = raw();
         const auto t2 = clock::now();
-        const double c2 = threadSeconds();
-        if (rawRows != rows)
+        const double c2 = bench::threadCpuSeconds();
+        if (rawRows != figures.rows)
             state.SkipWithError("the data service and the raw engine disagree on the row count");
         const double s = std::chrono::duration<double>(t1 - t0).count();
-        serviceSeconds += s;
-        rawSeconds += std::chrono::duration<double>(t2 - t1).count();
-        serviceCpu += c1 - c0;
-        rawCpu += c2 - c1;
+        figures.service += s;
+        figures.raw += std::chrono::duration<double>(t2 - t1).count();
+        figures.serviceCpu += c1 - c0;
+        figures.rawCpu += c2 - c1;
         state.SetIterationTime(s);
     }
-    const double n = double(state.iterations());
-    state.counters["rows"] = rows;
-    state.counters["raw_ms"] = 1000.0 * rawSeconds / n;
-    state.counters["ratio"] = rawSeconds > 0 ? serviceSeconds / rawSeconds : 0;
-    state.counters["cpu_ms"] = 1000.0 * serviceCpu / n;
-    state.counters["raw_cpu_ms"] = 1000.0 * rawCpu / n;
-    state.counters["cpu_ratio"] = rawCpu > 0 ? serviceCpu / rawCpu : 0;
+    figures.report(state);
 }
 
 void BM_GetSaldoConsCamp(benchmark::State& state)
