@@ -49,7 +49,9 @@ QVariant codigo(const QString& text)
 // Close, bind (done by the caller between), open, packet: the read pattern of the module.
 QVariant lePacote(Query& query, platform::db::Provider& provider)
 {
-    query.open();
+    // The provider opens it to read it once through: on a server the rows go into the
+    // packet as they arrive.
+    query.close();
     return provider.data();
 }
 

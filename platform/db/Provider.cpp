@@ -7,12 +7,15 @@ namespace platform::db {
 
 namespace {
 
-// The query at its first row: opened when closed, re-read when it was moved.
-Query& fromFirstRow(Query* query)
+// The query at its first row: opened when closed, re-read when it was moved. `once`: for
+// one read through to the last row (see Query::firstToReadOnce).
+Query& fromFirstRow(Query* query, bool once = false)
 {
     if (!query)
         throw DatabaseError(QStringLiteral("Provider without a query"));
-    if (!query->active())
+    if (once)
+        query->firstToReadOnce();
+    else if (!query->active())
         query->open();
     else
         query->first();  // re-executes only when the cursor has moved past the first row
@@ -35,7 +38,7 @@ DataPacket Provider::packet()
 
 QVariant Provider::data()
 {
-    Query& q = fromFirstRow(query_);
+    Query& q = fromFirstRow(query_, true);
     DataPacket shape;
     shape.fields = q.resultFields();
     if (shape.isNull())

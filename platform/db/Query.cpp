@@ -333,6 +333,10 @@ void Statement::runOnDriver(Connection& conn, const QString& key, const QVariant
         conn.applyStatementTimeout(commandTimeout_);
     for (int i = 0; i < values.size(); ++i)
         query_.bindValue(i, values[i]);
+    // A forward-only query is fetched from PostgreSQL a row at a time as the server sends
+    // them (libpq's single-row mode); otherwise the driver waits for the whole result.
+    if (runsAsText(conn))
+        query_.setForwardOnly(rowAtATime_);
     if (!(runsAsText(conn) ? query_.exec(prepared_) : query_.exec())) {
         const DatabaseError error = driverError(query_.lastError().text(), query_.lastError(), conn.database());
         releaseQuery();
@@ -374,6 +378,20 @@ void Query::open()
         throw;
     }
     active_ = true;
+}
+
+void Query::firstToReadOnce()
+{
+    if (active_ && position_ <= 0)
+        return;
+    rowAtATime_ = true;
+    try {
+        open();
+    } catch (...) {
+        rowAtATime_ = false;
+        throw;
+    }
+    rowAtATime_ = false;
 }
 
 void Query::close()
@@ -517,17 +535,31 @@ QVariantList Query::currentRow() const
 
 namespace {
 
-// The PostgreSQL result behind a Qt query holding its whole result, or nullptr.
-const PGresult* pgResult(const QSqlQuery& query)
+// The PostgreSQL result behind a Qt query: the whole result, or in a forward-only query the
+// current row's own; nullptr on another driver.
+const PGresult* pgHandle(const QSqlQuery& query)
 {
     const QSqlResult* result = query.result();
-    if (!result || query.isForwardOnly())
+    if (!result)
         return nullptr;
     const QVariant handle = result->handle();
     // The driver registers the type under its structure's name.
     if (qstrcmp(handle.typeName(), "pg_result*") != 0 && qstrcmp(handle.typeName(), "PGresult*") != 0)
         return nullptr;
     return *static_cast<PGresult* const*>(handle.constData());
+}
+
+// The PostgreSQL result behind a Qt query holding its whole result, or nullptr.
+const PGresult* pgResult(const QSqlQuery& query)
+{
+    return query.isForwardOnly() ? nullptr : pgHandle(query);
+}
+
+// The one-row result of a PostgreSQL query fetched a row at a time, or nullptr.
+const PGresult* pgRow(const QSqlQuery& query)
+{
+    const PGresult* row = query.isForwardOnly() ? pgHandle(query) : nullptr;
+    return row && PQresultStatus(row) == PGRES_SINGLE_TUPLE ? row : nullptr;
 }
 
 // PostgreSQL's types whose text is the value of a String field as it stands.
@@ -593,6 +625,10 @@ void Query::writeRow(BinaryPacketBuilder& builder) const
 
 void Query::writeRows(BinaryPacketBuilder& builder)
 {
+    if (active_ && !eof_ && !lite() && pgRow(query())) {
+        writePgRowAtATime(builder);
+        return;
+    }
     const PGresult* pg = active_ && !eof_ && !lite() ? pgResult(query()) : nullptr;
     if (!pg) {
         for (; active_ && !eof_; next())
@@ -644,6 +680,31 @@ void Query::writePgRows(const PGresult* pg, BinaryPacketBuilder& builder)
                 atRow = query().seek(row);
             builder.putValue(convertDbValue(resultFields_[i], query().value(column)));
         }
+    }
+}
+
+// PostgreSQL a row at a time: each row is a result of its own, read as it arrives while the
+// server is still sending the next ones. A failure part-way leaves the query closed, and the
+// driver reads what the server still sends, so the connection takes the next statement.
+void Query::writePgRowAtATime(BinaryPacketBuilder& builder)
+{
+    std::vector<PgCopy> copies;
+    const PGresult* pg = pgRow(query());
+    for (int i = 0; i < resultFields_.size(); ++i)
+        copies.push_back(pgCopyFor(pg, columnOf_[size_t(i)], resultFields_[i]));
+    try {
+        for (; !eof_; fetch()) {
+            pg = pgRow(query());
+            builder.beginRow();
+            for (int i = 0; i < resultFields_.size(); ++i) {
+                const int column = columnOf_[size_t(i)];
+                if (!writePgValue(pg, 0, column, copies[size_t(i)], builder))
+                    builder.putValue(convertDbValue(resultFields_[i], query().value(column)));
+            }
+        }
+    } catch (...) {
+        releaseQuery();
+        throw;
     }
 }
 

@@ -122,6 +122,8 @@ protected:
     // Drops the prepared statement (text changed, connection closing).
     virtual void releaseQuery();
     Connection& requireConnection() const;
+    // Set while a query opens to be read once through (Query::firstToReadOnce).
+    bool rowAtATime_ = false;
     [[noreturn]] void fail(const QString& what, const QString& driverText) const;
     // The same for an error met underneath, keeping its kind and the engine's code.
     [[noreturn]] void fail(const QString& what, const DatabaseError& cause) const;
@@ -168,6 +170,12 @@ public:
     void setBeforeOpen(std::function<void(Query&)> handler) { beforeOpen_ = std::move(handler); }
 
     void open();
+    // first() for one read from the first row to the last, as a provider reads; a closed
+    // query opens. When it runs, a PostgreSQL text without parameters comes from the server
+    // a row at a time while the rows are read, so that no whole result is held beside what
+    // they are read into. Nothing else may run on the connection until the query is at eof
+    // or closed.
+    void firstToReadOnce();
     void close();
     bool active() const { return active_; }
     void setActive(bool on) { on ? open() : close(); }
@@ -197,6 +205,7 @@ private:
     void fetch();
     void mapColumns();
     void writePgRows(const pg_result* pg, BinaryPacketBuilder& builder);
+    void writePgRowAtATime(BinaryPacketBuilder& builder);
     FieldDefs fields_;
     FieldDefs resultFields_;
     std::vector<int> columnOf_;   // result column for each result field

@@ -131,6 +131,31 @@ TEST_P(ProviderOnBackend, ALongResultStreamsAsItsPacket)
     EXPECT_EQ(q.currentRow(), p.rows[0]);
 }
 
+// A long read that fails part-way (a date in a form no backend reads, at row 2,500 of 3,000,
+// when most rows are already in the packet; on PostgreSQL the server is still sending):
+// the error names the field, and the same connection takes the next statements at once.
+TEST_P(ProviderOnBackend, AReadFailingPartWayLeavesTheConnectionToTheNextStatement)
+{
+    const QString rows = QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 3000) "
+                                        "SELECT t.CDCAMPANHA, CASE WHEN n.i = 2500 THEN %2 ELSE '2026-12-07' END AS DTVALIDADE "
+                                        "FROM %1 t, n WHERE t.CDCAMPANHA = 'C1' ORDER BY n.i");
+    Query q(&conn);
+    q.setFieldDefs({def("CDCAMPANHA", FieldType::String, 10), def("DTVALIDADE", FieldType::Date)});
+    Provider provider(&q);
+    q.setSql(rows.arg(table, QStringLiteral("'07/12/2026'")));
+    testsupport::expectErrorNaming<DatabaseError>([&] { provider.data(); }, QStringLiteral("DTVALIDADE"));
+
+    conn.execute(QStringLiteral("UPDATE %1 SET QTPONTOS = 4 WHERE CDCAMPANHA = 'C1'").arg(table));
+    q.setSql(rows.arg(table, QStringLiteral("'2026-12-08'")));
+    const DataPacket p = packetFromVariant(provider.data());
+    ASSERT_EQ(p.rows.size(), 3000);
+    EXPECT_EQ(p.rows[2499][1], QVariant(QDate(2026, 12, 8)));
+    Query points(&conn);
+    points.setSql(QStringLiteral("SELECT QTPONTOS FROM %1 WHERE CDCAMPANHA = 'C1'").arg(table));
+    points.setFieldDefs({def("QTPONTOS", FieldType::Integer)});
+    EXPECT_EQ(Provider(&points).packet().rows, (QList<QVariantList>{{4}}));
+}
+
 // Texts beyond Latin-1 that Windows-1252 holds (quotes, dashes, the euro) in a result of
 // texts and numbers only, whose PostgreSQL rows are written without moving the driver's
 // cursor: each text keeps its own row.
