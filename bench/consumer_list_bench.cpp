@@ -16,7 +16,8 @@
 // Each reports its row count (rows) and the process's peak resident memory (peak_mb).
 //
 // The list comes from the PostgreSQL database VAK_BENCH_PG names (bench/chain.sh: the
-// chain), else from the SQLite file VAK_BENCH_CONSUMERS, else from
+// chain; bench/consumers.sh: the chain's consumers, written there when it has none), else
+// from the SQLite file VAK_BENCH_CONSUMERS, else from
 // ~/.cache/vak/chain-consumers.db, generated on first use: the chain's branches, clients and
 // consumers only (shopgen's writeChainConsumers; a minute or so with a release build).
 
@@ -32,6 +33,7 @@
 #include "server/FidelidadeSql.h"
 #include "server/Srv_Vak04100.h"
 #include "tools/shopgen/Generator.h"
+#include "tools/shopgen/PgCopySink.h"
 
 #include <QApplication>
 #include <QDir>
@@ -87,10 +89,26 @@ void ensureConsumers()
     QFile::rename(partial, file);  // a run stopped halfway leaves no half-made list behind
 }
 
+// The chain's consumers written into the PostgreSQL database VAK_BENCH_PG names when it
+// has none yet (bench/consumers.sh: a private server's empty database).
+void ensurePgConsumers()
+{
+    const auto sink = shopgen::pgCopySink(platform::db::parseConnectionString(benchPg()));
+    if (sink->existingTables().contains(QStringLiteral("CONSUMIDOR"), Qt::CaseInsensitive))
+        return;
+    std::fprintf(stderr, "generating the chain's consumers in PostgreSQL\n");
+    shopgen::createTables(*sink, QStringLiteral("postgresql"), false);
+    shopgen::writeChainConsumers(*sink, shopgen::ShopOptions{});
+    shopgen::createIndexes(*sink, QStringLiteral("postgresql"));
+    sink->finish();
+}
+
 QString connectionString()
 {
-    if (!benchPg().isEmpty())
+    if (!benchPg().isEmpty()) {
+        ensurePgConsumers();
         return benchPg();
+    }
     ensureConsumers();
     return QStringLiteral("Provider=SQLite;Data Source=") + consumersFile();
 }

@@ -139,6 +139,33 @@ void Column::reserve(quint32 rows, qsizetype chars)
     // every row would make a column of nulls as large as a full one. They grow as values come.
 }
 
+qint32 Column::lengthOf(quint32 row) const
+{
+    const quint16 length = spans_[row].length;
+    if (length < kLong)
+        return length;
+    return length == kNull ? -1 : longLengths_.at(row);
+}
+
+bool Column::longTextAt(quint32 row, QAnyStringView& text) const
+{
+    textAt(spans_[row], longLengths_.at(row), text);
+    return true;
+}
+
+void Column::putSpan(quint32 row, quint32 offset, qint32 length)
+{
+    const TextSpan span{offset, length < 0 ? kNull : length < kLong ? quint16(length) : kLong};
+    if (row < spans_.size() && spans_[row].length == kLong)
+        longLengths_.erase(row);
+    if (span.length == kLong)
+        longLengths_[row] = length;
+    if (row < spans_.size())
+        spans_[row] = span;
+    else
+        spans_.push_back(span);
+}
+
 void Column::checkRoom(qsizetype chars) const
 {
     if (size_t(textChars()) + size_t(chars) > kInShared)
@@ -150,13 +177,15 @@ void Column::checkRoom(qsizetype chars) const
 void Column::widen()
 {
     pool_.reserve(std::max(narrow_.capacity(), narrow_.size()));
-    for (TextSpan& span : spans_) {
-        if (span.length < 0)
+    for (quint32 row = 0; row < spans_.size(); ++row) {
+        const qint32 length = lengthOf(row);
+        if (length < 0)
             continue;
+        TextSpan& span = spans_[row];
         const char* text = narrowText(span);
         const size_t at = pool_.size();
-        pool_.resize(at + size_t(span.length));
-        for (qint32 i = 0; i < span.length; ++i)
+        pool_.resize(at + size_t(length));
+        for (qint32 i = 0; i < length; ++i)
             pool_[at + size_t(i)] = char16_t(uchar(text[i]));
         span.offset = quint32(at);
     }
@@ -172,12 +201,14 @@ void Column::unshare()
     if (shared_.isNull())
         return;
     narrow_.reserve(narrow_.size() + size_t(sharedChars_));
-    for (TextSpan& span : spans_) {
-        if (span.length < 0 || !(span.offset & kInShared))
+    for (quint32 row = 0; row < spans_.size(); ++row) {
+        const qint32 length = lengthOf(row);
+        TextSpan& span = spans_[row];
+        if (length < 0 || !(span.offset & kInShared))
             continue;
         const char* text = narrowText(span);
         span.offset = quint32(narrow_.size());
-        narrow_.insert(narrow_.end(), text, text + span.length);
+        narrow_.insert(narrow_.end(), text, text + length);
     }
     shared_ = QByteArray();
     sharedChars_ = 0;
@@ -191,7 +222,7 @@ void Column::shareBytes(const QByteArray& bytes)
         shared_ = bytes;
 }
 
-Column::TextSpan Column::storeText(QStringView s)
+quint32 Column::storeText(QStringView s)
 {
     checkRoom(s.size());
     const char16_t* p = s.utf16();
@@ -200,16 +231,16 @@ Column::TextSpan Column::storeText(QStringView s)
         for (qsizetype i = 0; i < s.size(); ++i)
             all |= p[i];
         if (all < 0x100) {
-            TextSpan span{quint32(narrow_.size()), qint32(s.size())};
+            const quint32 at = quint32(narrow_.size());
             for (qsizetype i = 0; i < s.size(); ++i)
                 narrow_.push_back(char(p[i]));
-            return span;
+            return at;
         }
         widen();
     }
-    TextSpan span{quint32(pool_.size()), qint32(s.size())};
+    const quint32 at = quint32(pool_.size());
     pool_.insert(pool_.end(), p, p + s.size());
-    return span;
+    return at;
 }
 
 void Column::append(const QVariant& value)
@@ -222,12 +253,18 @@ void Column::append(const QVariant& value)
         ++count_;
         return;
     }
-    spans_.push_back(value.isValid() ? storeText(value.toString()) : TextSpan{});
+    const quint32 row = quint32(spans_.size());
+    if (!value.isValid()) {
+        spans_.push_back(TextSpan{});
+        return;
+    }
+    const QString text = value.toString();
+    putSpan(row, storeText(text), qint32(text.size()));
 }
 
 void Column::appendText(QStringView text)
 {
-    spans_.push_back(storeText(text));
+    putSpan(quint32(spans_.size()), storeText(text), qint32(text.size()));
 }
 
 namespace {
@@ -284,7 +321,7 @@ bool Column::appendCp1252(QByteArrayView text)
         if (kind == CodePageBytes::Latin1) {
             const qsizetype inShared = text.data() - shared_.constData();
             if (!shared_.isNull() && inShared >= 0 && inShared + text.size() <= shared_.size()) {
-                spans_.push_back(TextSpan{kInShared | quint32(inShared), qint32(text.size())});
+                putSpan(quint32(spans_.size()), kInShared | quint32(inShared), qint32(text.size()));
                 sharedChars_ += text.size();
                 return true;
             }
@@ -292,7 +329,7 @@ bool Column::appendCp1252(QByteArrayView text)
             narrow_.resize(at + size_t(text.size()));  // left unset, then copied in one go
             if (!text.isEmpty())
                 std::memcpy(narrow_.data() + at, text.data(), size_t(text.size()));
-            spans_.push_back(TextSpan{quint32(at), qint32(text.size())});
+            putSpan(quint32(spans_.size()), quint32(at), qint32(text.size()));
             return true;
         }
         widen();
@@ -303,7 +340,7 @@ bool Column::appendCp1252(QByteArrayView text)
         pool_.resize(at);
         return false;
     }
-    spans_.push_back(TextSpan{quint32(at), qint32(text.size())});
+    putSpan(quint32(spans_.size()), quint32(at), qint32(text.size()));
     return true;
 }
 
@@ -318,42 +355,45 @@ void Column::set(quint32 row, const QVariant& value)
         values_[row] = value;
         return;
     }
-    TextSpan& span = spans_[row];
-    if (span.length > 0 && !(span.offset & kInShared))  // the packet's bytes are not the pool's
-        garbage_ += span.length;
-    else if (span.length > 0)
-        sharedChars_ -= span.length;
-    span = value.isValid() ? storeText(value.toString()) : TextSpan{};
+    const qint32 old = lengthOf(row);
+    if (old > 0 && !(spans_[row].offset & kInShared))  // the packet's bytes are not the pool's
+        garbage_ += old;
+    else if (old > 0)
+        sharedChars_ -= old;
+    if (!value.isValid()) {
+        putSpan(row, 0, -1);
+    } else {
+        const QString text = value.toString();
+        putSpan(row, storeText(text), qint32(text.size()));
+    }
     // Edited texts leave their old characters behind; reclaim them once they dominate.
     if (garbage_ > 65536 && garbage_ > textChars() / 2)
         compactPool();
 }
 
-namespace {
-
-template <typename Pool, typename Span>
-void compactInto(Pool& pool, std::vector<Span>& spans, qsizetype garbage)
+template <typename Pool>
+void Column::compactInto(Pool& pool)
 {
     Pool kept;
-    kept.reserve(pool.size() - size_t(garbage));
-    for (Span& span : spans) {
-        if (span.length < 0 || (span.offset & Column::kInShared))
+    kept.reserve(pool.size() - size_t(garbage_));
+    for (quint32 row = 0; row < spans_.size(); ++row) {
+        const qint32 length = lengthOf(row);
+        TextSpan& span = spans_[row];
+        if (length < 0 || (span.offset & kInShared))
             continue;
         const quint32 offset = quint32(kept.size());
-        kept.insert(kept.end(), pool.begin() + span.offset, pool.begin() + span.offset + span.length);
+        kept.insert(kept.end(), pool.begin() + span.offset, pool.begin() + span.offset + length);
         span.offset = offset;
     }
     pool.swap(kept);
 }
 
-}  // namespace
-
 void Column::compactPool()
 {
     if (wide_)
-        compactInto(pool_, spans_, garbage_);
+        compactInto(pool_);
     else
-        compactInto(narrow_, spans_, garbage_);
+        compactInto(narrow_);
     garbage_ = 0;
 }
 
@@ -361,17 +401,18 @@ QVariant Column::get(quint32 row) const
 {
     if (!text_)
         return row < values_.size() ? values_[row] : QVariant();
-    const TextSpan& span = spans_[row];
-    if (span.length < 0)
+    const qint32 length = lengthOf(row);
+    if (length < 0)
         return {};
+    const TextSpan& span = spans_[row];
     if (!wide_)
-        return QString::fromLatin1(narrowText(span), span.length);
-    return QString(reinterpret_cast<const QChar*>(pool_.data() + span.offset), span.length);
+        return QString::fromLatin1(narrowText(span), length);
+    return QString(reinterpret_cast<const QChar*>(pool_.data() + span.offset), length);
 }
 
 bool Column::isNull(quint32 row) const
 {
-    return text_ ? spans_[row].length < 0 : row >= values_.size() || !values_[row].isValid();
+    return text_ ? spans_[row].length == kNull : row >= values_.size() || !values_[row].isValid();
 }
 
 Cell Column::cell(quint32 row) const

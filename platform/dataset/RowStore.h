@@ -5,7 +5,7 @@
 // Rows are addressed by a physical id that never changes while the dataset is open;
 // the dataset keeps the table order as a vector of ids. Text columns keep all their
 // characters in one pool (Latin-1 while every text fits it, else UTF-16) with an
-// (offset, length) per row, so that comparisons need no allocation; a binary packet's
+// (offset, length) of six bytes per row, so that comparisons need no allocation; a binary packet's
 // Latin-1 texts stay where the packet holds them (the column keeps the packet), so that a
 // loaded table holds its texts once when they are most of the packet. Other
 // columns keep a QVariant per row (no heap use for numbers and dates) up to their last
@@ -23,6 +23,7 @@
 
 #include <memory>
 #include <optional>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -113,12 +114,9 @@ public:
     bool textAt(quint32 row, QAnyStringView& text) const
     {
         const TextSpan& span = spans_[row];
-        if (span.length < 0)
-            return false;
-        if (wide_)
-            text = QStringView(pool_.data() + span.offset, span.length);
-        else
-            text = QLatin1StringView(narrowText(span), span.length);
+        if (span.length >= kLong) [[unlikely]]
+            return span.length == kLong && longTextAt(row, text);
+        textAt(span, span.length, text);
         return true;
     }
 
@@ -133,24 +131,47 @@ public:
     static constexpr quint32 kInShared = 0x80000000u;
 
 private:
+    // Where a row's text starts and how long it is: six bytes a row, since a long list
+    // holds millions of them. A length beyond 16 bits (a memo's) is kept aside.
+#pragma pack(push, 2)
     struct TextSpan {
         quint32 offset = 0;
-        qint32 length = -1;  // -1: null
+        quint16 length = 0xFFFF;  // kNull
     };
+#pragma pack(pop)
+    static_assert(sizeof(TextSpan) == 6);
+    static constexpr quint16 kNull = 0xFFFF;  // no text
+    static constexpr quint16 kLong = 0xFFFE;  // the length is in longLengths_
+    void textAt(const TextSpan& span, qint32 length, QAnyStringView& text) const
+    {
+        if (wide_)
+            text = QStringView(pool_.data() + span.offset, length);
+        else
+            text = QLatin1StringView(narrowText(span), length);
+    }
+    bool longTextAt(quint32 row, QAnyStringView& text) const;
+    // The row's length in characters; -1: null.
+    qint32 lengthOf(quint32 row) const;
+    // Sets (or, for the row after the last, appends) a row's span; length -1: null.
+    void putSpan(quint32 row, quint32 offset, qint32 length);
     const char* narrowText(const TextSpan& span) const
     {
         return span.offset & kInShared ? shared_.constData() + (span.offset & ~kInShared) : narrow_.data() + span.offset;
     }
-    TextSpan storeText(QStringView s);
+    // Stores a text in the pool and gives its offset.
+    quint32 storeText(QStringView s);
     void checkRoom(qsizetype chars) const;
     void widen();
     void compactPool();
+    template <typename Pool>
+    void compactInto(Pool& pool);
 
     FieldType type_;
     bool text_;
     std::vector<QVariant> values_;  // non-text columns, up to the last non-null row; later rows are null
     quint32 count_ = 0;             // rows of a non-text column
     std::vector<TextSpan> spans_;   // text columns
+    std::unordered_map<quint32, qint32> longLengths_;  // rows whose span's length is kLong
     // A shop's texts are Latin-1 but for a rare character: they are held a byte each
     // (narrow_) until a text beyond Latin-1 comes, when the whole column moves to UTF-16
     // (pool_). Offsets count characters, the same in both.

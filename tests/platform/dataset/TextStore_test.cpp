@@ -107,6 +107,51 @@ TEST(TextStoreLoaded, EditsOfEveryLoadedRowKeepTheValues)
     EXPECT_EQ(loaded.valueAt(5999, 1).toString(), QStringLiteral("N2 5999"));
 }
 
+// A row's text length is held in 16 bits beside its offset, a longer one (a memo's) aside:
+// lengths on each side of that limit read back, survive edits that move a row across it
+// either way, a move of the column to UTF-16, and the packet written back, whether the
+// texts were appended or loaded (and then held where the packet holds them).
+TEST(TextStoreLengths, TextsOnEachSideOfTheShortLengthKeepTheirLength)
+{
+    const QList<int> lengths{0, 65533, 65534, 65535, 70000, -1, 3};
+    const auto text = [](int length, QChar c) { return length < 0 ? QString() : QString(length, c); };
+    for (const bool throughPacket : {false, true}) {
+        SCOPED_TRACE(throughPacket ? "loaded" : "appended");
+        ClientDataSet appended, loaded;
+        appended.fieldDefs() = {def("CD", FieldType::Integer), def("TX", FieldType::Memo)};
+        appended.createDataSet();
+        for (int i = 0; i < lengths.size(); ++i)
+            appended.appendRecord({i, lengths[i] < 0 ? QVariant() : QVariant(text(lengths[i], QLatin1Char('a' + i)))});
+        ClientDataSet& ds = throughPacket ? (loaded.setData(appended.data()), loaded) : appended;
+        const auto expectRows = [&](const QList<int>& want, QChar last, const char* step) {
+            for (int i = 0; i < want.size(); ++i) {
+                const QChar c = i == want.size() - 1 ? last : QChar(QLatin1Char('a' + i));
+                EXPECT_EQ(ds.valueAt(i, 1).toString(), text(want[i], c)) << step << " row " << i;
+                QAnyStringView view;
+                ds.textAt(i, 1, view);  // a null memo reads as an empty text
+                EXPECT_EQ(view.size(), std::max(want[i], 0)) << step << " row " << i;
+            }
+        };
+        expectRows(lengths, QLatin1Char('a' + 6), "as given");
+        EXPECT_EQ(ds.data().toByteArray(), appended.data().toByteArray());
+
+        // Long to short, short to long, null to long, long to null.
+        const QList<int> edited{0, 3, 70001, 65534, -1, 65535, 3};
+        for (int i = 1; i < 6; ++i) {
+            ds.locate("CD", i, {});
+            ds.edit();
+            ds.fieldByName("TX").setValue(edited[i] < 0 ? QVariant() : QVariant(text(edited[i], QLatin1Char('a' + i))));
+            ds.post();
+        }
+        expectRows(edited, QLatin1Char('a' + 6), "edited");
+        ds.locate("CD", 6, {});
+        ds.edit();
+        ds.fieldByName("TX").setValue(QStringLiteral("ΩΩΩ"));  // the column moves to UTF-16
+        ds.post();
+        expectRows(edited, QChar(0x3A9), "widened");
+    }
+}
+
 // The dataset keeps a loaded packet only when texts are most of it: a packet of numbers
 // and short texts leaves its texts copied out and the packet free. Whether the packet is
 // still shared shows in whether its array is detached.
