@@ -156,8 +156,15 @@ void SearchModel::narrow(const QList<QByteArray>& words)
         return;
     }
     // A grown word first occurs no earlier than where the shorter one did, so the search in
-    // each row starts there.
-    for (size_t i = 0; i < rows_.size(); ++i) {
+    // each row starts there. The rows kAhead on are fetched meanwhile (their bounds twice
+    // as far on, as finding their texts needs them).
+    constexpr size_t kAhead = 16;
+    const size_t count = rows_.size();
+    for (size_t i = 0; i < count; ++i) {
+        if (i + 2 * kAhead < count)
+            keys_->prefetchBounds(rows_[i + 2 * kAhead]);
+        if (i + kAhead < count && (keys_->rowMask(rows_[i + kAhead]) & need) == need)
+            keys_->prefetchText(rows_[i + kAhead], lastAt_[i + kAhead]);
         if ((keys_->rowMask(rows_[i]) & need) != need)
             continue;
         const SearchKeys::Span row = keys_->row(rows_[i]);
@@ -181,14 +188,21 @@ void SearchModel::showAll()
         found_[size_t(r)] = r;
 }
 
-void SearchModel::keepFound()
+void SearchModel::keepFound(bool narrowed)
 {
-    lastAt_.swap(foundAt_);
-    if (found_ != rows_) {  // else the view has nothing to redo
+    const bool same = found_ == rows_;  // then the view has nothing to redo
+    if (!same)
         beginResetModel();
-        rows_.swap(found_);
-        endResetModel();
+    if (narrowed) {
+        // What was shown becomes the earlier filter's result as it is: moved, never copied.
+        earlier_.push_back({folded_, words_, std::move(rows_), std::move(lastAt_)});
+        rows_.clear();
+        lastAt_.clear();
     }
+    rows_.swap(found_);
+    lastAt_.swap(foundAt_);
+    if (!same)
+        endResetModel();
 }
 
 void SearchModel::setFilterText(const QString& text)
@@ -198,6 +212,12 @@ void SearchModel::setFilterText(const QString& text)
     if (folded == folded_ || !keys_)
         return;
     const QStringList words = folded.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    if (!words.isEmpty() && words == words_) {
+        // Only spaces around the words changed: the same rows, found where they were.
+        folded_ = folded;
+        return;
+    }
+    bool narrowed = false;
     if (words.isEmpty()) {
         earlier_.clear();
         found_.clear();
@@ -219,16 +239,19 @@ void SearchModel::setFilterText(const QString& text)
             foundAt_.swap(earlier_.back().lastAt);
             earlier_.pop_back();
         } else if (back == Back::Narrow) {
-            earlier_.push_back({folded_, words_, rows_, lastAt_});
+            // The rows found are among those shown: room for them all, whatever was let go.
+            found_.reserve(rows_.size());
+            foundAt_.reserve(rows_.size());
             narrow(utf8);
+            narrowed = true;
         } else {
             earlier_.clear();
             searchAll(utf8);
         }
     }
+    keepFound(narrowed);  // keeps what folded_ found when narrowed
     folded_ = folded;
     words_ = words;
-    keepFound();
 }
 
 SearchModel::Back SearchModel::backTo(const QString& folded)

@@ -67,7 +67,9 @@ private:
     void scanBlock(const SearchKeys::Block& block, const QList<QByteArray>& words, qsizetype pivot, quint64 need,
                    size_t* shown);
     void showAll();
-    void keepFound();  // shows found_ and keeps foundAt_
+    // Shows found_ and keeps foundAt_; `narrowed`: what was shown is kept in earlier_ as
+    // what folded_ found.
+    void keepFound(bool narrowed = false);
     enum class Back { None, Found, Narrow };
     // After letters were taken back or changed: Found when earlier_.back() found `folded`
     // itself, Narrow when it found a beginning of it (now shown), None when none is left.
