@@ -75,7 +75,13 @@ public:
 
     int blockCount() const { return int(blocks_.size()); }
     const Block& block(int b) const { return blocks_[size_t(b)]; }
-    Span row(int r) const;
+    Span row(int r) const
+    {
+        const Block& block = blocks_[size_t(r / kBlockRows)];
+        const size_t i = size_t(r % kBlockRows);
+        const char* base = block.bytes.data();
+        return {base + block.start[i], base + block.start[i + 1]};
+    }
     quint64 rowMask(int r) const { return blocks_[size_t(r / kBlockRows)].mask[size_t(r % kBlockRows)]; }
     // Ask the processor for a row's mask and bounds, then for its texts from `at` on, a
     // few rows ahead of their use: the rows a narrowed filter looks at lie apart in memory,

@@ -18,6 +18,12 @@ SearchModel::SearchModel(platform::ClientDataSet* dataSet, QObject* parent)
     rows_.resize(size_t(total_));
     for (int r = 0; r < total_; ++r)
         rows_[size_t(r)] = r;
+    // The lists the first keystrokes fill, given their memory now: the memory a list takes
+    // the first time costs the system more than the search that fills it.
+    for (std::vector<int>* list : {&lastAt_, &found_, &foundAt_}) {
+        list->resize(size_t(total_));
+        list->clear();
+    }
     keys_ = std::make_unique<SearchKeys>(ds_, fields_, total_);
     // A long list is folded as it opens, on two processors: every keystroke, the first
     // too, then finds the texts ready.
@@ -81,6 +87,10 @@ void SearchModel::searchAll(const QList<QByteArray>& words)
         need |= SearchKeys::maskOf(w);
         maskEnough = maskEnough && SearchKeys::maskTells(w);
     }
+    // Room for every row at once: grown a row at a time, the lists would be copied some
+    // twenty times on the way to a million (the room no row takes is never touched).
+    found_.reserve(size_t(total_));
+    foundAt_.reserve(size_t(total_));
     if (maskEnough) {
         for (int b = 0; b < keys_->blockCount(); ++b) {
             const SearchKeys::Block& block = keys_->block(b);
