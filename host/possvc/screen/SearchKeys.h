@@ -12,6 +12,7 @@
 // Reads the dataset through its random row access; the dataset must stay unchanged while
 // the helper folds.
 
+#include "PossvcExport.h"
 #include "platform/dataset/ClientDataSet.h"
 
 #include <QByteArray>
@@ -42,7 +43,7 @@ struct UnsetAllocator : std::allocator<T> {
     }
 };
 
-class SearchKeys {
+class POSSVC_EXPORT SearchKeys {
 public:
     using Bytes = std::vector<char, UnsetAllocator<char>>;
     static constexpr int kBlockRows = 4096;
