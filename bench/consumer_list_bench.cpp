@@ -12,8 +12,7 @@
 //                         iteration time), with their processor times (first_cpu_ms,
 //                         max_cpu_ms: what the keystroke cost, whatever else the machine
 //                         runs), the list's opening included in none (open_ms: the
-//                         opening, its texts' folding included), and what the open list
-//                         holds after the typing beyond the process before it (list_mb).
+//                         opening, its texts' folding included).
 //                         VAK_BENCH_KEYSTROKES set: a table of each keystroke's times.
 // Each reports its row count (rows) and the process's peak resident memory (peak_mb).
 //
@@ -261,9 +260,7 @@ void BM_Digita(benchmark::State& state)
     double first = 0, slowest = 0, firstCpu = 0, slowestCpu = 0, opening = 0;
     int shown = 0;
     std::vector<Keystroke> keys(size_t(2 * nome.size()));
-    double listMb = 0;
     for (auto _ : state) {
-        const double before = residentMb();
         const auto opened = Clock::now();
         possvc::sim::SearchDialog dialog(&consumidores(), possvc::sim::SearchColours{});
         dialog.show();
@@ -295,7 +292,6 @@ void BM_Digita(benchmark::State& state)
             k.slowestMs = std::max(k.slowestMs, ms);
             k.slowestCpuMs = std::max(k.slowestCpuMs, cpuMs);
         }
-        listMb = std::max(listMb, residentMb() - before);
         if (!dialog.filterEdit()->text().isEmpty())
             std::abort();  // the keys did not reach the filter line
         slowest = std::max(slowest, worst);
@@ -308,7 +304,6 @@ void BM_Digita(benchmark::State& state)
     state.counters["open_ms"] = opening / double(state.iterations());
     state.counters["first_cpu_ms"] = firstCpu / double(state.iterations());
     state.counters["max_cpu_ms"] = slowestCpu;
-    state.counters["list_mb"] = listMb;
     state.counters["peak_mb"] = peakMb();
     if (qEnvironmentVariableIsSet("VAK_BENCH_KEYSTROKES"))
         printKeystrokes(keys, double(state.iterations()));
