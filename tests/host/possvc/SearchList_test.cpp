@@ -236,10 +236,11 @@ INSTANTIATE_TEST_SUITE_P(
                       // find the same rows, and the rows kept for shorter texts stay right.
                       Editing{"OnlySpacesChange", {"ana", "ana ", "ana  ", " ana ", " ana s", " ana si", " ana s", "ana s",
                                                    "ana  s", "ana ", "ana", "an", "a", " a", "a "}},
-                      // Narrowed step by step, each result kept, then all taken back and
-                      // typed again along another way from the kept ones.
-                      Editing{"KeptResultsReusedTwice", {"a", "ar", "ari", "aria", "ari", "ar", "a", "am", "ama",
-                                                         "amar", "ama", "am", "a", "ar", "ari", ""}}),
+                      // Narrowed step by step, each result kept, then the last letters
+                      // changed: the narrowing goes on from a kept result, again and again.
+                      Editing{"NarrowedFromKeptResults", {"m", "ma", "mar", "mari", "maria", "mario", "mar", "mara",
+                                                          "maral", "ma", "mari", "mario", "m", "a", "am", "ama", "amar",
+                                                          "amaral", "ama", "ana", "an", ""}}),
     [](const ::testing::TestParamInfo<Editing>& info) { return std::string(info.param.name); });
 
 // A word in texts of every length up to a few blocks of 32 places, at every place (also
