@@ -92,14 +92,19 @@ void SearchModel::searchAll(const QList<QByteArray>& words)
     found_.reserve(size_t(total_));
     foundAt_.reserve(size_t(total_));
     if (maskEnough) {
+        // Every row written, and kept by moving on past it: most rows hold a common letter,
+        // and a branch per row would be guessed wrong too often.
+        found_.resize(size_t(total_));
+        int* out = found_.data();
         for (int b = 0; b < keys_->blockCount(); ++b) {
             const SearchKeys::Block& block = keys_->block(b);
-            for (size_t i = 0; i < block.mask.size(); ++i)
-                if ((block.mask[i] & need) == need) {
-                    found_.push_back(block.firstRow + int(i));
-                    foundAt_.push_back(0);
-                }
+            for (size_t i = 0; i < block.mask.size(); ++i) {
+                *out = block.firstRow + int(i);
+                out += (block.mask[i] & need) == need;
+            }
         }
+        found_.resize(size_t(out - found_.data()));
+        foundAt_.assign(found_.size(), 0);
         return;
     }
     // Else one pass through each block for the longest word (it leaves the fewest rows to
