@@ -13,6 +13,7 @@
 //                         max_cpu_ms: what the keystroke cost, whatever else the machine
 //                         runs), the list's opening included in none (open_ms: the
 //                         opening, its texts' folding included).
+//                         VAK_BENCH_KEYSTROKES set: a table of each keystroke's times.
 // Each reports its row count (rows) and the process's peak resident memory (peak_mb).
 //
 // The list comes from the PostgreSQL database VAK_BENCH_PG names (bench/chain.sh: the
@@ -253,6 +254,22 @@ platform::ClientDataSet& consumidores()
     return *cds;
 }
 
+// Per keystroke of BM_Digita, summed over the iterations: printed when VAK_BENCH_KEYSTROKES
+// is set, to tell which keys are slow.
+struct Keystroke {
+    QString text;  // the filter line after the key
+    int shown = 0;
+    double ms = 0, cpuMs = 0, slowestMs = 0, slowestCpuMs = 0;
+};
+
+void printKeystrokes(const std::vector<Keystroke>& keys, double iterations)
+{
+    std::fprintf(stderr, "%-14s %8s %9s %9s %9s %9s\n", "filter", "rows", "mean_ms", "mean_cpu", "max_ms", "max_cpu");
+    for (const Keystroke& k : keys)
+        std::fprintf(stderr, "%-14s %8d %9.2f %9.2f %9.2f %9.2f\n", qPrintable(u'"' + k.text + u'"'), k.shown,
+                     k.ms / iterations, k.cpuMs / iterations, k.slowestMs, k.slowestCpuMs);
+}
+
 // Typing a name and deleting it again, a key at a time, in a fresh list each iteration.
 void BM_Digita(benchmark::State& state)
 {
@@ -260,6 +277,7 @@ void BM_Digita(benchmark::State& state)
     consumidores();
     double first = 0, slowest = 0, firstCpu = 0, slowestCpu = 0, opening = 0;
     int shown = 0;
+    std::vector<Keystroke> keys(size_t(2 * nome.size()));
     for (auto _ : state) {
         const auto opened = Clock::now();
         possvc::sim::SearchDialog dialog(&consumidores(), possvc::sim::SearchColours{});
@@ -284,6 +302,13 @@ void BM_Digita(benchmark::State& state)
             if (i == nome.size() - 1)
                 shown = dialog.model()->rowCount();
             worst = std::max(worst, ms);
+            Keystroke& k = keys[size_t(i)];
+            k.text = dialog.filterEdit()->text();
+            k.shown = dialog.model()->rowCount();
+            k.ms += ms;
+            k.cpuMs += cpuMs;
+            k.slowestMs = std::max(k.slowestMs, ms);
+            k.slowestCpuMs = std::max(k.slowestCpuMs, cpuMs);
         }
         if (!dialog.filterEdit()->text().isEmpty())
             std::abort();  // the keys did not reach the filter line
@@ -298,6 +323,8 @@ void BM_Digita(benchmark::State& state)
     state.counters["first_cpu_ms"] = firstCpu / double(state.iterations());
     state.counters["max_cpu_ms"] = slowestCpu;
     state.counters["peak_mb"] = peakMb();
+    if (qEnvironmentVariableIsSet("VAK_BENCH_KEYSTROKES"))
+        printKeystrokes(keys, double(state.iterations()));
 }
 
 BENCHMARK(BM_ListaConsumidores)->UseManualTime()->Unit(benchmark::kMillisecond);

@@ -45,6 +45,11 @@ SearchDialog::SearchDialog(platform::ClientDataSet* dataSet, const SearchColours
     edit_->installEventFilter(this);
 
     view_->setObjectName(QStringLiteral("grdPesquisa"));
+    // Fixed row heights, set before the model comes: set after, the header would resize
+    // each of a million rows in turn. Fixed column widths too: the view never measures rows.
+    view_->verticalHeader()->hide();
+    view_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    view_->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     view_->setModel(model_);
     view_->setSelectionBehavior(QAbstractItemView::SelectRows);
     view_->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -53,10 +58,6 @@ SearchDialog::SearchDialog(platform::ClientDataSet* dataSet, const SearchColours
     view_->setWordWrap(false);
     view_->setShowGrid(false);
     view_->setAlternatingRowColors(true);
-    view_->verticalHeader()->hide();
-    // Fixed row heights and column widths: the view never measures 100,000 rows.
-    view_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    view_->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     view_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     view_->horizontalHeader()->setStretchLastSection(true);
     view_->horizontalHeader()->setHighlightSections(false);

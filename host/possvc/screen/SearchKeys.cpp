@@ -9,6 +9,9 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 namespace possvc::sim {
 
@@ -225,14 +228,6 @@ void SearchKeys::foldBlock(int b)
     done_[size_t(b)].store(true, std::memory_order_release);
 }
 
-SearchKeys::Span SearchKeys::row(int r) const
-{
-    const Block& block = blocks_[size_t(r / kBlockRows)];
-    const size_t i = size_t(r % kBlockRows);
-    const char* base = block.bytes.data();
-    return {base + block.start[i], base + block.start[i + 1]};
-}
-
 QString SearchKeys::fold(const QString& text)
 {
     bool ascii = true;
@@ -253,6 +248,41 @@ QString SearchKeys::fold(const QString& text)
     return out.toCaseFolded();
 }
 
+#if defined(__x86_64__)
+namespace {
+
+// find() thirty-two places at a time, on processors that can: the search list's longest
+// searches are passes through every text, and this halves the work of each.
+__attribute__((target("avx2"))) const char* findWide(QByteArrayView word, const char* from, const char* last)
+{
+    const qsizetype size = word.size();
+    const __m256i first = _mm256_set1_epi8(word.front()), lastLetter = _mm256_set1_epi8(word.back());
+    const char* p = from;
+    for (; p + 31 <= last; p += 32) {
+        const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+        const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + size - 1));
+        for (unsigned bits = unsigned(_mm256_movemask_epi8(_mm256_and_si256(_mm256_cmpeq_epi8(a, first),
+                                                                              _mm256_cmpeq_epi8(b, lastLetter))));
+             bits; bits &= bits - 1) {
+            const char* at = p + std::countr_zero(bits);
+            if (SearchKeys::startsWith(at, word, 1))
+                return at;
+        }
+    }
+    for (; p <= last; ++p)  // the last places, fewer than 32
+        if (*p == word.front() && SearchKeys::startsWith(p, word, 1))
+            return p;
+    return nullptr;
+}
+
+const bool kWide = [] {
+    __builtin_cpu_init();  // this may run before the runtime's own initialisation
+    return __builtin_cpu_supports("avx2") != 0;
+}();
+
+}  // namespace
+#endif
+
 const char* SearchKeys::find(QByteArrayView word, const char* from, const char* end)
 {
     const qsizetype size = word.size();
@@ -261,6 +291,10 @@ const char* SearchKeys::find(QByteArrayView word, const char* from, const char* 
     const char* last = end - size;  // the last place the word can start
     if (size == 1)
         return static_cast<const char*>(std::memchr(from, word.front(), size_t(last - from) + 1));
+#if defined(__x86_64__)
+    if (kWide && last - from >= 64)
+        return findWide(word, from, last);
+#endif
 #if defined(__SSE2__)
     // Sixteen places at a time, each kept only when the word's first and last letters both
     // stand there: far fewer places to compare than the first letter alone leaves. The

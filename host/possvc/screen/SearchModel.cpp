@@ -18,6 +18,12 @@ SearchModel::SearchModel(platform::ClientDataSet* dataSet, QObject* parent)
     rows_.resize(size_t(total_));
     for (int r = 0; r < total_; ++r)
         rows_[size_t(r)] = r;
+    // The lists the first keystrokes fill, given their memory now: the memory a list takes
+    // the first time costs the system more than the search that fills it.
+    for (std::vector<int>* list : {&lastAt_, &found_, &foundAt_}) {
+        list->resize(size_t(total_));
+        list->clear();
+    }
     keys_ = std::make_unique<SearchKeys>(ds_, fields_, total_);
     // A long list is folded as it opens, on two processors: every keystroke, the first
     // too, then finds the texts ready.
@@ -81,15 +87,24 @@ void SearchModel::searchAll(const QList<QByteArray>& words)
         need |= SearchKeys::maskOf(w);
         maskEnough = maskEnough && SearchKeys::maskTells(w);
     }
+    // Room for every row at once: grown a row at a time, the lists would be copied some
+    // twenty times on the way to a million (the room no row takes is never touched).
+    found_.reserve(size_t(total_));
+    foundAt_.reserve(size_t(total_));
     if (maskEnough) {
+        // Every row written, and kept by moving on past it: most rows hold a common letter,
+        // and a branch per row would be guessed wrong too often.
+        found_.resize(size_t(total_));
+        int* out = found_.data();
         for (int b = 0; b < keys_->blockCount(); ++b) {
             const SearchKeys::Block& block = keys_->block(b);
-            for (size_t i = 0; i < block.mask.size(); ++i)
-                if ((block.mask[i] & need) == need) {
-                    found_.push_back(block.firstRow + int(i));
-                    foundAt_.push_back(0);
-                }
+            for (size_t i = 0; i < block.mask.size(); ++i) {
+                *out = block.firstRow + int(i);
+                out += (block.mask[i] & need) == need;
+            }
         }
+        found_.resize(size_t(out - found_.data()));
+        foundAt_.assign(found_.size(), 0);
         return;
     }
     // Else one pass through each block for the longest word (it leaves the fewest rows to
@@ -156,8 +171,15 @@ void SearchModel::narrow(const QList<QByteArray>& words)
         return;
     }
     // A grown word first occurs no earlier than where the shorter one did, so the search in
-    // each row starts there.
-    for (size_t i = 0; i < rows_.size(); ++i) {
+    // each row starts there. The rows kAhead on are fetched meanwhile (their bounds twice
+    // as far on, as finding their texts needs them).
+    constexpr size_t kAhead = 16;
+    const size_t count = rows_.size();
+    for (size_t i = 0; i < count; ++i) {
+        if (i + 2 * kAhead < count)
+            keys_->prefetchBounds(rows_[i + 2 * kAhead]);
+        if (i + kAhead < count && (keys_->rowMask(rows_[i + kAhead]) & need) == need)
+            keys_->prefetchText(rows_[i + kAhead], lastAt_[i + kAhead]);
         if ((keys_->rowMask(rows_[i]) & need) != need)
             continue;
         const SearchKeys::Span row = keys_->row(rows_[i]);
@@ -181,14 +203,21 @@ void SearchModel::showAll()
         found_[size_t(r)] = r;
 }
 
-void SearchModel::keepFound()
+void SearchModel::keepFound(bool narrowed)
 {
-    lastAt_.swap(foundAt_);
-    if (found_ != rows_) {  // else the view has nothing to redo
+    const bool same = found_ == rows_;  // then the view has nothing to redo
+    if (!same)
         beginResetModel();
-        rows_.swap(found_);
-        endResetModel();
+    if (narrowed) {
+        // What was shown becomes the earlier filter's result as it is: moved, never copied.
+        earlier_.push_back({folded_, words_, std::move(rows_), std::move(lastAt_)});
+        rows_.clear();
+        lastAt_.clear();
     }
+    rows_.swap(found_);
+    lastAt_.swap(foundAt_);
+    if (!same)
+        endResetModel();
 }
 
 void SearchModel::setFilterText(const QString& text)
@@ -198,6 +227,12 @@ void SearchModel::setFilterText(const QString& text)
     if (folded == folded_ || !keys_)
         return;
     const QStringList words = folded.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    if (!words.isEmpty() && words == words_) {
+        // Only spaces around the words changed: the same rows, found where they were.
+        folded_ = folded;
+        return;
+    }
+    bool narrowed = false;
     if (words.isEmpty()) {
         earlier_.clear();
         found_.clear();
@@ -219,16 +254,19 @@ void SearchModel::setFilterText(const QString& text)
             foundAt_.swap(earlier_.back().lastAt);
             earlier_.pop_back();
         } else if (back == Back::Narrow) {
-            earlier_.push_back({folded_, words_, rows_, lastAt_});
+            // The rows found are among those shown: room for them all, whatever was let go.
+            found_.reserve(rows_.size());
+            foundAt_.reserve(rows_.size());
             narrow(utf8);
+            narrowed = true;
         } else {
             earlier_.clear();
             searchAll(utf8);
         }
     }
+    keepFound(narrowed);  // keeps what folded_ found when narrowed
     folded_ = folded;
     words_ = words;
-    keepFound();
 }
 
 SearchModel::Back SearchModel::backTo(const QString& folded)

@@ -4,6 +4,7 @@
 #include "SearchFixture.h"
 
 #include "host/possvc/screen/SearchDialog.h"
+#include "host/possvc/screen/SearchKeys.h"
 #include "host/possvc/screen/SearchModel.h"
 
 #include <QLabel>
@@ -14,6 +15,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <string>
+#include <string_view>
+#include <vector>
 
 namespace {
 
@@ -227,8 +231,44 @@ INSTANTIATE_TEST_SUITE_P(
                       // Half the rows hold an "o": a second word among them, not in the rest.
                       Editing{"SecondWordWhileMostRowsShow", {"o", "o ", "o s", "o si", "o sil", "o s", "o so"}},
                       Editing{"SignsAndDigits", {"&", "r&", "r&b", "&", "-", "-l", "0", "00", "001", "0", "1", "10"}},
-                      Editing{"BeyondAscii", {"σ", "σω", "σωσ", "ω", "ω&", "ø", "ø-", "ko", "kon", "k", "n", "na", "λ", "λα"}}),
+                      Editing{"BeyondAscii", {"σ", "σω", "σωσ", "ω", "ω&", "ø", "ø-", "ko", "kon", "k", "n", "na", "λ", "λα"}},
+                      // Spaces typed, taken back or put before the words: the same words
+                      // find the same rows, and the rows kept for shorter texts stay right.
+                      Editing{"OnlySpacesChange", {"ana", "ana ", "ana  ", " ana ", " ana s", " ana si", " ana s", "ana s",
+                                                   "ana  s", "ana ", "ana", "an", "a", " a", "a "}},
+                      // Narrowed step by step, each result kept, then the last letters
+                      // changed: the narrowing goes on from a kept result, again and again.
+                      Editing{"NarrowedFromKeptResults", {"m", "ma", "mar", "mari", "maria", "mario", "mar", "mara",
+                                                          "maral", "ma", "mari", "mario", "m", "a", "am", "ama", "amar",
+                                                          "amaral", "ama", "ana", "an", ""}}),
     [](const ::testing::TestParamInfo<Editing>& info) { return std::string(info.param.name); });
+
+// A word in texts of every length up to a few blocks of 32 places, at every place (also
+// running past the end given), among decoys holding its first and last letters: found
+// where a plain search finds it, from starts that are not aligned, never past the end.
+TEST(SearchKeysFind, FindsTheFirstPlaceAsAPlainSearchDoes)
+{
+    for (const std::string word : {"ma", "mar", "maria", "m-ria"}) {
+        for (size_t length = 0; length < 100; ++length) {
+            for (size_t at = 0; at <= length; ++at) {
+                std::vector<char> buffer(length + word.size() + SearchKeys::kPadding, '\n');
+                std::fill_n(buffer.begin(), length, 'x');
+                for (size_t d = 1; d < length; d += 7)  // "m" and "a" apart, "m?..?a" with the middle wrong
+                    buffer[d] = d % 2 ? word.front() : word.back();
+                std::copy(word.begin(), word.end(), buffer.begin() + qsizetype(at));
+                const std::string_view text(buffer.data(), length);
+                for (const size_t from : {size_t(0), size_t(1), size_t(3)}) {
+                    if (from > length)
+                        continue;
+                    const char* found = SearchKeys::find(QByteArrayView(word.data(), qsizetype(word.size())),
+                                                         buffer.data() + from, buffer.data() + length);
+                    ASSERT_EQ(found ? size_t(found - buffer.data()) : std::string_view::npos, text.find(word, from))
+                        << word << " in " << text << " from " << from;
+                }
+            }
+        }
+    }
+}
 
 class SearchDialogTest : public ::testing::Test {
 protected:
