@@ -10,6 +10,7 @@
 
 #include "PlatformDbExport.h"
 #include "platform/dataset/FieldDef.h"
+#include "platform/db/SqliteCell.h"
 
 #include <QSqlDatabase>
 #include <QString>
@@ -44,6 +45,9 @@ public:
 
     int columnCount() const;
     QString columnName(int column) const;
+    // The column's value of the current row as the engine holds it, read for `field`
+    // (its bytes valid until the next step).
+    SqliteCell cell(int column, const FieldDef& field) const;
     // The column's value of the current row, converted to `field`'s type (null -> QVariant()).
     QVariant value(int column, const FieldDef& field) const;
     // The same value given to a packet being built: plain texts and numbers go straight
