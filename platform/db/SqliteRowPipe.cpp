@@ -17,65 +17,89 @@ namespace platform::db {
 
 namespace {
 
-// Rows copied out of the engine: their cells in field order, their texts in one buffer.
+// Rows copied out of the engine, their cells one after another in one buffer: a type
+// byte, then a number's 8 bytes or a text's length and bytes. Compact, because every
+// byte of it passes from one processor's cache to the other's.
 class RowChunk {
 public:
     void clear()
     {
-        cells_.clear();
-        textCells_.clear();
         used_ = 0;
         rows_ = 0;
     }
 
     void addRow(const SqliteStatement& st, const std::vector<int>& columns, const FieldDefs& fields)
     {
-        for (size_t i = 0; i < columns.size(); ++i) {
-            SqliteCell c = st.cell(columns[i], fields[qsizetype(i)]);
-            if (c.hasText()) {
-                // The engine's bytes last until its next step: copied, and pointed at when
-                // the chunk is complete (the buffer may move while it fills).
-                textCells_.push_back({cells_.size(), used_});
-                std::memcpy(room(size_t(c.bytes)), c.data, size_t(c.bytes));
-                c.data = nullptr;
-            }
-            cells_.push_back(c);
-        }
+        for (size_t i = 0; i < columns.size(); ++i)
+            add(st.cell(columns[i], fields[qsizetype(i)]));
         ++rows_;
     }
 
-    void complete()
-    {
-        static const char empty = 0;
-        for (const TextCell& t : textCells_)
-            cells_[t.cell].data = text_ ? text_.get() + t.at : &empty;
-    }
-
     int rows() const { return rows_; }
-    const SqliteCell* row(int r, size_t width) const { return cells_.data() + size_t(r) * width; }
+    bool hasRoom() const { return used_ < kFullBytes; }
+
+    // Reads the cells back in order.
+    class Reader {
+    public:
+        explicit Reader(const RowChunk& chunk) : p_(chunk.bytes_.get()) {}
+        SqliteCell next()
+        {
+            SqliteCell c;
+            c.type = quint8(*p_++);
+            const quint8 flags = quint8(*p_++);
+            if (flags & kNumber) {
+                std::memcpy(&c.integer, p_, sizeof c.integer);
+                p_ += sizeof c.integer;
+            }
+            if (flags & kBytes) {
+                std::memcpy(&c.bytes, p_, sizeof c.bytes);
+                c.data = p_ + sizeof c.bytes;
+                p_ = c.data + c.bytes;
+            }
+            return c;
+        }
+
+    private:
+        const char* p_;
+    };
 
 private:
-    struct TextCell {
-        size_t cell;
-        size_t at;
-    };
+    static constexpr quint8 kNumber = 1, kBytes = 2;
+    // A chunk is handed over once it holds about this much (or its row limit).
+    static constexpr size_t kFullBytes = 256 * 1024;
+
+    void add(const SqliteCell& c)
+    {
+        const bool number = c.type == 1 || c.type == 2;  // SQLITE_INTEGER, SQLITE_FLOAT
+        const bool bytes = c.hasText();
+        char* p = room(2 + (number ? sizeof c.integer : 0) + (bytes ? sizeof c.bytes + size_t(c.bytes) : 0));
+        *p++ = char(c.type);
+        *p++ = char((number ? kNumber : 0) | (bytes ? kBytes : 0));
+        if (number) {
+            std::memcpy(p, &c.integer, sizeof c.integer);
+            p += sizeof c.integer;
+        }
+        if (bytes) {
+            // The engine's bytes last until its next step: copied.
+            std::memcpy(p, &c.bytes, sizeof c.bytes);
+            std::memcpy(p + sizeof c.bytes, c.data, size_t(c.bytes));
+        }
+    }
     char* room(size_t n)
     {
         if (used_ + n > capacity_) {
-            const size_t capacity = std::max(2 * capacity_, used_ + n + 64 * 1024);
+            const size_t capacity = std::max(2 * capacity_, used_ + n + kFullBytes);
             std::unique_ptr<char[]> grown(new char[capacity]);
             if (used_)
-                std::memcpy(grown.get(), text_.get(), used_);
-            text_ = std::move(grown);
+                std::memcpy(grown.get(), bytes_.get(), used_);
+            bytes_ = std::move(grown);
             capacity_ = capacity;
         }
-        char* p = text_.get() + used_;
+        char* p = bytes_.get() + used_;
         used_ += n;
         return p;
     }
-    std::vector<SqliteCell> cells_;
-    std::vector<TextCell> textCells_;
-    std::unique_ptr<char[]> text_;
+    std::unique_ptr<char[]> bytes_;
     size_t used_ = 0, capacity_ = 0;
     int rows_ = 0;
 };
@@ -84,7 +108,7 @@ private:
 // waiting to be filled again. A stop from either side ends the other's wait.
 class ChunkQueue {
 public:
-    static constexpr size_t kChunks = 4;
+    static constexpr size_t kChunks = 4;  // enough that neither thread waits for one
 
     // A chunk to fill; nullptr once the writer has stopped.
     RowChunk* toFill()
@@ -164,13 +188,12 @@ void readChunks(SqliteStatement& st, const std::vector<int>& columns, const Fiel
         bool more = true;
         std::exception_ptr error;
         try {
-            while (chunk->rows() < SqliteRowPipe::kChunkRows && (more = st.step()))
+            while (chunk->rows() < SqliteRowPipe::kChunkRows && chunk->hasRoom() && (more = st.step()))
                 chunk->addRow(st, columns, fields);
         } catch (...) {
             error = std::current_exception();
             more = false;
         }
-        chunk->complete();
         queue.filled(chunk, !more, std::move(error));
         if (!more)
             return;
@@ -210,11 +233,11 @@ qint64 SqliteRowPipe::writeRest(BinaryPacketBuilder& builder, const EngineFailed
     const size_t width = columns_.size();
     qint64 rows = 0;
     while (RowChunk* chunk = queue.toWrite()) {
+        RowChunk::Reader cells(*chunk);
         for (int r = 0; r < chunk->rows(); ++r) {
-            const SqliteCell* cells = chunk->row(r, width);
             builder.beginRow();
             for (size_t i = 0; i < width; ++i)
-                writeCell(cells[i], fields_[qsizetype(i)], builder);
+                writeCell(cells.next(), fields_[qsizetype(i)], builder);
         }
         rows += chunk->rows();
         queue.written(chunk);

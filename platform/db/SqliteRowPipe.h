@@ -38,7 +38,7 @@ public:
 
     // Rows a chunk holds: enough that handing one over costs little beside its rows, few
     // enough that the two threads keep one another busy from the start.
-    static constexpr int kChunkRows = 2048;
+    static constexpr int kChunkRows = 1024;
 
 private:
     SqliteStatement& statement_;
