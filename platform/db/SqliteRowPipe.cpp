@@ -180,6 +180,7 @@ private:
 // The second thread's part: steps the statement to its end, a chunk at a time.
 void readChunks(SqliteStatement& st, const std::vector<int>& columns, const FieldDefs& fields, ChunkQueue& queue)
 {
+    const SqliteStatement::Held held(st);
     for (;;) {
         RowChunk* chunk = queue.toFill();
         if (!chunk)

@@ -102,6 +102,13 @@ bool SqliteStatement::step()
     fail("step");
 }
 
+SqliteStatement::Held::Held(const SqliteStatement& statement) : db_(statement.db_)
+{
+    sqlite3_mutex_enter(sqlite3_db_mutex(db_));
+}
+
+SqliteStatement::Held::~Held() { sqlite3_mutex_leave(sqlite3_db_mutex(db_)); }
+
 int SqliteStatement::changes() const { return sqlite3_changes(db_); }
 int SqliteStatement::columnCount() const { return sqlite3_column_count(stmt_); }
 QString SqliteStatement::columnName(int column) const
