@@ -13,6 +13,9 @@
 #include <mutex>
 #include <thread>
 
+#include <pthread.h>
+#include <sched.h>
+
 namespace platform::db {
 
 namespace {
@@ -105,38 +108,29 @@ private:
 };
 
 // The chunks between the two threads: filled ones waiting to be written, written ones
-// waiting to be filled again. A stop from either side ends the other's wait.
+// waiting to be filled again. The end of the rows, or a failure of the writing, ends the
+// other side's wait.
 class ChunkQueue {
 public:
     static constexpr size_t kChunks = 4;  // enough that neither thread waits for one
 
-    // A chunk to fill; nullptr once the writer has stopped.
+    // A chunk to fill; nullptr once the writing has failed.
     RowChunk* toFill()
     {
         std::unique_lock lock(mutex_);
-        if (stopped_)
-            return nullptr;
-        if (free_.empty() && made_.size() < kChunks) {
+        if (!failed_ && free_.empty() && made_.size() < kChunks) {
             made_.push_back(std::make_unique<RowChunk>());
             return made_.back().get();
         }
-        changed_.wait(lock, [&] { return stopped_ || !free_.empty(); });
-        if (stopped_)
+        changed_.wait(lock, [&] { return failed_ || !free_.empty(); });
+        if (failed_)
             return nullptr;
         RowChunk* c = free_.back();
         free_.pop_back();
         return c;
     }
-    void filled(RowChunk* chunk, bool last, std::exception_ptr error)
-    {
-        {
-            std::lock_guard lock(mutex_);
-            full_.push_back(chunk);
-            ended_ = last;
-            error_ = std::move(error);
-        }
-        changed_.notify_all();
-    }
+    void filled(RowChunk* chunk) { update([&] { full_.push_back(chunk); }); }
+    void end() { update([&] { ended_ = true; }); }
     // The next filled chunk; nullptr after the last one.
     RowChunk* toWrite()
     {
@@ -148,69 +142,72 @@ public:
         full_.pop_front();
         return c;
     }
-    void written(RowChunk* chunk)
+    void written(RowChunk* chunk) { update([&] { free_.push_back(chunk); }); }
+    void fail(std::exception_ptr error)
     {
-        {
-            std::lock_guard lock(mutex_);
-            free_.push_back(chunk);
-        }
-        changed_.notify_all();
+        update([&] {
+            failed_ = true;
+            error_ = std::move(error);
+        });
     }
-    void stop()
-    {
-        {
-            std::lock_guard lock(mutex_);
-            stopped_ = true;
-        }
-        changed_.notify_all();
-    }
-    std::exception_ptr error() const { return error_; }  // read after the reader has ended
+    std::exception_ptr error() const { return error_; }  // read after the writer has ended
 
 private:
+    template <typename Change>
+    void update(Change change)
+    {
+        {
+            std::lock_guard lock(mutex_);
+            change();
+        }
+        changed_.notify_all();
+    }
     std::mutex mutex_;
     std::condition_variable changed_;
     std::vector<std::unique_ptr<RowChunk>> made_;
     std::vector<RowChunk*> free_;
     std::deque<RowChunk*> full_;
     bool ended_ = false;
-    bool stopped_ = false;
+    bool failed_ = false;
     std::exception_ptr error_;
 };
 
-// The second thread's part: steps the statement to its end, a chunk at a time.
-void readChunks(SqliteStatement& st, const std::vector<int>& columns, const FieldDefs& fields, ChunkQueue& queue)
+// The second thread's part: writes the chunks into the packet as they are filled. It
+// yields its processor to the reader rather than taking the reader's on each wake-up: the
+// reader is the longer part, and a writer woken on the reader's processor would otherwise
+// stop the reader for a chunk's writing whenever the other processor is busy.
+void writeChunks(ChunkQueue& queue, const FieldDefs& fields, BinaryPacketBuilder& builder)
 {
-    const SqliteStatement::Held held(st);
-    for (;;) {
-        RowChunk* chunk = queue.toFill();
-        if (!chunk)
-            return;
-        chunk->clear();
-        bool more = true;
-        std::exception_ptr error;
-        try {
-            while (chunk->rows() < SqliteRowPipe::kChunkRows && chunk->hasRoom() && (more = st.step()))
-                chunk->addRow(st, columns, fields);
-        } catch (...) {
-            error = std::current_exception();
-            more = false;
+#ifdef SCHED_BATCH
+    sched_param batch{};
+    pthread_setschedparam(pthread_self(), SCHED_BATCH, &batch);  // a hint: its failure changes nothing
+#endif
+    try {
+        const qsizetype width = fields.size();
+        while (RowChunk* chunk = queue.toWrite()) {
+            RowChunk::Reader cells(*chunk);
+            for (int r = 0; r < chunk->rows(); ++r) {
+                builder.beginRow();
+                for (qsizetype i = 0; i < width; ++i)
+                    writeCell(cells.next(), fields[i], builder);
+            }
+            queue.written(chunk);
         }
-        queue.filled(chunk, !more, std::move(error));
-        if (!more)
-            return;
+    } catch (...) {
+        queue.fail(std::current_exception());
     }
 }
 
-// Stops and joins the second thread however the writing ends.
-class Reader {
+// Ends and joins the writing thread however the reading ends.
+class Writer {
 public:
-    Reader(ChunkQueue& queue, std::thread thread) : queue_(queue), thread_(std::move(thread)) {}
-    ~Reader() { end(); }
+    Writer(ChunkQueue& queue, std::thread thread) : queue_(queue), thread_(std::move(thread)) {}
+    ~Writer() { end(); }
     void end()
     {
         if (!thread_.joinable())
             return;
-        queue_.stop();
+        queue_.end();
         thread_.join();
     }
 
@@ -229,29 +226,32 @@ SqliteRowPipe::SqliteRowPipe(SqliteStatement& statement, const std::vector<int>&
 qint64 SqliteRowPipe::writeRest(BinaryPacketBuilder& builder, const EngineFailed& engineFailed)
 {
     ChunkQueue queue;
-    Reader reader(queue, std::thread(readChunks, std::ref(statement_), std::cref(columns_), std::cref(fields_),
-                                     std::ref(queue)));
-    const size_t width = columns_.size();
+    Writer writer(queue, std::thread(writeChunks, std::ref(queue), std::cref(fields_), std::ref(builder)));
     qint64 rows = 0;
-    while (RowChunk* chunk = queue.toWrite()) {
-        RowChunk::Reader cells(*chunk);
-        for (int r = 0; r < chunk->rows(); ++r) {
-            builder.beginRow();
-            for (size_t i = 0; i < width; ++i)
-                writeCell(cells.next(), fields_[qsizetype(i)], builder);
+    try {
+        const SqliteStatement::Held held(statement_);
+        for (bool more = true; more;) {
+            RowChunk* chunk = queue.toFill();
+            if (!chunk)
+                break;  // the writing failed
+            chunk->clear();
+            while (chunk->rows() < kChunkRows && chunk->hasRoom() && (more = statement_.step()))
+                chunk->addRow(statement_, columns_, fields_);
+            rows += chunk->rows();
+            queue.filled(chunk);
         }
-        rows += chunk->rows();
-        queue.written(chunk);
-    }
-    reader.end();
-    if (queue.error()) {
-        try {
+    } catch (const DatabaseError& e) {
+        // The rows before the engine's error are written first: a failure among them
+        // comes first, as it would on one thread.
+        writer.end();
+        if (queue.error())
             std::rethrow_exception(queue.error());
-        } catch (const DatabaseError& e) {
-            engineFailed(e);
-            throw;
-        }
+        engineFailed(e);
+        throw;
     }
+    writer.end();
+    if (queue.error())
+        std::rethrow_exception(queue.error());
     return rows;
 }
 

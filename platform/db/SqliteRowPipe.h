@@ -1,15 +1,16 @@
 #pragma once
 // SqliteRowPipe: the rest of a long SQLite result written into a packet on two threads.
-// A second thread steps the statement and copies each row's values, as the engine gives
-// them, into chunks of rows; the calling thread meanwhile writes the finished chunks into
-// the packet. The engine's stepping and the packet's encoding are each about as long as
-// the other would wait, so overlapped the packet is ready about when the last row is read.
+// The calling thread steps the statement and copies each row's values, as the engine gives
+// them, into chunks of rows; a second thread meanwhile writes the finished chunks into the
+// packet. The engine's stepping is the longer part: overlapped with it, the encoding is
+// done about when the last row is read.
 //
-// The statement is used by one thread at a time: by the second one from the start of
-// writeRest() until it returns. Nothing else may run on its connection meanwhile.
+// The statement is used by the calling thread only, the packet's builder by the second one
+// from the start of writeRest() until it returns. Nothing else may run on the statement's
+// connection meanwhile.
 // writeRest() throws what the writing of a value raised, and hands an error the engine
 // raised while stepping to `engineFailed` (which throws), in both cases after the second
-// thread has stopped; the statement is then part-way through its rows and the caller
+// thread has ended; the statement is then part-way through its rows and the caller
 // resets it.
 
 #include "platform/dataset/FieldDef.h"
