@@ -13,9 +13,6 @@
 #include <mutex>
 #include <thread>
 
-#include <pthread.h>
-#include <sched.h>
-
 namespace platform::db {
 
 namespace {
@@ -172,16 +169,9 @@ private:
     std::exception_ptr error_;
 };
 
-// The second thread's part: writes the chunks into the packet as they are filled. It
-// yields its processor to the reader rather than taking the reader's on each wake-up: the
-// reader is the longer part, and a writer woken on the reader's processor would otherwise
-// stop the reader for a chunk's writing whenever the other processor is busy.
+// The second thread's part: writes the chunks into the packet as they are filled.
 void writeChunks(ChunkQueue& queue, const FieldDefs& fields, BinaryPacketBuilder& builder)
 {
-#ifdef SCHED_BATCH
-    sched_param batch{};
-    pthread_setschedparam(pthread_self(), SCHED_BATCH, &batch);  // a hint: its failure changes nothing
-#endif
     try {
         const qsizetype width = fields.size();
         while (RowChunk* chunk = queue.toWrite()) {
