@@ -5,6 +5,8 @@
 #include "platform/db/SqliteCell.h"
 #include "platform/db/SqliteStatement.h"
 
+#include <sqlite3.h>
+
 #include <condition_variable>
 #include <cstring>
 #include <deque>
@@ -30,8 +32,17 @@ public:
 
     void addRow(const SqliteStatement& st, const std::vector<int>& columns, const FieldDefs& fields)
     {
-        for (size_t i = 0; i < columns.size(); ++i)
-            add(st.cell(columns[i], fields[qsizetype(i)]));
+        for (size_t i = 0; i < columns.size(); ++i) {
+            sqlite3_value* value = st.columnValue(columns[i]);
+            // Texts and nulls, most of a list, straight from the engine; the rest as cells.
+            const int type = sqlite3_value_type(value);
+            if (type == SQLITE_TEXT)
+                addText(reinterpret_cast<const char*>(sqlite3_value_text(value)), sqlite3_value_bytes(value));
+            else if (type == SQLITE_NULL)
+                addNull();
+            else
+                add(cellOf(value, fields[qsizetype(i)]));
+        }
         ++rows_;
     }
 
@@ -68,9 +79,24 @@ private:
     // A chunk is handed over once it holds about this much (or its row limit).
     static constexpr size_t kFullBytes = 256 * 1024;
 
+    void addText(const char* data, int bytes)
+    {
+        char* p = room(2 + sizeof bytes + size_t(bytes));
+        p[0] = char(SQLITE_TEXT);
+        p[1] = char(kBytes);
+        std::memcpy(p + 2, &bytes, sizeof bytes);
+        if (bytes > 0)
+            std::memcpy(p + 2 + sizeof bytes, data, size_t(bytes));
+    }
+    void addNull()
+    {
+        char* p = room(2);
+        p[0] = char(SQLITE_NULL);
+        p[1] = 0;
+    }
     void add(const SqliteCell& c)
     {
-        const bool number = c.type == 1 || c.type == 2;  // SQLITE_INTEGER, SQLITE_FLOAT
+        const bool number = c.type == SQLITE_INTEGER || c.type == SQLITE_FLOAT;
         const bool bytes = c.hasText();
         char* p = room(2 + (number ? sizeof c.integer : 0) + (bytes ? sizeof c.bytes + size_t(c.bytes) : 0));
         *p++ = char(c.type);

@@ -116,6 +116,8 @@ QString SqliteStatement::columnName(int column) const
     return QString::fromUtf8(sqlite3_column_name(stmt_, column));
 }
 
+sqlite3_value* SqliteStatement::columnValue(int column) const { return sqlite3_column_value(stmt_, column); }
+
 SqliteCell SqliteStatement::cell(int column, const FieldDef& field) const
 {
     // The cell read through its value object: one call into the engine (and one lock of

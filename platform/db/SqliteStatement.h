@@ -18,6 +18,7 @@
 
 struct sqlite3;
 struct sqlite3_stmt;
+struct sqlite3_value;
 
 namespace platform {
 class BinaryPacketBuilder;
@@ -61,6 +62,8 @@ public:
     // The column's value of the current row as the engine holds it, read for `field`
     // (its bytes valid until the next step).
     SqliteCell cell(int column, const FieldDef& field) const;
+    // The engine's value object of the column (for the library's own readers).
+    Q_DECL_HIDDEN sqlite3_value* columnValue(int column) const;
     // The column's value of the current row, converted to `field`'s type (null -> QVariant()).
     QVariant value(int column, const FieldDef& field) const;
     // The same value given to a packet being built: plain texts and numbers go straight
