@@ -652,8 +652,8 @@ void Query::writeRows(BinaryPacketBuilder& builder)
         Statement::releaseQuery();
 }
 
-// SQLite: the first rows on this thread; the rest of a longer result is stepped on a
-// second thread while this one writes it. A failure on either leaves the statement reset,
+// SQLite: the first rows on this thread alone; the rest of a longer result is written on a
+// second thread while this one steps through it. A failure on either leaves the statement reset,
 // so that the connection takes the next one.
 void Query::writeSqliteRows(BinaryPacketBuilder& builder)
 {

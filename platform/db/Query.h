@@ -197,10 +197,10 @@ public:
     // The current row and every one after it, the same way; the query is at eof after
     // (and a large PostgreSQL result is released: first() runs the statement again).
     void writeRows(BinaryPacketBuilder& builder);
-    // On SQLite, the rows writeRows() writes on the calling thread before the rest of a
-    // longer result is read on a second thread while the calling one writes it (see
-    // SqliteRowPipe.h); a short result costs less than starting a thread. Tests set it to
-    // take either way.
+    // On SQLite, the rows writeRows() writes on the calling thread alone before the rest of
+    // a longer result goes into the packet on a second thread while the calling one reads
+    // it (see SqliteRowPipe.h); a short result costs less than starting a thread. Tests set
+    // it to take either way.
     static constexpr int kRowsBeforeOverlap = 4096;
     void setRowsBeforeOverlap(int rows) { rowsBeforeOverlap_ = rows; }
 

@@ -20,7 +20,7 @@ namespace platform::db {
 namespace {
 
 // Rows copied out of the engine, their cells one after another in one buffer: a type
-// byte, then a number's 8 bytes or a text's length and bytes. Compact, because every
+// byte and a byte saying what follows, a number's 8 bytes and/or a text's length and bytes. Compact, because every
 // byte of it passes from one processor's cache to the other's.
 class RowChunk {
 public:
