@@ -3,6 +3,7 @@
 #include "platform/Error.h"
 #include "platform/dataset/BinaryPacketBuilder.h"
 #include "platform/db/ErrorKind.h"
+#include "platform/db/SqliteRowPipe.h"
 #include "platform/db/SqliteStatement.h"
 
 #include <QSqlDriver>
@@ -625,6 +626,10 @@ void Query::writeRow(BinaryPacketBuilder& builder) const
 
 void Query::writeRows(BinaryPacketBuilder& builder)
 {
+    if (lite()) {
+        writeSqliteRows(builder);
+        return;
+    }
     if (active_ && !eof_ && !lite() && pgRow(query())) {
         writePgRowAtATime(builder);
         return;
@@ -645,6 +650,28 @@ void Query::writeRows(BinaryPacketBuilder& builder)
     // kept, which spares that round trip.
     if (PQresultMemorySize(pg) >= kKeptResultBytes)
         Statement::releaseQuery();
+}
+
+// SQLite: the first rows on this thread alone; the rest of a longer result is written on a
+// second thread while this one steps through it. A failure on either leaves the statement reset,
+// so that the connection takes the next one.
+void Query::writeSqliteRows(BinaryPacketBuilder& builder)
+{
+    try {
+        for (; active_ && !eof_ && position_ < rowsBeforeOverlap_; next())
+            writeRow(builder);
+        if (!active_ || eof_)
+            return;
+        writeRow(builder);
+        SqliteRowPipe pipe(*lite(), columnOf_, resultFields_);
+        position_ += int(pipe.writeRest(builder, [this](const DatabaseError& e) {
+            fail(QStringLiteral("fetch"), e);  // named as a fetch on this thread is
+        })) + 1;
+        eof_ = true;
+    } catch (...) {
+        close();
+        throw;
+    }
 }
 
 // PostgreSQL: the whole result is at hand, each column's way into the packet is chosen

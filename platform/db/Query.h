@@ -197,6 +197,12 @@ public:
     // The current row and every one after it, the same way; the query is at eof after
     // (and a large PostgreSQL result is released: first() runs the statement again).
     void writeRows(BinaryPacketBuilder& builder);
+    // On SQLite, the rows writeRows() writes on the calling thread alone before the rest of
+    // a longer result goes into the packet on a second thread while the calling one reads
+    // it (see SqliteRowPipe.h); a short result costs less than starting a thread. Tests set
+    // it to take either way.
+    static constexpr int kRowsBeforeOverlap = 4096;
+    void setRowsBeforeOverlap(int rows) { rowsBeforeOverlap_ = rows; }
 
 protected:
     void releaseQuery() override;
@@ -206,6 +212,7 @@ private:
     void mapColumns();
     void writePgRows(const pg_result* pg, BinaryPacketBuilder& builder);
     void writePgRowAtATime(BinaryPacketBuilder& builder);
+    void writeSqliteRows(BinaryPacketBuilder& builder);
     FieldDefs fields_;
     FieldDefs resultFields_;
     std::vector<int> columnOf_;   // result column for each result field
@@ -213,6 +220,7 @@ private:
     bool active_ = false;
     bool eof_ = true;
     int position_ = -1;  // 0-based index of the current row
+    int rowsBeforeOverlap_ = kRowsBeforeOverlap;
 };
 
 // A statement that changes data.

@@ -2,12 +2,12 @@
 
 #include "platform/dataset/BinaryPacketBuilder.h"
 #include "platform/db/SqliteBusy.h"
+#include "platform/db/SqliteCell.h"
 
 #include "platform/Error.h"
 #include "platform/db/DbValue.h"
 #include "platform/db/ErrorKind.h"
 
-#include <QDate>
 #include <QSqlDriver>
 
 #include <sqlite3.h>
@@ -102,6 +102,13 @@ bool SqliteStatement::step()
     fail("step");
 }
 
+SqliteStatement::Held::Held(const SqliteStatement& statement) : db_(statement.db_)
+{
+    sqlite3_mutex_enter(sqlite3_db_mutex(db_));
+}
+
+SqliteStatement::Held::~Held() { sqlite3_mutex_leave(sqlite3_db_mutex(db_)); }
+
 int SqliteStatement::changes() const { return sqlite3_changes(db_); }
 int SqliteStatement::columnCount() const { return sqlite3_column_count(stmt_); }
 QString SqliteStatement::columnName(int column) const
@@ -109,113 +116,24 @@ QString SqliteStatement::columnName(int column) const
     return QString::fromUtf8(sqlite3_column_name(stmt_, column));
 }
 
-namespace {
+sqlite3_value* SqliteStatement::columnValue(int column) const { return sqlite3_column_value(stmt_, column); }
 
-// SQLite keeps texts in UTF-8; Qt's decoder is faster than asking SQLite for UTF-16.
-QString text16(sqlite3_stmt* stmt, int column)
+SqliteCell SqliteStatement::cell(int column, const FieldDef& field) const
 {
-    const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
-    return QString::fromUtf8(p, sqlite3_column_bytes(stmt, column));
+    // The cell read through its value object: one call into the engine (and one lock of
+    // its connection) per cell rather than three. The object is read at once, by the one
+    // thread using the statement.
+    return cellOf(sqlite3_column_value(stmt_, column), field);
 }
-
-// "YYYY-MM-DD" read straight from the UTF-8 bytes: the common case of a date column.
-QDate isoDate(const unsigned char* s, int n)
-{
-    if (n != 10 || s[4] != '-' || s[7] != '-')
-        return {};
-    int v[8];
-    const int at[8] = {0, 1, 2, 3, 5, 6, 8, 9};
-    for (int i = 0; i < 8; ++i) {
-        const unsigned char c = s[at[i]];
-        if (c < '0' || c > '9')
-            return {};
-        v[i] = c - '0';
-    }
-    return QDate(v[0] * 1000 + v[1] * 100 + v[2] * 10 + v[3], v[4] * 10 + v[5], v[6] * 10 + v[7]);
-}
-
-// The value as SQLite holds it, for the general conversion.
-QVariant natural(sqlite3_stmt* stmt, int column, int type)
-{
-    switch (type) {
-    case SQLITE_INTEGER: return QVariant(qint64(sqlite3_column_int64(stmt, column)));
-    case SQLITE_FLOAT: return QVariant(sqlite3_column_double(stmt, column));
-    case SQLITE_BLOB: {
-        const void* p = sqlite3_column_blob(stmt, column);
-        return QVariant(QByteArray(static_cast<const char*>(p), sqlite3_column_bytes(stmt, column)));
-    }
-    default: return QVariant(text16(stmt, column));
-    }
-}
-
-}  // namespace
 
 QVariant SqliteStatement::value(int column, const FieldDef& f) const
 {
-    const int type = sqlite3_column_type(stmt_, column);
-    if (type == SQLITE_NULL)
-        return {};
-    switch (f.type) {
-    case FieldType::String: case FieldType::WideString: {
-        if (type == SQLITE_BLOB)
-            break;
-        QString s = text16(stmt_, column);
-        if (f.size > 0 && s.size() > f.size)
-            s.truncate(f.size);
-        return s;
-    }
-    case FieldType::Memo: case FieldType::WideMemo:
-        if (type == SQLITE_TEXT)
-            return text16(stmt_, column);
-        break;
-    case FieldType::Float: case FieldType::Single: case FieldType::Currency: case FieldType::Bcd: case FieldType::FmtBcd:
-        if (type == SQLITE_INTEGER || type == SQLITE_FLOAT)
-            return sqlite3_column_double(stmt_, column);
-        break;
-    case FieldType::ShortInt: case FieldType::SmallInt: case FieldType::Integer: case FieldType::Byte: case FieldType::Word:
-        if (type == SQLITE_INTEGER) {
-            const qint64 n = sqlite3_column_int64(stmt_, column);
-            if (n >= INT_MIN && n <= INT_MAX)
-                return int(n);
-        }
-        break;
-    case FieldType::LargeInt: case FieldType::LongWord:
-        if (type == SQLITE_INTEGER)
-            return qint64(sqlite3_column_int64(stmt_, column));
-        break;
-    case FieldType::Date:
-        if (type == SQLITE_TEXT) {
-            const QDate d = isoDate(sqlite3_column_text(stmt_, column), sqlite3_column_bytes(stmt_, column));
-            if (d.isValid())
-                return d;
-        }
-        break;
-    default:
-        break;
-    }
-    return convertDbValue(f, natural(stmt_, column, type));
+    return cellValue(cell(column, f), f);
 }
 
 void SqliteStatement::writeValue(int column, const FieldDef& f, BinaryPacketBuilder& builder) const
 {
-    // The cell read through its value object: one call into the engine (and one lock of
-    // its connection) per cell rather than three. The object is read at once, without a
-    // conversion of its type, and the connection, as every Qt connection, serves one
-    // thread only.
-    sqlite3_value* cell = sqlite3_column_value(stmt_, column);
-    const int type = sqlite3_value_type(cell);
-    if (type == SQLITE_NULL)
-        return builder.putNull();
-    if (type == SQLITE_TEXT && f.type == FieldType::String) {
-        const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(cell));
-        if (builder.putUtf8Text(p, sqlite3_value_bytes(cell)))
-            return;
-    } else if ((type == SQLITE_FLOAT || type == SQLITE_INTEGER)
-               && (f.type == FieldType::Float || f.type == FieldType::Currency)) {
-        if (builder.putDouble(sqlite3_value_double(cell)))
-            return;
-    }
-    builder.putValue(value(column, f));
+    writeCell(cell(column, f), f, builder);
 }
 
 FieldDef SqliteStatement::fieldFor(int column) const

@@ -10,6 +10,7 @@
 
 #include "PlatformDbExport.h"
 #include "platform/dataset/FieldDef.h"
+#include "platform/db/SqliteCell.h"
 
 #include <QSqlDatabase>
 #include <QString>
@@ -17,6 +18,7 @@
 
 struct sqlite3;
 struct sqlite3_stmt;
+struct sqlite3_value;
 
 namespace platform {
 class BinaryPacketBuilder;
@@ -41,9 +43,27 @@ public:
     // Next row: true when there is one. Throws DatabaseError on failure.
     bool step();
     int changes() const;
+    // Holds the connection's own lock for as long as it lives: the engine's calls on this
+    // thread then take it again without waiting or an atomic operation (the lock counts
+    // its holder's entries), which a call per value otherwise pays for each time.
+    class Held {
+    public:
+        explicit Held(const SqliteStatement& statement);
+        ~Held();
+        Held(const Held&) = delete;
+        Held& operator=(const Held&) = delete;
+
+    private:
+        sqlite3* db_;
+    };
 
     int columnCount() const;
     QString columnName(int column) const;
+    // The column's value of the current row as the engine holds it, read for `field`
+    // (its bytes valid until the next step).
+    SqliteCell cell(int column, const FieldDef& field) const;
+    // The engine's value object of the column (for the library's own readers).
+    Q_DECL_HIDDEN sqlite3_value* columnValue(int column) const;
     // The column's value of the current row, converted to `field`'s type (null -> QVariant()).
     QVariant value(int column, const FieldDef& field) const;
     // The same value given to a packet being built: plain texts and numbers go straight
