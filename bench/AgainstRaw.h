@@ -6,6 +6,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <chrono>
 #include <ctime>
 
 namespace bench {
@@ -17,9 +18,38 @@ inline double threadCpuSeconds()
     return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
 }
 
+// Elapsed and thread processor time from its making.
+struct Lap {
+    std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
+    double cpuStart = threadCpuSeconds();
+
+    double seconds() const { return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(); }
+    double cpuSeconds() const { return threadCpuSeconds() - cpuStart; }
+};
+
 struct AgainstRaw {
     double service = 0, raw = 0, serviceCpu = 0, rawCpu = 0;  // seconds, summed over iterations
     int rows = 0;
+
+    // One iteration's data service, `rows` its row count: its elapsed time is the
+    // iteration's. Returns it.
+    double addService(benchmark::State& state, const Lap& lap, int serviceRows)
+    {
+        const double s = lap.seconds();
+        service += s;
+        serviceCpu += lap.cpuSeconds();
+        rows = serviceRows;
+        state.SetIterationTime(s);
+        return s;
+    }
+    // One iteration's raw fetch, which must have found the data service's rows.
+    void addRaw(benchmark::State& state, const Lap& lap, int rawRows)
+    {
+        raw += lap.seconds();
+        rawCpu += lap.cpuSeconds();
+        if (rawRows != rows)
+            state.SkipWithError("the data service and the raw driver disagree on the row count");
+    }
 
     void report(benchmark::State& state) const
     {

@@ -12,15 +12,18 @@
 
 namespace bench {
 
-inline QString largeShopFile()
+// The file the environment variable `env` names, else `name` in ~/.cache/vak.
+inline QString cachedFile(const char* env, const QString& name)
 {
-    const QString env = qEnvironmentVariable("VAK_BENCH_SHOP");
-    if (!env.isEmpty())
-        return env;
+    const QString named = qEnvironmentVariable(env);
+    if (!named.isEmpty())
+        return named;
     const QString dir = QDir::homePath() + QStringLiteral("/.cache/vak");
     QDir().mkpath(dir);
-    return dir + QStringLiteral("/large-shop.db");
+    return dir + QLatin1Char('/') + name;
 }
+
+inline QString largeShopFile() { return cachedFile("VAK_BENCH_SHOP", QStringLiteral("large-shop.db")); }
 
 inline void ensureLargeShop()
 {

@@ -26,6 +26,7 @@
 #include "bench/AgainstRaw.h"
 #include "bench/GuiApplication.h"
 #include "bench/Keyboard.h"
+#include "bench/LargeShop.h"
 #include "host/hostkit/HostHooks.h"
 #include "host/possvc/screen/SearchDialog.h"
 #include "host/possvc/screen/SearchModel.h"
@@ -38,7 +39,6 @@
 #include "tools/shopgen/PgCopySink.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QFile>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -63,15 +63,7 @@ using Clock = std::chrono::steady_clock;
 
 QString benchPg() { return qEnvironmentVariable("VAK_BENCH_PG"); }
 
-QString consumersFile()
-{
-    const QString env = qEnvironmentVariable("VAK_BENCH_CONSUMERS");
-    if (!env.isEmpty())
-        return env;
-    const QString dir = QDir::homePath() + QStringLiteral("/.cache/vak");
-    QDir().mkpath(dir);
-    return dir + QStringLiteral("/chain-consumers.db");
-}
+QString consumersFile() { return bench::cachedFile("VAK_BENCH_CONSUMERS", QStringLiteral("chain-consumers.db")); }
 
 void ensureConsumers()
 {
@@ -214,33 +206,20 @@ void BM_ListaConsumidores(benchmark::State& state)
         auto cds = std::make_unique<platform::ClientDataSet>();
         const double before = residentMb();
         const double p0 = processCpuSeconds();
-        const double c0 = bench::threadCpuSeconds();
-        const auto t0 = Clock::now();
+        const bench::Lap serviceLap;
         {
             const QVariant packet = Srv_Vak04100::GetConsumidor();
-            packetMs += msSince(t0);
+            packetMs += 1000.0 * serviceLap.seconds();
             packetMb = double(packet.toByteArray().size()) / (1024.0 * 1024.0);
             cds->setData(packet);
         }
-        figures.rows = cds->recordCount();
-        const auto t1 = Clock::now();
-        const double c1 = bench::threadCpuSeconds();
+        figures.addService(state, serviceLap, cds->recordCount());
         allCpu += processCpuSeconds() - p0;
         heldMb = residentMb() - before;
         cds.reset();
-        const auto t2 = Clock::now();
-        const double c2 = bench::threadCpuSeconds();
+        const bench::Lap rawLap;
         const int rawRows = raw(Srv_Vak04100::sql::consumidor);
-        const auto t3 = Clock::now();
-        const double c3 = bench::threadCpuSeconds();
-        if (rawRows != figures.rows)
-            state.SkipWithError("the data service and the raw driver disagree on the row count");
-        const double s = std::chrono::duration<double>(t1 - t0).count();
-        figures.service += s;
-        figures.raw += std::chrono::duration<double>(t3 - t2).count();
-        figures.serviceCpu += c1 - c0;
-        figures.rawCpu += c3 - c2;
-        state.SetIterationTime(s);
+        figures.addRaw(state, rawLap, rawRows);
     }
     figures.report(state);
     state.counters["packet_mb"] = packetMb;

@@ -26,7 +26,6 @@
 #include <libpq-fe.h>
 #include <sqlite3.h>
 
-#include <chrono>
 #include <ctime>
 #include <cstdio>
 #include <functional>
@@ -182,27 +181,15 @@ struct Module {
 void compare(benchmark::State& state, const std::function<QVariant()>& service, const std::function<int()>& raw)
 {
     static Module module;
-    using clock = std::chrono::steady_clock;
     platform::ClientDataSet cds;
     bench::AgainstRaw figures;
     for (auto _ : state) {
-        const double c0 = bench::threadCpuSeconds();
-        const auto t0 = clock::now();
+        const bench::Lap serviceLap;
         cds.setData(service());
-        figures.rows = cds.recordCount();
-        const auto t1 = clock::now();
-        const double c1 = bench::threadCpuSeconds();
+        figures.addService(state, serviceLap, cds.recordCount());
+        const bench::Lap rawLap;
         const int rawRows = raw();
-        const auto t2 = clock::now();
-        const double c2 = bench::threadCpuSeconds();
-        if (rawRows != figures.rows)
-            state.SkipWithError("the data service and the raw engine disagree on the row count");
-        const double s = std::chrono::duration<double>(t1 - t0).count();
-        figures.service += s;
-        figures.raw += std::chrono::duration<double>(t2 - t1).count();
-        figures.serviceCpu += c1 - c0;
-        figures.rawCpu += c2 - c1;
-        state.SetIterationTime(s);
+        figures.addRaw(state, rawLap, rawRows);
     }
     figures.report(state);
 }

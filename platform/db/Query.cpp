@@ -205,7 +205,7 @@ void Statement::releaseQuery()
     preparedFor_.clear();
 }
 
-void Statement::run(bool forwardOnly)
+void Statement::run(bool rowAtATime)
 {
     Connection& conn = requireConnection();
     if (prepared_.trimmed().isEmpty())
@@ -216,7 +216,7 @@ void Statement::run(bool forwardOnly)
     if (sqlite3* handle = SqliteStatement::handleOf(conn.database()))
         runOnSqlite(handle, key, values);
     else
-        runOnDriver(conn, key, values, forwardOnly);
+        runOnDriver(conn, key, values, rowAtATime);
 }
 
 void Statement::prepare()
@@ -237,7 +237,7 @@ void Statement::prepare()
     } else {
         if (runsAsText(conn))
             checkOnDriver(conn);
-        prepareOnDriver(conn, key, true);  // as open() and execute() run it
+        prepareOnDriver(conn, key);
     }
 }
 
@@ -308,12 +308,13 @@ void Statement::prepareOnSqlite(sqlite3* handle, const QString& key)
     preparedFor_ = key;
 }
 
-void Statement::prepareOnDriver(Connection& conn, const QString& key, bool forwardOnly)
+void Statement::prepareOnDriver(Connection& conn, const QString& key)
 {
     query_ = QSqlQuery(conn.database());
     // On PostgreSQL a forward-only query is fetched a row at a time, one result from the
-    // server per row; the whole result at once is what a provider reads.
-    query_.setForwardOnly(forwardOnly && conn.connectionTarget().driver != QLatin1String("QPSQL"));
+    // server per row: a prepared statement's result comes whole, and a text run as it
+    // stands chooses at each run (runOnDriver).
+    query_.setForwardOnly(conn.connectionTarget().driver != QLatin1String("QPSQL"));
     if (!runsAsText(conn) && !query_.prepare(prepared_)) {
         const QString text = query_.lastError().text();
         releaseQuery();
@@ -322,10 +323,10 @@ void Statement::prepareOnDriver(Connection& conn, const QString& key, bool forwa
     preparedFor_ = key;
 }
 
-void Statement::runOnDriver(Connection& conn, const QString& key, const QVariantList& values, bool forwardOnly)
+void Statement::runOnDriver(Connection& conn, const QString& key, const QVariantList& values, bool rowAtATime)
 {
     if (preparedFor_ != key)
-        prepareOnDriver(conn, key, forwardOnly);
+        prepareOnDriver(conn, key);
     else
         query_.finish();
     if (conn.connectionTarget().driver == QLatin1String("QODBC"))
@@ -337,7 +338,7 @@ void Statement::runOnDriver(Connection& conn, const QString& key, const QVariant
     // A forward-only query is fetched from PostgreSQL a row at a time as the server sends
     // them (libpq's single-row mode); otherwise the driver waits for the whole result.
     if (runsAsText(conn))
-        query_.setForwardOnly(rowAtATime_);
+        query_.setForwardOnly(rowAtATime);
     if (!(runsAsText(conn) ? query_.exec(prepared_) : query_.exec())) {
         const DatabaseError error = driverError(query_.lastError().text(), query_.lastError(), conn.database());
         releaseQuery();
@@ -359,12 +360,14 @@ void Query::releaseQuery()
     Statement::releaseQuery();
 }
 
-void Query::open()
+void Query::open() { open(false); }
+
+void Query::open(bool rowAtATime)
 {
     close();
     if (beforeOpen_)
         beforeOpen_(*this);
-    run(true);
+    run(rowAtATime);
     position_ = -1;
     if (lite()) {
         eof_ = !firstRow();
@@ -383,16 +386,8 @@ void Query::open()
 
 void Query::firstToReadOnce()
 {
-    if (active_ && position_ <= 0)
-        return;
-    rowAtATime_ = true;
-    try {
-        open();
-    } catch (...) {
-        rowAtATime_ = false;
-        throw;
-    }
-    rowAtATime_ = false;
+    if (!active_ || position_ > 0)
+        open(true);
 }
 
 void Query::close()
@@ -626,17 +621,15 @@ void Query::writeRow(BinaryPacketBuilder& builder) const
 
 void Query::writeRows(BinaryPacketBuilder& builder)
 {
-    if (lite()) {
-        writeSqliteRows(builder);
+    if (lite())
+        return writeSqliteRows(builder);
+    if (!active_ || eof_)
         return;
-    }
-    if (active_ && !eof_ && !lite() && pgRow(query())) {
-        writePgRowAtATime(builder);
-        return;
-    }
-    const PGresult* pg = active_ && !eof_ && !lite() ? pgResult(query()) : nullptr;
+    if (pgRow(query()))
+        return writePgRowAtATime(builder);
+    const PGresult* pg = pgResult(query());
     if (!pg) {
-        for (; active_ && !eof_; next())
+        for (; !eof_; next())
             writeRow(builder);
         return;
     }
@@ -741,7 +734,7 @@ void Query::writePgRowAtATime(BinaryPacketBuilder& builder)
 
 int Command::execute()
 {
-    run(true);
+    run();
     if (SqliteStatement* st = lite()) {
         // A statement that returns rows (a PRAGMA) runs to its end.
         try {

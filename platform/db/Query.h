@@ -110,8 +110,9 @@ public:
 
 protected:
     // Prepares (once per text and connection) and executes the statement with the bound
-    // parameters. Throws DatabaseError.
-    void run(bool forwardOnly);
+    // parameters. `rowAtATime`: a PostgreSQL text without parameters sends its rows one at
+    // a time while they are read (Query::firstToReadOnce). Throws DatabaseError.
+    void run(bool rowAtATime = false);
     QSqlQuery& query() { return query_; }
     const QSqlQuery& query() const { return query_; }
     // On SQLite the statement runs on the engine's handle instead (see SqliteStatement.h);
@@ -122,8 +123,6 @@ protected:
     // Drops the prepared statement (text changed, connection closing).
     virtual void releaseQuery();
     Connection& requireConnection() const;
-    // Set while a query opens to be read once through (Query::firstToReadOnce).
-    bool rowAtATime_ = false;
     [[noreturn]] void fail(const QString& what, const QString& driverText) const;
     // The same for an error met underneath, keeping its kind and the engine's code.
     [[noreturn]] void fail(const QString& what, const DatabaseError& cause) const;
@@ -132,10 +131,10 @@ private:
     void parse();
     QVariantList boundValues(const Connection& conn);
     void runOnSqlite(sqlite3* handle, const QString& key, const QVariantList& values);
-    void runOnDriver(Connection& conn, const QString& key, const QVariantList& values, bool forwardOnly);
+    void runOnDriver(Connection& conn, const QString& key, const QVariantList& values, bool rowAtATime);
     QString preparationKey(const Connection& conn) const;
     void prepareOnSqlite(sqlite3* handle, const QString& key);
-    void prepareOnDriver(Connection& conn, const QString& key, bool forwardOnly);
+    void prepareOnDriver(Connection& conn, const QString& key);
     bool runsAsText(const Connection& conn) const;
     void checkOnDriver(Connection& conn);
     QPointer<Connection> connection_;
@@ -208,6 +207,7 @@ protected:
     void releaseQuery() override;
 
 private:
+    void open(bool rowAtATime);
     void fetch();
     void mapColumns();
     void writePgRows(const pg_result* pg, BinaryPacketBuilder& builder);
