@@ -15,6 +15,8 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 namespace platform::packet {
@@ -29,6 +31,10 @@ namespace {
 
 constexpr int kHeaderSize = 24;
 constexpr quint32 kSampleRows = 256;  // rows read before the text pools' room is judged
+// Rows from which a list's columns are read on two threads: below it the second thread's
+// start costs more than it saves.
+constexpr quint32 kRowsOnTwoThreads = 32768;
+constexpr qint64 kValueCost = 24;  // what storing a value costs beside its bytes, in bytes
 
 // One nesting level of the metadata.
 struct Layout {
@@ -118,15 +124,21 @@ private:
         for (const FieldDef& def : std::as_const(top.fields))
             if (def.type == FieldType::DataSet)
                 return false;
-        store.reset(top.fields);
-        store.shareBytes(bytes_);  // the texts stay in the packet, held once
-        reserveColumns(top.fields, store);
-        for (quint32 r = 0; r < rowCount_; ++r) {
-            if (r == kSampleRows)
-                reserveBySample(store);
-            if (!readRowInto(top, store))
-                return false;
+        const qsizetype rowsAt = pos_;
+        startColumns(top, store);
+        bool read = false;
+        if (rowCount_ >= kRowsOnTwoThreads && top.fields.size() > 1) {
+            read = readRowsOnTwoThreads(top, store);
+            if (!read) {
+                // One of the passes stopped: one pass from the start, which fails (or falls
+                // back to the general way) at the first row that needs it.
+                pos_ = rowsAt;
+                startColumns(top, store);
+            }
         }
+        if (!read && !readRows(top, store, ColumnSet(size_t(top.fields.size()), true)))
+            return false;
+        store.appendedRows(rowCount_);
         checkAtEnd();
         // A column a row short would be read past its end later, where nothing says so.
         if (!store.isComplete())
@@ -135,16 +147,95 @@ private:
         return true;
     }
 
-    // The rows end the packet; anything after them is not ours to drop silently.
-    void checkAtEnd() const
+    void startColumns(const Layout& top, detail::RowStore& store) const
     {
-        if (pos_ != size_)
-            fail(QStringLiteral("%1 unexpected bytes after the last row").arg(size_ - pos_));
+        store.reset(top.fields);
+        store.shareBytes(bytes_);  // the texts stay in the packet, held once
+        reserveColumns(top.fields, store);
     }
 
-    bool readRowInto(const Layout& level, detail::RowStore& store)
+    // Which columns a pass over the rows fills; it steps over the others' values.
+    using ColumnSet = std::vector<bool>;
+
+    // What a pass needs of each field, looked up once rather than at every value.
+    struct FieldPlan {
+        quint32 word = 0;
+        qint64 fitsUpTo = -1;  // a value of at most this many bytes surely fits the field
+        bool text = false;     // one byte a character, straight into the column
+        bool mine = false;
+    };
+
+    bool readRows(const Layout& top, detail::RowStore& store, const ColumnSet& mine)
     {
-        const qsizetype fieldCount = level.fields.size();
+        std::vector<FieldPlan> plan(size_t(top.fields.size()));
+        for (size_t f = 0; f < plan.size(); ++f) {
+            const FieldDef& def = top.fields[qsizetype(f)];
+            const bool text = traitsOf(def.type).binaryCode == TcZString;
+            const bool limited = isTextType(def.type) && traitsOf(def.type).sizeLimits;
+            plan[f] = {top.words[qsizetype(f)], limited ? qint64(def.size) : -1, text, bool(mine[f])};
+        }
+        for (quint32 r = 0; r < rowCount_; ++r) {
+            if (r == kSampleRows)
+                reserveBySample(store, r, mine);
+            if (!readRowInto(top, plan, store, r))
+                return false;
+        }
+        return true;
+    }
+
+    // A long list's columns in two halves, each filled by its own pass over the rows: this
+    // thread's and a second one's. Both passes parse every row's framing, so the two do
+    // more work than one pass; on a second core they still end sooner. False, the columns part-filled, when the second
+    // thread cannot start or either pass did not reach the end (an error, or a row to be
+    // read the general way).
+    bool readRowsOnTwoThreads(const Layout& top, detail::RowStore& store)
+    {
+        const ColumnSet mine = firstHalf(top.fields);
+        ColumnSet theirs(mine.size());
+        for (size_t f = 0; f < mine.size(); ++f)
+            theirs[f] = !mine[f];
+        BinaryReader other(bytes_, source_);
+        other.pos_ = pos_;
+        other.rowCount_ = rowCount_;
+        bool theirsRead = false;
+        std::thread second;
+        try {
+            second = std::thread([&] {
+                try {
+                    theirsRead = other.readRows(top, store, theirs);
+                } catch (...) {  // told again, in row order, by the one pass that follows
+                }
+            });
+        } catch (const std::system_error&) {
+            return false;
+        }
+        bool mineRead = false;
+        try {
+            mineRead = readRows(top, store, mine);
+        } catch (...) {
+        }
+        second.join();
+        return mineRead && theirsRead && other.pos_ == pos_;
+    }
+
+    // The columns this thread reads: about half of the work, a value costing about the
+    // same whatever its size, and its bytes besides.
+    static ColumnSet firstHalf(const FieldDefs& fields)
+    {
+        ColumnSet mine(size_t(fields.size()), false);
+        qint64 total = 0, taken = 0;
+        for (const FieldDef& def : fields)
+            total += kValueCost + qMax(def.size, 0);
+        for (qsizetype f = 0; f < fields.size() && 2 * taken < total; ++f) {
+            mine[size_t(f)] = true;
+            taken += kValueCost + qMax(fields[f].size, 0);
+        }
+        return mine;
+    }
+
+    bool readRowInto(const Layout& level, const std::vector<FieldPlan>& plan, detail::RowStore& store, quint32 row)
+    {
+        const qsizetype fieldCount = qsizetype(plan.size());
         if (!isVisibleRow(take<quint8>("row")))
             return false;
         const qsizetype bitmapSize = (fieldCount + 3) / 4;
@@ -153,36 +244,51 @@ private:
         pos_ += bitmapSize;
         for (qsizetype f = 0; f < fieldCount; ++f) {
             const int bits = (quint8(bitmap[f / 4]) >> ((f % 4) * 2)) & 3;
-            detail::Column& column = store.column(int(f));
             if (bits & 2)
                 return false;  // NOT CHANGED: a value of an older version
+            const FieldPlan& field = plan[size_t(f)];
+            if (!field.mine) {
+                if (!(bits & 1))
+                    field.text ? void(textBytes(field.word)) : void(readValue(level, int(f), 0));
+                continue;
+            }
+            detail::Column& column = store.column(int(f));
             if (bits & 1) {
                 column.append(QVariant());
                 continue;
             }
-            const FieldDef& def = level.fields[f];
             const qsizetype at = pos_;
-            if (traitsOf(def.type).binaryCode == TcZString) {
+            if (field.text) {
                 // One character a byte: the byte count is the text's length.
-                const QByteArrayView b = textBytes(level.words[f]);
-                if (!column.appendCp1252(b)) {
-                    checkNoNul(b, def.name, false);  // says where the NUL is
-                    fail(QStringLiteral("text of field '%1' not stored").arg(def.name), at);
-                }
-                QAnyStringView text;
-                if (!textSurelyFits(def, b.size()) && column.textAt(store.rowCount(), text)) {
-                    QVariant value = text.toString();
-                    checkFits(def, value, at);
+                const QByteArrayView b = textBytes(field.word);
+                if (!column.appendCp1252(b)) [[unlikely]]
+                    textNotStored(level.fields[f], b, at);
+                QAnyStringView stored;
+                if (b.size() > field.fitsUpTo && column.textAt(row, stored)) {
+                    QVariant value = stored.toString();
+                    checkFits(level.fields[f], value, at);
                 }
             } else {
                 QVariant value = readValue(level, int(f), 0);
-                if (!textSurelyFits(def, pos_ - at))
-                    checkFits(def, value, at);
+                if (pos_ - at > field.fitsUpTo)
+                    checkFits(level.fields[f], value, at);
                 column.append(value);
             }
         }
-        store.appendedRow();
         return true;
+    }
+
+    [[noreturn, gnu::noinline, gnu::cold]] void textNotStored(const FieldDef& def, QByteArrayView b, qsizetype at) const
+    {
+        checkNoNul(b, def.name, false);  // says where the NUL is
+        fail(QStringLiteral("text of field '%1' not stored").arg(def.name), at);
+    }
+
+    // The rows end the packet; anything after them is not ours to drop silently.
+    void checkAtEnd() const
+    {
+        if (pos_ != size_)
+            fail(QStringLiteral("%1 unexpected bytes after the last row").arg(size_ - pos_));
     }
 
     // Each row takes at least one byte and each character of text one byte, so the input
@@ -205,14 +311,14 @@ private:
     // spare: the fields' declared sizes only guess it, and a pool grown past its room
     // copies every character read before. As in reserveColumns(), the bytes left bound
     // both the rows and the characters still to come.
-    void reserveBySample(detail::RowStore& store) const
+    void reserveBySample(detail::RowStore& store, quint32 read, const ColumnSet& mine) const
     {
-        const qsizetype read = store.rowCount(), bytesLeft = size_ - pos_;
+        const qsizetype bytesLeft = size_ - pos_;
         const qsizetype rowsLeft = qMin<qsizetype>(rowCount_ - read, bytesLeft);
         for (int f = 0; f < store.columnCount(); ++f) {
             detail::Column& column = store.column(f);
-            if (column.isText()) {
-                const qsizetype more = qMin(column.textChars() * rowsLeft * 9 / (8 * read), bytesLeft);
+            if (mine[size_t(f)] && column.isText()) {
+                const qsizetype more = qMin(column.textChars() * rowsLeft * 9 / (8 * qsizetype(read)), bytesLeft);
                 column.reserve(quint32(read + rowsLeft), column.textChars() + more);
             }
         }
@@ -236,8 +342,13 @@ private:
 
     void need(qsizetype n, const char* what) const
     {
-        if (n < 0 || n > size_ - pos_)
-            fail(QStringLiteral("truncated %1").arg(QLatin1String(what)));
+        if (n < 0 || n > size_ - pos_) [[unlikely]]
+            truncated(what);
+    }
+
+    [[noreturn, gnu::noinline, gnu::cold]] void truncated(const char* what) const
+    {
+        fail(QStringLiteral("truncated %1").arg(QLatin1String(what)));
     }
 
     template <typename T>

@@ -4,6 +4,8 @@
 
 #include "platform/Error.h"
 
+#include <QtEndian>
+
 #include <QDate>
 #include <QDateTime>
 #include <QTime>
@@ -295,7 +297,22 @@ CodePageBytes classifyCp1252(QByteArrayView text)
         nul = _mm_movemask_epi8(_mm_cmpeq_epi8(lowest, zero)) != 0;
     } else
 #endif
-    {
+    if (n >= 4) {
+        // Two loads of eight (or four) bytes, overlapping when the text is shorter: most
+        // codes and names are.
+        const auto classifyWords = [&](auto first, auto last) {
+            using Word = decltype(first);
+            constexpr Word ones = Word(0x0101010101010101ull), highs = Word(0x8080808080808080ull),
+                           top3 = Word(0xE0E0E0E0E0E0E0E0ull);
+            const auto hasZeroByte = [&](Word v) { return ((v - ones) & ~v & highs) != 0; };
+            nul = hasZeroByte(first) || hasZeroByte(last);
+            c1 = hasZeroByte((first & top3) ^ highs) || hasZeroByte((last & top3) ^ highs);
+        };
+        if (n >= 8)
+            classifyWords(qFromUnaligned<quint64>(in), qFromUnaligned<quint64>(in + n - 8));
+        else
+            classifyWords(qFromUnaligned<quint32>(in), qFromUnaligned<quint32>(in + n - 4));
+    } else {
         uchar c1Any = 0, lowest = 0xFF;
         for (qsizetype i = 0; i < n; ++i) {
             c1Any |= uchar((in[i] & 0xE0) == 0x80);
@@ -321,7 +338,7 @@ bool Column::appendCp1252(QByteArrayView text)
         if (kind == CodePageBytes::Latin1) {
             const qsizetype inShared = text.data() - shared_.constData();
             if (!shared_.isNull() && inShared >= 0 && inShared + text.size() <= shared_.size()) {
-                putSpan(quint32(spans_.size()), kInShared | quint32(inShared), qint32(text.size()));
+                appendSpan(kInShared | quint32(inShared), qint32(text.size()));
                 sharedChars_ += text.size();
                 return true;
             }
@@ -329,7 +346,7 @@ bool Column::appendCp1252(QByteArrayView text)
             narrow_.resize(at + size_t(text.size()));  // left unset, then copied in one go
             if (!text.isEmpty())
                 std::memcpy(narrow_.data() + at, text.data(), size_t(text.size()));
-            putSpan(quint32(spans_.size()), quint32(at), qint32(text.size()));
+            appendSpan(quint32(at), qint32(text.size()));
             return true;
         }
         widen();

@@ -154,6 +154,14 @@ private:
     qint32 lengthOf(quint32 row) const;
     // Sets (or, for the row after the last, appends) a row's span; length -1: null.
     void putSpan(quint32 row, quint32 offset, qint32 length);
+    // A new last row's text: what a load does for every text it reads.
+    void appendSpan(quint32 offset, qint32 length)
+    {
+        if (length >= 0 && length < kLong) [[likely]]
+            spans_.push_back(TextSpan{offset, quint16(length)});
+        else
+            putSpan(quint32(spans_.size()), offset, length);
+    }
     const char* narrowText(const TextSpan& span) const
     {
         return span.offset & kInShared ? shared_.constData() + (span.offset & ~kInShared) : narrow_.data() + span.offset;
@@ -217,6 +225,8 @@ public:
     quint32 appendNullRow();
     // After a value was appended to every column directly: counts the new row.
     quint32 appendedRow() { return rows_++; }
+    // The same for `n` rows at once, each column filled on its own (a load on two threads).
+    void appendedRows(quint32 n) { rows_ += n; }
     // Whether every column holds a value for every row counted: what the direct loads,
     // which append to the columns one by one, check before the rows are read.
     bool isComplete() const;
