@@ -657,9 +657,15 @@ void Query::writeSqliteRows(BinaryPacketBuilder& builder)
             return;
         writeRow(builder);
         SqliteRowPipe pipe(*lite(), columnOf_, resultFields_);
-        position_ += int(pipe.writeRest(builder, [this](const DatabaseError& e) {
+        const std::optional<qint64> rest = pipe.writeRest(builder, [this](const DatabaseError& e) {
             fail(QStringLiteral("fetch"), e);  // named as a fetch on this thread is
-        })) + 1;
+        });
+        if (!rest) {  // no second thread: the rest on this one
+            for (next(); !eof_; next())
+                writeRow(builder);
+            return;
+        }
+        position_ += int(*rest) + 1;
         eof_ = true;
     } catch (...) {
         close();

@@ -13,6 +13,7 @@
 #include <exception>
 #include <memory>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 namespace platform::db {
@@ -239,10 +240,16 @@ SqliteRowPipe::SqliteRowPipe(SqliteStatement& statement, const std::vector<int>&
 {
 }
 
-qint64 SqliteRowPipe::writeRest(BinaryPacketBuilder& builder, const EngineFailed& engineFailed)
+std::optional<qint64> SqliteRowPipe::writeRest(BinaryPacketBuilder& builder, const EngineFailed& engineFailed)
 {
     ChunkQueue queue;
-    Writer writer(queue, std::thread(writeChunks, std::ref(queue), std::cref(fields_), std::ref(builder)));
+    std::thread second;
+    try {
+        second = std::thread(writeChunks, std::ref(queue), std::cref(fields_), std::ref(builder));
+    } catch (const std::system_error&) {
+        return std::nullopt;
+    }
+    Writer writer(queue, std::move(second));
     qint64 rows = 0;
     try {
         const SqliteStatement::Held held(statement_);

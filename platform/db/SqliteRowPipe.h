@@ -16,6 +16,7 @@
 #include "platform/dataset/FieldDef.h"
 
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace platform {
@@ -33,9 +34,11 @@ public:
     SqliteRowPipe(SqliteStatement& statement, const std::vector<int>& columns, const FieldDefs& fields);
 
     // Every row after the statement's current one, each written as a row of `builder`;
-    // returns how many. The statement is at its end after.
+    // returns how many. The statement is at its end after. Nothing, with no row read, when
+    // the second thread cannot start (the process is out of threads or memory): the
+    // caller writes the rest itself.
     using EngineFailed = std::function<void(const DatabaseError&)>;
-    qint64 writeRest(BinaryPacketBuilder& builder, const EngineFailed& engineFailed);
+    std::optional<qint64> writeRest(BinaryPacketBuilder& builder, const EngineFailed& engineFailed);
 
     // Rows a chunk holds: enough that handing one over costs little beside its rows, few
     // enough that the two threads keep one another busy from the start.

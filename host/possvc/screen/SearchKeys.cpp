@@ -4,6 +4,7 @@
 #include <array>
 #include <bit>
 #include <cstring>
+#include <system_error>
 #include <type_traits>
 
 #if defined(__SSE2__)
@@ -155,13 +156,17 @@ void SearchKeys::startHelper()
     for (int f : fields_)
         if (rows_ > 0 && !ds_->textAt(0, f, text))
             ds_->displayTextAt(0, f);
-    helper_ = std::thread([this] {
-        try {
-            foldBlocks();
-        } catch (...) {
-            // The block is left for ready(), where its error shows.
-        }
-    });
+    try {
+        helper_ = std::thread([this] {
+            try {
+                foldBlocks();
+            } catch (...) {
+                // The block is left for ready(), where its error shows.
+            }
+        });
+    } catch (const std::system_error&) {
+        // No thread to spare: ready() folds every block on this one.
+    }
 }
 
 void SearchKeys::stopHelper()

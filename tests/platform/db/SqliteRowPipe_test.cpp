@@ -5,6 +5,7 @@
 
 #include "support/ExpectError.h"
 #include "support/FieldDefs.h"
+#include "support/NoNewThreads.h"
 #include "support/SqliteFile.h"
 
 #include "platform/Error.h"
@@ -118,6 +119,18 @@ TEST_P(SqliteLongReadHandOver, GivesTheBytesOfTheOneThreadRead)
 INSTANTIATE_TEST_SUITE_P(Rows, SqliteLongReadHandOver,
                          ::testing::Values(0, 1, 1023, 1024, 1025, Query::kRowsBeforeOverlap, 39999),
                          [](const auto& info) { return "After" + std::to_string(info.param); });
+
+// A process that cannot start the second thread reads the rest on the calling one.
+TEST_F(SqliteLongRead, WithNoSecondThreadGivesTheSameBytesOnOneThread)
+{
+    setRows();
+    const QByteArray oneThread = read(kOneThread);
+    const testsupport::NoNewThreads none;
+    for (int handOver : {0, Query::kRowsBeforeOverlap}) {
+        EXPECT_EQ(read(handOver), oneThread) << handOver;
+        EXPECT_TRUE(q.active() && q.eof()) << handOver;
+    }
+}
 
 TEST_F(SqliteLongRead, AShortResultIsItsPacket)
 {

@@ -1,10 +1,14 @@
 // A long list's binary packet, whose columns are read on two threads: the same rows as a
 // short packet's reading gives, and every error the same, at the same offset, in row order.
 
+#include "support/NoNewThreads.h"
+
 #include "platform/Error.h"
 #include "platform/dataset/DataPacket.h"
 
 #include <QDate>
+
+#include <optional>
 #include <gtest/gtest.h>
 
 using namespace platform;
@@ -59,15 +63,21 @@ QString readError(const QByteArray& bytes)
 
 }  // namespace
 
+// On two threads, and on one where the second cannot start.
 TEST(LongPacket, ReadsEveryValueOfEveryRowAndWritesTheSameBytesBack)
 {
-    const DataPacket read = readPacket(longBytes());
-    ASSERT_NE(read.rows.columns(), nullptr);
-    ASSERT_EQ(read.rows.size(), kRows);
-    EXPECT_EQ(writePacket(read), longBytes());
     const DataPacket original = longList();
-    for (int r : {0, 5, 255, 256, 257, 32767, 32768, kRows - 1})
-        EXPECT_EQ(read.rows[r], original.rows[r]) << "row " << r;
+    for (bool secondThread : {true, false}) {
+        std::optional<testsupport::NoNewThreads> none;
+        if (!secondThread)
+            none.emplace();
+        const DataPacket read = readPacket(longBytes());
+        ASSERT_NE(read.rows.columns(), nullptr);
+        ASSERT_EQ(read.rows.size(), kRows);
+        EXPECT_EQ(writePacket(read), longBytes()) << secondThread;
+        for (int r : {0, 5, 255, 256, 257, 32767, 32768, kRows - 1})
+            EXPECT_EQ(read.rows[r], original.rows[r]) << "row " << r << ", second thread " << secondThread;
+    }
 }
 
 // Each case spoils rows near the end, in the first field, in the last, or both, and
