@@ -5,6 +5,9 @@
 
 #include "DataSetTestSupport.h"
 
+#include "platform/Error.h"
+#include "platform/dataset/DataPacket.h"
+
 #include <gtest/gtest.h>
 
 using namespace platform;
@@ -215,3 +218,23 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<Caso>& info) { return std::string(info.param.name); });
 
 }  // namespace
+
+// A loaded text is checked for NUL and for the code page's own characters (0x80 to 0x9F)
+// a word at a time when it is short: either byte is seen at every place of every length.
+TEST(TextStoreLoaded, ASpecialByteIsSeenAtEveryPlaceOfEveryLength)
+{
+    for (int n = 1; n <= 20; ++n)
+        for (int at = 0; at < n; ++at) {
+            QString text(n, u'a');
+            text[at] = QChar(0x20AC);  // the euro sign, 0x80 in the packet
+            DataPacket p;
+            p.fields = {def("NM", FieldType::String, 20)};
+            p.rows.append(QVariantList{text});
+            QByteArray bytes = writePacket(p);
+            EXPECT_EQ(readPacket(bytes).rows[0][0].toString(), text) << n << " at " << at;
+            QByteArray stored(n, 'a');
+            stored[at] = '\x80';
+            bytes[bytes.indexOf(stored) + at] = '\0';
+            EXPECT_THROW(readPacket(bytes), PacketError) << n << " at " << at;
+        }
+}
