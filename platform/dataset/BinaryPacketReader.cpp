@@ -170,9 +170,8 @@ private:
         std::vector<FieldPlan> plan(size_t(top.fields.size()));
         for (size_t f = 0; f < plan.size(); ++f) {
             const FieldDef& def = top.fields[qsizetype(f)];
-            const bool text = traitsOf(def.type).binaryCode == TcZString;
-            const bool limited = isTextType(def.type) && traitsOf(def.type).sizeLimits;
-            plan[f] = {top.words[qsizetype(f)], limited ? qint64(def.size) : -1, text, bool(mine[f])};
+            plan[f] = {top.words[qsizetype(f)], bytesSurelyFitting(def), traitsOf(def.type).binaryCode == TcZString,
+                       bool(mine[f])};
         }
         for (quint32 r = 0; r < rowCount_; ++r) {
             if (r == kSampleRows)
@@ -185,9 +184,9 @@ private:
 
     // A long list's columns in two halves, each filled by its own pass over the rows: this
     // thread's and a second one's. Both passes parse every row's framing, so the two do
-    // more work than one pass; on a second core they still end sooner. False, the columns part-filled, when the second
-    // thread cannot start or either pass did not reach the end (an error, or a row to be
-    // read the general way).
+    // more work than one pass; on a second core they still end sooner. False, the columns
+    // part-filled, when the second thread cannot start or either pass did not reach the
+    // end (an error, or a row to be read the general way).
     bool readRowsOnTwoThreads(const Layout& top, detail::RowStore& store)
     {
         const ColumnSet mine = firstHalf(top.fields);

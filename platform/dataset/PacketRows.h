@@ -17,11 +17,12 @@ inline bool isVisibleRow(quint8 state) { return (state & (kRowOriginal | kRowDel
 
 // Whether a text read from `bytes` bytes surely fits its field, so that checkValueFits()
 // need not look: a character takes at least one byte in either encoding. False says
-// nothing.
-inline bool textSurelyFits(const FieldDef& def, qsizetype bytes)
+// nothing. bytesSurelyFitting() is the most bytes that surely fit (-1: none are sure to).
+inline qint64 bytesSurelyFitting(const FieldDef& def)
 {
-    return isTextType(def.type) && traitsOf(def.type).sizeLimits && bytes <= def.size;
+    return isTextType(def.type) && traitsOf(def.type).sizeLimits ? qint64(def.size) : -1;
 }
+inline bool textSurelyFits(const FieldDef& def, qsizetype bytes) { return bytes <= bytesSurelyFitting(def); }
 
 struct StoredRows {
     QList<QVariantList> values;      // one entry per stored row; NOT CHANGED slots are null

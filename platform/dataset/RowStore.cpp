@@ -4,11 +4,10 @@
 
 #include "platform/Error.h"
 
-#include <QtEndian>
-
 #include <QDate>
 #include <QDateTime>
 #include <QTime>
+#include <QtEndian>
 
 #include <algorithm>
 #include <cstring>
